@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// Files and the device carry single-byte text; memory holds wide text. Byte n is code point n
+// (Latin-1). A character above U+00FF has no byte and is written as '?'.
+std::wstring NarrowToWide(const std::string& narrow);
+void NarrowToWide(const std::string& narrow, std::wstring& wide);
+std::string WideToNarrow(const std::wstring& wide);
+void WideToNarrow(const std::wstring& wide, std::string& narrow);
+
+// Reads a floating-point number from the start of the text as stream extraction does (leading
+// white space skipped, trailing text ignored). Returns false, with number 0, when none was read.
+bool TextToDouble(const std::wstring& text, double& number);
+
+// Compares two whole strings ignoring case (simple Unicode case folding): negative, 0 or
+// positive. Callers only test for 0.
+int CompareNoCase(const std::wstring& a, const std::wstring& b);

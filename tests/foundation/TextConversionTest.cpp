@@ -1,0 +1,82 @@
+#include "foundation/TextConversion.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(TextConversion, EveryByteMapsToItsCodePointAndBack) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all.push_back(static_cast<char>(b));
+    }
+    const std::wstring wide = NarrowToWide(all);
+    ASSERT_EQ(wide.size(), 256u);
+    for (int b = 0; b < 256; ++b) {
+        EXPECT_EQ(static_cast<int>(wide[static_cast<std::size_t>(b)]), b);
+    }
+    EXPECT_EQ(WideToNarrow(wide), all);
+}
+
+TEST(TextConversion, CharactersAboveLatin1BecomeQuestionMarks) {
+    EXPECT_EQ(WideToNarrow(L"A\u20acB\U0001F600"), "A?B?");
+}
+
+TEST(TextConversion, OutParameterFormsReplaceTheirTarget) {
+    std::wstring wide = L"old content";
+    NarrowToWide("ab", wide);
+    EXPECT_EQ(wide, L"ab");
+    std::string narrow = "old content";
+    WideToNarrow(L"cd", narrow);
+    EXPECT_EQ(narrow, "cd");
+}
+
+struct NumberCase {
+    std::wstring text;
+    bool read;
+    double value;
+};
+
+class TextToDoubleReads : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(TextToDoubleReads, LeadingNumber) {
+    double number = -99.0;
+    EXPECT_EQ(TextToDouble(GetParam().text, number), GetParam().read);
+    EXPECT_DOUBLE_EQ(number, GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TextToDoubleReads,
+                         testing::Values(NumberCase{L"500", true, 500.0},
+                                         NumberCase{L"  12.5mW", true, 12.5},
+                                         NumberCase{L"-0.25", true, -0.25},
+                                         NumberCase{L"1.8e+06", true, 1800000.0},
+                                         NumberCase{L".5", true, 0.5},
+                                         NumberCase{L"", false, 0.0},
+                                         NumberCase{L"abc", false, 0.0},
+                                         NumberCase{L"-", false, 0.0}));
+
+struct CompareCase {
+    std::wstring a;
+    std::wstring b;
+    int sign;
+};
+
+class CompareNoCaseOrders : public testing::TestWithParam<CompareCase> {};
+
+TEST_P(CompareNoCaseOrders, WholeStringsIgnoringCase) {
+    const int result = CompareNoCase(GetParam().a, GetParam().b);
+    EXPECT_EQ((result > 0) - (result < 0), GetParam().sign);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, CompareNoCaseOrders,
+    testing::Values(CompareCase{L"-SetIntensity", L"-SETINTENSITY", 0},
+                    CompareCase{L"-break", L"-Break", 0}, CompareCase{L"", L"", 0},
+                    CompareCase{L"Blue", L"Blue ", -1}, CompareCase{L"Blue ", L"Blue", 1},
+                    CompareCase{L"Blue", L"Green", -1}, CompareCase{L"red", L"Blue", 1},
+                    CompareCase{L"\u00c9clair", L"\u00e9CLAIR", 0},
+                    CompareCase{L"\u0394elta", L"\u03b4ELTA", 0},
+                    CompareCase{L"Gr\u00fcn", L"Grun", 1}));
+
+}  // namespace

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+// Sets (or, given no value, removes) an environment variable while the object lives and puts
+// the previous state back afterwards.
+class ScopedEnvironmentVariable {
+public:
+    ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value)
+        : name_(std::move(name)) {
+        if (const char* previous = std::getenv(name_.c_str())) {
+            previous_ = previous;
+        }
+        Apply(value);
+    }
+    ~ScopedEnvironmentVariable() { Apply(previous_); }
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    void Apply(const std::optional<std::string>& value) const {
+        if (value) {
+            setenv(name_.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+
+    std::string name_;
+    std::optional<std::string> previous_;
+};
