@@ -3,11 +3,12 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 // Sets (or, given no value, removes) an environment variable while the object lives and puts
 // the previous state back afterwards.
 class ScopedEnvironmentVariable {
-public:
+  public:
     ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value)
         : name_(std::move(name)) {
         if (const char* previous = std::getenv(name_.c_str())) {
@@ -19,7 +20,7 @@ public:
     ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
     ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
 
-private:
+  private:
     void Apply(const std::optional<std::string>& value) const {
         if (value) {
             setenv(name_.c_str(), value->c_str(), 1);

@@ -1,0 +1,156 @@
+#include "device/MicroControllerConnection.h"
+
+#include <string>
+
+#include "device/ByteOrder.h"
+#include "device/MicroControllerDataPacket.h"
+#include "foundation/LogFile.h"
+#include "foundation/TextConversion.h"
+
+using VlrDataTypes::VLR_FAILURE;
+using VlrDataTypes::VLR_SUCCESS;
+using VlrDataTypes::VlrRetVal;
+
+namespace {
+
+// Command ID, status and one byte of its own come before the version text.
+constexpr std::uint16_t kFirmwareTextOffset = 3;
+// The packet size field follows STX and type in a response header.
+constexpr std::size_t kSizeOffset = 2;
+
+// The packet's bytes in decimal, each followed by '-', as the Data-level trace shows them.
+std::wstring PacketDump(const std::uint8_t* bytes, std::uint32_t count) {
+    std::wstring dump;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        dump += std::to_wstring(bytes[i]) + L"-";
+    }
+    return dump;
+}
+
+}  // namespace
+
+MicroControllerConnection::MicroControllerConnection(LogFile* log) : log_(log), port_(log) {}
+
+void MicroControllerConnection::SetLogFile(LogFile* log) {
+    log_ = log;
+    port_.SetLogFile(log);
+}
+
+VlrRetVal MicroControllerConnection::Connect(int portNumber) {
+    if (port_.Open(portNumber) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    std::wstring version;
+    if (GetFirmwareVersion(version) != VLR_SUCCESS) {
+        port_.Close();
+        return VLR_FAILURE;
+    }
+    Log(LogLevel::Notice, L"Microcontroller Firmware Version " + version);
+    return VLR_SUCCESS;
+}
+
+void MicroControllerConnection::Disconnect() {
+    port_.Close();
+}
+
+VlrRetVal MicroControllerConnection::ExecuteCommand(const std::uint8_t* payload, std::uint16_t size,
+                                                    std::uint16_t& responseSize) {
+    if (!port_.IsOpen()) {
+        Log(LogLevel::Error,
+            L"Error, unable to execute command, the application is currently disconnected from "
+            L"the micro controller.");
+        return VLR_FAILURE;
+    }
+    // The tail of a response cut off by a time-out would otherwise be read as the start of
+    // this command's response, and every later exchange would stay out of step.
+    port_.DiscardInput();
+    if (SendCommand(payload, size) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    return ReceiveResponse(payload[0], responseSize);
+}
+
+VlrRetVal MicroControllerConnection::GetFirmwareVersion(std::wstring& version) {
+    const std::uint8_t payload[] = {DeviceCommand::GetFirmwareVersion};
+    std::uint16_t responseSize = 0;
+    if (ExecuteCommand(payload, sizeof payload, responseSize) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    if (responseSize <= kFirmwareTextOffset) {
+        Log(LogLevel::Error,
+            L"Error, the GetFirmwareVersion command returned an invalid response data buffer "
+            L"size(" +
+                std::to_wstring(responseSize) + L").");
+        return VLR_FAILURE;
+    }
+    std::string text;
+    for (std::uint16_t i = kFirmwareTextOffset; i < responseSize && responseData_[i] != 0; ++i) {
+        text.push_back(static_cast<char>(responseData_[i]));
+    }
+    version = NarrowToWide(text);
+    return VLR_SUCCESS;
+}
+
+VlrRetVal MicroControllerConnection::SendLEDIntensity(std::uint8_t deviceLedId,
+                                                      std::uint8_t value) {
+    const std::uint8_t payload[] = {DeviceCommand::SetLEDIntensity, deviceLedId, value};
+    std::uint16_t responseSize = 0;
+    return ExecuteCommand(payload, sizeof payload, responseSize);
+}
+
+VlrRetVal MicroControllerConnection::SendCommand(const std::uint8_t* payload, std::uint16_t size) {
+    MicroControllerDataPacket packet;
+    if (LogIfFailed(packet.CreateCommandPacket(payload, size), packet)) {
+        return VLR_FAILURE;
+    }
+    Log(LogLevel::Data, PacketDump(packet.GetPacketBuffer(), packet.GetPacketLength()));
+    return port_.Write(packet.GetPacketBuffer(), packet.GetPacketLength());
+}
+
+// A response whose header or data fails its check is still read to its end, so the byte stream
+// stays in step for the next command; only a size beyond the buffer stops the reading.
+VlrRetVal MicroControllerConnection::ReceiveResponse(std::uint8_t commandId,
+                                                     std::uint16_t& responseSize) {
+    responseSize = 0;
+    std::uint8_t header[PacketConstants::kHeaderSize] = {};
+    if (port_.Read(header, sizeof header) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    MicroControllerDataPacket packet;
+    bool failed = LogIfFailed(packet.ValidateResponseHeader(header), packet);
+    const std::uint16_t dataSize = ByteOrder::ReadU16(header + kSizeOffset);
+    if (dataSize > PacketConstants::kMaxResponseDataSize) {
+        Log(LogLevel::Error, L"Invalid data size(" + std::to_wstring(dataSize) +
+                                 L") returned from microcontroller.  Unable to receive packet.");
+        return VLR_FAILURE;
+    }
+    if (port_.Read(responseData_.data(), dataSize) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    responseSize = dataSize;
+    failed |=
+        LogIfFailed(packet.ValidateResponseData(responseData_.data(), dataSize, commandId), packet);
+    std::uint8_t footer[PacketConstants::kFooterSize] = {};
+    if (port_.Read(footer, sizeof footer) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    if (LogIfFailed(packet.ValidateResponseFooter(footer, header, responseData_.data()), packet)) {
+        return VLR_FAILURE;
+    }
+    return failed ? VLR_FAILURE : VLR_SUCCESS;
+}
+
+bool MicroControllerConnection::LogIfFailed(VlrRetVal result,
+                                            const MicroControllerDataPacket& packet) {
+    if (result == VLR_SUCCESS) {
+        return false;
+    }
+    Log(LogLevel::Error, packet.GetErrorMessage());
+    return true;
+}
+
+void MicroControllerConnection::Log(LogLevel level, const std::wstring& message) {
+    if (log_ != nullptr) {
+        log_->WriteMessage(level, message);
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "device/PacketConstants.h"
+#include "device/SerialPort.h"
+#include "foundation/LogLevel.h"
+#include "foundation/VlrDataTypes.h"
+
+class LogFile;
+class MicroControllerDataPacket;
+
+// One device command as one complete, checked exchange: frame the payload, write it, read the
+// response header, data and footer, validate each, log every failure. Also the connect sequence
+// (open the port, ask for the firmware version). "Connected" means the serial port is open.
+class MicroControllerConnection {
+  public:
+    explicit MicroControllerConnection(LogFile* log = nullptr);
+
+    void SetLogFile(LogFile* log);
+
+    VlrDataTypes::VlrRetVal Connect(int portNumber);
+    void Disconnect();
+    bool IsConnected() const { return port_.IsOpen(); }
+
+    // payload[0] is the command ID. responseSize is set to 0 when receiving begins and to the
+    // response's data length once that has been read; untouched when nothing was sent.
+    VlrDataTypes::VlrRetVal ExecuteCommand(const std::uint8_t* payload, std::uint16_t size,
+                                           std::uint16_t& responseSize);
+    VlrDataTypes::VlrRetVal GetFirmwareVersion(std::wstring& version);
+    // Sends SetLEDIntensity (0x0B, device LED ID, value as carried on the wire).
+    VlrDataTypes::VlrRetVal SendLEDIntensity(std::uint8_t deviceLedId, std::uint8_t value);
+
+    // The data section of the latest response (command ID, status, result bytes).
+    const std::uint8_t* ResponseData() const { return responseData_.data(); }
+    SerialPort& Port() { return port_; }
+
+  private:
+    VlrDataTypes::VlrRetVal SendCommand(const std::uint8_t* payload, std::uint16_t size);
+    VlrDataTypes::VlrRetVal ReceiveResponse(std::uint8_t commandId, std::uint16_t& responseSize);
+    // Logs the packet's message when result is a failure; returns whether it was one.
+    bool LogIfFailed(VlrDataTypes::VlrRetVal result, const MicroControllerDataPacket& packet);
+    void Log(LogLevel level, const std::wstring& message);
+
+    LogFile* log_ = nullptr;
+    SerialPort port_;
+    std::array<std::uint8_t, PacketConstants::kMaxResponseDataSize> responseData_{};
+};

@@ -1,0 +1,91 @@
+#include "device/PortDiscovery.h"
+
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/LogFile.h"
+
+using VlrDataTypes::VLR_FAILURE;
+using VlrDataTypes::VLR_SUCCESS;
+using VlrDataTypes::VlrRetVal;
+
+namespace {
+
+constexpr wchar_t kDeviceName[] = L"Zavik Driver Virtual Com Port";
+constexpr wchar_t kNumberPrefix[] = L"COM";
+constexpr wchar_t kNumberTerminator[] = L")";
+
+// A decimal number of digits only that fits the port number; none for anything else.
+std::optional<std::uint32_t> DecimalNumber(const std::wstring& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+        if (value > UINT32_MAX) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+// The number between the first "COM" and the first ")" of a device's port name; none for a name
+// of another device or without a number there.
+std::optional<std::uint32_t> PortNumberOf(const std::wstring& name) {
+    if (name.find(kDeviceName) == std::wstring::npos) {
+        return std::nullopt;
+    }
+    const std::size_t prefix = name.find(kNumberPrefix);
+    const std::size_t terminator = name.find(kNumberTerminator);
+    if (prefix == std::wstring::npos || terminator == std::wstring::npos) {
+        return std::nullopt;
+    }
+    const std::size_t numberStart = prefix + std::wstring(kNumberPrefix).size();
+    if (terminator < numberStart) {
+        return std::nullopt;
+    }
+    return DecimalNumber(name.substr(numberStart, terminator - numberStart));
+}
+
+VlrRetVal LogFailure(LogFile* log) {
+    if (log != nullptr) {
+        log->WriteMessage(LogLevel::Error,
+                          L"Error retrieving Zavik Driver device information.  Unable to "
+                          L"determine port number for device.");
+    }
+    return VLR_FAILURE;
+}
+
+}  // namespace
+
+namespace PortDiscovery {
+
+VlrRetVal DiscoverPortNumber(const SerialPortLister& lister, std::uint32_t& portNumber,
+                             LogFile* log) {
+    std::vector<SerialPortListing> ports;
+    std::string reason;
+    if (lister.ListPorts(ports, reason) != VLR_SUCCESS) {
+        // A diagnostic for whoever runs the program, as the listing's own failures are not
+        // part of the log.
+        std::cout << "Failed to list serial ports: " << reason << std::endl;
+        return LogFailure(log);
+    }
+    bool found = false;
+    for (const SerialPortListing& port : ports) {
+        const std::optional<std::uint32_t> number = PortNumberOf(port.name);
+        if (number) {
+            // Every matching port overwrites the number: the last one wins.
+            portNumber = *number;
+            found = true;
+        }
+    }
+    return found ? VLR_SUCCESS : LogFailure(log);
+}
+
+}  // namespace PortDiscovery

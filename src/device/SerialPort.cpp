@@ -1,0 +1,282 @@
+#include "device/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include "device/PortDirectory.h"
+#include "foundation/LogFile.h"
+
+using VlrDataTypes::VLR_FAILURE;
+using VlrDataTypes::VLR_SUCCESS;
+using VlrDataTypes::VlrRetVal;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::wstring ErrorNumber(int error) {
+    return std::to_wstring(static_cast<unsigned>(error));
+}
+
+// A poll() time-out for the time left until the deadline, rounded up so that a call never
+// returns just before its deadline and spins.
+int PollMilliseconds(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
+}
+
+// Takes the tty for this process alone. The lock refuses a second Ostra even when it runs as
+// root; TIOCEXCL refuses every other program's open (except root's).
+int TakeExclusiveAccess(int handle) {
+    if (flock(handle, LOCK_EX | LOCK_NB) != 0) {
+        // A held lock reads as EWOULDBLOCK; the port is busy, and that is what we report.
+        return errno == EWOULDBLOCK ? EBUSY : errno;
+    }
+    if (ioctl(handle, TIOCEXCL) != 0) {
+        const int error = errno;
+        flock(handle, LOCK_UN);
+        return error;
+    }
+    return 0;
+}
+
+// Undone before closing, so that a later open without root privileges is not refused.
+void ReleaseAndClose(int handle) {
+    ioctl(handle, TIOCNXCL);
+    flock(handle, LOCK_UN);
+    close(handle);
+}
+
+// 9600 baud, 8 data bits, no parity, one stop bit, raw bytes. Raw mode clears IXON and the
+// other input and output processing so every byte value passes; hardware flow control (CRTSCTS)
+// and IXOFF stay as the driver reports them.
+void SetLineSettings(termios& settings) {
+    cfmakeraw(&settings);
+    cfsetispeed(&settings, B9600);
+    cfsetospeed(&settings, B9600);
+    settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    // The descriptor stays non-blocking; Read waits with poll(), so these only describe the
+    // blocking case.
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+}
+
+// Outcome of one read call: the number of bytes read, or the error number of a failure.
+struct ReadCallResult {
+    std::uint32_t received = 0;
+    int error = 0;
+};
+
+}  // namespace
+
+SerialPort::SerialPort(LogFile* log) : log_(log) {}
+
+// The descriptor is released without a message: the log may already be gone at this point.
+SerialPort::~SerialPort() {
+    if (handle_ >= 0) {
+        ReleaseAndClose(handle_);
+    }
+}
+
+VlrRetVal SerialPort::Open(int portNumber) {
+    if (open_) {
+        return VLR_SUCCESS;
+    }
+    const std::filesystem::path path = PortDirectory::DevicePathForPort(portNumber);
+    const std::wstring name =
+        L"COM" + std::to_wstring(portNumber) + L" (" + PortDirectory::PathText(path) + L")";
+
+    // Non-blocking, so that the open does not wait for a carrier before CLOCAL is set.
+    const int handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    const int error = handle < 0 ? errno : TakeExclusiveAccess(handle);
+    if (error != 0) {
+        if (handle >= 0) {
+            close(handle);
+        }
+        LogError(L"Error(" + ErrorNumber(error) + L") creating serial port interface on " + name +
+                 L", an invalid handle to the device was returned.");
+        return VLR_FAILURE;
+    }
+
+    handle_ = handle;
+    open_ = true;
+    name_ = name;
+    Log(LogLevel::Notice, L"Serial port connection created successfully on " + name + L".");
+
+    // A tty has no settable driver queue sizes, so the queue step has nothing to do. The read
+    // time-outs need no setting either: Read applies them itself with poll().
+    if (ApplyLineSettings() != VLR_SUCCESS) {
+        Close();
+        return VLR_FAILURE;
+    }
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SerialPort::ApplyLineSettings() {
+    termios settings{};
+    if (tcgetattr(handle_, &settings) != 0) {
+        LogError(L"Error(" + ErrorNumber(errno) + L") getting serial COM state.");
+        return VLR_FAILURE;
+    }
+    SetLineSettings(settings);
+    if (tcsetattr(handle_, TCSANOW, &settings) != 0) {
+        LogError(L"Error(" + ErrorNumber(errno) + L") setting serial COM state.");
+        return VLR_FAILURE;
+    }
+    return VLR_SUCCESS;
+}
+
+void SerialPort::Close() {
+    if (!open_ || handle_ < 0) {
+        return;
+    }
+    ReleaseAndClose(handle_);
+    handle_ = -1;
+    open_ = false;
+    name_.clear();
+    Log(LogLevel::Notice, L"Serial connection closed.");
+}
+
+VlrRetVal SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
+    if (!open_ || handle_ < 0) {
+        return VLR_FAILURE;
+    }
+    std::uint32_t written = 0;
+    while (written < count) {
+        const ssize_t result = write(handle_, bytes + written, count - written);
+        if (result > 0) {
+            written += static_cast<std::uint32_t>(result);
+        } else if (result == 0) {
+            break;
+        } else if (errno == EAGAIN) {
+            const int error = WaitUntilWritable();
+            if (error != 0) {
+                return LogWriteError(error, count);
+            }
+        } else if (errno != EINTR) {
+            return LogWriteError(errno, count);
+        }
+    }
+    if (written != count) {
+        LogError(L"Error writing data to device, the number of bytes written(" +
+                 std::to_wstring(written) +
+                 L") did name match the number of bytes we needed to write(" +
+                 std::to_wstring(count) + L").");
+        return VLR_FAILURE;
+    }
+    return VLR_SUCCESS;
+}
+
+// Writes have no time-out of their own (the driver's default): this waits as long as the device
+// does not take the bytes, unless the line hangs up.
+int SerialPort::WaitUntilWritable() const {
+    pollfd request{handle_, POLLOUT, 0};
+    while (true) {
+        const int ready = poll(&request, 1, -1);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0) {
+            return errno;
+        }
+        if ((request.revents & POLLOUT) != 0) {
+            return 0;
+        }
+        return (request.revents & POLLNVAL) != 0 ? EBADF : EIO;
+    }
+}
+
+VlrRetVal SerialPort::LogWriteError(int error, std::uint32_t count) {
+    LogError(L"Error(" + ErrorNumber(error) + L") writing data to device. Byte Count: " +
+             std::to_wstring(count) + L".");
+    return VLR_FAILURE;
+}
+
+VlrRetVal SerialPort::Read(std::uint8_t* destination, std::uint32_t count) {
+    if (!open_ || handle_ < 0) {
+        return VLR_FAILURE;
+    }
+    std::uint32_t received = 0;
+    while (received < count) {
+        std::uint32_t callReceived = 0;
+        const int error = ReadCall(destination + received, count - received, callReceived);
+        if (error != 0) {
+            LogError(L"Error(" + ErrorNumber(error) + L") reading data from device. Byte Count: " +
+                     std::to_wstring(count) + L".");
+            return VLR_FAILURE;
+        }
+        if (callReceived == 0) {
+            LogError(
+                L"Error reading data from device, the timeout has expired without receiving any "
+                L"data.");
+            return VLR_FAILURE;
+        }
+        received += callReceived;
+    }
+    return VLR_SUCCESS;
+}
+
+// One read call with the line's time-outs: it ends when all wanted bytes are in, when the gap
+// after the latest byte exceeds the interval, or when the total time of the call is up.
+// Returns 0 or the error number of a failure; a hang-up is a failure (EIO), not a silence.
+int SerialPort::ReadCall(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& received) {
+    const Clock::time_point callEnd =
+        Clock::now() + timeouts_.totalConstant + timeouts_.totalPerByte * wanted;
+    Clock::time_point deadline = callEnd;
+    received = 0;
+    while (received < wanted) {
+        // Polled at least once, so bytes already waiting are taken even when the time is up.
+        pollfd request{handle_, POLLIN, 0};
+        const int ready = poll(&request, 1, PollMilliseconds(deadline));
+        if (ready < 0 && errno != EINTR) {
+            return errno;
+        }
+        if (ready == 0 && Clock::now() >= deadline) {
+            return 0;
+        }
+        if (ready <= 0) {
+            continue;
+        }
+        if ((request.revents & POLLNVAL) != 0) {
+            return EBADF;
+        }
+        const ssize_t result = read(handle_, buffer + received, wanted - received);
+        if (result > 0) {
+            received += static_cast<std::uint32_t>(result);
+            deadline = std::min(callEnd, Clock::now() + timeouts_.interval);
+        } else if (result == 0) {
+            // A hung-up tty reads as end of file.
+            return EIO;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            return errno;
+        } else if ((request.revents & (POLLHUP | POLLERR)) != 0) {
+            return EIO;
+        }
+    }
+    return 0;
+}
+
+void SerialPort::DiscardInput() {
+    if (open_ && handle_ >= 0) {
+        tcflush(handle_, TCIFLUSH);
+    }
+}
+
+void SerialPort::LogError(const std::wstring& message) {
+    Log(LogLevel::Error, message);
+}
+
+void SerialPort::Log(LogLevel level, const std::wstring& message) {
+    if (log_ != nullptr) {
+        log_->WriteMessage(level, message);
+    }
+}

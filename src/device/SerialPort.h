@@ -1,0 +1,58 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "foundation/LogLevel.h"
+#include "foundation/VlrDataTypes.h"
+
+class LogFile;
+
+// Read time-outs of the line. The program uses the defaults; tests of a silent device shorten
+// them so they take milliseconds.
+struct SerialTimeouts {
+    // Longest gap between two bytes once the first byte of a read call has arrived.
+    std::chrono::milliseconds interval{4000};
+    // Total time of one read call: constant part plus a part per requested byte.
+    std::chrono::milliseconds totalConstant{300000};
+    std::chrono::milliseconds totalPerByte{10};
+};
+
+// The byte pipe to the LED driver: a tty opened by port number (see PortDirectory for the
+// number-to-path rule), set raw to 9600 baud 8N1, held exclusively while open, read and
+// written synchronously. Its open flag is the system's notion of "connected".
+class SerialPort {
+  public:
+    explicit SerialPort(LogFile* log = nullptr);
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    void SetLogFile(LogFile* log) { log_ = log; }
+    void SetTimeouts(const SerialTimeouts& timeouts) { timeouts_ = timeouts; }
+
+    VlrDataTypes::VlrRetVal Open(int portNumber);
+    void Close();
+    VlrDataTypes::VlrRetVal Write(const std::uint8_t* bytes, std::uint32_t count);
+    VlrDataTypes::VlrRetVal Read(std::uint8_t* destination, std::uint32_t count);
+    // Drops bytes that arrived but were never read (a response cut off by a time-out).
+    void DiscardInput();
+    bool IsOpen() const { return open_; }
+    // The name used in messages, e.g. "COM4 (/dev/ttyACM4)"; empty while closed.
+    const std::wstring& Name() const { return name_; }
+
+  private:
+    VlrDataTypes::VlrRetVal ApplyLineSettings();
+    int ReadCall(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& received);
+    int WaitUntilWritable() const;
+    VlrDataTypes::VlrRetVal LogWriteError(int error, std::uint32_t count);
+    void LogError(const std::wstring& message);
+    void Log(LogLevel level, const std::wstring& message);
+
+    LogFile* log_ = nullptr;
+    int handle_ = -1;
+    bool open_ = false;
+    std::wstring name_;
+    SerialTimeouts timeouts_;
+};

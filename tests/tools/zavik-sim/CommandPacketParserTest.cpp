@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tools/zavik-sim/HexBytes.h"
+#include "zavik-sim/CommandPacketParser.h"
+
+namespace {
+
+using Result = CommandPacketParser::Result;
+
+struct Outcome {
+    Result result;
+    std::string packet;
+};
+
+struct ParseCase {
+    std::string name;
+    std::vector<std::string> chunks;
+    std::vector<Outcome> outcomes;
+    std::size_t pending;
+    std::size_t dropped;
+};
+
+void PrintTo(const ParseCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+const std::string kFirmwareQuery = "02 01 01 00 01 03 00";
+
+std::vector<Outcome> ParseAll(CommandPacketParser& parser) {
+    std::vector<Outcome> outcomes;
+    Bytes packet;
+    for (Result result = parser.Next(packet); result != Result::NeedMoreBytes;
+         result = parser.Next(packet)) {
+        outcomes.push_back(Outcome{result, ToHex(packet)});
+    }
+    return outcomes;
+}
+
+class CommandPacketParserSplits : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(CommandPacketParserSplits, StreamIntoPackets) {
+    const ParseCase& test = GetParam();
+    CommandPacketParser parser;
+    std::vector<Outcome> outcomes;
+    for (const std::string& chunk : test.chunks) {
+        const Bytes bytes = HexBytes(chunk);
+        parser.Append(bytes.data(), bytes.size());
+        for (const Outcome& outcome : ParseAll(parser)) {
+            outcomes.push_back(outcome);
+        }
+    }
+    ASSERT_EQ(outcomes.size(), test.outcomes.size());
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        EXPECT_EQ(outcomes[i].result, test.outcomes[i].result) << "packet " << i;
+        EXPECT_EQ(outcomes[i].packet, ToHex(HexBytes(test.outcomes[i].packet))) << "packet " << i;
+    }
+    EXPECT_EQ(parser.PendingBytes(), test.pending);
+    EXPECT_EQ(parser.DroppedBytes(), test.dropped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, CommandPacketParserSplits,
+    testing::Values(
+        ParseCase{"WholePacket", {kFirmwareQuery}, {{Result::ValidPacket, kFirmwareQuery}}, 0, 0},
+        ParseCase{"NoiseBeforeThePacketIsDropped",
+                  {"41 42 FF 03 00 " + kFirmwareQuery},
+                  {{Result::ValidPacket, kFirmwareQuery}},
+                  0,
+                  5},
+        ParseCase{"PacketSplitAcrossReads",
+                  {"02", "01 03", "00 0B 02 37 03", "3D"},
+                  {{Result::ValidPacket, "02 01 03 00 0B 02 37 03 3D"}},
+                  0,
+                  0},
+        ParseCase{"TwoPacketsInOneRead",
+                  {"02 01 03 00 0B 02 37 03 3D " + kFirmwareQuery},
+                  {{Result::ValidPacket, "02 01 03 00 0B 02 37 03 3D"},
+                   {Result::ValidPacket, kFirmwareQuery}},
+                  0,
+                  0},
+        ParseCase{"BadChecksumIsConsumedWhole",
+                  {"02 01 01 00 01 03 01 " + kFirmwareQuery},
+                  {{Result::InvalidPacket, "02 01 01 00 01 03 01"},
+                   {Result::ValidPacket, kFirmwareQuery}},
+                  0,
+                  0},
+        ParseCase{"BadEtxIsInvalid",
+                  {"02 01 01 00 01 04 07"},
+                  {{Result::InvalidPacket, "02 01 01 00 01 04 07"}},
+                  0,
+                  0},
+        ParseCase{"ResponseTypeIsInvalid",
+                  {"02 02 01 00 01 03 03"},
+                  {{Result::InvalidPacket, "02 02 01 00 01 03 03"}},
+                  0,
+                  0},
+        ParseCase{"ZeroSizeIsNoPacketStart",
+                  {"02 01 00 00 " + kFirmwareQuery},
+                  {{Result::ValidPacket, kFirmwareQuery}},
+                  0,
+                  4},
+        ParseCase{"SizeBeyondTheReceiveBufferIsNoPacketStart",
+                  {"02 01 41 00 " + kFirmwareQuery},
+                  {{Result::ValidPacket, kFirmwareQuery}},
+                  0,
+                  4},
+        ParseCase{"LargestCandidateWaitsForItsBytes",
+                  {"02 01 40 00 00 00 00 00 00 00 00 00 00 00"},
+                  {},
+                  14,
+                  0},
+        ParseCase{"IncompletePacketWaits", {"02 01 03 00 0B"}, {}, 5, 0},
+        ParseCase{"OnlyNoise", {"00 FF 03 01"}, {}, 0, 4}),
+    [](const testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
+
+TEST(CommandPacketParser, GivingUpAPartialPacketFindsThePacketInsideIt) {
+    CommandPacketParser parser;
+    const Bytes bytes = HexBytes("02 01 10 00 " + kFirmwareQuery);
+    parser.Append(bytes.data(), bytes.size());
+    Bytes packet;
+    ASSERT_EQ(parser.Next(packet), Result::NeedMoreBytes);
+
+    parser.DropPartialPacket();
+
+    ASSERT_EQ(parser.Next(packet), Result::ValidPacket);
+    EXPECT_EQ(ToHex(packet), kFirmwareQuery);
+    EXPECT_EQ(parser.DroppedBytes(), 4u);
+}
+
+// Random line noise in random read sizes: nothing is lost or invented, every valid packet
+// really is one, and a run of zero bytes longer than any packet realigns the stream.
+TEST(CommandPacketParser, RandomNoiseIsAccountedForAndRealigns) {
+    std::mt19937 random(20240611);
+    CommandPacketParser parser;
+    std::size_t appended = 0;
+    std::size_t inPackets = 0;
+    for (int chunk = 0; chunk < 2000; ++chunk) {
+        Bytes bytes(1 + random() % 40);
+        for (std::uint8_t& byte : bytes) {
+            // Plenty of STX and command-type bytes, so that candidates really occur.
+            byte = static_cast<std::uint8_t>(random() % 4 == 0 ? random() % 3 : random());
+        }
+        parser.Append(bytes.data(), bytes.size());
+        appended += bytes.size();
+        for (const Outcome& outcome : ParseAll(parser)) {
+            const Bytes packet = HexBytes(outcome.packet);
+            inPackets += packet.size();
+            if (outcome.result == Result::ValidPacket) {
+                EXPECT_EQ(CommandPacket(Bytes(packet.begin() + 4, packet.end() - 2)), packet);
+            }
+        }
+    }
+    EXPECT_EQ(inPackets + parser.DroppedBytes() + parser.PendingBytes(), appended);
+
+    const Bytes realign = Bytes(CommandPacketParser::kMaxDataSize + 6, 0x00);
+    parser.Append(realign.data(), realign.size());
+    const Bytes query = HexBytes(kFirmwareQuery);
+    parser.Append(query.data(), query.size());
+    const std::vector<Outcome> outcomes = ParseAll(parser);
+    ASSERT_FALSE(outcomes.empty());
+    EXPECT_EQ(outcomes.back().result, Result::ValidPacket);
+    EXPECT_EQ(outcomes.back().packet, kFirmwareQuery);
+    EXPECT_EQ(parser.PendingBytes(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/TextConversion.h"
+#include "tools/zavik-sim/HexBytes.h"
+#include "zavik-sim/FaultPlan.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+FaultRule Parsed(const std::wstring& text) {
+    FaultRule rule;
+    std::wstring problem;
+    EXPECT_EQ(FaultRule::Parse(text, rule, problem), 0) << problem;
+    return rule;
+}
+
+FaultPlan PlanOf(const std::vector<std::wstring>& rules) {
+    FaultPlan plan;
+    for (const std::wstring& text : rules) {
+        plan.Add(Parsed(text));
+    }
+    return plan;
+}
+
+// The SetLEDIntensity success answer, the sample every byte-level fault is applied to.
+const std::string kIntensityAnswer = "02 02 02 00 0B 00 03 0A";
+
+std::string RulesText(const std::vector<std::wstring>& rules) {
+    std::string text = "rules";
+    for (const std::wstring& rule : rules) {
+        text += " " + WideToNarrow(rule);
+    }
+    return text;
+}
+
+struct ApplyCase {
+    std::vector<std::wstring> rules;
+    std::string sent;
+};
+
+void PrintTo(const ApplyCase& test, std::ostream* out) {
+    *out << RulesText(test.rules);
+}
+
+class FaultPlanTurnsTheAnswer : public testing::TestWithParam<ApplyCase> {};
+
+TEST_P(FaultPlanTurnsTheAnswer, IntoTheBytesSent) {
+    FaultPlan plan = PlanOf(GetParam().rules);
+    Bytes answer = HexBytes(kIntensityAnswer);
+    std::mt19937 random(1);
+    FaultPlan::Apply(plan.Decide(0x0B), answer, random);
+    EXPECT_EQ(ToHex(answer), ToHex(HexBytes(GetParam().sent)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, FaultPlanTurnsTheAnswer,
+    testing::Values(ApplyCase{{}, kIntensityAnswer}, ApplyCase{{L"silent"}, ""},
+                    ApplyCase{{L"half"}, "02 02 02 00"},
+                    ApplyCase{{L"bad-crc"}, "02 02 02 00 0B 00 03 0B"},
+                    ApplyCase{{L"bad-stx"}, "00 02 02 00 0B 00 03 08"},
+                    ApplyCase{{L"bad-type"}, "02 01 02 00 0B 00 03 09"},
+                    ApplyCase{{L"wrong-id"}, "02 02 02 00 0C 00 03 0D"},
+                    ApplyCase{{L"oversize"}, "02 02 05 04"}, ApplyCase{{L"hangup"}, ""},
+                    ApplyCase{{L"delay=5"}, kIntensityAnswer},
+                    ApplyCase{{L"wrong-id", L"bad-crc"}, "02 02 02 00 0C 00 03 0C"},
+                    ApplyCase{{L"bad-crc", L"half"}, "02 02 02 00"},
+                    ApplyCase{{L"half", L"oversize"}, "02 02 02 00"},
+                    ApplyCase{{L"oversize", L"half"}, "02 02 05 04"},
+                    ApplyCase{{L"silent:0x01"}, kIntensityAnswer},
+                    ApplyCase{{L"half:0x0B@2"}, kIntensityAnswer}));
+
+TEST(FaultPlan, GarbageKeepsTheLengthNeverStartsWithStxAndRepeatsWithTheSeed) {
+    FaultPlan plan = PlanOf({L"garbage"});
+    const FaultDecision decision = plan.Decide(0x0B);
+    std::vector<Bytes> runs;
+    for (const std::uint32_t seed : {7u, 7u, 8u}) {
+        std::mt19937 random(seed);
+        for (int i = 0; i < 200; ++i) {
+            Bytes answer = HexBytes(kIntensityAnswer);
+            FaultPlan::Apply(decision, answer, random);
+            ASSERT_EQ(answer.size(), 8u);
+            ASSERT_NE(answer[0], 0x02);
+            if (i == 0) {
+                runs.push_back(answer);
+            }
+        }
+    }
+    EXPECT_NE(runs[0], HexBytes(kIntensityAnswer));
+    EXPECT_EQ(runs[0], runs[1]);
+    EXPECT_NE(runs[0], runs[2]);
+}
+
+TEST(FaultPlan, OccurrenceCountsOnlyPacketsOfItsCommand) {
+    FaultPlan plan = PlanOf({L"silent:0x0B@2", L"half@3"});
+    const std::vector<std::uint8_t> commands{0x0B, 0x01, 0x01, 0x0B, 0x0B};
+    std::vector<std::vector<FaultKind>> hits;
+    for (const std::uint8_t command : commands) {
+        hits.push_back(plan.Decide(command).applied);
+    }
+    const std::vector<std::vector<FaultKind>> expected{
+        {}, {}, {FaultKind::Half}, {FaultKind::Silent}, {}};
+    EXPECT_EQ(hits, expected);
+}
+
+TEST(FaultPlan, DecisionCollectsStatusDelayAndHangup) {
+    FaultPlan plan = PlanOf(
+        {L"status=0xFA", L"delay=20", L"status=0xFC:0x14", L"delay=30:0x14", L"hangup:0x14@1"});
+    const FaultDecision first = plan.Decide(0x14);
+    EXPECT_EQ(first.status, std::optional<std::uint8_t>(0xFC));
+    EXPECT_EQ(first.delay, 50ms);
+    EXPECT_TRUE(first.hangup);
+
+    const FaultDecision second = plan.Decide(0x14);
+    EXPECT_FALSE(second.hangup);
+    const FaultDecision other = plan.Decide(0x01);
+    EXPECT_EQ(other.status, std::optional<std::uint8_t>(0xFA));
+    EXPECT_EQ(other.delay, 20ms);
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#include "tools/zavik-sim/HexBytes.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+Bytes HexBytes(const std::string& hex) {
+    Bytes bytes;
+    std::string digits;
+    for (const char c : hex) {
+        if (c != ' ') {
+            digits.push_back(c);
+        }
+    }
+    if (digits.size() % 2 != 0) {
+        throw std::invalid_argument("odd number of hex digits: " + hex);
+    }
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+std::string ToHex(const Bytes& bytes) {
+    std::string text;
+    char pair[4];
+    for (const std::uint8_t byte : bytes) {
+        std::snprintf(pair, sizeof(pair), text.empty() ? "%02X" : " %02X", byte);
+        text += pair;
+    }
+    return text;
+}
+
+Bytes CommandPacket(const Bytes& payload) {
+    Bytes packet{0x02, 0x01, static_cast<std::uint8_t>(payload.size()),
+                 static_cast<std::uint8_t>(payload.size() >> 8)};
+    packet.insert(packet.end(), payload.begin(), payload.end());
+    packet.push_back(0x03);
+    std::uint8_t checksum = 0;
+    for (const std::uint8_t byte : packet) {
+        checksum ^= byte;
+    }
+    packet.push_back(checksum);
+    return packet;
+}

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "zavik-sim/SimulatorCommandLine.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Parsed {
+    int result;
+    int exitCode;
+    ProgramOptions options;
+    std::string out;
+    std::string err;
+};
+
+Parsed ParseLine(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "zavik-sim");
+    Parsed parsed{0, -99, {}, {}, {}};
+    std::ostringstream out;
+    std::ostringstream err;
+    parsed.result =
+        SimulatorCommandLine::Parse(static_cast<int>(arguments.size()), arguments.data(),
+                                    parsed.options, parsed.exitCode, out, err);
+    parsed.out = out.str();
+    parsed.err = err.str();
+    return parsed;
+}
+
+TEST(SimulatorCommandLine, DefaultsWithoutOptions) {
+    const Parsed parsed = ParseLine({});
+    ASSERT_EQ(parsed.result, 0);
+    const SimulatorConfig& config = parsed.options.simulator;
+    EXPECT_EQ(config.portNumber, 4);
+    EXPECT_TRUE(config.portDirectory.empty());
+    EXPECT_EQ(config.firmwareVersion, L"ZVK-SIM 1.0");
+    EXPECT_EQ(config.answerDelay, 0ms);
+    EXPECT_FALSE(config.pace);
+    EXPECT_EQ(config.frameTimeout, 1000ms);
+    EXPECT_EQ(config.verboseStream, nullptr);
+    EXPECT_TRUE(config.faults.empty());
+    EXPECT_EQ(parsed.options.exitAfter, 0ms);
+}
+
+TEST(SimulatorCommandLine, EveryOptionReachesTheConfiguration) {
+    const Parsed parsed = ParseLine({"--port",
+                                     "12",
+                                     "--port-dir",
+                                     "/tmp/p",
+                                     "--firmware",
+                                     "FW 2.5",
+                                     "--fault",
+                                     "status=0xFA:0x14@2",
+                                     "--fault",
+                                     "silent",
+                                     "--delay-ms",
+                                     "25",
+                                     "--pace",
+                                     "--frame-timeout-ms",
+                                     "0",
+                                     "--seed",
+                                     "99",
+                                     "--verbose",
+                                     "--packet-log",
+                                     "/tmp/l.txt",
+                                     "--state-file",
+                                     "/tmp/s.txt",
+                                     "--exit-after-ms",
+                                     "1500"});
+    ASSERT_EQ(parsed.result, 0) << parsed.err;
+    const SimulatorConfig& config = parsed.options.simulator;
+    EXPECT_EQ(config.portNumber, 12);
+    EXPECT_EQ(config.portDirectory, "/tmp/p");
+    EXPECT_EQ(config.firmwareVersion, L"FW 2.5");
+    ASSERT_EQ(config.faults.size(), 2u);
+    EXPECT_EQ(config.faults[0].ToText(), L"status=0xFA:0x14@2");
+    EXPECT_EQ(config.faults[1].ToText(), L"silent");
+    EXPECT_EQ(config.answerDelay, 25ms);
+    EXPECT_TRUE(config.pace);
+    EXPECT_EQ(config.frameTimeout, 0ms);
+    EXPECT_EQ(config.randomSeed, 99u);
+    EXPECT_NE(config.verboseStream, nullptr);
+    EXPECT_EQ(config.packetLogPath, "/tmp/l.txt");
+    EXPECT_EQ(config.stateFilePath, "/tmp/s.txt");
+    EXPECT_EQ(parsed.options.exitAfter, 1500ms);
+}
+
+TEST(SimulatorCommandLine, HelpDocumentsEveryOptionAndFaultKind) {
+    const Parsed parsed = ParseLine({"--help"});
+    EXPECT_EQ(parsed.result, -1);
+    EXPECT_EQ(parsed.exitCode, 0);
+    for (const char* word : {"--port",
+                             "--port-dir",
+                             "--firmware",
+                             "--fault",
+                             "--delay-ms",
+                             "--pace",
+                             "--frame-timeout-ms",
+                             "--seed",
+                             "--verbose",
+                             "--packet-log",
+                             "--state-file",
+                             "--exit-after-ms",
+                             "status=CODE",
+                             "silent",
+                             "half",
+                             "bad-crc",
+                             "bad-stx",
+                             "bad-type",
+                             "wrong-id",
+                             "oversize",
+                             "garbage",
+                             "hangup",
+                             "delay=MS"}) {
+        EXPECT_NE(parsed.out.find(word), std::string::npos) << word;
+    }
+}
+
+struct WrongLine {
+    std::vector<const char*> arguments;
+    std::string explanation;
+};
+
+void PrintTo(const WrongLine& test, std::ostream* out) {
+    for (const char* argument : test.arguments) {
+        *out << argument << ' ';
+    }
+}
+
+class SimulatorCommandLineRefuses : public testing::TestWithParam<WrongLine> {};
+
+TEST_P(SimulatorCommandLineRefuses, WithExitCode2) {
+    const Parsed parsed = ParseLine(GetParam().arguments);
+    EXPECT_EQ(parsed.result, -1);
+    EXPECT_EQ(parsed.exitCode, 2);
+    EXPECT_NE(parsed.err.find(GetParam().explanation), std::string::npos) << parsed.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SimulatorCommandLineRefuses,
+    testing::Values(WrongLine{{"--fault", "slow"}, "unknown fault kind \"slow\""},
+                    WrongLine{{"--fault", "half@0"}, "occurrence \"0\" is not a number from 1 on"},
+                    WrongLine{{"--port", "0"}, "--port"},
+                    WrongLine{{"--delay-ms", "-5"}, "--delay-ms"},
+                    WrongLine{{"--no-such-option"}, "--no-such-option"}));
+
+}  // namespace

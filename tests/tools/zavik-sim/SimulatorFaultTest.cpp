@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/zavik-sim/SimulatorFixture.h"
+#include "zavik-sim/ZavikSimulator.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+FaultRule Parsed(const std::wstring& text) {
+    FaultRule rule;
+    std::wstring problem;
+    EXPECT_EQ(FaultRule::Parse(text, rule, problem), 0) << problem;
+    return rule;
+}
+
+struct FaultCase {
+    std::string name;
+    std::wstring rule;
+    std::string sent;
+};
+
+void PrintTo(const FaultCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+class SimulatorFault : public SimulatorFixture, public testing::WithParamInterface<FaultCase> {};
+
+// The faulty answer is exactly the promised bytes: the next command's answer follows them
+// directly, so nothing more was sent.
+TEST_P(SimulatorFault, SendsExactlyThePromisedBytes) {
+    SimulatorConfig config = Config();
+    config.faults.push_back(Parsed(GetParam().rule));
+    StartWith(config);
+    const Bytes promised = HexBytes(GetParam().sent);
+    ASSERT_TRUE(client_->Write(kIntensityCommand));
+    EXPECT_EQ(ToHex(client_->Read(promised.size())), ToHex(promised));
+    ASSERT_TRUE(simulator_->WaitForPackets(1, kPatience));
+    EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SimulatorFault,
+    testing::Values(FaultCase{"Status", L"status=0xFA:0x0B", "02 02 02 00 0B FA 03 F0"},
+                    FaultCase{"Silent", L"silent:0x0B", ""},
+                    FaultCase{"Half", L"half:0x0B", "02 02 02 00"},
+                    FaultCase{"BadCrc", L"bad-crc:0x0B", "02 02 02 00 0B 00 03 0B"},
+                    FaultCase{"BadStx", L"bad-stx:0x0B", "00 02 02 00 0B 00 03 08"},
+                    FaultCase{"BadType", L"bad-type:0x0B", "02 01 02 00 0B 00 03 09"},
+                    FaultCase{"WrongId", L"wrong-id:0x0B", "02 02 02 00 0C 00 03 0D"},
+                    FaultCase{"Oversize", L"oversize:0x0B", "02 02 05 04"},
+                    FaultCase{"Delay", L"delay=30:0x0B", "02 02 02 00 0B 00 03 0A"},
+                    FaultCase{"OtherCommandOnly", L"silent:0x01@2", "02 02 02 00 0B 00 03 0A"}),
+    [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+using SimulatorFaultTest = SimulatorFixture;
+
+TEST_F(SimulatorFaultTest, OccurrenceHitsOnlyTheNthPacketOfItsCommand) {
+    Start();
+    simulator_->AddFault(Parsed(L"status=0xFC:0x0B@2"));
+    const std::vector<std::pair<Bytes, Bytes>> exchanges{
+        {kIntensityCommand, kIntensityAnswer},
+        {kFirmwareQuery, kFirmwareAnswer},
+        {kIntensityCommand, HexBytes("02 02 02 00 0B FC 03 F6")},
+        {kIntensityCommand, kIntensityAnswer}};
+    for (const auto& [command, answer] : exchanges) {
+        EXPECT_EQ(ToHex(client_->Exchange(command)), ToHex(answer));
+    }
+}
+
+TEST_F(SimulatorFaultTest, RefusedCommandIsNotCarriedOutButALostAnswerIs) {
+    Start();
+    simulator_->AddFault(Parsed(L"status=0xFF:0x0B@1"));
+    simulator_->AddFault(Parsed(L"silent:0x0A"));
+    client_->Exchange(kIntensityCommand);
+    ASSERT_TRUE(client_->Write(HexBytes("02 01 03 00 0A 85 00 03 8C")));
+    ASSERT_TRUE(simulator_->WaitForPackets(2, kPatience));
+    const DeviceState state = simulator_->State();
+    EXPECT_EQ(state.CarriedIntensity(2), std::nullopt);
+    EXPECT_EQ(state.OutputMask(), 0x0085);
+}
+
+TEST_F(SimulatorFaultTest, ClearedFaultsNoLongerHit) {
+    Start();
+    simulator_->AddFault(Parsed(L"half"));
+    simulator_->ClearFaults();
+    EXPECT_EQ(ToHex(client_->Exchange(kIntensityCommand)), ToHex(kIntensityAnswer));
+}
+
+TEST_F(SimulatorFaultTest, GarbageReplacesTheAnswerByteForByte) {
+    Start();
+    simulator_->AddFault(Parsed(L"garbage:0x0B@1"));
+    ASSERT_TRUE(client_->Write(kIntensityCommand));
+    const Bytes garbage = client_->Read(kIntensityAnswer.size());
+    ASSERT_EQ(garbage.size(), kIntensityAnswer.size());
+    EXPECT_NE(garbage[0], 0x02);
+    EXPECT_NE(garbage, kIntensityAnswer);
+    ASSERT_TRUE(simulator_->WaitForPackets(1, kPatience));
+    EXPECT_EQ(simulator_->Packets()[0].sent, garbage);
+    EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+}
+
+TEST_F(SimulatorFaultTest, PacedAnswersKeepTheirBytes) {
+    SimulatorConfig config = Config();
+    config.pace = true;
+    StartWith(config);
+    EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+}
+
+TEST_F(SimulatorFaultTest, HangupUnplugsTheDevice) {
+    Start();
+    simulator_->AddFault(Parsed(L"hangup:0x0B"));
+    EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+    ASSERT_TRUE(client_->Write(kIntensityCommand));
+
+    ASSERT_TRUE(simulator_->WaitForHangup(kPatience));
+    EXPECT_TRUE(client_->SeesHangup());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(simulator_->RegisteredPath())));
+    const std::vector<PacketRecord> packets = simulator_->Packets();
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_EQ(packets[1].ToLine(),
+              L"#2 SetLEDIntensity LED 2 carried 55 (intensity 200); "
+              L"rx 02 01 03 00 0B 02 37 03 3D; tx none; faults hangup");
+    EXPECT_EQ(simulator_->State().CarriedIntensity(2), std::optional<std::uint8_t>(0x37));
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Splits the byte stream from the PC into command packets, the way the firmware's receive loop
+// does it:
+// - bytes before an STX are line noise and are dropped;
+// - STX, a type byte and a data size of 1..kMaxDataSize start a packet candidate, complete after
+//   size + 6 bytes; a size outside that range cannot be a command, so only the STX is dropped
+//   and scanning goes on after it (the receive buffer bounds what noise can swallow);
+// - a complete candidate with the command type, the ETX and a matching checksum is a valid
+//   packet; otherwise it is an invalid packet and is consumed whole, so that the PC still gets
+//   exactly one answer for the packet it sent.
+class CommandPacketParser {
+  public:
+    enum class Result { NeedMoreBytes, ValidPacket, InvalidPacket };
+
+    // The firmware's receive buffer; the largest command carries 22 data bytes.
+    static constexpr std::size_t kMaxDataSize = 64;
+
+    void Append(const std::uint8_t* bytes, std::size_t count);
+
+    // The next complete packet (valid or invalid) in packet, or NeedMoreBytes.
+    Result Next(std::vector<std::uint8_t>& packet);
+
+    // Gives up on an incomplete candidate (the line went quiet in the middle of it): its STX is
+    // dropped and the bytes after it are scanned again.
+    void DropPartialPacket();
+
+    // Bytes received but not yet part of a packet or dropped.
+    std::size_t PendingBytes() const { return buffer_.size(); }
+    // Every byte dropped as noise so far.
+    std::size_t DroppedBytes() const { return dropped_; }
+
+  private:
+    void SkipToStx();
+    void DropFront(std::size_t count);
+    static bool IsWellFormed(const std::vector<std::uint8_t>& packet);
+
+    std::vector<std::uint8_t> buffer_;
+    std::size_t dropped_ = 0;
+};

@@ -1,0 +1,31 @@
+#include <pthread.h>
+#include <signal.h>
+
+#include <ctime>
+
+#include "zavik-sim/ExitSignals.h"
+
+namespace {
+
+sigset_t ExitSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+}  // namespace
+
+void ExitSignals::Block() {
+    const sigset_t set = ExitSignalSet();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+bool ExitSignals::WaitFor(std::chrono::milliseconds limit) {
+    const sigset_t set = ExitSignalSet();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
+    const timespec time{static_cast<time_t>(seconds.count()),
+                        static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
+    return sigtimedwait(&set, nullptr, &time) > 0;
+}

@@ -1,0 +1,46 @@
+#include "zavik-sim/PacketLog.h"
+
+#include "device/PortDirectory.h"
+#include "foundation/LogFile.h"
+#include "foundation/TextConversion.h"
+
+using VlrDataTypes::VLR_FAILURE;
+using VlrDataTypes::VLR_SUCCESS;
+using VlrDataTypes::VlrRetVal;
+
+PacketLog::PacketLog(LogFile* log) : log_(log) {}
+
+VlrRetVal PacketLog::Open(std::ostream* echo, const std::filesystem::path& file) {
+    Close();
+    echo_ = echo;
+    if (file.empty()) {
+        return VLR_SUCCESS;
+    }
+    file_.open(file, std::ios::binary | std::ios::app);
+    if (!file_.is_open()) {
+        if (log_ != nullptr) {
+            log_->WriteMessage(LogLevel::Error,
+                               L"PacketLog::Open() - Error, unable to open the packet log " +
+                                   PortDirectory::PathText(file) + L".");
+        }
+        return VLR_FAILURE;
+    }
+    return VLR_SUCCESS;
+}
+
+void PacketLog::Write(const std::wstring& line) {
+    const std::string bytes = WideToNarrow(line) + "\n";
+    if (echo_ != nullptr) {
+        *echo_ << bytes << std::flush;
+    }
+    if (file_.is_open()) {
+        file_ << bytes << std::flush;
+    }
+}
+
+void PacketLog::Close() {
+    echo_ = nullptr;
+    if (file_.is_open()) {
+        file_.close();
+    }
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+
+#include "foundation/VlrDataTypes.h"
+
+class LogFile;
+
+// Where the emulator's one-line packet descriptions go: a stream (the console with --verbose)
+// and/or a file that is appended to and flushed line by line, so it is complete whenever a
+// script looks at it.
+class PacketLog {
+  public:
+    explicit PacketLog(LogFile* log = nullptr);
+
+    // Either may be absent (null stream, empty path).
+    VlrDataTypes::VlrRetVal Open(std::ostream* echo, const std::filesystem::path& file);
+    void Write(const std::wstring& line);
+    void Close();
+
+  private:
+    LogFile* log_ = nullptr;
+    std::ostream* echo_ = nullptr;
+    std::ofstream file_;
+};

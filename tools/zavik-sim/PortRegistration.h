@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "foundation/VlrDataTypes.h"
+
+class LogFile;
+
+// Makes a tty findable by port number: a symbolic link in the port directory, named with the
+// port's descriptive name, pointing at the tty. The entry is removed again by Remove() or on
+// destruction, but only while it still points at that tty.
+class PortRegistration {
+  public:
+    explicit PortRegistration(LogFile* log = nullptr);
+    ~PortRegistration();
+    PortRegistration(const PortRegistration&) = delete;
+    PortRegistration& operator=(const PortRegistration&) = delete;
+
+    // Creates the directory if needed (missing levels with mode 0700). An existing entry of the
+    // name is replaced when it is a link to nothing (left by a process that died) or to the
+    // same tty; a link to another live tty, or anything that is not a link, is refused.
+    VlrDataTypes::VlrRetVal Register(const std::filesystem::path& directory,
+                                     const std::wstring& name, const std::filesystem::path& target);
+    void Remove();
+
+    bool IsRegistered() const { return registered_; }
+    const std::filesystem::path& EntryPath() const { return entry_; }
+
+  private:
+    VlrDataTypes::VlrRetVal CreateDirectory(const std::filesystem::path& directory);
+    VlrDataTypes::VlrRetVal CheckExistingEntry() const;
+    VlrDataTypes::VlrRetVal CreateLink();
+    VlrDataTypes::VlrRetVal Fail(const std::wstring& message) const;
+
+    LogFile* log_ = nullptr;
+    std::filesystem::path entry_;
+    std::filesystem::path target_;
+    bool registered_ = false;
+};
