@@ -32,8 +32,14 @@ inline std::uint32_t ReadU32(const std::uint8_t* bytes) {
 inline std::uint64_t ReadU64(const std::uint8_t* bytes) {
     return ReadLittleEndian<std::uint64_t>(bytes);
 }
-inline void WriteU16(std::uint8_t* bytes, std::uint16_t value) { WriteLittleEndian(bytes, value); }
-inline void WriteU32(std::uint8_t* bytes, std::uint32_t value) { WriteLittleEndian(bytes, value); }
-inline void WriteU64(std::uint8_t* bytes, std::uint64_t value) { WriteLittleEndian(bytes, value); }
+inline void WriteU16(std::uint8_t* bytes, std::uint16_t value) {
+    WriteLittleEndian(bytes, value);
+}
+inline void WriteU32(std::uint8_t* bytes, std::uint32_t value) {
+    WriteLittleEndian(bytes, value);
+}
+inline void WriteU64(std::uint8_t* bytes, std::uint64_t value) {
+    WriteLittleEndian(bytes, value);
+}
 
 }  // namespace ByteOrder

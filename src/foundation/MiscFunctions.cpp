@@ -48,8 +48,8 @@ VlrRetVal ParseCommandString(std::wstring command, std::vector<std::wstring>& ar
         if (!work.empty() && work.front() == L'"') {
             const std::size_t closing = work.find(L'"', 1);
             if (closing == std::wstring::npos) {
-                error = L"MiscFunctions::ParseCommandString() - Error Processing command(" + command +
-                        L") string, unable to find matching double quotes.";
+                error = L"MiscFunctions::ParseCommandString() - Error Processing command(" +
+                        command + L") string, unable to find matching double quotes.";
                 return VLR_FAILURE;
             }
             tokens.push_back(work.substr(1, closing - 1));
@@ -83,9 +83,10 @@ VlrRetVal TrimQuotesFromString(std::wstring& text, std::wstring& error) {
     if (!leading && !trailing) {
         return VLR_SUCCESS;
     }
-    error = L"MiscFunctions::TrimQuotesFromString() - Error processing string, unable to find "
-            L"leading and trailing double quotes from string: " +
-            text;
+    error =
+        L"MiscFunctions::TrimQuotesFromString() - Error processing string, unable to find "
+        L"leading and trailing double quotes from string: " +
+        text;
     return VLR_FAILURE;
 }
 

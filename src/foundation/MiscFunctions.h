@@ -11,7 +11,8 @@ namespace MiscFunctions {
 
 // Splits a command string into blank-separated arguments; double quotes group an argument that
 // holds blanks and are removed. Tabs, CRs and LFs count as blanks. There is no escape character.
-VlrDataTypes::VlrRetVal ParseCommandString(std::wstring command, std::vector<std::wstring>& arguments,
+VlrDataTypes::VlrRetVal ParseCommandString(std::wstring command,
+                                           std::vector<std::wstring>& arguments,
                                            std::wstring& error);
 
 // Removes one pair of enclosing double quotes; fails when only one end has a quote.

@@ -6,13 +6,13 @@
 // failed, or start-up failed). The GUI shows a modal dialog, the CLI prints to stderr, tests
 // record the call.
 class Notifier {
-public:
+  public:
     virtual ~Notifier() = default;
     virtual void ShowMessageBox(const std::wstring& caption, const std::wstring& text) = 0;
 };
 
 // Prints "caption: text" on standard error; the default when no front end supplied a notifier.
 class StderrNotifier final : public Notifier {
-public:
+  public:
     void ShowMessageBox(const std::wstring& caption, const std::wstring& text) override;
 };

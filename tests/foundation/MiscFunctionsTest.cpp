@@ -1,9 +1,9 @@
-#include "foundation/MiscFunctions.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "foundation/MiscFunctions.h"
 
 using MiscFunctions::AddQuotesToString;
 using MiscFunctions::ParseCommandString;
@@ -28,25 +28,22 @@ TEST_P(ParseCommandStringSplits, IntoExpectedArguments) {
 
 INSTANTIATE_TEST_SUITE_P(
     CommandStrings, ParseCommandStringSplits,
-    testing::Values(
-        TokenizeCase{L"-AddLED \"Blue LED\" 500", {L"-AddLED", L"Blue LED", L"500"}},
-        TokenizeCase{L"\"one\"\"two\"", {L"one", L"two"}},
-        TokenizeCase{L"-Name \"\"", {L"-Name", L""}},
-        TokenizeCase{L"-On\tBlue\r\n25\r7", {L"-On", L"Blue", L"25", L"7"}},
-        TokenizeCase{L"", {}},
-        TokenizeCase{L"   ", {L""}},
-        TokenizeCase{L"\t \r\n", {L""}},
-        TokenizeCase{L"  a    b  ", {L"a", L"b"}},
-        TokenizeCase{L"ab\"cd ef", {L"ab\"cd", L"ef"}},
-        TokenizeCase{L"\"quoted\"word", {L"quoted", L"word"}},
-        TokenizeCase{L"\"  spaced  words \"", {L"  spaced  words "}},
-        TokenizeCase{L"-Call 3", {L"-Call", L"3"}},
-        // Vertical tab and form feed are trimmed at the ends of the rest, but only a space
-        // separates tokens inside it.
-        TokenizeCase{L"\va\vb c\f", {L"a\vb", L"c"}},
-        // A CR LF pair inside quotes becomes a single space.
-        TokenizeCase{L"\"a\r\nb\"", {L"a b"}},
-        TokenizeCase{L"caf\u00e9 \u20ac", {L"caf\u00e9", L"\u20ac"}}));
+    testing::Values(TokenizeCase{L"-AddLED \"Blue LED\" 500", {L"-AddLED", L"Blue LED", L"500"}},
+                    TokenizeCase{L"\"one\"\"two\"", {L"one", L"two"}},
+                    TokenizeCase{L"-Name \"\"", {L"-Name", L""}},
+                    TokenizeCase{L"-On\tBlue\r\n25\r7", {L"-On", L"Blue", L"25", L"7"}},
+                    TokenizeCase{L"", {}}, TokenizeCase{L"   ", {L""}},
+                    TokenizeCase{L"\t \r\n", {L""}}, TokenizeCase{L"  a    b  ", {L"a", L"b"}},
+                    TokenizeCase{L"ab\"cd ef", {L"ab\"cd", L"ef"}},
+                    TokenizeCase{L"\"quoted\"word", {L"quoted", L"word"}},
+                    TokenizeCase{L"\"  spaced  words \"", {L"  spaced  words "}},
+                    TokenizeCase{L"-Call 3", {L"-Call", L"3"}},
+                    // Vertical tab and form feed are trimmed at the ends of the rest, but only a
+                    // space separates tokens inside it.
+                    TokenizeCase{L"\va\vb c\f", {L"a\vb", L"c"}},
+                    // A CR LF pair inside quotes becomes a single space.
+                    TokenizeCase{L"\"a\r\nb\"", {L"a b"}},
+                    TokenizeCase{L"caf\u00e9 \u20ac", {L"caf\u00e9", L"\u20ac"}}));
 
 TEST(ParseCommandString, UnmatchedQuoteFailsWithEmptyListAndTheWholeCommand) {
     std::vector<std::wstring> arguments{L"x"};

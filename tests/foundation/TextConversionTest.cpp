@@ -1,8 +1,8 @@
-#include "foundation/TextConversion.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "foundation/TextConversion.h"
 
 namespace {
 
@@ -46,15 +46,12 @@ TEST_P(TextToDoubleReads, LeadingNumber) {
     EXPECT_DOUBLE_EQ(number, GetParam().value);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, TextToDoubleReads,
-                         testing::Values(NumberCase{L"500", true, 500.0},
-                                         NumberCase{L"  12.5mW", true, 12.5},
-                                         NumberCase{L"-0.25", true, -0.25},
-                                         NumberCase{L"1.8e+06", true, 1800000.0},
-                                         NumberCase{L".5", true, 0.5},
-                                         NumberCase{L"", false, 0.0},
-                                         NumberCase{L"abc", false, 0.0},
-                                         NumberCase{L"-", false, 0.0}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TextToDoubleReads,
+    testing::Values(NumberCase{L"500", true, 500.0}, NumberCase{L"  12.5mW", true, 12.5},
+                    NumberCase{L"-0.25", true, -0.25}, NumberCase{L"1.8e+06", true, 1800000.0},
+                    NumberCase{L".5", true, 0.5}, NumberCase{L"", false, 0.0},
+                    NumberCase{L"abc", false, 0.0}, NumberCase{L"-", false, 0.0}));
 
 struct CompareCase {
     std::wstring a;

@@ -6,7 +6,7 @@
 // A fresh directory under the system's temporary directory, removed with everything in it when
 // the object goes away.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,6 +16,6 @@ public:
     // The path of a file inside the directory, as the wide text the core takes.
     std::wstring File(const std::string& name) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
