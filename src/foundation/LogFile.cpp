@@ -56,16 +56,15 @@ std::wstring OpenErrorText(const std::wstring& target) {
            L", file may be invalid, please check the filename ";
 }
 
-// File names are encoded as UTF-8 whatever the process locale is (the wide-string conversion
-// of std::filesystem would follow the locale and reject any non-ASCII name under "C"). A code
-// point beyond Unicode makes the conversion throw; such a path simply cannot be opened.
+// A name with a character above U+00FF has no bytes; such a path cannot be opened.
 bool ToFileSystemPath(const std::wstring& text, std::filesystem::path& path) {
-    try {
-        path = std::filesystem::path(std::u32string(text.begin(), text.end()));
-        return true;
-    } catch (const std::exception&) {
-        return false;
+    for (const wchar_t c : text) {
+        if (static_cast<unsigned long>(c) > 0xFF) {
+            return false;
+        }
     }
+    path = WideToPath(text);
+    return true;
 }
 
 std::wstring TimeOpenedLine(const LocalTime& time) {

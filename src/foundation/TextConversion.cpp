@@ -77,3 +77,11 @@ int CompareNoCase(const std::wstring& a, const std::wstring& b) {
     }
     return a.size() < b.size() ? -1 : 1;
 }
+
+std::filesystem::path WideToPath(const std::wstring& wide) {
+    return std::filesystem::path(WideToNarrow(wide));
+}
+
+std::wstring PathToWide(const std::filesystem::path& path) {
+    return NarrowToWide(path.native());
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 // Files and the device carry single-byte text; memory holds wide text. Byte n is code point n
@@ -16,3 +17,9 @@ bool TextToDouble(const std::wstring& text, double& number);
 // Compares two whole strings ignoring case (simple Unicode case folding): negative, 0 or
 // positive. Callers only test for 0.
 int CompareNoCase(const std::wstring& a, const std::wstring& b);
+
+// File names: the wide text holds the name's bytes one per character, so a name read from the
+// environment, the command line or a file comes back to exactly the same bytes whatever their
+// encoding (Linux file names are bytes).
+std::filesystem::path WideToPath(const std::wstring& wide);
+std::wstring PathToWide(const std::filesystem::path& path);

@@ -489,10 +489,12 @@ TEST_F(LogFileTest, OddPathsNeverCrash) {
     }
 }
 
-TEST_F(LogFileTest, NonAsciiFileNameIsStoredAsUtf8) {
-    const std::wstring path = dir.File("r") + L"\u00E9sum\u00E9.log";
+TEST_F(LogFileTest, FileNamesKeepTheirBytes) {
+    // "résumé" in UTF-8, carried one byte per character as names from the environment are.
+    const std::wstring path = dir.File("r") + NarrowToWide("\xC3\xA9sum\xC3\xA9.log");
     ASSERT_EQ(log.SetLogFilename(path), 0);
     EXPECT_TRUE(fs::exists(dir.Path() / "r\xC3\xA9sum\xC3\xA9.txt"));
+    EXPECT_EQ(log.SetLogFilename(dir.File("x") + L"\u20AC.log"), -1);
 }
 
 TEST(LogFileNotifier, WithoutNotifierMessageBoxGoesToStandardError) {

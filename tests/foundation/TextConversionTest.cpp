@@ -77,3 +77,14 @@ INSTANTIATE_TEST_SUITE_P(
                     CompareCase{L"Gr\u00fcn", L"Grun", 1}));
 
 }  // namespace
+
+namespace {
+
+TEST(TextConversion, FileNamesRoundTripByteForByte) {
+    const std::string utf8Name = "/tmp/M\xC3\xBCller/\xE2\x82\xAC.cfg";
+    const std::wstring wide = PathToWide(std::filesystem::path(utf8Name));
+    EXPECT_EQ(wide.size(), utf8Name.size());
+    EXPECT_EQ(WideToPath(wide).native(), utf8Name);
+}
+
+}  // namespace
