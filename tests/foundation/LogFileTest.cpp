@@ -481,6 +481,8 @@ TEST_F(LogFileTest, OddPathsNeverCrash) {
                                   std::wstring(1, wchar_t(0xD800)),
                                   std::wstring(L"/tmp/") + wchar_t(0x110000),
                                   std::wstring(1, wchar_t(-1))};
+    // Relative odd paths create files in the working directory; keep them in the test's own.
+    const WorkingDirectory inside(dir.Path());
     for (const std::wstring& path : paths) {
         LogFile odd(&notifier);
         const int result = odd.SetLogFilename(path);
