@@ -1,0 +1,146 @@
+// How long a sequence runs. The walk reads only the parsed form of each command, which was
+// taken from its text when the text was stored: adding a -Call times every used sequence, and
+// a settings file does that once per call line. A TimingMemo keeps what the walk learnt, so a
+// sequence is walked once however often it is called, and the check after an added -Call walks
+// only the sequences that changed or call one that did.
+
+#include <algorithm>
+#include <string>
+
+#include "sequences/SequenceContainer.h"
+
+using VlrDataTypes::VLR_FAILURE;
+using VlrDataTypes::VLR_SUCCESS;
+using VlrDataTypes::VlrRetVal;
+
+// The walk pushes only onto a stack of at most kMaxNestedCalls entries.
+static_assert(SequenceContainer::kMaxNestedCalls < CallStack::kCapacity);
+static_assert(SequenceContainer::kSequenceCount == TimingMemo::kSequenceCount);
+
+VlrRetVal SequenceContainer::GetSequenceDuration(std::uint32_t number, double& duration) const {
+    return ComputeSequenceDuration(number, duration, CallStack());
+}
+
+bool SequenceContainer::CheckCallNesting(std::uint32_t calling, std::uint32_t called) const {
+    double scratch = 0.0;
+    return ComputeSequenceDuration(called, scratch, CallStack{calling}) != VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::ComputeSequenceDuration(std::uint32_t number, double& duration,
+                                                     CallStack stack) const {
+    TimingMemo memo;
+    return TimeSequence(number, duration, stack, memo);
+}
+
+// A -Call may close a cycle or deepen a chain that runs through any sequence, so all are timed.
+// Only success matters here, so a sequence known to pass on its own is not walked again: one
+// that passed in this check, or in an earlier one when nothing it visits has changed since.
+VlrRetVal SequenceContainer::TimeEveryUsedSequence() {
+    knownTimings_.ForgetChanged();
+    const CallStack empty;
+    for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
+        if (!IsUsed(number) || knownTimings_.Passes(number, empty, kMaxNestedCalls)) {
+            continue;
+        }
+        double duration = 0.0;
+        if (TimeSequence(number, duration, empty, knownTimings_) != VLR_SUCCESS) {
+            return VLR_FAILURE;
+        }
+    }
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration, CallStack stack,
+                                          TimingMemo& memo) const {
+    if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    if (stack.Contains(number)) {
+        LogError(
+            L"Error processing sequence duration, the call command will create an infinite "
+            L"loop.");
+        return VLR_FAILURE;
+    }
+    if (stack.Size() > kMaxNestedCalls) {
+        LogError(
+            L"Error processing sequence duration, the call creates a violation of the maximum "
+            L"number(" +
+            std::to_wstring(kMaxNestedCalls) + L") of nested call commands allowed.");
+        return VLR_FAILURE;
+    }
+    if (memo.Passes(number, stack, kMaxNestedCalls) && memo.FindTotal(number, duration, duration)) {
+        return VLR_SUCCESS;
+    }
+    const double start = duration;
+    TimingMemo::Reach reach;
+    reach.visited.set(number);
+    stack.Push(number);
+    // The factor of a -Loop holds until an -EndLoop, also across steps; loops do not nest.
+    std::uint32_t loopFactor = 1;
+    for (const auto& parsedSet : slots_[number].ParsedSets()) {
+        double stepDuration = kDefaultStepDuration;
+        for (const ParsedCommand& command : parsedSet) {
+            if (TimeCommand(command, stepDuration, loopFactor, stack, memo, reach) != VLR_SUCCESS) {
+                return VLR_FAILURE;
+            }
+        }
+        duration += static_cast<double>(loopFactor) * stepDuration;
+    }
+    memo.Store(number, reach, start, duration);
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& stepDuration,
+                                         std::uint32_t& loopFactor, const CallStack& stack,
+                                         TimingMemo& memo, TimingMemo::Reach& reach) const {
+    switch (command.Role()) {
+        case ParsedCommand::TimingRole::Duration:
+            if (CheckSingleArgument(L"-Duration", command) != VLR_SUCCESS) {
+                return VLR_FAILURE;
+            }
+            stepDuration = command.FractionArgument();  // the last -Duration of a step counts
+            return VLR_SUCCESS;
+        case ParsedCommand::TimingRole::Call:
+            if (CheckSingleArgument(L"-Call", command) != VLR_SUCCESS) {
+                return VLR_FAILURE;
+            }
+            // The call step lasts its own 0.1 ms plus the whole called sequence.
+            return TimeCall(static_cast<std::uint32_t>(command.IntegerArgument()), stepDuration,
+                            stack, memo, reach);
+        case ParsedCommand::TimingRole::Loop:
+            stepDuration = 0.0;
+            if (CheckSingleArgument(L"-Loop", command) != VLR_SUCCESS) {
+                return VLR_FAILURE;
+            }
+            loopFactor = static_cast<std::uint32_t>(command.IntegerArgument());
+            return VLR_SUCCESS;
+        case ParsedCommand::TimingRole::EndLoop:
+            loopFactor = 1;
+            stepDuration = 0.0;
+            return VLR_SUCCESS;
+        case ParsedCommand::TimingRole::None:
+            return VLR_SUCCESS;
+    }
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::TimeCall(std::uint32_t called, double& stepDuration,
+                                      const CallStack& stack, TimingMemo& memo,
+                                      TimingMemo::Reach& reach) const {
+    if (TimeSequence(called, stepDuration, stack, memo) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    const TimingMemo::Reach& calledReach = memo.ReachOf(called);
+    reach.visited |= calledReach.visited;
+    reach.height = std::max(reach.height, calledReach.height + 1);
+    return VLR_SUCCESS;
+}
+
+// The walk runs this for every command it visits; the message text is built only on failure.
+VlrRetVal SequenceContainer::CheckSingleArgument(const wchar_t* word,
+                                                 const ParsedCommand& command) const {
+    if (command.ArgumentCount() == 1) {
+        return VLR_SUCCESS;
+    }
+    return VerifyArgumentCount(word, command.ArgumentCount(), 1);
+}
