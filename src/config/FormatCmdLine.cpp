@@ -18,6 +18,10 @@ namespace {
 
 // The line buffer holds 1000 bytes including the terminator, so 999 bytes of content fit.
 constexpr std::size_t kMaxLineBytes = 999;
+// A variable's value and a command line after substitution are held to the length of a line
+// too: without a bound, a few lines that append a value to itself or nest variables would
+// grow the text exponentially until memory runs out.
+constexpr std::size_t kMaxTextLength = kMaxLineBytes;
 
 constexpr std::wstring_view kBlanks = L" \t";
 
@@ -80,18 +84,22 @@ std::wstring ReplacementFor(const std::wstring& value) {
 
 // The search goes on after the inserted text: a value holding its own name would otherwise be
 // substituted again and again without end. Names of later variables in the value are still
-// replaced when their turn comes.
-void SubstituteVariable(std::wstring& line, const std::wstring& name, const std::wstring& value) {
+// replaced when their turn comes. Stops with false as soon as the line grows too long.
+bool SubstituteVariable(std::wstring& line, const std::wstring& name, const std::wstring& value) {
     const std::wstring replacement = ReplacementFor(value);
     std::size_t position = line.find(name);
     while (position != std::wstring::npos) {
         std::size_t next = position + 1;
         if (EndsNameAt(line, position + name.size())) {
             line.replace(position, name.size(), replacement);
+            if (line.size() > kMaxTextLength) {
+                return false;
+            }
             next = position + std::max<std::size_t>(replacement.size(), 1);
         }
         position = line.find(name, next);
     }
+    return true;
 }
 
 bool IsKnownOperator(const std::wstring& op) {
@@ -251,8 +259,15 @@ VlrRetVal FormatCmdLine::ProcessCommandLine(std::wstring& line) {
     // Quotes do not protect a comment marker: the format has no escape for # or //.
     CutAtFirst(line, L"//");
     CutAtFirst(line, L"#");
+    const std::wstring unsubstituted = line;
     for (const Variable& variable : variables_) {
-        SubstituteVariable(line, variable.first, variable.second);
+        if (!SubstituteVariable(line, variable.first, variable.second)) {
+            line = unsubstituted;
+            Log(LogLevel::Error,
+                L"FormatCmdLine::ProcessCommandLine() - Error, the line is longer than " +
+                    std::to_wstring(kMaxTextLength) + L" characters after macro substitution.");
+            return VLR_FAILURE;
+        }
     }
     return VLR_SUCCESS;
 }
@@ -328,6 +343,12 @@ VlrRetVal FormatCmdLine::ApplyOperator(const std::wstring& name, const std::wstr
         return VLR_FAILURE;
     }
     if (op == L":=") {
+        if (entry->second.size() + value.size() > kMaxTextLength) {
+            Log(LogLevel::Error,
+                L"FormatCmdLine::ProcessVariableLine() - Error, the value of variable " + name +
+                    L" would be longer than " + std::to_wstring(kMaxTextLength) + L" characters.");
+            return VLR_FAILURE;
+        }
         entry->second += value;
         return VLR_SUCCESS;
     }

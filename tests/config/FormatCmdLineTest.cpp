@@ -49,9 +49,17 @@ const std::wstring kModifyUndefined =
     L"variable that does not exist.";
 const std::wstring kUnmatchedQuote =
     L"MiscFunctions::ParseCommandString() - Error Processing command(";
+const std::wstring kLineTooLongAfterSubstitution =
+    L"FormatCmdLine::ProcessCommandLine() - Error, the line is longer than 999 characters after "
+    L"macro substitution.";
 const std::wstring kOneQuote =
     L"MiscFunctions::TrimQuotesFromString() - Error processing string, unable to find leading and "
     L"trailing double quotes from string: ";
+
+std::wstring ValueTooLong(const std::wstring& name) {
+    return L"FormatCmdLine::ProcessVariableLine() - Error, the value of variable " + name +
+           L" would be longer than 999 characters.";
+}
 
 std::wstring Processing(int number, const std::wstring& rawLine) {
     return L"FormatCmdLine::GetNextLine() - Processing line(" + std::to_wstring(number) + L"): " +
@@ -455,6 +463,11 @@ INSTANTIATE_TEST_SUITE_P(
         VariableErrorCase{"DivideUndefined", "", "%X /= 1", kModifyUndefined},
         VariableErrorCase{"AppendToUndefined", "", "%X := 1", kModifyUndefined},
         VariableErrorCase{"NameIsCaseSensitive", "%x = 1\n", "%X += 1", kModifyUndefined},
+        // 999 characters are accepted: otherwise the definitions would fail first.
+        VariableErrorCase{
+            "AppendBeyondTheLineLength",
+            "%V = " + std::string(500, 'a') + "\n%V := " + std::string(499, 'b') + "\n", "%V := c",
+            ValueTooLong(L"%V")},
         VariableErrorCase{"UnmatchedQuote", "", "%X = \"Red LED",
                           kUnmatchedQuote + L"%X = \"Red LED) string, unable to find matching "
                                             L"double quotes."}),
@@ -562,6 +575,49 @@ INSTANTIATE_TEST_SUITE_P(
                      {kReadFailure, kReadFailure, Returned(L"-B", 3), kAtEnd},
                      2}),
     [](const testing::TestParamInfo<LongLineCase>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Text made by variables is held to the length of a line
+
+TEST_F(FormatCmdLineTest, SubstitutionMayGrowACommandLineTo999Characters) {
+    const std::string value = std::string(500, 'v') + "\n%V := " + std::string(496, 'w');
+    Open("%V = " + value + "\n-R %V\n-R %V x\n-After\n");
+
+    EXPECT_EQ(Next(), Returned(L"-R " + std::wstring(500, L'v') + std::wstring(496, L'w'), 3));
+    EXPECT_THAT(Errors(), IsEmpty());
+    // The failing line is handed out as it was before substitution, and reading goes on.
+    EXPECT_EQ(Next(), Failed(L"-R %V x", 4));
+    EXPECT_THAT(Errors(), ElementsAre(kLineTooLongAfterSubstitution));
+    EXPECT_EQ(Next(), Returned(L"-After", 5));
+}
+
+TEST_F(FormatCmdLineTest, NestedVariablesStopAtTheLineLength) {
+    // Each level multiplies the text by 30; eight levels would make 30^8 copies.
+    std::string file;
+    for (int level = 0; level < 8; ++level) {
+        file += "%V" + std::to_string(level) + " = \"x";
+        for (int copy = 0; copy < 30; ++copy) {
+            file += " %V" + std::to_string(level + 1);
+        }
+        file += "\"\n";
+    }
+    Open(file + "-R %V0\n");
+
+    EXPECT_EQ(Next(), Failed(L"-R %V0", 9));
+    EXPECT_THAT(Errors(), ElementsAre(kLineTooLongAfterSubstitution));
+}
+
+TEST_F(FormatCmdLineTest, AValueAppendedToItselfStopsAtTheLineLength) {
+    // Ten doublings reach 1024 characters; forty would need a terabyte.
+    std::string file = "%V = x\n";
+    for (int line = 0; line < 40; ++line) {
+        file += "%V := %V\n";
+    }
+    Open(file);
+
+    EXPECT_EQ(Next(), Failed(L"%V := %V", 11));
+    EXPECT_THAT(Errors(), ElementsAre(ValueTooLong(L"%V")));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Opening, reopening and closing
