@@ -15,6 +15,11 @@ locale_t UnicodeCtype() {
 }
 
 wchar_t FoldCase(wchar_t c) {
+    // ASCII folds to ASCII in every locale we use; the tables are only needed above it. Every
+    // command word of a settings file passes through here, so this path is kept short.
+    if (c >= 0 && c < 0x80) {
+        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    }
     const locale_t locale = UnicodeCtype();
     if (locale != static_cast<locale_t>(0)) {
         return static_cast<wchar_t>(towlower_l(towupper_l(static_cast<wint_t>(c), locale), locale));
@@ -66,6 +71,9 @@ bool TextToDouble(const std::wstring& text, double& number) {
 int CompareNoCase(const std::wstring& a, const std::wstring& b) {
     const std::size_t common = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < common; ++i) {
+        if (a[i] == b[i]) {
+            continue;
+        }
         const wchar_t fa = FoldCase(a[i]);
         const wchar_t fb = FoldCase(b[i]);
         if (fa != fb) {

@@ -27,3 +27,12 @@ std::wstring FormatTimeOfDay(const LocalTime& time) {
                   time.minute, time.second, time.millisecond);
     return text;
 }
+
+std::wstring FormatDateTimeStamp(const LocalTime& time) {
+    wchar_t text[96];
+    std::swprintf(text, sizeof text / sizeof text[0], L"%u-%02u-%02u_%02u-%02u-%02u",
+                  static_cast<unsigned>(time.year), static_cast<unsigned>(time.month),
+                  static_cast<unsigned>(time.day), static_cast<unsigned>(time.hour),
+                  static_cast<unsigned>(time.minute), static_cast<unsigned>(time.second));
+    return text;
+}

@@ -19,3 +19,7 @@ LocalTime CurrentLocalTime();
 // " HH:MM:SS.mmm": one leading space, two-digit hours, minutes and seconds, three-digit
 // milliseconds. Shared by the log lines and the message list's "Timestamp" column.
 std::wstring FormatTimeOfDay(const LocalTime& time);
+
+// "YYYY-MM-DD_HH-MM-SS", e.g. "2024-03-07_09-05-00". Names the dated data directory of a run and
+// the settings snapshots, so that both sort by time.
+std::wstring FormatDateTimeStamp(const LocalTime& time);

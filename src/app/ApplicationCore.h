@@ -1,0 +1,116 @@
+#pragma once
+
+#include <string>
+
+#include "config/ConfigFileProcessor.h"
+#include "device/MicroController.h"
+#include "foundation/LogFile.h"
+#include "foundation/VlrDataTypes.h"
+#include "sequences/SequenceContainer.h"
+
+class LogMessageReceiver;
+class Notifier;
+
+// The application without its window: it owns the run's log, the device model, the command
+// processor and the sequence model, and runs the start-up sequence, the settings-file
+// operations and the shut-down. A front end (the main window, the command-line tool) creates
+// one, runs the start-up sequence, wires its pages to the accessors, and calls ShutDown when
+// it closes.
+//
+// Files of a run: the setup file "OstraSetup.cfg" beside the executable, the per-user
+// settings file ".../Velorin/Ostra/OstraSettings.cfg", and a new dated data directory
+// ".../VelorinData/Ostra/YYYY-MM-DD_HH-MM-SS" holding the log, the settings snapshots and the
+// settings the run ended with.
+class ApplicationCore {
+  public:
+    enum class StartupResult {
+        Started,
+        // The data directories could not be made: there is no log, and the operator can only
+        // close the application.
+        DataDirectoryFailed,
+        // The setup file is missing or invalid: the application must end (GetExitCode).
+        SetupFileFailed,
+    };
+
+    static constexpr int kSetupFailureExitCode = 1;
+
+    // The notifier shows the start-up failures and the log's own; it must outlive the core.
+    explicit ApplicationCore(Notifier& notifier);
+
+    ApplicationCore(const ApplicationCore&) = delete;
+    ApplicationCore& operator=(const ApplicationCore&) = delete;
+
+    // Settings for the start-up sequence; they take effect when it runs.
+    //
+    // Where the setup file is looked for; by default the executable's directory.
+    void SetProgramDirectory(const std::wstring& directory) { programDirectory_ = directory; }
+    // The front end's message list; it receives every message from the moment the log opens.
+    void SetMessageReceiver(LogMessageReceiver* receiver) { receiver_ = receiver; }
+    // The time that names the dated directory, stamps the log lines and names the snapshots.
+    void SetClock(LogFile::Clock clock);
+    // A front end that may start several times within one second (the command-line tool) lets
+    // the dated directory take a suffix "_2", "_3", ... when the plain name exists. Off by
+    // default: the window refuses a second start within the same second.
+    void SetAllowNumberedDataDirectory(bool allow) { allowNumberedDataDirectory_ = allow; }
+
+    // Each failure shows its message box and ends the sequence there.
+    StartupResult RunStartupSequence();
+    // 1 after a setup-file failure, otherwise 0.
+    int GetExitCode() const { return exitCode_; }
+
+    // Empties the sequence model and reads the file; LEDs keep what the file does not change.
+    // The path is not remembered: the shut-down still saves to the per-user file. -1 when the
+    // file could not be read or stopped at a failing line; what ran before that line stays.
+    VlrDataTypes::VlrRetVal ReadSettingsFile(const std::wstring& path);
+    // The device section and the sequence section; a failure is logged and answered with -1.
+    VlrDataTypes::VlrRetVal WriteSettingsFile(const std::wstring& path);
+    // What the shut-down saves. A front end that only looked (the command-line tool's inspect
+    // commands) leaves every settings file as it was.
+    enum class SettingsOnShutDown { Save, Keep };
+
+    // Saves the settings to the per-user file and into the dated data directory, then closes
+    // the log. Only what the start-up established is written.
+    void ShutDown(SettingsOnShutDown settings = SettingsOnShutDown::Save);
+
+    LogFile& GetLogFile() { return log_; }
+    MicroController& GetMicroController() { return device_; }
+    ConfigFileProcessor& GetConfigFileProcessor() { return processor_; }
+    SequenceContainer& GetSequenceContainer() { return sequences_; }
+
+    // Without a trailing separator.
+    const std::wstring& GetProgramDirectory() const { return programDirectory_; }
+    // The setup file in the program directory (read by the start-up, never written).
+    std::wstring GetSetupFilePath() const;
+    // Empty until the start-up created it.
+    const std::wstring& GetDataDirectory() const { return dataDirectory_; }
+    // Empty until the start-up fixed it.
+    const std::wstring& GetSettingsFilePath() const { return settingsFilePath_; }
+
+  private:
+    VlrDataTypes::VlrRetVal CreateDataDirectories();
+    VlrDataTypes::VlrRetVal CreateDirectoryIfMissing(const std::wstring& path);
+    VlrDataTypes::VlrRetVal CreateDatedDirectory(const std::wstring& productDirectory);
+    void OpenLog();
+    VlrDataTypes::VlrRetVal ReadSetupFile();
+    void LinkSequenceModel();
+    void ReadPerUserSettingsFile();
+    void KeepCopyOfFailedSettingsFile();
+
+    Notifier& notifier_;
+    LogMessageReceiver* receiver_ = nullptr;
+    LogFile::Clock clock_;
+    bool allowNumberedDataDirectory_ = false;
+
+    LogFile log_;
+    MicroController device_;
+    ConfigFileProcessor processor_;
+    SequenceContainer sequences_;
+
+    std::wstring programDirectory_;
+    std::wstring dataDirectory_;
+    std::wstring settingsFilePath_;
+    // Cleared when a settings file that failed part-way could not be copied: overwriting it
+    // would then lose every line after the failing one.
+    bool mayOverwriteSettingsFile_ = true;
+    int exitCode_ = 0;
+};

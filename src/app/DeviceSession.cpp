@@ -1,0 +1,54 @@
+#include "app/DeviceSession.h"
+
+#include <cstdint>
+#include <string>
+
+#include "device/MicroController.h"
+#include "device/PortDiscovery.h"
+#include "foundation/Notifier.h"
+
+using VlrDataTypes::VLR_FAILURE;
+using VlrDataTypes::VLR_SUCCESS;
+using VlrDataTypes::VlrRetVal;
+
+namespace {
+
+const std::wstring kConnectionErrorCaption = L"Zavik Driver Connection Error";
+const std::wstring kConnectionErrorText =
+    L"Unable to connect to Zavik Driver.  Please verify the port number is valid and that the "
+    L"device is connected to the PC.";
+
+}  // namespace
+
+DeviceSession::DeviceSession(MicroController& device, const SerialPortLister& lister,
+                             Notifier& notifier, LogFile* log)
+    : device_(device), lister_(lister), notifier_(notifier), log_(log) {}
+
+VlrRetVal DeviceSession::Connect() {
+    if (IsConnected()) {
+        return VLR_SUCCESS;
+    }
+    portInUse_ = false;
+    // Its result does not matter: a device it finds has already replaced the port number.
+    std::uint32_t portNumber = device_.GetPortNumber();
+    if (PortDiscovery::DiscoverPortNumber(lister_, portNumber, log_) == VLR_SUCCESS) {
+        device_.SetPortNumber(portNumber);
+    }
+    MicroControllerConnection& connection = device_.GetConnection();
+    if (connection.Connect(static_cast<int>(device_.GetPortNumber())) != VLR_SUCCESS) {
+        portInUse_ = connection.Port().LastOpenFoundPortInUse();
+        notifier_.ShowMessageBox(kConnectionErrorCaption, kConnectionErrorText);
+        return VLR_FAILURE;
+    }
+    return device_.SendAllIntensities();
+}
+
+void DeviceSession::Disconnect() {
+    if (IsConnected()) {
+        device_.GetConnection().Disconnect();
+    }
+}
+
+bool DeviceSession::IsConnected() const {
+    return device_.GetConnection().IsConnected();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "foundation/VlrDataTypes.h"
+
+class LogFile;
+class MicroController;
+class Notifier;
+class SerialPortLister;
+
+// Connecting to and disconnecting from the Zavik Driver as the operator does it, shared by every
+// front end: port discovery first (a device it finds replaces the device model's port number,
+// otherwise the number from the setup and settings files stays), then the connection on the
+// model's port number (open and firmware query), then every stored intensity sent. A failed
+// connect tells the operator through the notifier and changes nothing else.
+class DeviceSession {
+  public:
+    // All references must outlive the session; a null log logs nothing.
+    DeviceSession(MicroController& device, const SerialPortLister& lister, Notifier& notifier,
+                  LogFile* log);
+
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // Does nothing when already connected. -1 after the connection failed (the notifier has been
+    // told) or the intensities could not be sent (logged; the port then stays open).
+    VlrDataTypes::VlrRetVal Connect();
+    // Closes the port without sending anything to the device; does nothing when not connected.
+    void Disconnect();
+    bool IsConnected() const;
+
+    // Whether the last failed Connect found the port held by another program.
+    bool LastConnectFoundPortInUse() const { return portInUse_; }
+
+  private:
+    MicroController& device_;
+    const SerialPortLister& lister_;
+    Notifier& notifier_;
+    LogFile* log_ = nullptr;
+    bool portInUse_ = false;
+};

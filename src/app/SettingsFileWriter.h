@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "foundation/VlrDataTypes.h"
+
+class LogFile;
+
+// Writes a settings file: the device section, then the sequence section, each as single-byte
+// text. The file is replaced in one step, so a failure at any point leaves the previous file
+// as it was. A failure is logged at Error (a null log logs nothing) and answered with -1.
+//
+// Both the application's save and the sequence model's snapshots write through here, so every
+// settings file on disk has the same form.
+VlrDataTypes::VlrRetVal WriteSettingsFile(const std::wstring& path,
+                                          const std::wstring& deviceSection,
+                                          const std::wstring& sequenceSection, LogFile* log);

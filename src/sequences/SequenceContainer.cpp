@@ -1,0 +1,381 @@
+#include "sequences/SequenceContainer.h"
+
+#include <string>
+#include <utility>
+
+#include "foundation/LogFile.h"
+#include "foundation/MiscFunctions.h"
+#include "foundation/TextConversion.h"
+#include "sequences/ArgumentReading.h"
+
+using VlrDataTypes::VLR_FAILURE;
+using VlrDataTypes::VLR_SUCCESS;
+using VlrDataTypes::VlrRetVal;
+
+namespace {
+
+// A settings file cuts a line at # or // and groups by double quotes, so a name holding one of
+// them would end the file early when it is read back, and every later sequence would be lost.
+bool HoldsUnreadableText(const std::wstring& text) {
+    return text.find(L'"') != std::wstring::npos || text.find(L'#') != std::wstring::npos ||
+           text.find(L"//") != std::wstring::npos;
+}
+
+// The longest name or command text whose line in a settings or sequence file still fits the
+// 999 bytes the reader takes, with room for the largest sequence number and set index: a
+// longer one would be written but could not be read back.
+constexpr std::size_t kMaxStorableLength = 960;
+
+bool Contains(const std::wstring& text, const wchar_t* word) {
+    return text.find(word) != std::wstring::npos;
+}
+
+// -Call, -Loop and -EndLoop make up a step of their own, so they must come first in a set.
+bool MustOpenItsSet(const std::wstring& text) {
+    return Contains(text, L"-Call") || Contains(text, L"-Loop") || Contains(text, L"-EndLoop");
+}
+
+std::wstring Decimal(std::uint32_t value) {
+    return std::to_wstring(value);
+}
+
+}  // namespace
+
+SequenceContainer::SequenceContainer() : ttlBitNames_{L"3", L"4", L"5", L"6"} {}
+
+SequenceContainer::~SequenceContainer() = default;
+
+SequenceContainer::ChangeEvent::SubscriptionId SequenceContainer::SubscribeToChanges(
+    ChangeEvent::Callback callback) {
+    return changeEvent_.Subscribe(std::move(callback));
+}
+
+void SequenceContainer::LogError(const std::wstring& message) const {
+    if (log_ != nullptr) {
+        log_->WriteMessage(LogLevel::Error, message);
+    }
+}
+
+VlrRetVal SequenceContainer::ValidateSequenceNumber(std::uint32_t number) const {
+    if (number < kSequenceCount) {
+        return VLR_SUCCESS;
+    }
+    LogError(L"Error validating sequence number.  The sequence number(" + Decimal(number) +
+             L") is out of range(0.." + Decimal(kSequenceCount - 1) + L").");
+    return VLR_FAILURE;
+}
+
+VlrRetVal SequenceContainer::ValidateSequenceName(const std::wstring& name) const {
+    if (name.empty()) {
+        LogError(L"Error validating the sequence name.  The sequence name is blank.");
+        return VLR_FAILURE;
+    }
+    if (HoldsUnreadableText(name)) {
+        LogError(L"Error, the sequence name (" + name +
+                 L") contains a double quote, # or //, which a settings file cannot hold.");
+        return VLR_FAILURE;
+    }
+    if (name.size() > kMaxStorableLength) {
+        LogError(L"Error, the sequence name is " + std::to_wstring(name.size()) +
+                 L" characters long, more than the " + std::to_wstring(kMaxStorableLength) +
+                 L" a line of a settings file can hold.");
+        return VLR_FAILURE;
+    }
+    for (const SequenceSlot& slot : slots_) {
+        if (CompareNoCase(slot.Name(), name) == 0) {
+            LogError(L"Error validating the sequence name, the sequence name(" + name +
+                     L") must be unique.");
+            return VLR_FAILURE;
+        }
+    }
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::AddSequence(std::uint32_t number, const std::wstring& name) {
+    if (ValidateSequenceNumber(number) != VLR_SUCCESS ||
+        ValidateSequenceName(name) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    SequenceSlot& slot = ChangeSlot(number);
+    slot.SetName(name);
+    slot.ClearCommandSets();
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::RemoveSequence(std::uint32_t number) {
+    if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    if (!IsUsed(number)) {
+        LogError(L"Error removing sequence " + Decimal(number) + L", the sequence does not exist.");
+        return VLR_FAILURE;
+    }
+    ChangeSlot(number).Clear();
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::ModifySequenceNumber(std::uint32_t oldNumber,
+                                                  std::uint32_t newNumber) {
+    if (ValidateSequenceNumber(oldNumber) != VLR_SUCCESS ||
+        ValidateSequenceNumber(newNumber) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    if (!IsUsed(oldNumber)) {
+        LogError(L"Error modifying sequence number, the sequence to be modified (" +
+                 Decimal(oldNumber) + L") does not exist.");
+        return VLR_FAILURE;
+    }
+    if (IsUsed(newNumber)) {
+        LogError(L"Error modifying sequence number, the new sequence number (" +
+                 Decimal(newNumber) + L") in already in use.");
+        return VLR_FAILURE;
+    }
+    ChangeSlot(newNumber) = slots_[oldNumber];
+    if (RemoveSequence(oldNumber) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    RewriteCalls(oldNumber, newNumber);
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+// Every stored text was tokenised when it was added, so the parsed form answers what a fresh
+// tokenisation would, and the rewrite cannot fail.
+void SequenceContainer::RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber) {
+    const std::wstring newText = L"-Call " + Decimal(newNumber);
+    const ParsedCommand newCall =
+        ParsedCommand::FromTokens(newText, {L"-Call", Decimal(newNumber)});
+    for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
+        const auto& parsedSets = slots_[number].ParsedSets();
+        for (std::size_t set = 0; set < parsedSets.size(); ++set) {
+            for (std::size_t index = 0; index < parsedSets[set].size(); ++index) {
+                const ParsedCommand& command = parsedSets[set][index];
+                if (command.MentionsCall() && command.TokenCount() == 2 &&
+                    static_cast<std::int64_t>(command.IntegerArgument()) == oldNumber) {
+                    ChangeSlot(number).ReplaceCommand(set, index, newText, newCall);
+                }
+            }
+        }
+    }
+}
+
+VlrRetVal SequenceContainer::RenameSequence(std::uint32_t number, const std::wstring& name) {
+    if (ValidateSequenceNumber(number) != VLR_SUCCESS ||
+        ValidateSequenceName(name) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    ChangeSlot(number).SetName(name);
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::ClearAllSequences() {
+    for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
+        ChangeSlot(number).Clear();
+    }
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::GetAvailableSequenceNumbers(
+    std::vector<std::uint32_t>& numbers) const {
+    for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
+        if (!IsUsed(number)) {
+            numbers.push_back(number);
+        }
+    }
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::IsSequenceReferenced(std::uint32_t number, bool& referenced) const {
+    referenced = false;
+    for (const SequenceSlot& slot : slots_) {
+        if (!slot.IsUsed()) {
+            continue;
+        }
+        for (const auto& parsedSet : slot.ParsedSets()) {
+            for (const ParsedCommand& command : parsedSet) {
+                if (!command.MentionsCall()) {
+                    continue;
+                }
+                if (VerifyArgumentCount(L"-Call", command.ArgumentCount(), 1) != VLR_SUCCESS) {
+                    return VLR_FAILURE;
+                }
+                if (static_cast<std::int64_t>(command.IntegerArgument()) == number) {
+                    referenced = true;
+                    return VLR_SUCCESS;
+                }
+            }
+        }
+    }
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::ValidateCommandSetIndex(std::uint32_t number,
+                                                     std::uint32_t set) const {
+    if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    const std::size_t count = slots_[number].CommandSetCount();
+    if (set < count) {
+        return VLR_SUCCESS;
+    }
+    const std::wstring head = L"Error validating command set index(" + Decimal(set) +
+                              L") for sequence " + Decimal(number);
+    if (count == 0) {
+        LogError(head + L", a command set has not yet been created for the specified sequence.");
+    } else {
+        LogError(head + L", the value is out of range(0.." +
+                 Decimal(static_cast<std::uint32_t>(count - 1)) + L").");
+    }
+    return VLR_FAILURE;
+}
+
+VlrRetVal SequenceContainer::AddCommandSet(std::uint32_t number, std::uint32_t set) {
+    if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    if (!IsUsed(number)) {
+        LogError(L"Error adding command set(" + Decimal(set) +
+                 L"), a sequence does not exist at the specified index(" + Decimal(number) + L").");
+        return VLR_FAILURE;
+    }
+    const std::size_t count = slots_[number].CommandSetCount();
+    if (set > count) {
+        LogError(L"Error adding command set for sequence " + Decimal(number) +
+                 L", the command set index(" + Decimal(set) + L") is out of range(0.." +
+                 Decimal(static_cast<std::uint32_t>(count)) + L").");
+        return VLR_FAILURE;
+    }
+    ChangeSlot(number).InsertCommandSet(set);
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::RemoveCommandSet(std::uint32_t number, std::uint32_t set) {
+    if (ValidateCommandSetIndex(number, set) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    ChangeSlot(number).RemoveCommandSet(set);
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::ClearCommandSet(std::uint32_t number, std::uint32_t set) {
+    if (ValidateCommandSetIndex(number, set) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    ChangeSlot(number).ClearCommandSet(set);
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::SwapCommandSets(std::uint32_t number, std::uint32_t setA,
+                                             std::uint32_t setB) {
+    if (ValidateCommandSetIndex(number, setA) != VLR_SUCCESS ||
+        ValidateCommandSetIndex(number, setB) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    ChangeSlot(number).SwapCommandSets(setA, setB);
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
+                                        const std::wstring& text) {
+    if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    if (!IsUsed(number)) {
+        LogError(L"Error adding command, a sequence does not exist at the specified index(" +
+                 Decimal(number) + L").");
+        return VLR_FAILURE;
+    }
+    if (ValidateCommandSetIndex(number, set) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    Arguments tokens;
+    std::wstring error;
+    if (MiscFunctions::ParseCommandString(text, tokens, error) != VLR_SUCCESS) {
+        LogError(error);
+        return VLR_FAILURE;
+    }
+    if (VerifyCommand(text, tokens, number, set) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    // Numbers are read from their leading digits, so "-Duration 5#" or a quoted argument would
+    // pass verification; the settings file could not hold them.
+    if (HoldsUnreadableText(text)) {
+        LogError(L"Error adding command(" + text + L") to sequence " + Decimal(number) +
+                 L" and command set " + Decimal(set) +
+                 L".  The command contains a double quote, # or //, which a settings file "
+                 L"cannot hold.");
+        return VLR_FAILURE;
+    }
+    if (text.size() > kMaxStorableLength) {
+        LogError(L"Error adding command to sequence " + Decimal(number) + L" and command set " +
+                 Decimal(set) + L".  The command is " + std::to_wstring(text.size()) +
+                 L" characters long, more than the " + std::to_wstring(kMaxStorableLength) +
+                 L" a line of a settings file can hold.");
+        return VLR_FAILURE;
+    }
+    if (MustOpenItsSet(text) && !slots_[number].CommandSets()[set].empty()) {
+        LogError(L"Error adding command(" + text + L") to sequence " + Decimal(number) +
+                 L", the command set(" + Decimal(set) +
+                 L") already has commands in it.  This conflicts with the command specified.");
+        return VLR_FAILURE;
+    }
+    const ParsedCommand parsed = ParsedCommand::FromTokens(text, tokens);
+    ChangeSlot(number).AppendCommand(set, text, parsed);
+    if (parsed.MentionsCall() && TimeEveryUsedSequence() != VLR_SUCCESS) {
+        ChangeSlot(number).RemoveLastCommand(set);
+        return VLR_FAILURE;
+    }
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::GetSequenceLabel(std::uint32_t number, std::wstring& label) const {
+    if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    label = Decimal(number) + L"." + slots_[number].Name();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::ExtractSequenceNumberFromLabel(const std::wstring& label,
+                                                            std::uint32_t& number) const {
+    const std::size_t blank = label.find(L' ');
+    const std::size_t start = blank == std::wstring::npos ? 0 : blank + 1;
+    const std::size_t point = label.find(L'.');
+    if (point == std::wstring::npos || point == start) {
+        LogError(L"Error extracting sequence number from label(" + label +
+                 L"), the label may be formatted incorrectly.");
+        return VLR_FAILURE;
+    }
+    const std::wstring digits =
+        point < start ? label.substr(start) : label.substr(start, point - start);
+    number = static_cast<std::uint32_t>(ArgumentReading::ReadInteger(digits));
+    return VLR_SUCCESS;
+}
+
+const std::wstring& SequenceContainer::GetSequenceName(std::uint32_t number) const {
+    static const std::wstring kNoName;
+    return number < kSequenceCount ? slots_[number].Name() : kNoName;
+}
+
+const std::vector<CommandSet>& SequenceContainer::GetCommandSets(std::uint32_t number) const {
+    static const std::vector<CommandSet> kNoSets;
+    return number < kSequenceCount ? slots_[number].CommandSets() : kNoSets;
+}
+
+bool SequenceContainer::IsValidColor(const std::wstring& label) const {
+    for (const std::wstring& color : colorLabels_) {
+        if (CompareNoCase(color, label) == 0) {
+            return true;
+        }
+    }
+    return false;
+}

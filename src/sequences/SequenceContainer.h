@@ -1,0 +1,172 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/TimeOfDay.h"
+#include "foundation/VlrDataTypes.h"
+#include "sequences/CallStack.h"
+#include "sequences/SequenceSlot.h"
+#include "sequences/SubscribedEvent.h"
+#include "sequences/TimingMemo.h"
+
+class LogFile;
+class MicroController;
+
+// Every stimulus sequence the operator has defined, and the only place where sequences change.
+// Each change is validated, every failure is logged at Error and answered with -1 (the model
+// then stays as it was), and every success raises the change event after the change is done.
+//
+// Timing (SequenceTiming.cpp) walks the sequences and their calls; it also guards AddCommand
+// against call cycles and too deep nesting. The files (SequenceFiles.cpp) hold the sequence
+// section of settings files and single sequences, both in the command-file format.
+class SequenceContainer {
+  public:
+    using VlrRetVal = VlrDataTypes::VlrRetVal;
+    using ChangeEvent = SubscribedEvent<int()>;
+    using Clock = std::function<LocalTime()>;
+
+    static constexpr std::uint32_t kSequenceCount = 255;
+    // The longest chain timing accepts is the outermost sequence plus this many nested calls.
+    static constexpr std::size_t kMaxNestedCalls = 4;
+    // A step without -Duration lasts this long, in milliseconds (the device's script time step).
+    static constexpr double kDefaultStepDuration = 0.1;
+
+    SequenceContainer();
+    virtual ~SequenceContainer();
+
+    // Links set at start-up. The log may stay null: failures are then not reported anywhere.
+    void SetLogFile(LogFile* log) { log_ = log; }
+    void SetMicroController(MicroController* device) { device_ = device; }
+    void SetSettingsDirectory(const std::wstring& directory) { settingsDirectory_ = directory; }
+    // The labels -On, -Off and -SetIntensity may name, in LED order.
+    void SetColorLabels(const std::vector<std::wstring>& labels) { colorLabels_ = labels; }
+    // The bits -TTLHigh and -TTLLow may name. Until start-up hands over the device model's list
+    // the container knows the bits every device has: "3", "4", "5" and "6".
+    void SetTTLBitNames(const std::vector<std::wstring>& names) { ttlBitNames_ = names; }
+    // Names the settings snapshots; tests supply a fixed one, a null clock means local time.
+    void SetClock(Clock clock) { clock_ = clock ? std::move(clock) : Clock(CurrentLocalTime); }
+
+    ChangeEvent::SubscriptionId SubscribeToChanges(ChangeEvent::Callback callback);
+
+    VlrRetVal ValidateSequenceNumber(std::uint32_t number) const;
+    VlrRetVal ValidateSequenceName(const std::wstring& name) const;
+
+    VlrRetVal AddSequence(std::uint32_t number, const std::wstring& name);
+    VlrRetVal RemoveSequence(std::uint32_t number);
+    // Moves a sequence and makes every -Call of the old number call the new one. Raises the
+    // change event twice: once when the old slot is emptied, once at the end.
+    VlrRetVal ModifySequenceNumber(std::uint32_t oldNumber, std::uint32_t newNumber);
+    VlrRetVal RenameSequence(std::uint32_t number, const std::wstring& name);
+    VlrRetVal ClearAllSequences();
+
+    // Appends every free number, ascending; the list is not emptied first.
+    VlrRetVal GetAvailableSequenceNumbers(std::vector<std::uint32_t>& numbers) const;
+    VlrRetVal IsSequenceReferenced(std::uint32_t number, bool& referenced) const;
+
+    VlrRetVal ValidateCommandSetIndex(std::uint32_t number, std::uint32_t set) const;
+    // set may equal the number of sets, which appends.
+    VlrRetVal AddCommandSet(std::uint32_t number, std::uint32_t set);
+    VlrRetVal RemoveCommandSet(std::uint32_t number, std::uint32_t set);
+    VlrRetVal ClearCommandSet(std::uint32_t number, std::uint32_t set);
+    VlrRetVal SwapCommandSets(std::uint32_t number, std::uint32_t setA, std::uint32_t setB);
+    // Verifies the command and appends it verbatim. After a -Call every sequence is timed, and
+    // the call is taken back when that fails.
+    VlrRetVal AddCommand(std::uint32_t number, std::uint32_t set, const std::wstring& text);
+
+    // "12.Main" for sequence 12 named Main.
+    VlrRetVal GetSequenceLabel(std::uint32_t number, std::wstring& label) const;
+    // Reads the number back from a label, also when a word and a blank precede it.
+    VlrRetVal ExtractSequenceNumberFromLabel(const std::wstring& label,
+                                             std::uint32_t& number) const;
+
+    // Empty for a free slot (and for a number out of range).
+    const std::wstring& GetSequenceName(std::uint32_t number) const;
+    const std::vector<CommandSet>& GetCommandSets(std::uint32_t number) const;
+
+    bool IsValidColor(const std::wstring& label) const;
+
+    // Timing, in milliseconds. GetSequenceDuration adds the total to the value passed in.
+    VlrRetVal GetSequenceDuration(std::uint32_t number, double& duration) const;
+    // True when timing `called` as if `calling` called it fails: a cycle, too deep a nesting,
+    // a bad number or a malformed command.
+    bool CheckCallNesting(std::uint32_t calling, std::uint32_t called) const;
+    VlrRetVal ComputeSequenceDuration(std::uint32_t number, double& duration,
+                                      CallStack stack) const;
+
+    // The "#Sequence Container Settings" section of a settings file, lines ending in CR LF.
+    std::wstring GetSettingsText() const;
+    // A stimulus sequence command file: the steps of one sequence, without number or name.
+    VlrRetVal SaveSequenceFile(std::uint32_t number, const std::wstring& fileName) const;
+    // Defines sequence `number` as `name` and adds the steps of the file to it; the numbers in
+    // the file play no part. On a failure after the sequence was defined, it keeps the steps
+    // read so far, and the caller removes it.
+    VlrRetVal LoadSequenceFile(std::uint32_t number, const std::wstring& name,
+                               const std::wstring& fileName);
+    // Uploads every used sequence in ascending order, then writes a settings snapshot
+    // "TrivaneSettings_YYYY-MM-DD_HH-MM-SS.cfg" into the settings directory. A snapshot that
+    // cannot be written leaves the upload successful.
+    VlrRetVal UploadSequences();
+    // The device section and then the sequence section. A failure is logged; callers that must
+    // know use WriteSettingsFile (app/SettingsFileWriter.h) directly.
+    void CreateSettingsFile(const std::wstring& fileName) const;
+    // The path the next snapshot would be written to, from the clock's current time.
+    std::wstring GetSnapshotFileName() const;
+
+  private:
+    struct CommandRule;
+    using Arguments = std::vector<std::wstring>;
+
+    void LogError(const std::wstring& message) const;
+    void RaiseChangeEvent() { changeEvent_.Raise(); }
+    bool IsUsed(std::uint32_t number) const { return slots_[number].IsUsed(); }
+    // Every change of a slot goes through here, so that timing forgets what it learnt from it.
+    SequenceSlot& ChangeSlot(std::uint32_t number) {
+        knownTimings_.MarkChanged(number);
+        return slots_[number];
+    }
+
+    void RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber);
+    VlrRetVal TimeEveryUsedSequence();
+    VlrRetVal TimeSequence(std::uint32_t number, double& duration, CallStack stack,
+                           TimingMemo& memo) const;
+    VlrRetVal TimeCommand(const ParsedCommand& command, double& stepDuration,
+                          std::uint32_t& loopFactor, const CallStack& stack, TimingMemo& memo,
+                          TimingMemo::Reach& reach) const;
+    VlrRetVal TimeCall(std::uint32_t called, double& stepDuration, const CallStack& stack,
+                       TimingMemo& memo, TimingMemo::Reach& reach) const;
+    VlrRetVal CheckSingleArgument(const wchar_t* word, const ParsedCommand& command) const;
+
+    // The vocabulary of command words (SequenceCommandVerification.cpp).
+    static const CommandRule* FindCommandRule(const std::wstring& word);
+    VlrRetVal VerifyCommand(const std::wstring& text, const Arguments& tokens, std::uint32_t number,
+                            std::uint32_t set) const;
+    VlrRetVal VerifyArgumentCount(const std::wstring& word, std::size_t given,
+                                  std::size_t expected) const;
+    VlrRetVal VerifyColor(const std::wstring& word, const Arguments& tokens) const;
+    VlrRetVal VerifyIntensity(const std::wstring& word, const Arguments& tokens) const;
+    VlrRetVal VerifyCall(const std::wstring& word, const Arguments& tokens) const;
+    VlrRetVal VerifyLoop(const std::wstring& word, const Arguments& tokens) const;
+    VlrRetVal VerifyDuration(const std::wstring& word, const Arguments& tokens) const;
+    VlrRetVal VerifyTTLBit(const std::wstring& word, const Arguments& tokens) const;
+
+    // Sequence files (SequenceFiles.cpp).
+    std::wstring CommandSetLines(std::uint32_t number) const;
+    VlrRetVal LoadSequenceLine(std::uint32_t number, const std::wstring& line,
+                               const std::wstring& fileName);
+
+    std::array<SequenceSlot, kSequenceCount> slots_;
+    // What the checks after each added -Call learnt; kept from one check to the next.
+    TimingMemo knownTimings_;
+    std::vector<std::wstring> colorLabels_;
+    std::vector<std::wstring> ttlBitNames_;
+    ChangeEvent changeEvent_;
+    LogFile* log_ = nullptr;
+    MicroController* device_ = nullptr;
+    std::wstring settingsDirectory_;
+    Clock clock_ = CurrentLocalTime;
+};

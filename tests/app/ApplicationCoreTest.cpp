@@ -1,0 +1,618 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/ApplicationCore.h"
+#include "foundation/TextConversion.h"
+#include "support/FileBytes.h"
+#include "support/RecordingNotifier.h"
+#include "support/ScopedEnvironmentVariable.h"
+#include "support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Contains;
+using testing::ElementsAre;
+using testing::IsEmpty;
+using testing::Pair;
+
+const LocalTime kStartTime{2017, 5, 16, 9, 5, 3, 0};
+const LocalTime kNextSecond{2017, 5, 16, 9, 5, 4, 0};
+const std::wstring kDatedName = L"2017-05-16_09-05-03";
+
+const std::string kSetupFile =
+    "# the test rig\r\n"
+    "-AddLED Blue 12.5\r\n"
+    "-AddLED Green 9.8\r\n"
+    "-AddLED Red 15\r\n"
+    "-SetMicroControllerPortNumber 6\r\n";
+
+std::string LEDLines(const std::string& label, const std::string& intensity,
+                     const std::string& pulse) {
+    return "-SetIntensity \"" + label + "\" " + intensity + "\r\n-SetLEDPulse \"" + label + "\" " +
+           pulse + "\r\n\r\n";
+}
+
+// What the shut-down writes after a run that changed nothing.
+const std::string kUntouchedSettings =
+    "#Micro Controller Settings\r\n"
+    "-SetMicroControllerPortNumber 6\r\n"
+    "\r\n" +
+    LEDLines("Blue", "26", "10 90 0") + LEDLines("Green", "26", "10 90 0") +
+    LEDLines("Red", "26", "10 90 0") +
+    "\r\n"
+    "#Sequence Container Settings\r\n"
+    "\r\n"
+    "\r\n";
+
+std::wstring Wide(const fs::path& path) {
+    return NarrowToWide(path.string());
+}
+
+std::vector<std::string> Lines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = bytes.find("\r\n"); end != std::string::npos;
+         end = bytes.find("\r\n", start)) {
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// The environment of every test points into a temporary directory, so no test touches the
+// real home; TEMP and APPDATA are set, the XDG variables are not.
+class ApplicationCoreTest : public testing::Test {
+  protected:
+    ApplicationCoreTest() {
+        fs::create_directories(TempPath());
+        fs::create_directories(ProgramPath());
+        WriteFileBytes(ProgramPath() / "OstraSetup.cfg", kSetupFile);
+    }
+
+    fs::path TempPath() const { return dir.Path() / "temp"; }
+    fs::path ProgramPath() const { return dir.Path() / "program"; }
+    fs::path DataPath() const {
+        return TempPath() / "VelorinData" / "Ostra" / "2017-05-16_09-05-03";
+    }
+    fs::path SettingsPath() const {
+        return dir.Path() / "appdata" / "Velorin" / "Ostra" / "OstraSettings.cfg";
+    }
+
+    void Configure(ApplicationCore& core, const LocalTime& time = kStartTime) {
+        core.SetProgramDirectory(Wide(ProgramPath()));
+        core.SetClock([time] { return time; });
+        core.SetMessageReceiver(&receiver);
+    }
+
+    void Start(ApplicationCore& core, const LocalTime& time = kStartTime) {
+        Configure(core, time);
+        ASSERT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::Started)
+            << WideToNarrow(LoggedText());
+    }
+
+    std::vector<std::wstring> MessagesAt(LogLevel wanted) const {
+        std::vector<std::wstring> found;
+        for (const auto& [level, message] : receiver.messages) {
+            if (level == wanted) {
+                found.push_back(message);
+            }
+        }
+        return found;
+    }
+
+    std::wstring LoggedText() const {
+        std::wstring text;
+        for (const auto& message : receiver.messages) {
+            text += message.second + L"\n";
+        }
+        return text;
+    }
+
+    static std::vector<std::string> Entries(const fs::path& directory) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(directory)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir dir;
+    ScopedEnvironmentVariable temp{"TEMP", (dir.Path() / "temp").string()};
+    ScopedEnvironmentVariable appData{"APPDATA", (dir.Path() / "appdata").string()};
+    ScopedEnvironmentVariable xdgData{"XDG_DATA_HOME", std::nullopt};
+    ScopedEnvironmentVariable xdgConfig{"XDG_CONFIG_HOME", std::nullopt};
+    ScopedEnvironmentVariable home{"HOME", (dir.Path() / "home").string()};
+    RecordingNotifier notifier;
+    RecordingReceiver receiver;
+    ApplicationCore core{notifier};
+};
+
+// --- Start-up ---------------------------------------------------------------------------
+
+TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModels) {
+    Start(core);
+
+    EXPECT_EQ(core.GetExitCode(), 0);
+    EXPECT_THAT(notifier.boxes, IsEmpty());
+    EXPECT_EQ(core.GetProgramDirectory(), Wide(ProgramPath()));
+    EXPECT_EQ(core.GetDataDirectory(), Wide(TempPath()) + L"/VelorinData/Ostra/" + kDatedName);
+    EXPECT_EQ(core.GetSettingsFilePath(), Wide(SettingsPath()));
+    EXPECT_TRUE(fs::is_directory(DataPath()));
+    EXPECT_TRUE(fs::is_directory(SettingsPath().parent_path()));
+
+    const std::vector<std::string> log = Lines(ReadFileBytes(DataPath() / "OstraLogFile.txt"));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "Velorin Base Log File Opened - File Name: " +
+                          (DataPath() / "OstraLogFile.txt").string());
+    EXPECT_EQ(log[1], "Time Opened: (m/d/y)  5/16/2017 at time 9:5:3.0");
+    EXPECT_EQ(core.GetLogFile().GetFullPath(), Wide(DataPath() / "OstraLogFile.txt"));
+
+    MicroController& device = core.GetMicroController();
+    std::vector<std::wstring> labels;
+    device.GetColorLabels(labels);
+    EXPECT_THAT(labels, ElementsAre(L"Blue", L"Green", L"Red"));
+    EXPECT_EQ(device.GetPortNumber(), 6u);
+    EXPECT_EQ(device.GetOutputMask(), 0x0080);
+    EXPECT_TRUE(core.GetConfigFileProcessor().IsInitialized());
+
+    // The sequence model knows the LEDs, logs into the run's log and snapshots into its
+    // directory.
+    SequenceContainer& sequences = core.GetSequenceContainer();
+    ASSERT_EQ(sequences.AddSequence(0, L"Train"), 0);
+    ASSERT_EQ(sequences.AddCommandSet(0, 0), 0);
+    EXPECT_EQ(sequences.AddCommand(0, 0, L"-On green"), 0);
+    EXPECT_EQ(sequences.AddCommand(0, 0, L"-On Amber"), -1);
+    EXPECT_THAT(MessagesAt(LogLevel::Error),
+                ElementsAre(L"Error verifying -On command, the color value(Amber) at index 0 is "
+                            L"invalid."));
+    EXPECT_EQ(sequences.GetSnapshotFileName(),
+              Wide(DataPath()) + L"/TrivaneSettings_2017-05-16_09-05-03.cfg");
+}
+
+TEST_F(ApplicationCoreTest, MissingSettingsFileIsANoticeAndIsCreatedOnClose) {
+    Start(core);
+    EXPECT_THAT(MessagesAt(LogLevel::Notice),
+                Contains(L"Settings file (" + Wide(SettingsPath()) + L") was not found."));
+    EXPECT_THAT(MessagesAt(LogLevel::Error), IsEmpty());
+    EXPECT_FALSE(fs::exists(SettingsPath()));
+
+    core.ShutDown();
+
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), kUntouchedSettings);
+    EXPECT_EQ(ReadFileBytes(DataPath() / "OstraSettings.cfg"), kUntouchedSettings);
+    EXPECT_THAT(Entries(DataPath()), ElementsAre("OstraLogFile.txt", "OstraSettings.cfg"));
+    EXPECT_FALSE(core.GetLogFile().IsOpen());
+    const std::string log = ReadFileBytes(DataPath() / "OstraLogFile.txt");
+    EXPECT_TRUE(log.ends_with("Log File Closed - End of File\r\n\r\n"));
+    EXPECT_THAT(notifier.boxes, IsEmpty());
+}
+
+TEST_F(ApplicationCoreTest, SettingsFileIsReadAfterTheSetupFile) {
+    fs::create_directories(SettingsPath().parent_path());
+    WriteFileBytes(SettingsPath(),
+                   "-SetMicroControllerPortNumber 7\r\n"
+                   "-SetIntensity \"Green\" 100\r\n"
+                   "-SetLEDPulse \"Red\" 5 15 3\r\n"
+                   "-AddSequence 2 \"Flash\"\r\n"
+                   "-AddSequenceCommandSet 2 0\r\n"
+                   "-AddSequenceCommand 2 0 \"-On Red\"\r\n");
+    Start(core);
+
+    LEDRecord green;
+    LEDRecord red;
+    ASSERT_EQ(core.GetMicroController().GetLEDInfo(1, green), 0);
+    ASSERT_EQ(core.GetMicroController().GetLEDInfo(2, red), 0);
+    EXPECT_EQ(core.GetMicroController().GetPortNumber(), 7u);
+    EXPECT_EQ(green.intensity, 100);
+    EXPECT_EQ(red.pulse.widthOn, 5.0);
+    EXPECT_EQ(red.pulse.widthOff, 15.0);
+    EXPECT_EQ(red.pulse.loopCount, 3u);
+    EXPECT_EQ(core.GetSequenceContainer().GetSequenceName(2), L"Flash");
+    EXPECT_EQ(core.GetSequenceContainer().GetCommandSets(2),
+              (std::vector<CommandSet>{{L"-On Red"}}));
+    EXPECT_THAT(MessagesAt(LogLevel::Error), IsEmpty());
+    EXPECT_THAT(MessagesAt(LogLevel::Warning), IsEmpty());
+}
+
+// Everything the operator can set survives a close and the next start: the file the second
+// run writes is the file the first one wrote, byte for byte.
+TEST_F(ApplicationCoreTest, SettingsWrittenReadBackAndWrittenAgainAreIdentical) {
+    Start(core);
+    MicroController& device = core.GetMicroController();
+    ASSERT_EQ(device.SetIntensity(0, L"Blue"), 0);
+    ASSERT_EQ(device.SetIntensity(255, L"Red"), 0);
+    ASSERT_EQ(device.SetLEDPulse(L"Green", PulseParameters{1000000, 1234.567, 1800000}), 0);
+    ASSERT_EQ(device.SetLEDPulse(L"Red", PulseParameters{0, 0.1, 0.5}), 0);
+    device.SetPortNumber(12);
+    SequenceContainer& sequences = core.GetSequenceContainer();
+    ASSERT_EQ(sequences.AddSequence(254, L"Last One"), 0);
+    ASSERT_EQ(sequences.AddSequence(0, L"First"), 0);
+    ASSERT_EQ(sequences.AddCommandSet(0, 0), 0);
+    ASSERT_EQ(sequences.AddCommand(0, 0, L"-SetIntensity Blue 200"), 0);
+    ASSERT_EQ(sequences.AddCommand(0, 0, L"-On Blue"), 0);
+    ASSERT_EQ(sequences.AddCommand(0, 0, L"-Duration 12.5"), 0);
+    ASSERT_EQ(sequences.AddCommandSet(0, 1), 0);
+    ASSERT_EQ(sequences.AddCommandSet(0, 2), 0);
+    ASSERT_EQ(sequences.AddCommand(0, 2, L"-TTLHigh 4"), 0);
+    ASSERT_EQ(sequences.AddSequence(7, L"Caller"), 0);
+    ASSERT_EQ(sequences.AddCommandSet(7, 0), 0);
+    ASSERT_EQ(sequences.AddCommand(7, 0, L"-Call 0"), 0);
+    core.ShutDown();
+    const std::string first = ReadFileBytes(SettingsPath());
+
+    EXPECT_EQ(first,
+              "#Micro Controller Settings\r\n"
+              "-SetMicroControllerPortNumber 12\r\n"
+              "\r\n" +
+                  LEDLines("Blue", "0", "10 90 0") +
+                  LEDLines("Green", "26", "1234.57 1.8e+06 1000000") +
+                  LEDLines("Red", "255", "0.1 0.5 0") +
+                  "\r\n"
+                  "#Sequence Container Settings\r\n"
+                  "-AddSequence 0 \"First\"\r\n"
+                  "-AddSequence 7 \"Caller\"\r\n"
+                  "-AddSequence 254 \"Last One\"\r\n"
+                  "\r\n"
+                  "#Sequence 0 commands.\r\n"
+                  "-AddSequenceCommandSet 0 0\r\n"
+                  "-AddSequenceCommand 0 0 \"-SetIntensity Blue 200\"\r\n"
+                  "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"
+                  "-AddSequenceCommand 0 0 \"-Duration 12.5\"\r\n"
+                  "-AddSequenceCommandSet 0 1\r\n"
+                  "-AddSequenceCommandSet 0 2\r\n"
+                  "-AddSequenceCommand 0 2 \"-TTLHigh 4\"\r\n"
+                  "\r\n"
+                  "#Sequence 7 commands.\r\n"
+                  "-AddSequenceCommandSet 7 0\r\n"
+                  "-AddSequenceCommand 7 0 \"-Call 0\"\r\n"
+                  "\r\n"
+                  "#Sequence 254 commands.\r\n"
+                  "\r\n"
+                  "\r\n");
+
+    ApplicationCore second(notifier);
+    Start(second, kNextSecond);
+    second.ShutDown();
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), first);
+    EXPECT_THAT(MessagesAt(LogLevel::Error), IsEmpty());
+}
+
+TEST_F(ApplicationCoreTest, SecondStartInTheSameSecondIsRefused) {
+    Start(core);
+    const std::string firstLog = ReadFileBytes(DataPath() / "OstraLogFile.txt");
+
+    ApplicationCore second(notifier);
+    Configure(second);
+    EXPECT_EQ(second.RunStartupSequence(), ApplicationCore::StartupResult::DataDirectoryFailed);
+
+    EXPECT_THAT(notifier.boxes,
+                ElementsAre(Pair(L"Data Directory Error", L"Error creating data directory(" +
+                                                              Wide(DataPath()) +
+                                                              L").  Unable to proceed.")));
+    EXPECT_EQ(second.GetExitCode(), 0);
+    EXPECT_EQ(second.GetDataDirectory(), L"");
+    EXPECT_FALSE(second.GetLogFile().IsOpen());
+    EXPECT_EQ(second.GetMicroController().GetLEDCount(), 0);
+
+    // A run that never started writes nothing when it closes, and its log stays unopened.
+    second.ShutDown();
+    EXPECT_EQ(notifier.boxes.size(), 1u);
+    EXPECT_FALSE(fs::exists(SettingsPath()));
+    EXPECT_EQ(ReadFileBytes(DataPath() / "OstraLogFile.txt"), firstLog);
+    EXPECT_THAT(Entries(DataPath()), ElementsAre("OstraLogFile.txt"));
+}
+
+TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond) {
+    core.SetAllowNumberedDataDirectory(true);
+    Start(core);
+    ApplicationCore second(notifier);
+    second.SetAllowNumberedDataDirectory(true);
+    Start(second);
+    ApplicationCore third(notifier);
+    third.SetAllowNumberedDataDirectory(true);
+    Start(third);
+
+    EXPECT_EQ(core.GetDataDirectory(), Wide(DataPath()));
+    EXPECT_EQ(second.GetDataDirectory(), Wide(DataPath()) + L"_2");
+    EXPECT_EQ(third.GetDataDirectory(), Wide(DataPath()) + L"_3");
+    EXPECT_EQ(third.GetLogFile().GetFullPath(), Wide(DataPath()) + L"_3/OstraLogFile.txt");
+    EXPECT_EQ(third.GetSequenceContainer().GetSnapshotFileName(),
+              Wide(DataPath()) + L"_3/TrivaneSettings_2017-05-16_09-05-03.cfg");
+    EXPECT_THAT(notifier.boxes, IsEmpty());
+}
+
+TEST_F(ApplicationCoreTest, NumberedDataDirectoryDoesNotHideOtherFailures) {
+    core.SetAllowNumberedDataDirectory(true);
+    fs::create_directories(DataPath().parent_path());
+    // A file where the dated directory should be is not an earlier run.
+    WriteFileBytes(DataPath(), "");
+    Configure(core);
+    EXPECT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::DataDirectoryFailed);
+    EXPECT_THAT(notifier.boxes,
+                ElementsAre(Pair(L"Data Directory Error", L"Error creating data directory(" +
+                                                              Wide(DataPath()) +
+                                                              L").  Unable to proceed.")));
+}
+
+struct DirectoryFailureCase {
+    const char* name;
+    // Puts a file where a directory must go, relative to TEMP.
+    std::string blockedPath;
+    // The message, given the TEMP directory.
+    std::function<std::wstring(const std::wstring&)> message;
+};
+
+void PrintTo(const DirectoryFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class DirectoryFailureTest : public ApplicationCoreTest,
+                             public testing::WithParamInterface<DirectoryFailureCase> {};
+
+TEST_P(DirectoryFailureTest, ShowsTheMessageAndStopsBeforeTheLog) {
+    const fs::path blocked = TempPath() / GetParam().blockedPath;
+    fs::create_directories(blocked.parent_path());
+    WriteFileBytes(blocked, "not a directory");
+    Configure(core);
+
+    EXPECT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::DataDirectoryFailed);
+
+    EXPECT_THAT(notifier.boxes,
+                ElementsAre(Pair(L"Data Directory Error", GetParam().message(Wide(TempPath())))));
+    EXPECT_FALSE(core.GetLogFile().IsOpen());
+    EXPECT_THAT(receiver.messages, IsEmpty());
+    EXPECT_EQ(core.GetMicroController().GetLEDCount(), 0);
+    EXPECT_EQ(core.GetExitCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DirectoryFailureTest,
+    testing::Values(DirectoryFailureCase{"DataRoot", "VelorinData",
+                                         [](const std::wstring& temp) {
+                                             return L"Error creating root data directory(" + temp +
+                                                    L"/VelorinData).  Unable to proceed.";
+                                         }},
+                    DirectoryFailureCase{"ProductDirectory", "VelorinData/Ostra",
+                                         [](const std::wstring& temp) {
+                                             return L"Error creating root data directory(" + temp +
+                                                    L"/VelorinData/Ostra).  Unable to proceed.";
+                                         }},
+                    DirectoryFailureCase{
+                        "DatedDirectory", "VelorinData/Ostra/2017-05-16_09-05-03",
+                        [](const std::wstring& temp) {
+                            return L"Error creating data directory(" + temp +
+                                   L"/VelorinData/Ostra/2017-05-16_09-05-03).  Unable to "
+                                   L"proceed.";
+                        }}));
+
+struct SetupFailureCase {
+    const char* name;
+    // Absent: no setup file at all.
+    std::optional<std::string> setupFile;
+    // Given the setup file's path.
+    std::function<std::wstring(const std::wstring&)> loggedError;
+};
+
+void PrintTo(const SetupFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SetupFailureTest : public ApplicationCoreTest,
+                         public testing::WithParamInterface<SetupFailureCase> {};
+
+TEST_P(SetupFailureTest, AsksToEndTheApplicationWithExitCodeOne) {
+    const fs::path setup = ProgramPath() / "OstraSetup.cfg";
+    fs::remove(setup);
+    if (GetParam().setupFile) {
+        WriteFileBytes(setup, *GetParam().setupFile);
+    }
+    Configure(core);
+
+    EXPECT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::SetupFileFailed);
+
+    EXPECT_EQ(core.GetExitCode(), 1);
+    EXPECT_THAT(notifier.boxes,
+                ElementsAre(Pair(L"Configuration Error",
+                                 L"Error, setup file (" + Wide(setup) +
+                                     L") could not be found or was invalid.  Unable to start "
+                                     L"application, please contact Velorin support")));
+    EXPECT_THAT(MessagesAt(LogLevel::Error), ElementsAre(GetParam().loggedError(Wide(setup))));
+    // The settings file is neither read nor, on close, overwritten.
+    EXPECT_EQ(core.GetSettingsFilePath(), L"");
+    EXPECT_TRUE(core.GetLogFile().IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SetupFailureTest,
+    testing::Values(
+        SetupFailureCase{"Missing", std::nullopt,
+                         [](const std::wstring& setup) {
+                             return L"FormatCmdLine::OpenFileCfg() - Could not find the file " +
+                                    setup + L".";
+                         }},
+        SetupFailureCase{"UnknownCommand", "-AddLED Blue\r\n-AddLamp Red\r\n-AddLED Green\r\n",
+                         [](const std::wstring&) {
+                             return L"ConfigFileProcessor::ProcessCommandString() - Invalid "
+                                    L"Command Line Syntax, Unrecognized Command: -AddLamp";
+                         }},
+        SetupFailureCase{"FourthLED", "-AddLED A\r\n-AddLED B\r\n-AddLED C\r\n-AddLED D\r\n",
+                         [](const std::wstring&) {
+                             return std::wstring(
+                                 L"Error adding LED color, the maximum number of "
+                                 L"LEDs has been reached (3).");
+                         }}));
+
+// A settings file that stops part-way would lose every line after the failing one when the
+// shut-down overwrites it; the original is kept in the run's data directory.
+TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsKeptBesideTheLog) {
+    const std::string original =
+        "-SetIntensity \"Blue\" 100\r\n"
+        "-SetIntensity \"Amber\" 5\r\n"
+        "-SetIntensity \"Red\" 200\r\n"
+        "-AddSequence 3 \"Lost Without The Copy\"\r\n";
+    fs::create_directories(SettingsPath().parent_path());
+    WriteFileBytes(SettingsPath(), original);
+    Start(core);
+
+    const fs::path copy = DataPath() / "OstraSettings_failed_original.cfg";
+    EXPECT_EQ(ReadFileBytes(copy), original);
+    EXPECT_THAT(MessagesAt(LogLevel::Warning),
+                ElementsAre(L"Settings file (" + Wide(SettingsPath()) +
+                            L") could not be read completely; the original is kept as " +
+                            Wide(copy) + L"."));
+    LEDRecord blue;
+    LEDRecord red;
+    ASSERT_EQ(core.GetMicroController().GetLEDInfo(0, blue), 0);
+    ASSERT_EQ(core.GetMicroController().GetLEDInfo(2, red), 0);
+    EXPECT_EQ(blue.intensity, 100);
+    EXPECT_EQ(red.intensity, 26);
+
+    core.ShutDown();
+    EXPECT_EQ(ReadFileBytes(copy), original);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), ReadFileBytes(DataPath() / "OstraSettings.cfg"));
+    EXPECT_THAT(notifier.boxes, IsEmpty());
+}
+
+// --- Settings files on demand -----------------------------------------------------------
+
+TEST_F(ApplicationCoreTest, ReadSettingsFileReplacesTheSequencesOnly) {
+    fs::create_directories(SettingsPath().parent_path());
+    WriteFileBytes(SettingsPath(),
+                   "-SetIntensity \"Green\" 100\r\n"
+                   "-AddSequence 0 \"Old\"\r\n");
+    Start(core);
+    int changes = 0;
+    core.GetSequenceContainer().SubscribeToChanges([&changes] {
+        ++changes;
+        return 0;
+    });
+    const fs::path other = dir.Path() / "other.cfg";
+    const std::string otherBytes =
+        "-SetIntensity \"Blue\" 50\r\n"
+        "-AddSequence 9 \"New\"\r\n";
+    WriteFileBytes(other, otherBytes);
+
+    core.ReadSettingsFile(Wide(other));
+
+    EXPECT_EQ(core.GetSequenceContainer().GetSequenceName(0), L"");
+    EXPECT_EQ(core.GetSequenceContainer().GetSequenceName(9), L"New");
+    // One event for emptying the model, one for the new sequence.
+    EXPECT_EQ(changes, 2);
+    LEDRecord blue;
+    LEDRecord green;
+    ASSERT_EQ(core.GetMicroController().GetLEDInfo(0, blue), 0);
+    ASSERT_EQ(core.GetMicroController().GetLEDInfo(1, green), 0);
+    EXPECT_EQ(blue.intensity, 50);
+    EXPECT_EQ(green.intensity, 100);
+
+    // The file read is not remembered: the close saves to the per-user file.
+    core.ShutDown();
+    EXPECT_EQ(ReadFileBytes(other), otherBytes);
+    EXPECT_NE(ReadFileBytes(SettingsPath()).find("-AddSequence 9 \"New\"\r\n"), std::string::npos);
+}
+
+TEST_F(ApplicationCoreTest, WriteSettingsFileWritesBothSectionsOrLogsWhyNot) {
+    Start(core);
+    const fs::path saved = dir.Path() / "saved.cfg";
+    EXPECT_EQ(core.WriteSettingsFile(Wide(saved)), 0);
+    EXPECT_EQ(ReadFileBytes(saved), kUntouchedSettings);
+
+    const std::wstring unwritable = Wide(dir.Path() / "missing" / "saved.cfg");
+    EXPECT_EQ(core.WriteSettingsFile(unwritable), -1);
+    EXPECT_THAT(MessagesAt(LogLevel::Error),
+                ElementsAre(L"Error creating settings file(" + unwritable +
+                            L").  File could not be created."));
+}
+
+// --- Where the directories are ----------------------------------------------------------
+
+struct LocationCase {
+    const char* name;
+    // Values of TEMP, XDG_DATA_HOME, APPDATA, XDG_CONFIG_HOME; "@" stands for the test's
+    // directory, absent means unset.
+    std::optional<std::string> temp;
+    std::optional<std::string> xdgData;
+    std::optional<std::string> appData;
+    std::optional<std::string> xdgConfig;
+    // Relative to the test's directory.
+    std::string dataRoot;
+    std::string perUser;
+};
+
+void PrintTo(const LocationCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LocationTest : public ApplicationCoreTest, public testing::WithParamInterface<LocationCase> {
+  protected:
+    std::optional<std::string> Expand(const std::optional<std::string>& value) const {
+        if (!value || !value->starts_with("@")) {
+            return value;
+        }
+        return dir.Path().string() + value->substr(1);
+    }
+};
+
+TEST_P(LocationTest, DirectoriesFollowTheEnvironment) {
+    const LocationCase& c = GetParam();
+    ScopedEnvironmentVariable tempValue("TEMP", Expand(c.temp));
+    ScopedEnvironmentVariable xdgDataValue("XDG_DATA_HOME", Expand(c.xdgData));
+    ScopedEnvironmentVariable appDataValue("APPDATA", Expand(c.appData));
+    ScopedEnvironmentVariable xdgConfigValue("XDG_CONFIG_HOME", Expand(c.xdgConfig));
+    Start(core);
+
+    EXPECT_EQ(core.GetDataDirectory(),
+              Wide(dir.Path()) + L"/" + NarrowToWide(c.dataRoot) + L"/Ostra/" + kDatedName);
+    EXPECT_TRUE(fs::is_directory(dir.Path() / c.dataRoot / "Ostra" / "2017-05-16_09-05-03"));
+    EXPECT_EQ(core.GetSettingsFilePath(),
+              Wide(dir.Path()) + L"/" + NarrowToWide(c.perUser) + L"/OstraSettings.cfg");
+    EXPECT_TRUE(fs::is_directory(dir.Path() / c.perUser));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LocationTest,
+    testing::Values(LocationCase{"WindowsVariablesWin", "@/temp", "@/xdg-data", "@/roaming",
+                                 "@/xdg-config", "temp/VelorinData", "roaming/Velorin/Ostra"},
+                    LocationCase{"TrailingSlashesDropped", "@/temp//", std::nullopt, "@/roaming/",
+                                 std::nullopt, "temp/VelorinData", "roaming/Velorin/Ostra"},
+                    LocationCase{"XdgDirectories", std::nullopt, "@/xdg-data", std::nullopt,
+                                 "@/xdg-config", "xdg-data/VelorinData",
+                                 "xdg-config/Velorin/Ostra"},
+                    LocationCase{"EmptyCountsAsUnset", "", "@/xdg-data", "", "@/xdg-config",
+                                 "xdg-data/VelorinData", "xdg-config/Velorin/Ostra"},
+                    LocationCase{"HomeDefaults", std::nullopt, std::nullopt, std::nullopt,
+                                 std::nullopt, "home/.local/share/VelorinData",
+                                 "home/.config/Velorin/Ostra"},
+                    LocationCase{"RelativeXdgIgnored", std::nullopt, "relative/data", std::nullopt,
+                                 "relative/config", "home/.local/share/VelorinData",
+                                 "home/.config/Velorin/Ostra"}));
+
+// The build puts the default setup file beside this test, as beside every program that
+// starts the application.
+TEST_F(ApplicationCoreTest, DefaultSetupFileBesideTheExecutableStartsTheApplication) {
+    core.SetClock([] { return kStartTime; });
+    ASSERT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::Started);
+
+    const fs::path executable = fs::read_symlink("/proc/self/exe");
+    EXPECT_EQ(core.GetProgramDirectory(), Wide(executable.parent_path()));
+    std::vector<std::wstring> labels;
+    core.GetMicroController().GetColorLabels(labels);
+    EXPECT_THAT(labels, ElementsAre(L"Blue", L"Green", L"Red"));
+    LEDRecord blue;
+    ASSERT_EQ(core.GetMicroController().GetLEDInfo(0, blue), 0);
+    EXPECT_EQ(blue.maximumPower, 12.5);
+    EXPECT_EQ(core.GetMicroController().GetPortNumber(), 4u);
+    EXPECT_THAT(notifier.boxes, IsEmpty());
+}
+
+}  // namespace

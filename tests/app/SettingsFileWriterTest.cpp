@@ -1,0 +1,219 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/SettingsFileWriter.h"
+#include "foundation/LogFile.h"
+#include "support/FileBytes.h"
+#include "support/RecordingNotifier.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+const std::wstring kDeviceSection =
+    L"#Micro Controller Settings\r\n"
+    L"-SetMicroControllerPortNumber 4\r\n"
+    L"\r\n"
+    L"-SetIntensity \"Bl\u00fc\" 26\r\n"
+    L"-SetLEDPulse \"Bl\u00fc\" 10 90 0\r\n"
+    L"\r\n"
+    L"\r\n";
+const std::wstring kSequenceSection =
+    L"#Sequence Container Settings\r\n"
+    L"-AddSequence 0 \"Train\"\r\n"
+    L"\r\n"
+    L"#Sequence 0 commands.\r\n"
+    L"\r\n"
+    L"\r\n";
+const std::string kFileBytes =
+    "#Micro Controller Settings\r\n"
+    "-SetMicroControllerPortNumber 4\r\n"
+    "\r\n"
+    "-SetIntensity \"Bl\xfc\" 26\r\n"
+    "-SetLEDPulse \"Bl\xfc\" 10 90 0\r\n"
+    "\r\n"
+    "\r\n"
+    "#Sequence Container Settings\r\n"
+    "-AddSequence 0 \"Train\"\r\n"
+    "\r\n"
+    "#Sequence 0 commands.\r\n"
+    "\r\n"
+    "\r\n";
+
+// Files may grow to `bytes` only while the object lives: a write beyond fails as on a full
+// disk, part-way through, instead of raising SIGXFSZ.
+class ScopedFileSizeLimit {
+  public:
+    explicit ScopedFileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~ScopedFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+class SettingsFileWriterTest : public testing::Test {
+  protected:
+    SettingsFileWriterTest() {
+        std::filesystem::create_directory(dir.Path() / "target");
+        log.SetLogFilename(dir.File("writer.txt"));
+        log.SetMessageReceiver(&receiver);
+    }
+
+    std::wstring Target(const std::string& name) const { return dir.File("target/" + name); }
+    std::filesystem::path TargetPath(const std::string& name) const {
+        return dir.Path() / "target" / name;
+    }
+
+    // Everything in the target directory, so a temporary left behind shows up.
+    std::vector<std::string> TargetDirectory() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path() / "target")) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    int Write(const std::wstring& path) {
+        return WriteSettingsFile(path, kDeviceSection, kSequenceSection, &log);
+    }
+
+    std::wstring FailureMessage(const std::wstring& path) const {
+        return L"Error creating settings file(" + path + L").  File could not be created.";
+    }
+
+    TempDir dir;
+    LogFile log;
+    RecordingReceiver receiver;
+};
+
+TEST_F(SettingsFileWriterTest, WritesBothSectionsAsSingleByteText) {
+    EXPECT_EQ(Write(Target("new.cfg")), 0);
+    EXPECT_EQ(ReadFileBytes(TargetPath("new.cfg")), kFileBytes);
+    EXPECT_THAT(TargetDirectory(), ElementsAre("new.cfg"));
+    EXPECT_THAT(receiver.messages, IsEmpty());
+}
+
+TEST_F(SettingsFileWriterTest, ReplacesALongerFileWholly) {
+    WriteFileBytes(TargetPath("old.cfg"), std::string(10000, '#'));
+    EXPECT_EQ(Write(Target("old.cfg")), 0);
+    EXPECT_EQ(ReadFileBytes(TargetPath("old.cfg")), kFileBytes);
+    EXPECT_THAT(TargetDirectory(), ElementsAre("old.cfg"));
+}
+
+// The fault this writer exists for: a write that fails part-way (here the file size limit,
+// as a full disk would) must leave the previous file complete.
+TEST_F(SettingsFileWriterTest, WriteFailingPartWayKeepsTheOldFile) {
+    const std::string old = "-SetMicroControllerPortNumber 9\r\n";
+    WriteFileBytes(TargetPath("settings.cfg"), old);
+    const std::wstring big(20000, L'x');
+    int result = 0;
+    {
+        ScopedFileSizeLimit limit(4096);
+        result = WriteSettingsFile(Target("settings.cfg"), big, kSequenceSection, &log);
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(ReadFileBytes(TargetPath("settings.cfg")), old);
+    EXPECT_THAT(TargetDirectory(), ElementsAre("settings.cfg"));
+    ASSERT_EQ(receiver.messages.size(), 1u);
+    EXPECT_EQ(receiver.messages[0].first, LogLevel::Error);
+    EXPECT_EQ(receiver.messages[0].second, FailureMessage(Target("settings.cfg")));
+}
+
+struct UnwritableCase {
+    const char* name;
+    std::string target;
+};
+
+void PrintTo(const UnwritableCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class UnwritableTargetTest : public SettingsFileWriterTest,
+                             public testing::WithParamInterface<UnwritableCase> {};
+
+TEST_P(UnwritableTargetTest, LogsTheFailureAndLeavesNothingBehind) {
+    // A directory where a file is expected can be neither written nor replaced.
+    std::filesystem::create_directory(TargetPath("folder.cfg"));
+    const std::wstring path = GetParam().target.empty() ? L"" : Target(GetParam().target);
+    EXPECT_EQ(Write(path), -1);
+    ASSERT_EQ(receiver.messages.size(), 1u);
+    EXPECT_EQ(receiver.messages[0].first, LogLevel::Error);
+    EXPECT_EQ(receiver.messages[0].second, FailureMessage(path));
+    EXPECT_THAT(TargetDirectory(), ElementsAre("folder.cfg"));
+    EXPECT_TRUE(std::filesystem::is_directory(TargetPath("folder.cfg")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnwritableTargetTest,
+                         testing::Values(UnwritableCase{"MissingDirectory", "missing/s.cfg"},
+                                         UnwritableCase{"DirectoryInTheWay", "folder.cfg"},
+                                         UnwritableCase{"FileAsDirectory", "folder.cfg/x/s.cfg"},
+                                         UnwritableCase{"EmptyPath", ""}));
+
+TEST_F(SettingsFileWriterTest, WithoutLogAFailureIsOnlyReturned) {
+    EXPECT_EQ(WriteSettingsFile(Target("missing/s.cfg"), kDeviceSection, kSequenceSection, nullptr),
+              -1);
+    EXPECT_THAT(receiver.messages, IsEmpty());
+}
+
+TEST_F(SettingsFileWriterTest, ExistingFileKeepsItsPermissions) {
+    WriteFileBytes(TargetPath("private.cfg"), "old");
+    std::filesystem::permissions(TargetPath("private.cfg"),
+                                 std::filesystem::perms::owner_read |
+                                     std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_read);
+    ASSERT_EQ(Write(Target("private.cfg")), 0);
+    EXPECT_EQ(std::filesystem::status(TargetPath("private.cfg")).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+}
+
+// A new file gets the permissions any new file gets, not those of a private temporary.
+TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {
+    const mode_t previous = umask(022);
+    const int result = Write(Target("fresh.cfg"));
+    umask(previous);
+    ASSERT_EQ(result, 0);
+    struct stat status {};
+    ASSERT_EQ(stat(TargetPath("fresh.cfg").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0644u);
+}
+
+// An operator who keeps the settings elsewhere and links to them keeps the link.
+TEST_F(SettingsFileWriterTest, LinkedFileReceivesTheBytesAndTheLinkStays) {
+    std::filesystem::create_directory(dir.Path() / "elsewhere");
+    WriteFileBytes(dir.Path() / "elsewhere" / "real.cfg", "old");
+    std::filesystem::create_symlink(dir.Path() / "elsewhere" / "real.cfg", TargetPath("link.cfg"));
+    ASSERT_EQ(Write(Target("link.cfg")), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(TargetPath("link.cfg")));
+    EXPECT_EQ(ReadFileBytes(dir.Path() / "elsewhere" / "real.cfg"), kFileBytes);
+    EXPECT_THAT(TargetDirectory(), ElementsAre("link.cfg"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() / "elsewhere"),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+}  // namespace
