@@ -19,10 +19,20 @@ constexpr std::uint16_t kFirmwareTextOffset = 3;
 constexpr std::size_t kSizeOffset = 2;
 
 // The packet's bytes in decimal, each followed by '-', as the Data-level trace shows them.
+// Written digit by digit: it runs for every command, and a sequence upload sends thousands.
 std::wstring PacketDump(const std::uint8_t* bytes, std::uint32_t count) {
     std::wstring dump;
+    dump.reserve(count * 4);
     for (std::uint32_t i = 0; i < count; ++i) {
-        dump += std::to_wstring(bytes[i]) + L"-";
+        const unsigned value = bytes[i];
+        if (value >= 100) {
+            dump += static_cast<wchar_t>(L'0' + value / 100);
+        }
+        if (value >= 10) {
+            dump += static_cast<wchar_t>(L'0' + value / 10 % 10);
+        }
+        dump += static_cast<wchar_t>(L'0' + value % 10);
+        dump += L'-';
     }
     return dump;
 }
@@ -103,7 +113,9 @@ VlrRetVal MicroControllerConnection::SendCommand(const std::uint8_t* payload, st
     if (LogIfFailed(packet.CreateCommandPacket(payload, size), packet)) {
         return VLR_FAILURE;
     }
-    Log(LogLevel::Data, PacketDump(packet.GetPacketBuffer(), packet.GetPacketLength()));
+    if (log_ != nullptr) {
+        Log(LogLevel::Data, PacketDump(packet.GetPacketBuffer(), packet.GetPacketLength()));
+    }
     return port_.Write(packet.GetPacketBuffer(), packet.GetPacketLength());
 }
 

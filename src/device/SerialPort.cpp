@@ -98,6 +98,7 @@ VlrRetVal SerialPort::Open(int portNumber) {
     // Non-blocking, so that the open does not wait for a carrier before CLOCAL is set.
     const int handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     const int error = handle < 0 ? errno : TakeExclusiveAccess(handle);
+    lastOpenFoundPortInUse_ = error == EBUSY;
     if (error != 0) {
         if (handle >= 0) {
             close(handle);
@@ -142,6 +143,7 @@ void SerialPort::Close() {
     ReleaseAndClose(handle_);
     handle_ = -1;
     open_ = false;
+    moreMayBeWaiting_ = false;
     name_.clear();
     Log(LogLevel::Notice, L"Serial connection closed.");
 }
@@ -233,22 +235,29 @@ int SerialPort::ReadCall(std::uint8_t* buffer, std::uint32_t wanted, std::uint32
         Clock::now() + timeouts_.totalConstant + timeouts_.totalPerByte * wanted;
     Clock::time_point deadline = callEnd;
     received = 0;
+    // Bytes already waiting are taken even when the time is up: the descriptor is polled, or
+    // read when bytes are likely there, at least once.
+    bool pollFirst = !moreMayBeWaiting_;
+    moreMayBeWaiting_ = false;
     while (received < wanted) {
-        // Polled at least once, so bytes already waiting are taken even when the time is up.
         pollfd request{handle_, POLLIN, 0};
-        const int ready = poll(&request, 1, PollMilliseconds(deadline));
-        if (ready < 0 && errno != EINTR) {
-            return errno;
+        if (pollFirst) {
+            const int ready = poll(&request, 1, PollMilliseconds(deadline));
+            if (ready < 0 && errno != EINTR) {
+                return errno;
+            }
+            if (ready == 0 && Clock::now() >= deadline) {
+                return 0;
+            }
+            if (ready <= 0) {
+                continue;
+            }
+            if ((request.revents & POLLNVAL) != 0) {
+                return EBADF;
+            }
         }
-        if (ready == 0 && Clock::now() >= deadline) {
-            return 0;
-        }
-        if (ready <= 0) {
-            continue;
-        }
-        if ((request.revents & POLLNVAL) != 0) {
-            return EBADF;
-        }
+        const bool polled = pollFirst;
+        pollFirst = true;
         const ssize_t result = read(handle_, buffer + received, wanted - received);
         if (result > 0) {
             received += static_cast<std::uint32_t>(result);
@@ -258,10 +267,11 @@ int SerialPort::ReadCall(std::uint8_t* buffer, std::uint32_t wanted, std::uint32
             return EIO;
         } else if (errno != EINTR && errno != EAGAIN) {
             return errno;
-        } else if ((request.revents & (POLLHUP | POLLERR)) != 0) {
+        } else if (polled && (request.revents & (POLLHUP | POLLERR)) != 0) {
             return EIO;
         }
     }
+    moreMayBeWaiting_ = true;
     return 0;
 }
 
@@ -269,6 +279,7 @@ void SerialPort::DiscardInput() {
     if (open_ && handle_ >= 0) {
         tcflush(handle_, TCIFLUSH);
     }
+    moreMayBeWaiting_ = false;
 }
 
 void SerialPort::LogError(const std::wstring& message) {

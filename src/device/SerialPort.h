@@ -41,6 +41,9 @@ class SerialPort {
     bool IsOpen() const { return open_; }
     // The name used in messages, e.g. "COM4 (/dev/ttyACM4)"; empty while closed.
     const std::wstring& Name() const { return name_; }
+    // True when the last Open failed because another program holds the port, so that a front
+    // end can say so instead of suggesting a wrong port number.
+    bool LastOpenFoundPortInUse() const { return lastOpenFoundPortInUse_; }
 
   private:
     VlrDataTypes::VlrRetVal ApplyLineSettings();
@@ -53,6 +56,10 @@ class SerialPort {
     LogFile* log_ = nullptr;
     int handle_ = -1;
     bool open_ = false;
+    bool lastOpenFoundPortInUse_ = false;
     std::wstring name_;
     SerialTimeouts timeouts_;
+    // Set when the latest read got all it asked for: a response is read in three sections that
+    // arrive together, so the next read tries the descriptor before waiting on it.
+    bool moreMayBeWaiting_ = false;
 };

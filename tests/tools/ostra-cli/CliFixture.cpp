@@ -1,0 +1,110 @@
+#include "tools/ostra-cli/CliFixture.h"
+
+#include <algorithm>
+
+#include "support/FileBytes.h"
+
+CliFixture::CliFixture() {
+    for (const char* name : {"tmp", "appdata", "ports"}) {
+        std::filesystem::create_directories(dir_.Path() / name);
+    }
+}
+
+std::map<std::string, std::string> CliFixture::Environment() const {
+    return {{"TEMP", (dir_.Path() / "tmp").string()},
+            {"APPDATA", (dir_.Path() / "appdata").string()},
+            {"OSTRA_PORT_DIR", PortDirectory().string()}};
+}
+
+CliResult CliFixture::Run(const std::vector<std::string>& arguments) const {
+    CliProcess process(OSTRA_CLI_PROGRAM, arguments, Environment());
+    EXPECT_TRUE(process.IsStarted());
+    return process.Finish(kPatience);
+}
+
+std::unique_ptr<CliProcess> CliFixture::Start(const std::vector<std::string>& arguments) const {
+    auto process = std::make_unique<CliProcess>(OSTRA_CLI_PROGRAM, arguments, Environment());
+    EXPECT_TRUE(process->IsStarted());
+    return process;
+}
+
+JsonValue CliFixture::RunJson(const std::vector<std::string>& arguments, CliResult* result) const {
+    std::vector<std::string> withJson{"--json"};
+    withJson.insert(withJson.end(), arguments.begin(), arguments.end());
+    const CliResult run = Run(withJson);
+    if (result != nullptr) {
+        *result = run;
+    }
+    const std::optional<JsonValue> json = JsonValue::Parse(run.out);
+    EXPECT_TRUE(json.has_value()) << "not JSON: " << run.out;
+    return json.value_or(JsonValue{});
+}
+
+void CliFixture::WriteSettings(const std::string& text) const {
+    std::filesystem::create_directories(SettingsFile().parent_path());
+    WriteFileBytes(SettingsFile(), text);
+}
+
+std::vector<std::filesystem::path> CliFixture::DataDirectories() const {
+    std::vector<std::filesystem::path> directories;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(ProductDirectory(), error)) {
+        directories.push_back(entry.path());
+    }
+    std::sort(directories.begin(), directories.end());
+    return directories;
+}
+
+SimulatorConfig CliFixture::SimulatorSettings() const {
+    SimulatorConfig config;
+    config.portDirectory = PortDirectory();
+    return config;
+}
+
+void CliFixture::StartSimulator(const SimulatorConfig& config) {
+    simulator_ = std::make_unique<ZavikSimulator>(config);
+    ASSERT_EQ(simulator_->Start(), 0);
+}
+
+std::vector<Bytes> CliFixture::ReceivedPackets() const {
+    std::vector<Bytes> packets;
+    for (const PacketRecord& record : simulator_->Packets()) {
+        packets.push_back(record.received);
+    }
+    return packets;
+}
+
+std::vector<Bytes> CliFixture::ReceivedPayloads() const {
+    std::vector<Bytes> payloads;
+    for (const Bytes& packet : ReceivedPackets()) {
+        constexpr std::size_t kHeader = 4;
+        constexpr std::size_t kFooter = 2;
+        if (packet.size() < kHeader + kFooter) {
+            ADD_FAILURE() << "short packet " << ToHex(packet);
+            continue;
+        }
+        Bytes payload(packet.begin() + kHeader, packet.end() - kFooter);
+        EXPECT_EQ(ToHex(packet), ToHex(CommandPacket(payload)));
+        payloads.push_back(payload);
+    }
+    return payloads;
+}
+
+std::vector<Bytes> ConnectPayloads() {
+    return {HexBytes("01"), HexBytes("0B 00 E5"), HexBytes("0B 02 E5"), HexBytes("0B 01 E5")};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}

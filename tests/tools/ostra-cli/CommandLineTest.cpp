@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/ostra-cli/CliFixture.h"
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+class HelpTest : public CliFixture, public testing::WithParamInterface<Arguments> {};
+
+// Help never starts the application: no data directory, nothing on standard error.
+TEST_P(HelpTest, EverySubcommandHasHelpWithTheExitCodes) {
+    Arguments arguments = GetParam();
+    std::string path;
+    for (const std::string& word : arguments) {
+        path += " " + word;
+    }
+    arguments.push_back("--help");
+    const CliResult result = Run(arguments);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("Usage: ostra-cli" + path), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("  5  interrupted (SIGINT or SIGTERM during a run; the stop was "
+                              "sent first)"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(DataDirectories().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Subcommands, HelpTest,
+    testing::Values(Arguments{}, Arguments{"ports"}, Arguments{"check"}, Arguments{"show"},
+                    Arguments{"connect"}, Arguments{"upload"}, Arguments{"run"}, Arguments{"stop"},
+                    Arguments{"led"}, Arguments{"led", "on"}, Arguments{"led", "off"},
+                    Arguments{"led", "intensity"}, Arguments{"led", "pulse-start"},
+                    Arguments{"led", "pulse-stop"}, Arguments{"import"}, Arguments{"export"},
+                    Arguments{"open-settings"}, Arguments{"save-settings"}));
+
+class UsageErrorTest : public CliFixture, public testing::WithParamInterface<Arguments> {};
+
+TEST_P(UsageErrorTest, IsExitCodeTwoBeforeAnythingStarts) {
+    const CliResult result = Run(GetParam());
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err, "");
+    EXPECT_TRUE(DataDirectories().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, UsageErrorTest,
+    testing::Values(Arguments{}, Arguments{"frobnicate"}, Arguments{"run"}, Arguments{"run", "x"},
+                    Arguments{"run", "1", "2"}, Arguments{"led"}, Arguments{"led", "blink", "Blue"},
+                    Arguments{"led", "on"}, Arguments{"led", "intensity", "Blue"},
+                    Arguments{"led", "intensity", "Blue", "-5"},
+                    Arguments{"led", "pulse-start", "Blue", "--loops", "-1"},
+                    Arguments{"show", "-1"},
+                    Arguments{"led", "pulse-start", "Blue", "--on", "fast"}, Arguments{"check"},
+                    Arguments{"import", "1", "Name"}, Arguments{"export", "1"},
+                    Arguments{"show", "--bogus"}, Arguments{"--read-timeout-ms", "0", "show"}));
+
+TEST_F(CliFixture, TheScriptOfASequenceNeedsItsNumber) {
+    const CliResult result = Run({"show", "--script"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("ostra-cli: --script needs a sequence number N."), std::string::npos)
+        << result.err;
+}
+
+TEST_F(CliFixture, AMissingSetupFileIsAStartUpFailure) {
+    const CliResult result = Run({"--setup-dir", File("nowhere").string(), "show"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("ostra-cli: Configuration Error: Error, setup file (" +
+                              File("nowhere").string() +
+                              "/OstraSetup.cfg) could not be found or was invalid.  Unable to "
+                              "start application, please contact Velorin support"),
+              std::string::npos)
+        << result.err;
+    // The settings file must not be made from a run that never started.
+    EXPECT_FALSE(std::filesystem::exists(SettingsFile()));
+}
+
+}  // namespace

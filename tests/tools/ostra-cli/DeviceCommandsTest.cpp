@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device/SerialPort.h"
+#include "support/FileBytes.h"
+#include "support/ScopedEnvironmentVariable.h"
+#include "tools/ostra-cli/CliFixture.h"
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+std::vector<std::string> Hex(const std::vector<Bytes>& payloads) {
+    std::vector<std::string> hex;
+    for (const Bytes& payload : payloads) {
+        hex.push_back(ToHex(payload));
+    }
+    return hex;
+}
+
+std::vector<std::string> HexList(std::vector<std::string> payloads) {
+    for (std::string& payload : payloads) {
+        payload = ToHex(HexBytes(payload));
+    }
+    return payloads;
+}
+
+std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads) {
+    std::vector<std::string> all = Hex(ConnectPayloads());
+    const std::vector<std::string> rest = HexList(payloads);
+    all.insert(all.end(), rest.begin(), rest.end());
+    return all;
+}
+
+TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
+    SimulatorConfig config = SimulatorSettings();
+    config.portNumber = 7;
+    config.firmwareVersion = L"ZVK 2.4";
+    StartSimulator(config);
+    const CliResult result = Run({"connect"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string port =
+        "COM7 (" + (PortDirectory() / "Zavik Driver Virtual Com Port (COM7)").string() + ")";
+    EXPECT_EQ(Lines(result.out),
+              (std::vector<std::string>{"Connected to the Zavik Driver on " + port + ".",
+                                        "Firmware version: ZVK 2.4",
+                                        "Intensities sent: Blue 26, Green 26, Red 26"}));
+    // Discovery found port 7 (the setup file says 4); the report asks the version once more.
+    EXPECT_EQ(Hex(ReceivedPayloads()), AfterConnect({"01"}));
+    EXPECT_NE(ReadFileBytes(SettingsFile()).find("-SetMicroControllerPortNumber 7\r\n"),
+              std::string::npos);
+
+    const JsonValue json = RunJson({"connect"});
+    EXPECT_EQ(json.Keys(),
+              (std::vector<std::string>{"command", "port", "portName", "firmware", "intensities",
+                                        "ok", "exitCode", "errors", "dataDirectory", "logFile"}));
+    EXPECT_EQ(json["command"].string, "connect");
+    EXPECT_EQ(json["port"].number, 7);
+    EXPECT_EQ(json["portName"].string, port);
+    EXPECT_EQ(json["firmware"].string, "ZVK 2.4");
+    ASSERT_EQ(json["intensities"].array.size(), 3u);
+    EXPECT_EQ(json["intensities"].array[2]["label"].string, "Red");
+    EXPECT_EQ(json["intensities"].array[2]["intensity"].number, 26);
+    EXPECT_TRUE(json["ok"].boolean);
+    EXPECT_TRUE(json["errors"].array.empty());
+}
+
+struct LedCase {
+    std::string name;
+    Arguments arguments;
+    int exitCode;
+    // The payloads after the connect; none at all when the command failed before connecting.
+    std::vector<std::string> payloads;
+    bool connects = true;
+};
+
+void PrintTo(const LedCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LedCommandTest : public CliFixture, public testing::WithParamInterface<LedCase> {};
+
+TEST_P(LedCommandTest, SendsExactlyTheDeviceModelsCommands) {
+    const LedCase& c = GetParam();
+    StartSimulator();
+    const CliResult result = Run(c.arguments);
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+    const std::vector<std::string> expected =
+        c.connects ? AfterConnect(c.payloads) : std::vector<std::string>{};
+    EXPECT_EQ(Hex(ReceivedPayloads()), expected);
+}
+
+// Each run starts with every output believed off: the mask is 0x0080 plus the LEDs switched on
+// in this run (Blue bit 0, Red bit 1, Green bit 2). Pulse widths travel in 0.1 ms steps.
+INSTANTIATE_TEST_SUITE_P(
+    Commands, LedCommandTest,
+    testing::Values(
+        LedCase{"OnTwo", {"led", "on", "Blue", "red"}, 0, {"0A 81 00", "0A 83 00"}},
+        LedCase{"OffAll", {"led", "off"}, 0, {"0A 80 00", "0A 80 00", "0A 80 00"}},
+        LedCase{"OffOne", {"led", "off", "Green"}, 0, {"0A 80 00"}},
+        LedCase{"OnUnknown", {"led", "on", "Blue", "Purple"}, 3, {}, false},
+        LedCase{"IntensityTooHigh", {"led", "intensity", "Blue", "256"}, 3, {}, false},
+        LedCase{"PulseStartStored",
+                {"led", "pulse-start", "Blue"},
+                0,
+                {"1E 00 64 00 00 00 00 00 00 00 84 03 00 00 00 00 00 00 00 00 00 00"}},
+        LedCase{"PulseStartGiven",
+                {"led", "pulse-start", "Red", "--on", "0.5", "--off", "1800000", "--loops", "3"},
+                0,
+                {"1E 01 05 00 00 00 00 00 00 00 80 A8 12 01 00 00 00 00 03 00 00 00"}},
+        LedCase{"PulseWidthTooShort", {"led", "pulse-start", "Red", "--on", "0.05"}, 3, {}, false},
+        LedCase{
+            "PulseLoopsTooMany", {"led", "pulse-start", "Red", "--loops", "1000001"}, 3, {}, false},
+        LedCase{"PulseStop",
+                {"led", "pulse-stop", "Green"},
+                0,
+                {"1E 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", "0A 80 00"}}),
+    [](const testing::TestParamInfo<LedCase>& info) { return info.param.name; });
+
+TEST_F(CliFixture, AnIntensityIsStoredSentAndSaved) {
+    StartSimulator();
+    const CliResult result = Run({"led", "intensity", "Green", "200"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Hex(ReceivedPayloads()), HexList({"01", "0B 00 E5", "0B 02 37", "0B 01 E5"}));
+    EXPECT_NE(ReadFileBytes(SettingsFile()).find("-SetIntensity \"Green\" 200\r\n"),
+              std::string::npos);
+    EXPECT_EQ(Lines(result.out),
+              (std::vector<std::string>{"Outputs 0x0080: Blue off (intensity 26), Green off "
+                                        "(intensity 200), Red off (intensity 26)"}));
+}
+
+TEST_F(CliFixture, ARefusedValueGivesTheDeviceModelsMessage) {
+    const CliResult result = Run({"led", "pulse-start", "Red", "--on", "0.05"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(Lines(result.err)[0],
+              "ostra-cli: Error: Error setting Red pulse parameters.  The pulse width on "
+              "value(0.1)is out of range (0.1...1800000.0 ms).");
+    const JsonValue json = RunJson({"led", "on", "Purple"});
+    EXPECT_FALSE(json["ok"].boolean);
+    EXPECT_EQ(json["exitCode"].number, 3);
+    ASSERT_EQ(json["errors"].array.size(), 1u);
+    EXPECT_EQ(json["errors"].array[0].string,
+              "Error validating color value(Purple), the color does not exist.");
+    EXPECT_FALSE(json["connected"].boolean);
+    EXPECT_EQ(json["outputMask"].number, 128);
+}
+
+TEST_F(CliFixture, StopSendsTheStopAndEveryLEDOff) {
+    StartSimulator();
+    const CliResult result = Run({"stop"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Hex(ReceivedPayloads()), AfterConnect({"19", "0A 80 00", "0A 80 00", "0A 80 00"}));
+    EXPECT_EQ(Lines(result.out),
+              (std::vector<std::string>{
+                  "Sequence execution stopped; every LED is off (outputs 0x0080)."}));
+}
+
+TEST_F(CliFixture, WithoutADeviceTheConnectFailsWithTheConnectionMessage) {
+    for (const Arguments& arguments :
+         {Arguments{"connect"}, Arguments{"stop"}, Arguments{"led", "off"}, Arguments{"upload"}}) {
+        const CliResult result = Run(arguments);
+        EXPECT_EQ(result.exitCode, 4) << arguments[0];
+        EXPECT_NE(result.err.find("ostra-cli: Zavik Driver Connection Error: Unable to connect to "
+                                  "Zavik Driver.  Please verify the port number is valid and "
+                                  "that the device is connected to the PC.\n"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(result.err.find("in use"), std::string::npos);
+    }
+}
+
+TEST_F(CliFixture, ADeviceThatRefusesACommandIsADeviceError) {
+    SimulatorConfig config = SimulatorSettings();
+    FaultRule refuse;
+    refuse.kind = FaultKind::Status;
+    refuse.status = 0xFF;
+    refuse.commandId = 0x0A;
+    config.faults.push_back(refuse);
+    StartSimulator(config);
+    const CliResult result = Run({"led", "on", "Blue"});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_EQ(Hex(ReceivedPayloads()), AfterConnect({"0A 81 00"}));
+    const JsonValue json = RunJson({"led", "on", "Blue"});
+    EXPECT_EQ(json["outputMask"].number, 128);
+}
+
+// Ostra holds the tty exclusively while connected; a second program gets a clear answer.
+TEST_F(CliFixture, ASecondProgramOnAHeldPortIsToldThePortIsInUse) {
+    StartSimulator();
+    ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", PortDirectory().string());
+    SerialPort holder;
+    ASSERT_EQ(holder.Open(4), 0);
+    const CliResult result = Run({"led", "off"});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_NE(result.err.find("ostra-cli: The port COM4 (" +
+                              (PortDirectory() / "Zavik Driver Virtual Com Port (COM4)").string() +
+                              ") is in use by another program.\n"),
+              std::string::npos)
+        << result.err;
+    EXPECT_TRUE(simulator_->Packets().empty());
+    holder.Close();
+    EXPECT_EQ(Run({"led", "off"}).exitCode, 0);
+}
+
+}  // namespace

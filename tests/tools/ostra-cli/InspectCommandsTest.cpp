@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/FileBytes.h"
+#include "tools/ostra-cli/CliFixture.h"
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+// Written by hand: a save would lay it out differently (no comments, CR LF, all LEDs), so any
+// write shows in its bytes.
+const std::string kHandWrittenSettings =
+    "# my settings\n"
+    "-SetIntensity Blue 200\n"
+    "-AddSequence 0 \"Marker\"\n"
+    "-AddSequence 2 \"Flash\"\n"
+    "-AddSequenceCommandSet 0 0\n"
+    "-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n"
+    "-AddSequenceCommand 0 0 \"-Duration 10\"\n"
+    "-AddSequenceCommandSet 2 0\n"
+    "-AddSequenceCommand 2 0 \"-Off Blue\"\n"
+    "-AddSequenceCommand 2 0 \"-Duration 10\"\n";
+
+class InspectOnlyTest : public CliFixture, public testing::WithParamInterface<Arguments> {};
+
+TEST_P(InspectOnlyTest, LeavesTheSettingsFileAsItWas) {
+    WriteSettings(kHandWrittenSettings);
+    WriteFileBytes(File("other.cfg"), "-SetIntensity Blue 7\n");
+    StartSimulator();
+    Arguments arguments = GetParam();
+    if (arguments.front() == "check") {
+        arguments.push_back(File("other.cfg").string());
+    }
+    const CliResult result = Run(arguments);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ReadFileBytes(SettingsFile()), kHandWrittenSettings);
+    for (const auto& directory : DataDirectories()) {
+        EXPECT_FALSE(std::filesystem::exists(directory / "OstraSettings.cfg")) << directory;
+    }
+    EXPECT_TRUE(simulator_->Packets().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, InspectOnlyTest,
+                         testing::Values(Arguments{"ports"}, Arguments{"check"}, Arguments{"show"},
+                                         Arguments{"show", "2", "--script"},
+                                         Arguments{"--json", "show", "0"}));
+
+// The counterpart: a command that changes something saves the settings on exit, in the
+// operator's file and as the closing copy in the run's data directory.
+TEST_F(CliFixture, AChangingCommandSavesTheSettingsTwice) {
+    WriteSettings(kHandWrittenSettings);
+    const CliResult result = Run({"export", "2", File("flash.cfg").string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string saved = ReadFileBytes(SettingsFile());
+    EXPECT_NE(saved, kHandWrittenSettings);
+    EXPECT_NE(saved.find("-SetIntensity \"Blue\" 200\r\n"), std::string::npos) << saved;
+    ASSERT_EQ(DataDirectories().size(), 1u);
+    EXPECT_EQ(ReadFileBytes(DataDirectories()[0] / "OstraSettings.cfg"), saved);
+    EXPECT_EQ(ReadFileBytes(File("flash.cfg")),
+              "-AddSequenceCommandSet 2 0\r\n-AddSequenceCommand 2 0 \"-Off Blue\"\r\n"
+              "-AddSequenceCommand 2 0 \"-Duration 10\"\r\n\r\n");
+}
+
+TEST_F(CliFixture, ShowListsTheSequences) {
+    WriteSettings(kHandWrittenSettings);
+    const CliResult result = Run({"show"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Lines(result.out), (std::vector<std::string>{"  N  Name    Steps     Duration",
+                                                           "  0  Marker      1  10.0 ms",
+                                                           "  2  Flash       1  10.0 ms"}));
+    const JsonValue json = RunJson({"show"});
+    ASSERT_EQ(json["sequences"].array.size(), 2u);
+    const JsonValue& flash = json["sequences"].array[1];
+    EXPECT_EQ(flash.Keys(), (std::vector<std::string>{"number", "name", "steps", "durationMs"}));
+    EXPECT_EQ(flash["number"].number, 2);
+    EXPECT_EQ(flash["name"].string, "Flash");
+    EXPECT_EQ(flash["steps"].number, 1);
+    EXPECT_EQ(flash["durationMs"].number, 10.0);
+}
+
+// The script commands are those the upload sends (Blue is device LED 0; 10 ms is the step
+// itself plus 99 steps of 0.1 ms).
+TEST_F(CliFixture, ShowGivesTheScriptCommandsDecodedAndAsHex) {
+    WriteSettings(kHandWrittenSettings);
+    const CliResult result = Run({"show", "2", "--script"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Lines(result.out),
+              (std::vector<std::string>{"Sequence 2 (Flash): 1 step, 10.0 ms",
+                                        "  step 0: -Off Blue; -Duration 10", "Script commands (3):",
+                                        "    0  01 00 00 01 00 00 00 00 00 00  SetOutputs Blue off",
+                                        "    1  00 63 00 00 00 00 00 00 00 00  WaitSteps 99",
+                                        "    2  FF 00 00 00 00 00 00 00 00 00  EndOfSequence"}));
+    const JsonValue json = RunJson({"show", "2", "--script"});
+    EXPECT_EQ(json["name"].string, "Flash");
+    ASSERT_EQ(json["steps"].array.size(), 1u);
+    EXPECT_EQ(json["steps"].array[0].array[1].string, "-Duration 10");
+    ASSERT_EQ(json["script"].array.size(), 3u);
+    EXPECT_EQ(json["script"].array[1]["hex"].string, "00 63 00 00 00 00 00 00 00 00");
+    EXPECT_EQ(json["script"].array[1]["text"].string, "WaitSteps 99");
+}
+
+TEST_F(CliFixture, ShowRefusesASequenceThatIsNotDefined) {
+    WriteSettings(kHandWrittenSettings);
+    for (const char* number : {"1", "255"}) {
+        const CliResult result = Run({"show", number});
+        EXPECT_EQ(result.exitCode, 3) << number;
+    }
+    const CliResult result = Run({"show", "1"});
+    EXPECT_NE(result.err.find("ostra-cli: Sequence 1 is not defined."), std::string::npos);
+    const CliResult outOfRange = Run({"show", "255"});
+    EXPECT_NE(outOfRange.err.find("ostra-cli: Error: Error validating sequence number.  The "
+                                  "sequence number(255) is out of range(0..254)."),
+              std::string::npos)
+        << outOfRange.err;
+}
+
+TEST_F(CliFixture, PortsMarksTheZavikDriver) {
+    StartSimulator();
+    const std::string registered =
+        (PortDirectory() / "Zavik Driver Virtual Com Port (COM4)").string();
+    const CliResult result = Run({"ports"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(Lines(result.out),
+              (std::vector<std::string>{"Zavik Driver Virtual Com Port (COM4)  " + registered +
+                                            "  <- Zavik Driver, port 4",
+                                        "Connecting uses port 4."}));
+    const JsonValue json = RunJson({"ports"});
+    ASSERT_EQ(json["ports"].array.size(), 1u);
+    EXPECT_EQ(json["ports"].array[0]["name"].string, "Zavik Driver Virtual Com Port (COM4)");
+    EXPECT_EQ(json["ports"].array[0]["device"].string, registered);
+    EXPECT_TRUE(json["ports"].array[0]["zavikDriver"].boolean);
+    EXPECT_EQ(json["ports"].array[0]["portNumber"].number, 4);
+    EXPECT_EQ(json["discoveredPort"].number, 4);
+    // Listing ports needs no configuration, so no run directory is made.
+    EXPECT_TRUE(DataDirectories().empty());
+}
+
+TEST_F(CliFixture, PortsWithoutADevice) {
+    std::filesystem::create_symlink("/dev/null", PortDirectory() / "Other adapter (COM9)");
+    const CliResult result = Run({"ports"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(Lines(result.out),
+              (std::vector<std::string>{
+                  "Other adapter (COM9)  " + (PortDirectory() / "Other adapter (COM9)").string(),
+                  "No Zavik Driver found: connecting uses the port number of the setup and "
+                  "settings files."}));
+    const JsonValue json = RunJson({"ports"});
+    EXPECT_FALSE(json["ports"].array[0]["zavikDriver"].boolean);
+    EXPECT_EQ(json["ports"].array[0]["portNumber"].type, JsonValue::Type::Null);
+    EXPECT_EQ(json["discoveredPort"].type, JsonValue::Type::Null);
+}
+
+// The dated directory names of the seconds around now, as the start-up forms them.
+std::vector<std::string> StampsAroundNow() {
+    std::vector<std::string> stamps;
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t = now - 2; t <= now + 30; ++t) {
+        std::tm local{};
+        localtime_r(&t, &local);
+        char text[64];
+        std::snprintf(text, sizeof text, "%d-%02d-%02d_%02d-%02d-%02d", local.tm_year + 1900,
+                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+        stamps.push_back(text);
+    }
+    return stamps;
+}
+
+// Scripts start ostra-cli several times a second: a run whose dated directory exists already
+// takes a numbered one of its own. The plain names of every second around now are taken first,
+// so the runs meet that case whenever they start.
+TEST_F(CliFixture, RunsWithinTheSameSecondGetDataDirectoriesOfTheirOwn) {
+    std::set<std::filesystem::path> taken;
+    for (const std::string& stamp : StampsAroundNow()) {
+        std::filesystem::create_directories(ProductDirectory() / stamp);
+        taken.insert(ProductDirectory() / stamp);
+    }
+    std::set<std::string> used;
+    for (int run = 0; run < 2; ++run) {
+        CliResult result;
+        const JsonValue json = RunJson({"show"}, &result);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::filesystem::path directory = json["dataDirectory"].string;
+        EXPECT_EQ(directory.parent_path(), ProductDirectory());
+        EXPECT_FALSE(taken.contains(directory)) << directory;
+        EXPECT_TRUE(used.insert(directory.string()).second) << directory;
+        EXPECT_EQ(json["logFile"].string, (directory / "OstraLogFile.txt").string());
+        EXPECT_TRUE(std::filesystem::exists(directory / "OstraLogFile.txt"));
+        const std::string name = directory.filename().string();
+        EXPECT_TRUE(name.ends_with("_2") || name.ends_with("_3")) << name;
+    }
+}
+
+}  // namespace

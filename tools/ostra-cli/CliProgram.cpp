@@ -1,0 +1,224 @@
+#include "ostra-cli/CliProgram.h"
+
+#include <memory>
+#include <string>
+
+#include "app/ApplicationCore.h"
+#include "app/DeviceSession.h"
+#include "device/SerialPortLister.h"
+#include "foundation/TextConversion.h"
+#include "ostra-cli/CheckCommand.h"
+#include "ostra-cli/CommandContext.h"
+#include "ostra-cli/CommandLine.h"
+#include "ostra-cli/ConnectCommand.h"
+#include "ostra-cli/Console.h"
+#include "ostra-cli/ExitCode.h"
+#include "ostra-cli/FileCommands.h"
+#include "ostra-cli/LedCommand.h"
+#include "ostra-cli/PortsCommand.h"
+#include "ostra-cli/RunCommand.h"
+#include "ostra-cli/SequenceUpload.h"
+#include "ostra-cli/ShowCommand.h"
+#include "ostra-cli/StderrDiagnostics.h"
+#include "ostra-cli/StopCommand.h"
+
+namespace {
+
+std::wstring CommandName(CliCommand command) {
+    switch (command) {
+        case CliCommand::Ports:
+            return L"ports";
+        case CliCommand::Check:
+            return L"check";
+        case CliCommand::Show:
+            return L"show";
+        case CliCommand::Connect:
+            return L"connect";
+        case CliCommand::LedOn:
+            return L"led on";
+        case CliCommand::LedOff:
+            return L"led off";
+        case CliCommand::LedIntensity:
+            return L"led intensity";
+        case CliCommand::LedPulseStart:
+            return L"led pulse-start";
+        case CliCommand::LedPulseStop:
+            return L"led pulse-stop";
+        case CliCommand::Upload:
+            return L"upload";
+        case CliCommand::Run:
+            return L"run";
+        case CliCommand::Stop:
+            return L"stop";
+        case CliCommand::Import:
+            return L"import";
+        case CliCommand::Export:
+            return L"export";
+        case CliCommand::OpenSettings:
+            return L"open-settings";
+        case CliCommand::SaveSettings:
+            break;
+    }
+    return L"save-settings";
+}
+
+CommandOutcome Upload(CommandContext& context) {
+    SequenceUpload upload(context);
+    int result = upload.Prepare();
+    if (result == ExitCode::kSuccess) {
+        result = context.ConnectDevice();
+    }
+    if (result == ExitCode::kSuccess) {
+        result = upload.Send();
+    }
+    upload.Report();
+    return {result, true};
+}
+
+CommandOutcome Dispatch(CommandContext& context) {
+    FileCommands files(context);
+    switch (context.options.command) {
+        case CliCommand::Check:
+            return CheckCommand(context).Run();
+        case CliCommand::Show:
+            return ShowCommand(context).Run();
+        case CliCommand::Connect:
+            return ConnectCommand(context).Run();
+        case CliCommand::LedOn:
+        case CliCommand::LedOff:
+        case CliCommand::LedIntensity:
+        case CliCommand::LedPulseStart:
+        case CliCommand::LedPulseStop:
+            return LedCommand(context).Run();
+        case CliCommand::Upload:
+            return Upload(context);
+        case CliCommand::Run:
+            return RunCommand(context).Run();
+        case CliCommand::Stop:
+            return StopCommand(context).Run();
+        case CliCommand::Import:
+            return files.Import();
+        case CliCommand::Export:
+            return files.Export();
+        case CliCommand::OpenSettings:
+            return files.OpenSettings();
+        case CliCommand::SaveSettings:
+        case CliCommand::Ports:
+            break;
+    }
+    return files.SaveSettings();
+}
+
+std::wstring CommandLineText(int argc, const char* const* argv) {
+    std::wstring text;
+    for (int i = 0; i < argc; ++i) {
+        text += (i == 0 ? L"" : L" ") + NarrowToWide(argv[i]);
+    }
+    return text;
+}
+
+void ApplyReadTimeout(const CliOptions& options, MicroController& device) {
+    if (options.readTimeoutMs <= 0) {
+        return;
+    }
+    const std::chrono::milliseconds limit(options.readTimeoutMs);
+    device.GetConnection().Port().SetTimeouts(
+        SerialTimeouts{limit, limit, std::chrono::milliseconds(0)});
+}
+
+// A directory given with a trailing slash still names the same setup file.
+std::wstring WithoutTrailingSlashes(std::wstring directory) {
+    while (directory.size() > 1 && directory.back() == L'/') {
+        directory.pop_back();
+    }
+    return directory;
+}
+
+class CoreRun {
+  public:
+    CoreRun(const CliOptions& options, Console& console, StderrDiagnostics& diagnostics)
+        : options_(options), console_(console), diagnostics_(diagnostics), core_(diagnostics) {}
+
+    int Run(const std::wstring& commandLine) {
+        core_.SetMessageReceiver(&diagnostics_);
+        core_.SetAllowNumberedDataDirectory(true);
+        if (!options_.setupDirectory.empty()) {
+            core_.SetProgramDirectory(
+                WithoutTrailingSlashes(NarrowToWide(options_.setupDirectory)));
+        }
+        if (core_.RunStartupSequence() != ApplicationCore::StartupResult::Started) {
+            core_.ShutDown(ApplicationCore::SettingsOnShutDown::Keep);
+            return ExitCode::kStartupFailure;
+        }
+        core_.GetLogFile().WriteMessage(LogLevel::Notice, L"Command line: " + commandLine);
+        ApplyReadTimeout(options_, core_.GetMicroController());
+        const std::unique_ptr<SerialPortLister> lister = CreatePlatformSerialPortLister();
+        DeviceSession session(core_.GetMicroController(), *lister, diagnostics_,
+                              &core_.GetLogFile());
+        CommandContext context(options_, core_, session, console_, diagnostics_);
+        const CommandOutcome outcome = Dispatch(context);
+        session.Disconnect();
+        core_.GetLogFile().WriteMessage(
+            LogLevel::Notice, L"ostra-cli exit code " + std::to_wstring(outcome.exitCode));
+        const bool save = outcome.saveSettings && !IsInspectOnly(options_.command);
+        core_.ShutDown(save ? ApplicationCore::SettingsOnShutDown::Save
+                            : ApplicationCore::SettingsOnShutDown::Keep);
+        return outcome.exitCode;
+    }
+
+    const std::wstring& DataDirectory() const { return core_.GetDataDirectory(); }
+    std::wstring LogFilePath() { return core_.GetLogFile().GetFullPath(); }
+
+  private:
+    const CliOptions& options_;
+    Console& console_;
+    StderrDiagnostics& diagnostics_;
+    ApplicationCore core_;
+};
+
+void FinishJson(Console& console, const StderrDiagnostics& diagnostics, int exitCode,
+                const std::wstring& dataDirectory, const std::wstring& logFile) {
+    JsonWriter& json = console.Json();
+    json.Key("ok").Boolean(exitCode == ExitCode::kSuccess);
+    json.Key("exitCode").Integer(exitCode);
+    json.Key("errors").BeginArray();
+    for (const std::wstring& error : diagnostics.Errors()) {
+        json.String(error);
+    }
+    json.EndArray();
+    json.Key("dataDirectory").String(dataDirectory);
+    json.Key("logFile").String(logFile);
+    json.EndObject();
+    if (console.IsJson()) {
+        console.PrintJson();
+    }
+}
+
+}  // namespace
+
+int CliProgram::Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                    bool terminal) {
+    int exitCode = ExitCode::kSuccess;
+    const std::optional<CliOptions> options = CommandLine::Parse(argc, argv, exitCode, out, err);
+    if (!options) {
+        return exitCode;
+    }
+    Console console(out, options->json, terminal);
+    StderrDiagnostics diagnostics(err);
+    console.Json().BeginObject();
+    console.Json().Key("command").String(CommandName(options->command));
+    if (options->command == CliCommand::Ports) {
+        const std::unique_ptr<SerialPortLister> lister = CreatePlatformSerialPortLister();
+        exitCode = PortsCommand(*lister, console, diagnostics).Run();
+        FinishJson(console, diagnostics, exitCode, L"", L"");
+        return exitCode;
+    }
+    CoreRun run(*options, console, diagnostics);
+    exitCode = run.Run(CommandLineText(argc, argv));
+    const std::wstring logFile = run.DataDirectory().empty() ? L"" : run.LogFilePath();
+    FinishJson(console, diagnostics, exitCode, run.DataDirectory(), logFile);
+    if (exitCode != ExitCode::kSuccess && !logFile.empty()) {
+        err << "ostra-cli: the log of this run: " << WideToNarrow(logFile) << std::endl;
+    }
+    return exitCode;
+}

@@ -1,0 +1,46 @@
+#include "ostra-cli/CommandContext.h"
+
+#include "app/ApplicationCore.h"
+#include "app/DeviceSession.h"
+#include "device/PortDirectory.h"
+#include "ostra-cli/Console.h"
+#include "ostra-cli/ExitCode.h"
+#include "ostra-cli/StderrDiagnostics.h"
+
+int CommandContext::ConnectDevice() {
+    if (session.Connect() == VlrDataTypes::VLR_SUCCESS) {
+        return ExitCode::kSuccess;
+    }
+    if (session.LastConnectFoundPortInUse()) {
+        const int number = static_cast<int>(core.GetMicroController().GetPortNumber());
+        diagnostics.ReportError(L"The port COM" + std::to_wstring(number) + L" (" +
+                                PortDirectory::PathText(PortDirectory::DevicePathForPort(number)) +
+                                L") is in use by another program.");
+    }
+    return ExitCode::kDevice;
+}
+
+int CommandContext::RequireSequence(std::uint32_t number) {
+    SequenceContainer& sequences = core.GetSequenceContainer();
+    if (sequences.ValidateSequenceNumber(number) != VlrDataTypes::VLR_SUCCESS) {
+        return ExitCode::kValidation;
+    }
+    if (sequences.GetSequenceName(number).empty()) {
+        diagnostics.ReportError(L"Sequence " + std::to_wstring(number) + L" is not defined.");
+        return ExitCode::kValidation;
+    }
+    return ExitCode::kSuccess;
+}
+
+std::wstring CommandContext::SequenceTitle(std::uint32_t number) {
+    return std::to_wstring(number) + L" (" + core.GetSequenceContainer().GetSequenceName(number) +
+           L")";
+}
+
+void CommandContext::ReportConnection() {
+    MicroController& device = core.GetMicroController();
+    const std::wstring portName = device.GetConnection().Port().Name();
+    console.Json().Key("port").Unsigned(device.GetPortNumber());
+    console.Json().Key("portName").String(portName);
+    console.Line(L"Connected to the Zavik Driver on " + portName + L".");
+}

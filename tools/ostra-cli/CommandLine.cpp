@@ -1,0 +1,239 @@
+#include "ostra-cli/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "ostra-cli/ExitCode.h"
+
+namespace {
+
+constexpr const char* kDescription =
+    "ostra-cli: the headless front end of Ostra, the controller of the Zavik Driver LED "
+    "light-stimulus device. Every command starts the application as the window does: the setup "
+    "file beside the program, the per-user settings file, a dated data directory with this run's "
+    "log. Commands that change something save the settings on exit; ports, check and show never "
+    "write a settings file.";
+
+constexpr const char* kEpilog =
+    "Exit codes:\n"
+    "  0  success\n"
+    "  1  start-up failure (setup file missing or invalid, data directory not created)\n"
+    "  2  usage error (wrong command line)\n"
+    "  3  validation error (bad file line, out-of-range value, unknown label or sequence, file "
+    "not readable or writable)\n"
+    "  4  device error (connect failed, port in use, device refused a command or did not "
+    "answer)\n"
+    "  5  interrupted (SIGINT or SIGTERM during a run; the stop was sent first)\n"
+    "Everything logged at Warning and above is echoed on standard error as "
+    "\"ostra-cli: <Level>: <message>\". --json prints one JSON object on standard output.";
+
+constexpr const char* kLedNote =
+    "The device cannot report its outputs, so every invocation starts from all outputs off: "
+    "\"led on A B\" leaves exactly A and B lit, \"led off\" switches them all off.";
+
+std::string LedFooter() {
+    return std::string(kLedNote) + "\n\n" + kEpilog;
+}
+
+// The raw values CLI11 fills; moved into CliOptions once parsing succeeded.
+struct RawOptions {
+    std::uint32_t sequence = 0;
+    double widthOn = 0.0;
+    double widthOff = 0.0;
+    std::uint64_t loopCount = 0;
+    std::string label;
+};
+
+class Definition {
+  public:
+    explicit Definition(CliOptions& options) : app_(kDescription, "ostra-cli"), options_(options) {}
+
+    CLI::App& Build() {
+        app_.footer(kEpilog);
+        app_.require_subcommand(1, 1);
+        app_.fallthrough();
+        app_.add_flag("--json", options_.json, "Print one JSON object instead of text");
+        app_.add_option("--setup-dir", options_.setupDirectory,
+                        "Directory holding OstraSetup.cfg (default: the program's directory)")
+            ->type_name("DIR");
+        // For tests of a device that stops answering; not meant for operators.
+        app_.add_option("--read-timeout-ms", options_.readTimeoutMs)
+            ->check(CLI::Range(1, 600000))
+            ->group("");
+        AddInspectCommands();
+        AddDeviceCommands();
+        AddLedCommands();
+        AddFileCommands();
+        return app_;
+    }
+
+    void Finish() {
+        for (const auto& [command, option] : sequenceOptions_) {
+            if (command == options_.command && option->count() > 0) {
+                options_.sequence = raw_.sequence;
+            }
+        }
+        if (!raw_.label.empty()) {
+            options_.labels = {raw_.label};
+        }
+        if (widthOnOption_->count() > 0) {
+            options_.widthOn = raw_.widthOn;
+        }
+        if (widthOffOption_->count() > 0) {
+            options_.widthOff = raw_.widthOff;
+        }
+        if (loopsOption_->count() > 0) {
+            options_.loopCount = raw_.loopCount;
+        }
+    }
+
+  private:
+    CLI::App* Subcommand(CLI::App& parent, const std::string& name, const std::string& help,
+                         CliCommand command) {
+        CLI::App* sub = parent.add_subcommand(name, help);
+        sub->callback([this, command] { options_.command = command; });
+        return sub;
+    }
+
+    void AddSequenceArgument(CLI::App* sub, CliCommand command, const std::string& help,
+                             bool required) {
+        CLI::Option* option = sub->add_option("N", raw_.sequence, help);
+        if (required) {
+            option->required();
+        }
+        sequenceOptions_.emplace_back(command, option);
+    }
+
+    void AddInspectCommands() {
+        Subcommand(app_, "ports",
+                   "List the serial ports with their descriptive names, marking the Zavik Driver",
+                   CliCommand::Ports);
+        CLI::App* check = Subcommand(
+            app_, "check",
+            "Check setup, settings or sequence files against the setup without touching the "
+            "device; reports every failing line as FILE:LINE: reason",
+            CliCommand::Check);
+        check
+            ->add_option("FILE", options_.files,
+                         "Files read one after another into the same scratch models")
+            ->required();
+        check->footer(
+            std::string(
+                "A file with -AddLED lines is a setup file; a file of -AddSequenceCommandSet and "
+                "-AddSequenceCommand lines only is a sequence file, read as a new sequence beside "
+                "the operator's (and earlier files') sequences; any other file is a settings file, "
+                "which replaces all sequences as opening it would.\n\n") +
+            kEpilog);
+        CLI::App* show = Subcommand(app_, "show",
+                                    "Show the sequences, or one sequence's steps; --script adds "
+                                    "its script commands, decoded and as hex",
+                                    CliCommand::Show);
+        AddSequenceArgument(show, CliCommand::Show, "Sequence number 0..254", false);
+        show->add_flag("--script", options_.script,
+                       "Also show the converted script commands of sequence N");
+    }
+
+    void AddDeviceCommands() {
+        Subcommand(app_, "connect",
+                   "Connect (port discovery, then the port number of the setup and settings "
+                   "files), report port and firmware, send all intensities, disconnect",
+                   CliCommand::Connect);
+        Subcommand(app_, "upload", "Upload all sequences to the device", CliCommand::Upload);
+        CLI::App* run = Subcommand(app_, "run",
+                                   "Start sequence N and wait for its duration; SIGINT or "
+                                   "SIGTERM sends the stop (and every LED off) and exits with 5",
+                                   CliCommand::Run);
+        AddSequenceArgument(run, CliCommand::Run, "Sequence number 0..254", true);
+        run->add_flag("--upload", options_.upload, "Upload all sequences first");
+        Subcommand(app_, "stop", "Stop the running sequence and switch every LED off",
+                   CliCommand::Stop);
+    }
+
+    void AddLedCommands() {
+        CLI::App* led = app_.add_subcommand("led", "Manual LED control");
+        led->require_subcommand(1, 1);
+        led->footer(LedFooter());
+        CLI::App* on = Subcommand(*led, "on", "Switch LEDs on", CliCommand::LedOn);
+        on->add_option("LABEL", options_.labels, "Colour labels")->required();
+        on->footer(LedFooter());
+        CLI::App* off =
+            Subcommand(*led, "off", "Switch LEDs off (all without labels)", CliCommand::LedOff);
+        off->add_option("LABEL", options_.labels, "Colour labels");
+        off->footer(LedFooter());
+        CLI::App* intensity = Subcommand(
+            *led, "intensity", "Set an LED's intensity 0..255 (stored in the settings, then sent)",
+            CliCommand::LedIntensity);
+        intensity->add_option("LABEL", raw_.label, "Colour label")->required();
+        // Negative numbers would wrap round in an unsigned value; the device model's own limits
+        // and messages apply to everything else.
+        intensity->add_option("VALUE", options_.intensity, "Intensity 0..255")
+            ->required()
+            ->check(CLI::NonNegativeNumber);
+        CLI::App* start = Subcommand(*led, "pulse-start",
+                                     "Start an LED's pulse train (given parameters are stored "
+                                     "in the settings first)",
+                                     CliCommand::LedPulseStart);
+        start->add_option("LABEL", raw_.label, "Colour label")->required();
+        widthOnOption_ =
+            start->add_option("--on", raw_.widthOn, "Width on, 0.1..1800000.0 ms")->type_name("MS");
+        widthOffOption_ = start->add_option("--off", raw_.widthOff, "Width off, 0.1..1800000.0 ms")
+                              ->type_name("MS");
+        loopsOption_ =
+            start->add_option("--loops", raw_.loopCount, "Loop count 0..1000000 (0: until stopped)")
+                ->type_name("N")
+                ->check(CLI::NonNegativeNumber);
+        CLI::App* stop = Subcommand(*led, "pulse-stop",
+                                    "Stop an LED's pulse train and switch "
+                                    "it off",
+                                    CliCommand::LedPulseStop);
+        stop->add_option("LABEL", raw_.label, "Colour label")->required();
+    }
+
+    void AddFileCommands() {
+        CLI::App* import = Subcommand(
+            app_, "import", "Define sequence N named NAME from a stimulus sequence command file",
+            CliCommand::Import);
+        AddSequenceArgument(import, CliCommand::Import, "Free sequence number 0..254", true);
+        import->add_option("NAME", options_.name, "Sequence name (unique)")->required();
+        import->add_option("FILE", options_.file, "Stimulus sequence command file")->required();
+        CLI::App* exportCommand =
+            Subcommand(app_, "export", "Write sequence N as a stimulus sequence command file",
+                       CliCommand::Export);
+        AddSequenceArgument(exportCommand, CliCommand::Export, "Sequence number 0..254", true);
+        exportCommand->add_option("FILE", options_.file, "File to write")->required();
+        CLI::App* open = Subcommand(app_, "open-settings",
+                                    "Replace the settings with a settings file's (all sequences "
+                                    "first removed); nothing is saved when a line fails",
+                                    CliCommand::OpenSettings);
+        open->add_option("FILE", options_.file, "Settings file")->required();
+        CLI::App* save = Subcommand(app_, "save-settings", "Write the settings to a file",
+                                    CliCommand::SaveSettings);
+        save->add_option("FILE", options_.file, "File to write")->required();
+    }
+
+    CLI::App app_;
+    CliOptions& options_;
+    RawOptions raw_;
+    std::vector<std::pair<CliCommand, CLI::Option*>> sequenceOptions_;
+    CLI::Option* widthOnOption_ = nullptr;
+    CLI::Option* widthOffOption_ = nullptr;
+    CLI::Option* loopsOption_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<CliOptions> CommandLine::Parse(int argc, const char* const* argv, int& exitCode,
+                                             std::ostream& out, std::ostream& err) {
+    CliOptions options;
+    Definition definition(options);
+    CLI::App& app = definition.Build();
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        exitCode = app.exit(error, out, err) == 0 ? ExitCode::kSuccess : ExitCode::kUsage;
+        return std::nullopt;
+    }
+    definition.Finish();
+    exitCode = ExitCode::kSuccess;
+    return options;
+}

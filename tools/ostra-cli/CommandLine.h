@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+
+#include "ostra-cli/CliOptions.h"
+
+// The ostra-cli command line: global options, the subcommands and their arguments, help on
+// every level with the exit codes in the epilog.
+class CommandLine {
+  public:
+    // The options when the program is to go on; otherwise none, with exitCode set: 0 after help
+    // was printed on out, ExitCode::kUsage after a usage error was explained on err.
+    static std::optional<CliOptions> Parse(int argc, const char* const* argv, int& exitCode,
+                                           std::ostream& out, std::ostream& err);
+};

@@ -1,0 +1,37 @@
+#include "ostra-cli/ConnectCommand.h"
+
+#include <string>
+
+#include "app/ApplicationCore.h"
+#include "ostra-cli/Console.h"
+#include "ostra-cli/ExitCode.h"
+
+CommandOutcome ConnectCommand::Run() {
+    if (const int failed = context_.ConnectDevice(); failed != ExitCode::kSuccess) {
+        return {failed, true};
+    }
+    context_.ReportConnection();
+    MicroController& device = context_.core.GetMicroController();
+    std::wstring firmware;
+    if (device.GetConnection().GetFirmwareVersion(firmware) != VlrDataTypes::VLR_SUCCESS) {
+        return {ExitCode::kDevice, true};
+    }
+    JsonWriter& json = context_.console.Json();
+    json.Key("firmware").String(firmware);
+    context_.console.Line(L"Firmware version: " + firmware);
+    json.Key("intensities").BeginArray();
+    std::wstring sent;
+    for (int index = 0; index < device.GetLEDCount(); ++index) {
+        LEDRecord led;
+        device.GetLEDInfo(index, led);
+        json.BeginObject();
+        json.Key("label").String(led.colorLabel);
+        json.Key("intensity").Unsigned(led.intensity);
+        json.EndObject();
+        sent +=
+            (sent.empty() ? L"" : L", ") + led.colorLabel + L" " + std::to_wstring(led.intensity);
+    }
+    json.EndArray();
+    context_.console.Line(L"Intensities sent: " + (sent.empty() ? L"(no LEDs)" : sent));
+    return {ExitCode::kSuccess, true};
+}

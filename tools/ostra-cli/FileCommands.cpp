@@ -1,0 +1,103 @@
+#include "ostra-cli/FileCommands.h"
+
+#include <cstdint>
+
+#include "app/ApplicationCore.h"
+#include "foundation/TextConversion.h"
+#include "ostra-cli/Console.h"
+#include "ostra-cli/ExitCode.h"
+#include "ostra-cli/StderrDiagnostics.h"
+#include "ostra-cli/TextFormat.h"
+
+using VlrDataTypes::VLR_SUCCESS;
+
+CommandOutcome FileCommands::Import() {
+    SequenceContainer& sequences = context_.core.GetSequenceContainer();
+    const std::uint32_t number = context_.options.sequence.value_or(0);
+    const std::wstring name = NarrowToWide(context_.options.name);
+    const std::wstring file = NarrowToWide(context_.options.file);
+    if (sequences.ValidateSequenceNumber(number) != VLR_SUCCESS) {
+        return {ExitCode::kValidation, true};
+    }
+    // Defining a used number would silently replace that sequence.
+    if (!sequences.GetSequenceName(number).empty()) {
+        context_.diagnostics.ReportError(L"Sequence " + context_.SequenceTitle(number) +
+                                         L" is already defined; choose a free number.");
+        return {ExitCode::kValidation, true};
+    }
+    if (sequences.LoadSequenceFile(number, name, file) != VLR_SUCCESS) {
+        // Drops what a load that failed part-way left behind.
+        if (!sequences.GetSequenceName(number).empty()) {
+            sequences.RemoveSequence(number);
+        }
+        return {ExitCode::kValidation, true};
+    }
+    double duration = 0.0;
+    sequences.GetSequenceDuration(number, duration);
+    const std::size_t steps = sequences.GetCommandSets(number).size();
+    JsonWriter& json = context_.console.Json();
+    json.Key("number").Unsigned(number);
+    json.Key("name").String(name);
+    json.Key("steps").Unsigned(steps);
+    json.Key("durationMs").Number(duration);
+    context_.console.Line(L"Imported sequence " + context_.SequenceTitle(number) + L" from " +
+                          file + L": " + std::to_wstring(steps) + L" steps, " +
+                          TextFormat::Milliseconds(duration) + L".");
+    return {ExitCode::kSuccess, true};
+}
+
+CommandOutcome FileCommands::Export() {
+    const std::uint32_t number = context_.options.sequence.value_or(0);
+    const std::wstring file = NarrowToWide(context_.options.file);
+    if (const int failed = context_.RequireSequence(number); failed != ExitCode::kSuccess) {
+        return {failed, true};
+    }
+    if (context_.core.GetSequenceContainer().SaveSequenceFile(number, file) != VLR_SUCCESS) {
+        return {ExitCode::kValidation, true};
+    }
+    context_.console.Json().Key("number").Unsigned(number);
+    context_.console.Json().Key("file").String(file);
+    context_.console.Line(L"Exported sequence " + context_.SequenceTitle(number) + L" to " + file +
+                          L".");
+    return {ExitCode::kSuccess, true};
+}
+
+CommandOutcome FileCommands::OpenSettings() {
+    const std::wstring file = NarrowToWide(context_.options.file);
+    if (context_.core.ReadSettingsFile(file) != VLR_SUCCESS) {
+        const ConfigFileProcessor::FailedLine& failure =
+            context_.core.GetConfigFileProcessor().LastFailure();
+        if (!failure.fileName.empty()) {
+            context_.diagnostics.ReportError(
+                failure.fileName + L":" + std::to_wstring(failure.lineNumber) +
+                L": the file stopped at this line: " + failure.lineText);
+        }
+        context_.diagnostics.ReportError(L"The settings were not saved.");
+        return {ExitCode::kValidation, false};
+    }
+    context_.console.Json().Key("file").String(file);
+    context_.console.Line(L"Opened settings file " + file + L".");
+    ReportSequenceCount();
+    return {ExitCode::kSuccess, true};
+}
+
+CommandOutcome FileCommands::SaveSettings() {
+    const std::wstring file = NarrowToWide(context_.options.file);
+    if (context_.core.WriteSettingsFile(file) != VLR_SUCCESS) {
+        return {ExitCode::kValidation, true};
+    }
+    context_.console.Json().Key("file").String(file);
+    context_.console.Line(L"Saved the settings to " + file + L".");
+    ReportSequenceCount();
+    return {ExitCode::kSuccess, true};
+}
+
+void FileCommands::ReportSequenceCount() {
+    const SequenceContainer& sequences = context_.core.GetSequenceContainer();
+    unsigned count = 0;
+    for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
+        count += sequences.GetSequenceName(number).empty() ? 0u : 1u;
+    }
+    context_.console.Json().Key("sequenceCount").Unsigned(count);
+    context_.console.Line(std::to_wstring(count) + (count == 1 ? L" sequence." : L" sequences."));
+}

@@ -1,0 +1,40 @@
+#include "ostra-cli/StderrDiagnostics.h"
+
+#include "foundation/TextConversion.h"
+
+namespace {
+
+const std::wstring kProgramPrefix = L"ostra-cli: ";
+
+// Log levels count down towards the more severe.
+bool IsAtLeast(LogLevel level, LogLevel threshold) {
+    return static_cast<int>(level) <= static_cast<int>(threshold);
+}
+
+}  // namespace
+
+void StderrDiagnostics::AddLogMessage(LogLevel level, const std::wstring& message) {
+    if (IsAtLeast(level, LogLevel::Warning)) {
+        Print(LogLevelName(level), message);
+    }
+    if (IsAtLeast(level, LogLevel::Error)) {
+        errors_.push_back(message);
+    }
+    if (listener_ != nullptr) {
+        listener_->AddLogMessage(level, message);
+    }
+}
+
+void StderrDiagnostics::ShowMessageBox(const std::wstring& caption, const std::wstring& text) {
+    Print(caption, text);
+    errors_.push_back(text);
+}
+
+void StderrDiagnostics::ReportError(const std::wstring& text) {
+    err_ << WideToNarrow(kProgramPrefix + text) << std::endl;
+    errors_.push_back(text);
+}
+
+void StderrDiagnostics::Print(const std::wstring& prefix, const std::wstring& text) {
+    err_ << WideToNarrow(kProgramPrefix + prefix + L": " + text) << std::endl;
+}

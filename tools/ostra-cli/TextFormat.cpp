@@ -1,0 +1,42 @@
+#include "ostra-cli/TextFormat.h"
+
+#include <cwchar>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+
+namespace TextFormat {
+
+std::wstring Milliseconds(double milliseconds) {
+    std::wostringstream text;
+    text.imbue(std::locale::classic());
+    text << std::fixed << std::setprecision(1) << milliseconds << L" ms";
+    return text.str();
+}
+
+std::wstring HexWord(std::uint16_t value) {
+    wchar_t text[16];
+    std::swprintf(text, sizeof text / sizeof text[0], L"0x%04X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::wstring HexBytes(const std::uint8_t* bytes, std::size_t count) {
+    std::wstring text;
+    for (std::size_t i = 0; i < count; ++i) {
+        wchar_t pair[8];
+        std::swprintf(pair, sizeof pair / sizeof pair[0], i == 0 ? L"%02X" : L" %02X",
+                      static_cast<unsigned>(bytes[i]));
+        text += pair;
+    }
+    return text;
+}
+
+std::wstring PadRight(const std::wstring& text, std::size_t width) {
+    return text.size() >= width ? text : text + std::wstring(width - text.size(), L' ');
+}
+
+std::wstring PadLeft(const std::wstring& text, std::size_t width) {
+    return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
+}
+
+}  // namespace TextFormat
