@@ -19,6 +19,8 @@ class PacketLog {
     // Either may be absent (null stream, empty path).
     VlrDataTypes::VlrRetVal Open(std::ostream* echo, const std::filesystem::path& file);
     void Write(const std::wstring& line);
+    // False when lines have nowhere to go, so that the caller need not compose them.
+    bool IsOpen() const { return echo_ != nullptr || file_.is_open(); }
     void Close();
 
   private:

@@ -189,7 +189,9 @@ void ZavikSimulator::HandlePacket(const std::vector<std::uint8_t>& packet, bool 
     FaultDecision decision;
     const PacketRecord record = Process(packet, valid, decision);
     changed_.notify_all();
-    packetLog_.Write(record.ToLine());
+    if (packetLog_.IsOpen()) {
+        packetLog_.Write(record.ToLine());
+    }
     Send(record.sent, decision);
     if (decision.hangup) {
         Unplug();
