@@ -4,9 +4,9 @@
 #include <chrono>
 
 #include "app/ApplicationCore.h"
+#include "foundation/platform/ExitSignals.h"
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
-#include "ostra-cli/InterruptSignals.h"
 #include "ostra-cli/SequenceUpload.h"
 #include "ostra-cli/TextFormat.h"
 
@@ -58,7 +58,7 @@ int RunCommand::Execute(std::uint32_t number, double durationMs) {
         }
     }
     // From here on a signal waits until the device is in a known state.
-    InterruptSignals::Block();
+    ExitSignals::Block();
     if (const int failed = context_.ConnectDevice(); failed != ExitCode::kSuccess) {
         return failed;
     }
@@ -69,7 +69,7 @@ int RunCommand::Execute(std::uint32_t number, double durationMs) {
             return sent;
         }
     }
-    if (InterruptSignals::WaitFor(std::chrono::milliseconds(0))) {
+    if (ExitSignals::WaitFor(std::chrono::milliseconds(0))) {
         return StopAfterInterrupt(number);
     }
     if (context_.core.GetMicroController().StartSequence(number) != VLR_SUCCESS) {
@@ -92,7 +92,7 @@ bool RunCommand::WaitForEnd(std::uint32_t number, double durationMs) {
     const auto end = start + std::chrono::milliseconds(static_cast<long long>(durationMs));
     for (auto now = start; now < end; now = Clock::now()) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now);
-        if (InterruptSignals::WaitFor(std::min(left, kProgressInterval))) {
+        if (ExitSignals::WaitFor(std::min(left, kProgressInterval))) {
             context_.console.EndProgress();
             return true;
         }

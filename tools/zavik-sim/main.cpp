@@ -3,8 +3,8 @@
 #include "device/PortDirectory.h"
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
+#include "foundation/platform/ExitSignals.h"
 #include "zavik-sim/ConsoleMessageReceiver.h"
-#include "zavik-sim/ExitSignals.h"
 #include "zavik-sim/SimulatorCommandLine.h"
 #include "zavik-sim/ZavikSimulator.h"
 

@@ -3,7 +3,7 @@
 
 #include <ctime>
 
-#include "zavik-sim/ExitSignals.h"
+#include "foundation/platform/ExitSignals.h"
 
 namespace {
 
@@ -17,15 +17,19 @@ sigset_t ExitSignalSet() {
 
 }  // namespace
 
-void ExitSignals::Block() {
+namespace ExitSignals {
+
+void Block() {
     const sigset_t set = ExitSignalSet();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-bool ExitSignals::WaitFor(std::chrono::milliseconds limit) {
+bool WaitFor(std::chrono::milliseconds limit) {
     const sigset_t set = ExitSignalSet();
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
     const timespec time{static_cast<time_t>(seconds.count()),
                         static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
     return sigtimedwait(&set, nullptr, &time) > 0;
 }
+
+}  // namespace ExitSignals
