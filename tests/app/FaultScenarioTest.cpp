@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/ApplicationCore.h"
+#include "app/DeviceSession.h"
+#include "device/SerialPort.h"
+#include "device/SerialPortLister.h"
+#include "foundation/TextConversion.h"
+#include "support/FileBytes.h"
+#include "support/RecordingNotifier.h"
+#include "support/ScopedEnvironmentVariable.h"
+#include "support/TempDir.h"
+#include "zavik-sim/ZavikSimulator.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int kDriverPort = 6;
+constexpr std::uint8_t kScriptCommand = 0x17;
+const LocalTime kStartTime{2017, 5, 16, 9, 5, 3, 0};
+
+const std::string kSetupFile =
+    "-AddLED Blue 12.5\r\n"
+    "-AddLED Green 9.8\r\n"
+    "-AddLED Red 15\r\n"
+    "-SetMicroControllerPortNumber 6\r\n";
+
+// Three sequences, the first with several script commands, so a fault on the second script
+// command strikes in the middle of the upload.
+const std::string kSettingsFile =
+    "-SetMicroControllerPortNumber 6\r\n"
+    "-SetIntensity \"Green\" 100\r\n"
+    "-AddSequence 1 \"Flash\"\r\n"
+    "-AddSequence 5 \"Train\"\r\n"
+    "-AddSequence 9 \"Marker\"\r\n"
+    "-AddSequenceCommandSet 1 0\r\n"
+    "-AddSequenceCommand 1 0 \"-On Red\"\r\n"
+    "-AddSequenceCommand 1 0 \"-Duration 12.5\"\r\n"
+    "-AddSequenceCommandSet 1 1\r\n"
+    "-AddSequenceCommand 1 1 \"-Off Red\"\r\n"
+    "-AddSequenceCommandSet 5 0\r\n"
+    "-AddSequenceCommand 5 0 \"-On Blue\"\r\n"
+    "-AddSequenceCommand 5 0 \"-TTLHigh 4\"\r\n"
+    "-AddSequenceCommandSet 9 0\r\n"
+    "-AddSequenceCommand 9 0 \"-Call 1\"\r\n";
+
+const std::wstring kTimeout =
+    L"Error reading data from device, the timeout has expired without receiving any data.";
+
+std::wstring StatusFailure(const std::wstring& status) {
+    return L"Error validating data section of response packet.  The command (23) failed to "
+           L"execute(" +
+           status + L").";
+}
+
+std::wstring BadHeader(const std::vector<std::uint8_t>& header) {
+    return L"Error validating command response header.  The STX field is invalid.  STX:" +
+           std::to_wstring(header.at(0)) + L", Type:" + std::to_wstring(header.at(1)) + L", Size:" +
+           std::to_wstring(header.at(2) | header.at(3) << 8);
+}
+
+struct FaultScenario {
+    std::string name;
+    std::wstring rule;
+    // The first error logged once the fault struck; empty when it follows from the bytes sent
+    // (random garbage).
+    std::wstring logged;
+    // The device was unplugged: reconnecting means plugging in a device on the same port.
+    bool unplugs = false;
+};
+
+void PrintTo(const FaultScenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}
+
+class ListedPorts final : public SerialPortLister {
+  public:
+    VlrDataTypes::VlrRetVal ListPorts(std::vector<SerialPortListing>& listed,
+                                      std::string& /*reason*/) const override {
+        listed = ports;
+        return VlrDataTypes::VLR_SUCCESS;
+    }
+    std::vector<SerialPortListing> ports;
+};
+
+// The whole application without a window, in a private environment, talking to the emulated
+// driver through the operator's connect.
+class FaultScenarioTest : public testing::TestWithParam<FaultScenario> {
+  protected:
+    FaultScenarioTest() {
+        fs::create_directories(dir_.Path() / "temp");
+        fs::create_directories(ProgramPath());
+        fs::create_directories(SettingsPath().parent_path());
+        WriteFileBytes(ProgramPath() / "OstraSetup.cfg", kSetupFile);
+        WriteFileBytes(SettingsPath(), kSettingsFile);
+    }
+
+    fs::path ProgramPath() const { return dir_.Path() / "program"; }
+    fs::path PortPath() const { return dir_.Path() / "ports"; }
+    fs::path SettingsPath() const {
+        return dir_.Path() / "appdata" / "Velorin" / "Ostra" / "OstraSettings.cfg";
+    }
+
+    void StartCore() {
+        core_.SetProgramDirectory(NarrowToWide(ProgramPath().string()));
+        core_.SetClock([] { return kStartTime; });
+        core_.SetMessageReceiver(&receiver_);
+        ASSERT_EQ(core_.RunStartupSequence(), ApplicationCore::StartupResult::Started);
+        ASSERT_TRUE(ErrorsSince(0).empty());
+        // Short read time-outs, so a silent device costs a fraction of a second.
+        core_.GetMicroController().GetConnection().Port().SetTimeouts({150ms, 300ms, 0ms});
+    }
+
+    void PlugInDriver() {
+        SimulatorConfig config;
+        config.portNumber = kDriverPort;
+        config.portDirectory = PortPath();
+        simulator_ = std::make_unique<ZavikSimulator>(config);
+        ASSERT_EQ(simulator_->Start(), 0);
+        lister_.ports = {{simulator_->PortName(), simulator_->RegisteredPath()}};
+    }
+
+    static FaultRule Rule(const std::wstring& text) {
+        FaultRule rule;
+        std::wstring problem;
+        EXPECT_EQ(FaultRule::Parse(text, rule, problem), 0) << WideToNarrow(problem);
+        return rule;
+    }
+
+    std::vector<std::wstring> ErrorsSince(std::size_t first) const {
+        std::vector<std::wstring> errors;
+        for (std::size_t index = first; index < receiver_.messages.size(); ++index) {
+            if (receiver_.messages[index].first == LogLevel::Error) {
+                errors.push_back(receiver_.messages[index].second);
+            }
+        }
+        return errors;
+    }
+
+    std::vector<std::uint32_t> UsedSequences() {
+        std::vector<std::uint32_t> used;
+        for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
+            if (!core_.GetSequenceContainer().GetSequenceName(number).empty()) {
+                used.push_back(number);
+            }
+        }
+        return used;
+    }
+
+    TempDir dir_;
+    ScopedEnvironmentVariable temp_{"TEMP", (dir_.Path() / "temp").string()};
+    ScopedEnvironmentVariable appData_{"APPDATA", (dir_.Path() / "appdata").string()};
+    ScopedEnvironmentVariable xdgData_{"XDG_DATA_HOME", std::nullopt};
+    ScopedEnvironmentVariable xdgConfig_{"XDG_CONFIG_HOME", std::nullopt};
+    ScopedEnvironmentVariable home_{"HOME", (dir_.Path() / "home").string()};
+    ScopedEnvironmentVariable portDirectory_{"OSTRA_PORT_DIR", (dir_.Path() / "ports").string()};
+    RecordingNotifier notifier_;
+    RecordingReceiver receiver_;
+    ApplicationCore core_{notifier_};
+    ListedPorts lister_;
+    std::unique_ptr<ZavikSimulator> simulator_;
+};
+
+// A fault in the middle of an upload fails it with the fault's own message and stops it at the
+// faulty answer; after reconnecting the upload goes through, and no sequence or setting is lost.
+TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
+    const FaultScenario& scenario = GetParam();
+    ASSERT_NO_FATAL_FAILURE(StartCore());
+    const fs::path reference = dir_.Path() / "before.cfg";
+    ASSERT_EQ(core_.WriteSettingsFile(NarrowToWide(reference.string())), 0);
+    const std::string settingsBefore = ReadFileBytes(reference);
+    const std::wstring sequencesBefore = core_.GetSequenceContainer().GetSettingsText();
+    ASSERT_EQ(UsedSequences(), (std::vector<std::uint32_t>{1, 5, 9}));
+
+    ASSERT_NO_FATAL_FAILURE(PlugInDriver());
+    DeviceSession session(core_.GetMicroController(), lister_, notifier_, &core_.GetLogFile());
+    ASSERT_EQ(session.Connect(), 0);
+    simulator_->AddFault(Rule(scenario.rule));
+
+    const std::size_t logBefore = receiver_.messages.size();
+    EXPECT_EQ(core_.GetSequenceContainer().UploadSequences(), -1);
+
+    // The upload stopped at the second script command, the one the fault hit.
+    const std::vector<PacketRecord> packets = simulator_->Packets();
+    ASSERT_FALSE(packets.empty());
+    const PacketRecord& last = packets.back();
+    EXPECT_EQ(last.received.at(4), kScriptCommand);
+    EXPECT_EQ(last.faults.size(), 1u);
+    std::size_t scriptCommands = 0;
+    for (const PacketRecord& packet : packets) {
+        scriptCommands += packet.received.at(4) == kScriptCommand ? 1 : 0;
+    }
+    EXPECT_EQ(scriptCommands, 2u);
+
+    const std::vector<std::wstring> errors = ErrorsSince(logBefore);
+    ASSERT_FALSE(errors.empty());
+    const std::wstring expected = scenario.logged.empty() ? BadHeader(last.sent) : scenario.logged;
+    EXPECT_EQ(WideToNarrow(errors.front()), WideToNarrow(expected));
+
+    session.Disconnect();
+    if (scenario.unplugs) {
+        // The line drops before the emulator has finished unplugging; only then may the same
+        // port be registered again.
+        ASSERT_TRUE(simulator_->WaitForHangup(10s));
+        simulator_.reset();
+        ASSERT_NO_FATAL_FAILURE(PlugInDriver());
+    } else {
+        simulator_->ClearFaults();
+    }
+    ASSERT_EQ(session.Connect(), 0);
+    const std::size_t logAfterReconnect = receiver_.messages.size();
+    EXPECT_EQ(core_.GetSequenceContainer().UploadSequences(), 0);
+    EXPECT_TRUE(ErrorsSince(logAfterReconnect).empty());
+    session.Disconnect();
+
+    EXPECT_EQ(UsedSequences(), (std::vector<std::uint32_t>{1, 5, 9}));
+    EXPECT_EQ(core_.GetSequenceContainer().GetSettingsText(), sequencesBefore);
+    core_.ShutDown();
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), settingsBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultScenarioTest,
+    testing::Values(
+        FaultScenario{"Silence", L"silent:0x17@2", kTimeout},
+        FaultScenario{"HalfAnAnswer", L"half:0x17@2", kTimeout},
+        FaultScenario{"Garbage", L"garbage:0x17@2", L""},
+        FaultScenario{"WrongCommandId", L"wrong-id:0x17@2",
+                      L"Error validating data section of response packet.  The command ID(23) "
+                      L"is invalid."},
+        FaultScenario{"BadCrc", L"bad-crc:0x17@2",
+                      L"Error validating command response footer.  The CRC calculation(1) "
+                      L"failed."},
+        FaultScenario{"BadStx", L"bad-stx:0x17@2",
+                      L"Error validating command response header.  The STX field is invalid.  "
+                      L"STX:0, Type:2, Size:2"},
+        FaultScenario{"OversizeHeader", L"oversize:0x17@2",
+                      L"Invalid data size(1029) returned from microcontroller.  Unable to "
+                      L"receive packet."},
+        FaultScenario{"SequenceInProgress", L"status=0xFA:0x17@2",
+                      StatusFailure(L"Sequence In Progress")},
+        FaultScenario{"SequenceAlreadyExists", L"status=0xFB:0x17@2",
+                      StatusFailure(L"Sequence Already Exists")},
+        FaultScenario{"SequenceNotFound", L"status=0xFC:0x17@2",
+                      StatusFailure(L"Sequence Not Found")},
+        FaultScenario{"InvalidParameter", L"status=0xFD:0x17@2",
+                      StatusFailure(L"Invalid Parameter")},
+        FaultScenario{"UnrecognizedCommand", L"status=0xFE:0x17@2",
+                      StatusFailure(L"Unrecognized Command")},
+        FaultScenario{"GeneralFailure", L"status=0xFF:0x17@2", StatusFailure(L"General Failure")},
+        FaultScenario{"Unplugged", L"hangup:0x17@2",
+                      L"Error(5) reading data from device. Byte Count: 4.", true}),
+    [](const testing::TestParamInfo<FaultScenario>& info) { return info.param.name; });
+
+}  // namespace
