@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "device/ExpectedPackets.h"
 #include "device/MicroController.h"
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
@@ -20,27 +21,11 @@ namespace {
 using testing::ElementsAre;
 using testing::IsEmpty;
 using Bytes = std::vector<std::uint8_t>;
+using ExpectedPackets::Outputs;
+using ExpectedPackets::Packet;
+using ExpectedPackets::StatusFault;
 
 constexpr int kPortNumber = 47;
-
-// The command packet that carries the payload: STX, type, little-endian size, payload, ETX and
-// the XOR of every byte before it.
-Bytes Packet(const Bytes& payload) {
-    Bytes packet{0x02, 0x01, static_cast<std::uint8_t>(payload.size()),
-                 static_cast<std::uint8_t>(payload.size() >> 8)};
-    packet.insert(packet.end(), payload.begin(), payload.end());
-    packet.push_back(0x03);
-    std::uint8_t checksum = 0;
-    for (const std::uint8_t byte : packet) {
-        checksum ^= byte;
-    }
-    packet.push_back(checksum);
-    return packet;
-}
-
-Bytes Outputs(std::uint16_t mask) {
-    return Packet({0x0A, static_cast<std::uint8_t>(mask), static_cast<std::uint8_t>(mask >> 8)});
-}
 
 Bytes Intensity(std::uint8_t deviceLedId, std::uint8_t carried) {
     return Packet({0x0B, deviceLedId, carried});
@@ -58,15 +43,6 @@ Bytes PulseTrain(std::uint8_t deviceLedId, std::uint64_t on, std::uint64_t off,
         payload.push_back(static_cast<std::uint8_t>(loops >> (8 * i)));
     }
     return Packet(payload);
-}
-
-FaultRule StatusFault(std::uint8_t commandId, std::uint8_t status, unsigned occurrence = 0) {
-    FaultRule rule;
-    rule.kind = FaultKind::Status;
-    rule.status = status;
-    rule.commandId = commandId;
-    rule.occurrence = occurrence;
-    return rule;
 }
 
 // The model with Blue (ID 0), Green (ID 2) and Red (ID 1), and an emulated driver registered

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "device/ExpectedPackets.h"
 #include "device/MicroController.h"
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
@@ -22,24 +23,12 @@ using testing::ElementsAre;
 using testing::ElementsAreArray;
 using testing::IsEmpty;
 using Bytes = std::vector<std::uint8_t>;
+using ExpectedPackets::Outputs;
+using ExpectedPackets::Packet;
+using ExpectedPackets::StatusFault;
 using CommandSets = std::vector<std::vector<std::wstring>>;
 
 constexpr int kPortNumber = 53;
-
-// The command packet that carries the payload: STX, type, little-endian size, payload, ETX and
-// the XOR of every byte before it.
-Bytes Packet(const Bytes& payload) {
-    Bytes packet{0x02, 0x01, static_cast<std::uint8_t>(payload.size()),
-                 static_cast<std::uint8_t>(payload.size() >> 8)};
-    packet.insert(packet.end(), payload.begin(), payload.end());
-    packet.push_back(0x03);
-    std::uint8_t checksum = 0;
-    for (const std::uint8_t byte : packet) {
-        checksum ^= byte;
-    }
-    packet.push_back(checksum);
-    return packet;
-}
 
 Bytes LittleEndian32(std::uint32_t value) {
     return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -69,10 +58,6 @@ Bytes EndUpload(std::uint8_t number) {
     return Packet({0x18, number});
 }
 
-Bytes Outputs(std::uint16_t mask) {
-    return Packet({0x0A, static_cast<std::uint8_t>(mask), static_cast<std::uint8_t>(mask >> 8)});
-}
-
 // The three script commands of one set holding -Off Blue and -Duration 10.
 const Bytes kOffBlue{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 const Bytes kWait99{0x00, 0x63, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
@@ -86,15 +71,6 @@ const std::wstring kDisconnected =
 std::wstring Refused(int commandId, const std::wstring& statusText) {
     return L"Error validating data section of response packet.  The command (" +
            std::to_wstring(commandId) + L") failed to execute(" + statusText + L").";
-}
-
-FaultRule StatusFault(std::uint8_t commandId, std::uint8_t status, unsigned occurrence = 0) {
-    FaultRule rule;
-    rule.kind = FaultKind::Status;
-    rule.status = status;
-    rule.commandId = commandId;
-    rule.occurrence = occurrence;
-    return rule;
 }
 
 // The model with Blue (ID 0), Green (ID 2) and Red (ID 1) and bit 7 in its mask, and an
