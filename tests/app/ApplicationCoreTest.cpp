@@ -7,11 +7,15 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ApplicationCore.h"
 #include "foundation/TextConversion.h"
+#include "support/DirectoryEntries.h"
 #include "support/FileBytes.h"
+#include "support/LedInfo.h"
+#include "support/PrivateUserEnvironment.h"
 #include "support/RecordingNotifier.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TempDir.h"
@@ -86,6 +90,10 @@ class ApplicationCoreTest : public testing::Test {
     fs::path SettingsPath() const {
         return dir.Path() / "appdata" / "Velorin" / "Ostra" / "OstraSettings.cfg";
     }
+    std::pair<std::wstring, std::wstring> DataDirectoryErrorBox() const {
+        return {L"Data Directory Error",
+                L"Error creating data directory(" + Wide(DataPath()) + L").  Unable to proceed."};
+    }
 
     void Configure(ApplicationCore& core, const LocalTime& time = kStartTime) {
         core.SetProgramDirectory(Wide(ProgramPath()));
@@ -96,42 +104,11 @@ class ApplicationCoreTest : public testing::Test {
     void Start(ApplicationCore& core, const LocalTime& time = kStartTime) {
         Configure(core, time);
         ASSERT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::Started)
-            << WideToNarrow(LoggedText());
-    }
-
-    std::vector<std::wstring> MessagesAt(LogLevel wanted) const {
-        std::vector<std::wstring> found;
-        for (const auto& [level, message] : receiver.messages) {
-            if (level == wanted) {
-                found.push_back(message);
-            }
-        }
-        return found;
-    }
-
-    std::wstring LoggedText() const {
-        std::wstring text;
-        for (const auto& message : receiver.messages) {
-            text += message.second + L"\n";
-        }
-        return text;
-    }
-
-    static std::vector<std::string> Entries(const fs::path& directory) {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(directory)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+            << WideToNarrow(receiver.Text());
     }
 
     TempDir dir;
-    ScopedEnvironmentVariable temp{"TEMP", (dir.Path() / "temp").string()};
-    ScopedEnvironmentVariable appData{"APPDATA", (dir.Path() / "appdata").string()};
-    ScopedEnvironmentVariable xdgData{"XDG_DATA_HOME", std::nullopt};
-    ScopedEnvironmentVariable xdgConfig{"XDG_CONFIG_HOME", std::nullopt};
-    ScopedEnvironmentVariable home{"HOME", (dir.Path() / "home").string()};
+    PrivateUserEnvironment environment{dir.Path()};
     RecordingNotifier notifier;
     RecordingReceiver receiver;
     ApplicationCore core{notifier};
@@ -172,7 +149,7 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModels) {
     ASSERT_EQ(sequences.AddCommandSet(0, 0), 0);
     EXPECT_EQ(sequences.AddCommand(0, 0, L"-On green"), 0);
     EXPECT_EQ(sequences.AddCommand(0, 0, L"-On Amber"), -1);
-    EXPECT_THAT(MessagesAt(LogLevel::Error),
+    EXPECT_THAT(receiver.Errors(),
                 ElementsAre(L"Error verifying -On command, the color value(Amber) at index 0 is "
                             L"invalid."));
     EXPECT_EQ(sequences.GetSnapshotFileName(),
@@ -181,16 +158,16 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModels) {
 
 TEST_F(ApplicationCoreTest, MissingSettingsFileIsANoticeAndIsCreatedOnClose) {
     Start(core);
-    EXPECT_THAT(MessagesAt(LogLevel::Notice),
+    EXPECT_THAT(receiver.MessagesAt(LogLevel::Notice),
                 Contains(L"Settings file (" + Wide(SettingsPath()) + L") was not found."));
-    EXPECT_THAT(MessagesAt(LogLevel::Error), IsEmpty());
+    EXPECT_THAT(receiver.Errors(), IsEmpty());
     EXPECT_FALSE(fs::exists(SettingsPath()));
 
     core.ShutDown();
 
     EXPECT_EQ(ReadFileBytes(SettingsPath()), kUntouchedSettings);
     EXPECT_EQ(ReadFileBytes(DataPath() / "OstraSettings.cfg"), kUntouchedSettings);
-    EXPECT_THAT(Entries(DataPath()), ElementsAre("OstraLogFile.txt", "OstraSettings.cfg"));
+    EXPECT_THAT(DirectoryEntries(DataPath()), ElementsAre("OstraLogFile.txt", "OstraSettings.cfg"));
     EXPECT_FALSE(core.GetLogFile().IsOpen());
     const std::string log = ReadFileBytes(DataPath() / "OstraLogFile.txt");
     EXPECT_TRUE(log.ends_with("Log File Closed - End of File\r\n\r\n"));
@@ -208,10 +185,8 @@ TEST_F(ApplicationCoreTest, SettingsFileIsReadAfterTheSetupFile) {
                    "-AddSequenceCommand 2 0 \"-On Red\"\r\n");
     Start(core);
 
-    LEDRecord green;
-    LEDRecord red;
-    ASSERT_EQ(core.GetMicroController().GetLEDInfo(1, green), 0);
-    ASSERT_EQ(core.GetMicroController().GetLEDInfo(2, red), 0);
+    const LEDRecord green = LedInfo(core.GetMicroController(), 1);
+    const LEDRecord red = LedInfo(core.GetMicroController(), 2);
     EXPECT_EQ(core.GetMicroController().GetPortNumber(), 7u);
     EXPECT_EQ(green.intensity, 100);
     EXPECT_EQ(red.pulse.widthOn, 5.0);
@@ -220,8 +195,8 @@ TEST_F(ApplicationCoreTest, SettingsFileIsReadAfterTheSetupFile) {
     EXPECT_EQ(core.GetSequenceContainer().GetSequenceName(2), L"Flash");
     EXPECT_EQ(core.GetSequenceContainer().GetCommandSets(2),
               (std::vector<CommandSet>{{L"-On Red"}}));
-    EXPECT_THAT(MessagesAt(LogLevel::Error), IsEmpty());
-    EXPECT_THAT(MessagesAt(LogLevel::Warning), IsEmpty());
+    EXPECT_THAT(receiver.Errors(), IsEmpty());
+    EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning), IsEmpty());
 }
 
 // Everything the operator can set survives a close and the next start: the file the second
@@ -284,7 +259,7 @@ TEST_F(ApplicationCoreTest, SettingsWrittenReadBackAndWrittenAgainAreIdentical) 
     Start(second, kNextSecond);
     second.ShutDown();
     EXPECT_EQ(ReadFileBytes(SettingsPath()), first);
-    EXPECT_THAT(MessagesAt(LogLevel::Error), IsEmpty());
+    EXPECT_THAT(receiver.Errors(), IsEmpty());
 }
 
 TEST_F(ApplicationCoreTest, SecondStartInTheSameSecondIsRefused) {
@@ -295,10 +270,7 @@ TEST_F(ApplicationCoreTest, SecondStartInTheSameSecondIsRefused) {
     Configure(second);
     EXPECT_EQ(second.RunStartupSequence(), ApplicationCore::StartupResult::DataDirectoryFailed);
 
-    EXPECT_THAT(notifier.boxes,
-                ElementsAre(Pair(L"Data Directory Error", L"Error creating data directory(" +
-                                                              Wide(DataPath()) +
-                                                              L").  Unable to proceed.")));
+    EXPECT_THAT(notifier.boxes, ElementsAre(DataDirectoryErrorBox()));
     EXPECT_EQ(second.GetExitCode(), 0);
     EXPECT_EQ(second.GetDataDirectory(), L"");
     EXPECT_FALSE(second.GetLogFile().IsOpen());
@@ -309,7 +281,7 @@ TEST_F(ApplicationCoreTest, SecondStartInTheSameSecondIsRefused) {
     EXPECT_EQ(notifier.boxes.size(), 1u);
     EXPECT_FALSE(fs::exists(SettingsPath()));
     EXPECT_EQ(ReadFileBytes(DataPath() / "OstraLogFile.txt"), firstLog);
-    EXPECT_THAT(Entries(DataPath()), ElementsAre("OstraLogFile.txt"));
+    EXPECT_THAT(DirectoryEntries(DataPath()), ElementsAre("OstraLogFile.txt"));
 }
 
 TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond) {
@@ -338,10 +310,7 @@ TEST_F(ApplicationCoreTest, NumberedDataDirectoryDoesNotHideOtherFailures) {
     WriteFileBytes(DataPath(), "");
     Configure(core);
     EXPECT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::DataDirectoryFailed);
-    EXPECT_THAT(notifier.boxes,
-                ElementsAre(Pair(L"Data Directory Error", L"Error creating data directory(" +
-                                                              Wide(DataPath()) +
-                                                              L").  Unable to proceed.")));
+    EXPECT_THAT(notifier.boxes, ElementsAre(DataDirectoryErrorBox()));
 }
 
 struct DirectoryFailureCase {
@@ -426,7 +395,7 @@ TEST_P(SetupFailureTest, AsksToEndTheApplicationWithExitCodeOne) {
                                  L"Error, setup file (" + Wide(setup) +
                                      L") could not be found or was invalid.  Unable to start "
                                      L"application, please contact Velorin support")));
-    EXPECT_THAT(MessagesAt(LogLevel::Error), ElementsAre(GetParam().loggedError(Wide(setup))));
+    EXPECT_THAT(receiver.Errors(), ElementsAre(GetParam().loggedError(Wide(setup))));
     // The settings file is neither read nor, on close, overwritten.
     EXPECT_EQ(core.GetSettingsFilePath(), L"");
     EXPECT_TRUE(core.GetLogFile().IsOpen());
@@ -466,16 +435,12 @@ TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsKeptBesideTheLog) {
 
     const fs::path copy = DataPath() / "OstraSettings_failed_original.cfg";
     EXPECT_EQ(ReadFileBytes(copy), original);
-    EXPECT_THAT(MessagesAt(LogLevel::Warning),
+    EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning),
                 ElementsAre(L"Settings file (" + Wide(SettingsPath()) +
                             L") could not be read completely; the original is kept as " +
                             Wide(copy) + L"."));
-    LEDRecord blue;
-    LEDRecord red;
-    ASSERT_EQ(core.GetMicroController().GetLEDInfo(0, blue), 0);
-    ASSERT_EQ(core.GetMicroController().GetLEDInfo(2, red), 0);
-    EXPECT_EQ(blue.intensity, 100);
-    EXPECT_EQ(red.intensity, 26);
+    EXPECT_EQ(LedInfo(core.GetMicroController(), 0).intensity, 100);
+    EXPECT_EQ(LedInfo(core.GetMicroController(), 2).intensity, 26);
 
     core.ShutDown();
     EXPECT_EQ(ReadFileBytes(copy), original);
@@ -508,12 +473,8 @@ TEST_F(ApplicationCoreTest, ReadSettingsFileReplacesTheSequencesOnly) {
     EXPECT_EQ(core.GetSequenceContainer().GetSequenceName(9), L"New");
     // One event for emptying the model, one for the new sequence.
     EXPECT_EQ(changes, 2);
-    LEDRecord blue;
-    LEDRecord green;
-    ASSERT_EQ(core.GetMicroController().GetLEDInfo(0, blue), 0);
-    ASSERT_EQ(core.GetMicroController().GetLEDInfo(1, green), 0);
-    EXPECT_EQ(blue.intensity, 50);
-    EXPECT_EQ(green.intensity, 100);
+    EXPECT_EQ(LedInfo(core.GetMicroController(), 0).intensity, 50);
+    EXPECT_EQ(LedInfo(core.GetMicroController(), 1).intensity, 100);
 
     // The file read is not remembered: the close saves to the per-user file.
     core.ShutDown();
@@ -529,9 +490,8 @@ TEST_F(ApplicationCoreTest, WriteSettingsFileWritesBothSectionsOrLogsWhyNot) {
 
     const std::wstring unwritable = Wide(dir.Path() / "missing" / "saved.cfg");
     EXPECT_EQ(core.WriteSettingsFile(unwritable), -1);
-    EXPECT_THAT(MessagesAt(LogLevel::Error),
-                ElementsAre(L"Error creating settings file(" + unwritable +
-                            L").  File could not be created."));
+    EXPECT_THAT(receiver.Errors(), ElementsAre(L"Error creating settings file(" + unwritable +
+                                               L").  File could not be created."));
 }
 
 // --- Where the directories are ----------------------------------------------------------
@@ -608,9 +568,7 @@ TEST_F(ApplicationCoreTest, DefaultSetupFileBesideTheExecutableStartsTheApplicat
     std::vector<std::wstring> labels;
     core.GetMicroController().GetColorLabels(labels);
     EXPECT_THAT(labels, ElementsAre(L"Blue", L"Green", L"Red"));
-    LEDRecord blue;
-    ASSERT_EQ(core.GetMicroController().GetLEDInfo(0, blue), 0);
-    EXPECT_EQ(blue.maximumPower, 12.5);
+    EXPECT_EQ(LedInfo(core.GetMicroController(), 0).maximumPower, 12.5);
     EXPECT_EQ(core.GetMicroController().GetPortNumber(), 4u);
     EXPECT_THAT(notifier.boxes, IsEmpty());
 }

@@ -3,22 +3,19 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
-#include "device/SerialPort.h"
-#include "device/SerialPortLister.h"
 #include "foundation/TextConversion.h"
+#include "support/EmulatedDriver.h"
 #include "support/FileBytes.h"
+#include "support/ListedPorts.h"
+#include "support/PrivateUserEnvironment.h"
 #include "support/RecordingNotifier.h"
-#include "support/ScopedEnvironmentVariable.h"
 #include "support/TempDir.h"
-#include "zavik-sim/ZavikSimulator.h"
 
 namespace {
 
@@ -83,16 +80,6 @@ void PrintTo(const FaultScenario& scenario, std::ostream* out) {
     *out << scenario.name;
 }
 
-class ListedPorts final : public SerialPortLister {
-  public:
-    VlrDataTypes::VlrRetVal ListPorts(std::vector<SerialPortListing>& listed,
-                                      std::string& /*reason*/) const override {
-        listed = ports;
-        return VlrDataTypes::VLR_SUCCESS;
-    }
-    std::vector<SerialPortListing> ports;
-};
-
 // The whole application without a window, in a private environment, talking to the emulated
 // driver through the operator's connect.
 class FaultScenarioTest : public testing::TestWithParam<FaultScenario> {
@@ -116,18 +103,14 @@ class FaultScenarioTest : public testing::TestWithParam<FaultScenario> {
         core_.SetClock([] { return kStartTime; });
         core_.SetMessageReceiver(&receiver_);
         ASSERT_EQ(core_.RunStartupSequence(), ApplicationCore::StartupResult::Started);
-        ASSERT_TRUE(ErrorsSince(0).empty());
+        ASSERT_TRUE(receiver_.Errors().empty());
         // Short read time-outs, so a silent device costs a fraction of a second.
         core_.GetMicroController().GetConnection().Port().SetTimeouts({150ms, 300ms, 0ms});
     }
 
     void PlugInDriver() {
-        SimulatorConfig config;
-        config.portNumber = kDriverPort;
-        config.portDirectory = PortPath();
-        simulator_ = std::make_unique<ZavikSimulator>(config);
-        ASSERT_EQ(simulator_->Start(), 0);
-        lister_.ports = {{simulator_->PortName(), simulator_->RegisteredPath()}};
+        ASSERT_EQ(driver_.Start(), 0);
+        lister_.ports = {driver_.Listing()};
     }
 
     static FaultRule Rule(const std::wstring& text) {
@@ -135,16 +118,6 @@ class FaultScenarioTest : public testing::TestWithParam<FaultScenario> {
         std::wstring problem;
         EXPECT_EQ(FaultRule::Parse(text, rule, problem), 0) << WideToNarrow(problem);
         return rule;
-    }
-
-    std::vector<std::wstring> ErrorsSince(std::size_t first) const {
-        std::vector<std::wstring> errors;
-        for (std::size_t index = first; index < receiver_.messages.size(); ++index) {
-            if (receiver_.messages[index].first == LogLevel::Error) {
-                errors.push_back(receiver_.messages[index].second);
-            }
-        }
-        return errors;
     }
 
     std::vector<std::uint32_t> UsedSequences() {
@@ -158,17 +131,12 @@ class FaultScenarioTest : public testing::TestWithParam<FaultScenario> {
     }
 
     TempDir dir_;
-    ScopedEnvironmentVariable temp_{"TEMP", (dir_.Path() / "temp").string()};
-    ScopedEnvironmentVariable appData_{"APPDATA", (dir_.Path() / "appdata").string()};
-    ScopedEnvironmentVariable xdgData_{"XDG_DATA_HOME", std::nullopt};
-    ScopedEnvironmentVariable xdgConfig_{"XDG_CONFIG_HOME", std::nullopt};
-    ScopedEnvironmentVariable home_{"HOME", (dir_.Path() / "home").string()};
-    ScopedEnvironmentVariable portDirectory_{"OSTRA_PORT_DIR", (dir_.Path() / "ports").string()};
+    PrivateUserEnvironment environment_{dir_.Path()};
+    EmulatedDriver driver_{PortPath(), kDriverPort};
     RecordingNotifier notifier_;
     RecordingReceiver receiver_;
     ApplicationCore core_{notifier_};
     ListedPorts lister_;
-    std::unique_ptr<ZavikSimulator> simulator_;
 };
 
 // A fault in the middle of an upload fails it with the fault's own message and stops it at the
@@ -185,13 +153,13 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
     ASSERT_NO_FATAL_FAILURE(PlugInDriver());
     DeviceSession session(core_.GetMicroController(), lister_, notifier_, &core_.GetLogFile());
     ASSERT_EQ(session.Connect(), 0);
-    simulator_->AddFault(Rule(scenario.rule));
+    driver_->AddFault(Rule(scenario.rule));
 
     const std::size_t logBefore = receiver_.messages.size();
     EXPECT_EQ(core_.GetSequenceContainer().UploadSequences(), -1);
 
     // The upload stopped at the second script command, the one the fault hit.
-    const std::vector<PacketRecord> packets = simulator_->Packets();
+    const std::vector<PacketRecord> packets = driver_->Packets();
     ASSERT_FALSE(packets.empty());
     const PacketRecord& last = packets.back();
     EXPECT_EQ(last.received.at(4), kScriptCommand);
@@ -202,7 +170,7 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
     }
     EXPECT_EQ(scriptCommands, 2u);
 
-    const std::vector<std::wstring> errors = ErrorsSince(logBefore);
+    const std::vector<std::wstring> errors = receiver_.Errors(logBefore);
     ASSERT_FALSE(errors.empty());
     const std::wstring expected = scenario.logged.empty() ? BadHeader(last.sent) : scenario.logged;
     EXPECT_EQ(WideToNarrow(errors.front()), WideToNarrow(expected));
@@ -211,16 +179,16 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
     if (scenario.unplugs) {
         // The line drops before the emulator has finished unplugging; only then may the same
         // port be registered again.
-        ASSERT_TRUE(simulator_->WaitForHangup(10s));
-        simulator_.reset();
+        ASSERT_TRUE(driver_->WaitForHangup(10s));
+        driver_.Unplug();
         ASSERT_NO_FATAL_FAILURE(PlugInDriver());
     } else {
-        simulator_->ClearFaults();
+        driver_->ClearFaults();
     }
     ASSERT_EQ(session.Connect(), 0);
     const std::size_t logAfterReconnect = receiver_.messages.size();
     EXPECT_EQ(core_.GetSequenceContainer().UploadSequences(), 0);
-    EXPECT_TRUE(ErrorsSince(logAfterReconnect).empty());
+    EXPECT_TRUE(receiver_.Errors(logAfterReconnect).empty());
     session.Disconnect();
 
     EXPECT_EQ(UsedSequences(), (std::vector<std::uint32_t>{1, 5, 9}));

@@ -3,7 +3,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <iterator>
@@ -11,15 +10,16 @@
 #include <vector>
 
 #include "app/SettingsFileWriter.h"
-#include "foundation/LogFile.h"
+#include "support/DirectoryEntries.h"
 #include "support/FileBytes.h"
-#include "support/RecordingNotifier.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using testing::ElementsAre;
 using testing::IsEmpty;
+using testing::Pair;
 
 const std::wstring kDeviceSection =
     L"#Micro Controller Settings\r\n"
@@ -76,11 +76,7 @@ class ScopedFileSizeLimit {
 
 class SettingsFileWriterTest : public testing::Test {
   protected:
-    SettingsFileWriterTest() {
-        std::filesystem::create_directory(dir.Path() / "target");
-        log.SetLogFilename(dir.File("writer.txt"));
-        log.SetMessageReceiver(&receiver);
-    }
+    SettingsFileWriterTest() { std::filesystem::create_directory(dir.Path() / "target"); }
 
     std::wstring Target(const std::string& name) const { return dir.File("target/" + name); }
     std::filesystem::path TargetPath(const std::string& name) const {
@@ -89,12 +85,7 @@ class SettingsFileWriterTest : public testing::Test {
 
     // Everything in the target directory, so a temporary left behind shows up.
     std::vector<std::string> TargetDirectory() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.Path() / "target")) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+        return DirectoryEntries(dir.Path() / "target");
     }
 
     int Write(const std::wstring& path) {
@@ -106,15 +97,14 @@ class SettingsFileWriterTest : public testing::Test {
     }
 
     TempDir dir;
-    LogFile log;
-    RecordingReceiver receiver;
+    LogCapture log{dir.File("writer.txt")};
 };
 
 TEST_F(SettingsFileWriterTest, WritesBothSectionsAsSingleByteText) {
     EXPECT_EQ(Write(Target("new.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(TargetPath("new.cfg")), kFileBytes);
     EXPECT_THAT(TargetDirectory(), ElementsAre("new.cfg"));
-    EXPECT_THAT(receiver.messages, IsEmpty());
+    EXPECT_THAT(log.messages, IsEmpty());
 }
 
 TEST_F(SettingsFileWriterTest, ReplacesALongerFileWholly) {
@@ -138,9 +128,8 @@ TEST_F(SettingsFileWriterTest, WriteFailingPartWayKeepsTheOldFile) {
     EXPECT_EQ(result, -1);
     EXPECT_EQ(ReadFileBytes(TargetPath("settings.cfg")), old);
     EXPECT_THAT(TargetDirectory(), ElementsAre("settings.cfg"));
-    ASSERT_EQ(receiver.messages.size(), 1u);
-    EXPECT_EQ(receiver.messages[0].first, LogLevel::Error);
-    EXPECT_EQ(receiver.messages[0].second, FailureMessage(Target("settings.cfg")));
+    EXPECT_THAT(log.messages,
+                ElementsAre(Pair(LogLevel::Error, FailureMessage(Target("settings.cfg")))));
 }
 
 struct UnwritableCase {
@@ -160,9 +149,7 @@ TEST_P(UnwritableTargetTest, LogsTheFailureAndLeavesNothingBehind) {
     std::filesystem::create_directory(TargetPath("folder.cfg"));
     const std::wstring path = GetParam().target.empty() ? L"" : Target(GetParam().target);
     EXPECT_EQ(Write(path), -1);
-    ASSERT_EQ(receiver.messages.size(), 1u);
-    EXPECT_EQ(receiver.messages[0].first, LogLevel::Error);
-    EXPECT_EQ(receiver.messages[0].second, FailureMessage(path));
+    EXPECT_THAT(log.messages, ElementsAre(Pair(LogLevel::Error, FailureMessage(path))));
     EXPECT_THAT(TargetDirectory(), ElementsAre("folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_directory(TargetPath("folder.cfg")));
 }
@@ -176,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnwritableTargetTest,
 TEST_F(SettingsFileWriterTest, WithoutLogAFailureIsOnlyReturned) {
     EXPECT_EQ(WriteSettingsFile(Target("missing/s.cfg"), kDeviceSection, kSequenceSection, nullptr),
               -1);
-    EXPECT_THAT(receiver.messages, IsEmpty());
+    EXPECT_THAT(log.messages, IsEmpty());
 }
 
 TEST_F(SettingsFileWriterTest, ExistingFileKeepsItsPermissions) {

@@ -5,10 +5,10 @@
 
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
-#include "foundation/LogFile.h"
 #include "sequences/SequenceContainer.h"
 #include "support/FileBytes.h"
-#include "support/RecordingNotifier.h"
+#include "support/LedInfo.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -19,7 +19,6 @@ using FailedLine = ConfigFileProcessor::FailedLine;
 class FailureObserverTest : public testing::Test {
   protected:
     FailureObserverTest() : device_(&log_) {
-        log_.SetMessageReceiver(&receiver_);
         device_.AddLED(L"Blue", 0.0);
         device_.AddLED(L"Red", 0.0);
         sequences_.SetLogFile(&log_);
@@ -32,13 +31,13 @@ class FailureObserverTest : public testing::Test {
         processor_.SetFailureObserver([this](const FailedLine& failure) {
             failures_.push_back(failure);
             std::wstring reasons;
-            for (const auto& [level, message] : receiver_.messages) {
+            for (const auto& [level, message] : log_.messages) {
                 if (level == LogLevel::Error) {
                     reasons += message;
                 }
             }
             reasons_.push_back(reasons);
-            receiver_.messages.clear();
+            log_.messages.clear();
         });
     }
 
@@ -48,8 +47,7 @@ class FailureObserverTest : public testing::Test {
     }
 
     TempDir dir_;
-    RecordingReceiver receiver_;
-    LogFile log_;
+    LogCapture log_;
     MicroController device_;
     SequenceContainer sequences_;
     ConfigFileProcessor processor_;
@@ -84,12 +82,8 @@ TEST_F(FailureObserverTest, RunsEveryLineAndReportsEachFailureRightAfterIt) {
               L"ConfigFileProcessor::ProcessCommandString() - Invalid Command Line Syntax, "
               L"Unrecognized Command: -Frobnicate");
     // The lines between and after the failures ran.
-    LEDRecord blue;
-    LEDRecord red;
-    device_.GetLEDInfo(0, blue);
-    device_.GetLEDInfo(1, red);
-    EXPECT_EQ(blue.intensity, 90);
-    EXPECT_EQ(red.intensity, 40);
+    EXPECT_EQ(LedInfo(device_, 0).intensity, 90);
+    EXPECT_EQ(LedInfo(device_, 1).intensity, 40);
     EXPECT_EQ(sequences_.GetSequenceName(0), L"A");
     // The first failing line stays the one reported as where the file failed.
     EXPECT_EQ(processor_.LastFailure().lineNumber, 1);
@@ -99,9 +93,7 @@ TEST_F(FailureObserverTest, WithoutAnObserverTheFileStillStopsAtItsFirstFailure)
     const std::wstring path = Write(kThreeBadLines);
     EXPECT_EQ(processor_.ProcessConfigFile(path), -1);
     EXPECT_EQ(processor_.LastFailure().lineNumber, 1);
-    LEDRecord red;
-    device_.GetLEDInfo(1, red);
-    EXPECT_EQ(red.intensity, 26);
+    EXPECT_EQ(LedInfo(device_, 1).intensity, 26);
 }
 
 TEST_F(FailureObserverTest, AnObserverRemovedAgainRestoresTheStop) {
@@ -125,9 +117,7 @@ TEST_F(FailureObserverTest, AnOverlongLineIsReportedAndReadingGoesOn) {
     EXPECT_EQ(processor_.ProcessConfigFile(Write(longLine + "-SetIntensity Red 9\n")), -1);
     ASSERT_EQ(failures_.size(), 1u);
     EXPECT_EQ(failures_[0].lineNumber, 0);
-    LEDRecord red;
-    device_.GetLEDInfo(1, red);
-    EXPECT_EQ(red.intensity, 9);
+    EXPECT_EQ(LedInfo(device_, 1).intensity, 9);
 }
 
 }  // namespace

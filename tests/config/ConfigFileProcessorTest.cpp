@@ -8,11 +8,11 @@
 
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
-#include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
 #include "support/FileBytes.h"
-#include "support/RecordingNotifier.h"
+#include "support/LedInfo.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -49,14 +49,12 @@ std::wstring CountMessage(const std::wstring& word, const std::wstring& expected
 class ConfigFileProcessorTest : public testing::Test {
   protected:
     ConfigFileProcessorTest() {
-        log_.SetLogFilename(dir_.File("processor-log"));
-        log_.SetMessageReceiver(&receiver_);
         device_.SetLogFile(&log_);
         sequences_.SetLogFile(&log_);
         sequences_.SetMicroController(&device_);
         sequences_.SetColorLabels({L"Blue", L"Red"});
         processor_.Initialize(&log_, &device_, &sequences_);
-        receiver_.messages.clear();
+        log_.messages.clear();
     }
 
     // LED Blue, and sequence 0 "Zero" with one empty command set.
@@ -64,7 +62,7 @@ class ConfigFileProcessorTest : public testing::Test {
         ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
         ASSERT_EQ(sequences_.AddSequence(0, L"Zero"), 0);
         ASSERT_EQ(sequences_.AddCommandSet(0, 0), 0);
-        receiver_.messages.clear();
+        log_.messages.clear();
     }
 
     std::wstring WriteCfg(const std::string& bytes, const std::string& name = "test.cfg") {
@@ -73,12 +71,12 @@ class ConfigFileProcessorTest : public testing::Test {
     }
 
     int RunFile(const std::wstring& path) {
-        receiver_.messages.clear();
+        log_.messages.clear();
         return processor_.ProcessConfigFile(path);
     }
 
     int Run(const std::wstring& command) {
-        receiver_.messages.clear();
+        log_.messages.clear();
         return processor_.ProcessCommandString(command);
     }
 
@@ -86,7 +84,7 @@ class ConfigFileProcessorTest : public testing::Test {
     // left out.
     std::vector<Message> Reported() const {
         std::vector<Message> reported;
-        for (const Message& message : receiver_.messages) {
+        for (const Message& message : log_.messages) {
             if (message.first == LogLevel::Error ||
                 message.second.starts_with(L"ConfigFileProcessor::")) {
                 reported.push_back(message);
@@ -95,21 +93,7 @@ class ConfigFileProcessorTest : public testing::Test {
         return reported;
     }
 
-    std::vector<std::wstring> Errors() const {
-        std::vector<std::wstring> errors;
-        for (const auto& [level, text] : receiver_.messages) {
-            if (level == LogLevel::Error) {
-                errors.push_back(text);
-            }
-        }
-        return errors;
-    }
-
-    LEDRecord Led(int index) const {
-        LEDRecord record;
-        EXPECT_EQ(device_.GetLEDInfo(index, record), 0);
-        return record;
-    }
+    LEDRecord Led(int index) const { return LedInfo(device_, index); }
 
     // Everything both models hold that the commands can change.
     std::wstring Snapshot() const {
@@ -131,8 +115,7 @@ class ConfigFileProcessorTest : public testing::Test {
     }
 
     TempDir dir_;
-    RecordingReceiver receiver_;
-    LogFile log_;
+    LogCapture log_{dir_.File("processor-log")};
     MicroController device_;
     SequenceContainer sequences_;
     ConfigFileProcessor processor_;
@@ -159,7 +142,7 @@ class RefusedCommandTest : public ConfigFileProcessorTest,
 TEST_P(RefusedCommandTest, FailsWithItsMessageAndChangesNothing) {
     const std::wstring before = Snapshot();
     EXPECT_EQ(Run(GetParam().command), -1);
-    EXPECT_THAT(Errors(), ElementsAre(GetParam().message));
+    EXPECT_THAT(log_.Errors(), ElementsAre(GetParam().message));
     EXPECT_EQ(Snapshot(), before);
 }
 
@@ -254,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ConfigFileProcessorTest, EmptyCommandFailsWithoutLogging) {
     EXPECT_EQ(Run(L""), -1);
-    EXPECT_THAT(receiver_.messages, IsEmpty());
+    EXPECT_THAT(log_.messages, IsEmpty());
 }
 
 struct AddLEDCase {
@@ -272,7 +255,7 @@ class AddLEDTest : public ConfigFileProcessorTest,
 TEST_P(AddLEDTest, DeclaresTheLabelWithItsOptionalPower) {
     ASSERT_EQ(device_.AddLED(L"Blue", 1.0), 0);
     EXPECT_EQ(Run(GetParam().command), 0);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
     ASSERT_EQ(device_.GetLEDCount(), 2);
     EXPECT_EQ(Led(1).colorLabel, L"Green");
     EXPECT_EQ(Led(1).maximumPower, GetParam().maximumPower);
@@ -302,7 +285,7 @@ class IntegerArgumentTest : public ConfigFileProcessorTest,
 TEST_P(IntegerArgumentTest, ReadsTheLeadingInteger) {
     device_.SetPortNumber(77);
     EXPECT_EQ(Run(L"-SetMicroControllerPortNumber " + GetParam().argument), 0);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
     EXPECT_EQ(device_.GetPortNumber(), GetParam().value);
 }
 
@@ -335,7 +318,7 @@ class AcceptedWidthTest : public ConfigFileProcessorTest,
 TEST_P(AcceptedWidthTest, ReadsTheLeadingNumber) {
     ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
     EXPECT_EQ(Run(L"-SetLEDPulse Blue " + GetParam().argument + L" 90 0"), 0);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
     EXPECT_EQ(Led(0).pulse.widthOn, GetParam().width);
 }
 
@@ -363,7 +346,7 @@ class RejectedWidthTest : public ConfigFileProcessorTest,
 TEST_P(RejectedWidthTest, ReachesTheModelAsItsValue) {
     ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
     EXPECT_EQ(Run(L"-SetLEDPulse Blue " + GetParam().argument + L" 90 0"), -1);
-    EXPECT_THAT(Errors(),
+    EXPECT_THAT(log_.Errors(),
                 ElementsAre(L"Error setting Blue pulse parameters.  The pulse width on "
                             L"value(" +
                             GetParam().shown + L")is out of range (0.1...1800000.0 ms)."));
@@ -381,8 +364,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConfigFileProcessorTest, NumbersBeyondADoubleAreInfinite) {
     ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
     EXPECT_EQ(Run(L"-SetLEDPulse Blue 10 1e999 0"), -1);
-    EXPECT_THAT(Errors(), ElementsAre(L"Error setting Blue pulse parameters.  The pulse width off "
-                                      L"value(inf) is out of range (0.1...1800000.0 ms)."));
+    EXPECT_THAT(log_.Errors(),
+                ElementsAre(L"Error setting Blue pulse parameters.  The pulse width off "
+                            L"value(inf) is out of range (0.1...1800000.0 ms)."));
 }
 
 TEST_F(ConfigFileProcessorTest, SetLEDPulseTakesWidthsThenLoopCount) {
@@ -405,7 +389,7 @@ TEST_F(ConfigFileProcessorTest, SetIntensityTakesLabelThenValue) {
     EXPECT_EQ(Run(L"-SetIntensity Red full"), 0);
     EXPECT_EQ(Led(1).intensity, 0);
     EXPECT_EQ(Led(0).intensity, LEDRecord{}.intensity);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
 }
 
 TEST_F(ConfigFileProcessorTest, SequenceCommandsTakeNumberThenIndex) {
@@ -417,7 +401,7 @@ TEST_F(ConfigFileProcessorTest, SequenceCommandsTakeNumberThenIndex) {
     EXPECT_EQ(Run(L"-ADDSEQUENCECOMMANDSET 7 0"), 0);
     EXPECT_EQ(Run(L"-AddSequenceCommand 7 0 \"-Duration 5\""), 0);
     EXPECT_EQ(Run(L"-addsequencecommand 7 1 \"-TTLHigh 3\""), 0);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
     EXPECT_THAT(sequences_.GetCommandSets(7),
                 ElementsAre(CommandSet{L"-Duration 5"},
                             CommandSet{L"-SetIntensity Blue 200", L"-TTLHigh 3"}));
@@ -446,9 +430,9 @@ TEST_P(CheckArgumentCountTest, AcceptsOrLogsWhy) {
     EXPECT_EQ(processor_.CheckArgumentCount(L"-Loop", c.given, c.expected, c.atLeast),
               c.message.empty());
     if (c.message.empty()) {
-        EXPECT_THAT(receiver_.messages, IsEmpty());
+        EXPECT_THAT(log_.messages, IsEmpty());
     } else {
-        EXPECT_THAT(receiver_.messages, ElementsAre(Error(c.message)));
+        EXPECT_THAT(log_.messages, ElementsAre(Error(c.message)));
     }
     // A processor that was never initialized has no log: same answer, and nothing to write to.
     ConfigFileProcessor bare;
@@ -650,9 +634,10 @@ TEST_F(ConfigFileProcessorTest, UndeclaredLEDStopsTheFileAtItsIntensityLine) {
 TEST_F(ConfigFileProcessorTest, ANameCutByACommentMarkerFailsToParse) {
     const std::wstring path = WriteCfg("-AddSequence 5 \"A#B\"\n-AddSequence 6 Later\n");
     EXPECT_EQ(RunFile(path), -1);
-    EXPECT_THAT(Errors(), ElementsAre(L"MiscFunctions::ParseCommandString() - Error Processing "
-                                      L"command(-AddSequence 5 \"A) string, unable to find "
-                                      L"matching double quotes."));
+    EXPECT_THAT(log_.Errors(),
+                ElementsAre(L"MiscFunctions::ParseCommandString() - Error Processing "
+                            L"command(-AddSequence 5 \"A) string, unable to find "
+                            L"matching double quotes."));
     EXPECT_EQ(sequences_.GetSequenceName(5), L"");
     EXPECT_EQ(sequences_.GetSequenceName(6), L"");
 }
@@ -731,12 +716,13 @@ TEST_F(ConfigFileProcessorTest, ProcessorWithoutModelsRefusesTheirCommands) {
     logOnly.Initialize(&log_, nullptr, nullptr);
     EXPECT_EQ(logOnly.ProcessCommandString(L"-setmicrocontrollerportnumber 9"), -1);
     EXPECT_EQ(logOnly.ProcessCommandString(L"-AddSequence 0 Zero"), -1);
-    EXPECT_THAT(Errors(), ElementsAre(L"ConfigFileProcessor::ProcessCommandString() - Unable to "
-                                      L"process command(-SetMicroControllerPortNumber), the "
-                                      L"ConfigFileProcessor class has not yet been initialized.",
-                                      L"ConfigFileProcessor::ProcessCommandString() - Unable to "
-                                      L"process command(-AddSequence), the ConfigFileProcessor "
-                                      L"class has not yet been initialized."));
+    EXPECT_THAT(log_.Errors(),
+                ElementsAre(L"ConfigFileProcessor::ProcessCommandString() - Unable to "
+                            L"process command(-SetMicroControllerPortNumber), the "
+                            L"ConfigFileProcessor class has not yet been initialized.",
+                            L"ConfigFileProcessor::ProcessCommandString() - Unable to "
+                            L"process command(-AddSequence), the ConfigFileProcessor "
+                            L"class has not yet been initialized."));
 }
 
 // A width with more than 6 significant digits is saved rounded, and the rounded value is what
@@ -769,8 +755,7 @@ TEST_F(ConfigFileProcessorTest, DeviceSectionReadsBackToTheSameBytes) {
     ASSERT_EQ(fresh.ProcessConfigFile(setup), 0);
     ASSERT_EQ(fresh.ProcessConfigFile(savedPath), 0);
 
-    LEDRecord record;
-    ASSERT_EQ(freshDevice.GetLEDInfo(0, record), 0);
+    const LEDRecord record = LedInfo(freshDevice, 0);
     EXPECT_EQ(record.pulse.widthOn, 1234.57);
     EXPECT_EQ(record.pulse.widthOff, 0.5);
     EXPECT_EQ(record.pulse.loopCount, 3u);

@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "config/FormatCmdLine.h"
-#include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
 #include "support/FileBytes.h"
-#include "support/RecordingNotifier.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -92,11 +91,9 @@ const LineResult kReadFailure{-1, L"<unset>", -7, false};
 class FormatCmdLineTest : public testing::Test {
   protected:
     FormatCmdLineTest() {
-        log_.SetLogFilename(dir_.File("reader-log"));
-        log_.SetMessageReceiver(&receiver_);
         reader_.SetLogFile(&log_);
         reader_.SetReturnCommandLines(true);
-        receiver_.messages.clear();
+        log_.messages.clear();
     }
 
     std::wstring WriteCfg(const std::string& bytes, const std::string& name = "test.cfg") {
@@ -107,7 +104,7 @@ class FormatCmdLineTest : public testing::Test {
     // Writes and opens the file; the recorded messages then start with its first line.
     void Open(const std::string& bytes, const std::string& name = "test.cfg") {
         ASSERT_EQ(reader_.OpenFileCfg(WriteCfg(bytes, name)), 0);
-        receiver_.messages.clear();
+        log_.messages.clear();
     }
 
     LineResult Next() {
@@ -130,19 +127,8 @@ class FormatCmdLineTest : public testing::Test {
         return lines;
     }
 
-    std::vector<std::wstring> Errors() const {
-        std::vector<std::wstring> errors;
-        for (const Message& message : receiver_.messages) {
-            if (message.first == LogLevel::Error) {
-                errors.push_back(message.second);
-            }
-        }
-        return errors;
-    }
-
     TempDir dir_;
-    RecordingReceiver receiver_;
-    LogFile log_;
+    LogCapture log_{dir_.File("reader-log")};
     FormatCmdLine reader_;
 };
 
@@ -153,16 +139,16 @@ TEST_F(FormatCmdLineTest, LogsEveryPhysicalLineThenTheEndOfTheFile) {
     Open("# comment\n-AddLED Blue # spare\n\n%V = 1\n");
 
     EXPECT_EQ(Next(), Returned(L"-AddLED Blue ", 2));
-    EXPECT_THAT(receiver_.messages,
+    EXPECT_THAT(log_.messages,
                 ElementsAre(Message{LogLevel::Notice, Processing(1, L"# comment")},
                             Message{LogLevel::Notice, Processing(2, L"-AddLED Blue # spare")}));
 
     // Lines passed over still go through the outputs, so at the end they hold the last one.
-    receiver_.messages.clear();
+    log_.messages.clear();
     EXPECT_EQ(Next(), (LineResult{0, L"%V = 1", 4, true}));
-    EXPECT_THAT(receiver_.messages, ElementsAre(Message{LogLevel::Notice, Processing(3, L"")},
-                                                Message{LogLevel::Notice, Processing(4, L"%V = 1")},
-                                                Message{LogLevel::Notice, kEndOfFile}));
+    EXPECT_THAT(log_.messages, ElementsAre(Message{LogLevel::Notice, Processing(3, L"")},
+                                           Message{LogLevel::Notice, Processing(4, L"%V = 1")},
+                                           Message{LogLevel::Notice, kEndOfFile}));
 }
 
 TEST_F(FormatCmdLineTest, KeepsReportingTheEndOfTheFile) {
@@ -170,13 +156,13 @@ TEST_F(FormatCmdLineTest, KeepsReportingTheEndOfTheFile) {
     EXPECT_EQ(Next(), Returned(L"-A", 1));
     EXPECT_EQ(Next(), kAtEnd);
     EXPECT_EQ(Next(), kAtEnd);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
 }
 
 TEST_F(FormatCmdLineTest, EmptyFileIsAtItsEndAtOnce) {
     Open("");
     EXPECT_EQ(Next(), kAtEnd);
-    EXPECT_THAT(receiver_.messages, ElementsAre(Message{LogLevel::Notice, kEndOfFile}));
+    EXPECT_THAT(log_.messages, ElementsAre(Message{LogLevel::Notice, kEndOfFile}));
 }
 
 TEST_F(FormatCmdLineTest, ConvertsEveryByteToTheCharacterOfTheSameNumber) {
@@ -224,7 +210,7 @@ TEST_P(FormatCmdLineFilter, ReturnsOnlyTheSwitchedOnTypes) {
     }
     Open(kMixedFile);
     EXPECT_EQ(ReadAll(), GetParam().expected);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -268,7 +254,7 @@ TEST_P(FormatCmdLineBadFirstCharacter, FailsWithTheLineAndReadingGoesOn) {
     Open("# first\n" + GetParam().rawLine + "\n-Next\n");
 
     EXPECT_EQ(Next(), Failed(GetParam().expectedLine, 2));
-    EXPECT_THAT(receiver_.messages,
+    EXPECT_THAT(log_.messages,
                 ElementsAre(Message{LogLevel::Notice, Processing(1, L"# first")},
                             Message{LogLevel::Notice, Processing(2, GetParam().expectedLine)},
                             Message{LogLevel::Error, kInvalidSyntax}));
@@ -312,7 +298,7 @@ TEST_P(FormatCmdLineCommand, IsReturnedCleanedAndSubstituted) {
         static_cast<int>(std::count(c.definitions.begin(), c.definitions.end(), '\n')) + 1;
 
     EXPECT_THAT(ReadAll(), ElementsAre(NumberedLine{number, c.expected}));
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -427,14 +413,14 @@ TEST_P(FormatCmdLineVariableError, FailsWithTheLineAndLeavesTheTableAlone) {
         static_cast<int>(std::count(c.definitions.begin(), c.definitions.end(), '\n')) + 1;
     const std::wstring failing = NarrowToWide(c.failingLine);
 
-    receiver_.messages.clear();
+    log_.messages.clear();
     const LineResult result = Next();
     EXPECT_EQ(result, Failed(failing, number));
-    ASSERT_GE(receiver_.messages.size(), 2u);
-    EXPECT_THAT(std::vector<Message>(receiver_.messages.end() - 2, receiver_.messages.end()),
+    ASSERT_GE(log_.messages.size(), 2u);
+    EXPECT_THAT(std::vector<Message>(log_.messages.end() - 2, log_.messages.end()),
                 ElementsAre(Message{LogLevel::Notice, Processing(number, failing)},
                             Message{LogLevel::Error, c.expectedError}));
-    EXPECT_THAT(Errors(), ElementsAre(c.expectedError));
+    EXPECT_THAT(log_.Errors(), ElementsAre(c.expectedError));
     // %X is never successfully defined in these files, so it must still be unknown.
     EXPECT_EQ(Next(), Returned(L"-After %X", number + 1));
 }
@@ -495,7 +481,7 @@ TEST_P(FormatCmdLineLineEnds, EndLinesAsTextModeDoes) {
     reader_.SetReturnBlankLines(true);
     Open(GetParam().bytes);
     EXPECT_EQ(ReadAll(), GetParam().expected);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -538,7 +524,7 @@ TEST_P(FormatCmdLineLongLines, FailOnlyFromOneThousandBytes) {
         results.push_back(Next());
     }
     EXPECT_EQ(results, GetParam().expected);
-    EXPECT_EQ(Errors(), std::vector<std::wstring>(GetParam().expectedErrors, kLineTooLong));
+    EXPECT_EQ(log_.Errors(), std::vector<std::wstring>(GetParam().expectedErrors, kLineTooLong));
 }
 
 const std::wstring k999Bytes = NarrowToWide(CommandOfLength(999));
@@ -584,10 +570,10 @@ TEST_F(FormatCmdLineTest, SubstitutionMayGrowACommandLineTo999Characters) {
     Open("%V = " + value + "\n-R %V\n-R %V x\n-After\n");
 
     EXPECT_EQ(Next(), Returned(L"-R " + std::wstring(500, L'v') + std::wstring(496, L'w'), 3));
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
     // The failing line is handed out as it was before substitution, and reading goes on.
     EXPECT_EQ(Next(), Failed(L"-R %V x", 4));
-    EXPECT_THAT(Errors(), ElementsAre(kLineTooLongAfterSubstitution));
+    EXPECT_THAT(log_.Errors(), ElementsAre(kLineTooLongAfterSubstitution));
     EXPECT_EQ(Next(), Returned(L"-After", 5));
 }
 
@@ -604,7 +590,7 @@ TEST_F(FormatCmdLineTest, NestedVariablesStopAtTheLineLength) {
     Open(file + "-R %V0\n");
 
     EXPECT_EQ(Next(), Failed(L"-R %V0", 9));
-    EXPECT_THAT(Errors(), ElementsAre(kLineTooLongAfterSubstitution));
+    EXPECT_THAT(log_.Errors(), ElementsAre(kLineTooLongAfterSubstitution));
 }
 
 TEST_F(FormatCmdLineTest, AValueAppendedToItselfStopsAtTheLineLength) {
@@ -616,7 +602,7 @@ TEST_F(FormatCmdLineTest, AValueAppendedToItselfStopsAtTheLineLength) {
     Open(file);
 
     EXPECT_EQ(Next(), Failed(L"%V := %V", 11));
-    EXPECT_THAT(Errors(), ElementsAre(ValueTooLong(L"%V")));
+    EXPECT_THAT(log_.Errors(), ElementsAre(ValueTooLong(L"%V")));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -625,7 +611,7 @@ TEST_F(FormatCmdLineTest, AValueAppendedToItselfStopsAtTheLineLength) {
 TEST_F(FormatCmdLineTest, GetNextLineWithoutAFileFails) {
     LineResult result = Next();
     EXPECT_EQ(result, kReadFailure);
-    EXPECT_THAT(receiver_.messages, ElementsAre(Message{LogLevel::Error, kNoFile}));
+    EXPECT_THAT(log_.messages, ElementsAre(Message{LogLevel::Error, kNoFile}));
 }
 
 struct OpenFailureCase {
@@ -646,19 +632,19 @@ class FormatCmdLineOpenFailure : public FormatCmdLineTest,
 TEST_P(FormatCmdLineOpenFailure, IsLoggedAndNothingIsRead) {
     Open("-Previous\n", "previous.cfg");
     ASSERT_EQ(Next(), Returned(L"-Previous", 1));
-    receiver_.messages.clear();
+    log_.messages.clear();
 
     EXPECT_EQ(reader_.OpenFileCfg(GetParam().fileName(dir_)), -1);
-    EXPECT_THAT(receiver_.messages,
+    EXPECT_THAT(log_.messages,
                 ElementsAre(Message{LogLevel::Error, GetParam().expectedError(dir_)}));
 
-    receiver_.messages.clear();
+    log_.messages.clear();
     if (GetParam().streamRemains) {
         EXPECT_EQ(Next(), kAtEnd);
-        EXPECT_THAT(receiver_.messages, ElementsAre(Message{LogLevel::Notice, kEndOfFile}));
+        EXPECT_THAT(log_.messages, ElementsAre(Message{LogLevel::Notice, kEndOfFile}));
     } else {
         EXPECT_EQ(Next(), kReadFailure);
-        EXPECT_THAT(receiver_.messages, ElementsAre(Message{LogLevel::Error, kNoFile}));
+        EXPECT_THAT(log_.messages, ElementsAre(Message{LogLevel::Error, kNoFile}));
     }
 }
 
@@ -695,7 +681,7 @@ TEST_F(FormatCmdLineTest, OpensAQuotedFileName) {
     ASSERT_EQ(reader_.OpenFileCfg(L"\"" + name + L"\""), 0);
     EXPECT_EQ(reader_.GetFileName(), name);
     EXPECT_EQ(Next(), Returned(L"-A", 1));
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log_.Errors(), IsEmpty());
 }
 
 TEST_F(FormatCmdLineTest, VariablesAndLineNumbersLiveForOneFile) {

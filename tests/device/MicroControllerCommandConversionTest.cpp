@@ -10,9 +10,8 @@
 
 #include "device/MicroControllerCommandConversion.h"
 #include "device/ScriptCommand.h"
-#include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
-#include "support/RecordingNotifier.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -67,17 +66,13 @@ std::wstring UnknownLabel(const std::wstring& label) {
 class ConversionTest : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(log_.SetLogFilename(dir_.File("conversion")), 0);
-        log_.SetMessageReceiver(&receiver_);
-        receiver_.messages.clear();
         conversion_.RegisterLED(L"Blue", 0);
         conversion_.RegisterLED(L"Green", 2);
         conversion_.RegisterLED(L"Red", 1);
     }
 
     TempDir dir_;
-    LogFile log_;
-    RecordingReceiver receiver_;
+    LogCapture log_{dir_.File("conversion")};
     MicroControllerCommandConversion conversion_{&log_};
 };
 
@@ -98,7 +93,7 @@ TEST_P(ConvertsToScript, ByteForByte) {
     Bytes script;
     EXPECT_EQ(conversion_.Convert(GetParam().commandSets, script), 0);
     EXPECT_THAT(script, ElementsAreArray(Script(GetParam().script)));
-    EXPECT_THAT(receiver_.messages, ElementsAreArray(GetParam().messages));
+    EXPECT_THAT(log_.messages, ElementsAreArray(GetParam().messages));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -238,7 +233,7 @@ TEST_P(RefusesToConvert, LogsExactlyAndLeavesTheOutput) {
     Bytes script{0xAB, 0xCD};
     EXPECT_EQ(conversion_.Convert(GetParam().commandSets, script), -1);
     EXPECT_THAT(script, ElementsAre(0xAB, 0xCD));
-    EXPECT_THAT(receiver_.messages, ElementsAreArray(GetParam().messages));
+    EXPECT_THAT(log_.messages, ElementsAreArray(GetParam().messages));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -347,7 +342,7 @@ class UpdateOpCodeTest : public ConversionTest, public testing::WithParamInterfa
 TEST_P(UpdateOpCodeTest, AcceptsItsOpCodesAndConflictsWithEveryOther) {
     const OpCodeRule& rule = GetParam();
     for (const std::uint8_t current : kAllOpCodes) {
-        receiver_.messages.clear();
+        log_.messages.clear();
         ScriptCommand record;
         record.opCode = current;
         std::uint8_t expected = current;
@@ -362,9 +357,9 @@ TEST_P(UpdateOpCodeTest, AcceptsItsOpCodesAndConflictsWithEveryOther) {
         EXPECT_EQ(conversion_.UpdateOpCode(rule.word, record), accepted ? 0 : -1);
         EXPECT_EQ(record.opCode, expected);
         if (accepted) {
-            EXPECT_THAT(receiver_.messages, IsEmpty());
+            EXPECT_THAT(log_.messages, IsEmpty());
         } else {
-            EXPECT_THAT(receiver_.messages, ElementsAre(Error(Conflict(rule.word, current))));
+            EXPECT_THAT(log_.messages, ElementsAre(Error(Conflict(rule.word, current))));
         }
     }
 }
@@ -381,16 +376,16 @@ TEST_F(ConversionTest, UpdateOpCodeComparesTheWordWithoutCase) {
     EXPECT_EQ(conversion_.UpdateOpCode(L"-ON", record), 0);
     EXPECT_EQ(record.opCode, 0x01);
     EXPECT_EQ(conversion_.UpdateOpCode(L"-cALL", record), -1);
-    EXPECT_THAT(receiver_.messages, ElementsAre(Error(Conflict(L"-cALL", 1))));
+    EXPECT_THAT(log_.messages, ElementsAre(Error(Conflict(L"-cALL", 1))));
 }
 
 TEST_F(ConversionTest, UpdateOpCodeRefusesWordsWithoutAnOpCode) {
     for (const wchar_t* word : {L"-Duration", L"-SetIntensity", L"-TTLLow", L""}) {
-        receiver_.messages.clear();
+        log_.messages.clear();
         ScriptCommand record;
         EXPECT_EQ(conversion_.UpdateOpCode(word, record), -1);
         EXPECT_EQ(record.opCode, 0x00);
-        EXPECT_THAT(receiver_.messages,
+        EXPECT_THAT(log_.messages,
                     ElementsAre(Error(L"Error updating Op Code, unrecognized command: " +
                                       std::wstring(word) + L".")));
     }

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "device/MicroController.h"
-#include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
-#include "support/RecordingNotifier.h"
+#include "support/LedInfo.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -43,18 +43,13 @@ std::wstring Unknown(const std::wstring& label) {
 // A model logging into a real log file whose messages are recorded.
 class MicroControllerTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(log_.SetLogFilename(dir_.File("model")), 0);
-        log_.SetMessageReceiver(&receiver_);
-        receiver_.messages.clear();
-        model_.SetOutputMaskBit7();
-    }
+    void SetUp() override { model_.SetOutputMaskBit7(); }
 
     void AddLEDs(const std::vector<std::wstring>& labels) {
         for (const std::wstring& label : labels) {
             ASSERT_EQ(model_.AddLED(label, 0.0), 0) << label;
         }
-        receiver_.messages.clear();
+        log_.messages.clear();
     }
 
     std::vector<std::wstring> Labels() const {
@@ -63,20 +58,15 @@ class MicroControllerTest : public testing::Test {
         return labels;
     }
 
-    LEDRecord Record(int index) const {
-        LEDRecord record;
-        EXPECT_EQ(model_.GetLEDInfo(index, record), 0);
-        return record;
-    }
+    LEDRecord Record(int index) const { return LedInfo(model_, index); }
 
     void ExpectOnlyError(const std::wstring& message) {
-        EXPECT_THAT(receiver_.messages, ElementsAre(Pair(LogLevel::Error, message)));
+        EXPECT_THAT(log_.messages, ElementsAre(Pair(LogLevel::Error, message)));
         EXPECT_EQ(model_.GetMessageText(), message);
     }
 
     TempDir dir_;
-    LogFile log_;
-    RecordingReceiver receiver_;
+    LogCapture log_{dir_.File("model")};
     MicroController model_{&log_};
 };
 
@@ -108,7 +98,7 @@ TEST_F(MicroControllerTest, DeviceIdsFollowTablePositionAndRecordsTakeDefaults) 
         EXPECT_EQ(record.pulse.widthOn, 10.0) << i;
         EXPECT_EQ(record.pulse.widthOff, 90.0) << i;
     }
-    EXPECT_THAT(receiver_.messages, IsEmpty());
+    EXPECT_THAT(log_.messages, IsEmpty());
 }
 
 TEST_F(MicroControllerTest, ConversionLearnsEveryAddedLabelWithItsDeviceId) {
@@ -124,7 +114,7 @@ TEST_F(MicroControllerTest, ConversionLearnsEveryAddedLabelWithItsDeviceId) {
     std::uint32_t untouched = 99;
     EXPECT_EQ(conversion.GetLEDID(L"Amber", untouched), -1);
     EXPECT_EQ(untouched, 99u);
-    EXPECT_THAT(receiver_.messages,
+    EXPECT_THAT(log_.messages,
                 ElementsAre(Pair(LogLevel::Error,
                                  L"Error getting LED ID, unrecognized color label: Amber.")));
 }
@@ -147,7 +137,7 @@ TEST_P(AddLEDRefuses, WithItsMessageAndLeavesTableAndConversionAlone) {
     EXPECT_EQ(model_.AddLED(GetParam().label, 5.0), -1);
 
     EXPECT_EQ(Labels(), GetParam().present);
-    EXPECT_THAT(receiver_.messages, ElementsAre(Pair(LogLevel::Error, GetParam().message)));
+    EXPECT_THAT(log_.messages, ElementsAre(Pair(LogLevel::Error, GetParam().message)));
     std::uint32_t id = 99;
     if (!GetParam().label.empty() && GetParam().present.empty()) {
         EXPECT_EQ(model_.GetCommandConversion().GetLEDID(GetParam().label, id), -1);
@@ -174,7 +164,7 @@ TEST_F(MicroControllerTest, EmptyLabelIsLoggedWithoutBecomingTheMessageText) {
     AddLEDs({L"Blue"});
     ASSERT_EQ(model_.AddLED(L"BLUE", 0.0), -1);
     ASSERT_EQ(model_.AddLED(L"", 0.0), -1);
-    EXPECT_EQ(receiver_.messages.back(), std::make_pair(LogLevel::Error, kEmptyLabel));
+    EXPECT_EQ(log_.messages.back(), std::make_pair(LogLevel::Error, kEmptyLabel));
     EXPECT_EQ(model_.GetMessageText(), Duplicate(L"BLUE"));
 }
 
@@ -187,7 +177,7 @@ TEST_F(MicroControllerTest, FindLEDIndexIgnoresCaseAndReportsUnknownLabels) {
     AddLEDs({L"Blue", L"Green"});
     EXPECT_EQ(model_.FindLEDIndex(L"GREEN"), 1);
     EXPECT_EQ(model_.FindLEDIndex(L"blue"), 0);
-    EXPECT_THAT(receiver_.messages, IsEmpty());
+    EXPECT_THAT(log_.messages, IsEmpty());
 
     EXPECT_EQ(model_.FindLEDIndex(L"Blue "), -1);
     ExpectOnlyError(Unknown(L"Blue "));
@@ -234,7 +224,7 @@ TEST_P(IndexOutOfRange, ManualCommandsStopAtTheIndexCheck) {
         L"MicroController::IsValidLEDIndex() - Error, the LED Index" + IndexText();
     for (auto command : {&MicroController::TurnLEDOn, &MicroController::TurnLEDOff,
                          &MicroController::StartPulse, &MicroController::StopPulse}) {
-        receiver_.messages.clear();
+        log_.messages.clear();
         EXPECT_EQ((model_.*command)(GetParam().index), -1);
         ExpectOnlyError(message);
     }
@@ -252,7 +242,7 @@ TEST_F(MicroControllerTest, EveryIndexBelowTheCountIsValid) {
         EXPECT_EQ(model_.IsValidLEDIndex(i), 0) << i;
         EXPECT_EQ(Record(i).colorLabel, Labels()[i]);
     }
-    EXPECT_THAT(receiver_.messages, IsEmpty());
+    EXPECT_THAT(log_.messages, IsEmpty());
 }
 
 struct IntensityCase {
@@ -274,7 +264,7 @@ TEST_P(SetIntensityRange, AcceptsZeroTo255WhileDisconnected) {
     EXPECT_EQ(Record(1).intensity, accepted ? GetParam().value : 26u);
     EXPECT_EQ(Record(0).intensity, 26);
     if (accepted) {
-        EXPECT_THAT(receiver_.messages, IsEmpty());
+        EXPECT_THAT(log_.messages, IsEmpty());
     } else {
         ExpectOnlyError(GetParam().message);
     }
@@ -323,7 +313,7 @@ TEST_P(SetLEDPulseRange, AcceptsTheLimitsAndStoresNothingOnFailure) {
     EXPECT_EQ(stored.widthOn, expected.widthOn);
     EXPECT_EQ(stored.widthOff, expected.widthOff);
     if (accepted) {
-        EXPECT_THAT(receiver_.messages, IsEmpty());
+        EXPECT_THAT(log_.messages, IsEmpty());
     } else {
         ExpectOnlyError(GetParam().message);
     }
@@ -367,16 +357,16 @@ TEST_F(MicroControllerTest, SetLEDPulseOfAnUnknownLabelFailsAtTheLookup) {
 TEST_F(MicroControllerTest, DisconnectedSendAllIntensitiesSendsNothingAndSucceeds) {
     AddLEDs({L"Blue", L"Green"});
     EXPECT_EQ(model_.SendAllIntensities(), 0);
-    EXPECT_THAT(receiver_.messages, IsEmpty());
+    EXPECT_THAT(log_.messages, IsEmpty());
 }
 
 TEST_F(MicroControllerTest, DisconnectedOutputCommandsFailAndKeepTheMask) {
     AddLEDs({L"Blue", L"Green"});
     for (auto command : {&MicroController::TurnLEDOn, &MicroController::TurnLEDOff,
                          &MicroController::StartPulse, &MicroController::StopPulse}) {
-        receiver_.messages.clear();
+        log_.messages.clear();
         EXPECT_EQ((model_.*command)(1), -1);
-        EXPECT_FALSE(receiver_.messages.empty());
+        EXPECT_FALSE(log_.messages.empty());
         EXPECT_EQ(model_.GetOutputMask(), 0x0080);
     }
 }

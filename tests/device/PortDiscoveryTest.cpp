@@ -8,9 +8,8 @@
 
 #include "device/PortDiscovery.h"
 #include "device/platform/SerialPortListerLinux.h"
-#include "foundation/LogFile.h"
 #include "support/FileBytes.h"
-#include "support/RecordingNotifier.h"
+#include "support/LogCapture.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TempDir.h"
 
@@ -48,16 +47,9 @@ class FakeLister final : public SerialPortLister {
 };
 
 // A log writing into a directory of its own, with its messages recorded.
-class RecordedLog {
-  public:
-    RecordedLog() {
-        log.SetLogFilename(dir.File("log"));
-        log.SetMessageReceiver(&receiver);
-    }
-
+struct RecordedLog {
     TempDir dir;
-    LogFile log;
-    RecordingReceiver receiver;
+    LogCapture log{dir.File("log")};
 };
 
 constexpr std::uint32_t kConfiguredPort = 4;
@@ -80,11 +72,11 @@ TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
     if (GetParam().found) {
         EXPECT_EQ(result, 0);
         EXPECT_EQ(portNumber, *GetParam().found);
-        EXPECT_TRUE(recorded.receiver.messages.empty());
+        EXPECT_TRUE(recorded.log.messages.empty());
     } else {
         EXPECT_EQ(result, -1);
         EXPECT_EQ(portNumber, kConfiguredPort);
-        EXPECT_EQ(recorded.receiver.messages, (Messages{{LogLevel::Error, kNotFoundMessage}}));
+        EXPECT_EQ(recorded.log.messages, (Messages{{LogLevel::Error, kNotFoundMessage}}));
     }
 }
 
@@ -135,7 +127,7 @@ TEST(PortDiscoveryListingFailure, PrintsTheReasonLogsAndKeepsThePortNumber) {
               "Failed to list serial ports: sysfs is gone\n");
     EXPECT_EQ(result, -1);
     EXPECT_EQ(portNumber, kConfiguredPort);
-    EXPECT_EQ(recorded.receiver.messages, (Messages{{LogLevel::Error, kNotFoundMessage}}));
+    EXPECT_EQ(recorded.log.messages, (Messages{{LogLevel::Error, kNotFoundMessage}}));
 }
 
 TEST(PortDiscoveryWithoutLog, StillFailsAndSucceeds) {
@@ -283,7 +275,7 @@ TEST(SerialPortListerLinux, DiscoveryFindsTheDeviceAndTheLastRegisteredPortWins)
     system.Register("Zavik Driver Virtual Com Port (COM20)");
     EXPECT_EQ(PortDiscovery::DiscoverPortNumber(system.Lister(), portNumber, &recorded.log), 0);
     EXPECT_EQ(portNumber, 20u);
-    EXPECT_TRUE(recorded.receiver.messages.empty());
+    EXPECT_TRUE(recorded.log.messages.empty());
 }
 
 TEST(SerialPortListerLinux, DiscoveryFailsWhenSysfsCannotBeRead) {
@@ -299,7 +291,7 @@ TEST(SerialPortListerLinux, DiscoveryFailsWhenSysfsCannotBeRead) {
               "Failed to list serial ports: " + missing.string() +
                   "/class/tty: No such file or directory\n");
     EXPECT_EQ(portNumber, kConfiguredPort);
-    EXPECT_EQ(recorded.receiver.messages, (Messages{{LogLevel::Error, kNotFoundMessage}}));
+    EXPECT_EQ(recorded.log.messages, (Messages{{LogLevel::Error, kNotFoundMessage}}));
 }
 
 TEST(PlatformSerialPortLister, ListsTheSystemAndEndsWithThePortDirectory) {

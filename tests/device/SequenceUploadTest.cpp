@@ -2,33 +2,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "device/ExpectedPackets.h"
-#include "device/MicroController.h"
-#include "foundation/LogFile.h"
-#include "foundation/TextConversion.h"
-#include "support/RecordingNotifier.h"
-#include "support/TempDir.h"
-#include "zavik-sim/ZavikSimulator.h"
+#include "device/ModelOnDriverFixture.h"
+#include "support/FaultRules.h"
 
 namespace {
 
 using testing::ElementsAre;
 using testing::ElementsAreArray;
 using testing::IsEmpty;
-using Bytes = std::vector<std::uint8_t>;
-using ExpectedPackets::Outputs;
-using ExpectedPackets::Packet;
-using ExpectedPackets::StatusFault;
 using CommandSets = std::vector<std::vector<std::wstring>>;
-
-constexpr int kPortNumber = 53;
 
 Bytes LittleEndian32(std::uint32_t value) {
     return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -36,14 +24,14 @@ Bytes LittleEndian32(std::uint32_t value) {
 }
 
 Bytes BeginUpload(std::uint8_t number) {
-    return Packet({0x15, number});
+    return CommandPacket({0x15, number});
 }
 
 Bytes CommandCount(std::uint8_t number, std::uint32_t count) {
     Bytes payload{0x16, number};
     const Bytes countBytes = LittleEndian32(count);
     payload.insert(payload.end(), countBytes.begin(), countBytes.end());
-    return Packet(payload);
+    return CommandPacket(payload);
 }
 
 Bytes ScriptCommandPacket(std::uint8_t number, std::uint32_t index, const Bytes& script) {
@@ -51,11 +39,11 @@ Bytes ScriptCommandPacket(std::uint8_t number, std::uint32_t index, const Bytes&
     const Bytes indexBytes = LittleEndian32(index);
     payload.insert(payload.end(), indexBytes.begin(), indexBytes.end());
     payload.insert(payload.end(), script.begin(), script.end());
-    return Packet(payload);
+    return CommandPacket(payload);
 }
 
 Bytes EndUpload(std::uint8_t number) {
-    return Packet({0x18, number});
+    return CommandPacket({0x18, number});
 }
 
 // The three script commands of one set holding -Off Blue and -Duration 10.
@@ -63,6 +51,16 @@ const Bytes kOffBlue{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}
 const Bytes kWait99{0x00, 0x63, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 const Bytes kEndOfSequence{0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 const CommandSets kOffBlueForTenMs{{L"-Off Blue", L"-Duration 10"}};
+
+// Every packet of the upload of kOffBlueForTenMs as sequence 3, in order.
+std::vector<Bytes> OffBlueUpload() {
+    return {BeginUpload(3),
+            CommandCount(3, 3),
+            ScriptCommandPacket(3, 0, kOffBlue),
+            ScriptCommandPacket(3, 1, kWait99),
+            ScriptCommandPacket(3, 2, kEndOfSequence),
+            EndUpload(3)};
+}
 
 const std::wstring kDisconnected =
     L"Error, unable to execute command, the application is currently disconnected from the "
@@ -73,72 +71,12 @@ std::wstring Refused(int commandId, const std::wstring& statusText) {
            std::to_wstring(commandId) + L") failed to execute(" + statusText + L").";
 }
 
-// The model with Blue (ID 0), Green (ID 2) and Red (ID 1) and bit 7 in its mask, and an
-// emulated driver registered under the model's port number in a private port directory.
-class SequenceOnDevice : public testing::Test {
+class SequenceOnDevice : public ModelOnDriverFixture {
   protected:
-    void SetUp() override {
-        setenv("OSTRA_PORT_DIR", dir_.Path().c_str(), 1);
-        SimulatorConfig config;
-        config.portNumber = kPortNumber;
-        config.portDirectory = dir_.Path();
-        simulator_ = std::make_unique<ZavikSimulator>(config);
-        ASSERT_EQ(simulator_->Start(), 0);
-
-        ASSERT_EQ(log_.SetLogFilename(dir_.File("model")), 0);
-        log_.SetMessageReceiver(&receiver_);
-        model_.SetOutputMaskBit7();
-        model_.SetPortNumber(kPortNumber);
-        for (const wchar_t* label : {L"Blue", L"Green", L"Red"}) {
-            ASSERT_EQ(model_.AddLED(label, 0.0), 0);
-        }
-    }
-
-    void TearDown() override {
-        model_.GetConnection().Disconnect();
-        simulator_->Stop();
-        unsetenv("OSTRA_PORT_DIR");
-    }
-
-    void Connect() {
-        ASSERT_EQ(model_.GetConnection().Connect(static_cast<int>(model_.GetPortNumber())), 0);
-        MarkSent();
-    }
-
-    // Later calls of Received() and Messages() show only what follows.
-    void MarkSent() {
-        handled_ = simulator_->Packets().size();
-        receiver_.messages.clear();
-    }
-
-    // The packets the device received since the mark, byte for byte. Transactions are
-    // synchronous, so everything sent has been handled when an operation returns.
-    std::vector<Bytes> Received() const {
-        std::vector<Bytes> packets;
-        const std::vector<PacketRecord> records = simulator_->Packets();
-        for (std::size_t i = handled_; i < records.size(); ++i) {
-            packets.push_back(records[i].received);
-        }
-        return packets;
-    }
-
     // Every message but the link's Data lines of each packet.
-    std::vector<std::pair<LogLevel, std::wstring>> Messages() const {
-        std::vector<std::pair<LogLevel, std::wstring>> messages;
-        for (const auto& message : receiver_.messages) {
-            if (message.first != LogLevel::Data) {
-                messages.push_back(message);
-            }
-        }
-        return messages;
+    std::vector<RecordingReceiver::Message> Messages() const {
+        return log_.Without(LogLevel::Data);
     }
-
-    TempDir dir_;
-    LogFile log_;
-    RecordingReceiver receiver_;
-    MicroController model_{&log_};
-    std::unique_ptr<ZavikSimulator> simulator_;
-    std::size_t handled_ = 0;
 };
 
 std::pair<LogLevel, std::wstring> Notice(const std::wstring& text) {
@@ -156,12 +94,9 @@ const auto kUploaded = Notice(L"Sequence 3 commands uploaded successfully.");
 TEST_F(SequenceOnDevice, UploadSendsEveryScriptCommandInOrder) {
     Connect();
     EXPECT_EQ(model_.UploadSequence(3, kOffBlueForTenMs), 0);
-    EXPECT_THAT(Received(),
-                ElementsAre(BeginUpload(3), CommandCount(3, 3), ScriptCommandPacket(3, 0, kOffBlue),
-                            ScriptCommandPacket(3, 1, kWait99),
-                            ScriptCommandPacket(3, 2, kEndOfSequence), EndUpload(3)));
+    EXPECT_THAT(Received(), ElementsAreArray(OffBlueUpload()));
     EXPECT_THAT(Messages(), ElementsAre(kConverting, kUploading, kUploaded));
-    const DeviceState state = simulator_->State();
+    const DeviceState state = driver_->State();
     ASSERT_EQ(state.Sequences().count(3), 1u);
     EXPECT_THAT(state.Sequences().at(3),
                 ElementsAre(ElementsAreArray(kOffBlue), ElementsAreArray(kWait99),
@@ -191,7 +126,7 @@ TEST_F(SequenceOnDevice, ConversionFailureSendsOnlyTheBegin) {
 }
 
 TEST_F(SequenceOnDevice, RefusedBeginEndsTheUploadBeforeConverting) {
-    simulator_->AddFault(StatusFault(0x15, 0xFB));
+    driver_->AddFault(StatusFault(0x15, 0xFB));
     Connect();
     // Would log a conversion error if it were converted.
     EXPECT_EQ(model_.UploadSequence(3, {{L"-Blink Blue"}}), -1);
@@ -214,22 +149,17 @@ void PrintTo(const RefusalCase& c, std::ostream* os) {
 class UploadRefused : public SequenceOnDevice, public testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(UploadRefused, StopsAtTheRefusedCommand) {
-    simulator_->AddFault(StatusFault(GetParam().commandId, 0xFD, GetParam().occurrence));
+    driver_->AddFault(StatusFault(GetParam().commandId, 0xFD, GetParam().occurrence));
     Connect();
     EXPECT_EQ(model_.UploadSequence(3, kOffBlueForTenMs), -1);
-    const std::vector<Bytes> all{BeginUpload(3),
-                                 CommandCount(3, 3),
-                                 ScriptCommandPacket(3, 0, kOffBlue),
-                                 ScriptCommandPacket(3, 1, kWait99),
-                                 ScriptCommandPacket(3, 2, kEndOfSequence),
-                                 EndUpload(3)};
+    const std::vector<Bytes> all = OffBlueUpload();
     EXPECT_THAT(Received(), ElementsAreArray(
                                 all.begin(),
                                 all.begin() + static_cast<std::ptrdiff_t>(GetParam().packetsSent)));
     EXPECT_THAT(Messages(),
                 ElementsAre(kConverting, kUploading,
                             Error(Refused(GetParam().commandId, L"Invalid Parameter"))));
-    EXPECT_EQ(simulator_->State().Sequences().count(3), 0u);
+    EXPECT_EQ(driver_->State().Sequences().count(3), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UploadRefused,
@@ -243,16 +173,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, UploadRefused,
                          });
 
 TEST_F(SequenceOnDevice, UploadCutOffIsRepeatedFromTheBeginning) {
-    simulator_->AddFault(StatusFault(0x17, 0xFF, 2));
+    driver_->AddFault(StatusFault(0x17, 0xFF, 2));
     Connect();
     ASSERT_EQ(model_.UploadSequence(3, kOffBlueForTenMs), -1);
     MarkSent();
     EXPECT_EQ(model_.UploadSequence(3, kOffBlueForTenMs), 0);
-    EXPECT_THAT(Received(),
-                ElementsAre(BeginUpload(3), CommandCount(3, 3), ScriptCommandPacket(3, 0, kOffBlue),
-                            ScriptCommandPacket(3, 1, kWait99),
-                            ScriptCommandPacket(3, 2, kEndOfSequence), EndUpload(3)));
-    EXPECT_EQ(simulator_->State().Sequences().count(3), 1u);
+    EXPECT_THAT(Received(), ElementsAreArray(OffBlueUpload()));
+    EXPECT_EQ(driver_->State().Sequences().count(3), 1u);
 }
 
 TEST_F(SequenceOnDevice, UploadWhileDisconnectedFailsOnItsFirstCommand) {
@@ -267,14 +194,14 @@ TEST_F(SequenceOnDevice, StartSendsTheSequenceNumber) {
     ASSERT_EQ(model_.UploadSequence(3, kOffBlueForTenMs), 0);
     MarkSent();
     EXPECT_EQ(model_.StartSequence(3), 0);
-    EXPECT_THAT(Received(), ElementsAre(Packet({0x14, 0x03})));
-    EXPECT_EQ(simulator_->State().RunningSequence(), std::optional<std::uint8_t>(3));
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x14, 0x03})));
+    EXPECT_EQ(driver_->State().RunningSequence(), std::optional<std::uint8_t>(3));
 }
 
 TEST_F(SequenceOnDevice, StartOfAnUnknownSequenceFails) {
     Connect();
     EXPECT_EQ(model_.StartSequence(9), -1);
-    EXPECT_THAT(Received(), ElementsAre(Packet({0x14, 0x09})));
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x14, 0x09})));
     EXPECT_THAT(Messages(), ElementsAre(Error(Refused(0x14, L"Sequence Not Found"))));
 }
 
@@ -294,26 +221,26 @@ TEST_F(StopOnDevice, StopsThenSwitchesEveryLEDOffInTableOrder) {
     Connect();
     LightAll();
     EXPECT_EQ(model_.StopSequenceExecution(), 0);
-    EXPECT_THAT(Received(),
-                ElementsAre(Packet({0x19}), Outputs(0x0086), Outputs(0x0082), Outputs(0x0080)));
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x19}), Outputs(0x0086), Outputs(0x0082),
+                                        Outputs(0x0080)));
     EXPECT_EQ(model_.GetOutputMask(), 0x0080);
-    EXPECT_EQ(simulator_->State().OutputMask(), 0x0080);
+    EXPECT_EQ(driver_->State().OutputMask(), 0x0080);
     EXPECT_THAT(Messages(), IsEmpty());
 }
 
 TEST_F(StopOnDevice, StopWithNothingLitStillSendsEveryMask) {
     Connect();
     EXPECT_EQ(model_.StopSequenceExecution(), 0);
-    EXPECT_THAT(Received(),
-                ElementsAre(Packet({0x19}), Outputs(0x0080), Outputs(0x0080), Outputs(0x0080)));
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x19}), Outputs(0x0080), Outputs(0x0080),
+                                        Outputs(0x0080)));
 }
 
 TEST_F(StopOnDevice, RefusedStopSendsNoMask) {
-    simulator_->AddFault(StatusFault(0x19, 0xFF));
+    driver_->AddFault(StatusFault(0x19, 0xFF));
     Connect();
     LightAll();
     EXPECT_EQ(model_.StopSequenceExecution(), -1);
-    EXPECT_THAT(Received(), ElementsAre(Packet({0x19})));
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x19})));
     EXPECT_EQ(model_.GetOutputMask(), 0x0087);
 }
 
@@ -321,9 +248,9 @@ TEST_F(StopOnDevice, RefusedMaskEndsTheStopKeepingWhatWasAccepted) {
     Connect();
     LightAll();
     // Occurrences count from the rule's adding: the second mask of the stop.
-    simulator_->AddFault(StatusFault(0x0A, 0xFF, 2));
+    driver_->AddFault(StatusFault(0x0A, 0xFF, 2));
     EXPECT_EQ(model_.StopSequenceExecution(), -1);
-    EXPECT_THAT(Received(), ElementsAre(Packet({0x19}), Outputs(0x0086), Outputs(0x0082)));
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x19}), Outputs(0x0086), Outputs(0x0082)));
     EXPECT_EQ(model_.GetOutputMask(), 0x0086);
 }
 

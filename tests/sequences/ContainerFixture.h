@@ -7,9 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/LogFile.h"
 #include "sequences/SequenceContainer.h"
-#include "support/RecordingNotifier.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 // Every slot's name and command sets, to show that a failing operation changed nothing.
@@ -23,13 +22,20 @@ inline ModelSnapshot TakeSnapshot(const SequenceContainer& container) {
     return snapshot;
 }
 
+// The device section of a settings file from a model of one LED with its defaults.
+inline std::string OneLEDDeviceSection(const std::string& label, int portNumber = 4) {
+    std::string section = "#Micro Controller Settings\r\n";
+    section += "-SetMicroControllerPortNumber " + std::to_string(portNumber) + "\r\n\r\n";
+    section += "-SetIntensity \"" + label + "\" 26\r\n";
+    section += "-SetLEDPulse \"" + label + "\" 10 90 0\r\n\r\n";
+    return section + "\r\n";
+}
+
 // A container linked to a real log in a temporary directory, with three LEDs, the messages it
 // logs recorded and its change events counted.
 class ContainerFixture : public ::testing::Test {
   protected:
     ContainerFixture() {
-        log.SetLogFilename(dir.File("sequences.txt"));
-        log.SetMessageReceiver(&receiver);
         container.SetLogFile(&log);
         container.SetColorLabels({L"Blue", L"Red", L"Green"});
         container.SubscribeToChanges([this] {
@@ -45,37 +51,28 @@ class ContainerFixture : public ::testing::Test {
         for (std::uint32_t set = 0; set < steps.size(); ++set) {
             ASSERT_EQ(container.AddCommandSet(number, set), 0);
             for (const std::wstring& text : steps[set]) {
-                ASSERT_EQ(container.AddCommand(number, set, text), 0) << LoggedText();
+                ASSERT_EQ(container.AddCommand(number, set, text), 0) << log.Text();
             }
         }
     }
 
     // Starts counting and recording afresh, after a test's set-up.
     void ResetRecords() {
-        receiver.messages.clear();
+        log.messages.clear();
         changes = 0;
     }
 
     std::vector<std::wstring> ErrorMessages() const {
         std::vector<std::wstring> errors;
-        for (const auto& [level, message] : receiver.messages) {
+        for (const auto& [level, message] : log.messages) {
             EXPECT_EQ(level, LogLevel::Error) << message;
             errors.push_back(message);
         }
         return errors;
     }
 
-    std::wstring LoggedText() const {
-        std::wstring text;
-        for (const auto& [level, message] : receiver.messages) {
-            text += message + L"\n";
-        }
-        return text;
-    }
-
     TempDir dir;
-    RecordingReceiver receiver;
-    LogFile log;
+    LogCapture log{dir.File("sequences.txt")};
     SequenceContainer container;
     int changes = 0;
 };

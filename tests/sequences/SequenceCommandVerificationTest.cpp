@@ -28,10 +28,10 @@ TEST_P(CommandVerificationTest, AcceptsOrRefusesWithItsMessage) {
     const auto& [text, message] = GetParam();
     const int result = container.AddCommand(1, 0, text);
     if (message.empty()) {
-        EXPECT_EQ(result, 0) << LoggedText();
+        EXPECT_EQ(result, 0) << log.Text();
         EXPECT_EQ(container.GetCommandSets(1), std::vector<CommandSet>{{text}});
         EXPECT_EQ(changes, 1);
-        EXPECT_EQ(receiver.messages.size(), 0u);
+        EXPECT_EQ(log.messages.size(), 0u);
     } else {
         EXPECT_EQ(result, -1);
         EXPECT_EQ(ErrorMessages(), std::vector<std::wstring>{message});
@@ -192,7 +192,7 @@ TEST_F(ContainerFixture, ANullLogDropsMessagesButStillRefuses) {
     EXPECT_EQ(container.AddSequence(255, L"X"), -1);
     EXPECT_EQ(container.AddSequence(3, L"X"), 0);
     EXPECT_EQ(container.AddCommand(3, 0, L"-On Blue"), -1);
-    EXPECT_EQ(receiver.messages.size(), 0u);
+    EXPECT_EQ(log.messages.size(), 0u);
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ class OperationSuccessTest : public StandardModelTest,
 
 TEST_P(OperationSuccessTest, RaisesTheEventAndChangesTheModel) {
     EXPECT_EQ(GetParam().operation(container), 0);
-    EXPECT_EQ(receiver.messages.size(), 0u) << LoggedText();
+    EXPECT_EQ(log.messages.size(), 0u) << log.Text();
     EXPECT_EQ(changes, GetParam().events);
     GetParam().check(container);
 }
@@ -329,7 +329,7 @@ TEST_F(StandardModelTest, RenumberingRewritesEveryCallOfTheOldNumberOnly) {
     Define(6, L"Epsilon", {{L"-Call 4"}, {L"-Call 2"}});
     ResetRecords();
 
-    ASSERT_EQ(container.ModifySequenceNumber(2, 9), 0) << LoggedText();
+    ASSERT_EQ(container.ModifySequenceNumber(2, 9), 0) << log.Text();
 
     EXPECT_EQ(container.GetCommandSets(4), std::vector<CommandSet>{{L"-Call 9"}});
     EXPECT_EQ(
@@ -366,7 +366,7 @@ TEST_F(StandardModelTest, IsSequenceReferencedLooksAtEveryUsedSequence) {
     EXPECT_FALSE(referenced);
     ASSERT_EQ(container.IsSequenceReferenced(4, referenced), 0);
     EXPECT_FALSE(referenced);
-    EXPECT_EQ(receiver.messages.size(), 0u);
+    EXPECT_EQ(log.messages.size(), 0u);
 }
 
 TEST_F(ContainerFixture, AvailableNumbersAreAppendedAscending) {

@@ -1,7 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -11,6 +10,7 @@
 #include "foundation/TextConversion.h"
 #include "sequences/ContainerFixture.h"
 #include "sequences/SequenceContainer.h"
+#include "support/DirectoryEntries.h"
 #include "support/FileBytes.h"
 
 namespace {
@@ -38,19 +38,9 @@ const std::string kSequence3File =
 
 class SequenceFilesTest : public ContainerFixture {
   protected:
-    std::vector<std::wstring> Errors() const {
-        std::vector<std::wstring> errors;
-        for (const auto& [level, message] : receiver.messages) {
-            if (level == LogLevel::Error) {
-                errors.push_back(message);
-            }
-        }
-        return errors;
-    }
-
     // The reader logs every line it takes from a file at Notice.
     bool AnyLineWasRead() const {
-        for (const auto& [level, message] : receiver.messages) {
+        for (const auto& [level, message] : log.messages) {
             if (message.find(L"Processing line(") != std::wstring::npos) {
                 return true;
             }
@@ -59,15 +49,7 @@ class SequenceFilesTest : public ContainerFixture {
     }
 
     std::filesystem::path PathOf(const std::string& name) const { return dir.Path() / name; }
-
-    std::vector<std::string> FilesInDirectory() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> FilesInDirectory() const { return DirectoryEntries(dir.Path()); }
 };
 
 // --- The sequence section ---------------------------------------------------------------
@@ -135,26 +117,20 @@ TEST_F(SequenceFilesTest, SettingsFileHoldsDeviceSectionThenSequenceSection) {
     container.CreateSettingsFile(dir.File("settings.cfg"));
 
     EXPECT_EQ(ReadFileBytes(PathOf("settings.cfg")),
-              "#Micro Controller Settings\r\n"
-              "-SetMicroControllerPortNumber 4\r\n"
-              "\r\n"
-              "-SetIntensity \"Blue\" 26\r\n"
-              "-SetLEDPulse \"Blue\" 10 90 0\r\n"
-              "\r\n"
-              "\r\n"
-              "#Sequence Container Settings\r\n"
-              "-AddSequence 0 \"Train\"\r\n"
-              "\r\n"
-              "#Sequence 0 commands.\r\n"
-              "-AddSequenceCommandSet 0 0\r\n"
-              "-AddSequenceCommand 0 0 \"-SetIntensity Blue 200\"\r\n"
-              "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"
-              "-AddSequenceCommand 0 0 \"-Duration 10\"\r\n"
-              "-AddSequenceCommandSet 0 1\r\n"
-              "-AddSequenceCommand 0 1 \"-Off Blue\"\r\n"
-              "\r\n"
-              "\r\n");
-    EXPECT_THAT(Errors(), IsEmpty());
+              OneLEDDeviceSection("Blue") +
+                  "#Sequence Container Settings\r\n"
+                  "-AddSequence 0 \"Train\"\r\n"
+                  "\r\n"
+                  "#Sequence 0 commands.\r\n"
+                  "-AddSequenceCommandSet 0 0\r\n"
+                  "-AddSequenceCommand 0 0 \"-SetIntensity Blue 200\"\r\n"
+                  "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"
+                  "-AddSequenceCommand 0 0 \"-Duration 10\"\r\n"
+                  "-AddSequenceCommandSet 0 1\r\n"
+                  "-AddSequenceCommand 0 1 \"-Off Blue\"\r\n"
+                  "\r\n"
+                  "\r\n");
+    EXPECT_THAT(log.Errors(), IsEmpty());
 }
 
 // Text is stored as single bytes: a Latin-1 name is one byte, a character beyond it a '?'.
@@ -174,8 +150,8 @@ TEST_F(SequenceFilesTest, NamesAreWrittenAsSingleByteText) {
 TEST_F(SequenceFilesTest, SettingsFileThatCannotBeCreatedIsLogged) {
     const std::wstring path = dir.File("missing/settings.cfg");
     container.CreateSettingsFile(path);
-    EXPECT_THAT(Errors(), ElementsAre(L"Error creating settings file(" + path +
-                                      L").  File could not be created."));
+    EXPECT_THAT(log.Errors(), ElementsAre(L"Error creating settings file(" + path +
+                                          L").  File could not be created."));
     EXPECT_THAT(FilesInDirectory(), ElementsAre("sequences.txt"));
 }
 
@@ -185,7 +161,7 @@ TEST_F(SequenceFilesTest, SavedSequenceHoldsItsStepsOnly) {
     Define(3, L"Example", kSequence3Steps);
     EXPECT_EQ(container.SaveSequenceFile(3, dir.File("seq3.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(PathOf("seq3.cfg")), kSequence3File);
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log.Errors(), IsEmpty());
 }
 
 struct EmptySaveCase {
@@ -212,8 +188,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, EmptySequenceSaveTest,
 
 TEST_F(SequenceFilesTest, SaveOfNumberOutOfRangeWritesNothing) {
     EXPECT_EQ(container.SaveSequenceFile(255, dir.File("none.cfg")), -1);
-    EXPECT_THAT(Errors(), ElementsAre(L"Error validating sequence number.  The sequence "
-                                      L"number(255) is out of range(0..254)."));
+    EXPECT_THAT(log.Errors(), ElementsAre(L"Error validating sequence number.  The sequence "
+                                          L"number(255) is out of range(0..254)."));
     EXPECT_THAT(FilesInDirectory(), ElementsAre("sequences.txt"));
 }
 
@@ -225,7 +201,7 @@ TEST_F(SequenceFilesTest, SaveThatCannotCreateTheFileIsLogged) {
     EXPECT_EQ(container.SaveSequenceFile(3, missing), -1);
     EXPECT_EQ(container.SaveSequenceFile(3, dir.File("taken.cfg")), -1);
     EXPECT_EQ(container.SaveSequenceFile(3, L""), -1);
-    EXPECT_THAT(Errors(),
+    EXPECT_THAT(log.Errors(),
                 ElementsAre(L"Error creating stimulus sequence command file(" + missing +
                                 L").  File could not be created.",
                             L"Error creating stimulus sequence command file(" +
@@ -286,17 +262,11 @@ TEST_F(SequenceFilesTest, UploadWithoutSequencesWritesTheSnapshot) {
     EXPECT_EQ(container.UploadSequences(), 0);
 
     EXPECT_EQ(ReadFileBytes(PathOf("TrivaneSettings_2024-03-07_09-05-00.cfg")),
-              "#Micro Controller Settings\r\n"
-              "-SetMicroControllerPortNumber 4\r\n"
-              "\r\n"
-              "-SetIntensity \"Red\" 26\r\n"
-              "-SetLEDPulse \"Red\" 10 90 0\r\n"
-              "\r\n"
-              "\r\n"
-              "#Sequence Container Settings\r\n"
-              "\r\n"
-              "\r\n");
-    EXPECT_THAT(Errors(), IsEmpty());
+              OneLEDDeviceSection("Red") +
+                  "#Sequence Container Settings\r\n"
+                  "\r\n"
+                  "\r\n");
+    EXPECT_THAT(log.Errors(), IsEmpty());
 }
 
 TEST_F(SequenceFilesTest, SnapshotThatCannotBeWrittenLeavesTheUploadSuccessful) {
@@ -307,7 +277,7 @@ TEST_F(SequenceFilesTest, SnapshotThatCannotBeWrittenLeavesTheUploadSuccessful) 
 
     EXPECT_EQ(container.UploadSequences(), 0);
 
-    EXPECT_THAT(Errors(),
+    EXPECT_THAT(log.Errors(),
                 ElementsAre(L"Error creating settings file(" + dir.File("gone") +
                             L"/TrivaneSettings_2024-03-07_09-05-00.cfg).  File could not be "
                             L"created."));
@@ -316,8 +286,9 @@ TEST_F(SequenceFilesTest, SnapshotThatCannotBeWrittenLeavesTheUploadSuccessful) 
 TEST_F(SequenceFilesTest, UploadWithoutDeviceModelWritesNothing) {
     container.SetSettingsDirectory(Wide(dir.Path()));
     EXPECT_EQ(container.UploadSequences(), -1);
-    EXPECT_THAT(Errors(), ElementsAre(L"Error uploading sequences, no device model is linked to "
-                                      L"the sequence container."));
+    EXPECT_THAT(log.Errors(),
+                ElementsAre(L"Error uploading sequences, no device model is linked to "
+                            L"the sequence container."));
     EXPECT_THAT(FilesInDirectory(), ElementsAre("sequences.txt"));
 }
 
@@ -334,7 +305,7 @@ TEST_F(SequenceFilesTest, LoadedFileDefinesTheSequenceUnderTheGivenNumberAndName
     EXPECT_EQ(container.GetCommandSets(8), kSequence3Steps);
     EXPECT_EQ(container.GetSequenceName(3), L"");
     EXPECT_EQ(container.GetCommandSets(0), (std::vector<CommandSet>{{L"-Off Red"}}));
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log.Errors(), IsEmpty());
     // The sequence, two sets and three commands, each change announced.
     EXPECT_EQ(changes, 6);
 }
@@ -352,7 +323,7 @@ TEST_F(SequenceFilesTest, LoadReadsHandWrittenFiles) {
     EXPECT_EQ(container.LoadSequenceFile(12, L"Hand", dir.File("hand.cfg")), 0);
     EXPECT_EQ(container.GetCommandSets(12),
               (std::vector<CommandSet>{{L"-SetIntensity Green 120", L"-On Green"}}));
-    EXPECT_THAT(Errors(), IsEmpty());
+    EXPECT_THAT(log.Errors(), IsEmpty());
 }
 
 TEST_F(SequenceFilesTest, EmptyFileGivesSequenceWithoutSteps) {
@@ -382,8 +353,8 @@ TEST_F(SequenceFilesTest, LoadUnderATakenNameFailsBeforeReadingTheFile) {
     Define(0, L"Copy", {});
     ResetRecords();
     EXPECT_EQ(container.LoadSequenceFile(8, L"copy", dir.File("seq3.cfg")), -1);
-    EXPECT_THAT(Errors(), ElementsAre(L"Error validating the sequence name, the sequence "
-                                      L"name(copy) must be unique."));
+    EXPECT_THAT(log.Errors(), ElementsAre(L"Error validating the sequence name, the sequence "
+                                          L"name(copy) must be unique."));
     EXPECT_FALSE(AnyLineWasRead());
     EXPECT_EQ(container.GetSequenceName(8), L"");
     EXPECT_EQ(changes, 0);
@@ -392,8 +363,9 @@ TEST_F(SequenceFilesTest, LoadUnderATakenNameFailsBeforeReadingTheFile) {
 TEST_F(SequenceFilesTest, LoadOfMissingFileDefinesNothing) {
     const std::wstring path = dir.File("absent.cfg");
     EXPECT_EQ(container.LoadSequenceFile(8, L"Copy", path), -1);
-    EXPECT_THAT(Errors(), ElementsAre(L"FormatCmdLine::OpenFileCfg() - Could not find the file " +
-                                      path + L"."));
+    EXPECT_THAT(
+        log.Errors(),
+        ElementsAre(L"FormatCmdLine::OpenFileCfg() - Could not find the file " + path + L"."));
     EXPECT_EQ(container.GetSequenceName(8), L"");
     EXPECT_EQ(changes, 0);
 }
@@ -401,8 +373,8 @@ TEST_F(SequenceFilesTest, LoadOfMissingFileDefinesNothing) {
 TEST_F(SequenceFilesTest, LoadWithNumberOutOfRangeReadsNoLine) {
     WriteFileBytes(PathOf("seq3.cfg"), kSequence3File);
     EXPECT_EQ(container.LoadSequenceFile(255, L"Copy", dir.File("seq3.cfg")), -1);
-    EXPECT_THAT(Errors(), ElementsAre(L"Error validating sequence number.  The sequence "
-                                      L"number(255) is out of range(0..254)."));
+    EXPECT_THAT(log.Errors(), ElementsAre(L"Error validating sequence number.  The sequence "
+                                          L"number(255) is out of range(0..254)."));
     EXPECT_FALSE(AnyLineWasRead());
 }
 
@@ -426,7 +398,7 @@ class LoadFailureTest : public SequenceFilesTest,
 TEST_P(LoadFailureTest, StopsAtTheFailingLine) {
     WriteFileBytes(PathOf("bad.cfg"), GetParam().file);
     EXPECT_EQ(container.LoadSequenceFile(8, L"Copy", dir.File("bad.cfg")), -1);
-    EXPECT_THAT(Errors(), ElementsAre(GetParam().message));
+    EXPECT_THAT(log.Errors(), ElementsAre(GetParam().message));
     EXPECT_EQ(container.GetSequenceName(8), L"Copy");
     EXPECT_EQ(container.GetCommandSets(8), GetParam().stepsKept);
 }

@@ -274,7 +274,7 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
         const auto [n, set] = PickFrom(places);
         const std::wstring text = RandomCommand(reference_.slots[n].sets[set].empty());
         reference_.messages.clear();
-        receiver.messages.clear();
+        log.messages.clear();
         bool refusedByTiming = false;
         const int expected = ExpectAddCommand(n, set, text, refusedByTiming);
         const int result = container.AddCommand(n, set, text);

@@ -31,9 +31,9 @@ TEST_P(SequenceDurationTest, AddsEveryStepTimesItsLoopFactor) {
     Define(3, L"Timed", GetParam().steps);
     ResetRecords();
     double duration = 0.0;
-    ASSERT_EQ(container.GetSequenceDuration(3, duration), 0) << LoggedText();
+    ASSERT_EQ(container.GetSequenceDuration(3, duration), 0) << log.Text();
     EXPECT_NEAR(duration, GetParam().expected, 1e-9);
-    EXPECT_EQ(receiver.messages.size(), 0u);
+    EXPECT_EQ(log.messages.size(), 0u);
 }
 
 const DurationCase kDurationCases[] = {
@@ -74,7 +74,7 @@ class CallTimingTest : public ContainerFixture {
 
     double DurationOf(std::uint32_t number) {
         double duration = 0.0;
-        EXPECT_EQ(container.GetSequenceDuration(number, duration), 0) << LoggedText();
+        EXPECT_EQ(container.GetSequenceDuration(number, duration), 0) << log.Text();
         return duration;
     }
 };
@@ -96,14 +96,14 @@ TEST_F(CallTimingTest, ACallOfAFreeSlotAddsOneStep) {
     Define(2, L"Caller", {{L"-Call 1"}, {L"-Duration 4"}});
     ASSERT_EQ(container.RemoveSequence(1), 0);
     EXPECT_NEAR(DurationOf(2), 4.1, 1e-9);
-    EXPECT_EQ(receiver.messages.size(), 0u);
+    EXPECT_EQ(log.messages.size(), 0u);
 }
 
 TEST_F(CallTimingTest, AFreeSlotTimesAsNothing) {
     double duration = 1.5;
     EXPECT_EQ(container.GetSequenceDuration(200, duration), 0);
     EXPECT_EQ(duration, 1.5);  // the total is added to what was passed in
-    EXPECT_EQ(receiver.messages.size(), 0u);
+    EXPECT_EQ(log.messages.size(), 0u);
 }
 
 TEST_F(CallTimingTest, ANumberOutOfRangeFails) {
@@ -143,7 +143,7 @@ TEST_P(RefusedCallTest, IsLoggedOnceAndTakenBack) {
         for (std::uint32_t set = 0; set < steps.size(); ++set) {
             ASSERT_EQ(container.AddCommandSet(2 + i, set), 0);
             for (const std::wstring& text : steps[set]) {
-                ASSERT_EQ(container.AddCommand(2 + i, set, text), 0) << LoggedText();
+                ASSERT_EQ(container.AddCommand(2 + i, set, text), 0) << log.Text();
             }
         }
     }
@@ -194,7 +194,7 @@ TEST_F(ContainerFixture, AChainOfFourNestedCallsIsTheLongestAccepted) {
     Define(1, L"B", {{L"-Call 2"}});
     Define(0, L"A", {{L"-Call 1"}});
     double duration = 0.0;
-    ASSERT_EQ(container.GetSequenceDuration(0, duration), 0) << LoggedText();
+    ASSERT_EQ(container.GetSequenceDuration(0, duration), 0) << log.Text();
     EXPECT_NEAR(duration, 1.4, 1e-9);
 
     Define(5, L"F", {});
@@ -304,7 +304,7 @@ TEST_F(CallNestingTest, ACallRefusedThroughAChainIsAcceptedOnceTheChainIsCut) {
     ASSERT_EQ(container.AddCommand(5, 1, L"-Call 7"), -1);  // 6 -> 2 -> ... -> 5 -> 7
     ASSERT_EQ(container.ClearCommandSet(6, 0), 0);
     ResetRecords();
-    EXPECT_EQ(container.AddCommand(5, 1, L"-Call 7"), 0) << LoggedText();
+    EXPECT_EQ(container.AddCommand(5, 1, L"-Call 7"), 0) << log.Text();
     double duration = 0.0;
     ASSERT_EQ(container.GetSequenceDuration(2, duration), 0);
     // Three call steps to 5, whose -Duration 1 step and call of the empty 7 follow.

@@ -55,28 +55,9 @@ std::vector<std::filesystem::path> CliFixture::DataDirectories() const {
     return directories;
 }
 
-SimulatorConfig CliFixture::SimulatorSettings() const {
-    SimulatorConfig config;
-    config.portDirectory = PortDirectory();
-    return config;
-}
-
-void CliFixture::StartSimulator(const SimulatorConfig& config) {
-    simulator_ = std::make_unique<ZavikSimulator>(config);
-    ASSERT_EQ(simulator_->Start(), 0);
-}
-
-std::vector<Bytes> CliFixture::ReceivedPackets() const {
-    std::vector<Bytes> packets;
-    for (const PacketRecord& record : simulator_->Packets()) {
-        packets.push_back(record.received);
-    }
-    return packets;
-}
-
 std::vector<Bytes> CliFixture::ReceivedPayloads() const {
     std::vector<Bytes> payloads;
-    for (const Bytes& packet : ReceivedPackets()) {
+    for (const Bytes& packet : driver_.Received()) {
         constexpr std::size_t kHeader = 4;
         constexpr std::size_t kFooter = 2;
         if (packet.size() < kHeader + kFooter) {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "support/EmulatedDriver.h"
+#include "support/HexBytes.h"
 #include "support/TempDir.h"
 #include "tools/ostra-cli/CliProcess.h"
 #include "tools/ostra-cli/JsonValue.h"
-#include "tools/zavik-sim/HexBytes.h"
-#include "zavik-sim/ZavikSimulator.h"
 
 // End-to-end tests of the built ostra-cli: every run gets TEMP, APPDATA and OSTRA_PORT_DIR in a
 // private directory, so the data directories, the per-user settings file and the registered
@@ -46,17 +46,15 @@ class CliFixture : public testing::Test {
     // Every dated data directory made so far.
     std::vector<std::filesystem::path> DataDirectories() const;
 
-    SimulatorConfig SimulatorSettings() const;
-    void StartSimulator(const SimulatorConfig& config);
-    void StartSimulator() { StartSimulator(SimulatorSettings()); }
+    // Starts the emulator as driver_.Config() says.
+    void StartSimulator() { ASSERT_EQ(driver_.Start(), 0); }
     // The payloads (command ID first) of every packet the emulator received, in order. The
     // framing is checked here: each packet must be exactly the command packet of its payload.
     std::vector<Bytes> ReceivedPayloads() const;
-    // The packets the emulator received, byte for byte.
-    std::vector<Bytes> ReceivedPackets() const;
 
     TempDir dir_;
-    std::unique_ptr<ZavikSimulator> simulator_;
+    // Port 4, as the emulator presents itself unless a test says otherwise.
+    EmulatedDriver driver_{PortDirectory(), 4};
 };
 
 // The payloads a connect sends with the default intensity 26 on the three LEDs of

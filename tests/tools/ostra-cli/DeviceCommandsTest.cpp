@@ -4,41 +4,25 @@
 #include <vector>
 
 #include "device/SerialPort.h"
+#include "support/FaultRules.h"
 #include "support/FileBytes.h"
-#include "support/ScopedEnvironmentVariable.h"
 #include "tools/ostra-cli/CliFixture.h"
 
 namespace {
 
 using Arguments = std::vector<std::string>;
 
-std::vector<std::string> Hex(const std::vector<Bytes>& payloads) {
-    std::vector<std::string> hex;
-    for (const Bytes& payload : payloads) {
-        hex.push_back(ToHex(payload));
-    }
-    return hex;
-}
-
-std::vector<std::string> HexList(std::vector<std::string> payloads) {
-    for (std::string& payload : payloads) {
-        payload = ToHex(HexBytes(payload));
-    }
-    return payloads;
-}
-
 std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads) {
-    std::vector<std::string> all = Hex(ConnectPayloads());
-    const std::vector<std::string> rest = HexList(payloads);
+    std::vector<std::string> all = ToHex(ConnectPayloads());
+    const std::vector<std::string> rest = CanonicalHex(payloads);
     all.insert(all.end(), rest.begin(), rest.end());
     return all;
 }
 
 TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
-    SimulatorConfig config = SimulatorSettings();
-    config.portNumber = 7;
-    config.firmwareVersion = L"ZVK 2.4";
-    StartSimulator(config);
+    driver_.Config().portNumber = 7;
+    driver_.Config().firmwareVersion = L"ZVK 2.4";
+    StartSimulator();
     const CliResult result = Run({"connect"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const std::string port =
@@ -48,7 +32,7 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
                                         "Firmware version: ZVK 2.4",
                                         "Intensities sent: Blue 26, Green 26, Red 26"}));
     // Discovery found port 7 (the setup file says 4); the report asks the version once more.
-    EXPECT_EQ(Hex(ReceivedPayloads()), AfterConnect({"01"}));
+    EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"01"}));
     EXPECT_NE(ReadFileBytes(SettingsFile()).find("-SetMicroControllerPortNumber 7\r\n"),
               std::string::npos);
 
@@ -89,7 +73,7 @@ TEST_P(LedCommandTest, SendsExactlyTheDeviceModelsCommands) {
     EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
     const std::vector<std::string> expected =
         c.connects ? AfterConnect(c.payloads) : std::vector<std::string>{};
-    EXPECT_EQ(Hex(ReceivedPayloads()), expected);
+    EXPECT_EQ(ToHex(ReceivedPayloads()), expected);
 }
 
 // Each run starts with every output believed off: the mask is 0x0080 plus the LEDs switched on
@@ -123,7 +107,7 @@ TEST_F(CliFixture, AnIntensityIsStoredSentAndSaved) {
     StartSimulator();
     const CliResult result = Run({"led", "intensity", "Green", "200"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(Hex(ReceivedPayloads()), HexList({"01", "0B 00 E5", "0B 02 37", "0B 01 E5"}));
+    EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex({"01", "0B 00 E5", "0B 02 37", "0B 01 E5"}));
     EXPECT_NE(ReadFileBytes(SettingsFile()).find("-SetIntensity \"Green\" 200\r\n"),
               std::string::npos);
     EXPECT_EQ(Lines(result.out),
@@ -151,7 +135,7 @@ TEST_F(CliFixture, StopSendsTheStopAndEveryLEDOff) {
     StartSimulator();
     const CliResult result = Run({"stop"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(Hex(ReceivedPayloads()), AfterConnect({"19", "0A 80 00", "0A 80 00", "0A 80 00"}));
+    EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"19", "0A 80 00", "0A 80 00", "0A 80 00"}));
     EXPECT_EQ(Lines(result.out),
               (std::vector<std::string>{
                   "Sequence execution stopped; every LED is off (outputs 0x0080)."}));
@@ -172,16 +156,11 @@ TEST_F(CliFixture, WithoutADeviceTheConnectFailsWithTheConnectionMessage) {
 }
 
 TEST_F(CliFixture, ADeviceThatRefusesACommandIsADeviceError) {
-    SimulatorConfig config = SimulatorSettings();
-    FaultRule refuse;
-    refuse.kind = FaultKind::Status;
-    refuse.status = 0xFF;
-    refuse.commandId = 0x0A;
-    config.faults.push_back(refuse);
-    StartSimulator(config);
+    driver_.Config().faults.push_back(StatusFault(0x0A, 0xFF));
+    StartSimulator();
     const CliResult result = Run({"led", "on", "Blue"});
     EXPECT_EQ(result.exitCode, 4);
-    EXPECT_EQ(Hex(ReceivedPayloads()), AfterConnect({"0A 81 00"}));
+    EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"0A 81 00"}));
     const JsonValue json = RunJson({"led", "on", "Blue"});
     EXPECT_EQ(json["outputMask"].number, 128);
 }
@@ -189,7 +168,6 @@ TEST_F(CliFixture, ADeviceThatRefusesACommandIsADeviceError) {
 // Ostra holds the tty exclusively while connected; a second program gets a clear answer.
 TEST_F(CliFixture, ASecondProgramOnAHeldPortIsToldThePortIsInUse) {
     StartSimulator();
-    ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", PortDirectory().string());
     SerialPort holder;
     ASSERT_EQ(holder.Open(4), 0);
     const CliResult result = Run({"led", "off"});
@@ -199,7 +177,7 @@ TEST_F(CliFixture, ASecondProgramOnAHeldPortIsToldThePortIsInUse) {
                               ") is in use by another program.\n"),
               std::string::npos)
         << result.err;
-    EXPECT_TRUE(simulator_->Packets().empty());
+    EXPECT_TRUE(driver_->Packets().empty());
     holder.Close();
     EXPECT_EQ(Run({"led", "off"}).exitCode, 0);
 }

@@ -42,7 +42,7 @@ TEST_P(InspectOnlyTest, LeavesTheSettingsFileAsItWas) {
     for (const auto& directory : DataDirectories()) {
         EXPECT_FALSE(std::filesystem::exists(directory / "OstraSettings.cfg")) << directory;
     }
-    EXPECT_TRUE(simulator_->Packets().empty());
+    EXPECT_TRUE(driver_->Packets().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, InspectOnlyTest,

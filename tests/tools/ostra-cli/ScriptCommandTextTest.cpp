@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ostra-cli/ScriptCommandText.h"
-#include "tools/zavik-sim/HexBytes.h"
+#include "support/HexBytes.h"
 
 namespace {
 

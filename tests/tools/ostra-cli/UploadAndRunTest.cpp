@@ -4,26 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "support/FaultRules.h"
 #include "support/FileBytes.h"
 #include "tools/ostra-cli/CliFixture.h"
 
 namespace {
-
-std::vector<std::string> Hex(const std::vector<Bytes>& payloads, std::size_t from = 0) {
-    std::vector<std::string> hex;
-    for (std::size_t i = from; i < payloads.size(); ++i) {
-        hex.push_back(ToHex(payloads[i]));
-    }
-    return hex;
-}
-
-std::vector<std::string> HexList(const std::vector<std::string>& payloads) {
-    std::vector<std::string> hex;
-    for (const std::string& payload : payloads) {
-        hex.push_back(ToHex(HexBytes(payload)));
-    }
-    return hex;
-}
 
 std::vector<std::string> Concatenated(std::vector<std::string> first,
                                       const std::vector<std::string>& second) {
@@ -67,7 +52,7 @@ TEST_F(CliFixture, UploadSendsTheImportedSampleByteForByte) {
     ASSERT_EQ(imported.exitCode, 0) << imported.err;
     const CliResult result = Run({"upload"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(Hex(ReceivedPayloads()), HexList(Concatenated(kConnect, kRedFlashesUpload)));
+    EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex(Concatenated(kConnect, kRedFlashesUpload)));
     const std::vector<std::string> lines = Lines(result.out);
     ASSERT_EQ(lines.size(), 3u) << result.out;
     EXPECT_EQ(lines[0], "Uploaded sequence 10 (Red flashes): 6 script commands.");
@@ -79,7 +64,7 @@ TEST_F(CliFixture, UploadSendsTheImportedSampleByteForByte) {
     EXPECT_EQ(snapshot.parent_path(), DataDirectories().back());
     EXPECT_EQ(snapshot.filename().string().rfind("TrivaneSettings_", 0), 0u);
     EXPECT_EQ(ReadFileBytes(snapshot), ReadFileBytes(SettingsFile()));
-    EXPECT_EQ(simulator_->State().Sequences().size(), 1u);
+    EXPECT_EQ(driver_->State().Sequences().size(), 1u);
 }
 
 TEST_F(CliFixture, UploadReportsAsJson) {
@@ -93,18 +78,13 @@ TEST_F(CliFixture, UploadReportsAsJson) {
     EXPECT_EQ(json["uploaded"].array[0]["scriptCommands"].number, 4);
     EXPECT_EQ(std::filesystem::path(json["snapshot"].string).parent_path(),
               std::filesystem::path(json["dataDirectory"].string));
-    EXPECT_EQ(Hex(ReceivedPayloads()), HexList(Concatenated(kConnect, kMarkerUpload)));
+    EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex(Concatenated(kConnect, kMarkerUpload)));
 }
 
 // The third script command gets no answer: the upload stops there, nothing after it is sent.
 TEST_F(CliFixture, ADeviceThatStopsAnsweringMidUploadIsADeviceError) {
-    SimulatorConfig config = SimulatorSettings();
-    FaultRule silent;
-    silent.kind = FaultKind::Silent;
-    silent.commandId = 0x17;
-    silent.occurrence = 3;
-    config.faults.push_back(silent);
-    StartSimulator(config);
+    driver_.Config().faults.push_back(SilentFault(0x17, 3));
+    StartSimulator();
     ASSERT_EQ(
         Run({"import", "10", "Red flashes", OSTRA_SOURCE_DIR "/samples/sequences/RedFlashes.cfg"})
             .exitCode,
@@ -113,7 +93,7 @@ TEST_F(CliFixture, ADeviceThatStopsAnsweringMidUploadIsADeviceError) {
     const JsonValue json = RunJson({"--read-timeout-ms", "200", "upload"}, &result);
     EXPECT_EQ(result.exitCode, 4);
     const std::vector<std::string> sent(kRedFlashesUpload.begin(), kRedFlashesUpload.begin() + 5);
-    EXPECT_EQ(Hex(ReceivedPayloads()), HexList(Concatenated(kConnect, sent)));
+    EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex(Concatenated(kConnect, sent)));
     EXPECT_NE(result.err.find("ostra-cli: Error uploading sequences.  Please revise your "
                               "sequences and try again.\n"),
               std::string::npos)
@@ -133,7 +113,7 @@ TEST_F(CliFixture, ASequenceThatCannotBeConvertedIsNeverSent) {
     StartSimulator();
     const CliResult result = Run({"upload"});
     EXPECT_EQ(result.exitCode, 3);
-    EXPECT_TRUE(simulator_->Packets().empty());
+    EXPECT_TRUE(driver_->Packets().empty());
     EXPECT_NE(result.err.find("ostra-cli: Error: Error updating Op Code for -On command, it "
                               "conflicts with the current op code(10).\n"),
               std::string::npos)
@@ -148,8 +128,8 @@ TEST_F(CliFixture, RunStartsTheSequenceAndReportsItsEnd) {
     StartSimulator();
     const CliResult result = Run({"run", "0", "--upload"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(Hex(ReceivedPayloads()),
-              HexList(Concatenated(Concatenated(kConnect, kMarkerUpload), {"14 00"})));
+    EXPECT_EQ(ToHex(ReceivedPayloads()),
+              CanonicalHex(Concatenated(Concatenated(kConnect, kMarkerUpload), {"14 00"})));
     const std::vector<std::string> lines = Lines(result.out);
     ASSERT_EQ(lines.size(), 5u) << result.out;
     EXPECT_EQ(lines[0], "Uploaded sequence 0 (Marker): 4 script commands.");
@@ -157,9 +137,9 @@ TEST_F(CliFixture, RunStartsTheSequenceAndReportsItsEnd) {
     EXPECT_EQ(lines[4], "Sequence 0 (Marker) completed after 5.1 ms.");
 
     // Already on the device: the run only starts it.
-    const std::size_t before = simulator_->Packets().size();
+    const std::size_t before = driver_->Packets().size();
     const JsonValue json = RunJson({"run", "0"});
-    EXPECT_EQ(Hex(ReceivedPayloads(), before), HexList(Concatenated(kConnect, {"14 00"})));
+    EXPECT_EQ(ToHex(ReceivedPayloads(), before), CanonicalHex(Concatenated(kConnect, {"14 00"})));
     EXPECT_TRUE(json["ok"].boolean);
     EXPECT_EQ(json["number"].number, 0);
     EXPECT_EQ(json["name"].string, "Marker");
@@ -197,7 +177,7 @@ TEST_F(CliFixture, ASequenceTheDeviceDoesNotHaveIsRefused) {
     StartSimulator();
     const CliResult result = Run({"run", "0"});
     EXPECT_EQ(result.exitCode, 4);
-    EXPECT_EQ(Hex(ReceivedPayloads()), HexList(Concatenated(kConnect, {"14 00"})));
+    EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex(Concatenated(kConnect, {"14 00"})));
     EXPECT_EQ(result.out, "");
 }
 
@@ -206,7 +186,7 @@ TEST_F(CliFixture, RunRefusesASequenceThatIsNotDefined) {
     const CliResult result = Run({"run", "3"});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_NE(result.err.find("ostra-cli: Sequence 3 is not defined.\n"), std::string::npos);
-    EXPECT_TRUE(simulator_->Packets().empty());
+    EXPECT_TRUE(driver_->Packets().empty());
 }
 
 class InterruptTest : public CliFixture, public testing::WithParamInterface<int> {};
@@ -220,19 +200,20 @@ TEST_P(InterruptTest, SendsTheStopBeforeExiting) {
         "-AddSequenceCommand 0 0 \"-Duration 600000\"\n");
     StartSimulator();
     ASSERT_EQ(Run({"upload"}).exitCode, 0);
-    const std::size_t before = simulator_->Packets().size();
+    const std::size_t before = driver_->Packets().size();
     const std::unique_ptr<CliProcess> run = Start({"run", "0"});
-    ASSERT_TRUE(simulator_->WaitForPackets(before + kConnect.size() + 1, kPatience));
+    ASSERT_TRUE(driver_->WaitForPackets(before + kConnect.size() + 1, kPatience));
     run->Signal(GetParam());
     const CliResult result = run->Finish(kPatience);
     EXPECT_EQ(result.exitCode, 5) << result.err;
-    EXPECT_EQ(Hex(ReceivedPayloads(), before),
-              HexList(Concatenated(kConnect, {"14 00", "19", "0A 80 00", "0A 80 00", "0A 80 00"})));
+    EXPECT_EQ(
+        ToHex(ReceivedPayloads(), before),
+        CanonicalHex(Concatenated(kConnect, {"14 00", "19", "0A 80 00", "0A 80 00", "0A 80 00"})));
     EXPECT_EQ(Lines(result.out),
               (std::vector<std::string>{"Started sequence 0 (Long) for 600000.0 ms.",
                                         "Interrupted: stopping sequence 0 (Long).",
                                         "Stop sent; every LED is off."}));
-    EXPECT_EQ(simulator_->State().OutputMask(), 0x0080);
+    EXPECT_EQ(driver_->State().OutputMask(), 0x0080);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptTest, testing::Values(SIGINT, SIGTERM),

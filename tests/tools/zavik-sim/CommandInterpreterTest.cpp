@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zavik-sim/HexBytes.h"
+#include "support/HexBytes.h"
 #include "zavik-sim/CommandInterpreter.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zavik-sim/HexBytes.h"
+#include "support/HexBytes.h"
 #include "zavik-sim/CommandPacketParser.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "foundation/TextConversion.h"
-#include "tools/zavik-sim/HexBytes.h"
+#include "support/HexBytes.h"
 #include "zavik-sim/FaultPlan.h"
 
 namespace {

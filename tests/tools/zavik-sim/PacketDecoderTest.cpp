@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tools/zavik-sim/HexBytes.h"
+#include "support/HexBytes.h"
 #include "zavik-sim/PacketDecoder.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "tools/zavik-sim/HexBytes.h"
+#include "support/HexBytes.h"
 
 // The PC's end of the emulated line: the tty opened raw, as a serial port would be. Reads give
 // up after a generous limit so that a missing byte fails a test instead of hanging it.

@@ -5,10 +5,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "foundation/LogFile.h"
-#include "support/RecordingNotifier.h"
+#include "support/HexBytes.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
-#include "tools/zavik-sim/HexBytes.h"
 #include "tools/zavik-sim/PtyClient.h"
 #include "zavik-sim/ZavikSimulator.h"
 
@@ -17,8 +16,6 @@
 class SimulatorFixture : public testing::Test {
   protected:
     static constexpr std::chrono::milliseconds kPatience = PtyClient::kPatience;
-
-    SimulatorFixture() { log_.SetMessageReceiver(&messages_); }
 
     std::filesystem::path PortDirectory() const { return dir_.Path() / "ports"; }
 
@@ -39,8 +36,7 @@ class SimulatorFixture : public testing::Test {
     void Start() { StartWith(Config()); }
 
     TempDir dir_;
-    RecordingReceiver messages_;
-    LogFile log_;
+    LogCapture log_;
     std::unique_ptr<ZavikSimulator> simulator_;
     std::unique_ptr<PtyClient> client_;
 };

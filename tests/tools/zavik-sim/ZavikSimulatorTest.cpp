@@ -259,9 +259,9 @@ TEST_F(SimulatorTest, RefusesAPortRegisteredForALiveDevice) {
     ASSERT_EQ(first.Start(), 0);
     ZavikSimulator second(Config(), &log_);
     EXPECT_EQ(second.Start(), -1);
-    ASSERT_EQ(messages_.messages.size(), 1u);
-    EXPECT_EQ(messages_.messages[0].first, LogLevel::Error);
-    EXPECT_EQ(messages_.messages[0].second,
+    ASSERT_EQ(log_.messages.size(), 1u);
+    EXPECT_EQ(log_.messages[0].first, LogLevel::Error);
+    EXPECT_EQ(log_.messages[0].second,
               L"PortRegistration::Register() - Error, Zavik Driver Virtual Com Port (COM4) is "
               L"already registered in " +
                   PortDirectory().wstring() + L" for the live device " +
@@ -278,11 +278,10 @@ TEST_F(SimulatorTest, LeavesAnEntryThatIsNoLinkAlone) {
     WriteFileBytes(entry, "mine");
     ZavikSimulator simulator(Config(), &log_);
     EXPECT_EQ(simulator.Start(), -1);
-    ASSERT_EQ(messages_.messages.size(), 1u);
-    EXPECT_EQ(messages_.messages[0].second, L"PortRegistration::Register() - Error, " +
-                                                entry.wstring() +
-                                                L" exists and is not a symbolic link.  It was "
-                                                L"left alone.");
+    ASSERT_EQ(log_.messages.size(), 1u);
+    EXPECT_EQ(log_.messages[0].second, L"PortRegistration::Register() - Error, " + entry.wstring() +
+                                           L" exists and is not a symbolic link.  It was "
+                                           L"left alone.");
     EXPECT_EQ(ReadFileBytes(entry), "mine");
 }
 
@@ -291,8 +290,8 @@ TEST_F(SimulatorTest, RefusesAFirmwareTextLongerThanAResponseCarries) {
     config.firmwareVersion = std::wstring(1026, L'x');
     ZavikSimulator simulator(config, &log_);
     EXPECT_EQ(simulator.Start(), -1);
-    ASSERT_EQ(messages_.messages.size(), 1u);
-    EXPECT_EQ(messages_.messages[0].second,
+    ASSERT_EQ(log_.messages.size(), 1u);
+    EXPECT_EQ(log_.messages[0].second,
               L"ZavikSimulator::Start() - Error, the firmware version text is longer than 1025 "
               L"characters.");
     EXPECT_FALSE(fs::exists(PortDirectory()));

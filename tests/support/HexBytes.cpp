@@ -1,4 +1,4 @@
-#include "tools/zavik-sim/HexBytes.h"
+#include "support/HexBytes.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -28,6 +28,22 @@ std::string ToHex(const Bytes& bytes) {
         text += pair;
     }
     return text;
+}
+
+std::vector<std::string> ToHex(const std::vector<Bytes>& packets, std::size_t first) {
+    std::vector<std::string> hex;
+    for (std::size_t i = first; i < packets.size(); ++i) {
+        hex.push_back(ToHex(packets[i]));
+    }
+    return hex;
+}
+
+std::vector<std::string> CanonicalHex(const std::vector<std::string>& hex) {
+    std::vector<std::string> canonical;
+    for (const std::string& text : hex) {
+        canonical.push_back(ToHex(HexBytes(text)));
+    }
+    return canonical;
 }
 
 Bytes CommandPacket(const Bytes& payload) {

@@ -1,0 +1,12 @@
+#include "support/DirectoryEntries.h"
+
+#include <algorithm>
+
+std::vector<std::string> DirectoryEntries(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}

@@ -1,0 +1,42 @@
+#include "support/EmulatedDriver.h"
+
+EmulatedDriver::EmulatedDriver(const std::filesystem::path& portDirectory, int portNumber)
+    : portDirectoryVariable_("OSTRA_PORT_DIR", portDirectory.string()) {
+    config_.portDirectory = portDirectory;
+    config_.portNumber = portNumber;
+}
+
+VlrDataTypes::VlrRetVal EmulatedDriver::Start() {
+    simulator_ = std::make_unique<ZavikSimulator>(config_);
+    handled_ = 0;
+    return simulator_->Start();
+}
+
+void EmulatedDriver::Unplug() {
+    simulator_.reset();
+}
+
+void EmulatedDriver::MarkHandled() {
+    handled_ = simulator_->Packets().size();
+}
+
+std::vector<Bytes> EmulatedDriver::Received() const {
+    std::vector<Bytes> packets;
+    const std::vector<PacketRecord> records = simulator_->Packets();
+    for (std::size_t i = handled_; i < records.size(); ++i) {
+        packets.push_back(records[i].received);
+    }
+    return packets;
+}
+
+std::vector<std::uint8_t> EmulatedDriver::CommandIds() const {
+    std::vector<std::uint8_t> ids;
+    for (const Bytes& packet : Received()) {
+        ids.push_back(packet.at(4));
+    }
+    return ids;
+}
+
+SerialPortListing EmulatedDriver::Listing() const {
+    return {simulator_->PortName(), simulator_->RegisteredPath()};
+}

@@ -1,0 +1,37 @@
+#include "support/RecordingReceiver.h"
+
+void RecordingReceiver::AddLogMessage(LogLevel level, const std::wstring& message) {
+    messages.emplace_back(level, message);
+}
+
+std::vector<std::wstring> RecordingReceiver::MessagesAt(LogLevel level, std::size_t first) const {
+    std::vector<std::wstring> found;
+    for (std::size_t index = first; index < messages.size(); ++index) {
+        if (messages[index].first == level) {
+            found.push_back(messages[index].second);
+        }
+    }
+    return found;
+}
+
+std::vector<std::wstring> RecordingReceiver::Errors(std::size_t first) const {
+    return MessagesAt(LogLevel::Error, first);
+}
+
+std::vector<RecordingReceiver::Message> RecordingReceiver::Without(LogLevel level) const {
+    std::vector<Message> kept;
+    for (const Message& message : messages) {
+        if (message.first != level) {
+            kept.push_back(message);
+        }
+    }
+    return kept;
+}
+
+std::wstring RecordingReceiver::Text() const {
+    std::wstring text;
+    for (const Message& message : messages) {
+        text += message.second + L"\n";
+    }
+    return text;
+}
