@@ -10,6 +10,7 @@
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
 using VlrDataTypes::VlrRetVal;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -47,6 +48,8 @@ void MicroControllerConnection::SetLogFile(LogFile* log) {
 }
 
 VlrRetVal MicroControllerConnection::Connect(int portNumber) {
+    // Whatever the line held before this program opened it is no answer of ours.
+    wholeResponseAt_.reset();
     if (port_.Open(portNumber) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
@@ -71,13 +74,23 @@ VlrRetVal MicroControllerConnection::ExecuteCommand(const std::uint8_t* payload,
             L"the micro controller.");
         return VLR_FAILURE;
     }
-    // The tail of a response cut off by a time-out would otherwise be read as the start of
-    // this command's response, and every later exchange would stay out of step.
-    port_.DiscardInput();
+    if (MayHoldLeftovers()) {
+        port_.DiscardInput();
+    }
+    wholeResponseAt_.reset();
     if (SendCommand(payload, size) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
     return ReceiveResponse(payload[0], responseSize);
+}
+
+// After anything but a whole, well-framed response (a time-out, a spoilt frame, bytes beyond
+// the frame) leftovers may be waiting or on their way, and so may stray bytes after a pause;
+// they would be read as the start of the next response and put every later exchange out of
+// step. Only a command that follows a whole response at once skips clearing the input, which
+// saves a system call on every command of a long upload.
+bool MicroControllerConnection::MayHoldLeftovers() const {
+    return !wholeResponseAt_ || Clock::now() - *wholeResponseAt_ > kBackToBackGap;
 }
 
 VlrRetVal MicroControllerConnection::GetFirmwareVersion(std::wstring& version) {
@@ -129,7 +142,8 @@ VlrRetVal MicroControllerConnection::ReceiveResponse(std::uint8_t commandId,
         return VLR_FAILURE;
     }
     MicroControllerDataPacket packet;
-    bool failed = LogIfFailed(packet.ValidateResponseHeader(header), packet);
+    const bool headerValid = !LogIfFailed(packet.ValidateResponseHeader(header), packet);
+    bool failed = !headerValid;
     const std::uint16_t dataSize = ByteOrder::ReadU16(header + kSizeOffset);
     if (dataSize > PacketConstants::kMaxResponseDataSize) {
         Log(LogLevel::Error, L"Invalid data size(" + std::to_wstring(dataSize) +
@@ -148,6 +162,10 @@ VlrRetVal MicroControllerConnection::ReceiveResponse(std::uint8_t commandId,
     }
     if (LogIfFailed(packet.ValidateResponseFooter(footer, header, responseData_.data()), packet)) {
         return VLR_FAILURE;
+    }
+    // A refusal or a wrong command ID still comes in a whole frame; a spoilt header does not.
+    if (headerValid && !port_.HasBufferedInput()) {
+        wholeResponseAt_ = Clock::now();
     }
     return failed ? VLR_FAILURE : VLR_SUCCESS;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "device/PacketConstants.h"
@@ -17,6 +19,9 @@ class MicroControllerDataPacket;
 // (open the port, ask for the firmware version). "Connected" means the serial port is open.
 class MicroControllerConnection {
   public:
+    // A command sent within this time of a whole response counts as following it at once.
+    static constexpr std::chrono::milliseconds kBackToBackGap{10};
+
     explicit MicroControllerConnection(LogFile* log = nullptr);
 
     void SetLogFile(LogFile* log);
@@ -38,6 +43,7 @@ class MicroControllerConnection {
     SerialPort& Port() { return port_; }
 
   private:
+    bool MayHoldLeftovers() const;
     VlrDataTypes::VlrRetVal SendCommand(const std::uint8_t* payload, std::uint16_t size);
     VlrDataTypes::VlrRetVal ReceiveResponse(std::uint8_t commandId, std::uint16_t& responseSize);
     // Logs the packet's message when result is a failure; returns whether it was one.
@@ -47,4 +53,7 @@ class MicroControllerConnection {
     LogFile* log_ = nullptr;
     SerialPort port_;
     std::array<std::uint8_t, PacketConstants::kMaxResponseDataSize> responseData_{};
+    // When the latest exchange ended with a whole, well-framed response and nothing beyond it;
+    // empty after anything else.
+    std::optional<std::chrono::steady_clock::time_point> wholeResponseAt_;
 };

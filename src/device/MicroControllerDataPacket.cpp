@@ -83,13 +83,14 @@ VlrRetVal MicroControllerDataPacket::ValidateResponseData(const std::uint8_t* da
     if (data == nullptr) {
         return Fail(std::wstring(kDataError) + L"The data buffer is NULL.");
     }
-    const std::wstring command = std::to_wstring(commandId);
+    // The texts are composed only for a failure: this runs for every response.
     if (data[0] != commandId) {
-        return Fail(kDataError + (L"The command ID(" + command) + L") is invalid.");
+        return Fail(kDataError + (L"The command ID(" + std::to_wstring(commandId)) +
+                    L") is invalid.");
     }
     if (data[1] != 0) {
-        return Fail(kDataError + (L"The command (" + command) + L") failed to execute(" +
-                    DeviceStatusText(data[1]) + L").");
+        return Fail(kDataError + (L"The command (" + std::to_wstring(commandId)) +
+                    L") failed to execute(" + DeviceStatusText(data[1]) + L").");
     }
     return VLR_SUCCESS;
 }

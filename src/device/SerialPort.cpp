@@ -22,6 +22,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The longest a blocking read waits for its first byte (VTIME, in tenths of a second).
+constexpr cc_t kReadTickDeciseconds = 1;
+constexpr std::chrono::milliseconds kReadTick{100 * kReadTickDeciseconds};
+
+// Outcomes of one wait for bytes other than an error number (which are positive).
+constexpr int kReceived = -1;
+constexpr int kNothingYet = -2;
+constexpr int kTimedOut = -3;
+
 std::wstring ErrorNumber(int error) {
     return std::to_wstring(static_cast<unsigned>(error));
 }
@@ -64,17 +73,17 @@ void SetLineSettings(termios& settings) {
     cfsetospeed(&settings, B9600);
     settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
     settings.c_cflag |= CS8 | CLOCAL | CREAD;
-    // The descriptor stays non-blocking; Read waits with poll(), so these only describe the
-    // blocking case.
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
+    // A read returns as soon as any byte is there, or after one tick with nothing; Read keeps
+    // the time-outs itself and uses the tick while their end is far.
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = kReadTickDeciseconds;
 }
 
-// Outcome of one read call: the number of bytes read, or the error number of a failure.
-struct ReadCallResult {
-    std::uint32_t received = 0;
-    int error = 0;
-};
+// The line hung up: a hung-up tty reads as end of file, as a silent one does after its tick.
+bool HungUp(int handle) {
+    pollfd request{handle, POLLIN, 0};
+    return poll(&request, 1, 0) > 0 && (request.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
 
 }  // namespace
 
@@ -129,7 +138,11 @@ VlrRetVal SerialPort::ApplyLineSettings() {
         return VLR_FAILURE;
     }
     SetLineSettings(settings);
-    if (tcsetattr(handle_, TCSANOW, &settings) != 0) {
+    // Blocking from here on: a read that sleeps until its bytes come costs one system call
+    // where polling first costs two, on every command.
+    const int flags = fcntl(handle_, F_GETFL);
+    if (tcsetattr(handle_, TCSANOW, &settings) != 0 || flags < 0 ||
+        fcntl(handle_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         LogError(L"Error(" + ErrorNumber(errno) + L") setting serial COM state.");
         return VLR_FAILURE;
     }
@@ -143,7 +156,7 @@ void SerialPort::Close() {
     ReleaseAndClose(handle_);
     handle_ = -1;
     open_ = false;
-    moreMayBeWaiting_ = false;
+    bufferedBegin_ = bufferedEnd_ = 0;
     name_.clear();
     Log(LogLevel::Notice, L"Serial connection closed.");
 }
@@ -178,8 +191,9 @@ VlrRetVal SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
     return VLR_SUCCESS;
 }
 
-// Writes have no time-out of their own (the driver's default): this waits as long as the device
-// does not take the bytes, unless the line hangs up.
+// Writes have no time-out of their own (the driver's default): a blocking write waits as long as
+// the device does not take the bytes, unless the line hangs up; so does this, should a write
+// ever find the descriptor full without blocking.
 int SerialPort::WaitUntilWritable() const {
     pollfd request{handle_, POLLOUT, 0};
     while (true) {
@@ -207,79 +221,100 @@ VlrRetVal SerialPort::Read(std::uint8_t* destination, std::uint32_t count) {
     if (!open_ || handle_ < 0) {
         return VLR_FAILURE;
     }
-    std::uint32_t received = 0;
+    std::uint32_t received = TakeBuffered(destination, count);
     while (received < count) {
-        std::uint32_t callReceived = 0;
-        const int error = ReadCall(destination + received, count - received, callReceived);
+        const int error = ReadCall(count - received);
         if (error != 0) {
             LogError(L"Error(" + ErrorNumber(error) + L") reading data from device. Byte Count: " +
                      std::to_wstring(count) + L".");
             return VLR_FAILURE;
         }
-        if (callReceived == 0) {
+        if (bufferedEnd_ == 0) {
             LogError(
                 L"Error reading data from device, the timeout has expired without receiving any "
                 L"data.");
             return VLR_FAILURE;
         }
-        received += callReceived;
+        received += TakeBuffered(destination + received, count - received);
     }
     return VLR_SUCCESS;
 }
 
-// One read call with the line's time-outs: it ends when all wanted bytes are in, when the gap
-// after the latest byte exceeds the interval, or when the total time of the call is up.
+std::uint32_t SerialPort::TakeBuffered(std::uint8_t* destination, std::uint32_t count) {
+    const std::uint32_t taken = std::min(count, bufferedEnd_ - bufferedBegin_);
+    std::copy_n(buffer_.begin() + bufferedBegin_, taken, destination);
+    bufferedBegin_ += taken;
+    if (bufferedBegin_ == bufferedEnd_) {
+        bufferedBegin_ = bufferedEnd_ = 0;
+    }
+    return taken;
+}
+
+// One read call with the line's time-outs, into the empty buffer: it ends when the wanted bytes
+// are in (or the buffer is full), when the gap after the latest byte exceeds the interval, or
+// when the total time of the call is up. Whatever else has already arrived comes along.
 // Returns 0 or the error number of a failure; a hang-up is a failure (EIO), not a silence.
-int SerialPort::ReadCall(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& received) {
+int SerialPort::ReadCall(std::uint32_t wanted) {
     const Clock::time_point callEnd =
         Clock::now() + timeouts_.totalConstant + timeouts_.totalPerByte * wanted;
     Clock::time_point deadline = callEnd;
-    received = 0;
-    // Bytes already waiting are taken even when the time is up: the descriptor is polled, or
-    // read when bytes are likely there, at least once.
-    bool pollFirst = !moreMayBeWaiting_;
-    moreMayBeWaiting_ = false;
-    while (received < wanted) {
-        pollfd request{handle_, POLLIN, 0};
-        if (pollFirst) {
-            const int ready = poll(&request, 1, PollMilliseconds(deadline));
-            if (ready < 0 && errno != EINTR) {
-                return errno;
-            }
-            if (ready == 0 && Clock::now() >= deadline) {
-                return 0;
-            }
-            if (ready <= 0) {
-                continue;
-            }
-            if ((request.revents & POLLNVAL) != 0) {
-                return EBADF;
-            }
+    const std::uint32_t target = std::min<std::uint32_t>(wanted, buffer_.size());
+    // Bytes already waiting are taken even when the time is up: the descriptor is tried at
+    // least once.
+    while (bufferedEnd_ < target) {
+        const bool deadlineIsFar = deadline - Clock::now() >= kReadTick;
+        const int error = deadlineIsFar ? ReadForOneTick() : ReadBeforeDeadline(deadline);
+        if (error == kTimedOut) {
+            return 0;
         }
-        const bool polled = pollFirst;
-        pollFirst = true;
-        const ssize_t result = read(handle_, buffer + received, wanted - received);
-        if (result > 0) {
-            received += static_cast<std::uint32_t>(result);
+        if (error == kReceived) {
             deadline = std::min(callEnd, Clock::now() + timeouts_.interval);
-        } else if (result == 0) {
-            // A hung-up tty reads as end of file.
-            return EIO;
-        } else if (errno != EINTR && errno != EAGAIN) {
-            return errno;
-        } else if (polled && (request.revents & (POLLHUP | POLLERR)) != 0) {
-            return EIO;
+        } else if (error != kNothingYet) {
+            return error;
         }
     }
-    moreMayBeWaiting_ = true;
     return 0;
+}
+
+// A blocking read that returns at once with what has arrived, or empty after one tick.
+int SerialPort::ReadForOneTick() {
+    const ssize_t result =
+        read(handle_, buffer_.data() + bufferedEnd_, buffer_.size() - bufferedEnd_);
+    if (result > 0) {
+        bufferedEnd_ += static_cast<std::uint32_t>(result);
+        return kReceived;
+    }
+    if (result == 0) {
+        return HungUp(handle_) ? EIO : kNothingYet;
+    }
+    return errno == EINTR || errno == EAGAIN ? kNothingYet : errno;
+}
+
+// The last stretch before a deadline, waited for to the millisecond with poll().
+int SerialPort::ReadBeforeDeadline(Clock::time_point deadline) {
+    pollfd request{handle_, POLLIN, 0};
+    const int ready = poll(&request, 1, PollMilliseconds(deadline));
+    if (ready < 0) {
+        return errno == EINTR ? kNothingYet : errno;
+    }
+    if (ready == 0) {
+        return Clock::now() >= deadline ? kTimedOut : kNothingYet;
+    }
+    if ((request.revents & POLLNVAL) != 0) {
+        return EBADF;
+    }
+    if ((request.revents & POLLIN) == 0) {
+        return EIO;
+    }
+    // Readable, so the blocking read returns at once.
+    return ReadForOneTick();
 }
 
 void SerialPort::DiscardInput() {
     if (open_ && handle_ >= 0) {
         tcflush(handle_, TCIFLUSH);
     }
-    moreMayBeWaiting_ = false;
+    bufferedBegin_ = bufferedEnd_ = 0;
 }
 
 void SerialPort::LogError(const std::wstring& message) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -38,6 +39,8 @@ class SerialPort {
     VlrDataTypes::VlrRetVal Read(std::uint8_t* destination, std::uint32_t count);
     // Drops bytes that arrived but were never read (a response cut off by a time-out).
     void DiscardInput();
+    // True when bytes read from the line wait for a Read to take them.
+    bool HasBufferedInput() const { return bufferedEnd_ > bufferedBegin_; }
     bool IsOpen() const { return open_; }
     // The name used in messages, e.g. "COM4 (/dev/ttyACM4)"; empty while closed.
     const std::wstring& Name() const { return name_; }
@@ -47,7 +50,10 @@ class SerialPort {
 
   private:
     VlrDataTypes::VlrRetVal ApplyLineSettings();
-    int ReadCall(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& received);
+    int ReadCall(std::uint32_t wanted);
+    int ReadForOneTick();
+    int ReadBeforeDeadline(std::chrono::steady_clock::time_point deadline);
+    std::uint32_t TakeBuffered(std::uint8_t* destination, std::uint32_t count);
     int WaitUntilWritable() const;
     VlrDataTypes::VlrRetVal LogWriteError(int error, std::uint32_t count);
     void LogError(const std::wstring& message);
@@ -59,7 +65,10 @@ class SerialPort {
     bool lastOpenFoundPortInUse_ = false;
     std::wstring name_;
     SerialTimeouts timeouts_;
-    // Set when the latest read got all it asked for: a response is read in three sections that
-    // arrive together, so the next read tries the descriptor before waiting on it.
-    bool moreMayBeWaiting_ = false;
+    // Bytes read from the line that no Read has taken yet. A read takes all the descriptor holds,
+    // so the header, data and footer of a response that arrived together cost one system call.
+    // Large enough for the largest response.
+    std::array<std::uint8_t, 2048> buffer_{};
+    std::uint32_t bufferedBegin_ = 0;
+    std::uint32_t bufferedEnd_ = 0;
 };

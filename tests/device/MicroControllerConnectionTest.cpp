@@ -517,16 +517,71 @@ INSTANTIATE_TEST_SUITE_P(
              Error(L"Error validating command response footer.  The ETX field(4) is invalid.")}}),
     [](const testing::TestParamInfo<FaultyResponseCase>& info) { return info.param.name; });
 
-TEST_F(MicroControllerConnectionTest, OversizedResponseStopsAfterTheHeader) {
-    device_.Start({kFirmwareResponse, {0x02, 0x02, 0x05, 0x04, 0x19, 0x00, 0xAA, 0xBB, 0xCC}});
+// A first answer that leaves bytes behind: the next command must not take them for the start
+// of its own response.
+struct LeftoverCase {
+    const char* name;
+    Bytes answer;
+    int result;
+    Messages errors;
+    friend void PrintTo(const LeftoverCase& leftover, std::ostream* os) { *os << leftover.name; }
+};
+
+class MicroControllerConnectionLeftovers : public MicroControllerConnectionTest,
+                                           public testing::WithParamInterface<LeftoverCase> {};
+
+TEST_P(MicroControllerConnectionLeftovers, NextCommandIsBackInStep) {
+    device_.Start({kFirmwareResponse, GetParam().answer, Response({0x0A, 0x00})});
     ConnectQuietly();
     std::uint16_t responseSize = 77;
-    EXPECT_EQ(Execute({0x19}, responseSize), -1);
-    EXPECT_EQ(responseSize, 0);
-    EXPECT_EQ(ErrorsOf(TakeMessages()),
-              Messages{Error(L"Invalid data size(1029) returned from microcontroller.  Unable to "
-                             L"receive packet.")});
-    EXPECT_EQ(terminal_.PendingInputAfterWaitingFor(5), 5);
+    EXPECT_EQ(Execute({0x19}, responseSize), GetParam().result);
+    EXPECT_EQ(ErrorsOf(TakeMessages()), GetParam().errors);
+
+    EXPECT_EQ(Execute({0x0A, 0x80, 0x00}, responseSize), 0);
+    EXPECT_EQ(ResponseData(responseSize), (Bytes{0x0A, 0x00}));
+    EXPECT_EQ(ErrorsOf(TakeMessages()), Messages{});
+    EXPECT_EQ(device_.Finish().back(),
+              (Bytes{0x02, 0x01, 0x03, 0x00, 0x0A, 0x80, 0x00, 0x03, 0x89}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MicroControllerConnectionTest, MicroControllerConnectionLeftovers,
+    testing::Values(
+        // The reading stops after a header whose size is beyond the buffer.
+        LeftoverCase{"OversizedResponse",
+                     {0x02, 0x02, 0x05, 0x04, 0x19, 0x00, 0xAA, 0xBB, 0xCC},
+                     -1,
+                     {Error(L"Invalid data size(1029) returned from microcontroller.  Unable to "
+                            L"receive packet.")}},
+        LeftoverCase{"BytesBehindAWholeResponse",
+                     {0x02, 0x02, 0x02, 0x00, 0x19, 0x00, 0x03, 0x18, 0x02, 0x02, 0x02},
+                     0,
+                     {}},
+        // The size field of a spoilt header is one byte short of the frame.
+        LeftoverCase{"SpoiltHeader",
+                     {0x07, 0x02, 0x01, 0x00, 0x19, 0x00, 0x03, 0x18},
+                     -1,
+                     {Error(kHeaderError + std::wstring(L"The STX field is invalid.  ") +
+                            L"STX:7, Type:2, Size:1"),
+                      Error(kDataError + std::wstring(L"The data section size(1) is invalid.")),
+                      Error(L"Error validating command response footer.  The ETX field(0) is "
+                            L"invalid.")}}),
+    [](const testing::TestParamInfo<LeftoverCase>& info) { return info.param.name; });
+
+// Stray bytes that arrive while the line is idle after a whole response are no answer either.
+TEST_F(MicroControllerConnectionTest, StrayBytesAfterAPauseAreNotTakenForTheNextResponse) {
+    device_.Start({kFirmwareResponse, Response({0x19, 0x00}), Response({0x0A, 0x00})});
+    ConnectQuietly();
+    std::uint16_t responseSize = 77;
+    ASSERT_EQ(Execute({0x19}, responseSize), 0);
+
+    WriteAll(terminal_.Master(), {0x02, 0x02, 0x02});
+    ASSERT_EQ(terminal_.PendingInputAfterWaitingFor(3), 3);
+    std::this_thread::sleep_for(MicroControllerConnection::kBackToBackGap * 2);
+
+    EXPECT_EQ(Execute({0x0A, 0x80, 0x00}, responseSize), 0);
+    EXPECT_EQ(ResponseData(responseSize), (Bytes{0x0A, 0x00}));
+    EXPECT_EQ(ErrorsOf(TakeMessages()), Messages{});
 }
 
 // A response cut off by a time-out leaves its tail in the input queue; the next command must not

@@ -295,13 +295,24 @@ TEST_F(SerialPortTest, WritingNothingSucceedsAndSendsNothing) {
     EXPECT_TRUE(pty.NothingReceived());
 }
 
-// The peer sends only part of what is asked for, or nothing, then stays silent.
-class SerialPortSilence : public SerialPortTest, public testing::WithParamInterface<int> {};
+// The peer sends only part of what is asked for, or nothing, then stays silent; with time-outs
+// shorter than the port's read tick, and with time-outs that span several ticks (an empty tick
+// is a silence, not a hang-up).
+struct SilenceCase {
+    int bytesBeforeSilence;
+    SerialTimeouts timeouts;
+    friend void PrintTo(const SilenceCase& silence, std::ostream* os) {
+        *os << silence.bytesBeforeSilence << " bytes, interval "
+            << silence.timeouts.interval.count() << " ms";
+    }
+};
+
+class SerialPortSilence : public SerialPortTest, public testing::WithParamInterface<SilenceCase> {};
 
 TEST_P(SerialPortSilence, EndsTheReadWithTheTimeoutMessage) {
     OpenPort();
-    port.SetTimeouts({30ms, 60ms, 1ms});
-    pty.Send(std::string(static_cast<std::size_t>(GetParam()), '\x5a'));
+    port.SetTimeouts(GetParam().timeouts);
+    pty.Send(std::string(static_cast<std::size_t>(GetParam().bytesBeforeSilence), '\x5a'));
     std::uint8_t received[6] = {};
     EXPECT_EQ(port.Read(received, 6), -1);
     EXPECT_EQ(receiver.messages,
@@ -310,14 +321,24 @@ TEST_P(SerialPortSilence, EndsTheReadWithTheTimeoutMessage) {
                          L"receiving any data."}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(BytesBeforeSilence, SerialPortSilence, testing::Values(0, 1, 4, 5));
+const SerialTimeouts kShorterThanATick{30ms, 60ms, 1ms};
+const SerialTimeouts kSeveralTicks{250ms, 350ms, 1ms};
+INSTANTIATE_TEST_SUITE_P(
+    BytesBeforeSilence, SerialPortSilence,
+    testing::Values(SilenceCase{0, kShorterThanATick}, SilenceCase{1, kShorterThanATick},
+                    SilenceCase{4, kShorterThanATick}, SilenceCase{5, kShorterThanATick},
+                    SilenceCase{0, kSeveralTicks}, SilenceCase{4, kSeveralTicks}));
 
-TEST_F(SerialPortTest, BytesArrivingInPiecesWithinTheGapAreAssembled) {
+// Gaps shorter than the interval keep the read going, also when a gap spans a read tick.
+class SerialPortPieces : public SerialPortTest,
+                         public testing::WithParamInterface<std::chrono::milliseconds> {};
+
+TEST_P(SerialPortPieces, BytesArrivingWithinTheGapAreAssembled) {
     OpenPort();
     std::thread peer([this] {
         for (const char* piece : {"\x01\x02", "\x03", "\x04\x05\x06"}) {
             pty.Send(piece);
-            std::this_thread::sleep_for(20ms);
+            std::this_thread::sleep_for(GetParam());
         }
     });
     std::uint8_t received[6] = {};
@@ -327,6 +348,8 @@ TEST_F(SerialPortTest, BytesArrivingInPiecesWithinTheGapAreAssembled) {
     EXPECT_EQ(std::string(received, received + 6), "\x01\x02\x03\x04\x05\x06");
     EXPECT_TRUE(receiver.messages.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(GapBetweenPieces, SerialPortPieces, testing::Values(20ms, 150ms));
 
 TEST_F(SerialPortTest, HangUpIsAReadAndWriteErrorNotASilence) {
     OpenPort();
@@ -367,6 +390,54 @@ TEST_F(SerialPortTest, DiscardInputDropsBytesThatWereNeverRead) {
     std::uint8_t received[5] = {};
     EXPECT_EQ(port.Read(received, 5), 0);
     EXPECT_EQ(std::string(received, received + 5), "fresh");
+}
+
+// A response is read in sections (header, data, footer) that arrive together; whatever a read
+// takes beyond its section must come out of the next reads in order, however many there are.
+TEST_F(SerialPortTest, SectionsOfBytesThatArrivedTogetherComeOutInOrder) {
+    OpenMonitor();
+    OpenPort();
+    std::string bytes;
+    for (int i = 0; i < 4000; ++i) {
+        bytes += static_cast<char>(i * 7 % 251);
+    }
+    pty.Send(bytes);
+    WaitForPendingInput(4000);
+    std::string received;
+    for (const std::uint32_t section : {4u, 1u, 1028u, 2u, 2965u}) {
+        std::vector<std::uint8_t> part(section);
+        ASSERT_EQ(port.Read(part.data(), section), 0);
+        received.append(part.begin(), part.end());
+    }
+    EXPECT_EQ(received, bytes);
+    EXPECT_FALSE(port.HasBufferedInput());
+    EXPECT_TRUE(receiver.messages.empty());
+}
+
+// Bytes the port has read ahead are input that was never read too.
+TEST_F(SerialPortTest, DiscardAndCloseDropBytesReadAhead) {
+    OpenMonitor();
+    OpenPort();
+    pty.Send("stale tail");
+    WaitForPendingInput(10);
+    std::uint8_t received[5] = {};
+    ASSERT_EQ(port.Read(received, 5), 0);
+    ASSERT_TRUE(port.HasBufferedInput());
+    port.DiscardInput();
+    EXPECT_FALSE(port.HasBufferedInput());
+    pty.Send("fresh");
+    EXPECT_EQ(port.Read(received, 5), 0);
+    EXPECT_EQ(std::string(received, received + 5), "fresh");
+
+    pty.Send("older input");
+    WaitForPendingInput(11);
+    ASSERT_EQ(port.Read(received, 5), 0);
+    port.Close();
+    EXPECT_FALSE(port.HasBufferedInput());
+    ASSERT_EQ(port.Open(kPortNumber), 0);
+    pty.Send("newer");
+    EXPECT_EQ(port.Read(received, 5), 0);
+    EXPECT_EQ(std::string(received, received + 5), "newer");
 }
 
 TEST_F(SerialPortTest, OpenSetsRaw9600EightNoneOneAndKeepsFlowControl) {

@@ -15,7 +15,7 @@ struct PacketRecord {
     std::vector<std::uint8_t> received;
     // Passed the framing checks (type, ETX, checksum).
     bool valid = false;
-    // The decoded packet, see PacketDecoder.
+    // The decoded packet (see PacketDecoder), filled in for the packet log and by Packets().
     std::wstring description;
     // The faults that hit it, in rule order.
     std::vector<FaultKind> faults;

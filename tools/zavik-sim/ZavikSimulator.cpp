@@ -123,8 +123,15 @@ DeviceState ZavikSimulator::State() const {
 }
 
 std::vector<PacketRecord> ZavikSimulator::Packets() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return packets_;
+    std::vector<PacketRecord> packets;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        packets = packets_;
+    }
+    for (PacketRecord& record : packets) {
+        Describe(record);
+    }
+    return packets;
 }
 
 bool ZavikSimulator::WaitForPackets(std::size_t count, std::chrono::milliseconds limit) const {
@@ -187,10 +194,10 @@ void ZavikSimulator::HandlePackets() {
 
 void ZavikSimulator::HandlePacket(const std::vector<std::uint8_t>& packet, bool valid) {
     FaultDecision decision;
-    const PacketRecord record = Process(packet, valid, decision);
+    PacketRecord record = Process(packet, valid, decision);
     changed_.notify_all();
     if (packetLog_.IsOpen()) {
-        packetLog_.Write(record.ToLine());
+        packetLog_.Write(Describe(record).ToLine());
     }
     Send(record.sent, decision);
     if (decision.hangup) {
@@ -206,7 +213,6 @@ PacketRecord ZavikSimulator::Process(const std::vector<std::uint8_t>& packet, bo
     record.number = packets_.size() + 1;
     record.received = packet;
     record.valid = valid;
-    record.description = PacketDecoder::Describe(packet, valid);
     record.faults = decision.applied;
     record.sent = ResponseBuilder::Frame(AnswerFor(packet, valid, decision));
     FaultPlan::Apply(decision, record.sent, random_);
@@ -229,6 +235,13 @@ Answer ZavikSimulator::AnswerFor(const std::vector<std::uint8_t>& packet, bool v
     const std::size_t size =
         packet.size() - PacketConstants::kHeaderSize - PacketConstants::kFooterSize;
     return interpreter_.Execute(data, size, state_);
+}
+
+// Decoding a packet into words takes longer than answering it, so it is done only for whoever
+// looks at the record, off the line's path.
+PacketRecord& ZavikSimulator::Describe(PacketRecord& record) {
+    record.description = PacketDecoder::Describe(record.received, record.valid);
+    return record;
 }
 
 void ZavikSimulator::Send(const std::vector<std::uint8_t>& bytes, const FaultDecision& decision) {

@@ -68,6 +68,7 @@ class ZavikSimulator {
     bool ReceiveInput();
     void HandlePackets();
     void HandlePacket(const std::vector<std::uint8_t>& packet, bool valid);
+    static PacketRecord& Describe(PacketRecord& record);
     PacketRecord Process(const std::vector<std::uint8_t>& packet, bool valid,
                          FaultDecision& decision);
     Answer AnswerFor(const std::vector<std::uint8_t>& packet, bool valid,
