@@ -10,7 +10,7 @@
 
 // The device end of a pseudo-terminal for one transaction at a time: it waits for the command
 // packet the connection writes, then answers with given bytes, whatever they are. It answers
-// from a thread of its own because the connection discards stale input just before it sends,
+// from a thread of its own because the connection may discard stale input just before it sends,
 // so the answer may only be written once the command has arrived.
 class DeviceResponder {
   public:
