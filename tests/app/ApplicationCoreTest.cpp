@@ -317,8 +317,9 @@ struct DirectoryFailureCase {
     const char* name;
     // Puts a file where a directory must go, relative to TEMP.
     std::string blockedPath;
-    // The message, given the TEMP directory.
-    std::function<std::wstring(const std::wstring&)> message;
+    // The message is these two around the TEMP directory.
+    std::wstring messageBeforeTemp;
+    std::wstring messageAfterTemp;
 };
 
 void PrintTo(const DirectoryFailureCase& c, std::ostream* out) {
@@ -336,8 +337,9 @@ TEST_P(DirectoryFailureTest, ShowsTheMessageAndStopsBeforeTheLog) {
 
     EXPECT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::DataDirectoryFailed);
 
-    EXPECT_THAT(notifier.boxes,
-                ElementsAre(Pair(L"Data Directory Error", GetParam().message(Wide(TempPath())))));
+    EXPECT_THAT(notifier.boxes, ElementsAre(Pair(L"Data Directory Error",
+                                                 GetParam().messageBeforeTemp + Wide(TempPath()) +
+                                                     GetParam().messageAfterTemp)));
     EXPECT_FALSE(core.GetLogFile().IsOpen());
     EXPECT_THAT(receiver.messages, IsEmpty());
     EXPECT_EQ(core.GetMicroController().GetLEDCount(), 0);
@@ -346,23 +348,15 @@ TEST_P(DirectoryFailureTest, ShowsTheMessageAndStopsBeforeTheLog) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DirectoryFailureTest,
-    testing::Values(DirectoryFailureCase{"DataRoot", "VelorinData",
-                                         [](const std::wstring& temp) {
-                                             return L"Error creating root data directory(" + temp +
-                                                    L"/VelorinData).  Unable to proceed.";
-                                         }},
-                    DirectoryFailureCase{"ProductDirectory", "VelorinData/Ostra",
-                                         [](const std::wstring& temp) {
-                                             return L"Error creating root data directory(" + temp +
-                                                    L"/VelorinData/Ostra).  Unable to proceed.";
-                                         }},
-                    DirectoryFailureCase{
-                        "DatedDirectory", "VelorinData/Ostra/2017-05-16_09-05-03",
-                        [](const std::wstring& temp) {
-                            return L"Error creating data directory(" + temp +
-                                   L"/VelorinData/Ostra/2017-05-16_09-05-03).  Unable to "
-                                   L"proceed.";
-                        }}));
+    testing::Values(
+        DirectoryFailureCase{"DataRoot", "VelorinData", L"Error creating root data directory(",
+                             L"/VelorinData).  Unable to proceed."},
+        DirectoryFailureCase{"ProductDirectory", "VelorinData/Ostra",
+                             L"Error creating root data directory(",
+                             L"/VelorinData/Ostra).  Unable to proceed."},
+        DirectoryFailureCase{"DatedDirectory", "VelorinData/Ostra/2017-05-16_09-05-03",
+                             L"Error creating data directory(",
+                             L"/VelorinData/Ostra/2017-05-16_09-05-03).  Unable to proceed."}));
 
 struct SetupFailureCase {
     const char* name;

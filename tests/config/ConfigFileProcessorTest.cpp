@@ -121,6 +121,26 @@ class ConfigFileProcessorTest : public testing::Test {
     ConfigFileProcessor processor_;
 };
 
+template <typename Case>
+class ProcessorCases : public ConfigFileProcessorTest, public testing::WithParamInterface<Case> {};
+
+// The case tables below are shown by the text they hand to the processor.
+template <typename Case>
+requires requires(const Case& c) {
+    c.command;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << testing::PrintToString(c.command);
+}
+
+template <typename Case>
+requires requires(const Case& c) {
+    c.argument;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << testing::PrintToString(c.argument);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Commands that are refused: nothing in either model changes and exactly one error is logged.
 
@@ -129,12 +149,7 @@ struct RefusedCase {
     std::wstring message;
 };
 
-void PrintTo(const RefusedCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.command);
-}
-
-class RefusedCommandTest : public ConfigFileProcessorTest,
-                           public testing::WithParamInterface<RefusedCase> {
+class RefusedCommandTest : public ProcessorCases<RefusedCase> {
   protected:
     void SetUp() override { DeclareBlueAndSequenceZero(); }
 };
@@ -245,12 +260,7 @@ struct AddLEDCase {
     double maximumPower;
 };
 
-void PrintTo(const AddLEDCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.command);
-}
-
-class AddLEDTest : public ConfigFileProcessorTest,
-                   public testing::WithParamInterface<AddLEDCase> {};
+using AddLEDTest = ProcessorCases<AddLEDCase>;
 
 TEST_P(AddLEDTest, DeclaresTheLabelWithItsOptionalPower) {
     ASSERT_EQ(device_.AddLED(L"Blue", 1.0), 0);
@@ -274,12 +284,7 @@ struct IntegerCase {
     std::uint32_t value;
 };
 
-void PrintTo(const IntegerCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.argument);
-}
-
-class IntegerArgumentTest : public ConfigFileProcessorTest,
-                            public testing::WithParamInterface<IntegerCase> {};
+using IntegerArgumentTest = ProcessorCases<IntegerCase>;
 
 // The port number is stored without a check, so it shows the conversion as it is.
 TEST_P(IntegerArgumentTest, ReadsTheLeadingInteger) {
@@ -308,12 +313,7 @@ struct WidthCase {
     double width;
 };
 
-void PrintTo(const WidthCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.argument);
-}
-
-class AcceptedWidthTest : public ConfigFileProcessorTest,
-                          public testing::WithParamInterface<WidthCase> {};
+using AcceptedWidthTest = ProcessorCases<WidthCase>;
 
 TEST_P(AcceptedWidthTest, ReadsTheLeadingNumber) {
     ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
@@ -336,12 +336,7 @@ struct RejectedWidthCase {
     std::wstring shown;
 };
 
-void PrintTo(const RejectedWidthCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.argument);
-}
-
-class RejectedWidthTest : public ConfigFileProcessorTest,
-                          public testing::WithParamInterface<RejectedWidthCase> {};
+using RejectedWidthTest = ProcessorCases<RejectedWidthCase>;
 
 TEST_P(RejectedWidthTest, ReachesTheModelAsItsValue) {
     ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
@@ -422,8 +417,7 @@ void PrintTo(const CountCase& c, std::ostream* os) {
     *os << c.given << (c.atLeast ? " >= " : " == ") << c.expected;
 }
 
-class CheckArgumentCountTest : public ConfigFileProcessorTest,
-                               public testing::WithParamInterface<CountCase> {};
+using CheckArgumentCountTest = ProcessorCases<CountCase>;
 
 TEST_P(CheckArgumentCountTest, AcceptsOrLogsWhy) {
     const CountCase& c = GetParam();
@@ -563,8 +557,7 @@ void PrintTo(const BreakCase& c, std::ostream* os) {
     *os << testing::PrintToString(c.line + c.lineEnd);
 }
 
-class BreakLineTest : public ConfigFileProcessorTest,
-                      public testing::WithParamInterface<BreakCase> {};
+using BreakLineTest = ProcessorCases<BreakCase>;
 
 TEST_P(BreakLineTest, EndsTheFileOnlyWhenItIsTheWholeLine) {
     const BreakCase& c = GetParam();

@@ -132,6 +132,25 @@ class FormatCmdLineTest : public testing::Test {
     FormatCmdLine reader_;
 };
 
+// Each case table below gives its rows a `name`: it names the test and is what a failure prints.
+template <typename Case>
+requires requires(const Case& c) {
+    c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+struct ByCaseName {
+    template <typename Case>
+    std::string operator()(const testing::TestParamInfo<Case>& info) const {
+        return info.param.name;
+    }
+};
+
+template <typename Case>
+class FormatCmdLineCases : public FormatCmdLineTest, public testing::WithParamInterface<Case> {};
+
 // ---------------------------------------------------------------------------------------------
 // Reading, notices and the end of the file
 
@@ -165,16 +184,6 @@ TEST_F(FormatCmdLineTest, EmptyFileIsAtItsEndAtOnce) {
     EXPECT_THAT(log_.messages, ElementsAre(Message{LogLevel::Notice, kEndOfFile}));
 }
 
-TEST_F(FormatCmdLineTest, ConvertsEveryByteToTheCharacterOfTheSameNumber) {
-    Open(std::string("-AddLED caf\xE9 \xFF\x01", 15) + "\n");
-    EXPECT_EQ(Next(), Returned(L"-AddLED caf\u00e9 \u00ff\u0001", 1));
-}
-
-TEST_F(FormatCmdLineTest, KeepsAZeroByteInsideALine) {
-    Open(std::string("-A x\0y\n", 7));
-    EXPECT_EQ(Next(), Returned(std::wstring(L"-A x\0y", 6), 1));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Line types and the filter
 
@@ -196,12 +205,7 @@ struct FilterCase {
     std::vector<NumberedLine> expected;
 };
 
-void PrintTo(const FilterCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FormatCmdLineFilter : public FormatCmdLineTest,
-                            public testing::WithParamInterface<FilterCase> {};
+using FormatCmdLineFilter = FormatCmdLineCases<FilterCase>;
 
 TEST_P(FormatCmdLineFilter, ReturnsOnlyTheSwitchedOnTypes) {
     reader_.SetReturnCommandLines(false);
@@ -235,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {3, L" \t# indented comment"},
                     {8, L""},
                     {9, L" \t "}}}),
-    [](const testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
+    ByCaseName());
 
 struct BadLineCase {
     const char* name;
@@ -243,12 +247,7 @@ struct BadLineCase {
     std::wstring expectedLine;
 };
 
-void PrintTo(const BadLineCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FormatCmdLineBadFirstCharacter : public FormatCmdLineTest,
-                                       public testing::WithParamInterface<BadLineCase> {};
+using FormatCmdLineBadFirstCharacter = FormatCmdLineCases<BadLineCase>;
 
 TEST_P(FormatCmdLineBadFirstCharacter, FailsWithTheLineAndReadingGoesOn) {
     Open("# first\n" + GetParam().rawLine + "\n-Next\n");
@@ -272,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLineCase{"QuotedCommand", "\"-AddLED\"", L"\"-AddLED\""},
                     BadLineCase{"NoBreakSpaceIsNotBlank", "\xA0-A", L"\u00a0-A"},
                     BadLineCase{"LoneCarriageReturnIsNotBlank", "\r-A", L"\r-A"}),
-    [](const testing::TestParamInfo<BadLineCase>& info) { return std::string(info.param.name); });
+    ByCaseName());
 
 // ---------------------------------------------------------------------------------------------
 // Command lines: comments, variables, substitution
@@ -284,12 +283,7 @@ struct CommandCase {
     std::wstring expected;
 };
 
-void PrintTo(const CommandCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FormatCmdLineCommand : public FormatCmdLineTest,
-                             public testing::WithParamInterface<CommandCase> {};
+using FormatCmdLineCommand = FormatCmdLineCases<CommandCase>;
 
 TEST_P(FormatCmdLineCommand, IsReturnedCleanedAndSubstituted) {
     const CommandCase& c = GetParam();
@@ -317,7 +311,16 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"DashAlone", "", "-", L"-"},
         CommandCase{"CutBeforeSubstitution", "%V = 5\n", "-R # %V", L"-R "},
         CommandCase{"HashInAValueIsNotCut", "%V = a#b\n", "-R %V", L"-R a#b"}),
-    [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+    ByCaseName());
+
+INSTANTIATE_TEST_SUITE_P(Bytes, FormatCmdLineCommand,
+                         testing::Values(CommandCase{"EachBecomesTheCharacterOfTheSameNumber", "",
+                                                     std::string("-AddLED caf\xE9 \xFF\x01", 15),
+                                                     L"-AddLED caf\u00e9 \u00ff\u0001"},
+                                         CommandCase{"ZeroInsideALineKept", "",
+                                                     std::string("-A x\0y", 6),
+                                                     std::wstring(L"-A x\0y", 6)}),
+                         ByCaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Substitution, FormatCmdLineCommand,
@@ -351,7 +354,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"TabsBetweenTheParts", "%V\t=\t1\n", "-R %V", L"-R 1"},
         CommandCase{"ArgumentsAfterTheValueIgnored", "%V = 1 2 # three\n", "-R %V", L"-R 1"},
         CommandCase{"ValueEndingInCarriageReturnLineFeed", "%V = 5\r\n", "-R %V\r", L"-R 5"}),
-    [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+    ByCaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     References, FormatCmdLineCommand,
@@ -362,7 +365,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"ReferenceAsOperand", "%A = 2\n%B = 3\n%A *= %B\n", "-R %A", L"-R 6"},
         CommandCase{"ReferenceAppended", "%A = x\n%B = y\n%A := %B\n", "-R %A", L"-R xy"},
         CommandCase{"QuotedReference", "%A = x\n%B = \"%A\"\n", "-R %B", L"-R x"}),
-    [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+    ByCaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Operators, FormatCmdLineCommand,
@@ -387,7 +390,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"AppendText", "%V = a\n%V := b\n", "-R %V", L"-R ab"},
         CommandCase{"AppendToAComputedValue", "%V = 1\n%V += 2\n%V := 5\n", "-R %V", L"-R 35"},
         CommandCase{"AppendAValueWithSpace", "%V = x\n%V := \"y z\"\n", "-R %V", L"-R \"xy z\""}),
-    [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+    ByCaseName());
 
 // ---------------------------------------------------------------------------------------------
 // Variable line failures
@@ -399,12 +402,7 @@ struct VariableErrorCase {
     std::wstring expectedError;
 };
 
-void PrintTo(const VariableErrorCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FormatCmdLineVariableError : public FormatCmdLineTest,
-                                   public testing::WithParamInterface<VariableErrorCase> {};
+using FormatCmdLineVariableError = FormatCmdLineCases<VariableErrorCase>;
 
 TEST_P(FormatCmdLineVariableError, FailsWithTheLineAndLeavesTheTableAlone) {
     const VariableErrorCase& c = GetParam();
@@ -457,9 +455,7 @@ INSTANTIATE_TEST_SUITE_P(
         VariableErrorCase{"UnmatchedQuote", "", "%X = \"Red LED",
                           kUnmatchedQuote + L"%X = \"Red LED) string, unable to find matching "
                                             L"double quotes."}),
-    [](const testing::TestParamInfo<VariableErrorCase>& info) {
-        return std::string(info.param.name);
-    });
+    ByCaseName());
 
 // ---------------------------------------------------------------------------------------------
 // Line ends and line length
@@ -470,12 +466,7 @@ struct LineEndCase {
     std::vector<NumberedLine> expected;
 };
 
-void PrintTo(const LineEndCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FormatCmdLineLineEnds : public FormatCmdLineTest,
-                              public testing::WithParamInterface<LineEndCase> {};
+using FormatCmdLineLineEnds = FormatCmdLineCases<LineEndCase>;
 
 TEST_P(FormatCmdLineLineEnds, EndLinesAsTextModeDoes) {
     reader_.SetReturnBlankLines(true);
@@ -497,7 +488,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndCase{"LoneCarriageReturnStays", "-A x\ry\n", {{1, L"-A x\ry"}}},
         LineEndCase{"OnlyOneCarriageReturnDropped", "-A\r\r\n", {{1, L"-A\r"}}},
         LineEndCase{"CarriageReturnAtTheVeryEndStays", "-A\r", {{1, L"-A\r"}}}),
-    [](const testing::TestParamInfo<LineEndCase>& info) { return std::string(info.param.name); });
+    ByCaseName());
 
 std::string CommandOfLength(std::size_t bytes) {
     return "-" + std::string(bytes - 1, 'x');
@@ -510,12 +501,7 @@ struct LongLineCase {
     int expectedErrors;
 };
 
-void PrintTo(const LongLineCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FormatCmdLineLongLines : public FormatCmdLineTest,
-                               public testing::WithParamInterface<LongLineCase> {};
+using FormatCmdLineLongLines = FormatCmdLineCases<LongLineCase>;
 
 TEST_P(FormatCmdLineLongLines, FailOnlyFromOneThousandBytes) {
     Open(GetParam().bytes);
@@ -560,7 +546,7 @@ INSTANTIATE_TEST_SUITE_P(
                      CommandOfLength(1001) + "\n" + CommandOfLength(2000) + "\n-B",
                      {kReadFailure, kReadFailure, Returned(L"-B", 3), kAtEnd},
                      2}),
-    [](const testing::TestParamInfo<LongLineCase>& info) { return std::string(info.param.name); });
+    ByCaseName());
 
 // ---------------------------------------------------------------------------------------------
 // Text made by variables is held to the length of a line
@@ -622,12 +608,7 @@ struct OpenFailureCase {
     bool streamRemains;
 };
 
-void PrintTo(const OpenFailureCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FormatCmdLineOpenFailure : public FormatCmdLineTest,
-                                 public testing::WithParamInterface<OpenFailureCase> {};
+using FormatCmdLineOpenFailure = FormatCmdLineCases<OpenFailureCase>;
 
 TEST_P(FormatCmdLineOpenFailure, IsLoggedAndNothingIsRead) {
     Open("-Previous\n", "previous.cfg");
@@ -672,9 +653,7 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailureCase{
             "TrailingQuoteOnly", [](const TempDir& d) { return d.File("previous.cfg") + L"\""; },
             [](const TempDir& d) { return kOneQuote + d.File("previous.cfg") + L"\""; }, false}),
-    [](const testing::TestParamInfo<OpenFailureCase>& info) {
-        return std::string(info.param.name);
-    });
+    ByCaseName());
 
 TEST_F(FormatCmdLineTest, OpensAQuotedFileName) {
     const std::wstring name = WriteCfg("-A\n");

@@ -4,6 +4,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/MicroControllerDataPacket.h"
@@ -128,41 +129,34 @@ TEST_P(ResponseHeaderCheck, FirstFailingCheckWins) {
     EXPECT_EQ(packet.GetErrorMessage(), GetParam().message);
 }
 
+HeaderCase HeaderOk(std::string name, Bytes header) {
+    return {std::move(name), std::move(header), 0, L""};
+}
+
+HeaderCase HeaderRefused(std::string name, Bytes header, const std::wstring& reason) {
+    return {std::move(name), std::move(header), -1, kHeaderPrefix + reason};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Headers, ResponseHeaderCheck,
-    testing::Values(
-        HeaderCase{"Minimal", {0x02, 0x02, 0x02, 0x00}, 0, L""},
-        HeaderCase{"LargestBuffer", {0x02, 0x02, 0x04, 0x04}, 0, L""},
-        // The upper bound is left to the receiver.
-        HeaderCase{"Size2000", {0x02, 0x02, 0xD0, 0x07}, 0, L""},
-        HeaderCase{"WrongStx",
-                   {0x03, 0x02, 0x02, 0x00},
-                   -1,
-                   kHeaderPrefix + L"The STX field is invalid.  STX:3, Type:2, Size:2"},
-        HeaderCase{"CommandType",
-                   {0x02, 0x01, 0x02, 0x00},
-                   -1,
-                   kHeaderPrefix + L"The packet type field is invalid.  STX:2, Type:1, Size:2"},
-        HeaderCase{"SizeOne",
-                   {0x02, 0x02, 0x01, 0x00},
-                   -1,
-                   kHeaderPrefix + L"The packet size field is invalid.  STX:2, Type:2, Size:1"},
-        HeaderCase{"SizeZero",
-                   {0x02, 0x02, 0x00, 0x00},
-                   -1,
-                   kHeaderPrefix + L"The packet size field is invalid.  STX:2, Type:2, Size:0"},
-        HeaderCase{"StxBeforeTypeAndSize",
-                   {0x03, 0x01, 0x01, 0x00},
-                   -1,
-                   kHeaderPrefix + L"The STX field is invalid.  STX:3, Type:1, Size:1"},
-        HeaderCase{"TypeBeforeSize",
-                   {0x02, 0x00, 0x00, 0x00},
-                   -1,
-                   kHeaderPrefix + L"The packet type field is invalid.  STX:2, Type:0, Size:0"},
-        HeaderCase{"AllOnes",
-                   {0xFF, 0xFF, 0xFF, 0xFF},
-                   -1,
-                   kHeaderPrefix + L"The STX field is invalid.  STX:255, Type:255, Size:65535"}),
+    testing::Values(HeaderOk("Minimal", {0x02, 0x02, 0x02, 0x00}),
+                    HeaderOk("LargestBuffer", {0x02, 0x02, 0x04, 0x04}),
+                    // The upper bound is left to the receiver.
+                    HeaderOk("Size2000", {0x02, 0x02, 0xD0, 0x07}),
+                    HeaderRefused("WrongStx", {0x03, 0x02, 0x02, 0x00},
+                                  L"The STX field is invalid.  STX:3, Type:2, Size:2"),
+                    HeaderRefused("CommandType", {0x02, 0x01, 0x02, 0x00},
+                                  L"The packet type field is invalid.  STX:2, Type:1, Size:2"),
+                    HeaderRefused("SizeOne", {0x02, 0x02, 0x01, 0x00},
+                                  L"The packet size field is invalid.  STX:2, Type:2, Size:1"),
+                    HeaderRefused("SizeZero", {0x02, 0x02, 0x00, 0x00},
+                                  L"The packet size field is invalid.  STX:2, Type:2, Size:0"),
+                    HeaderRefused("StxBeforeTypeAndSize", {0x03, 0x01, 0x01, 0x00},
+                                  L"The STX field is invalid.  STX:3, Type:1, Size:1"),
+                    HeaderRefused("TypeBeforeSize", {0x02, 0x00, 0x00, 0x00},
+                                  L"The packet type field is invalid.  STX:2, Type:0, Size:0"),
+                    HeaderRefused("AllOnes", {0xFF, 0xFF, 0xFF, 0xFF},
+                                  L"The STX field is invalid.  STX:255, Type:255, Size:65535")),
     CaseName<HeaderCase>);
 
 // ---- Response data section ----
@@ -192,42 +186,40 @@ TEST_P(ResponseDataCheck, FirstFailingCheckWins) {
     EXPECT_EQ(packet.GetErrorMessage(), GetParam().message);
 }
 
+DataCase DataOk(std::string name, Bytes data, std::uint8_t sentId) {
+    return {std::move(name), std::move(data), sentId, 0, L""};
+}
+
+DataCase DataRefused(std::string name, Bytes data, std::uint8_t sentId,
+                     const std::wstring& reason) {
+    return {std::move(name), std::move(data), sentId, -1, kDataPrefix + reason};
+}
+
 DataCase StatusCase(std::string name, std::uint8_t status, const std::wstring& text) {
-    return DataCase{std::move(name),
-                    {0x15, status},
-                    0x15,
-                    -1,
-                    kDataPrefix + L"The command (21) failed to execute(" + text + L")."};
+    return DataRefused(std::move(name), {0x15, status}, 0x15,
+                       L"The command (21) failed to execute(" + text + L").");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     DataSections, ResponseDataCheck,
-    testing::Values(
-        DataCase{"Success", {0x01, 0x00}, 0x01, 0, L""},
-        DataCase{"ExtraBytesIgnored", {0x0B, 0x00, 0xFF, 0x00}, 0x0B, 0, L""},
-        DataCase{
-            "SizeOne", {0x01}, 0x01, -1, kDataPrefix + L"The data section size(1) is invalid."},
-        DataCase{"SizeZero", {}, 0x01, -1, kDataPrefix + L"The data section size(0) is invalid."},
-        // The message names the command that was sent, not the echoed one.
-        DataCase{"OtherCommandEchoed",
-                 {0x0A, 0x00},
-                 0x0B,
-                 -1,
-                 kDataPrefix + L"The command ID(11) is invalid."},
-        DataCase{"IdCheckedBeforeStatus",
-                 {0x0A, 0xFC},
-                 0xFF,
-                 -1,
-                 kDataPrefix + L"The command ID(255) is invalid."},
-        StatusCase("InProgress", 0xFA, L"Sequence In Progress"),
-        StatusCase("AlreadyExists", 0xFB, L"Sequence Already Exists"),
-        StatusCase("NotFound", 0xFC, L"Sequence Not Found"),
-        StatusCase("InvalidParameter", 0xFD, L"Invalid Parameter"),
-        StatusCase("Unrecognized", 0xFE, L"Unrecognized Command"),
-        StatusCase("GeneralFailure", 0xFF, L"General Failure"),
-        StatusCase("Unknown7", 0x07, L"General Failure"),
-        StatusCase("Unknown1", 0x01, L"General Failure"),
-        StatusCase("Unknown249", 0xF9, L"General Failure")),
+    testing::Values(DataOk("Success", {0x01, 0x00}, 0x01),
+                    DataOk("ExtraBytesIgnored", {0x0B, 0x00, 0xFF, 0x00}, 0x0B),
+                    DataRefused("SizeOne", {0x01}, 0x01, L"The data section size(1) is invalid."),
+                    DataRefused("SizeZero", {}, 0x01, L"The data section size(0) is invalid."),
+                    // The message names the command that was sent, not the echoed one.
+                    DataRefused("OtherCommandEchoed", {0x0A, 0x00}, 0x0B,
+                                L"The command ID(11) is invalid."),
+                    DataRefused("IdCheckedBeforeStatus", {0x0A, 0xFC}, 0xFF,
+                                L"The command ID(255) is invalid."),
+                    StatusCase("InProgress", 0xFA, L"Sequence In Progress"),
+                    StatusCase("AlreadyExists", 0xFB, L"Sequence Already Exists"),
+                    StatusCase("NotFound", 0xFC, L"Sequence Not Found"),
+                    StatusCase("InvalidParameter", 0xFD, L"Invalid Parameter"),
+                    StatusCase("Unrecognized", 0xFE, L"Unrecognized Command"),
+                    StatusCase("GeneralFailure", 0xFF, L"General Failure"),
+                    StatusCase("Unknown7", 0x07, L"General Failure"),
+                    StatusCase("Unknown1", 0x01, L"General Failure"),
+                    StatusCase("Unknown249", 0xF9, L"General Failure")),
     CaseName<DataCase>);
 
 TEST(DeviceStatusText, EveryCodeHasItsText) {
@@ -278,47 +270,33 @@ TEST_P(ResponseFooterCheck, EtxThenChecksum) {
 
 const Bytes kHeader2 = {0x02, 0x02, 0x02, 0x00};
 
+FooterCase FooterOk(std::string name, Bytes header, Bytes data, Bytes footer) {
+    return {std::move(name), std::move(header), std::move(data), std::move(footer), 0, L""};
+}
+
+// Every refused footer follows kHeader2, which announces two data bytes.
+FooterCase FooterRefused(std::string name, Bytes data, Bytes footer, const std::wstring& reason) {
+    FooterCase refused = FooterOk(std::move(name), kHeader2, std::move(data), std::move(footer));
+    refused.result = -1;
+    refused.message = kFooterPrefix + reason;
+    return refused;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Footers, ResponseFooterCheck,
     testing::Values(
-        FooterCase{"Correct", kHeader2, {0x0B, 0x00}, {0x03, 0x0A}, 0, L""},
-        FooterCase{
-            "LongerData", {0x02, 0x02, 0x04, 0x00}, {0x0B, 0x00, 0x41, 0x42}, {0x03, 0x0F}, 0, L""},
+        FooterOk("Correct", kHeader2, {0x0B, 0x00}, {0x03, 0x0A}),
+        FooterOk("LongerData", {0x02, 0x02, 0x04, 0x00}, {0x0B, 0x00, 0x41, 0x42}, {0x03, 0x0F}),
         // Only as many data bytes as the header announces take part.
-        FooterCase{"LengthFromHeader", kHeader2, {0x0B, 0x00, 0x41, 0x42}, {0x03, 0x0A}, 0, L""},
-        FooterCase{
-            "HeaderBytesTakePart", {0x03, 0x02, 0x02, 0x00}, {0x0B, 0x00}, {0x03, 0x0B}, 0, L""},
-        FooterCase{"CrcOneOff",
-                   kHeader2,
-                   {0x0B, 0x00},
-                   {0x03, 0x0B},
-                   -1,
-                   kFooterPrefix + L"The CRC calculation(1) failed."},
-        FooterCase{"CrcFarOff",
-                   kHeader2,
-                   {0x0B, 0x00},
-                   {0x03, 0xFF},
-                   -1,
-                   kFooterPrefix + L"The CRC calculation(245) failed."},
-        FooterCase{"DataByteChanged",
-                   kHeader2,
-                   {0x0B, 0x80},
-                   {0x03, 0x0A},
-                   -1,
-                   kFooterPrefix + L"The CRC calculation(128) failed."},
+        FooterOk("LengthFromHeader", kHeader2, {0x0B, 0x00, 0x41, 0x42}, {0x03, 0x0A}),
+        FooterOk("HeaderBytesTakePart", {0x03, 0x02, 0x02, 0x00}, {0x0B, 0x00}, {0x03, 0x0B}),
+        FooterRefused("CrcOneOff", {0x0B, 0x00}, {0x03, 0x0B}, L"The CRC calculation(1) failed."),
+        FooterRefused("CrcFarOff", {0x0B, 0x00}, {0x03, 0xFF}, L"The CRC calculation(245) failed."),
+        FooterRefused("DataByteChanged", {0x0B, 0x80}, {0x03, 0x0A},
+                      L"The CRC calculation(128) failed."),
         // A wrong ETX is reported alone; the checksum is not looked at.
-        FooterCase{"WrongEtx",
-                   kHeader2,
-                   {0x0B, 0x00},
-                   {0x04, 0x0B},
-                   -1,
-                   kFooterPrefix + L"The ETX field(4) is invalid."},
-        FooterCase{"EtxZero",
-                   kHeader2,
-                   {0x0B, 0x00},
-                   {0x00, 0x0A},
-                   -1,
-                   kFooterPrefix + L"The ETX field(0) is invalid."}),
+        FooterRefused("WrongEtx", {0x0B, 0x00}, {0x04, 0x0B}, L"The ETX field(4) is invalid."),
+        FooterRefused("EtxZero", {0x0B, 0x00}, {0x00, 0x0A}, L"The ETX field(0) is invalid.")),
     CaseName<FooterCase>);
 
 TEST(PacketMessage, EachFailureReplacesThePreviousMessage) {
