@@ -9,11 +9,13 @@
 #include <string_view>
 
 #include "config/FormatCmdLine.h"
+#include "device/DeviceSettingsWords.h"
 #include "device/MicroController.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
+#include "sequences/SequenceFileWords.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -21,13 +23,14 @@ using VlrDataTypes::VlrRetVal;
 
 namespace {
 
-const std::wstring kAddLED = L"-AddLED";
-const std::wstring kSetPortNumber = L"-SetMicroControllerPortNumber";
-const std::wstring kSetIntensity = L"-SetIntensity";
-const std::wstring kSetLEDPulse = L"-SetLEDPulse";
-const std::wstring kAddSequenceCommandSet = L"-AddSequenceCommandSet";
-const std::wstring kAddSequence = L"-AddSequence";
-const std::wstring kAddSequenceCommand = L"-AddSequenceCommand";
+using DeviceSettingsWords::kAddLED;
+using DeviceSettingsWords::kSetIntensity;
+using DeviceSettingsWords::kSetLEDPulse;
+using DeviceSettingsWords::kSetPortNumber;
+using SequenceFileWords::kAddSequence;
+using SequenceFileWords::kAddSequenceCommand;
+using SequenceFileWords::kAddSequenceCommandSet;
+
 const std::wstring kBreak = L"-Break";
 
 const std::wstring kProcessFile = L"ConfigFileProcessor::ProcessConfigFile() - ";

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "device/ByteOrder.h"
+#include "device/DeviceSettingsWords.h"
 #include "device/PacketConstants.h"
 #include "device/ScriptCommand.h"
 #include "foundation/LogFile.h"
@@ -277,13 +278,14 @@ VlrRetVal MicroController::StopSequenceExecution() {
 
 std::wstring MicroController::GetSettingsSection() const {
     std::wstring text = L"#Micro Controller Settings" + kLineEnd;
-    text += L"-SetMicroControllerPortNumber " + std::to_wstring(portNumber_) + kLineEnd;
+    text += DeviceSettingsWords::kSetPortNumber + L" " + std::to_wstring(portNumber_) + kLineEnd;
     text += kLineEnd;
     for (const LEDRecord& led : leds_) {
         const std::wstring label = MiscFunctions::AddQuotesToString(led.colorLabel);
-        text += L"-SetIntensity " + label + L" " +
+        text += DeviceSettingsWords::kSetIntensity + L" " + label + L" " +
                 std::to_wstring(static_cast<int>(led.intensity)) + kLineEnd;
-        text += L"-SetLEDPulse " + label + L" " + DefaultNumberText(led.pulse.widthOn) + L" " +
+        text += DeviceSettingsWords::kSetLEDPulse + L" " + label + L" " +
+                DefaultNumberText(led.pulse.widthOn) + L" " +
                 DefaultNumberText(led.pulse.widthOff) + L" " +
                 std::to_wstring(led.pulse.loopCount) + kLineEnd;
         text += kLineEnd;

@@ -11,6 +11,7 @@
 #include "foundation/TextConversion.h"
 #include "sequences/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
+#include "sequences/SequenceFileWords.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -19,9 +20,9 @@ using VlrDataTypes::VlrRetVal;
 namespace {
 
 const std::wstring kLineEnd = L"\r\n";
-const std::wstring kAddSequence = L"-AddSequence";
-const std::wstring kAddCommandSet = L"-AddSequenceCommandSet";
-const std::wstring kAddCommand = L"-AddSequenceCommand";
+using SequenceFileWords::kAddSequence;
+using SequenceFileWords::kAddSequenceCommand;
+using SequenceFileWords::kAddSequenceCommandSet;
 
 std::wstring Decimal(std::uint32_t value) {
     return std::to_wstring(value);
@@ -40,9 +41,9 @@ std::wstring SequenceContainer::CommandSetLines(std::uint32_t number) const {
     const std::vector<CommandSet>& sets = slots_[number].CommandSets();
     for (std::uint32_t set = 0; set < sets.size(); ++set) {
         const std::wstring numbers = Decimal(number) + L" " + Decimal(set);
-        text += kAddCommandSet + L" " + numbers + kLineEnd;
+        text += kAddSequenceCommandSet + L" " + numbers + kLineEnd;
         for (const std::wstring& command : sets[set]) {
-            text += kAddCommand + L" " + numbers + L" " +
+            text += kAddSequenceCommand + L" " + numbers + L" " +
                     MiscFunctions::AddQuotesToString(command) + kLineEnd;
         }
     }
@@ -129,13 +130,13 @@ VlrRetVal SequenceContainer::LoadSequenceLine(std::uint32_t number, const std::w
     }
     const std::wstring& word = tokens.front();
     const std::size_t count = tokens.size() - 1;
-    if (CompareNoCase(word, kAddCommandSet) == 0) {
+    if (CompareNoCase(word, kAddSequenceCommandSet) == 0) {
         if (VerifyArgumentCount(word, count, 2) != VLR_SUCCESS) {
             return VLR_FAILURE;
         }
         return AddCommandSet(number, IntegerArgument(tokens[2]));
     }
-    if (CompareNoCase(word, kAddCommand) == 0) {
+    if (CompareNoCase(word, kAddSequenceCommand) == 0) {
         if (VerifyArgumentCount(word, count, 3) != VLR_SUCCESS) {
             return VLR_FAILURE;
         }
