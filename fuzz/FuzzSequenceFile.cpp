@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "device/MicroControllerCommandConversion.h"
+#include "app/SequenceFiles.h"
+#include "device/MicroController.h"
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
 #include "foundation/VlrDataTypes.h"
@@ -36,12 +37,13 @@ void AddCallChain(SequenceContainer& sequences) {
 }
 
 void ConvertToScript(LogFile& log, const SequenceContainer& sequences) {
-    MicroControllerCommandConversion conversion(&log);
-    conversion.RegisterLED(L"Blue", 0);
-    conversion.RegisterLED(L"Green", 2);
-    conversion.RegisterLED(L"Red", 1);
+    MicroController device(&log);
+    Check(device.AddLED(L"Blue", 0.0) == VLR_SUCCESS &&
+              device.AddLED(L"Green", 0.0) == VLR_SUCCESS &&
+              device.AddLED(L"Red", 0.0) == VLR_SUCCESS,
+          "the LEDs could not be added");
     std::vector<std::uint8_t> script;
-    if (conversion.Convert(sequences.GetCommandSets(kLoaded), script) == VLR_SUCCESS) {
+    if (device.ConvertToScript(sequences.GetCommandSets(kLoaded), script) == VLR_SUCCESS) {
         Check(script.size() % ScriptCommand::kSize == 0, "a script holds a partial command");
     }
 }
@@ -62,10 +64,11 @@ std::uint32_t UnreferencedFreeNumber(const SequenceContainer& sequences) {
 
 void CheckSavedAndReloaded(SequenceContainer& sequences) {
     const std::wstring savedPath = PathToWide(FuzzSupport::ScratchDirectory() / "saved.cfg");
-    Check(sequences.SaveSequenceFile(kLoaded, savedPath) == VLR_SUCCESS,
+    Check(SequenceFiles::SaveSequenceFile(sequences, kLoaded, savedPath, nullptr).Ok(),
           "a loaded sequence could not be saved");
     const std::uint32_t reloaded = UnreferencedFreeNumber(sequences);
-    Check(sequences.LoadSequenceFile(reloaded, L"Reloaded", savedPath) == VLR_SUCCESS,
+    Check(SequenceFiles::ImportSequenceFile(sequences, reloaded, L"Reloaded", savedPath, nullptr)
+              .Ok(),
           "a saved sequence could not be loaded again");
     Check(sequences.GetCommandSets(reloaded) == sequences.GetCommandSets(kLoaded),
           "a saved sequence loaded again differs");
@@ -82,9 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sequences.SetColorLabels({L"Blue", L"Green", L"Red"});
     AddCallChain(sequences);
 
-    sequences.LoadSequenceFile(kLoaded, L"Loaded", path);
-    // A failed load keeps the steps read so far; they must be as sound as a complete load.
-    if (sequences.GetSequenceName(kLoaded).empty()) {
+    // An import is all or nothing: a failed one leaves no trace.
+    if (!SequenceFiles::ImportSequenceFile(sequences, kLoaded, L"Loaded", path, &log)) {
+        Check(sequences.GetSequenceName(kLoaded).empty(), "a failed import left its sequence");
         return 0;
     }
     double duration = 0.0;

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "app/ScratchModels.h"
+#include "app/SequenceFiles.h"
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
 #include "foundation/LogFile.h"
@@ -26,40 +28,22 @@ namespace {
 
 constexpr std::uint32_t kLargestPortNumber = std::numeric_limits<std::int32_t>::max();
 
-struct Models {
+struct Models : ScratchModels {
     Models() {
-        device.SetLogFile(&log);
-        device.SetOutputMaskBit7();
-        processor.Initialize(&log, &device, &sequences);
         Check(device.AddLED(L"Blue", 12.5) == VLR_SUCCESS &&
                   device.AddLED(L"Green", 9.8) == VLR_SUCCESS &&
                   device.AddLED(L"Red", 15.0) == VLR_SUCCESS,
               "the LEDs of the setup could not be added");
-        sequences.SetLogFile(&log);
-        sequences.SetMicroController(&device);
-        std::vector<std::wstring> names;
-        device.GetColorLabels(names);
-        sequences.SetColorLabels(names);
-        device.GetTTLBitNames(names);
-        sequences.SetTTLBitNames(names);
+        ModelWiring::HandOverVocabulary(device, sequences);
     }
 
     std::wstring SettingsText() const {
-        return device.GetSettingsSection() + sequences.GetSettingsText();
+        return device.GetSettingsSection() + SequenceFiles::SettingsSection(sequences);
     }
-
-    // Without a file the log still composes every message and time stamp; nothing is written.
-    LogFile log;
-    MicroController device;
-    SequenceContainer sequences;
-    ConfigFileProcessor processor;
 };
 
 void CheckDurations(const SequenceContainer& sequences) {
-    for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
-        if (sequences.GetSequenceName(number).empty()) {
-            continue;
-        }
+    for (const std::uint32_t number : sequences.UsedSequenceNumbers()) {
         double duration = 0.0;
         if (sequences.GetSequenceDuration(number, duration) == VLR_SUCCESS) {
             Check(std::isfinite(duration) && duration >= 0.0, "a duration is not a number >= 0");

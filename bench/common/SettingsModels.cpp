@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include "app/ScratchModels.h"
+#include "app/SequenceFiles.h"
+
 using VlrDataTypes::VLR_SUCCESS;
 
 SettingsModels::SettingsModels(LogFile* log) {
@@ -24,22 +27,13 @@ bool SettingsModels::DeclareLEDs() {
 
 void SettingsModels::LinkSequenceModel(LogFile* log) {
     sequences_.SetLogFile(log);
-    sequences_.SetMicroController(&device_);
-    std::vector<std::wstring> names;
-    device_.GetColorLabels(names);
-    sequences_.SetColorLabels(names);
-    device_.GetTTLBitNames(names);
-    sequences_.SetTTLBitNames(names);
+    ModelWiring::HandOverVocabulary(device_, sequences_);
 }
 
 std::uint32_t SettingsModels::CountUsedSequences() const {
-    std::uint32_t count = 0;
-    for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
-        count += sequences_.GetSequenceName(number).empty() ? 0 : 1;
-    }
-    return count;
+    return static_cast<std::uint32_t>(sequences_.UsedSequenceNumbers().size());
 }
 
 std::wstring SettingsModels::SettingsText() const {
-    return device_.GetSettingsSection() + sequences_.GetSettingsText();
+    return device_.GetSettingsSection() + SequenceFiles::SettingsSection(sequences_);
 }

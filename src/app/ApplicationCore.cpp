@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/ScratchModels.h"
+#include "app/SequenceFiles.h"
 #include "app/SettingsFileWriter.h"
 #include "app/platform/Paths.h"
 #include "foundation/Notifier.h"
@@ -50,7 +52,6 @@ ApplicationCore::ApplicationCore(Notifier& notifier)
 void ApplicationCore::SetClock(LogFile::Clock clock) {
     clock_ = clock ? std::move(clock) : LogFile::Clock(CurrentLocalTime);
     log_.SetClock(clock_);
-    sequences_.SetClock(clock_);
 }
 
 ApplicationCore::StartupResult ApplicationCore::RunStartupSequence() {
@@ -60,11 +61,8 @@ ApplicationCore::StartupResult ApplicationCore::RunStartupSequence() {
     if (CreateDataDirectories() != VLR_SUCCESS) {
         return StartupResult::DataDirectoryFailed;
     }
-    sequences_.SetSettingsDirectory(dataDirectory_);
     OpenLog();
-    device_.SetLogFile(&log_);
-    device_.SetOutputMaskBit7();
-    processor_.Initialize(&log_, &device_, &sequences_);
+    ModelWiring::Connect(log_, device_, processor_, sequences_);
     if (ReadSetupFile() != VLR_SUCCESS) {
         exitCode_ = kSetupFailureExitCode;
         return StartupResult::SetupFileFailed;
@@ -142,13 +140,7 @@ VlrRetVal ApplicationCore::ReadSetupFile() {
 }
 
 void ApplicationCore::LinkSequenceModel() {
-    sequences_.SetLogFile(&log_);
-    sequences_.SetMicroController(&device_);
-    std::vector<std::wstring> names;
-    device_.GetColorLabels(names);
-    sequences_.SetColorLabels(names);
-    device_.GetTTLBitNames(names);
-    sequences_.SetTTLBitNames(names);
+    ModelWiring::HandOverVocabulary(device_, sequences_);
 }
 
 void ApplicationCore::ReadPerUserSettingsFile() {
@@ -165,7 +157,7 @@ void ApplicationCore::ReadPerUserSettingsFile() {
         return;
     }
     // What ran before a failing line stays applied; the processor has logged the line.
-    if (processor_.ProcessConfigFile(settingsFilePath_) != VLR_SUCCESS) {
+    if (ProcessSettingsFile(settingsFilePath_) != VLR_SUCCESS) {
         KeepCopyOfFailedSettingsFile();
     }
 }
@@ -191,12 +183,82 @@ void ApplicationCore::KeepCopyOfFailedSettingsFile() {
 
 VlrRetVal ApplicationCore::ReadSettingsFile(const std::wstring& path) {
     sequences_.ClearAllSequences();
-    return processor_.ProcessConfigFile(path);
+    return ProcessSettingsFile(path);
+}
+
+VlrRetVal ApplicationCore::ProcessSettingsFile(const std::wstring& path) {
+    incompleteSettings_.reset();
+    if (processor_.ProcessConfigFile(path) == VLR_SUCCESS) {
+        return VLR_SUCCESS;
+    }
+    ConfigFileProcessor::FailedLine failure = processor_.LastFailure();
+    if (failure.fileName.empty()) {
+        failure.fileName = path;
+    }
+    incompleteSettings_ = failure;
+    return VLR_FAILURE;
+}
+
+std::wstring ApplicationCore::DescribeIncompleteSettings() const {
+    if (!incompleteSettings_) {
+        return L"";
+    }
+    const ConfigFileProcessor::FailedLine& failure = *incompleteSettings_;
+    if (failure.lineNumber <= 0) {
+        return failure.fileName + L": the settings file could not be read.";
+    }
+    return failure.fileName + L":" + std::to_wstring(failure.lineNumber) +
+           L": the settings file stopped at this line: " + failure.lineText;
+}
+
+SequenceUpload::Result ApplicationCore::PrepareUpload() {
+    if (incompleteSettings_) {
+        SequenceUpload::Result refused;
+        refused.status = OperationResult::Failure(
+            L"The settings were not read completely, so the sequences may be cut short; nothing "
+            L"was uploaded. " +
+            DescribeIncompleteSettings());
+        log_.WriteMessage(LogLevel::Error, refused.status.Message());
+        return refused;
+    }
+    return SequenceUpload(device_, sequences_, &log_).Prepare();
+}
+
+SequenceUpload::Result ApplicationCore::UploadSequences(
+    const SequenceUpload::ProgressCallback& progress, const std::atomic<bool>* cancel) {
+    SequenceUpload::Result prepared = PrepareUpload();
+    if (!prepared.status) {
+        return prepared;
+    }
+    SequenceUpload upload(device_, sequences_, &log_);
+    return upload.Upload(GetSnapshotFileName(), progress, cancel);
+}
+
+std::wstring ApplicationCore::GetSnapshotFileName() const {
+    return Paths::Join(dataDirectory_,
+                       L"TrivaneSettings_" + FormatDateTimeStamp(clock_()) + L".cfg");
+}
+
+OperationResult ApplicationCore::ImportSequenceFile(std::uint32_t number, const std::wstring& name,
+                                                    const std::wstring& path) {
+    return SequenceFiles::ImportSequenceFile(sequences_, number, name, path, &log_);
+}
+
+OperationResult ApplicationCore::ExportSequenceFile(std::uint32_t number,
+                                                    const std::wstring& path) {
+    return SequenceFiles::SaveSequenceFile(sequences_, number, path, &log_);
+}
+
+SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
+                                                 const SequenceRun::StopWait& waitForStop,
+                                                 const SequenceRun::Tick& tick) {
+    SequenceRun run(device_, sequences_, &log_);
+    return run.Run(number, waitForStop, tick);
 }
 
 VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {
-    return ::WriteSettingsFile(path, device_.GetSettingsSection(), sequences_.GetSettingsText(),
-                               &log_);
+    return ::WriteSettingsFile(path, device_.GetSettingsSection(),
+                               SequenceFiles::SettingsSection(sequences_), &log_);
 }
 
 void ApplicationCore::ShutDown(SettingsOnShutDown settings) {

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <optional>
 #include <string>
 
+#include "app/OperationResult.h"
+#include "app/SequenceRun.h"
+#include "app/SequenceUpload.h"
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
 #include "foundation/LogFile.h"
@@ -72,6 +78,34 @@ class ApplicationCore {
     // the log. Only what the start-up established is written.
     void ShutDown(SettingsOnShutDown settings = SettingsOnShutDown::Save);
 
+    // The settings file whose reading stopped at a failing line (start-up or ReadSettingsFile),
+    // naming the file and the line; empty when the last read was complete. An upload refuses
+    // to send such a truncated protocol.
+    const std::optional<ConfigFileProcessor::FailedLine>& GetIncompleteSettings() const {
+        return incompleteSettings_;
+    }
+    // "FILE:LINE: the settings file stopped at this line: TEXT", or empty.
+    std::wstring DescribeIncompleteSettings() const;
+
+    // What an upload would send, converted but not sent: refused while the settings were read
+    // incompletely, or when a sequence cannot be converted.
+    SequenceUpload::Result PrepareUpload();
+    // Every defined sequence converted, then uploaded in ascending order, then a settings
+    // snapshot "TrivaneSettings_YYYY-MM-DD_HH-MM-SS.cfg" written into the data directory.
+    // Refused while the settings were read incompletely.
+    SequenceUpload::Result UploadSequences(
+        const SequenceUpload::ProgressCallback& progress = nullptr,
+        const std::atomic<bool>* cancel = nullptr);
+    // The path the next settings snapshot is written to, from the clock's current time.
+    std::wstring GetSnapshotFileName() const;
+    // Sequence command files, all or nothing (see SequenceFiles).
+    OperationResult ImportSequenceFile(std::uint32_t number, const std::wstring& name,
+                                       const std::wstring& path);
+    OperationResult ExportSequenceFile(std::uint32_t number, const std::wstring& path);
+    // Runs sequence `number` on the connected device (see SequenceRun).
+    SequenceRun::Result RunSequence(std::uint32_t number, const SequenceRun::StopWait& waitForStop,
+                                    const SequenceRun::Tick& tick = nullptr);
+
     LogFile& GetLogFile() { return log_; }
     MicroController& GetMicroController() { return device_; }
     ConfigFileProcessor& GetConfigFileProcessor() { return processor_; }
@@ -94,6 +128,7 @@ class ApplicationCore {
     VlrDataTypes::VlrRetVal ReadSetupFile();
     void LinkSequenceModel();
     void ReadPerUserSettingsFile();
+    VlrDataTypes::VlrRetVal ProcessSettingsFile(const std::wstring& path);
     void KeepCopyOfFailedSettingsFile();
 
     Notifier& notifier_;
@@ -112,5 +147,6 @@ class ApplicationCore {
     // Cleared when a settings file that failed part-way could not be copied: overwriting it
     // would then lose every line after the failing one.
     bool mayOverwriteSettingsFile_ = true;
+    std::optional<ConfigFileProcessor::FailedLine> incompleteSettings_;
     int exitCode_ = 0;
 };

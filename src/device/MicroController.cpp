@@ -238,8 +238,19 @@ VlrRetVal MicroController::SendAllIntensities() {
     return VLR_SUCCESS;
 }
 
-VlrRetVal MicroController::UploadSequence(
-    std::uint32_t number, const std::vector<std::vector<std::wstring>>& commandSets) {
+VlrRetVal MicroController::ConvertToScript(
+    const std::vector<std::vector<std::wstring>>& commandSets,
+    std::vector<std::uint8_t>& scriptBytes) const {
+    MicroControllerCommandConversion conversion(log_);
+    for (const LEDRecord& led : leds_) {
+        conversion.RegisterLED(led.colorLabel, led.deviceLedId);
+    }
+    return conversion.Convert(commandSets, scriptBytes);
+}
+
+VlrRetVal MicroController::UploadSequence(std::uint32_t number,
+                                          const std::vector<std::vector<std::wstring>>& commandSets,
+                                          const ScriptProgress& progress) {
     if (SendSequenceCommand(DeviceCommand::BeginSequenceUpload, number) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
@@ -250,7 +261,7 @@ VlrRetVal MicroController::UploadSequence(
         return VLR_FAILURE;
     }
     LogNotice(L"Uploading sequence(" + numberText + L") commands.");
-    if (SendScript(number, scriptBytes) != VLR_SUCCESS ||
+    if (SendScript(number, scriptBytes, progress) != VLR_SUCCESS ||
         SendSequenceCommand(DeviceCommand::EndSequenceUpload, number) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
@@ -342,7 +353,8 @@ VlrRetVal MicroController::SendSequenceCommand(std::uint8_t commandId, std::uint
 }
 
 VlrRetVal MicroController::SendScript(std::uint32_t number,
-                                      const std::vector<std::uint8_t>& scriptBytes) {
+                                      const std::vector<std::uint8_t>& scriptBytes,
+                                      const ScriptProgress& progress) {
     const auto count = static_cast<std::uint32_t>(scriptBytes.size() / ScriptCommand::kSize);
     std::array<std::uint8_t, kCommandCountPayloadSize> countPayload{};
     countPayload[0] = DeviceCommand::SetSequenceCommandCount;
@@ -361,6 +373,16 @@ VlrRetVal MicroController::SendScript(std::uint32_t number,
             static_cast<std::ptrdiff_t>(index) * static_cast<std::ptrdiff_t>(ScriptCommand::kSize);
         std::copy(script, script + ScriptCommand::kSize, payload.begin() + 6);
         if (ExecuteCommand(payload.data(), kScriptCommandPayloadSize) != VLR_SUCCESS) {
+            return VLR_FAILURE;
+        }
+        if (progress && !progress(index + 1, count)) {
+            if (log_ != nullptr) {
+                log_->WriteMessage(LogLevel::Warning,
+                                   L"The upload of sequence " + std::to_wstring(number) +
+                                       L" was cancelled after " + std::to_wstring(index + 1) +
+                                       L" of " + std::to_wstring(count) +
+                                       L" script commands; the device's copy is out of date.");
+            }
             return VLR_FAILURE;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,11 +65,23 @@ class MicroController {
     // After a connect: the device learns the stored intensities. Does nothing while disconnected.
     VlrDataTypes::VlrRetVal SendAllIntensities();
 
+    // Converts command sets into script command records as an upload would, with a converter of
+    // its own: the upload's converter and its state stay untouched. Failures are logged.
+    VlrDataTypes::VlrRetVal ConvertToScript(
+        const std::vector<std::vector<std::wstring>>& commandSets,
+        std::vector<std::uint8_t>& scriptBytes) const;
+
+    // Told after each script command sent (how many of how many); answering false stops the
+    // upload there, between two transactions.
+    using ScriptProgress = std::function<bool(std::uint32_t sent, std::uint32_t total)>;
+
     // Replaces the device's copy of sequence `number` (sent as one byte) with the script of the
     // command sets. A failure stops at once; the device may be left with a partial upload,
-    // which the next upload of that number begins again.
+    // which the next upload of that number begins again. A stop asked for by the progress
+    // callback answers -1 as well, with a Warning in the log.
     VlrDataTypes::VlrRetVal UploadSequence(
-        std::uint32_t number, const std::vector<std::vector<std::wstring>>& commandSets);
+        std::uint32_t number, const std::vector<std::vector<std::wstring>>& commandSets,
+        const ScriptProgress& progress = nullptr);
     // Asks the device to run an uploaded sequence.
     VlrDataTypes::VlrRetVal StartSequence(std::uint32_t number);
     // Stops the running sequence, then switches every LED output off, one command per LED.
@@ -90,7 +103,8 @@ class MicroController {
                                            std::uint64_t widthOff, std::uint32_t loopCount);
     VlrDataTypes::VlrRetVal SendSequenceCommand(std::uint8_t commandId, std::uint32_t number);
     VlrDataTypes::VlrRetVal SendScript(std::uint32_t number,
-                                       const std::vector<std::uint8_t>& scriptBytes);
+                                       const std::vector<std::uint8_t>& scriptBytes,
+                                       const ScriptProgress& progress);
     VlrDataTypes::VlrRetVal ExecuteCommand(const std::uint8_t* payload, std::uint16_t size);
     VlrDataTypes::VlrRetVal Fail(const std::wstring& message) const;
     void LogError(const std::wstring& message) const;

@@ -109,10 +109,24 @@ VlrRetVal LogFile::WriteMessage(LogLevel level, const std::wstring& message) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     const std::wstring line = LogLevelTag(level) + FormatTimeOfDay(clock_()) + L" - " + message;
     const VlrRetVal result = WriteLine(line);
+    if (level == LogLevel::Error || level == LogLevel::Fatal) {
+        ++errorCount_;
+        lastError_ = message;
+    }
     if (receiver_ != nullptr) {
         receiver_->AddLogMessage(level, message);
     }
     return result;
+}
+
+std::uint64_t LogFile::GetErrorCount() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return errorCount_;
+}
+
+std::wstring LogFile::GetLastError() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return lastError_;
 }
 
 void LogFile::CloseLogFile() {

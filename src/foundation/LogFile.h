@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -48,6 +49,12 @@ class LogFile {
     // The path of the open (or last opened) file; empty before the first open.
     const std::wstring& GetFullPath() const { return fullPath_; }
 
+    // How many Error and Fatal messages were written so far, and the text of the latest: an
+    // operation notes the count before it starts and, when it fails, reports the message its
+    // parts logged. Safe from any thread.
+    std::uint64_t GetErrorCount() const;
+    std::wstring GetLastError() const;
+
   private:
     VlrDataTypes::VlrRetVal OpenLogFile();
     VlrDataTypes::VlrRetVal MoveOpenFileTo(const std::wstring& target);
@@ -63,5 +70,7 @@ class LogFile {
     LogMessageReceiver* receiver_ = nullptr;
     Notifier* notifier_ = nullptr;
     Clock clock_;
-    std::recursive_mutex lock_;
+    std::uint64_t errorCount_ = 0;
+    std::wstring lastError_;
+    mutable std::recursive_mutex lock_;
 };

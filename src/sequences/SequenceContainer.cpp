@@ -179,6 +179,16 @@ VlrRetVal SequenceContainer::ClearAllSequences() {
     return VLR_SUCCESS;
 }
 
+std::vector<std::uint32_t> SequenceContainer::UsedSequenceNumbers() const {
+    std::vector<std::uint32_t> numbers;
+    for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
+        if (IsUsed(number)) {
+            numbers.push_back(number);
+        }
+    }
+    return numbers;
+}
+
 VlrRetVal SequenceContainer::GetAvailableSequenceNumbers(
     std::vector<std::uint32_t>& numbers) const {
     for (std::uint32_t number = 0; number < kSequenceCount; ++number) {

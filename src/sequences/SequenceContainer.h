@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/TimeOfDay.h"
 #include "foundation/VlrDataTypes.h"
 #include "sequences/CallStack.h"
 #include "sequences/SequenceSlot.h"
@@ -15,20 +14,18 @@
 #include "sequences/TimingMemo.h"
 
 class LogFile;
-class MicroController;
 
 // Every stimulus sequence the operator has defined, and the only place where sequences change.
 // Each change is validated, every failure is logged at Error and answered with -1 (the model
 // then stays as it was), and every success raises the change event after the change is done.
 //
 // Timing (SequenceTiming.cpp) walks the sequences and their calls; it also guards AddCommand
-// against call cycles and too deep nesting. The files (SequenceFiles.cpp) hold the sequence
-// section of settings files and single sequences, both in the command-file format.
+// against call cycles and too deep nesting. Files, upload and snapshots live in the application
+// layer (app/SequenceFiles.h, app/SequenceUpload.h).
 class SequenceContainer {
   public:
     using VlrRetVal = VlrDataTypes::VlrRetVal;
     using ChangeEvent = SubscribedEvent<int()>;
-    using Clock = std::function<LocalTime()>;
 
     static constexpr std::uint32_t kSequenceCount = 255;
     // The longest chain timing accepts is the outermost sequence plus this many nested calls.
@@ -41,15 +38,11 @@ class SequenceContainer {
 
     // Links set at start-up. The log may stay null: failures are then not reported anywhere.
     void SetLogFile(LogFile* log) { log_ = log; }
-    void SetMicroController(MicroController* device) { device_ = device; }
-    void SetSettingsDirectory(const std::wstring& directory) { settingsDirectory_ = directory; }
     // The labels -On, -Off and -SetIntensity may name, in LED order.
     void SetColorLabels(const std::vector<std::wstring>& labels) { colorLabels_ = labels; }
     // The bits -TTLHigh and -TTLLow may name. Until start-up hands over the device model's list
     // the container knows the bits every device has: "3", "4", "5" and "6".
     void SetTTLBitNames(const std::vector<std::wstring>& names) { ttlBitNames_ = names; }
-    // Names the settings snapshots; tests supply a fixed one, a null clock means local time.
-    void SetClock(Clock clock) { clock_ = clock ? std::move(clock) : Clock(CurrentLocalTime); }
 
     ChangeEvent::SubscriptionId SubscribeToChanges(ChangeEvent::Callback callback);
 
@@ -64,6 +57,8 @@ class SequenceContainer {
     VlrRetVal RenameSequence(std::uint32_t number, const std::wstring& name);
     VlrRetVal ClearAllSequences();
 
+    // The numbers of every defined sequence, ascending.
+    std::vector<std::uint32_t> UsedSequenceNumbers() const;
     // Appends every free number, ascending; the list is not emptied first.
     VlrRetVal GetAvailableSequenceNumbers(std::vector<std::uint32_t>& numbers) const;
     VlrRetVal IsSequenceReferenced(std::uint32_t number, bool& referenced) const;
@@ -97,25 +92,6 @@ class SequenceContainer {
     bool CheckCallNesting(std::uint32_t calling, std::uint32_t called) const;
     VlrRetVal ComputeSequenceDuration(std::uint32_t number, double& duration,
                                       CallStack stack) const;
-
-    // The "#Sequence Container Settings" section of a settings file, lines ending in CR LF.
-    std::wstring GetSettingsText() const;
-    // A stimulus sequence command file: the steps of one sequence, without number or name.
-    VlrRetVal SaveSequenceFile(std::uint32_t number, const std::wstring& fileName) const;
-    // Defines sequence `number` as `name` and adds the steps of the file to it; the numbers in
-    // the file play no part. On a failure after the sequence was defined, it keeps the steps
-    // read so far, and the caller removes it.
-    VlrRetVal LoadSequenceFile(std::uint32_t number, const std::wstring& name,
-                               const std::wstring& fileName);
-    // Uploads every used sequence in ascending order, then writes a settings snapshot
-    // "TrivaneSettings_YYYY-MM-DD_HH-MM-SS.cfg" into the settings directory. A snapshot that
-    // cannot be written leaves the upload successful.
-    VlrRetVal UploadSequences();
-    // The device section and then the sequence section. A failure is logged; callers that must
-    // know use WriteSettingsFile (app/SettingsFileWriter.h) directly.
-    void CreateSettingsFile(const std::wstring& fileName) const;
-    // The path the next snapshot would be written to, from the clock's current time.
-    std::wstring GetSnapshotFileName() const;
 
   private:
     struct CommandRule;
@@ -154,11 +130,6 @@ class SequenceContainer {
     VlrRetVal VerifyDuration(const std::wstring& word, const Arguments& tokens) const;
     VlrRetVal VerifyTTLBit(const std::wstring& word, const Arguments& tokens) const;
 
-    // Sequence files (SequenceFiles.cpp).
-    std::wstring CommandSetLines(std::uint32_t number) const;
-    VlrRetVal LoadSequenceLine(std::uint32_t number, const std::wstring& line,
-                               const std::wstring& fileName);
-
     std::array<SequenceSlot, kSequenceCount> slots_;
     // What the checks after each added -Call learnt; kept from one check to the next.
     TimingMemo knownTimings_;
@@ -166,7 +137,4 @@ class SequenceContainer {
     std::vector<std::wstring> ttlBitNames_;
     ChangeEvent changeEvent_;
     LogFile* log_ = nullptr;
-    MicroController* device_ = nullptr;
-    std::wstring settingsDirectory_;
-    Clock clock_ = CurrentLocalTime;
 };

@@ -152,7 +152,7 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModels) {
     EXPECT_THAT(receiver.Errors(),
                 ElementsAre(L"Error verifying -On command, the color value(Amber) at index 0 is "
                             L"invalid."));
-    EXPECT_EQ(sequences.GetSnapshotFileName(),
+    EXPECT_EQ(core.GetSnapshotFileName(),
               Wide(DataPath()) + L"/TrivaneSettings_2017-05-16_09-05-03.cfg");
 }
 
@@ -298,7 +298,7 @@ TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond
     EXPECT_EQ(second.GetDataDirectory(), Wide(DataPath()) + L"_2");
     EXPECT_EQ(third.GetDataDirectory(), Wide(DataPath()) + L"_3");
     EXPECT_EQ(third.GetLogFile().GetFullPath(), Wide(DataPath()) + L"_3/OstraLogFile.txt");
-    EXPECT_EQ(third.GetSequenceContainer().GetSnapshotFileName(),
+    EXPECT_EQ(third.GetSnapshotFileName(),
               Wide(DataPath()) + L"_3/TrivaneSettings_2017-05-16_09-05-03.cfg");
     EXPECT_THAT(notifier.boxes, IsEmpty());
 }

@@ -9,6 +9,7 @@
 
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
+#include "app/SequenceFiles.h"
 #include "foundation/TextConversion.h"
 #include "support/EmulatedDriver.h"
 #include "support/FileBytes.h"
@@ -147,7 +148,8 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
     const fs::path reference = dir_.Path() / "before.cfg";
     ASSERT_EQ(core_.WriteSettingsFile(NarrowToWide(reference.string())), 0);
     const std::string settingsBefore = ReadFileBytes(reference);
-    const std::wstring sequencesBefore = core_.GetSequenceContainer().GetSettingsText();
+    const std::wstring sequencesBefore =
+        SequenceFiles::SettingsSection(core_.GetSequenceContainer());
     ASSERT_EQ(UsedSequences(), (std::vector<std::uint32_t>{1, 5, 9}));
 
     ASSERT_NO_FATAL_FAILURE(PlugInDriver());
@@ -156,7 +158,7 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
     driver_->AddFault(Rule(scenario.rule));
 
     const std::size_t logBefore = receiver_.messages.size();
-    EXPECT_EQ(core_.GetSequenceContainer().UploadSequences(), -1);
+    EXPECT_FALSE(core_.UploadSequences().status.Ok());
 
     // The upload stopped at the second script command, the one the fault hit.
     const std::vector<PacketRecord> packets = driver_->Packets();
@@ -187,12 +189,12 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
     }
     ASSERT_EQ(session.Connect(), 0);
     const std::size_t logAfterReconnect = receiver_.messages.size();
-    EXPECT_EQ(core_.GetSequenceContainer().UploadSequences(), 0);
+    EXPECT_TRUE(core_.UploadSequences().status.Ok());
     EXPECT_TRUE(receiver_.Errors(logAfterReconnect).empty());
     session.Disconnect();
 
     EXPECT_EQ(UsedSequences(), (std::vector<std::uint32_t>{1, 5, 9}));
-    EXPECT_EQ(core_.GetSequenceContainer().GetSettingsText(), sequencesBefore);
+    EXPECT_EQ(SequenceFiles::SettingsSection(core_.GetSequenceContainer()), sequencesBefore);
     core_.ShutDown();
     EXPECT_EQ(ReadFileBytes(SettingsPath()), settingsBefore);
 }

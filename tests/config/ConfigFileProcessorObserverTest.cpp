@@ -22,7 +22,6 @@ class FailureObserverTest : public testing::Test {
         device_.AddLED(L"Blue", 0.0);
         device_.AddLED(L"Red", 0.0);
         sequences_.SetLogFile(&log_);
-        sequences_.SetMicroController(&device_);
         sequences_.SetColorLabels({L"Blue", L"Red"});
         processor_.Initialize(&log_, &device_, &sequences_);
     }

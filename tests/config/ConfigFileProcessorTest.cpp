@@ -51,7 +51,6 @@ class ConfigFileProcessorTest : public testing::Test {
     ConfigFileProcessorTest() {
         device_.SetLogFile(&log_);
         sequences_.SetLogFile(&log_);
-        sequences_.SetMicroController(&device_);
         sequences_.SetColorLabels({L"Blue", L"Red"});
         processor_.Initialize(&log_, &device_, &sequences_);
         log_.messages.clear();

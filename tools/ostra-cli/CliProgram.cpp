@@ -17,10 +17,10 @@
 #include "ostra-cli/LedCommand.h"
 #include "ostra-cli/PortsCommand.h"
 #include "ostra-cli/RunCommand.h"
-#include "ostra-cli/SequenceUpload.h"
 #include "ostra-cli/ShowCommand.h"
 #include "ostra-cli/StderrDiagnostics.h"
 #include "ostra-cli/StopCommand.h"
+#include "ostra-cli/UploadCommand.h"
 
 namespace {
 
@@ -62,19 +62,6 @@ std::wstring CommandName(CliCommand command) {
     return L"save-settings";
 }
 
-CommandOutcome Upload(CommandContext& context) {
-    SequenceUpload upload(context);
-    int result = upload.Prepare();
-    if (result == ExitCode::kSuccess) {
-        result = context.ConnectDevice();
-    }
-    if (result == ExitCode::kSuccess) {
-        result = upload.Send();
-    }
-    upload.Report();
-    return {result, true};
-}
-
 CommandOutcome Dispatch(CommandContext& context) {
     FileCommands files(context);
     switch (context.options.command) {
@@ -91,7 +78,7 @@ CommandOutcome Dispatch(CommandContext& context) {
         case CliCommand::LedPulseStop:
             return LedCommand(context).Run();
         case CliCommand::Upload:
-            return Upload(context);
+            return UploadCommand(context).Run();
         case CliCommand::Run:
             return RunCommand(context).Run();
         case CliCommand::Stop:

@@ -16,20 +16,9 @@ CommandOutcome FileCommands::Import() {
     const std::uint32_t number = context_.options.sequence.value_or(0);
     const std::wstring name = NarrowToWide(context_.options.name);
     const std::wstring file = NarrowToWide(context_.options.file);
-    if (sequences.ValidateSequenceNumber(number) != VLR_SUCCESS) {
-        return {ExitCode::kValidation, true};
-    }
-    // Defining a used number would silently replace that sequence.
-    if (!sequences.GetSequenceName(number).empty()) {
-        context_.diagnostics.ReportError(L"Sequence " + context_.SequenceTitle(number) +
-                                         L" is already defined; choose a free number.");
-        return {ExitCode::kValidation, true};
-    }
-    if (sequences.LoadSequenceFile(number, name, file) != VLR_SUCCESS) {
-        // Drops what a load that failed part-way left behind.
-        if (!sequences.GetSequenceName(number).empty()) {
-            sequences.RemoveSequence(number);
-        }
+    if (const OperationResult imported = context_.core.ImportSequenceFile(number, name, file);
+        !imported) {
+        context_.diagnostics.ReportError(imported.Message());
         return {ExitCode::kValidation, true};
     }
     double duration = 0.0;
@@ -52,7 +41,8 @@ CommandOutcome FileCommands::Export() {
     if (const int failed = context_.RequireSequence(number); failed != ExitCode::kSuccess) {
         return {failed, true};
     }
-    if (context_.core.GetSequenceContainer().SaveSequenceFile(number, file) != VLR_SUCCESS) {
+    if (const OperationResult saved = context_.core.ExportSequenceFile(number, file); !saved) {
+        context_.diagnostics.ReportError(saved.Message());
         return {ExitCode::kValidation, true};
     }
     context_.console.Json().Key("number").Unsigned(number);
@@ -93,11 +83,7 @@ CommandOutcome FileCommands::SaveSettings() {
 }
 
 void FileCommands::ReportSequenceCount() {
-    const SequenceContainer& sequences = context_.core.GetSequenceContainer();
-    unsigned count = 0;
-    for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
-        count += sequences.GetSequenceName(number).empty() ? 0u : 1u;
-    }
+    const std::size_t count = context_.core.GetSequenceContainer().UsedSequenceNumbers().size();
     context_.console.Json().Key("sequenceCount").Unsigned(count);
     context_.console.Line(std::to_wstring(count) + (count == 1 ? L" sequence." : L" sequences."));
 }

@@ -6,13 +6,24 @@
 #include "app/ApplicationCore.h"
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
-#include "ostra-cli/SequenceScripts.h"
+#include "ostra-cli/ScriptCommandText.h"
 #include "ostra-cli/StderrDiagnostics.h"
 #include "ostra-cli/TextFormat.h"
 
 using VlrDataTypes::VLR_SUCCESS;
 
 namespace {
+
+ScriptCommandText::LedNames LedNames(const MicroController& device) {
+    ScriptCommandText::LedNames leds;
+    for (int index = 0; index < device.GetLEDCount(); ++index) {
+        LEDRecord led;
+        if (device.GetLEDInfo(index, led) == VLR_SUCCESS) {
+            leds.emplace_back(led.colorLabel, led.deviceLedId);
+        }
+    }
+    return leds;
+}
 
 constexpr CommandOutcome kInspected{ExitCode::kSuccess, false};
 
@@ -119,10 +130,10 @@ CommandOutcome ShowCommand::ShowSequence(std::uint32_t number) {
 }
 
 int ShowCommand::ShowScript(std::uint32_t number) {
-    SequenceScripts scripts(context_.core.GetMicroController(), &context_.core.GetLogFile());
+    const MicroController& device = context_.core.GetMicroController();
     std::vector<std::uint8_t> bytes;
-    if (scripts.Convert(context_.core.GetSequenceContainer().GetCommandSets(number), bytes) !=
-        VLR_SUCCESS) {
+    if (device.ConvertToScript(context_.core.GetSequenceContainer().GetCommandSets(number),
+                               bytes) != VLR_SUCCESS) {
         context_.console.Json().Key("script").Null();
         return ExitCode::kValidation;
     }
@@ -133,7 +144,7 @@ int ShowCommand::ShowScript(std::uint32_t number) {
     for (std::size_t index = 0; index < count; ++index) {
         const std::uint8_t* record = &bytes[index * ScriptCommand::kSize];
         const std::wstring hex = TextFormat::HexBytes(record, ScriptCommand::kSize);
-        const std::wstring text = ScriptCommandText::Describe(record, scripts.Leds());
+        const std::wstring text = ScriptCommandText::Describe(record, LedNames(device));
         json.BeginObject();
         json.Key("index").Unsigned(index);
         json.Key("hex").String(hex);

@@ -1,5 +1,7 @@
 #include "ostra-cli/StderrDiagnostics.h"
 
+#include <algorithm>
+
 #include "foundation/TextConversion.h"
 
 namespace {
@@ -20,9 +22,6 @@ void StderrDiagnostics::AddLogMessage(LogLevel level, const std::wstring& messag
     if (IsAtLeast(level, LogLevel::Error)) {
         errors_.push_back(message);
     }
-    if (listener_ != nullptr) {
-        listener_->AddLogMessage(level, message);
-    }
 }
 
 void StderrDiagnostics::ShowMessageBox(const std::wstring& caption, const std::wstring& text) {
@@ -31,6 +30,10 @@ void StderrDiagnostics::ShowMessageBox(const std::wstring& caption, const std::w
 }
 
 void StderrDiagnostics::ReportError(const std::wstring& text) {
+    // An operation's failure usually carries the Error its parts logged, shown already.
+    if (std::find(errors_.begin(), errors_.end(), text) != errors_.end()) {
+        return;
+    }
     err_ << WideToNarrow(kProgramPrefix + text) << std::endl;
     errors_.push_back(text);
 }

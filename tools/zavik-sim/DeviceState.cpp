@@ -13,7 +13,7 @@ std::wstring Number(std::uint64_t value) {
 
 }  // namespace
 
-std::size_t SequenceUpload::ReceivedCount() const {
+std::size_t ScriptUploadInProgress::ReceivedCount() const {
     return static_cast<std::size_t>(std::count(received.begin(), received.end(), true));
 }
 
@@ -42,7 +42,7 @@ std::uint8_t DeviceState::BeginUpload(std::uint8_t number) {
     if (number >= kSequenceCount) {
         return DeviceStatus::InvalidParameter;
     }
-    upload_ = SequenceUpload{};
+    upload_ = ScriptUploadInProgress{};
     upload_->number = number;
     return DeviceStatus::Success;
 }

@@ -22,7 +22,7 @@ struct PulseTrain {
 };
 
 // An upload between BeginSequenceUpload and EndSequenceUpload.
-struct SequenceUpload {
+struct ScriptUploadInProgress {
     std::uint8_t number = 0;
     std::optional<std::uint32_t> commandCount;
     std::vector<ScriptRecord> records;
@@ -66,7 +66,7 @@ class DeviceState {
     const std::map<std::uint8_t, std::vector<ScriptRecord>>& Sequences() const {
         return sequences_;
     }
-    const std::optional<SequenceUpload>& Upload() const { return upload_; }
+    const std::optional<ScriptUploadInProgress>& Upload() const { return upload_; }
     std::optional<std::uint8_t> RunningSequence() const { return running_; }
 
     // The state as lines of text, one fact per line, in a fixed order (the state file).
@@ -80,6 +80,6 @@ class DeviceState {
     std::array<std::optional<std::uint8_t>, kLedCount> carried_;
     std::array<std::optional<PulseTrain>, kLedCount> trains_;
     std::map<std::uint8_t, std::vector<ScriptRecord>> sequences_;
-    std::optional<SequenceUpload> upload_;
+    std::optional<ScriptUploadInProgress> upload_;
     std::optional<std::uint8_t> running_;
 };

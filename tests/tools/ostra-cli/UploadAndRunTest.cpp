@@ -159,7 +159,7 @@ TEST_F(CliFixture, ProgressIsDrawnOnATerminal) {
                    CliProcess::Output::Terminal);
     const CliResult result = run.Finish(kPatience);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("\rUploading sequence 0 (Marker), 1 of 1...\x1b[K\r\n"
+    EXPECT_NE(result.out.find("\rUploading sequence 0 (Marker), 1 of 1: 4 of 4 script commands\x1b[K\r\n"
                               "Uploaded sequence 0 (Marker): 4 script commands.\r\n"),
               std::string::npos)
         << result.out;

@@ -1,4 +1,4 @@
-#include "ostra-cli/ConfigFileSurvey.h"
+#include "app/ConfigFileSurvey.h"
 
 #include <cwchar>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "ostra-cli/ErrorRecorder.h"
+#include "foundation/ErrorRecorder.h"
 
 #include <utility>
 

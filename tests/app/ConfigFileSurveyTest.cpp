@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "ostra-cli/ConfigFileSurvey.h"
+#include "app/ConfigFileSurvey.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 

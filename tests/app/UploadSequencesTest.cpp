@@ -1,11 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/SequenceUpload.h"
 #include "device/MicroController.h"
 #include "foundation/TextConversion.h"
 #include "sequences/ContainerFixture.h"
@@ -22,7 +24,6 @@ using testing::IsEmpty;
 
 constexpr int kPortNumber = 52;
 constexpr std::uint8_t kBeginSequenceUpload = 0x15;
-const LocalTime kUploadTime{2024, 3, 7, 9, 5, 0, 0};
 const char kSnapshotName[] = "TrivaneSettings_2024-03-07_09-05-00.cfg";
 
 // Sequences 0 and 3 on a model of one LED, linked to an emulated driver in a private port
@@ -35,10 +36,7 @@ class UploadSequencesTest : public ContainerFixture {
         device_.SetPortNumber(kPortNumber);
         ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
 
-        container.SetMicroController(&device_);
         container.SetColorLabels({L"Blue"});
-        container.SetSettingsDirectory(NarrowToWide(SnapshotDirectory().string()));
-        container.SetClock([] { return kUploadTime; });
         // Defined out of order: the upload goes by number.
         Define(3, L"Three", {{L"-Off Blue", L"-Duration 10"}});
         Define(0, L"Zero", {{L"-On Blue"}});
@@ -50,6 +48,13 @@ class UploadSequencesTest : public ContainerFixture {
     }
 
     std::filesystem::path SnapshotDirectory() const { return dir.Path() / "run"; }
+
+    SequenceUpload::Result Upload(const SequenceUpload::ProgressCallback& progress = nullptr,
+                                  const std::atomic<bool>* cancel = nullptr) {
+        SequenceUpload upload(device_, container, &log);
+        return upload.Upload(NarrowToWide((SnapshotDirectory() / kSnapshotName).string()), progress,
+                             cancel);
+    }
 
     // The sequence numbers of the BeginSequenceUpload packets, in the order received.
     std::vector<int> BegunUploads() const {
@@ -78,7 +83,17 @@ class UploadSequencesTest : public ContainerFixture {
 
 TEST_F(UploadSequencesTest, UploadsEverySequenceInOrderThenWritesTheSnapshot) {
     Connect();
-    EXPECT_EQ(container.UploadSequences(), 0);
+    std::vector<std::string> steps;
+    const SequenceUpload::Result result = Upload([&](const SequenceUpload::Progress& step) {
+        steps.push_back(
+            std::to_string(step.sequenceIndex) + "/" + std::to_string(step.sequenceCount) + " #" +
+            std::to_string(step.sequenceNumber) + " " + std::to_string(step.commandsSent) + "/" +
+            std::to_string(step.commandCount));
+    });
+    ASSERT_TRUE(result.status.Ok());
+    EXPECT_THAT(steps, ElementsAre("1/2 #0 0/2", "1/2 #0 1/2", "1/2 #0 2/2", "2/2 #3 0/3",
+                                   "2/2 #3 1/3", "2/2 #3 2/3", "2/2 #3 3/3"));
+    EXPECT_EQ(result.snapshotPath, NarrowToWide((SnapshotDirectory() / kSnapshotName).string()));
 
     EXPECT_THAT(BegunUploads(), ElementsAre(0, 3));
     EXPECT_THAT(SequencesOnDevice(), ElementsAre(0, 3));
@@ -108,15 +123,49 @@ TEST_F(UploadSequencesTest, FirstFailureStopsTheUploadWithoutSnapshot) {
     driver_->AddFault(StatusFault(kBeginSequenceUpload, 0xFB, 2));
     Connect();
 
-    EXPECT_EQ(container.UploadSequences(), -1);
+    EXPECT_FALSE(Upload().status.Ok());
 
     EXPECT_THAT(BegunUploads(), ElementsAre(0, 3));
     EXPECT_THAT(SequencesOnDevice(), ElementsAre(0));
     EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
 }
 
+// A cancel is honoured between two transactions: what was sent stays, nothing more goes, the
+// device's copy is out of date and no snapshot claims otherwise.
+TEST_F(UploadSequencesTest, CancelStopsBetweenTransactionsWithAWarning) {
+    Connect();
+    std::atomic<bool> cancel{false};
+    const SequenceUpload::Result result = Upload(
+        [&](const SequenceUpload::Progress& step) {
+            if (step.sequenceNumber == 3 && step.commandsSent == 1) {
+                cancel = true;
+            }
+        },
+        &cancel);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.status.Ok());
+    EXPECT_THAT(BegunUploads(), ElementsAre(0, 3));
+    EXPECT_THAT(SequencesOnDevice(), ElementsAre(0));
+    EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
+    ASSERT_FALSE(log.messages.empty());
+    EXPECT_EQ(log.messages.back().first, LogLevel::Warning);
+    EXPECT_NE(log.messages.back().second.find(L"out of date"), std::wstring::npos);
+}
+
+// A sequence that cannot be converted stops the upload before anything is sent.
+TEST_F(UploadSequencesTest, UnconvertibleSequenceSendsNothing) {
+    Define(9, L"Nine", {{L"-EndLoop"}});
+    Connect();
+    const std::size_t packetsBefore = driver_.Received().size();
+    const SequenceUpload::Result result = Upload();
+    EXPECT_FALSE(result.status.Ok());
+    EXPECT_NE(result.status.Message().find(L"Sequence 9 (Nine) cannot be converted"),
+              std::wstring::npos);
+    EXPECT_EQ(driver_.Received().size(), packetsBefore);
+}
+
 TEST_F(UploadSequencesTest, DisconnectedDeviceGetsNothingAndNoSnapshotIsWritten) {
-    EXPECT_EQ(container.UploadSequences(), -1);
+    EXPECT_FALSE(Upload().status.Ok());
     EXPECT_THAT(driver_.Received(), IsEmpty());
     EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
 }

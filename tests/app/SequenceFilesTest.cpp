@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/SequenceFiles.h"
+#include "app/SettingsFileWriter.h"
 #include "device/MicroController.h"
 #include "foundation/TextConversion.h"
 #include "sequences/ContainerFixture.h"
@@ -17,8 +19,6 @@ namespace {
 
 using testing::ElementsAre;
 using testing::IsEmpty;
-
-const LocalTime kUploadTime{2024, 3, 7, 9, 5, 0, 250};
 
 std::wstring Wide(const std::filesystem::path& path) {
     return NarrowToWide(path.string());
@@ -49,13 +49,28 @@ class SequenceFilesTest : public ContainerFixture {
     }
 
     std::filesystem::path PathOf(const std::string& name) const { return dir.Path() / name; }
+
+    int Save(std::uint32_t number, const std::wstring& path) {
+        return SequenceFiles::SaveSequenceFile(container, number, path, &log).Ok() ? 0 : -1;
+    }
+    int Load(std::uint32_t number, const std::wstring& name, const std::wstring& path) {
+        lastLoad = SequenceFiles::ImportSequenceFile(container, number, name, path, &log);
+        return lastLoad.Ok() ? 0 : -1;
+    }
+    void CreateSettingsFile(const std::wstring& path, const MicroController* device = nullptr) {
+        WriteSettingsFile(path, device != nullptr ? device->GetSettingsSection() : L"",
+                          SequenceFiles::SettingsSection(container), &log);
+    }
+
+    OperationResult lastLoad = OperationResult::Success();
     std::vector<std::string> FilesInDirectory() const { return DirectoryEntries(dir.Path()); }
 };
 
 // --- The sequence section ---------------------------------------------------------------
 
 TEST_F(SequenceFilesTest, EmptyModelGivesHeaderAndTwoEmptyLines) {
-    EXPECT_EQ(container.GetSettingsText(), L"#Sequence Container Settings\r\n\r\n\r\n");
+    EXPECT_EQ(SequenceFiles::SettingsSection(container),
+              L"#Sequence Container Settings\r\n\r\n\r\n");
 }
 
 TEST_F(SequenceFilesTest, SectionListsNamesFirstThenEachBlockInAscendingOrder) {
@@ -63,7 +78,7 @@ TEST_F(SequenceFilesTest, SectionListsNamesFirstThenEachBlockInAscendingOrder) {
     Define(3, L"Second Block", kSequence3Steps);
     Define(0, L"Train", {{L"-On Blue", L"-Duration 10"}, {L"-Off Blue"}});
     Define(254, L"Empty", {});
-    EXPECT_EQ(container.GetSettingsText(),
+    EXPECT_EQ(SequenceFiles::SettingsSection(container),
               L"#Sequence Container Settings\r\n"
               L"-AddSequence 0 \"Train\"\r\n"
               L"-AddSequence 3 \"Second Block\"\r\n"
@@ -92,7 +107,7 @@ TEST_F(SequenceFilesTest, SectionListsNamesFirstThenEachBlockInAscendingOrder) {
 // would shift when the file is read back.
 TEST_F(SequenceFilesTest, EmptyStepKeepsItsLine) {
     Define(5, L"Gap", {{L"-On Red"}, {}, {L"-Off Red"}});
-    EXPECT_EQ(container.GetSettingsText(),
+    EXPECT_EQ(SequenceFiles::SettingsSection(container),
               L"#Sequence Container Settings\r\n"
               L"-AddSequence 5 \"Gap\"\r\n"
               L"\r\n"
@@ -110,11 +125,10 @@ TEST_F(SequenceFilesTest, EmptyStepKeepsItsLine) {
 TEST_F(SequenceFilesTest, SettingsFileHoldsDeviceSectionThenSequenceSection) {
     MicroController device(&log);
     ASSERT_EQ(device.AddLED(L"Blue", 12.5), 0);
-    container.SetMicroController(&device);
     Define(0, L"Train",
            {{L"-SetIntensity Blue 200", L"-On Blue", L"-Duration 10"}, {L"-Off Blue"}});
 
-    container.CreateSettingsFile(dir.File("settings.cfg"));
+    CreateSettingsFile(dir.File("settings.cfg"), &device);
 
     EXPECT_EQ(ReadFileBytes(PathOf("settings.cfg")),
               OneLEDDeviceSection("Blue") +
@@ -136,7 +150,7 @@ TEST_F(SequenceFilesTest, SettingsFileHoldsDeviceSectionThenSequenceSection) {
 // Text is stored as single bytes: a Latin-1 name is one byte, a character beyond it a '?'.
 TEST_F(SequenceFilesTest, NamesAreWrittenAsSingleByteText) {
     Define(1, L"Kr\u00e4fte \u20ac", {});
-    container.CreateSettingsFile(dir.File("latin1.cfg"));
+    CreateSettingsFile(dir.File("latin1.cfg"));
     EXPECT_EQ(ReadFileBytes(PathOf("latin1.cfg")),
               "#Sequence Container Settings\r\n"
               "-AddSequence 1 \"Kr\xe4"
@@ -149,7 +163,7 @@ TEST_F(SequenceFilesTest, NamesAreWrittenAsSingleByteText) {
 
 TEST_F(SequenceFilesTest, SettingsFileThatCannotBeCreatedIsLogged) {
     const std::wstring path = dir.File("missing/settings.cfg");
-    container.CreateSettingsFile(path);
+    CreateSettingsFile(path);
     EXPECT_THAT(log.Errors(), ElementsAre(L"Error creating settings file(" + path +
                                           L").  File could not be created."));
     EXPECT_THAT(FilesInDirectory(), ElementsAre("sequences.txt"));
@@ -159,7 +173,7 @@ TEST_F(SequenceFilesTest, SettingsFileThatCannotBeCreatedIsLogged) {
 
 TEST_F(SequenceFilesTest, SavedSequenceHoldsItsStepsOnly) {
     Define(3, L"Example", kSequence3Steps);
-    EXPECT_EQ(container.SaveSequenceFile(3, dir.File("seq3.cfg")), 0);
+    EXPECT_EQ(Save(3, dir.File("seq3.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(PathOf("seq3.cfg")), kSequence3File);
     EXPECT_THAT(log.Errors(), IsEmpty());
 }
@@ -178,7 +192,7 @@ class EmptySequenceSaveTest : public SequenceFilesTest,
 
 TEST_P(EmptySequenceSaveTest, GivesJustTheEmptyLine) {
     Define(2, L"No Steps", {});
-    EXPECT_EQ(container.SaveSequenceFile(GetParam().number, dir.File("empty.cfg")), 0);
+    EXPECT_EQ(Save(GetParam().number, dir.File("empty.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(PathOf("empty.cfg")), "\r\n");
 }
 
@@ -187,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, EmptySequenceSaveTest,
                                          EmptySaveCase{"LastSlot", 254}));
 
 TEST_F(SequenceFilesTest, SaveOfNumberOutOfRangeWritesNothing) {
-    EXPECT_EQ(container.SaveSequenceFile(255, dir.File("none.cfg")), -1);
+    EXPECT_EQ(Save(255, dir.File("none.cfg")), -1);
     EXPECT_THAT(log.Errors(), ElementsAre(L"Error validating sequence number.  The sequence "
                                           L"number(255) is out of range(0..254)."));
     EXPECT_THAT(FilesInDirectory(), ElementsAre("sequences.txt"));
@@ -198,9 +212,9 @@ TEST_F(SequenceFilesTest, SaveThatCannotCreateTheFileIsLogged) {
     // A directory stands where the file should go: it can be neither replaced nor written.
     std::filesystem::create_directory(PathOf("taken.cfg"));
     const std::wstring missing = dir.File("no-such-directory/seq.cfg");
-    EXPECT_EQ(container.SaveSequenceFile(3, missing), -1);
-    EXPECT_EQ(container.SaveSequenceFile(3, dir.File("taken.cfg")), -1);
-    EXPECT_EQ(container.SaveSequenceFile(3, L""), -1);
+    EXPECT_EQ(Save(3, missing), -1);
+    EXPECT_EQ(Save(3, dir.File("taken.cfg")), -1);
+    EXPECT_EQ(Save(3, L""), -1);
     EXPECT_THAT(log.Errors(),
                 ElementsAre(L"Error creating stimulus sequence command file(" + missing +
                                 L").  File could not be created.",
@@ -215,82 +229,12 @@ TEST_F(SequenceFilesTest, SaveThatCannotCreateTheFileIsLogged) {
 TEST_F(SequenceFilesTest, SaveReplacesAnExistingFileWholly) {
     WriteFileBytes(PathOf("seq.cfg"), std::string(5000, 'x'));
     Define(3, L"Example", kSequence3Steps);
-    EXPECT_EQ(container.SaveSequenceFile(3, dir.File("seq.cfg")), 0);
+    EXPECT_EQ(Save(3, dir.File("seq.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(PathOf("seq.cfg")), kSequence3File);
     EXPECT_THAT(FilesInDirectory(), ElementsAre("seq.cfg", "sequences.txt"));
 }
 
 // --- Upload snapshots ------------------------------------------------------------------
-
-struct SnapshotNameCase {
-    LocalTime time;
-    std::wstring fileName;
-};
-
-void PrintTo(const SnapshotNameCase& c, std::ostream* out) {
-    *out << WideToNarrow(c.fileName);
-}
-
-class SnapshotNameTest : public SequenceFilesTest,
-                         public testing::WithParamInterface<SnapshotNameCase> {};
-
-// Zero-padded fields, so that the snapshots of a directory sort by time.
-TEST_P(SnapshotNameTest, FollowsTheClock) {
-    container.SetSettingsDirectory(L"/data/run");
-    const LocalTime time = GetParam().time;
-    container.SetClock([time] { return time; });
-    EXPECT_EQ(container.GetSnapshotFileName(), L"/data/run/" + GetParam().fileName);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SnapshotNameTest,
-    testing::Values(
-        SnapshotNameCase{{2024, 3, 7, 9, 5, 0, 999}, L"TrivaneSettings_2024-03-07_09-05-00.cfg"},
-        SnapshotNameCase{{1999, 12, 31, 23, 59, 59, 0}, L"TrivaneSettings_1999-12-31_23-59-59.cfg"},
-        SnapshotNameCase{{2030, 1, 1, 0, 0, 0, 0}, L"TrivaneSettings_2030-01-01_00-00-00.cfg"},
-        SnapshotNameCase{{2024, 10, 10, 10, 10, 10, 0},
-                         L"TrivaneSettings_2024-10-10_10-10-10.cfg"}));
-
-// With nothing to upload the device is not asked at all, and the snapshot is written.
-TEST_F(SequenceFilesTest, UploadWithoutSequencesWritesTheSnapshot) {
-    MicroController device(&log);
-    ASSERT_EQ(device.AddLED(L"Red", 0.0), 0);
-    container.SetMicroController(&device);
-    container.SetSettingsDirectory(Wide(dir.Path()));
-    container.SetClock([] { return kUploadTime; });
-
-    EXPECT_EQ(container.UploadSequences(), 0);
-
-    EXPECT_EQ(ReadFileBytes(PathOf("TrivaneSettings_2024-03-07_09-05-00.cfg")),
-              OneLEDDeviceSection("Red") +
-                  "#Sequence Container Settings\r\n"
-                  "\r\n"
-                  "\r\n");
-    EXPECT_THAT(log.Errors(), IsEmpty());
-}
-
-TEST_F(SequenceFilesTest, SnapshotThatCannotBeWrittenLeavesTheUploadSuccessful) {
-    MicroController device(&log);
-    container.SetMicroController(&device);
-    container.SetSettingsDirectory(dir.File("gone"));
-    container.SetClock([] { return kUploadTime; });
-
-    EXPECT_EQ(container.UploadSequences(), 0);
-
-    EXPECT_THAT(log.Errors(),
-                ElementsAre(L"Error creating settings file(" + dir.File("gone") +
-                            L"/TrivaneSettings_2024-03-07_09-05-00.cfg).  File could not be "
-                            L"created."));
-}
-
-TEST_F(SequenceFilesTest, UploadWithoutDeviceModelWritesNothing) {
-    container.SetSettingsDirectory(Wide(dir.Path()));
-    EXPECT_EQ(container.UploadSequences(), -1);
-    EXPECT_THAT(log.Errors(),
-                ElementsAre(L"Error uploading sequences, no device model is linked to "
-                            L"the sequence container."));
-    EXPECT_THAT(FilesInDirectory(), ElementsAre("sequences.txt"));
-}
 
 // --- Loading one sequence ---------------------------------------------------------------
 
@@ -299,7 +243,7 @@ TEST_F(SequenceFilesTest, LoadedFileDefinesTheSequenceUnderTheGivenNumberAndName
     Define(0, L"Other", {{L"-Off Red"}});
     ResetRecords();
 
-    EXPECT_EQ(container.LoadSequenceFile(8, L"Copy", dir.File("seq3.cfg")), 0);
+    EXPECT_EQ(Load(8, L"Copy", dir.File("seq3.cfg")), 0);
 
     EXPECT_EQ(container.GetSequenceName(8), L"Copy");
     EXPECT_EQ(container.GetCommandSets(8), kSequence3Steps);
@@ -320,7 +264,7 @@ TEST_F(SequenceFilesTest, LoadReadsHandWrittenFiles) {
                    "-addsequencecommandset 99 %SET   // the 99 is not used\n"
                    "-ADDSEQUENCECOMMAND 99 %SET \"-SetIntensity Green 120\"\n"
                    "-AddSequenceCommand 99 0 \"-On Green\"\n");
-    EXPECT_EQ(container.LoadSequenceFile(12, L"Hand", dir.File("hand.cfg")), 0);
+    EXPECT_EQ(Load(12, L"Hand", dir.File("hand.cfg")), 0);
     EXPECT_EQ(container.GetCommandSets(12),
               (std::vector<CommandSet>{{L"-SetIntensity Green 120", L"-On Green"}}));
     EXPECT_THAT(log.Errors(), IsEmpty());
@@ -328,7 +272,7 @@ TEST_F(SequenceFilesTest, LoadReadsHandWrittenFiles) {
 
 TEST_F(SequenceFilesTest, EmptyFileGivesSequenceWithoutSteps) {
     WriteFileBytes(PathOf("empty.cfg"), "\r\n");
-    EXPECT_EQ(container.LoadSequenceFile(4, L"Nothing", dir.File("empty.cfg")), 0);
+    EXPECT_EQ(Load(4, L"Nothing", dir.File("empty.cfg")), 0);
     EXPECT_EQ(container.GetSequenceName(4), L"Nothing");
     EXPECT_THAT(container.GetCommandSets(4), IsEmpty());
 }
@@ -343,8 +287,8 @@ TEST_F(SequenceFilesTest, SavedAndLoadedSequenceComesBackUnchanged) {
         {L"-Call 1"}};
     Define(1, L"Inner", {{L"-On Blue"}});
     Define(20, L"Outer", steps);
-    ASSERT_EQ(container.SaveSequenceFile(20, dir.File("outer.cfg")), 0);
-    ASSERT_EQ(container.LoadSequenceFile(21, L"Outer Copy", dir.File("outer.cfg")), 0);
+    ASSERT_EQ(Save(20, dir.File("outer.cfg")), 0);
+    ASSERT_EQ(Load(21, L"Outer Copy", dir.File("outer.cfg")), 0);
     EXPECT_EQ(container.GetCommandSets(21), steps);
 }
 
@@ -352,7 +296,7 @@ TEST_F(SequenceFilesTest, LoadUnderATakenNameFailsBeforeReadingTheFile) {
     WriteFileBytes(PathOf("seq3.cfg"), kSequence3File);
     Define(0, L"Copy", {});
     ResetRecords();
-    EXPECT_EQ(container.LoadSequenceFile(8, L"copy", dir.File("seq3.cfg")), -1);
+    EXPECT_EQ(Load(8, L"copy", dir.File("seq3.cfg")), -1);
     EXPECT_THAT(log.Errors(), ElementsAre(L"Error validating the sequence name, the sequence "
                                           L"name(copy) must be unique."));
     EXPECT_FALSE(AnyLineWasRead());
@@ -362,7 +306,7 @@ TEST_F(SequenceFilesTest, LoadUnderATakenNameFailsBeforeReadingTheFile) {
 
 TEST_F(SequenceFilesTest, LoadOfMissingFileDefinesNothing) {
     const std::wstring path = dir.File("absent.cfg");
-    EXPECT_EQ(container.LoadSequenceFile(8, L"Copy", path), -1);
+    EXPECT_EQ(Load(8, L"Copy", path), -1);
     EXPECT_THAT(
         log.Errors(),
         ElementsAre(L"FormatCmdLine::OpenFileCfg() - Could not find the file " + path + L"."));
@@ -372,7 +316,7 @@ TEST_F(SequenceFilesTest, LoadOfMissingFileDefinesNothing) {
 
 TEST_F(SequenceFilesTest, LoadWithNumberOutOfRangeReadsNoLine) {
     WriteFileBytes(PathOf("seq3.cfg"), kSequence3File);
-    EXPECT_EQ(container.LoadSequenceFile(255, L"Copy", dir.File("seq3.cfg")), -1);
+    EXPECT_EQ(Load(255, L"Copy", dir.File("seq3.cfg")), -1);
     EXPECT_THAT(log.Errors(), ElementsAre(L"Error validating sequence number.  The sequence "
                                           L"number(255) is out of range(0..254)."));
     EXPECT_FALSE(AnyLineWasRead());
@@ -382,8 +326,8 @@ struct LoadFailureCase {
     const char* name;
     std::string file;
     std::wstring message;
-    // What sequence 8 holds afterwards: the steps read before the failing line.
-    std::vector<CommandSet> stepsKept;
+    // The line the failure is reported at.
+    int line;
 };
 
 void PrintTo(const LoadFailureCase& c, std::ostream* out) {
@@ -393,14 +337,16 @@ void PrintTo(const LoadFailureCase& c, std::ostream* out) {
 class LoadFailureTest : public SequenceFilesTest,
                         public testing::WithParamInterface<LoadFailureCase> {};
 
-// The failing line ends the load with its one message; the sequence stays defined with the
-// steps read so far, for the caller to remove.
-TEST_P(LoadFailureTest, StopsAtTheFailingLine) {
+// The failing line ends the import with its one message, named with the file and line, and
+// nothing of the file stays.
+TEST_P(LoadFailureTest, StopsAtTheFailingLineAndKeepsNothing) {
     WriteFileBytes(PathOf("bad.cfg"), GetParam().file);
-    EXPECT_EQ(container.LoadSequenceFile(8, L"Copy", dir.File("bad.cfg")), -1);
+    const ModelSnapshot before = TakeSnapshot(container);
+    EXPECT_EQ(Load(8, L"Copy", dir.File("bad.cfg")), -1);
     EXPECT_THAT(log.Errors(), ElementsAre(GetParam().message));
-    EXPECT_EQ(container.GetSequenceName(8), L"Copy");
-    EXPECT_EQ(container.GetCommandSets(8), GetParam().stepsKept);
+    EXPECT_EQ(lastLoad.Message(), dir.File("bad.cfg") + L":" + std::to_wstring(GetParam().line) +
+                                      L": " + GetParam().message);
+    EXPECT_EQ(TakeSnapshot(container), before);
 }
 
 const std::string kFirstStep =
@@ -410,68 +356,58 @@ const std::string kFirstStep =
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoadFailureTest,
     testing::Values(
-        LoadFailureCase{"AddSequenceLine",
-                        "-AddSequence 3 \"Example\"\r\n" + kFirstStep,
+        LoadFailureCase{"AddSequenceLine", "-AddSequence 3 \"Example\"\r\n" + kFirstStep,
                         L"Error loading sequence file, unrecognized command(-AddSequence) found.",
-                        {}},
-        LoadFailureCase{"DeviceCommand",
-                        kFirstStep + "-SetIntensity Blue 20\r\n",
+                        1},
+        LoadFailureCase{"DeviceCommand", kFirstStep + "-SetIntensity Blue 20\r\n",
                         L"Error loading sequence file, unrecognized command(-SetIntensity) "
                         L"found.",
-                        {{L"-On Blue"}}},
-        LoadFailureCase{"LineTheReaderRejects",
-                        kFirstStep + "\"\" 3 0\r\n",
+                        3},
+        LoadFailureCase{"LineTheReaderRejects", kFirstStep + "\"\" 3 0\r\n",
                         L"FormatCmdLine::ProcessLine() - Error, Invalid Syntax, unable to "
                         L"determine what type of line to process.",
-                        {{L"-On Blue"}}},
-        LoadFailureCase{"CommandWithoutText",
-                        kFirstStep + "-AddSequenceCommand 0 0\r\n",
+                        3},
+        LoadFailureCase{"CommandWithoutText", kFirstStep + "-AddSequenceCommand 0 0\r\n",
                         L"Error, the -AddSequenceCommand command expects 3 arguments.  There "
                         L"were 2 specified.",
-                        {{L"-On Blue"}}},
+                        3},
         LoadFailureCase{"CommandWithTextUnquoted",
                         kFirstStep + "-AddSequenceCommand 3 0 -Off "
                                      "Blue\r\n",
                         L"Error, the -AddSequenceCommand command expects 3 arguments.  There "
                         L"were 4 specified.",
-                        {{L"-On Blue"}}},
-        LoadFailureCase{"SetWithoutIndex",
-                        "-AddSequenceCommandSet 3\r\n",
+                        3},
+        LoadFailureCase{"SetWithoutIndex", "-AddSequenceCommandSet 3\r\n",
                         L"Error, the -AddSequenceCommandSet command expects 2 arguments.  There "
                         L"were 1 specified.",
-                        {}},
-        LoadFailureCase{"SetIndexSkipsOne",
-                        kFirstStep + "-AddSequenceCommandSet 3 2\r\n",
+                        1},
+        LoadFailureCase{"SetIndexSkipsOne", kFirstStep + "-AddSequenceCommandSet 3 2\r\n",
                         L"Error adding command set for sequence 8, the command set index(2) is "
                         L"out of range(0..1).",
-                        {{L"-On Blue"}}},
-        LoadFailureCase{"NegativeSetIndex",
-                        "-AddSequenceCommandSet 3 -1\r\n",
+                        3},
+        LoadFailureCase{"NegativeSetIndex", "-AddSequenceCommandSet 3 -1\r\n",
                         L"Error adding command set for sequence 8, the command set "
                         L"index(4294967295) is out of range(0..0).",
-                        {}},
-        LoadFailureCase{"CommandBeforeItsSet",
-                        "-AddSequenceCommand 3 0 \"-On Blue\"\r\n",
+                        1},
+        LoadFailureCase{"CommandBeforeItsSet", "-AddSequenceCommand 3 0 \"-On Blue\"\r\n",
                         L"Error validating command set index(0) for sequence 8, a command set "
                         L"has not yet been created for the specified sequence.",
-                        {}},
-        LoadFailureCase{"UnknownColour",
-                        kFirstStep + "-AddSequenceCommand 3 0 \"-On Amber\"\r\n",
+                        1},
+        LoadFailureCase{"UnknownColour", kFirstStep + "-AddSequenceCommand 3 0 \"-On Amber\"\r\n",
                         L"Error verifying -On command, the color value(Amber) at index 0 is "
                         L"invalid.",
-                        {{L"-On Blue"}}},
+                        3},
         LoadFailureCase{"CallOfFreeSlot",
                         kFirstStep + "-AddSequenceCommandSet 3 1\r\n"
                                      "-AddSequenceCommand 3 1 \"-Call 40\"\r\n",
                         L"Error verifying -Call command, the sequence number(40) at index 0 is "
                         L"invalid.  There is not a valid sequence at the sequence number "
                         L"specified.",
-                        {{L"-On Blue"}, {}}},
-        LoadFailureCase{"UnmatchedQuote",
-                        kFirstStep + "-AddSequenceCommand 3 0 \"-Off Blue\r\n",
+                        4},
+        LoadFailureCase{"UnmatchedQuote", kFirstStep + "-AddSequenceCommand 3 0 \"-Off Blue\r\n",
                         L"MiscFunctions::ParseCommandString() - Error Processing "
                         L"command(-AddSequenceCommand 3 0 \"-Off Blue) string, unable to find "
                         L"matching double quotes.",
-                        {{L"-On Blue"}}}));
+                        3}));
 
 }  // namespace
