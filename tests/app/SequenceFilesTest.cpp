@@ -20,9 +20,6 @@ namespace {
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-std::wstring Wide(const std::filesystem::path& path) {
-    return NarrowToWide(path.string());
-}
 
 // The sequence 3 of the save example: two steps, the second with one command.
 const std::vector<CommandSet> kSequence3Steps = {{L"-SetIntensity Blue 200", L"-Duration 50"},
