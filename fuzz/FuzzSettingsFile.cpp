@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "app/SettingsCommands.h"
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
 #include "foundation/LogFile.h"
@@ -30,7 +31,7 @@ struct Models {
     Models() {
         device.SetLogFile(&log);
         device.SetOutputMaskBit7();
-        processor.Initialize(&log, &device, &sequences);
+        InitializeSettingsProcessor(processor, &log, device, sequences);
         Check(device.AddLED(L"Blue", 12.5) == VLR_SUCCESS &&
                   device.AddLED(L"Green", 9.8) == VLR_SUCCESS &&
                   device.AddLED(L"Red", 15.0) == VLR_SUCCESS,

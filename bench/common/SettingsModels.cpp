@@ -2,12 +2,14 @@
 
 #include <vector>
 
+#include "app/SettingsCommands.h"
+
 using VlrDataTypes::VLR_SUCCESS;
 
 SettingsModels::SettingsModels(LogFile* log) {
     device_.SetLogFile(log);
     device_.SetOutputMaskBit7();
-    processor_.Initialize(log, &device_, &sequences_);
+    InitializeSettingsProcessor(processor_, log, device_, sequences_);
     ready_ = DeclareLEDs();
     LinkSequenceModel(log);
 }

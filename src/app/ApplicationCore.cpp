@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/SettingsCommands.h"
 #include "app/SettingsFileWriter.h"
 #include "app/platform/Paths.h"
 #include "foundation/Notifier.h"
@@ -60,7 +61,7 @@ ApplicationCore::StartupResult ApplicationCore::RunStartupSequence() {
     OpenLog();
     device_.SetLogFile(&log_);
     device_.SetOutputMaskBit7();
-    processor_.Initialize(&log_, &device_, &sequences_);
+    InitializeSettingsProcessor(processor_, &log_, device_, sequences_);
     if (ReadSetupFile() != VLR_SUCCESS) {
         exitCode_ = kSetupFailureExitCode;
         return StartupResult::SetupFileFailed;

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/SettingsCommands.h"
+
 using VlrDataTypes::VLR_SUCCESS;
 
 ScratchModels::ScratchModels() : device(&log) {
     log.SetMessageReceiver(&recorder);
     device.SetOutputMaskBit7();
-    processor.Initialize(&log, &device, &sequences);
+    InitializeSettingsProcessor(processor, &log, device, sequences);
     sequences.SetLogFile(&log);
     sequences.SetMicroController(&device);
 }
