@@ -4,13 +4,14 @@
 
 #include "app/ScratchModels.h"
 #include "app/SequenceFiles.h"
+#include "app/SettingsCommands.h"
 
 using VlrDataTypes::VLR_SUCCESS;
 
 SettingsModels::SettingsModels(LogFile* log) {
     device_.SetLogFile(log);
     device_.SetOutputMaskBit7();
-    processor_.Initialize(log, &device_, &sequences_);
+    InitializeSettingsProcessor(processor_, log, device_, sequences_);
     ready_ = DeclareLEDs();
     LinkSequenceModel(log);
 }

@@ -30,10 +30,6 @@ const std::wstring kFailedSettingsCopyName = L"OstraSettings_failed_original.cfg
 const std::wstring kDataDirectoryCaption = L"Data Directory Error";
 const std::wstring kConfigurationCaption = L"Configuration Error";
 
-// A numbered dated directory goes up to "_100"; more starts within one second than that mean
-// something else is wrong.
-constexpr unsigned kLastDirectorySuffix = 100;
-
 bool IsDirectory(const std::wstring& path) {
     std::error_code error;
     return std::filesystem::is_directory(Paths::ToNativePath(path), error);
@@ -97,6 +93,9 @@ VlrRetVal ApplicationCore::CreateDirectoryIfMissing(const std::wstring& path) {
 }
 
 // The directory must be new, so that no two runs share a log or overwrite each other's files.
+// Creating it is the claim: mkdir either makes the name ours or finds it taken, so two runs
+// starting together never get the same one, and the numbers go on for as long as names are
+// taken.
 VlrRetVal ApplicationCore::CreateDatedDirectory(const std::wstring& productDirectory) {
     const std::wstring plain = Paths::Join(productDirectory, FormatDateTimeStamp(clock_()));
     std::wstring candidate = plain;
@@ -106,8 +105,9 @@ VlrRetVal ApplicationCore::CreateDatedDirectory(const std::wstring& productDirec
             dataDirectory_ = candidate;
             return VLR_SUCCESS;
         }
-        // An error other than an existing directory would meet every numbered name as well.
-        if (!allowNumberedDataDirectory_ || error || suffix > kLastDirectorySuffix) {
+        // Only an existing directory (an earlier run) reports no error; anything else would
+        // meet every numbered name as well.
+        if (!allowNumberedDataDirectory_ || error) {
             break;
         }
         candidate = plain + L"_" + std::to_wstring(suffix);

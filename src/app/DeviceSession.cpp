@@ -4,6 +4,7 @@
 #include <string>
 
 #include "device/MicroController.h"
+#include "device/PortDirectory.h"
 #include "device/PortDiscovery.h"
 #include "foundation/Notifier.h"
 
@@ -18,6 +19,12 @@ const std::wstring kConnectionErrorText =
     L"Unable to connect to Zavik Driver.  Please verify the port number is valid and that the "
     L"device is connected to the PC.";
 
+std::wstring PortInUseText(int portNumber) {
+    return L"The port COM" + std::to_wstring(portNumber) + L" (" +
+           PortDirectory::PathText(PortDirectory::DevicePathForPort(portNumber)) +
+           L") is in use by another program.";
+}
+
 }  // namespace
 
 DeviceSession::DeviceSession(MicroController& device, const SerialPortLister& lister,
@@ -28,15 +35,18 @@ VlrRetVal DeviceSession::Connect() {
     if (IsConnected()) {
         return VLR_SUCCESS;
     }
-    portInUse_ = false;
+    lastError_.clear();
     // Its result does not matter: a device it finds has already replaced the port number.
     std::uint32_t portNumber = device_.GetPortNumber();
     if (PortDiscovery::DiscoverPortNumber(lister_, portNumber, log_) == VLR_SUCCESS) {
         device_.SetPortNumber(portNumber);
     }
     MicroControllerConnection& connection = device_.GetConnection();
-    if (connection.Connect(static_cast<int>(device_.GetPortNumber())) != VLR_SUCCESS) {
-        portInUse_ = connection.Port().LastOpenFoundPortInUse();
+    const int number = static_cast<int>(device_.GetPortNumber());
+    if (connection.Connect(number) != VLR_SUCCESS) {
+        if (connection.Port().LastOpenFoundPortInUse()) {
+            lastError_ = PortInUseText(number);
+        }
         notifier_.ShowMessageBox(kConnectionErrorCaption, kConnectionErrorText);
         return VLR_FAILURE;
     }

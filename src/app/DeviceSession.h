@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "foundation/VlrDataTypes.h"
 
 class LogFile;
@@ -28,13 +30,15 @@ class DeviceSession {
     void Disconnect();
     bool IsConnected() const;
 
-    // Whether the last failed Connect found the port held by another program.
-    bool LastConnectFoundPortInUse() const { return portInUse_; }
+    // Why the last Connect failed where the connection box cannot say it: the port is held by
+    // another program ("The port COM4 (/dev/ttyACM4) is in use by another program."). Empty
+    // after a success and after any other failure.
+    const std::wstring& LastError() const { return lastError_; }
 
   private:
     MicroController& device_;
     const SerialPortLister& lister_;
     Notifier& notifier_;
     LogFile* log_ = nullptr;
-    bool portInUse_ = false;
+    std::wstring lastError_;
 };

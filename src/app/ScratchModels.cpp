@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/SettingsCommands.h"
+
+#include "app/SettingsCommands.h"
+
 using VlrDataTypes::VLR_SUCCESS;
 
 namespace ModelWiring {
@@ -11,7 +15,7 @@ void Connect(LogFile& log, MicroController& device, ConfigFileProcessor& process
              SequenceContainer& sequences) {
     device.SetLogFile(&log);
     device.SetOutputMaskBit7();
-    processor.Initialize(&log, &device, &sequences);
+    InitializeSettingsProcessor(processor, &log, device, sequences);
     sequences.SetLogFile(&log);
 }
 

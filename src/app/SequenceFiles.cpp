@@ -9,7 +9,7 @@
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
-#include "sequences/ArgumentReading.h"
+#include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 #include "sequences/SequenceFileWords.h"
 

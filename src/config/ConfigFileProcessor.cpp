@@ -9,27 +9,16 @@
 #include <string_view>
 
 #include "config/FormatCmdLine.h"
-#include "device/DeviceSettingsWords.h"
-#include "device/MicroController.h"
+#include "foundation/ArgumentReading.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
-#include "sequences/SequenceContainer.h"
-#include "sequences/SequenceFileWords.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
 using VlrDataTypes::VlrRetVal;
 
 namespace {
-
-using DeviceSettingsWords::kAddLED;
-using DeviceSettingsWords::kSetIntensity;
-using DeviceSettingsWords::kSetLEDPulse;
-using DeviceSettingsWords::kSetPortNumber;
-using SequenceFileWords::kAddSequence;
-using SequenceFileWords::kAddSequenceCommand;
-using SequenceFileWords::kAddSequenceCommandSet;
 
 const std::wstring kBreak = L"-Break";
 
@@ -82,23 +71,14 @@ double NumberArgument(const std::wstring& text) {
 
 }  // namespace
 
-ConfigFileProcessor::ConfigFileProcessor()
-    : commandTable_{
-          {kAddLED, &ConfigFileProcessor::AddLED},
-          {kSetPortNumber, &ConfigFileProcessor::SetMicroControllerPortNumber},
-          {kSetIntensity, &ConfigFileProcessor::SetIntensity},
-          {kSetLEDPulse, &ConfigFileProcessor::SetLEDPulse},
-          {kAddSequenceCommandSet, &ConfigFileProcessor::AddSequenceCommandSet},
-          {kAddSequence, &ConfigFileProcessor::AddSequence},
-          {kAddSequenceCommand, &ConfigFileProcessor::AddSequenceCommand},
-      } {}
-
-void ConfigFileProcessor::Initialize(LogFile* log, MicroController* device,
-                                     SequenceContainer* sequences) {
+void ConfigFileProcessor::Initialize(LogFile* log) {
     log_ = log;
-    device_ = device;
-    sequences_ = sequences;
     initialized_ = true;
+}
+
+void ConfigFileProcessor::AddCommand(std::wstring word, unsigned expected, bool atLeast,
+                                     Handler handler) {
+    commandTable_.push_back({std::move(word), expected, atLeast, std::move(handler)});
 }
 
 VlrRetVal ConfigFileProcessor::ProcessConfigFile(std::wstring fileName) {
@@ -188,109 +168,11 @@ VlrRetVal ConfigFileProcessor::ProcessCommandString(std::wstring command) {
         return VLR_FAILURE;
     }
     arguments_.erase(arguments_.begin());
-    return (this->*(entry->handler))();
-}
-
-bool ConfigFileProcessor::CheckArgumentCount(const std::wstring& word, unsigned given,
-                                             unsigned expected, bool atLeast) {
-    if (atLeast ? given >= expected : given == expected) {
-        return true;
-    }
-    LogError(L"Error, the " + word + L" command expects " + (atLeast ? L"at least " : L"") +
-             std::to_wstring(expected) + L" arguments.  There were " + std::to_wstring(given) +
-             L" specified.");
-    return false;
-}
-
-VlrRetVal ConfigFileProcessor::AddLED() {
-    if (!CheckArgumentCount(kAddLED, ArgumentCount(), 1, true)) {
+    if (!ArgumentReading::CheckArgumentCount(entry->word, static_cast<unsigned>(arguments_.size()),
+                                             entry->expected, entry->atLeast, log_)) {
         return VLR_FAILURE;
     }
-    if (device_ == nullptr) {
-        return RefuseWithoutModel(kAddLED);
-    }
-    // Optional; TextToDouble leaves 0 when it is absent or not a number.
-    double maximumPower = 0.0;
-    if (arguments_.size() > 1) {
-        TextToDouble(arguments_[1], maximumPower);
-    }
-    return device_->AddLED(arguments_[0], maximumPower);
-}
-
-VlrRetVal ConfigFileProcessor::SetMicroControllerPortNumber() {
-    if (!CheckArgumentCount(kSetPortNumber, ArgumentCount(), 1, false)) {
-        return VLR_FAILURE;
-    }
-    if (device_ == nullptr) {
-        return RefuseWithoutModel(kSetPortNumber);
-    }
-    // Not checked: discovery finds the real port when the operator connects.
-    device_->SetPortNumber(IntegerArgument(arguments_[0]));
-    return VLR_SUCCESS;
-}
-
-VlrRetVal ConfigFileProcessor::SetIntensity() {
-    if (!CheckArgumentCount(kSetIntensity, ArgumentCount(), 2, false)) {
-        return VLR_FAILURE;
-    }
-    if (device_ == nullptr) {
-        return RefuseWithoutModel(kSetIntensity);
-    }
-    return device_->SetIntensity(IntegerArgument(arguments_[1]), arguments_[0]);
-}
-
-VlrRetVal ConfigFileProcessor::SetLEDPulse() {
-    if (!CheckArgumentCount(kSetLEDPulse, ArgumentCount(), 4, false)) {
-        return VLR_FAILURE;
-    }
-    if (device_ == nullptr) {
-        return RefuseWithoutModel(kSetLEDPulse);
-    }
-    PulseParameters pulse;
-    pulse.widthOn = NumberArgument(arguments_[1]);
-    pulse.widthOff = NumberArgument(arguments_[2]);
-    pulse.loopCount = IntegerArgument(arguments_[3]);
-    return device_->SetLEDPulse(arguments_[0], pulse);
-}
-
-VlrRetVal ConfigFileProcessor::AddSequenceCommandSet() {
-    if (!CheckArgumentCount(kAddSequenceCommandSet, ArgumentCount(), 2, false)) {
-        return VLR_FAILURE;
-    }
-    if (sequences_ == nullptr) {
-        return RefuseWithoutModel(kAddSequenceCommandSet);
-    }
-    return sequences_->AddCommandSet(IntegerArgument(arguments_[0]),
-                                     IntegerArgument(arguments_[1]));
-}
-
-VlrRetVal ConfigFileProcessor::AddSequence() {
-    if (!CheckArgumentCount(kAddSequence, ArgumentCount(), 2, false)) {
-        return VLR_FAILURE;
-    }
-    if (sequences_ == nullptr) {
-        return RefuseWithoutModel(kAddSequence);
-    }
-    return sequences_->AddSequence(IntegerArgument(arguments_[0]), arguments_[1]);
-}
-
-VlrRetVal ConfigFileProcessor::AddSequenceCommand() {
-    if (!CheckArgumentCount(kAddSequenceCommand, ArgumentCount(), 3, false)) {
-        return VLR_FAILURE;
-    }
-    if (sequences_ == nullptr) {
-        return RefuseWithoutModel(kAddSequenceCommand);
-    }
-    return sequences_->AddCommand(IntegerArgument(arguments_[0]), IntegerArgument(arguments_[1]),
-                                  arguments_[2]);
-}
-
-// Only a processor kept for its argument-count check lacks the models; it must not be handed
-// commands, but if it is, it refuses them rather than crash.
-VlrRetVal ConfigFileProcessor::RefuseWithoutModel(const std::wstring& word) {
-    LogError(kProcessCommand + L"Unable to process command(" + word +
-             L"), the ConfigFileProcessor class has not yet been initialized.");
-    return VLR_FAILURE;
+    return entry->handler(arguments_);
 }
 
 void ConfigFileProcessor::LogError(const std::wstring& message) {
@@ -304,3 +186,15 @@ void ConfigFileProcessor::LogNotice(const std::wstring& message) {
         log_->WriteMessage(LogLevel::Notice, message);
     }
 }
+
+namespace SettingsArguments {
+
+std::uint32_t Integer(const std::wstring& text) {
+    return IntegerArgument(text);
+}
+
+double Number(const std::wstring& text) {
+    return NumberArgument(text);
+}
+
+}  // namespace SettingsArguments

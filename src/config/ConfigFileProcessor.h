@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -9,15 +10,13 @@
 
 class FormatCmdLine;
 class LogFile;
-class MicroController;
-class SequenceContainer;
 
 // Executes .cfg command files: pulls their command lines through FormatCmdLine, splits each into
-// arguments, looks the command word up in a fixed table and calls its handler, which forwards to
-// the device model or the sequence model. A file stops at its first failing line.
+// arguments, looks the command word up in its table and calls the handler registered for it.
+// The handlers belong to the models (registered at start-up, see app/SettingsCommands), so this
+// reader knows no model. A file stops at its first failing line.
 //
-// A processor that was never initialized has no log and refuses every file; the script
-// conversion and the sequence editor keep such a processor just for CheckArgumentCount.
+// A processor that was never initialized has no log and refuses every file.
 //
 // A checker that wants every bad line of a file in one pass sets a failure observer: the file
 // then runs to its end, each failing line is handed to the observer right after it failed, and
@@ -36,19 +35,18 @@ class ConfigFileProcessor {
     };
 
     using FailureObserver = std::function<void(const FailedLine&)>;
+    // Called with the arguments after the command word, once their count has been checked.
+    using Handler = std::function<VlrDataTypes::VlrRetVal(const std::vector<std::wstring>&)>;
 
-    ConfigFileProcessor();
-
-    void Initialize(LogFile* log, MicroController* device, SequenceContainer* sequences);
+    void Initialize(LogFile* log);
     bool IsInitialized() const { return initialized_; }
+
+    // Appends a command to the table; the first entry whose word matches (ignoring case) runs.
+    // Its arguments must number exactly `expected`, or at least that with atLeast.
+    void AddCommand(std::wstring word, unsigned expected, bool atLeast, Handler handler);
 
     VlrDataTypes::VlrRetVal ProcessConfigFile(std::wstring fileName);
     VlrDataTypes::VlrRetVal ProcessCommandString(std::wstring command);
-
-    // True when `given` arguments are acceptable for `word` (exactly `expected`, or at least
-    // `expected` with atLeast); otherwise logs why (when a log is set) and returns false.
-    bool CheckArgumentCount(const std::wstring& word, unsigned given, unsigned expected,
-                            bool atLeast);
 
     // Where the file stopped; with a failure observer, the first line that failed.
     const FailedLine& LastFailure() const { return lastFailure_; }
@@ -57,25 +55,16 @@ class ConfigFileProcessor {
     void SetFailureObserver(FailureObserver observer) { failureObserver_ = std::move(observer); }
 
   private:
-    using Handler = VlrDataTypes::VlrRetVal (ConfigFileProcessor::*)();
     struct CommandEntry {
         std::wstring word;
+        unsigned expected = 0;
+        bool atLeast = false;
         Handler handler;
     };
-
-    VlrDataTypes::VlrRetVal AddLED();
-    VlrDataTypes::VlrRetVal SetMicroControllerPortNumber();
-    VlrDataTypes::VlrRetVal SetIntensity();
-    VlrDataTypes::VlrRetVal SetLEDPulse();
-    VlrDataTypes::VlrRetVal AddSequenceCommandSet();
-    VlrDataTypes::VlrRetVal AddSequence();
-    VlrDataTypes::VlrRetVal AddSequenceCommand();
 
     VlrDataTypes::VlrRetVal ExecuteLines(FormatCmdLine& reader);
     VlrDataTypes::VlrRetVal RecordFailure(const FormatCmdLine& reader, int lineNumber,
                                           const std::wstring& line);
-    unsigned ArgumentCount() const { return static_cast<unsigned>(arguments_.size()); }
-    VlrDataTypes::VlrRetVal RefuseWithoutModel(const std::wstring& word);
     void LogError(const std::wstring& message);
     void LogNotice(const std::wstring& message);
 
@@ -83,8 +72,17 @@ class ConfigFileProcessor {
     std::vector<std::wstring> arguments_;
     std::vector<CommandEntry> commandTable_;
     LogFile* log_ = nullptr;
-    MicroController* device_ = nullptr;
-    SequenceContainer* sequences_ = nullptr;
     FailedLine lastFailure_;
     FailureObserver failureObserver_;
 };
+
+// How settings-file commands read their numbers, for the handlers.
+namespace SettingsArguments {
+
+// The leading decimal integer, as wcstol reads it where long has 32 bits.
+std::uint32_t Integer(const std::wstring& text);
+
+// The leading floating-point number, always with '.' as the decimal point.
+double Number(const std::wstring& text);
+
+}  // namespace SettingsArguments

@@ -7,10 +7,10 @@
 #include <limits>
 #include <optional>
 
+#include "foundation/ArgumentReading.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
-#include "sequences/ArgumentReading.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -214,8 +214,9 @@ VlrRetVal MicroControllerCommandConversion::ApplyCommand(const std::wstring& com
         return VLR_FAILURE;
     }
     if (entry->kind != CommandKind::EndLoop &&
-        !argumentChecker_.CheckArgumentCount(entry->word, static_cast<unsigned>(arguments.size()),
-                                             entry->argumentCount, false)) {
+        // Without a log: a wrong count fails here without a message of its own.
+        !ArgumentReading::CheckArgumentCount(entry->word, static_cast<unsigned>(arguments.size()),
+                                             entry->argumentCount, false, nullptr)) {
         return VLR_FAILURE;
     }
     switch (entry->kind) {

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "config/ConfigFileProcessor.h"
 #include "device/ScriptCommand.h"
 #include "foundation/VlrDataTypes.h"
 
@@ -53,6 +52,4 @@ class MicroControllerCommandConversion {
     std::vector<ScriptCommand> scriptList_;
     std::vector<std::wstring> labels_;
     std::vector<std::uint32_t> deviceLedIds_;
-    // Never initialized, so it has no log: a wrong argument count fails without a message.
-    ConfigFileProcessor argumentChecker_;
 };

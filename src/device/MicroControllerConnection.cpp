@@ -50,6 +50,7 @@ void MicroControllerConnection::SetLogFile(LogFile* log) {
 VlrRetVal MicroControllerConnection::Connect(int portNumber) {
     // Whatever the line held before this program opened it is no answer of ours.
     wholeResponseAt_.reset();
+    firmwareVersion_.clear();
     if (port_.Open(portNumber) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
@@ -59,6 +60,7 @@ VlrRetVal MicroControllerConnection::Connect(int portNumber) {
         return VLR_FAILURE;
     }
     Log(LogLevel::Notice, L"Microcontroller Firmware Version " + version);
+    firmwareVersion_ = version;
     return VLR_SUCCESS;
 }
 

@@ -35,6 +35,9 @@ class MicroControllerConnection {
     VlrDataTypes::VlrRetVal ExecuteCommand(const std::uint8_t* payload, std::uint16_t size,
                                            std::uint16_t& responseSize);
     VlrDataTypes::VlrRetVal GetFirmwareVersion(std::wstring& version);
+    // The version the connect read, so that nobody asks the device again; empty while
+    // disconnected.
+    std::wstring FirmwareVersion() const { return IsConnected() ? firmwareVersion_ : L""; }
     // Sends SetLEDIntensity (0x0B, device LED ID, value as carried on the wire).
     VlrDataTypes::VlrRetVal SendLEDIntensity(std::uint8_t deviceLedId, std::uint8_t value);
 
@@ -52,6 +55,7 @@ class MicroControllerConnection {
 
     LogFile* log_ = nullptr;
     SerialPort port_;
+    std::wstring firmwareVersion_;
     std::array<std::uint8_t, PacketConstants::kMaxResponseDataSize> responseData_{};
     // When the latest exchange ended with a whole, well-framed response and nothing beyond it;
     // empty after anything else.

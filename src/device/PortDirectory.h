@@ -3,7 +3,8 @@
 #include <filesystem>
 #include <string>
 
-// Port numbers on Linux. A port number N names a tty by this rule:
+// Port numbers and the ttys they name. On Linux (platform/PortDirectoryLinux.cpp) a port number
+// N names a tty by this rule:
 //   1. an entry of the per-user port directory whose name ends in "(COMN)" (a symbolic link to
 //      any tty; the emulator and unusual adapters register there, no root needed);
 //   2. otherwise /dev/ttyACMN.

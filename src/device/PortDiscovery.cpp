@@ -1,11 +1,11 @@
 #include "device/PortDiscovery.h"
 
-#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "foundation/LogFile.h"
+#include "foundation/TextConversion.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -53,12 +53,16 @@ std::optional<std::uint32_t> PortNumberOf(const std::wstring& name) {
     return DecimalNumber(name.substr(numberStart, terminator - numberStart));
 }
 
-VlrRetVal LogFailure(LogFile* log) {
+void LogError(LogFile* log, const std::wstring& message) {
     if (log != nullptr) {
-        log->WriteMessage(LogLevel::Error,
-                          L"Error retrieving Zavik Driver device information.  Unable to "
-                          L"determine port number for device.");
+        log->WriteMessage(LogLevel::Error, message);
     }
+}
+
+VlrRetVal LogFailure(LogFile* log) {
+    LogError(log,
+             L"Error retrieving Zavik Driver device information.  Unable to determine port "
+             L"number for device.");
     return VLR_FAILURE;
 }
 
@@ -66,19 +70,21 @@ VlrRetVal LogFailure(LogFile* log) {
 
 namespace PortDiscovery {
 
+std::optional<std::uint32_t> DriverPortNumber(const SerialPortListing& port) {
+    return PortNumberOf(port.name);
+}
+
 VlrRetVal DiscoverPortNumber(const SerialPortLister& lister, std::uint32_t& portNumber,
                              LogFile* log) {
     std::vector<SerialPortListing> ports;
     std::string reason;
     if (lister.ListPorts(ports, reason) != VLR_SUCCESS) {
-        // A diagnostic for whoever runs the program, as the listing's own failures are not
-        // part of the log.
-        std::cout << "Failed to list serial ports: " << reason << std::endl;
+        LogError(log, L"Failed to list serial ports: " + NarrowToWide(reason));
         return LogFailure(log);
     }
     bool found = false;
     for (const SerialPortListing& port : ports) {
-        const std::optional<std::uint32_t> number = PortNumberOf(port.name);
+        const std::optional<std::uint32_t> number = DriverPortNumber(port);
         if (number) {
             // Every matching port overwrites the number: the last one wins.
             portNumber = *number;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "device/SerialPortLister.h"
 #include "foundation/VlrDataTypes.h"
@@ -11,9 +12,12 @@ class LogFile;
 // contains "Zavik Driver Virtual Com Port" and ends in a port name such as "(COM7)".
 namespace PortDiscovery {
 
+// The port number of a listed port that is the Zavik Driver; none for any other port.
+std::optional<std::uint32_t> DriverPortNumber(const SerialPortListing& port);
+
 // On success stores the number of the last matching port in portNumber and returns 0. When no
-// port matches, or the ports cannot be listed (which is also printed on standard output),
-// logs the failure and returns -1 with portNumber unchanged.
+// port matches, or the ports cannot be listed (the reason is logged too), logs the failure and
+// returns -1 with portNumber unchanged.
 VlrDataTypes::VlrRetVal DiscoverPortNumber(const SerialPortLister& lister,
                                            std::uint32_t& portNumber, LogFile* log);
 

@@ -1,10 +1,6 @@
 #include "device/SerialPort.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +8,7 @@
 #include <climits>
 
 #include "device/PortDirectory.h"
+#include "device/platform/SerialLine.h"
 #include "foundation/LogFile.h"
 
 using VlrDataTypes::VLR_FAILURE;
@@ -22,9 +19,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The longest a blocking read waits for its first byte (VTIME, in tenths of a second).
-constexpr cc_t kReadTickDeciseconds = 1;
-constexpr std::chrono::milliseconds kReadTick{100 * kReadTickDeciseconds};
+using SerialLine::kReadTick;
 
 // Outcomes of one wait for bytes other than an error number (which are positive).
 constexpr int kReceived = -1;
@@ -42,43 +37,6 @@ int PollMilliseconds(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
 }
 
-// Takes the tty for this process alone. The lock refuses a second Ostra even when it runs as
-// root; TIOCEXCL refuses every other program's open (except root's).
-int TakeExclusiveAccess(int handle) {
-    if (flock(handle, LOCK_EX | LOCK_NB) != 0) {
-        // A held lock reads as EWOULDBLOCK; the port is busy, and that is what we report.
-        return errno == EWOULDBLOCK ? EBUSY : errno;
-    }
-    if (ioctl(handle, TIOCEXCL) != 0) {
-        const int error = errno;
-        flock(handle, LOCK_UN);
-        return error;
-    }
-    return 0;
-}
-
-// Undone before closing, so that a later open without root privileges is not refused.
-void ReleaseAndClose(int handle) {
-    ioctl(handle, TIOCNXCL);
-    flock(handle, LOCK_UN);
-    close(handle);
-}
-
-// 9600 baud, 8 data bits, no parity, one stop bit, raw bytes. Raw mode clears IXON and the
-// other input and output processing so every byte value passes; hardware flow control (CRTSCTS)
-// and IXOFF stay as the driver reports them.
-void SetLineSettings(termios& settings) {
-    cfmakeraw(&settings);
-    cfsetispeed(&settings, B9600);
-    cfsetospeed(&settings, B9600);
-    settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
-    settings.c_cflag |= CS8 | CLOCAL | CREAD;
-    // A read returns as soon as any byte is there, or after one tick with nothing; Read keeps
-    // the time-outs itself and uses the tick while their end is far.
-    settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = kReadTickDeciseconds;
-}
-
 // The line hung up: a hung-up tty reads as end of file, as a silent one does after its tick.
 bool HungUp(int handle) {
     pollfd request{handle, POLLIN, 0};
@@ -92,7 +50,7 @@ SerialPort::SerialPort(LogFile* log) : log_(log) {}
 // The descriptor is released without a message: the log may already be gone at this point.
 SerialPort::~SerialPort() {
     if (handle_ >= 0) {
-        ReleaseAndClose(handle_);
+        SerialLine::ReleaseAndClose(handle_);
     }
 }
 
@@ -104,14 +62,10 @@ VlrRetVal SerialPort::Open(int portNumber) {
     const std::wstring name =
         L"COM" + std::to_wstring(portNumber) + L" (" + PortDirectory::PathText(path) + L")";
 
-    // Non-blocking, so that the open does not wait for a carrier before CLOCAL is set.
-    const int handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    const int error = handle < 0 ? errno : TakeExclusiveAccess(handle);
+    int handle = -1;
+    const int error = SerialLine::OpenExclusive(path, handle);
     lastOpenFoundPortInUse_ = error == EBUSY;
     if (error != 0) {
-        if (handle >= 0) {
-            close(handle);
-        }
         LogError(L"Error(" + ErrorNumber(error) + L") creating serial port interface on " + name +
                  L", an invalid handle to the device was returned.");
         return VLR_FAILURE;
@@ -132,28 +86,22 @@ VlrRetVal SerialPort::Open(int portNumber) {
 }
 
 VlrRetVal SerialPort::ApplyLineSettings() {
-    termios settings{};
-    if (tcgetattr(handle_, &settings) != 0) {
-        LogError(L"Error(" + ErrorNumber(errno) + L") getting serial COM state.");
-        return VLR_FAILURE;
+    SerialLine::SetupStep failedStep = SerialLine::SetupStep::GetState;
+    const int error = SerialLine::ApplyLineSettings(handle_, failedStep);
+    if (error == 0) {
+        return VLR_SUCCESS;
     }
-    SetLineSettings(settings);
-    // Blocking from here on: a read that sleeps until its bytes come costs one system call
-    // where polling first costs two, on every command.
-    const int flags = fcntl(handle_, F_GETFL);
-    if (tcsetattr(handle_, TCSANOW, &settings) != 0 || flags < 0 ||
-        fcntl(handle_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        LogError(L"Error(" + ErrorNumber(errno) + L") setting serial COM state.");
-        return VLR_FAILURE;
-    }
-    return VLR_SUCCESS;
+    LogError(L"Error(" + ErrorNumber(error) +
+             (failedStep == SerialLine::SetupStep::GetState ? L") getting serial COM state."
+                                                            : L") setting serial COM state."));
+    return VLR_FAILURE;
 }
 
 void SerialPort::Close() {
     if (!open_ || handle_ < 0) {
         return;
     }
-    ReleaseAndClose(handle_);
+    SerialLine::ReleaseAndClose(handle_);
     handle_ = -1;
     open_ = false;
     bufferedBegin_ = bufferedEnd_ = 0;
@@ -312,7 +260,7 @@ int SerialPort::ReadBeforeDeadline(Clock::time_point deadline) {
 
 void SerialPort::DiscardInput() {
     if (open_ && handle_ >= 0) {
-        tcflush(handle_, TCIFLUSH);
+        SerialLine::DiscardInput(handle_);
     }
     bufferedBegin_ = bufferedEnd_ = 0;
 }

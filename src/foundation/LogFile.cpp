@@ -232,8 +232,9 @@ void LogFile::WriteHeader(const std::wstring& target) {
     WriteLine(L"Operating System: " + SystemInfo::OperatingSystemText());
 }
 
+// The core prints nothing itself: without a notifier the failure is only the operation's result.
 void LogFile::Notify(const std::wstring& caption, const std::wstring& text) {
-    static StderrNotifier fallback;
-    Notifier* notifier = notifier_ != nullptr ? notifier_ : &fallback;
-    notifier->ShowMessageBox(caption, text);
+    if (notifier_ != nullptr) {
+        notifier_->ShowMessageBox(caption, text);
+    }
 }

@@ -19,7 +19,8 @@ class LogFile {
   public:
     using Clock = std::function<LocalTime()>;
 
-    // The notifier reports failures to open or close the file; without one they go to stderr.
+    // The notifier reports failures to open or close the file; without one they are only
+    // returned.
     explicit LogFile(Notifier* notifier = nullptr);
     ~LogFile();
 

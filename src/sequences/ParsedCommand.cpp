@@ -1,6 +1,6 @@
 #include "sequences/ParsedCommand.h"
 
-#include "sequences/ArgumentReading.h"
+#include "foundation/ArgumentReading.h"
 
 namespace {
 

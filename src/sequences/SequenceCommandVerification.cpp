@@ -5,7 +5,7 @@
 #include <string>
 
 #include "foundation/TextConversion.h"
-#include "sequences/ArgumentReading.h"
+#include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 
 using VlrDataTypes::VLR_FAILURE;

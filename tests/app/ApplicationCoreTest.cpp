@@ -290,16 +290,20 @@ TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond
     ApplicationCore second(notifier);
     second.SetAllowNumberedDataDirectory(true);
     Start(second);
+    // Well over a hundred runs within that second.
+    for (int suffix = 3; suffix <= 150; ++suffix) {
+        fs::create_directory(DataPath().string() + "_" + std::to_string(suffix));
+    }
     ApplicationCore third(notifier);
     third.SetAllowNumberedDataDirectory(true);
     Start(third);
 
     EXPECT_EQ(core.GetDataDirectory(), Wide(DataPath()));
     EXPECT_EQ(second.GetDataDirectory(), Wide(DataPath()) + L"_2");
-    EXPECT_EQ(third.GetDataDirectory(), Wide(DataPath()) + L"_3");
-    EXPECT_EQ(third.GetLogFile().GetFullPath(), Wide(DataPath()) + L"_3/OstraLogFile.txt");
+    EXPECT_EQ(third.GetDataDirectory(), Wide(DataPath()) + L"_151");
+    EXPECT_EQ(third.GetLogFile().GetFullPath(), Wide(DataPath()) + L"_151/OstraLogFile.txt");
     EXPECT_EQ(third.GetSnapshotFileName(),
-              Wide(DataPath()) + L"_3/TrivaneSettings_2017-05-16_09-05-03.cfg");
+              Wide(DataPath()) + L"_151/TrivaneSettings_2017-05-16_09-05-03.cfg");
     EXPECT_THAT(notifier.boxes, IsEmpty());
 }
 

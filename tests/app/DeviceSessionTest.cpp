@@ -9,6 +9,7 @@
 #include "app/DeviceSession.h"
 #include "device/MicroController.h"
 #include "device/SerialPort.h"
+#include "foundation/TextConversion.h"
 #include "support/EmulatedDriver.h"
 #include "support/ListedPorts.h"
 #include "support/LogCapture.h"
@@ -73,7 +74,7 @@ TEST_F(DeviceSessionTest, WithoutADiscoveredDriverThePortNumberOfTheModelIsUsed)
 TEST_F(DeviceSessionTest, AFailedConnectTellsTheOperatorAndChangesNothing) {
     EXPECT_EQ(session_.Connect(), -1);
     EXPECT_FALSE(session_.IsConnected());
-    EXPECT_FALSE(session_.LastConnectFoundPortInUse());
+    EXPECT_EQ(session_.LastError(), L"");
     EXPECT_EQ(notifier_.boxes,
               (std::vector<std::pair<std::wstring, std::wstring>>{kConnectionBox}));
     EXPECT_EQ(device_.GetPortNumber(), 4u);
@@ -85,11 +86,13 @@ TEST_F(DeviceSessionTest, APortHeldByAnotherProgramIsToldApart) {
     SerialPort holder;
     ASSERT_EQ(holder.Open(6), 0);
     EXPECT_EQ(session_.Connect(), -1);
-    EXPECT_TRUE(session_.LastConnectFoundPortInUse());
+    EXPECT_EQ(session_.LastError(), L"The port COM6 (" +
+                                        NarrowToWide(driver_.Listing().devicePath.string()) +
+                                        L") is in use by another program.");
     EXPECT_EQ(notifier_.boxes.size(), 1u);
     holder.Close();
     EXPECT_EQ(session_.Connect(), 0);
-    EXPECT_FALSE(session_.LastConnectFoundPortInUse());
+    EXPECT_EQ(session_.LastError(), L"");
 }
 
 TEST_F(DeviceSessionTest, ConnectingTwiceSendsNothingMore) {

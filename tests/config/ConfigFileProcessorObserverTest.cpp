@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SettingsCommands.h"
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
 #include "sequences/SequenceContainer.h"
@@ -23,7 +24,7 @@ class FailureObserverTest : public testing::Test {
         device_.AddLED(L"Red", 0.0);
         sequences_.SetLogFile(&log_);
         sequences_.SetColorLabels({L"Blue", L"Red"});
-        processor_.Initialize(&log_, &device_, &sequences_);
+        InitializeSettingsProcessor(processor_, &log_, device_, sequences_);
     }
 
     void ObserveFailures() {

@@ -6,8 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/SettingsCommands.h"
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
+#include "foundation/ArgumentReading.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
 #include "support/FileBytes.h"
@@ -52,7 +54,7 @@ class ConfigFileProcessorTest : public testing::Test {
         device_.SetLogFile(&log_);
         sequences_.SetLogFile(&log_);
         sequences_.SetColorLabels({L"Blue", L"Red"});
-        processor_.Initialize(&log_, &device_, &sequences_);
+        InitializeSettingsProcessor(processor_, &log_, device_, sequences_);
         log_.messages.clear();
     }
 
@@ -420,16 +422,17 @@ using CheckArgumentCountTest = ProcessorCases<CountCase>;
 
 TEST_P(CheckArgumentCountTest, AcceptsOrLogsWhy) {
     const CountCase& c = GetParam();
-    EXPECT_EQ(processor_.CheckArgumentCount(L"-Loop", c.given, c.expected, c.atLeast),
+    EXPECT_EQ(ArgumentReading::CheckArgumentCount(L"-Loop", c.given, c.expected, c.atLeast, &log_),
               c.message.empty());
     if (c.message.empty()) {
         EXPECT_THAT(log_.messages, IsEmpty());
     } else {
         EXPECT_THAT(log_.messages, ElementsAre(Error(c.message)));
     }
-    // A processor that was never initialized has no log: same answer, and nothing to write to.
-    ConfigFileProcessor bare;
-    EXPECT_EQ(bare.CheckArgumentCount(L"-Loop", c.given, c.expected, c.atLeast), c.message.empty());
+    // Without a log: same answer, and nothing to write to.
+    EXPECT_EQ(
+        ArgumentReading::CheckArgumentCount(L"-Loop", c.given, c.expected, c.atLeast, nullptr),
+        c.message.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -703,20 +706,6 @@ TEST_F(ConfigFileProcessorTest, NeverInitializedProcessorRefusesFilesAndCommands
     EXPECT_EQ(device_.GetPortNumber(), MicroController::kDefaultPortNumber);
 }
 
-TEST_F(ConfigFileProcessorTest, ProcessorWithoutModelsRefusesTheirCommands) {
-    ConfigFileProcessor logOnly;
-    logOnly.Initialize(&log_, nullptr, nullptr);
-    EXPECT_EQ(logOnly.ProcessCommandString(L"-setmicrocontrollerportnumber 9"), -1);
-    EXPECT_EQ(logOnly.ProcessCommandString(L"-AddSequence 0 Zero"), -1);
-    EXPECT_THAT(log_.Errors(),
-                ElementsAre(L"ConfigFileProcessor::ProcessCommandString() - Unable to "
-                            L"process command(-SetMicroControllerPortNumber), the "
-                            L"ConfigFileProcessor class has not yet been initialized.",
-                            L"ConfigFileProcessor::ProcessCommandString() - Unable to "
-                            L"process command(-AddSequence), the ConfigFileProcessor "
-                            L"class has not yet been initialized."));
-}
-
 // A width with more than 6 significant digits is saved rounded, and the rounded value is what
 // comes back; saving again gives the same bytes.
 TEST_F(ConfigFileProcessorTest, DeviceSectionReadsBackToTheSameBytes) {
@@ -743,7 +732,7 @@ TEST_F(ConfigFileProcessorTest, DeviceSectionReadsBackToTheSameBytes) {
     MicroController freshDevice(&log_);
     SequenceContainer freshSequences;
     ConfigFileProcessor fresh;
-    fresh.Initialize(&log_, &freshDevice, &freshSequences);
+    InitializeSettingsProcessor(fresh, &log_, freshDevice, freshSequences);
     ASSERT_EQ(fresh.ProcessConfigFile(setup), 0);
     ASSERT_EQ(fresh.ProcessConfigFile(savedPath), 0);
 

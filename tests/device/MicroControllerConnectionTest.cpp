@@ -265,6 +265,7 @@ TEST_F(MicroControllerConnectionTest, DisconnectClosesThePort) {
     ConnectQuietly();
     connection_.Disconnect();
     EXPECT_FALSE(connection_.IsConnected());
+    EXPECT_EQ(connection_.FirmwareVersion(), L"");
     EXPECT_EQ(TakeMessages(), (Messages{{LogLevel::Notice, L"Serial connection closed."}}));
 }
 
@@ -297,6 +298,7 @@ TEST_P(FirmwareAnswers, DecideTheConnect) {
     const bool expectSuccess = answer.errors.empty();
     EXPECT_EQ(connection_.Connect(kPortNumber), expectSuccess ? 0 : -1);
     EXPECT_EQ(connection_.IsConnected(), expectSuccess);
+    EXPECT_EQ(connection_.FirmwareVersion(), answer.version);
     const Messages messages = TakeMessages();
     ASSERT_FALSE(messages.empty());
     if (expectSuccess) {

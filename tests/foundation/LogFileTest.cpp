@@ -499,13 +499,13 @@ TEST_F(LogFileTest, FileNamesKeepTheirBytes) {
     EXPECT_EQ(log.SetLogFilename(dir.File("x") + L"\u20AC.log"), -1);
 }
 
-TEST(LogFileNotifier, WithoutNotifierMessageBoxGoesToStandardError) {
+TEST(LogFileNotifier, WithoutNotifierNothingIsPrinted) {
     LogFile log;
     testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
     log.CloseLogFile();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Log File Error: Unable to close Log File.  There is currently not a log file "
-              "open.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(LogFileNotifier, SetNotifierReplacesTheReportTarget) {

@@ -2,7 +2,6 @@
 
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
-#include "device/PortDirectory.h"
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
 #include "ostra-cli/StderrDiagnostics.h"
@@ -11,11 +10,8 @@ int CommandContext::ConnectDevice() {
     if (session.Connect() == VlrDataTypes::VLR_SUCCESS) {
         return ExitCode::kSuccess;
     }
-    if (session.LastConnectFoundPortInUse()) {
-        const int number = static_cast<int>(core.GetMicroController().GetPortNumber());
-        diagnostics.ReportError(L"The port COM" + std::to_wstring(number) + L" (" +
-                                PortDirectory::PathText(PortDirectory::DevicePathForPort(number)) +
-                                L") is in use by another program.");
+    if (!session.LastError().empty()) {
+        diagnostics.ReportError(session.LastError());
     }
     return ExitCode::kDevice;
 }

@@ -12,10 +12,7 @@ CommandOutcome ConnectCommand::Run() {
     }
     context_.ReportConnection();
     MicroController& device = context_.core.GetMicroController();
-    std::wstring firmware;
-    if (device.GetConnection().GetFirmwareVersion(firmware) != VlrDataTypes::VLR_SUCCESS) {
-        return {ExitCode::kDevice, true};
-    }
+    const std::wstring firmware = device.GetConnection().FirmwareVersion();
     JsonWriter& json = context_.console.Json();
     json.Key("firmware").String(firmware);
     context_.console.Line(L"Firmware version: " + firmware);

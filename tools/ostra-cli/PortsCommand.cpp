@@ -1,5 +1,7 @@
 #include "ostra-cli/PortsCommand.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,34 +11,6 @@
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
 #include "ostra-cli/StderrDiagnostics.h"
-
-namespace {
-
-// One port, handed to the discovery so that it alone decides what a Zavik Driver looks like.
-class SinglePortLister final : public SerialPortLister {
-  public:
-    explicit SinglePortLister(const SerialPortListing& port) : port_(port) {}
-
-    VlrDataTypes::VlrRetVal ListPorts(std::vector<SerialPortListing>& ports,
-                                      std::string& /*reason*/) const override {
-        ports = {port_};
-        return VlrDataTypes::VLR_SUCCESS;
-    }
-
-  private:
-    const SerialPortListing& port_;
-};
-
-}  // namespace
-
-std::optional<std::uint32_t> PortsCommand::DriverPortNumber(const SerialPortListing& port) {
-    std::uint32_t number = 0;
-    if (PortDiscovery::DiscoverPortNumber(SinglePortLister(port), number, nullptr) !=
-        VlrDataTypes::VLR_SUCCESS) {
-        return std::nullopt;
-    }
-    return number;
-}
 
 int PortsCommand::Run() {
     std::vector<SerialPortListing> ports;
@@ -49,7 +23,7 @@ int PortsCommand::Run() {
     json.Key("ports").BeginArray();
     std::optional<std::uint32_t> discovered;
     for (const SerialPortListing& port : ports) {
-        const std::optional<std::uint32_t> number = DriverPortNumber(port);
+        const std::optional<std::uint32_t> number = PortDiscovery::DriverPortNumber(port);
         // As in discovery, the last Zavik Driver listed is the one used.
         discovered = number ? number : discovered;
         const std::wstring device = PortDirectory::PathText(port.devicePath);

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
-
 #include "device/SerialPortLister.h"
 
 class Console;
@@ -19,9 +16,6 @@ class PortsCommand {
     int Run();
 
   private:
-    // The port number discovery reads from this one port, none when it is no Zavik Driver.
-    static std::optional<std::uint32_t> DriverPortNumber(const SerialPortListing& port);
-
     const SerialPortLister& lister_;
     Console& console_;
     StderrDiagnostics& diagnostics_;

@@ -1,11 +1,27 @@
-#include "sequences/ArgumentReading.h"
+#include "foundation/ArgumentReading.h"
 
 #include <cwctype>
 #include <limits>
 
+#include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
 
 namespace ArgumentReading {
+
+bool CheckArgumentCount(const std::wstring& word, unsigned given, unsigned expected, bool atLeast,
+                        LogFile* log) {
+    if (atLeast ? given >= expected : given == expected) {
+        return true;
+    }
+    if (log != nullptr) {
+        log->WriteMessage(LogLevel::Error, L"Error, the " + word + L" command expects " +
+                                               (atLeast ? L"at least " : L"") +
+                                               std::to_wstring(expected) +
+                                               L" arguments.  There were " +
+                                               std::to_wstring(given) + L" specified.");
+    }
+    return false;
+}
 
 std::int32_t ReadInteger(const std::wstring& text) {
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();

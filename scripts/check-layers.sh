@@ -1,0 +1,23 @@
+#!/bin/sh
+# Fails when a source of the core includes a layer above or beside its own. Layers, one way:
+# foundation <- config, device, sequences <- app <- front ends.
+# Usage: check-layers.sh <src directory>
+src=${1:-src}
+status=0
+
+forbid() {
+    layer=$1
+    pattern=$2
+    found=$(grep -rnE "#include \"($pattern)/" "$src/$layer")
+    if [ -n "$found" ]; then
+        echo "$layer/ must not include $pattern/:"
+        echo "$found"
+        status=1
+    fi
+}
+
+forbid foundation 'config|device|sequences|app'
+forbid config 'device|sequences|app'
+forbid device 'config|sequences|app'
+forbid sequences 'config|device|app'
+exit $status
