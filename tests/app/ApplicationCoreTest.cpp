@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -289,9 +290,11 @@ TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond
     Start(core);
     ApplicationCore second(notifier);
     second.SetAllowNumberedDataDirectory(true);
+    second.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
     Start(second);
     ApplicationCore third(notifier);
     third.SetAllowNumberedDataDirectory(true);
+    third.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
     Start(third);
 
     EXPECT_EQ(core.GetDataDirectory(), Wide(DataPath()));
@@ -415,9 +418,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  L"LEDs has been reached (3).");
                          }}));
 
-// A settings file that stops part-way would lose every line after the failing one when the
-// shut-down overwrites it; the original is kept in the run's data directory.
-TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsKeptBesideTheLog) {
+// A settings file that stops part-way is copied beside the log. A run that changes nothing
+// leaves it as it is, so every start says so again until the operator mends it; a run that
+// changes something saves over it, the copy keeping the lines after the failing one.
+TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsAnnouncedOnEveryStart) {
     const std::string original =
         "-SetIntensity \"Blue\" 100\r\n"
         "-SetIntensity \"Amber\" 5\r\n"
@@ -425,21 +429,87 @@ TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsKeptBesideTheLog) {
         "-AddSequence 3 \"Lost Without The Copy\"\r\n";
     fs::create_directories(SettingsPath().parent_path());
     WriteFileBytes(SettingsPath(), original);
+    const auto announcement = [this](const fs::path& copy) {
+        return L"Settings file (" + Wide(SettingsPath()) +
+               L") could not be read completely; the original is kept as " + Wide(copy) + L".";
+    };
     Start(core);
-
     const fs::path copy = DataPath() / "OstraSettings_failed_original.cfg";
     EXPECT_EQ(ReadFileBytes(copy), original);
-    EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning),
-                ElementsAre(L"Settings file (" + Wide(SettingsPath()) +
-                            L") could not be read completely; the original is kept as " +
-                            Wide(copy) + L"."));
+    EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning), ElementsAre(announcement(copy)));
     EXPECT_EQ(LedInfo(core.GetMicroController(), 0).intensity, 100);
     EXPECT_EQ(LedInfo(core.GetMicroController(), 2).intensity, 26);
+    EXPECT_EQ(core.ShutDown(), 0);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), original);
 
-    core.ShutDown();
-    EXPECT_EQ(ReadFileBytes(copy), original);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), ReadFileBytes(DataPath() / "OstraSettings.cfg"));
+    ApplicationCore second(notifier);
+    receiver.messages.clear();
+    Start(second, kNextSecond);
+    const fs::path secondCopy =
+        DataPath().parent_path() / "2017-05-16_09-05-04" / "OstraSettings_failed_original.cfg";
+    EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning), ElementsAre(announcement(secondCopy)));
+    ASSERT_EQ(second.GetMicroController().SetIntensity(7, L"Green"), 0);
+    second.ShutDown();
+    EXPECT_EQ(ReadFileBytes(secondCopy), original);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()),
+              ReadFileBytes(secondCopy.parent_path() / "OstraSettings.cfg"));
     EXPECT_THAT(notifier.boxes, IsEmpty());
+}
+
+// --- Who may write the per-user settings ----------------------------------------------
+
+// Two programs over one settings file; flock makes two cores of one process conflict as well.
+TEST_F(ApplicationCoreTest, OneWriterAtATimeAndReadersNeverWrite) {
+    const std::string handWritten = "# mine\r\n-SetIntensity Blue 100\r\n";
+    fs::create_directories(SettingsPath().parent_path());
+    WriteFileBytes(SettingsPath(), handWritten);
+    core.SetAllowNumberedDataDirectory(true);
+    Start(core);
+
+    ApplicationCore refused(notifier);
+    refused.SetAllowNumberedDataDirectory(true);
+    Configure(refused);
+    EXPECT_EQ(refused.RunStartupSequence(), ApplicationCore::StartupResult::SettingsInUse);
+    EXPECT_EQ(refused.GetExitCode(), 1);
+    EXPECT_THAT(notifier.boxes,
+                ElementsAre(Pair(L"Settings In Use",
+                                 L"The settings file (" + Wide(SettingsPath()) +
+                                     L") is in use by ostra_tests_app (process " +
+                                     std::to_wstring(getpid()) +
+                                     L").  Close that program, or wait until it ends, and try "
+                                     L"again.")));
+    ASSERT_EQ(refused.GetMicroController().SetIntensity(1, L"Blue"), 0);
+    EXPECT_EQ(refused.ShutDown(), 0);
+
+    ApplicationCore reader(notifier);
+    reader.SetAllowNumberedDataDirectory(true);
+    reader.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
+    Start(reader);
+    ASSERT_EQ(reader.GetMicroController().SetIntensity(2, L"Blue"), 0);
+    EXPECT_EQ(reader.ShutDown(), 0);
+
+    // A writer that changed nothing leaves the file as written, comments and all.
+    EXPECT_EQ(core.ShutDown(), 0);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), handWritten);
+
+    ApplicationCore next(notifier);
+    Start(next, kNextSecond);
+    ASSERT_EQ(next.GetMicroController().SetIntensity(3, L"Blue"), 0);
+    EXPECT_EQ(next.ShutDown(), 0);
+    EXPECT_NE(ReadFileBytes(SettingsPath()).find("-SetIntensity \"Blue\" 3\r\n"),
+              std::string::npos);
+    EXPECT_EQ(notifier.boxes.size(), 1u);
+}
+
+// A save that fails is reported to the front end, which would otherwise announce success.
+TEST_F(ApplicationCoreTest, ShutDownReportsAFailedSave) {
+    fs::create_directories(SettingsPath());
+    Start(core);
+    EXPECT_EQ(core.ShutDown(), -1);
+    EXPECT_THAT(receiver.Errors(),
+                ElementsAre(L"Error creating settings file(" + Wide(SettingsPath()) +
+                            L").  File could not be created."));
+    EXPECT_EQ(ReadFileBytes(DataPath() / "OstraSettings.cfg"), kUntouchedSettings);
 }
 
 // --- Settings files on demand -----------------------------------------------------------
