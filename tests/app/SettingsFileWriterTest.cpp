@@ -1,7 +1,10 @@
 #include <gmock/gmock.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -166,17 +169,116 @@ TEST_F(SettingsFileWriterTest, WithoutLogAFailureIsOnlyReturned) {
     EXPECT_THAT(log.messages, IsEmpty());
 }
 
-TEST_F(SettingsFileWriterTest, ExistingFileKeepsItsPermissions) {
-    WriteFileBytes(TargetPath("private.cfg"), "old");
-    std::filesystem::permissions(TargetPath("private.cfg"),
-                                 std::filesystem::perms::owner_read |
-                                     std::filesystem::perms::owner_write |
-                                     std::filesystem::perms::group_read);
-    ASSERT_EQ(Write(Target("private.cfg")), 0);
-    EXPECT_EQ(std::filesystem::status(TargetPath("private.cfg")).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
+// A full disk: the device answers every write with ENOSPC. It is written in place, as no
+// device may be replaced by a file.
+TEST_F(SettingsFileWriterTest, AFullDiskIsAFailure) {
+    EXPECT_EQ(Write(L"/dev/full"), -1);
+    EXPECT_THAT(log.messages, ElementsAre(Pair(LogLevel::Error, FailureMessage(L"/dev/full"))));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
+
+// An existing file as the operator set it up: the writer respects what the user may write and
+// keeps the file's mode, owner and links.
+struct ExistingFileCase {
+    const char* name;
+    // The write runs as an unprivileged user (root may write any file).
+    bool asUser;
+    mode_t fileMode;
+    mode_t folderMode;
+    bool hardLink;
+    // Root only: the file belongs to another user.
+    bool otherOwner;
+    int expected;
+    // Written in place: the file keeps its inode.
+    bool inPlace;
+};
+
+void PrintTo(const ExistingFileCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+constexpr uid_t kUnprivileged = 65534;
+
+class ExistingFileTest : public SettingsFileWriterTest,
+                         public testing::WithParamInterface<ExistingFileCase> {
+  protected:
+    bool IsRoot() const { return geteuid() == 0; }
+
+    // As root, in a child that has become the unprivileged user; otherwise here.
+    int WriteAsUser(const std::wstring& path) {
+        if (!IsRoot()) {
+            return Write(path);
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            const bool dropped = setgroups(0, nullptr) == 0 && setgid(kUnprivileged) == 0 &&
+                                 setuid(kUnprivileged) == 0;
+            _exit(!dropped                                                                  ? 2
+                  : WriteSettingsFile(path, kDeviceSection, kSequenceSection, nullptr) == 0 ? 0
+                                                                                            : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) < 2 ? -WEXITSTATUS(status) : 99;
+    }
+
+    // As root the user's files belong to the unprivileged user, who must reach them.
+    void GiveToUser(const std::filesystem::path& path) {
+        if (IsRoot()) {
+            ASSERT_EQ(chown(path.c_str(), kUnprivileged, kUnprivileged), 0);
+        }
+    }
+};
+
+TEST_P(ExistingFileTest, RespectsTheFile) {
+    const ExistingFileCase& c = GetParam();
+    if (c.otherOwner && !IsRoot()) {
+        GTEST_SKIP() << "only root can give a file to another user";
+    }
+    const std::filesystem::path file = TargetPath("s.cfg");
+    WriteFileBytes(file, "old");
+    ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
+    if (c.hardLink) {
+        std::filesystem::create_hard_link(file, dir.Path() / "link.cfg");
+    }
+    if (c.asUser) {
+        ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+        GiveToUser(file);
+        GiveToUser(file.parent_path());
+    }
+    if (c.otherOwner) {
+        ASSERT_EQ(chown(file.c_str(), kUnprivileged, kUnprivileged), 0);
+    }
+    struct stat before {};
+    ASSERT_EQ(stat(file.c_str(), &before), 0);
+    ASSERT_EQ(chmod(file.parent_path().c_str(), c.folderMode), 0);
+
+    const int result = c.asUser ? WriteAsUser(Target("s.cfg")) : Write(Target("s.cfg"));
+    chmod(file.parent_path().c_str(), 0755);
+
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(ReadFileBytes(file), c.expected == 0 ? kFileBytes : "old");
+    struct stat after {};
+    ASSERT_EQ(stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(after.st_nlink, before.st_nlink);
+    if (c.inPlace) {
+        EXPECT_EQ(after.st_ino, before.st_ino);
+    }
+    EXPECT_THAT(TargetDirectory(), ElementsAre("s.cfg"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExistingFileTest,
+    testing::Values(ExistingFileCase{"ReadOnlyFileRefused", true, 0444, 0755, false, false, -1,
+                                     true},
+                    ExistingFileCase{"ModeKept", false, 0640, 0755, false, false, 0, false},
+                    ExistingFileCase{"HardLinkKept", false, 0644, 0755, true, false, 0, true},
+                    ExistingFileCase{"FileInReadOnlyFolderWrittenInPlace", true, 0644, 0555, false,
+                                     false, 0, true},
+                    ExistingFileCase{"OwnerKept", false, 0604, 0755, false, true, 0, false}));
 
 // A new file gets the permissions any new file gets, not those of a private temporary.
 TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/FileBytes.h"
@@ -125,6 +130,47 @@ TEST_F(FileCommandsTest, SaveSettingsWritesBothSections) {
     EXPECT_TRUE(copy.ends_with(kFlashSection)) << copy;
     EXPECT_EQ(ReadFileBytes(SettingsFile()), kSettings);
     EXPECT_EQ(Run({"save-settings", File("missing/dir/copy.cfg").string()}).exitCode, 3);
+}
+
+// The import worked, but its result never reached the disk: that is a failure.
+TEST_F(FileCommandsTest, AFailedSaveFailsTheCommand) {
+    std::filesystem::create_directories(SettingsFile());
+    WriteFileBytes(File("steps.cfg"),
+                   "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Off Blue\"\n");
+    const CliResult result = Run({"--json", "import", "1", "Lost", File("steps.cfg").string()});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_NE(result.out.find("\"ok\":false"), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("ostra-cli: Error: Error creating settings file(" +
+                              SettingsFile().string() + ").  File could not be created.\n"),
+              std::string::npos)
+        << result.err;
+}
+
+// A run holds the settings while it lasts: an import beside it is refused, naming the run,
+// instead of being saved over by the run when it ends.
+TEST_F(FileCommandsTest, ASecondWriterIsRefusedWhileARunHoldsTheSettings) {
+    WriteSettings(
+        "-AddSequence 0 \"Long\"\n-AddSequenceCommandSet 0 0\n"
+        "-AddSequenceCommand 0 0 \"-Duration 600000\"\n");
+    WriteFileBytes(File("steps.cfg"), "-AddSequenceCommandSet 0 0\n");
+    StartSimulator();
+    const std::unique_ptr<CliProcess> run = Start({"run", "0", "--upload"});
+    const std::filesystem::path lock = SettingsFile().string() + ".lock";
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (ReadFileBytes(lock).empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const CliResult refused = Run({"import", "10", "Imported", File("steps.cfg").string()});
+    run->Signal(SIGINT);
+    run->Finish(kPatience);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("ostra-cli: Settings In Use: The settings file (" +
+                               SettingsFile().string() + ") is in use by ostra-cli (process "),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(Run({"import", "10", "Imported", File("steps.cfg").string()}).exitCode, 0);
+    EXPECT_NE(ReadFileBytes(SettingsFile()).find("-AddSequence 10 \"Imported\""),
+              std::string::npos);
 }
 
 }  // namespace
