@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/SettingsFileWriter.h"
@@ -178,10 +179,10 @@ TEST_F(SettingsFileWriterTest, AFullDiskIsAFailure) {
 }
 
 // An existing file as the operator set it up: the writer respects what the user may write and
-// keeps the file's mode, owner and links.
+// keeps the file's mode, owner and links, writing in place where it cannot replace the file.
 struct ExistingFileCase {
     const char* name;
-    // The write runs as an unprivileged user (root may write any file).
+    // Written by an unprivileged user (a child that drops root, which may write any file).
     bool asUser;
     mode_t fileMode;
     mode_t folderMode;
@@ -189,82 +190,59 @@ struct ExistingFileCase {
     // Root only: the file belongs to another user.
     bool otherOwner;
     int expected;
-    // Written in place: the file keeps its inode.
-    bool inPlace;
 };
 
 void PrintTo(const ExistingFileCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-constexpr uid_t kUnprivileged = 65534;
-
 class ExistingFileTest : public SettingsFileWriterTest,
-                         public testing::WithParamInterface<ExistingFileCase> {
-  protected:
-    bool IsRoot() const { return geteuid() == 0; }
-
-    // As root, in a child that has become the unprivileged user; otherwise here.
-    int WriteAsUser(const std::wstring& path) {
-        if (!IsRoot()) {
-            return Write(path);
-        }
-        const pid_t child = fork();
-        if (child == 0) {
-            const bool dropped = setgroups(0, nullptr) == 0 && setgid(kUnprivileged) == 0 &&
-                                 setuid(kUnprivileged) == 0;
-            _exit(!dropped                                                                  ? 2
-                  : WriteSettingsFile(path, kDeviceSection, kSequenceSection, nullptr) == 0 ? 0
-                                                                                            : 1);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        return WIFEXITED(status) && WEXITSTATUS(status) < 2 ? -WEXITSTATUS(status) : 99;
-    }
-
-    // As root the user's files belong to the unprivileged user, who must reach them.
-    void GiveToUser(const std::filesystem::path& path) {
-        if (IsRoot()) {
-            ASSERT_EQ(chown(path.c_str(), kUnprivileged, kUnprivileged), 0);
-        }
-    }
-};
+                         public testing::WithParamInterface<ExistingFileCase> {};
 
 TEST_P(ExistingFileTest, RespectsTheFile) {
     const ExistingFileCase& c = GetParam();
-    if (c.otherOwner && !IsRoot()) {
+    const bool root = geteuid() == 0;
+    if (c.otherOwner && !root) {
         GTEST_SKIP() << "only root can give a file to another user";
     }
+    constexpr uid_t kUser = 65534;
     const std::filesystem::path file = TargetPath("s.cfg");
     WriteFileBytes(file, "old");
-    ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
+    chmod(file.c_str(), c.fileMode);
     if (c.hardLink) {
         std::filesystem::create_hard_link(file, dir.Path() / "link.cfg");
     }
-    if (c.asUser) {
-        ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
-        GiveToUser(file);
-        GiveToUser(file.parent_path());
-    }
-    if (c.otherOwner) {
-        ASSERT_EQ(chown(file.c_str(), kUnprivileged, kUnprivileged), 0);
+    if ((c.asUser || c.otherOwner) && root) {
+        chmod(dir.Path().c_str(), 0755);
+        chown(file.c_str(), kUser, kUser);
+        chown(file.parent_path().c_str(), kUser, kUser);
     }
     struct stat before {};
-    ASSERT_EQ(stat(file.c_str(), &before), 0);
-    ASSERT_EQ(chmod(file.parent_path().c_str(), c.folderMode), 0);
-
-    const int result = c.asUser ? WriteAsUser(Target("s.cfg")) : Write(Target("s.cfg"));
+    stat(file.c_str(), &before);
+    chmod(file.parent_path().c_str(), c.folderMode);
+    int result = -2;
+    if (c.asUser && root) {
+        const pid_t child = fork();
+        if (child == 0) {
+            _exit(setgroups(0, nullptr) == 0 && setgid(kUser) == 0 && setuid(kUser) == 0
+                      ? -Write(Target("s.cfg"))
+                      : 2);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        result = WIFEXITED(status) ? -WEXITSTATUS(status) : -2;
+    } else {
+        result = Write(Target("s.cfg"));
+    }
     chmod(file.parent_path().c_str(), 0755);
 
     EXPECT_EQ(result, c.expected);
     EXPECT_EQ(ReadFileBytes(file), c.expected == 0 ? kFileBytes : "old");
     struct stat after {};
-    ASSERT_EQ(stat(file.c_str(), &after), 0);
-    EXPECT_EQ(after.st_mode, before.st_mode);
-    EXPECT_EQ(after.st_uid, before.st_uid);
-    EXPECT_EQ(after.st_gid, before.st_gid);
-    EXPECT_EQ(after.st_nlink, before.st_nlink);
-    if (c.inPlace) {
+    stat(file.c_str(), &after);
+    EXPECT_EQ(std::tie(after.st_mode, after.st_uid, after.st_gid, after.st_nlink),
+              std::tie(before.st_mode, before.st_uid, before.st_gid, before.st_nlink));
+    if (c.hardLink || c.folderMode == 0555) {
         EXPECT_EQ(after.st_ino, before.st_ino);
     }
     EXPECT_THAT(TargetDirectory(), ElementsAre("s.cfg"));
@@ -272,13 +250,11 @@ TEST_P(ExistingFileTest, RespectsTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ExistingFileTest,
-    testing::Values(ExistingFileCase{"ReadOnlyFileRefused", true, 0444, 0755, false, false, -1,
-                                     true},
-                    ExistingFileCase{"ModeKept", false, 0640, 0755, false, false, 0, false},
-                    ExistingFileCase{"HardLinkKept", false, 0644, 0755, true, false, 0, true},
-                    ExistingFileCase{"FileInReadOnlyFolderWrittenInPlace", true, 0644, 0555, false,
-                                     false, 0, true},
-                    ExistingFileCase{"OwnerKept", false, 0604, 0755, false, true, 0, false}));
+    testing::Values(ExistingFileCase{"ReadOnlyFileRefused", true, 0444, 0755, false, false, -1},
+                    ExistingFileCase{"ModeKept", false, 0640, 0755, false, false, 0},
+                    ExistingFileCase{"HardLinkKept", false, 0644, 0755, true, false, 0},
+                    ExistingFileCase{"InReadOnlyFolder", true, 0644, 0555, false, false, 0},
+                    ExistingFileCase{"OwnerKept", false, 0604, 0755, false, true, 0}));
 
 // A new file gets the permissions any new file gets, not those of a private temporary.
 TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {

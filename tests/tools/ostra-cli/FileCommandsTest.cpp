@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <filesystem>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/FileBytes.h"
@@ -144,33 +140,6 @@ TEST_F(FileCommandsTest, AFailedSaveFailsTheCommand) {
                               SettingsFile().string() + ").  File could not be created.\n"),
               std::string::npos)
         << result.err;
-}
-
-// A run holds the settings while it lasts: an import beside it is refused, naming the run,
-// instead of being saved over by the run when it ends.
-TEST_F(FileCommandsTest, ASecondWriterIsRefusedWhileARunHoldsTheSettings) {
-    WriteSettings(
-        "-AddSequence 0 \"Long\"\n-AddSequenceCommandSet 0 0\n"
-        "-AddSequenceCommand 0 0 \"-Duration 600000\"\n");
-    WriteFileBytes(File("steps.cfg"), "-AddSequenceCommandSet 0 0\n");
-    StartSimulator();
-    const std::unique_ptr<CliProcess> run = Start({"run", "0", "--upload"});
-    const std::filesystem::path lock = SettingsFile().string() + ".lock";
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (ReadFileBytes(lock).empty() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    const CliResult refused = Run({"import", "10", "Imported", File("steps.cfg").string()});
-    run->Signal(SIGINT);
-    run->Finish(kPatience);
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.err.find("ostra-cli: Settings In Use: The settings file (" +
-                               SettingsFile().string() + ") is in use by ostra-cli (process "),
-              std::string::npos)
-        << refused.err;
-    EXPECT_EQ(Run({"import", "10", "Imported", File("steps.cfg").string()}).exitCode, 0);
-    EXPECT_NE(ReadFileBytes(SettingsFile()).find("-AddSequence 10 \"Imported\""),
-              std::string::npos);
 }
 
 }  // namespace
