@@ -10,6 +10,7 @@
 #include "app/SettingsFileWriter.h"
 #include "app/platform/Paths.h"
 #include "foundation/Notifier.h"
+#include "foundation/TextConversion.h"
 #include "foundation/TimeOfDay.h"
 
 using VlrDataTypes::VLR_FAILURE;
@@ -24,11 +25,13 @@ const std::wstring kCompanyName = L"Velorin";
 const std::wstring kLogFileName = L"OstraLogFile.txt";
 const std::wstring kSetupFileName = L"OstraSetup.cfg";
 const std::wstring kSettingsFileName = L"OstraSettings.cfg";
+const std::wstring kSettingsLockSuffix = L".lock";
 // Beside the log of the run whose start-up could not read the settings file completely.
 const std::wstring kFailedSettingsCopyName = L"OstraSettings_failed_original.cfg";
 
 const std::wstring kDataDirectoryCaption = L"Data Directory Error";
 const std::wstring kConfigurationCaption = L"Configuration Error";
+const std::wstring kSettingsInUseCaption = L"Settings In Use";
 
 bool IsDirectory(const std::wstring& path) {
     std::error_code error;
@@ -64,7 +67,10 @@ ApplicationCore::StartupResult ApplicationCore::RunStartupSequence() {
         return StartupResult::SetupFileFailed;
     }
     LinkSequenceModel();
-    ReadPerUserSettingsFile();
+    if (ReadPerUserSettingsFile() != VLR_SUCCESS) {
+        exitCode_ = kSetupFailureExitCode;
+        return StartupResult::SettingsInUse;
+    }
     return StartupResult::Started;
 }
 
@@ -143,7 +149,7 @@ void ApplicationCore::LinkSequenceModel() {
     ModelWiring::HandOverVocabulary(device_, sequences_);
 }
 
-void ApplicationCore::ReadPerUserSettingsFile() {
+VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
     const std::wstring directory =
         Paths::Join(Paths::Join(Paths::PerUserBase(), kCompanyName), kProductName) +
         Paths::Separator();
@@ -151,19 +157,52 @@ void ApplicationCore::ReadPerUserSettingsFile() {
     std::error_code ignored;
     std::filesystem::create_directories(Paths::ToNativePath(directory), ignored);
     settingsFilePath_ = directory + kSettingsFileName;
+    // Before the file is read: what a writer reads is then what it may overwrite.
+    if (settingsAccess_ == SettingsAccess::ReadWrite && LockPerUserSettings() != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
     if (!IsRegularFile(settingsFilePath_)) {
         log_.WriteMessage(LogLevel::Notice,
                           L"Settings file (" + settingsFilePath_ + L") was not found.");
-        return;
+        return VLR_SUCCESS;
     }
     // What ran before a failing line stays applied; the processor has logged the line.
     if (ProcessSettingsFile(settingsFilePath_) != VLR_SUCCESS) {
         KeepCopyOfFailedSettingsFile();
     }
+    settingsAsRead_ = SettingsText();
+    return VLR_SUCCESS;
 }
 
-// The shut-down overwrites the settings file with what was read, so every line after the
-// failing one would be lost; the copy keeps them for the operator to mend.
+// A second writer would save over the first one's changes, or the first over the second's.
+VlrRetVal ApplicationCore::LockPerUserSettings() {
+    const std::wstring lockFile = settingsFilePath_ + kSettingsLockSuffix;
+    switch (settingsLock_.Acquire(Paths::ToNativePath(lockFile))) {
+        case SettingsLock::Outcome::Acquired:
+            return VLR_SUCCESS;
+        case SettingsLock::Outcome::Unavailable:
+            log_.WriteMessage(LogLevel::Warning,
+                              L"The settings lock (" + lockFile +
+                                  L") could not be taken; another Ostra program may save over "
+                                  L"the changes of this one.");
+            return VLR_SUCCESS;
+        case SettingsLock::Outcome::HeldElsewhere:
+            break;
+    }
+    const std::string holder = settingsLock_.Holder();
+    mayOverwriteSettingsFile_ = false;
+    notifier_.ShowMessageBox(
+        kSettingsInUseCaption,
+        L"The settings file (" + settingsFilePath_ + L") is in use by " +
+            (holder.empty() ? std::wstring(L"another Ostra program") : NarrowToWide(holder)) +
+            L".  Close that program, or wait until it ends, and try again.");
+    return VLR_FAILURE;
+}
+
+// A run that changes the settings overwrites the file, so every line after the failing one
+// would be lost; the copy keeps them for the operator to mend. A run that changes nothing leaves
+// the file as it is, so the next start reads it, fails and says so again, until the operator
+// mends it.
 void ApplicationCore::KeepCopyOfFailedSettingsFile() {
     const std::wstring copy = Paths::Join(dataDirectory_, kFailedSettingsCopyName);
     std::error_code error;
@@ -261,15 +300,33 @@ VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {
                                SequenceFiles::SettingsSection(sequences_), &log_);
 }
 
-void ApplicationCore::ShutDown(SettingsOnShutDown settings) {
-    const bool save = settings == SettingsOnShutDown::Save;
-    if (save && !settingsFilePath_.empty() && mayOverwriteSettingsFile_) {
-        WriteSettingsFile(settingsFilePath_);
+// What a save writes, as wide text.
+std::wstring ApplicationCore::SettingsText() {
+    return device_.GetSettingsSection() + SequenceFiles::SettingsSection(sequences_);
+}
+
+bool ApplicationCore::MayRewritePerUserFile() {
+    if (settingsFilePath_.empty() || settingsAccess_ != SettingsAccess::ReadWrite ||
+        !mayOverwriteSettingsFile_) {
+        return false;
     }
-    if (save && !dataDirectory_.empty()) {
-        WriteSettingsFile(Paths::Join(dataDirectory_, kSettingsFileName));
+    return !settingsAsRead_ || *settingsAsRead_ != SettingsText();
+}
+
+VlrRetVal ApplicationCore::ShutDown(SettingsOnShutDown settings) {
+    VlrRetVal result = VLR_SUCCESS;
+    if (settings == SettingsOnShutDown::Save) {
+        if (MayRewritePerUserFile() && WriteSettingsFile(settingsFilePath_) != VLR_SUCCESS) {
+            result = VLR_FAILURE;
+        }
+        if (!dataDirectory_.empty() &&
+            WriteSettingsFile(Paths::Join(dataDirectory_, kSettingsFileName)) != VLR_SUCCESS) {
+            result = VLR_FAILURE;
+        }
     }
+    settingsLock_.Release();
     if (log_.IsOpen()) {
         log_.CloseLogFile();
     }
+    return result;
 }

@@ -8,6 +8,7 @@
 #include "app/OperationResult.h"
 #include "app/SequenceRun.h"
 #include "app/SequenceUpload.h"
+#include "app/platform/SettingsLock.h"
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
 #include "foundation/LogFile.h"
@@ -27,6 +28,13 @@ class Notifier;
 // settings file ".../Velorin/Ostra/OstraSettings.cfg", and a new dated data directory
 // ".../VelorinData/Ostra/YYYY-MM-DD_HH-MM-SS" holding the log, the settings snapshots and the
 // settings the run ended with.
+//
+// One program at a time may write the per-user settings: a core started for ReadWrite holds the
+// settings lock (a file "OstraSettings.cfg.lock" beside the settings) from before it reads the
+// settings until its shut-down, and a second writer is refused at start-up, naming the holder.
+// A reader takes no lock and never writes the per-user file. The shut-down rewrites the file
+// only when the settings differ from what the start-up read, so a run that changed nothing
+// leaves it exactly as it was.
 class ApplicationCore {
   public:
     enum class StartupResult {
@@ -36,8 +44,16 @@ class ApplicationCore {
         DataDirectoryFailed,
         // The setup file is missing or invalid: the application must end (GetExitCode).
         SetupFileFailed,
+        // Another program holds the settings lock (ReadWrite only): the operator was told which,
+        // and the application must end (GetExitCode).
+        SettingsInUse,
     };
 
+    // Whether this run may change the per-user settings. The window writes; a front end that
+    // only looks (the command-line tool's inspect commands) reads.
+    enum class SettingsAccess { ReadOnly, ReadWrite };
+
+    // Also after SettingsInUse.
     static constexpr int kSetupFailureExitCode = 1;
 
     // The notifier shows the start-up failures and the log's own; it must outlive the core.
@@ -58,10 +74,12 @@ class ApplicationCore {
     // the dated directory take a suffix "_2", "_3", ... when the plain name exists. Off by
     // default: the window refuses a second start within the same second.
     void SetAllowNumberedDataDirectory(bool allow) { allowNumberedDataDirectory_ = allow; }
+    // ReadWrite by default.
+    void SetSettingsAccess(SettingsAccess access) { settingsAccess_ = access; }
 
     // Each failure shows its message box and ends the sequence there.
     StartupResult RunStartupSequence();
-    // 1 after a setup-file failure, otherwise 0.
+    // 1 after a setup-file failure or a refused settings lock, otherwise 0.
     int GetExitCode() const { return exitCode_; }
 
     // Empties the sequence model and reads the file; LEDs keep what the file does not change.
@@ -74,9 +92,10 @@ class ApplicationCore {
     // commands) leaves every settings file as it was.
     enum class SettingsOnShutDown { Save, Keep };
 
-    // Saves the settings to the per-user file and into the dated data directory, then closes
-    // the log. Only what the start-up established is written.
-    void ShutDown(SettingsOnShutDown settings = SettingsOnShutDown::Save);
+    // Saves the settings to the per-user file (a writer whose settings changed, see above) and
+    // into the dated data directory, then closes the log and releases the settings lock. Only
+    // what the start-up established is written. -1 when a save failed (logged at Error).
+    VlrDataTypes::VlrRetVal ShutDown(SettingsOnShutDown settings = SettingsOnShutDown::Save);
 
     // The settings file whose reading stopped at a failing line (start-up or ReadSettingsFile),
     // naming the file and the line; empty when the last read was complete. An upload refuses
@@ -127,14 +146,18 @@ class ApplicationCore {
     void OpenLog();
     VlrDataTypes::VlrRetVal ReadSetupFile();
     void LinkSequenceModel();
-    void ReadPerUserSettingsFile();
+    VlrDataTypes::VlrRetVal ReadPerUserSettingsFile();
+    VlrDataTypes::VlrRetVal LockPerUserSettings();
     VlrDataTypes::VlrRetVal ProcessSettingsFile(const std::wstring& path);
     void KeepCopyOfFailedSettingsFile();
+    std::wstring SettingsText();
+    bool MayRewritePerUserFile();
 
     Notifier& notifier_;
     LogMessageReceiver* receiver_ = nullptr;
     LogFile::Clock clock_;
     bool allowNumberedDataDirectory_ = false;
+    SettingsAccess settingsAccess_ = SettingsAccess::ReadWrite;
 
     LogFile log_;
     MicroController device_;
@@ -144,8 +167,12 @@ class ApplicationCore {
     std::wstring programDirectory_;
     std::wstring dataDirectory_;
     std::wstring settingsFilePath_;
-    // Cleared when a settings file that failed part-way could not be copied: overwriting it
-    // would then lose every line after the failing one.
+    SettingsLock settingsLock_;
+    // What the per-user file held when it was read; absent when there was no file.
+    std::optional<std::wstring> settingsAsRead_;
+    // Cleared when a settings file that failed part-way could not be copied (overwriting it
+    // would then lose every line after the failing one), and when another program holds the
+    // settings lock.
     bool mayOverwriteSettingsFile_ = true;
     std::optional<ConfigFileProcessor::FailedLine> incompleteSettings_;
     int exitCode_ = 0;

@@ -7,8 +7,10 @@
 class LogFile;
 
 // Writes a settings file: the device section, then the sequence section, each as single-byte
-// text. The file is replaced in one step, so a failure at any point leaves the previous file
-// as it was. A failure is logged at Error (a null log logs nothing) and answered with -1.
+// text. Where the file allows it, it is replaced in one step, so a failure at any point leaves
+// the previous file as it was; a file the user may not write is refused, and the file keeps its
+// mode, owner and hard links (ReplaceFileContent). A failure is logged at Error (a null log logs
+// nothing) and answered with -1.
 //
 // Both the application's save and the sequence model's snapshots write through here, so every
 // settings file on disk has the same form.

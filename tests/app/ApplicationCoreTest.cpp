@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -289,6 +290,7 @@ TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond
     Start(core);
     ApplicationCore second(notifier);
     second.SetAllowNumberedDataDirectory(true);
+    second.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
     Start(second);
     // Well over a hundred runs within that second.
     for (int suffix = 3; suffix <= 150; ++suffix) {
@@ -296,6 +298,7 @@ TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond
     }
     ApplicationCore third(notifier);
     third.SetAllowNumberedDataDirectory(true);
+    third.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
     Start(third);
 
     EXPECT_EQ(core.GetDataDirectory(), Wide(DataPath()));
@@ -419,31 +422,67 @@ INSTANTIATE_TEST_SUITE_P(
                                  L"LEDs has been reached (3).");
                          }}));
 
-// A settings file that stops part-way would lose every line after the failing one when the
-// shut-down overwrites it; the original is kept in the run's data directory.
-TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsKeptBesideTheLog) {
+// A settings file that stops part-way is copied beside the log. A run that changes nothing
+// leaves it as it is, so every start says so again until the operator mends it.
+TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsAnnouncedOnEveryStart) {
     const std::string original =
         "-SetIntensity \"Blue\" 100\r\n"
         "-SetIntensity \"Amber\" 5\r\n"
-        "-SetIntensity \"Red\" 200\r\n"
         "-AddSequence 3 \"Lost Without The Copy\"\r\n";
     fs::create_directories(SettingsPath().parent_path());
     WriteFileBytes(SettingsPath(), original);
+    ApplicationCore second(notifier);
+    for (auto [run, time] : {std::pair{&core, kStartTime}, std::pair{&second, kNextSecond}}) {
+        receiver.messages.clear();
+        Start(*run, time);
+        const fs::path copy =
+            fs::path(WideToNarrow(run->GetDataDirectory())) / "OstraSettings_failed_original.cfg";
+        EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning),
+                    ElementsAre(L"Settings file (" + Wide(SettingsPath()) +
+                                L") could not be read completely; the original is kept as " +
+                                Wide(copy) + L"."));
+        EXPECT_EQ(LedInfo(run->GetMicroController(), 0).intensity, 100);
+        EXPECT_EQ(ReadFileBytes(copy), original);
+        run->ShutDown();
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), original);
+    }
+}
+
+// --- Who may write the per-user settings ----------------------------------------------
+
+// Two programs over one settings file; flock makes two cores of one process conflict as well.
+TEST_F(ApplicationCoreTest, OneWriterAtATimeAndReadersNeverWrite) {
+    const std::string handWritten = "# mine\r\n-SetIntensity Blue 100\r\n";
+    fs::create_directories(SettingsPath().parent_path());
+    WriteFileBytes(SettingsPath(), handWritten);
+    core.SetAllowNumberedDataDirectory(true);
     Start(core);
 
-    const fs::path copy = DataPath() / "OstraSettings_failed_original.cfg";
-    EXPECT_EQ(ReadFileBytes(copy), original);
-    EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning),
-                ElementsAre(L"Settings file (" + Wide(SettingsPath()) +
-                            L") could not be read completely; the original is kept as " +
-                            Wide(copy) + L"."));
-    EXPECT_EQ(LedInfo(core.GetMicroController(), 0).intensity, 100);
-    EXPECT_EQ(LedInfo(core.GetMicroController(), 2).intensity, 26);
+    ApplicationCore refused(notifier);
+    refused.SetAllowNumberedDataDirectory(true);
+    Configure(refused);
+    EXPECT_EQ(refused.RunStartupSequence(), ApplicationCore::StartupResult::SettingsInUse);
+    EXPECT_EQ(refused.GetExitCode(), 1);
+    EXPECT_THAT(notifier.boxes,
+                ElementsAre(Pair(L"Settings In Use",
+                                 L"The settings file (" + Wide(SettingsPath()) +
+                                     L") is in use by ostra_tests_app (process " +
+                                     std::to_wstring(getpid()) +
+                                     L").  Close that program, or wait until it ends, and try "
+                                     L"again.")));
+    ASSERT_EQ(refused.GetMicroController().SetIntensity(1, L"Blue"), 0);
+    refused.ShutDown();
 
+    ApplicationCore reader(notifier);
+    reader.SetAllowNumberedDataDirectory(true);
+    reader.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
+    Start(reader);
+    ASSERT_EQ(reader.GetMicroController().SetIntensity(2, L"Blue"), 0);
+    reader.ShutDown();
+
+    // A writer that changed nothing leaves the file as written, comments and all.
     core.ShutDown();
-    EXPECT_EQ(ReadFileBytes(copy), original);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), ReadFileBytes(DataPath() / "OstraSettings.cfg"));
-    EXPECT_THAT(notifier.boxes, IsEmpty());
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), handWritten);
 }
 
 // --- Settings files on demand -----------------------------------------------------------

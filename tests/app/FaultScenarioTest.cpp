@@ -195,8 +195,10 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
 
     EXPECT_EQ(UsedSequences(), (std::vector<std::uint32_t>{1, 5, 9}));
     EXPECT_EQ(SequenceFiles::SettingsSection(core_.GetSequenceContainer()), sequencesBefore);
+    // The settings the run ends with, as its closing copy holds them.
     core_.ShutDown();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), settingsBefore);
+    EXPECT_EQ(ReadFileBytes(fs::path(WideToNarrow(core_.GetDataDirectory())) / "OstraSettings.cfg"),
+              settingsBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(

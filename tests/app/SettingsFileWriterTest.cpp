@@ -1,12 +1,16 @@
 #include <gmock/gmock.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/SettingsFileWriter.h"
@@ -166,17 +170,91 @@ TEST_F(SettingsFileWriterTest, WithoutLogAFailureIsOnlyReturned) {
     EXPECT_THAT(log.messages, IsEmpty());
 }
 
-TEST_F(SettingsFileWriterTest, ExistingFileKeepsItsPermissions) {
-    WriteFileBytes(TargetPath("private.cfg"), "old");
-    std::filesystem::permissions(TargetPath("private.cfg"),
-                                 std::filesystem::perms::owner_read |
-                                     std::filesystem::perms::owner_write |
-                                     std::filesystem::perms::group_read);
-    ASSERT_EQ(Write(Target("private.cfg")), 0);
-    EXPECT_EQ(std::filesystem::status(TargetPath("private.cfg")).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
+// A full disk: the device answers every write with ENOSPC. It is written in place, as no
+// device may be replaced by a file.
+TEST_F(SettingsFileWriterTest, AFullDiskIsAFailure) {
+    EXPECT_EQ(Write(L"/dev/full"), -1);
+    EXPECT_THAT(log.messages, ElementsAre(Pair(LogLevel::Error, FailureMessage(L"/dev/full"))));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
+
+// An existing file as the operator set it up: the writer respects what the user may write and
+// keeps the file's mode, owner and links, writing in place where it cannot replace the file.
+struct ExistingFileCase {
+    const char* name;
+    // Written by an unprivileged user (a child that drops root, which may write any file).
+    bool asUser;
+    mode_t fileMode;
+    mode_t folderMode;
+    bool hardLink;
+    // Root only: the file belongs to another user.
+    bool otherOwner;
+    int expected;
+};
+
+void PrintTo(const ExistingFileCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ExistingFileTest : public SettingsFileWriterTest,
+                         public testing::WithParamInterface<ExistingFileCase> {};
+
+TEST_P(ExistingFileTest, RespectsTheFile) {
+    const ExistingFileCase& c = GetParam();
+    const bool root = geteuid() == 0;
+    if (c.otherOwner && !root) {
+        GTEST_SKIP() << "only root can give a file to another user";
+    }
+    constexpr uid_t kUser = 65534;
+    const std::filesystem::path file = TargetPath("s.cfg");
+    WriteFileBytes(file, "old");
+    chmod(file.c_str(), c.fileMode);
+    if (c.hardLink) {
+        std::filesystem::create_hard_link(file, dir.Path() / "link.cfg");
+    }
+    if ((c.asUser || c.otherOwner) && root) {
+        chmod(dir.Path().c_str(), 0755);
+        chown(file.c_str(), kUser, kUser);
+        chown(file.parent_path().c_str(), kUser, kUser);
+    }
+    struct stat before {};
+    stat(file.c_str(), &before);
+    chmod(file.parent_path().c_str(), c.folderMode);
+    int result = -2;
+    if (c.asUser && root) {
+        const pid_t child = fork();
+        if (child == 0) {
+            _exit(setgroups(0, nullptr) == 0 && setgid(kUser) == 0 && setuid(kUser) == 0
+                      ? -Write(Target("s.cfg"))
+                      : 2);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        result = WIFEXITED(status) ? -WEXITSTATUS(status) : -2;
+    } else {
+        result = Write(Target("s.cfg"));
+    }
+    chmod(file.parent_path().c_str(), 0755);
+
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(ReadFileBytes(file), c.expected == 0 ? kFileBytes : "old");
+    struct stat after {};
+    stat(file.c_str(), &after);
+    EXPECT_EQ(std::tie(after.st_mode, after.st_uid, after.st_gid, after.st_nlink),
+              std::tie(before.st_mode, before.st_uid, before.st_gid, before.st_nlink));
+    if (c.hardLink || c.folderMode == 0555) {
+        EXPECT_EQ(after.st_ino, before.st_ino);
+    }
+    EXPECT_THAT(TargetDirectory(), ElementsAre("s.cfg"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExistingFileTest,
+    testing::Values(ExistingFileCase{"ReadOnlyFileRefused", true, 0444, 0755, false, false, -1},
+                    ExistingFileCase{"ModeKept", false, 0640, 0755, false, false, 0},
+                    ExistingFileCase{"HardLinkKept", false, 0644, 0755, true, false, 0},
+                    ExistingFileCase{"InReadOnlyFolder", true, 0644, 0555, false, false, 0},
+                    ExistingFileCase{"OwnerKept", false, 0604, 0755, false, true, 0}));
 
 // A new file gets the permissions any new file gets, not those of a private temporary.
 TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {

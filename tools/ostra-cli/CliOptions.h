@@ -57,6 +57,14 @@ struct CliOptions {
     std::string file;
 };
 
+// Whether the subcommand may change the operator's settings, and so must be their only writer
+// while it runs (the others neither lock nor rewrite the per-user settings file).
+inline bool MayChangeSettings(CliCommand command) {
+    return command != CliCommand::Ports && command != CliCommand::Check &&
+           command != CliCommand::Show && command != CliCommand::Export &&
+           command != CliCommand::SaveSettings;
+}
+
 // Whether the subcommand only looks and so leaves the operator's settings files alone.
 inline bool IsInspectOnly(CliCommand command) {
     return command == CliCommand::Ports || command == CliCommand::Check ||

@@ -129,6 +129,9 @@ class CoreRun {
     int Run(const std::wstring& commandLine) {
         core_.SetMessageReceiver(&diagnostics_);
         core_.SetAllowNumberedDataDirectory(true);
+        core_.SetSettingsAccess(MayChangeSettings(options_.command)
+                                    ? ApplicationCore::SettingsAccess::ReadWrite
+                                    : ApplicationCore::SettingsAccess::ReadOnly);
         if (!options_.setupDirectory.empty()) {
             core_.SetProgramDirectory(
                 WithoutTrailingSlashes(NarrowToWide(options_.setupDirectory)));
@@ -148,8 +151,14 @@ class CoreRun {
         core_.GetLogFile().WriteMessage(
             LogLevel::Notice, L"ostra-cli exit code " + std::to_wstring(outcome.exitCode));
         const bool save = outcome.saveSettings && !IsInspectOnly(options_.command);
-        core_.ShutDown(save ? ApplicationCore::SettingsOnShutDown::Save
-                            : ApplicationCore::SettingsOnShutDown::Keep);
+        const VlrDataTypes::VlrRetVal saved =
+            core_.ShutDown(save ? ApplicationCore::SettingsOnShutDown::Save
+                                : ApplicationCore::SettingsOnShutDown::Keep);
+        // The save's Error is already on standard error; a command whose result did not reach
+        // the disk has failed.
+        if (saved != VlrDataTypes::VLR_SUCCESS && outcome.exitCode == ExitCode::kSuccess) {
+            return ExitCode::kValidation;
+        }
         return outcome.exitCode;
     }
 

@@ -11,13 +11,14 @@ constexpr const char* kDescription =
     "ostra-cli: the headless front end of Ostra, the controller of the Zavik Driver LED "
     "light-stimulus device. Every command starts the application as the window does: the setup "
     "file beside the program, the per-user settings file, a dated data directory with this run's "
-    "log. Commands that change something save the settings on exit; ports, check and show never "
-    "write a settings file.";
+    "log. Commands that change something hold the settings while they run and save them on exit "
+    "when they changed; ports, check and show never write a settings file.";
 
 constexpr const char* kEpilog =
     "Exit codes:\n"
     "  0  success\n"
-    "  1  start-up failure (setup file missing or invalid, data directory not created)\n"
+    "  1  start-up failure (setup file missing or invalid, data directory not created, settings "
+    "in use by another Ostra program)\n"
     "  2  usage error (wrong command line)\n"
     "  3  validation error (bad file line, out-of-range value, unknown label or sequence, file "
     "not readable or writable)\n"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,7 @@ TEST_F(FileCommandsTest, ImportRefusesAUsedNumberAndKeepsItsSequence) {
                               "number.\n"),
               std::string::npos)
         << result.err;
-    EXPECT_NE(ReadFileBytes(SettingsFile()).find(kFlashSection), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(SettingsFile()), kSettings);
 }
 
 // A file that fails part-way leaves no sequence behind, as the window's load does.
@@ -76,9 +77,7 @@ TEST_F(FileCommandsTest, AnImportThatFailsPartWayLeavesNothing) {
     const CliResult result = Run({"import", "2", "Broken", File("steps.cfg").string()});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_NE(result.err.find("Purple"), std::string::npos) << result.err;
-    const std::string saved = ReadFileBytes(SettingsFile());
-    EXPECT_EQ(saved.find("Broken"), std::string::npos) << saved;
-    EXPECT_NE(saved.find(kFlashSection), std::string::npos) << saved;
+    EXPECT_EQ(ReadFileBytes(SettingsFile()), kSettings);
 }
 
 TEST_F(FileCommandsTest, ExportRefusesASequenceThatIsNotDefined) {
@@ -125,8 +124,22 @@ TEST_F(FileCommandsTest, SaveSettingsWritesBothSections) {
     EXPECT_EQ(copy.rfind("#Micro Controller Settings\r\n-SetMicroControllerPortNumber 4\r\n", 0),
               0u);
     EXPECT_TRUE(copy.ends_with(kFlashSection)) << copy;
-    EXPECT_EQ(ReadFileBytes(SettingsFile()), copy);
+    EXPECT_EQ(ReadFileBytes(SettingsFile()), kSettings);
     EXPECT_EQ(Run({"save-settings", File("missing/dir/copy.cfg").string()}).exitCode, 3);
+}
+
+// The import worked, but its result never reached the disk: that is a failure.
+TEST_F(FileCommandsTest, AFailedSaveFailsTheCommand) {
+    std::filesystem::create_directories(SettingsFile());
+    WriteFileBytes(File("steps.cfg"),
+                   "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Off Blue\"\n");
+    const CliResult result = Run({"--json", "import", "1", "Lost", File("steps.cfg").string()});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_NE(result.out.find("\"ok\":false"), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("ostra-cli: Error: Error creating settings file(" +
+                              SettingsFile().string() + ").  File could not be created.\n"),
+              std::string::npos)
+        << result.err;
 }
 
 }  // namespace

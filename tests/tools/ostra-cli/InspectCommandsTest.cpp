@@ -50,17 +50,17 @@ INSTANTIATE_TEST_SUITE_P(Commands, InspectOnlyTest,
                                          Arguments{"show", "2", "--script"},
                                          Arguments{"--json", "show", "0"}));
 
-// The counterpart: a command that changes something saves the settings on exit, in the
-// operator's file and as the closing copy in the run's data directory.
-TEST_F(CliFixture, AChangingCommandSavesTheSettingsTwice) {
+// The counterpart: a command that does not look only saves the settings it ends with as the
+// closing copy in the run's data directory; the operator's file is rewritten only when the
+// settings changed, so a command that changed nothing leaves it as written.
+TEST_F(CliFixture, ACommandThatChangesNothingSavesOnlyTheClosingCopy) {
     WriteSettings(kHandWrittenSettings);
     const CliResult result = Run({"export", "2", File("flash.cfg").string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    const std::string saved = ReadFileBytes(SettingsFile());
-    EXPECT_NE(saved, kHandWrittenSettings);
-    EXPECT_NE(saved.find("-SetIntensity \"Blue\" 200\r\n"), std::string::npos) << saved;
+    EXPECT_EQ(ReadFileBytes(SettingsFile()), kHandWrittenSettings);
     ASSERT_EQ(DataDirectories().size(), 1u);
-    EXPECT_EQ(ReadFileBytes(DataDirectories()[0] / "OstraSettings.cfg"), saved);
+    const std::string saved = ReadFileBytes(DataDirectories()[0] / "OstraSettings.cfg");
+    EXPECT_NE(saved.find("-SetIntensity \"Blue\" 200\r\n"), std::string::npos) << saved;
     EXPECT_EQ(ReadFileBytes(File("flash.cfg")),
               "-AddSequenceCommandSet 2 0\r\n-AddSequenceCommand 2 0 \"-Off Blue\"\r\n"
               "-AddSequenceCommand 2 0 \"-Duration 10\"\r\n\r\n");
