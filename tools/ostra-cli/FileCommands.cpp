@@ -35,11 +35,11 @@ CommandOutcome FileCommands::Import() {
     double duration = 0.0;
     sequences.GetSequenceDuration(number, duration);
     const std::size_t steps = sequences.GetCommandSets(number).size();
-    JsonWriter& json = context_.console.Json();
-    json.Key("number").Unsigned(number);
-    json.Key("name").String(name);
-    json.Key("steps").Unsigned(steps);
-    json.Key("durationMs").Number(duration);
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["number"] = number;
+    json["name"] = JsonText(name);
+    json["steps"] = steps;
+    json["durationMs"] = JsonMilliseconds(duration);
     context_.console.Line(L"Imported sequence " + context_.SequenceTitle(number) + L" from " +
                           file + L": " + std::to_wstring(steps) + L" steps, " +
                           TextFormat::Milliseconds(duration) + L".");
@@ -55,8 +55,8 @@ CommandOutcome FileCommands::Export() {
     if (context_.core.GetSequenceContainer().SaveSequenceFile(number, file) != VLR_SUCCESS) {
         return {ExitCode::kValidation, true};
     }
-    context_.console.Json().Key("number").Unsigned(number);
-    context_.console.Json().Key("file").String(file);
+    context_.console.Json()["number"] = number;
+    context_.console.Json()["file"] = JsonText(file);
     context_.console.Line(L"Exported sequence " + context_.SequenceTitle(number) + L" to " + file +
                           L".");
     return {ExitCode::kSuccess, true};
@@ -75,7 +75,7 @@ CommandOutcome FileCommands::OpenSettings() {
         context_.diagnostics.ReportError(L"The settings were not saved.");
         return {ExitCode::kValidation, false};
     }
-    context_.console.Json().Key("file").String(file);
+    context_.console.Json()["file"] = JsonText(file);
     context_.console.Line(L"Opened settings file " + file + L".");
     ReportSequenceCount();
     return {ExitCode::kSuccess, true};
@@ -86,7 +86,7 @@ CommandOutcome FileCommands::SaveSettings() {
     if (context_.core.WriteSettingsFile(file) != VLR_SUCCESS) {
         return {ExitCode::kValidation, true};
     }
-    context_.console.Json().Key("file").String(file);
+    context_.console.Json()["file"] = JsonText(file);
     context_.console.Line(L"Saved the settings to " + file + L".");
     ReportSequenceCount();
     return {ExitCode::kSuccess, true};
@@ -98,6 +98,6 @@ void FileCommands::ReportSequenceCount() {
     for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
         count += sequences.GetSequenceName(number).empty() ? 0u : 1u;
     }
-    context_.console.Json().Key("sequenceCount").Unsigned(count);
+    context_.console.Json()["sequenceCount"] = count;
     context_.console.Line(std::to_wstring(count) + (count == 1 ? L" sequence." : L" sequences."));
 }

@@ -39,14 +39,14 @@ CommandOutcome RunCommand::Run() {
         return {ExitCode::kValidation, true};
     }
     const int result = Execute(number, durationMs);
-    JsonWriter& json = context_.console.Json();
-    json.Key("number").Unsigned(number);
-    json.Key("name").String(context_.core.GetSequenceContainer().GetSequenceName(number));
-    json.Key("durationMs").Number(durationMs);
-    json.Key("started").Boolean(started_);
-    json.Key("completed").Boolean(result == ExitCode::kSuccess);
-    json.Key("interrupted").Boolean(interrupted_);
-    json.Key("stopSent").Boolean(stopSent_);
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["number"] = number;
+    json["name"] = JsonText(context_.core.GetSequenceContainer().GetSequenceName(number));
+    json["durationMs"] = JsonMilliseconds(durationMs);
+    json["started"] = started_;
+    json["completed"] = result == ExitCode::kSuccess;
+    json["interrupted"] = interrupted_;
+    json["stopSent"] = stopSent_;
     return {result, true};
 }
 

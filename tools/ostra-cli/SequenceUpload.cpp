@@ -58,20 +58,17 @@ int SequenceUpload::Send() {
 
 void SequenceUpload::Report() {
     SequenceContainer& sequences = context_.core.GetSequenceContainer();
-    JsonWriter& json = context_.console.Json();
-    json.Key("uploaded").BeginArray();
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["uploaded"] = nlohmann::ordered_json::array();
     if (sent_) {
         for (const Entry& entry : entries_) {
-            json.BeginObject();
-            json.Key("number").Unsigned(entry.number);
-            json.Key("name").String(sequences.GetSequenceName(entry.number));
-            json.Key("scriptCommands").Unsigned(entry.scriptCommands);
-            json.EndObject();
+            json["uploaded"].push_back({{"number", entry.number},
+                                        {"name", JsonText(sequences.GetSequenceName(entry.number))},
+                                        {"scriptCommands", entry.scriptCommands}});
         }
     }
-    json.EndArray();
     const std::wstring snapshot = sent_ ? FindSnapshot() : L"";
-    json.Key("snapshot").String(snapshot);
+    json["snapshot"] = JsonText(snapshot);
     if (!sent_) {
         return;
     }
