@@ -16,6 +16,7 @@ packages=(
     clang
     libclang-rt-14-dev
     libcli11-dev
+    nlohmann-json3-dev
 )
 
 missing=()

@@ -9,24 +9,22 @@
 CommandOutcome CheckCommand::Run() {
     ProtocolCheck check(context_.core.GetSetupFilePath(), context_.core.GetSequenceContainer());
     bool failed = false;
-    context_.console.Json().Key("files").BeginArray();
+    context_.console.Json()["files"] = nlohmann::ordered_json::array();
     for (const std::string& file : context_.options.files) {
         const ProtocolCheck::FileResult result = check.CheckFile(NarrowToWide(file));
         failed = failed || !result.Ok();
         Report(result);
     }
-    context_.console.Json().EndArray();
     return {failed ? ExitCode::kValidation : ExitCode::kSuccess, false};
 }
 
 void CheckCommand::Report(const ProtocolCheck::FileResult& result) {
     Console& console = context_.console;
-    JsonWriter& json = console.Json();
-    json.BeginObject();
-    json.Key("file").String(result.path);
-    json.Key("kind").String(KindName(result.kind));
-    json.Key("ok").Boolean(result.findings.empty());
-    json.Key("failures").BeginArray();
+    nlohmann::ordered_json json;
+    json["file"] = JsonText(result.path);
+    json["kind"] = JsonText(KindName(result.kind));
+    json["ok"] = result.findings.empty();
+    json["failures"] = nlohmann::ordered_json::array();
     for (const ProtocolCheck::Finding& finding : result.findings) {
         const std::wstring where = finding.lineNumber
                                        ? result.path + L":" + std::to_wstring(*finding.lineNumber)
@@ -39,32 +37,26 @@ void CheckCommand::Report(const ProtocolCheck::FileResult& result) {
             // Kept in the run's log as well, below Warning: the report above already shows it.
             context_.core.GetLogFile().WriteMessage(LogLevel::Notice, L"Check: " + line);
         }
-        json.BeginObject();
-        json.Key("line");
-        if (finding.lineNumber) {
-            json.Integer(*finding.lineNumber);
-        } else {
-            json.Null();
-        }
-        json.Key("text").String(finding.lineText);
-        json.Key("reasons").BeginArray();
+        nlohmann::ordered_json failure;
+        failure["line"] =
+            finding.lineNumber ? nlohmann::ordered_json(*finding.lineNumber) : nullptr;
+        failure["text"] = JsonText(finding.lineText);
+        failure["reasons"] = nlohmann::ordered_json::array();
         for (const std::wstring& reason : finding.reasons) {
-            json.String(reason);
+            failure["reasons"].push_back(JsonText(reason));
         }
-        json.EndArray().EndObject();
+        json["failures"].push_back(failure);
     }
-    json.EndArray();
-    json.Key("sequences").BeginArray();
+    json["sequences"] = nlohmann::ordered_json::array();
     for (const ProtocolCheck::SequenceFact& fact : result.sequences) {
-        json.BeginObject();
-        json.Key("number").Unsigned(fact.number);
-        json.Key("name").String(fact.name);
-        json.Key("durationMs").Number(fact.durationMs);
-        json.Key("scriptCommands").Unsigned(fact.scriptCommands);
-        json.EndObject();
+        nlohmann::ordered_json sequence;
+        sequence["number"] = fact.number;
+        sequence["name"] = JsonText(fact.name);
+        sequence["durationMs"] = JsonMilliseconds(fact.durationMs);
+        sequence["scriptCommands"] = fact.scriptCommands;
+        json["sequences"].push_back(sequence);
     }
-    json.EndArray();
-    json.EndObject();
+    console.Json()["files"].push_back(json);
     if (!result.findings.empty()) {
         console.Line(result.path + L": " + std::to_wstring(result.findings.size()) +
                      (result.findings.size() == 1 ? L" failure" : L" failures"));

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
@@ -172,19 +173,17 @@ class CoreRun {
     ApplicationCore core_;
 };
 
-void FinishJson(Console& console, const StderrDiagnostics& diagnostics, int exitCode,
+void FinishJson(Console& console, const std::vector<std::wstring>& errors, int exitCode,
                 const std::wstring& dataDirectory, const std::wstring& logFile) {
-    JsonWriter& json = console.Json();
-    json.Key("ok").Boolean(exitCode == ExitCode::kSuccess);
-    json.Key("exitCode").Integer(exitCode);
-    json.Key("errors").BeginArray();
-    for (const std::wstring& error : diagnostics.Errors()) {
-        json.String(error);
+    nlohmann::ordered_json& json = console.Json();
+    json["ok"] = exitCode == ExitCode::kSuccess;
+    json["exitCode"] = exitCode;
+    json["errors"] = nlohmann::ordered_json::array();
+    for (const std::wstring& error : errors) {
+        json["errors"].push_back(JsonText(error));
     }
-    json.EndArray();
-    json.Key("dataDirectory").String(dataDirectory);
-    json.Key("logFile").String(logFile);
-    json.EndObject();
+    json["dataDirectory"] = JsonText(dataDirectory);
+    json["logFile"] = JsonText(logFile);
     if (console.IsJson()) {
         console.PrintJson();
     }
@@ -195,24 +194,30 @@ void FinishJson(Console& console, const StderrDiagnostics& diagnostics, int exit
 int CliProgram::Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                     bool terminal) {
     int exitCode = ExitCode::kSuccess;
-    const std::optional<CliOptions> options = CommandLine::Parse(argc, argv, exitCode, out, err);
+    CommandLine::UsageError usage;
+    const std::optional<CliOptions> options =
+        CommandLine::Parse(argc, argv, exitCode, out, err, usage);
     if (!options) {
+        if (exitCode == ExitCode::kUsage && usage.json) {
+            Console console(out, true, terminal);
+            console.Json()["command"] = JsonText(NarrowToWide(usage.command));
+            FinishJson(console, {NarrowToWide(usage.message)}, exitCode, L"", L"");
+        }
         return exitCode;
     }
     Console console(out, options->json, terminal);
     StderrDiagnostics diagnostics(err);
-    console.Json().BeginObject();
-    console.Json().Key("command").String(CommandName(options->command));
+    console.Json()["command"] = JsonText(CommandName(options->command));
     if (options->command == CliCommand::Ports) {
         const std::unique_ptr<SerialPortLister> lister = CreatePlatformSerialPortLister();
         exitCode = PortsCommand(*lister, console, diagnostics).Run();
-        FinishJson(console, diagnostics, exitCode, L"", L"");
+        FinishJson(console, diagnostics.Errors(), exitCode, L"", L"");
         return exitCode;
     }
     CoreRun run(*options, console, diagnostics);
     exitCode = run.Run(CommandLineText(argc, argv));
     const std::wstring logFile = run.DataDirectory().empty() ? L"" : run.LogFilePath();
-    FinishJson(console, diagnostics, exitCode, run.DataDirectory(), logFile);
+    FinishJson(console, diagnostics.Errors(), exitCode, run.DataDirectory(), logFile);
     if (exitCode != ExitCode::kSuccess && !logFile.empty()) {
         err << "ostra-cli: the log of this run: " << WideToNarrow(logFile) << std::endl;
     }

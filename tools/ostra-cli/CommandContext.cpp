@@ -36,7 +36,7 @@ std::wstring CommandContext::SequenceTitle(std::uint32_t number) {
 void CommandContext::ReportConnection() {
     MicroController& device = core.GetMicroController();
     const std::wstring portName = device.GetConnection().Port().Name();
-    console.Json().Key("port").Unsigned(device.GetPortNumber());
-    console.Json().Key("portName").String(portName);
+    console.Json()["port"] = device.GetPortNumber();
+    console.Json()["portName"] = JsonText(portName);
     console.Line(L"Connected to the Zavik Driver on " + portName + L".");
 }

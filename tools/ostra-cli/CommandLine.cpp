@@ -221,17 +221,62 @@ class Definition {
     CLI::Option* loopsOption_ = nullptr;
 };
 
+// The innermost subcommand given, and the words that name it.
+const CLI::App* GivenCommand(const CLI::App& app, std::string& words) {
+    const CLI::App* command = &app;
+    while (!command->get_subcommands().empty()) {
+        command = command->get_subcommands().front();
+        words += (words.empty() ? "" : " ") + command->get_name();
+    }
+    return command;
+}
+
+// CLI11 takes a word that names no subcommand for a missing one; say which word it was. A
+// subcommand hands a word it cannot place back to its parent, so it may be left over anywhere.
+std::optional<std::string> UnknownSubcommand(const CLI::App& app, const CLI::App& command) {
+    if (command.get_require_subcommand_min() == 0) {
+        return std::nullopt;
+    }
+    for (const std::string& word : app.remaining(true)) {
+        if (!word.empty() && word.front() != '-') {
+            return "Unknown subcommand \"" + word + "\"; see --help.";
+        }
+    }
+    return std::nullopt;
+}
+
+bool AsksForJson(int argc, const char* const* argv) {
+    for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i) {
+        if (std::string(argv[i]) == "--json") {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::optional<CliOptions> CommandLine::Parse(int argc, const char* const* argv, int& exitCode,
-                                             std::ostream& out, std::ostream& err) {
+                                             std::ostream& out, std::ostream& err,
+                                             UsageError& usage) {
     CliOptions options;
     Definition definition(options);
     CLI::App& app = definition.Build();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        exitCode = app.exit(error, out, err) == 0 ? ExitCode::kSuccess : ExitCode::kUsage;
+        const CLI::App* command = GivenCommand(app, usage.command);
+        const bool missing = dynamic_cast<const CLI::RequiredError*>(&error) != nullptr;
+        const std::optional<std::string> unknown =
+            missing ? UnknownSubcommand(app, *command) : std::nullopt;
+        if (unknown) {
+            err << *unknown << std::endl;
+            exitCode = ExitCode::kUsage;
+        } else {
+            exitCode = app.exit(error, out, err) == 0 ? ExitCode::kSuccess : ExitCode::kUsage;
+        }
+        usage.message = unknown.value_or(error.what());
+        usage.json = AsksForJson(argc, argv);
         return std::nullopt;
     }
     definition.Finish();

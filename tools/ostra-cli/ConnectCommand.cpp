@@ -13,22 +13,19 @@ CommandOutcome ConnectCommand::Run() {
     context_.ReportConnection();
     MicroController& device = context_.core.GetMicroController();
     const std::wstring firmware = device.GetConnection().FirmwareVersion();
-    JsonWriter& json = context_.console.Json();
-    json.Key("firmware").String(firmware);
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["firmware"] = JsonText(firmware);
     context_.console.Line(L"Firmware version: " + firmware);
-    json.Key("intensities").BeginArray();
+    json["intensities"] = nlohmann::ordered_json::array();
     std::wstring sent;
     for (int index = 0; index < device.GetLEDCount(); ++index) {
         LEDRecord led;
         device.GetLEDInfo(index, led);
-        json.BeginObject();
-        json.Key("label").String(led.colorLabel);
-        json.Key("intensity").Unsigned(led.intensity);
-        json.EndObject();
+        json["intensities"].push_back(
+            {{"label", JsonText(led.colorLabel)}, {"intensity", led.intensity}});
         sent +=
             (sent.empty() ? L"" : L", ") + led.colorLabel + L" " + std::to_wstring(led.intensity);
     }
-    json.EndArray();
     context_.console.Line(L"Intensities sent: " + (sent.empty() ? L"(no LEDs)" : sent));
     return {ExitCode::kSuccess, true};
 }

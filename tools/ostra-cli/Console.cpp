@@ -34,5 +34,5 @@ void Console::EndProgress() {
 }
 
 void Console::PrintJson() {
-    out_ << jsonWriter_.Text() << std::endl;
+    out_ << JsonLine(report_) << std::endl;
 }

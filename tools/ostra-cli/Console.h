@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "ostra-cli/JsonWriter.h"
+#include "ostra-cli/Json.h"
 
 // Standard output of one ostra-cli run: text lines for people, or one JSON object for scripts
 // (text lines are then dropped), and a single self-rewriting progress line on a terminal only.
@@ -23,7 +23,7 @@ class Console {
     void EndProgress();
 
     // The JSON report; printed by the program at the end in JSON mode.
-    JsonWriter& Json() { return jsonWriter_; }
+    nlohmann::ordered_json& Json() { return report_; }
     void PrintJson();
 
   private:
@@ -31,5 +31,5 @@ class Console {
     bool json_ = false;
     bool terminal_ = false;
     bool progressShown_ = false;
-    JsonWriter jsonWriter_;
+    nlohmann::ordered_json report_ = nlohmann::ordered_json::object();
 };

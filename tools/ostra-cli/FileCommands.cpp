@@ -24,11 +24,11 @@ CommandOutcome FileCommands::Import() {
     double duration = 0.0;
     sequences.GetSequenceDuration(number, duration);
     const std::size_t steps = sequences.GetCommandSets(number).size();
-    JsonWriter& json = context_.console.Json();
-    json.Key("number").Unsigned(number);
-    json.Key("name").String(name);
-    json.Key("steps").Unsigned(steps);
-    json.Key("durationMs").Number(duration);
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["number"] = number;
+    json["name"] = JsonText(name);
+    json["steps"] = steps;
+    json["durationMs"] = JsonMilliseconds(duration);
     context_.console.Line(L"Imported sequence " + context_.SequenceTitle(number) + L" from " +
                           file + L": " + std::to_wstring(steps) + L" steps, " +
                           TextFormat::Milliseconds(duration) + L".");
@@ -45,8 +45,8 @@ CommandOutcome FileCommands::Export() {
         context_.diagnostics.ReportError(saved.Message());
         return {ExitCode::kValidation, true};
     }
-    context_.console.Json().Key("number").Unsigned(number);
-    context_.console.Json().Key("file").String(file);
+    context_.console.Json()["number"] = number;
+    context_.console.Json()["file"] = JsonText(file);
     context_.console.Line(L"Exported sequence " + context_.SequenceTitle(number) + L" to " + file +
                           L".");
     return {ExitCode::kSuccess, true};
@@ -65,7 +65,7 @@ CommandOutcome FileCommands::OpenSettings() {
         context_.diagnostics.ReportError(L"The settings were not saved.");
         return {ExitCode::kValidation, false};
     }
-    context_.console.Json().Key("file").String(file);
+    context_.console.Json()["file"] = JsonText(file);
     context_.console.Line(L"Opened settings file " + file + L".");
     ReportSequenceCount();
     return {ExitCode::kSuccess, true};
@@ -76,7 +76,7 @@ CommandOutcome FileCommands::SaveSettings() {
     if (context_.core.WriteSettingsFile(file) != VLR_SUCCESS) {
         return {ExitCode::kValidation, true};
     }
-    context_.console.Json().Key("file").String(file);
+    context_.console.Json()["file"] = JsonText(file);
     context_.console.Line(L"Saved the settings to " + file + L".");
     ReportSequenceCount();
     return {ExitCode::kSuccess, true};
@@ -84,6 +84,6 @@ CommandOutcome FileCommands::SaveSettings() {
 
 void FileCommands::ReportSequenceCount() {
     const std::size_t count = context_.core.GetSequenceContainer().UsedSequenceNumbers().size();
-    context_.console.Json().Key("sequenceCount").Unsigned(count);
+    context_.console.Json()["sequenceCount"] = count;
     context_.console.Line(std::to_wstring(count) + (count == 1 ? L" sequence." : L" sequences."));
 }

@@ -145,28 +145,27 @@ int LedCommand::StopPulse() {
 void LedCommand::ReportLEDs(bool succeeded) {
     MicroController& device = context_.core.GetMicroController();
     const std::uint16_t mask = device.GetOutputMask();
-    JsonWriter& json = context_.console.Json();
-    json.Key("connected").Boolean(context_.session.IsConnected());
-    json.Key("outputMask").Unsigned(mask);
-    json.Key("leds").BeginArray();
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["connected"] = context_.session.IsConnected();
+    json["outputMask"] = mask;
+    json["leds"] = nlohmann::ordered_json::array();
     std::wstring states;
     for (int index = 0; index < device.GetLEDCount(); ++index) {
         LEDRecord led;
         device.GetLEDInfo(index, led);
         const bool on = ((mask >> led.deviceLedId) & 1u) != 0;
-        json.BeginObject();
-        json.Key("label").String(led.colorLabel);
-        json.Key("deviceLedId").Unsigned(led.deviceLedId);
-        json.Key("on").Boolean(on);
-        json.Key("intensity").Unsigned(led.intensity);
-        json.Key("widthOnMs").Number(led.pulse.widthOn);
-        json.Key("widthOffMs").Number(led.pulse.widthOff);
-        json.Key("loopCount").Unsigned(led.pulse.loopCount);
-        json.EndObject();
+        nlohmann::ordered_json entry;
+        entry["label"] = JsonText(led.colorLabel);
+        entry["deviceLedId"] = led.deviceLedId;
+        entry["on"] = on;
+        entry["intensity"] = led.intensity;
+        entry["widthOnMs"] = JsonNumber(led.pulse.widthOn);
+        entry["widthOffMs"] = JsonNumber(led.pulse.widthOff);
+        entry["loopCount"] = led.pulse.loopCount;
+        json["leds"].push_back(entry);
         states += (states.empty() ? L"" : L", ") + led.colorLabel + (on ? L" on" : L" off") +
                   L" (intensity " + std::to_wstring(led.intensity) + L")";
     }
-    json.EndArray();
     if (succeeded) {
         context_.console.Line(L"Outputs " + TextFormat::HexWord(mask) + L": " + states);
     }

@@ -19,27 +19,24 @@ int PortsCommand::Run() {
         diagnostics_.ReportError(L"Failed to list serial ports: " + NarrowToWide(reason));
         return ExitCode::kDevice;
     }
-    JsonWriter& json = console_.Json();
-    json.Key("ports").BeginArray();
+    nlohmann::ordered_json& json = console_.Json();
+    json["ports"] = nlohmann::ordered_json::array();
     std::optional<std::uint32_t> discovered;
     for (const SerialPortListing& port : ports) {
         const std::optional<std::uint32_t> number = PortDiscovery::DriverPortNumber(port);
         // As in discovery, the last Zavik Driver listed is the one used.
         discovered = number ? number : discovered;
         const std::wstring device = PortDirectory::PathText(port.devicePath);
-        json.BeginObject();
-        json.Key("name").String(port.name);
-        json.Key("device").String(device);
-        json.Key("zavikDriver").Boolean(number.has_value());
-        json.Key("portNumber");
-        number ? json.Unsigned(*number) : json.Null();
-        json.EndObject();
+        nlohmann::ordered_json listed;
+        listed["name"] = JsonText(port.name);
+        listed["device"] = JsonText(device);
+        listed["zavikDriver"] = number.has_value();
+        listed["portNumber"] = number ? nlohmann::ordered_json(*number) : nullptr;
+        json["ports"].push_back(listed);
         console_.Line(port.name + L"  " + device +
                       (number ? L"  <- Zavik Driver, port " + std::to_wstring(*number) : L""));
     }
-    json.EndArray();
-    json.Key("discoveredPort");
-    discovered ? json.Unsigned(*discovered) : json.Null();
+    json["discoveredPort"] = discovered ? nlohmann::ordered_json(*discovered) : nullptr;
     if (ports.empty()) {
         console_.Line(L"No serial ports found.");
     }

@@ -40,15 +40,15 @@ CommandOutcome RunCommand::Run() {
         context_.diagnostics.ReportError(timed.Message());
         return {ExitCode::kValidation, true};
     }
-    JsonWriter& json = context_.console.Json();
+    nlohmann::ordered_json& json = context_.console.Json();
     const auto report = [&](int exitCode, const SequenceRun::Result& run) {
-        json.Key("number").Unsigned(number);
-        json.Key("name").String(context_.core.GetSequenceContainer().GetSequenceName(number));
-        json.Key("durationMs").Number(durationMs);
-        json.Key("started").Boolean(run.started);
-        json.Key("completed").Boolean(run.completed);
-        json.Key("interrupted").Boolean(run.stopRequested);
-        json.Key("stopSent").Boolean(run.stopSent);
+        json["number"] = number;
+        json["name"] = JsonText(context_.core.GetSequenceContainer().GetSequenceName(number));
+        json["durationMs"] = JsonMilliseconds(durationMs);
+        json["started"] = run.started;
+        json["completed"] = run.completed;
+        json["interrupted"] = run.stopRequested;
+        json["stopSent"] = run.stopSent;
         return CommandOutcome{exitCode, true};
     };
     UploadCommand upload(context_);

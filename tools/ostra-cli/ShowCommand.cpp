@@ -35,13 +35,8 @@ std::wstring JoinCommands(const CommandSet& set) {
     return text;
 }
 
-void WriteDuration(JsonWriter& json, bool timed, double duration) {
-    json.Key("durationMs");
-    if (timed) {
-        json.Number(duration);
-    } else {
-        json.Null();
-    }
+void WriteDuration(nlohmann::ordered_json& json, bool timed, double duration) {
+    json["durationMs"] = timed ? JsonMilliseconds(duration) : nullptr;
 }
 
 std::wstring DurationText(bool timed, double duration) {
@@ -75,8 +70,8 @@ CommandOutcome ShowCommand::ShowList() {
             nameWidth = std::max(nameWidth, sequences.GetSequenceName(number).size());
         }
     }
-    JsonWriter& json = context_.console.Json();
-    json.Key("sequences").BeginArray();
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["sequences"] = nlohmann::ordered_json::array();
     context_.console.Line(numbers.empty() ? L"No sequences are defined."
                                           : L"  N  " + TextFormat::PadRight(L"Name", nameWidth) +
                                                 L"  Steps     Duration");
@@ -85,18 +80,17 @@ CommandOutcome ShowCommand::ShowList() {
         const std::size_t steps = sequences.GetCommandSets(number).size();
         double duration = 0.0;
         const bool timed = sequences.GetSequenceDuration(number, duration) == VLR_SUCCESS;
-        json.BeginObject();
-        json.Key("number").Unsigned(number);
-        json.Key("name").String(name);
-        json.Key("steps").Unsigned(steps);
-        WriteDuration(json, timed, duration);
-        json.EndObject();
+        nlohmann::ordered_json sequence;
+        sequence["number"] = number;
+        sequence["name"] = JsonText(name);
+        sequence["steps"] = steps;
+        WriteDuration(sequence, timed, duration);
+        json["sequences"].push_back(sequence);
         context_.console.Line(TextFormat::PadLeft(std::to_wstring(number), 3) + L"  " +
                               TextFormat::PadRight(name, nameWidth) + L"  " +
                               TextFormat::PadLeft(std::to_wstring(steps), 5) + L"  " +
                               DurationText(timed, duration));
     }
-    json.EndArray();
     return kInspected;
 }
 
@@ -108,23 +102,22 @@ CommandOutcome ShowCommand::ShowSequence(std::uint32_t number) {
     const std::vector<CommandSet>& sets = sequences.GetCommandSets(number);
     double duration = 0.0;
     const bool timed = sequences.GetSequenceDuration(number, duration) == VLR_SUCCESS;
-    JsonWriter& json = context_.console.Json();
-    json.Key("number").Unsigned(number);
-    json.Key("name").String(sequences.GetSequenceName(number));
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["number"] = number;
+    json["name"] = JsonText(sequences.GetSequenceName(number));
     WriteDuration(json, timed, duration);
-    json.Key("steps").BeginArray();
+    json["steps"] = nlohmann::ordered_json::array();
     context_.console.Line(L"Sequence " + context_.SequenceTitle(number) + L": " +
                           StepsText(sets.size()) + L", " + DurationText(timed, duration));
     for (std::size_t step = 0; step < sets.size(); ++step) {
-        json.BeginArray();
+        nlohmann::ordered_json commands = nlohmann::ordered_json::array();
         for (const std::wstring& command : sets[step]) {
-            json.String(command);
+            commands.push_back(JsonText(command));
         }
-        json.EndArray();
+        json["steps"].push_back(commands);
         context_.console.Line(L"  step " + std::to_wstring(step) + L": " +
                               JoinCommands(sets[step]));
     }
-    json.EndArray();
     const int scriptResult = context_.options.script ? ShowScript(number) : ExitCode::kSuccess;
     return {scriptResult, false};
 }
@@ -134,25 +127,21 @@ int ShowCommand::ShowScript(std::uint32_t number) {
     std::vector<std::uint8_t> bytes;
     if (device.ConvertToScript(context_.core.GetSequenceContainer().GetCommandSets(number),
                                bytes) != VLR_SUCCESS) {
-        context_.console.Json().Key("script").Null();
+        context_.console.Json()["script"] = nullptr;
         return ExitCode::kValidation;
     }
     const std::size_t count = bytes.size() / ScriptCommand::kSize;
-    JsonWriter& json = context_.console.Json();
-    json.Key("script").BeginArray();
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["script"] = nlohmann::ordered_json::array();
     context_.console.Line(L"Script commands (" + std::to_wstring(count) + L"):");
     for (std::size_t index = 0; index < count; ++index) {
         const std::uint8_t* record = &bytes[index * ScriptCommand::kSize];
         const std::wstring hex = TextFormat::HexBytes(record, ScriptCommand::kSize);
         const std::wstring text = ScriptCommandText::Describe(record, LedNames(device));
-        json.BeginObject();
-        json.Key("index").Unsigned(index);
-        json.Key("hex").String(hex);
-        json.Key("text").String(text);
-        json.EndObject();
+        json["script"].push_back(
+            {{"index", index}, {"hex", JsonText(hex)}, {"text", JsonText(text)}});
         context_.console.Line(TextFormat::PadLeft(std::to_wstring(index), 5) + L"  " + hex + L"  " +
                               text);
     }
-    json.EndArray();
     return ExitCode::kSuccess;
 }

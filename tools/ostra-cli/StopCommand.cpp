@@ -11,8 +11,8 @@ CommandOutcome StopCommand::Run() {
     }
     MicroController& device = context_.core.GetMicroController();
     const bool stopped = device.StopSequenceExecution() == VlrDataTypes::VLR_SUCCESS;
-    context_.console.Json().Key("stopped").Boolean(stopped);
-    context_.console.Json().Key("outputMask").Unsigned(device.GetOutputMask());
+    context_.console.Json()["stopped"] = stopped;
+    context_.console.Json()["outputMask"] = device.GetOutputMask();
     if (!stopped) {
         return {ExitCode::kDevice, true};
     }

@@ -3,6 +3,7 @@
 #include "app/ApplicationCore.h"
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
+#include "ostra-cli/Json.h"
 #include "ostra-cli/StderrDiagnostics.h"
 
 int UploadCommand::Prepare() {
@@ -33,20 +34,17 @@ int UploadCommand::Send() {
 }
 
 void UploadCommand::Report() {
-    JsonWriter& json = context_.console.Json();
-    json.Key("uploaded").BeginArray();
+    nlohmann::ordered_json& json = context_.console.Json();
+    json["uploaded"] = nlohmann::ordered_json::array();
     if (sent_) {
+        const SequenceContainer& sequences = context_.core.GetSequenceContainer();
         for (const SequenceUpload::Entry& entry : result_.sequences) {
-            json.BeginObject();
-            json.Key("number").Unsigned(entry.number);
-            json.Key("name").String(
-                context_.core.GetSequenceContainer().GetSequenceName(entry.number));
-            json.Key("scriptCommands").Unsigned(entry.scriptCommands);
-            json.EndObject();
+            json["uploaded"].push_back({{"number", entry.number},
+                                        {"name", JsonText(sequences.GetSequenceName(entry.number))},
+                                        {"scriptCommands", entry.scriptCommands}});
         }
     }
-    json.EndArray();
-    json.Key("snapshot").String(sent_ ? result_.snapshotPath : L"");
+    json["snapshot"] = JsonText(sent_ ? result_.snapshotPath : L"");
     if (!sent_) {
         return;
     }

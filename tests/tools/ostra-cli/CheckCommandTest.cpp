@@ -43,25 +43,25 @@ TEST_F(CheckTest, ReportsEveryFailingLineWithItsLoggedReason) {
 TEST_F(CheckTest, GivesEachFailureAsJson) {
     WriteFileBytes(File("bad.cfg"), "-SetIntensity Purple 3\n-SetLEDPulse Blue 0 90 0\n");
     CliResult result;
-    const JsonValue json = RunJson({"check", File("bad.cfg").string()}, &result);
+    nlohmann::ordered_json json = RunJson({"check", File("bad.cfg").string()}, &result);
     EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(json["command"].string, "check");
-    EXPECT_FALSE(json["ok"].boolean);
-    EXPECT_EQ(json["exitCode"].number, 3);
-    ASSERT_EQ(json["files"].array.size(), 1u);
-    const JsonValue& checked = json["files"].array[0];
-    EXPECT_EQ(checked["file"].string, File("bad.cfg").string());
-    EXPECT_EQ(checked["kind"].string, "settings");
-    EXPECT_FALSE(checked["ok"].boolean);
-    ASSERT_EQ(checked["failures"].array.size(), 2u);
-    const JsonValue& second = checked["failures"].array[1];
-    EXPECT_EQ(second["line"].number, 2);
-    EXPECT_EQ(second["text"].string, "-SetLEDPulse Blue 0 90 0");
-    ASSERT_EQ(second["reasons"].array.size(), 1u);
-    EXPECT_EQ(second["reasons"].array[0].string,
+    EXPECT_EQ(json["command"].get<std::string>(), "check");
+    EXPECT_EQ(json["ok"], false);
+    EXPECT_EQ(json["exitCode"], 3);
+    ASSERT_EQ(json["files"].size(), 1u);
+    nlohmann::ordered_json& checked = json["files"][0];
+    EXPECT_EQ(checked["file"].get<std::string>(), File("bad.cfg").string());
+    EXPECT_EQ(checked["kind"].get<std::string>(), "settings");
+    EXPECT_EQ(checked["ok"], false);
+    ASSERT_EQ(checked["failures"].size(), 2u);
+    nlohmann::ordered_json& second = checked["failures"][1];
+    EXPECT_EQ(second["line"], 2);
+    EXPECT_EQ(second["text"].get<std::string>(), "-SetLEDPulse Blue 0 90 0");
+    ASSERT_EQ(second["reasons"].size(), 1u);
+    EXPECT_EQ(second["reasons"][0].get<std::string>(),
               "Error setting Blue pulse parameters.  The pulse width on value(0.0)is out of range "
               "(0.1...1800000.0 ms).");
-    EXPECT_TRUE(checked["sequences"].array.empty());
+    EXPECT_TRUE(checked["sequences"].empty());
 }
 
 TEST_F(CheckTest, ShowsEverySequencesDurationOfAGoodFile) {

@@ -28,16 +28,17 @@ std::unique_ptr<CliProcess> CliFixture::Start(const std::vector<std::string>& ar
     return process;
 }
 
-JsonValue CliFixture::RunJson(const std::vector<std::string>& arguments, CliResult* result) const {
+nlohmann::ordered_json CliFixture::RunJson(const std::vector<std::string>& arguments,
+                                           CliResult* result) const {
     std::vector<std::string> withJson{"--json"};
     withJson.insert(withJson.end(), arguments.begin(), arguments.end());
     const CliResult run = Run(withJson);
     if (result != nullptr) {
         *result = run;
     }
-    const std::optional<JsonValue> json = JsonValue::Parse(run.out);
-    EXPECT_TRUE(json.has_value()) << "not JSON: " << run.out;
-    return json.value_or(JsonValue{});
+    nlohmann::ordered_json json = nlohmann::ordered_json::parse(run.out, nullptr, false);
+    EXPECT_FALSE(json.is_discarded()) << "not JSON: " << run.out;
+    return json.is_discarded() ? nlohmann::ordered_json::object() : json;
 }
 
 void CliFixture::WriteSettings(const std::string& text) const {
@@ -73,6 +74,14 @@ std::vector<Bytes> CliFixture::ReceivedPayloads() const {
 
 std::vector<Bytes> ConnectPayloads() {
     return {HexBytes("01"), HexBytes("0B 00 E5"), HexBytes("0B 02 E5"), HexBytes("0B 01 E5")};
+}
+
+std::vector<std::string> Keys(const nlohmann::ordered_json& object) {
+    std::vector<std::string> keys;
+    for (const auto& member : object.items()) {
+        keys.push_back(member.key());
+    }
+    return keys;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

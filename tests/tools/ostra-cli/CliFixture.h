@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +15,6 @@
 #include "support/HexBytes.h"
 #include "support/TempDir.h"
 #include "tools/ostra-cli/CliProcess.h"
-#include "tools/ostra-cli/JsonValue.h"
 
 // End-to-end tests of the built ostra-cli: every run gets TEMP, APPDATA and OSTRA_PORT_DIR in a
 // private directory, so the data directories, the per-user settings file and the registered
@@ -38,8 +38,10 @@ class CliFixture : public testing::Test {
     std::map<std::string, std::string> Environment() const;
     CliResult Run(const std::vector<std::string>& arguments) const;
     std::unique_ptr<CliProcess> Start(const std::vector<std::string>& arguments) const;
-    // Runs with --json first and parses standard output; the test fails when it is no JSON.
-    JsonValue RunJson(const std::vector<std::string>& arguments, CliResult* result = nullptr) const;
+    // Runs with --json first and parses standard output (members in their order); the test fails
+    // when it is no JSON.
+    nlohmann::ordered_json RunJson(const std::vector<std::string>& arguments,
+                                   CliResult* result = nullptr) const;
 
     // The operator's settings file, written before a run.
     void WriteSettings(const std::string& text) const;
@@ -61,6 +63,9 @@ class CliFixture : public testing::Test {
 // data/OstraSetup.cfg (Blue, Green, Red: device IDs 0, 2, 1; 255 - 26 carried): the firmware
 // query, then the intensities in table order.
 std::vector<Bytes> ConnectPayloads();
+
+// The keys of a JSON object in order.
+std::vector<std::string> Keys(const nlohmann::ordered_json& object);
 
 // The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);

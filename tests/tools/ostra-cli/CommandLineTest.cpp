@@ -39,27 +39,54 @@ INSTANTIATE_TEST_SUITE_P(
                     Arguments{"led", "pulse-stop"}, Arguments{"import"}, Arguments{"export"},
                     Arguments{"open-settings"}, Arguments{"save-settings"}));
 
-class UsageErrorTest : public CliFixture, public testing::WithParamInterface<Arguments> {};
+struct UsageCase {
+    Arguments arguments;
+    // The message where it is ostra-cli's own (the parser words the others).
+    std::string message = "";
+};
+
+void PrintTo(const UsageCase& c, std::ostream* out) {
+    *out << testing::PrintToString(c.arguments);
+}
+
+class UsageErrorTest : public CliFixture, public testing::WithParamInterface<UsageCase> {};
 
 TEST_P(UsageErrorTest, IsExitCodeTwoBeforeAnythingStarts) {
-    const CliResult result = Run(GetParam());
+    const CliResult result = Run(GetParam().arguments);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_NE(result.err, "");
+    EXPECT_EQ(result.err.rfind(GetParam().message, 0), 0u) << result.err;
     EXPECT_TRUE(DataDirectories().empty());
+}
+
+// Scripts get the failure report they get for every other failure.
+TEST_P(UsageErrorTest, WithJsonIsTheFailureReport) {
+    CliResult result;
+    nlohmann::ordered_json json = RunJson(GetParam().arguments, &result);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(Keys(json), (std::vector<std::string>{"command", "ok", "exitCode", "errors",
+                                                    "dataDirectory", "logFile"}));
+    EXPECT_EQ(json["ok"], false);
+    EXPECT_EQ(json["exitCode"], 2);
+    ASSERT_EQ(json["errors"].size(), 1u);
+    EXPECT_EQ(json["errors"][0].get<std::string>().rfind(GetParam().message, 0), 0u) << json;
+    EXPECT_NE(result.err, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, UsageErrorTest,
-    testing::Values(Arguments{}, Arguments{"frobnicate"}, Arguments{"run"}, Arguments{"run", "x"},
-                    Arguments{"run", "1", "2"}, Arguments{"led"}, Arguments{"led", "blink", "Blue"},
-                    Arguments{"led", "on"}, Arguments{"led", "intensity", "Blue"},
-                    Arguments{"led", "intensity", "Blue", "-5"},
-                    Arguments{"led", "pulse-start", "Blue", "--loops", "-1"},
-                    Arguments{"show", "-1"},
-                    Arguments{"led", "pulse-start", "Blue", "--on", "fast"}, Arguments{"check"},
-                    Arguments{"import", "1", "Name"}, Arguments{"export", "1"},
-                    Arguments{"show", "--bogus"}, Arguments{"--read-timeout-ms", "0", "show"}));
+    testing::Values(
+        UsageCase{{}}, UsageCase{{"frobnicate"}, "Unknown subcommand \"frobnicate\"; see --help."},
+        UsageCase{{"run"}}, UsageCase{{"run", "x"}}, UsageCase{{"run", "1", "2"}},
+        UsageCase{{"led"}},
+        UsageCase{{"led", "blink", "Blue"}, "Unknown subcommand \"blink\"; see --help."},
+        UsageCase{{"led", "on"}}, UsageCase{{"led", "intensity", "Blue"}},
+        UsageCase{{"led", "intensity", "Blue", "-5"}},
+        UsageCase{{"led", "pulse-start", "Blue", "--loops", "-1"}}, UsageCase{{"show", "-1"}},
+        UsageCase{{"led", "pulse-start", "Blue", "--on", "fast"}}, UsageCase{{"check"}},
+        UsageCase{{"import", "1", "Name"}}, UsageCase{{"export", "1"}},
+        UsageCase{{"show", "--bogus"}}, UsageCase{{"--read-timeout-ms", "0", "show"}}));
 
 TEST_F(CliFixture, TheScriptOfASequenceNeedsItsNumber) {
     const CliResult result = Run({"show", "--script"});

@@ -37,19 +37,19 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
     EXPECT_NE(ReadFileBytes(SettingsFile()).find("-SetMicroControllerPortNumber 7\r\n"),
               std::string::npos);
 
-    const JsonValue json = RunJson({"connect"});
-    EXPECT_EQ(json.Keys(),
+    nlohmann::ordered_json json = RunJson({"connect"});
+    EXPECT_EQ(Keys(json),
               (std::vector<std::string>{"command", "port", "portName", "firmware", "intensities",
                                         "ok", "exitCode", "errors", "dataDirectory", "logFile"}));
-    EXPECT_EQ(json["command"].string, "connect");
-    EXPECT_EQ(json["port"].number, 7);
-    EXPECT_EQ(json["portName"].string, port);
-    EXPECT_EQ(json["firmware"].string, "ZVK 2.4");
-    ASSERT_EQ(json["intensities"].array.size(), 3u);
-    EXPECT_EQ(json["intensities"].array[2]["label"].string, "Red");
-    EXPECT_EQ(json["intensities"].array[2]["intensity"].number, 26);
-    EXPECT_TRUE(json["ok"].boolean);
-    EXPECT_TRUE(json["errors"].array.empty());
+    EXPECT_EQ(json["command"].get<std::string>(), "connect");
+    EXPECT_EQ(json["port"], 7);
+    EXPECT_EQ(json["portName"].get<std::string>(), port);
+    EXPECT_EQ(json["firmware"].get<std::string>(), "ZVK 2.4");
+    ASSERT_EQ(json["intensities"].size(), 3u);
+    EXPECT_EQ(json["intensities"][2]["label"].get<std::string>(), "Red");
+    EXPECT_EQ(json["intensities"][2]["intensity"], 26);
+    EXPECT_EQ(json["ok"], true);
+    EXPECT_TRUE(json["errors"].empty());
 }
 
 struct LedCase {
@@ -122,14 +122,14 @@ TEST_F(CliFixture, ARefusedValueGivesTheDeviceModelsMessage) {
     EXPECT_EQ(Lines(result.err)[0],
               "ostra-cli: Error: Error setting Red pulse parameters.  The pulse width on "
               "value(0.1)is out of range (0.1...1800000.0 ms).");
-    const JsonValue json = RunJson({"led", "on", "Purple"});
-    EXPECT_FALSE(json["ok"].boolean);
-    EXPECT_EQ(json["exitCode"].number, 3);
-    ASSERT_EQ(json["errors"].array.size(), 1u);
-    EXPECT_EQ(json["errors"].array[0].string,
+    nlohmann::ordered_json json = RunJson({"led", "on", "Purple"});
+    EXPECT_EQ(json["ok"], false);
+    EXPECT_EQ(json["exitCode"], 3);
+    ASSERT_EQ(json["errors"].size(), 1u);
+    EXPECT_EQ(json["errors"][0].get<std::string>(),
               "Error validating color value(Purple), the color does not exist.");
-    EXPECT_FALSE(json["connected"].boolean);
-    EXPECT_EQ(json["outputMask"].number, 128);
+    EXPECT_EQ(json["connected"], false);
+    EXPECT_EQ(json["outputMask"], 128);
 }
 
 TEST_F(CliFixture, StopSendsTheStopAndEveryLEDOff) {
@@ -162,8 +162,8 @@ TEST_F(CliFixture, ADeviceThatRefusesACommandIsADeviceError) {
     const CliResult result = Run({"led", "on", "Blue"});
     EXPECT_EQ(result.exitCode, 4);
     EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"0A 81 00"}));
-    const JsonValue json = RunJson({"led", "on", "Blue"});
-    EXPECT_EQ(json["outputMask"].number, 128);
+    nlohmann::ordered_json json = RunJson({"led", "on", "Blue"});
+    EXPECT_EQ(json["outputMask"], 128);
 }
 
 // Ostra holds the tty exclusively while connected; a second program gets a clear answer.

@@ -73,14 +73,14 @@ TEST_F(CliFixture, ShowListsTheSequences) {
     EXPECT_EQ(Lines(result.out), (std::vector<std::string>{"  N  Name    Steps     Duration",
                                                            "  0  Marker      1  10.0 ms",
                                                            "  2  Flash       1  10.0 ms"}));
-    const JsonValue json = RunJson({"show"});
-    ASSERT_EQ(json["sequences"].array.size(), 2u);
-    const JsonValue& flash = json["sequences"].array[1];
-    EXPECT_EQ(flash.Keys(), (std::vector<std::string>{"number", "name", "steps", "durationMs"}));
-    EXPECT_EQ(flash["number"].number, 2);
-    EXPECT_EQ(flash["name"].string, "Flash");
-    EXPECT_EQ(flash["steps"].number, 1);
-    EXPECT_EQ(flash["durationMs"].number, 10.0);
+    nlohmann::ordered_json json = RunJson({"show"});
+    ASSERT_EQ(json["sequences"].size(), 2u);
+    nlohmann::ordered_json& flash = json["sequences"][1];
+    EXPECT_EQ(Keys(flash), (std::vector<std::string>{"number", "name", "steps", "durationMs"}));
+    EXPECT_EQ(flash["number"], 2);
+    EXPECT_EQ(flash["name"].get<std::string>(), "Flash");
+    EXPECT_EQ(flash["steps"], 1);
+    EXPECT_EQ(flash["durationMs"], 10.0);
 }
 
 // The script commands are those the upload sends (Blue is device LED 0; 10 ms is the step
@@ -95,13 +95,13 @@ TEST_F(CliFixture, ShowGivesTheScriptCommandsDecodedAndAsHex) {
                                         "    0  01 00 00 01 00 00 00 00 00 00  SetOutputs Blue off",
                                         "    1  00 63 00 00 00 00 00 00 00 00  WaitSteps 99",
                                         "    2  FF 00 00 00 00 00 00 00 00 00  EndOfSequence"}));
-    const JsonValue json = RunJson({"show", "2", "--script"});
-    EXPECT_EQ(json["name"].string, "Flash");
-    ASSERT_EQ(json["steps"].array.size(), 1u);
-    EXPECT_EQ(json["steps"].array[0].array[1].string, "-Duration 10");
-    ASSERT_EQ(json["script"].array.size(), 3u);
-    EXPECT_EQ(json["script"].array[1]["hex"].string, "00 63 00 00 00 00 00 00 00 00");
-    EXPECT_EQ(json["script"].array[1]["text"].string, "WaitSteps 99");
+    nlohmann::ordered_json json = RunJson({"show", "2", "--script"});
+    EXPECT_EQ(json["name"].get<std::string>(), "Flash");
+    ASSERT_EQ(json["steps"].size(), 1u);
+    EXPECT_EQ(json["steps"][0][1].get<std::string>(), "-Duration 10");
+    ASSERT_EQ(json["script"].size(), 3u);
+    EXPECT_EQ(json["script"][1]["hex"].get<std::string>(), "00 63 00 00 00 00 00 00 00 00");
+    EXPECT_EQ(json["script"][1]["text"].get<std::string>(), "WaitSteps 99");
 }
 
 TEST_F(CliFixture, ShowRefusesASequenceThatIsNotDefined) {
@@ -129,13 +129,13 @@ TEST_F(CliFixture, PortsMarksTheZavikDriver) {
               (std::vector<std::string>{"Zavik Driver Virtual Com Port (COM4)  " + registered +
                                             "  <- Zavik Driver, port 4",
                                         "Connecting uses port 4."}));
-    const JsonValue json = RunJson({"ports"});
-    ASSERT_EQ(json["ports"].array.size(), 1u);
-    EXPECT_EQ(json["ports"].array[0]["name"].string, "Zavik Driver Virtual Com Port (COM4)");
-    EXPECT_EQ(json["ports"].array[0]["device"].string, registered);
-    EXPECT_TRUE(json["ports"].array[0]["zavikDriver"].boolean);
-    EXPECT_EQ(json["ports"].array[0]["portNumber"].number, 4);
-    EXPECT_EQ(json["discoveredPort"].number, 4);
+    nlohmann::ordered_json json = RunJson({"ports"});
+    ASSERT_EQ(json["ports"].size(), 1u);
+    EXPECT_EQ(json["ports"][0]["name"].get<std::string>(), "Zavik Driver Virtual Com Port (COM4)");
+    EXPECT_EQ(json["ports"][0]["device"].get<std::string>(), registered);
+    EXPECT_EQ(json["ports"][0]["zavikDriver"], true);
+    EXPECT_EQ(json["ports"][0]["portNumber"], 4);
+    EXPECT_EQ(json["discoveredPort"], 4);
     // Listing ports needs no configuration, so no run directory is made.
     EXPECT_TRUE(DataDirectories().empty());
 }
@@ -149,10 +149,10 @@ TEST_F(CliFixture, PortsWithoutADevice) {
                   "Other adapter (COM9)  " + (PortDirectory() / "Other adapter (COM9)").string(),
                   "No Zavik Driver found: connecting uses the port number of the setup and "
                   "settings files."}));
-    const JsonValue json = RunJson({"ports"});
-    EXPECT_FALSE(json["ports"].array[0]["zavikDriver"].boolean);
-    EXPECT_EQ(json["ports"].array[0]["portNumber"].type, JsonValue::Type::Null);
-    EXPECT_EQ(json["discoveredPort"].type, JsonValue::Type::Null);
+    nlohmann::ordered_json json = RunJson({"ports"});
+    EXPECT_EQ(json["ports"][0]["zavikDriver"], false);
+    EXPECT_TRUE(json["ports"][0]["portNumber"].is_null());
+    EXPECT_TRUE(json["discoveredPort"].is_null());
 }
 
 // The dated directory names of the seconds around now, as the start-up forms them.
@@ -182,13 +182,13 @@ TEST_F(CliFixture, RunsWithinTheSameSecondGetDataDirectoriesOfTheirOwn) {
     std::set<std::string> used;
     for (int run = 0; run < 2; ++run) {
         CliResult result;
-        const JsonValue json = RunJson({"show"}, &result);
+        nlohmann::ordered_json json = RunJson({"show"}, &result);
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        const std::filesystem::path directory = json["dataDirectory"].string;
+        const std::filesystem::path directory = json["dataDirectory"].get<std::string>();
         EXPECT_EQ(directory.parent_path(), ProductDirectory());
         EXPECT_FALSE(taken.contains(directory)) << directory;
         EXPECT_TRUE(used.insert(directory.string()).second) << directory;
-        EXPECT_EQ(json["logFile"].string, (directory / "OstraLogFile.txt").string());
+        EXPECT_EQ(json["logFile"].get<std::string>(), (directory / "OstraLogFile.txt").string());
         EXPECT_TRUE(std::filesystem::exists(directory / "OstraLogFile.txt"));
         const std::string name = directory.filename().string();
         EXPECT_TRUE(name.ends_with("_2") || name.ends_with("_3")) << name;

@@ -40,13 +40,13 @@ class SampleCheckTest : public CliFixture, public testing::WithParamInterface<st
 TEST_P(SampleCheckTest, PassesTheCheckAgainstTheShippedSetupFile) {
     const std::filesystem::path file = kSamples / GetParam();
     CliResult result;
-    const JsonValue json =
+    nlohmann::ordered_json json =
         RunJson({"--setup-dir", kDataDirectory.string(), "check", file.string()}, &result);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    ASSERT_EQ(json["files"].array.size(), 1u);
-    const JsonValue& checked = json["files"].array[0];
-    EXPECT_TRUE(checked["ok"].boolean);
-    EXPECT_FALSE(checked["sequences"].array.empty());
+    ASSERT_EQ(json["files"].size(), 1u);
+    nlohmann::ordered_json& checked = json["files"][0];
+    EXPECT_EQ(checked["ok"], true);
+    EXPECT_FALSE(checked["sequences"].empty());
     const std::string content = ReadFileBytes(file);
     EXPECT_EQ(content.rfind("# ", 0), 0u) << "every sample starts with a comment saying what it is";
 }

@@ -70,14 +70,14 @@ TEST_F(CliFixture, UploadSendsTheImportedSampleByteForByte) {
 TEST_F(CliFixture, UploadReportsAsJson) {
     WriteSettings(kMarkerSettings);
     StartSimulator();
-    const JsonValue json = RunJson({"upload"});
-    EXPECT_TRUE(json["ok"].boolean);
-    ASSERT_EQ(json["uploaded"].array.size(), 1u);
-    EXPECT_EQ(json["uploaded"].array[0]["number"].number, 0);
-    EXPECT_EQ(json["uploaded"].array[0]["name"].string, "Marker");
-    EXPECT_EQ(json["uploaded"].array[0]["scriptCommands"].number, 4);
-    EXPECT_EQ(std::filesystem::path(json["snapshot"].string).parent_path(),
-              std::filesystem::path(json["dataDirectory"].string));
+    nlohmann::ordered_json json = RunJson({"upload"});
+    EXPECT_EQ(json["ok"], true);
+    ASSERT_EQ(json["uploaded"].size(), 1u);
+    EXPECT_EQ(json["uploaded"][0]["number"], 0);
+    EXPECT_EQ(json["uploaded"][0]["name"].get<std::string>(), "Marker");
+    EXPECT_EQ(json["uploaded"][0]["scriptCommands"], 4);
+    EXPECT_EQ(std::filesystem::path(json["snapshot"].get<std::string>()).parent_path(),
+              std::filesystem::path(json["dataDirectory"].get<std::string>()));
     EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex(Concatenated(kConnect, kMarkerUpload)));
 }
 
@@ -90,7 +90,7 @@ TEST_F(CliFixture, ADeviceThatStopsAnsweringMidUploadIsADeviceError) {
             .exitCode,
         0);
     CliResult result;
-    const JsonValue json = RunJson({"--read-timeout-ms", "200", "upload"}, &result);
+    nlohmann::ordered_json json = RunJson({"--read-timeout-ms", "200", "upload"}, &result);
     EXPECT_EQ(result.exitCode, 4);
     const std::vector<std::string> sent(kRedFlashesUpload.begin(), kRedFlashesUpload.begin() + 5);
     EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex(Concatenated(kConnect, sent)));
@@ -98,10 +98,10 @@ TEST_F(CliFixture, ADeviceThatStopsAnsweringMidUploadIsADeviceError) {
                               "sequences and try again.\n"),
               std::string::npos)
         << result.err;
-    EXPECT_FALSE(json["ok"].boolean);
-    EXPECT_TRUE(json["uploaded"].array.empty());
-    EXPECT_EQ(json["snapshot"].string, "");
-    EXPECT_GE(json["errors"].array.size(), 2u);
+    EXPECT_EQ(json["ok"], false);
+    EXPECT_TRUE(json["uploaded"].empty());
+    EXPECT_EQ(json["snapshot"].get<std::string>(), "");
+    EXPECT_GE(json["errors"].size(), 2u);
 }
 
 // Every sequence is converted before the device is contacted.
@@ -138,16 +138,16 @@ TEST_F(CliFixture, RunStartsTheSequenceAndReportsItsEnd) {
 
     // Already on the device: the run only starts it.
     const std::size_t before = driver_->Packets().size();
-    const JsonValue json = RunJson({"run", "0"});
+    nlohmann::ordered_json json = RunJson({"run", "0"});
     EXPECT_EQ(ToHex(ReceivedPayloads(), before), CanonicalHex(Concatenated(kConnect, {"14 00"})));
-    EXPECT_TRUE(json["ok"].boolean);
-    EXPECT_EQ(json["number"].number, 0);
-    EXPECT_EQ(json["name"].string, "Marker");
-    EXPECT_EQ(json["durationMs"].number, 5.1);
-    EXPECT_TRUE(json["started"].boolean);
-    EXPECT_TRUE(json["completed"].boolean);
-    EXPECT_FALSE(json["interrupted"].boolean);
-    EXPECT_FALSE(json["stopSent"].boolean);
+    EXPECT_EQ(json["ok"], true);
+    EXPECT_EQ(json["number"], 0);
+    EXPECT_EQ(json["name"].get<std::string>(), "Marker");
+    EXPECT_EQ(json["durationMs"], 5.1);
+    EXPECT_EQ(json["started"], true);
+    EXPECT_EQ(json["completed"], true);
+    EXPECT_EQ(json["interrupted"], false);
+    EXPECT_EQ(json["stopSent"], false);
 }
 
 // On a terminal the upload and the run redraw one progress line; in a pipe (every other test)
