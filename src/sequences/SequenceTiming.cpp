@@ -120,6 +120,18 @@ VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& s
     return VLR_SUCCESS;
 }
 
+VlrRetVal SequenceContainer::TimeCall(std::uint32_t called, double& stepDuration,
+                                      const CallStack& stack, TimingMemo& memo,
+                                      TimingMemo::Reach& reach) const {
+    if (TimeSequence(called, stepDuration, stack, memo) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    const TimingMemo::Reach& calledReach = memo.ReachOf(called);
+    reach.visited |= calledReach.visited;
+    reach.height = std::max(reach.height, calledReach.height + 1);
+    return VLR_SUCCESS;
+}
+
 // The walk runs this for every command it visits; the message text is built only on failure.
 VlrRetVal SequenceContainer::CheckSingleArgument(const wchar_t* word,
                                                  const ParsedCommand& command) const {

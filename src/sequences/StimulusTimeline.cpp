@@ -361,12 +361,13 @@ TimelineListing ListTimeline(const SequenceContainer& container, std::uint32_t n
     return listing;
 }
 
-std::wstring FormatTimelineTime(double milliseconds) {
+std::wstring FormatTimelineTime(double milliseconds, int decimals) {
     char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, milliseconds, std::chars_format::fixed, 1);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, milliseconds,
+                                      std::chars_format::fixed, decimals);
     std::wstring text(buffer, result.ptr);
-    return text == L"-0.0" ? L"0.0" : text;
+    return text.find_first_not_of(L"-0.") == std::wstring::npos && text[0] == L'-' ? text.substr(1)
+                                                                                   : text;
 }
 
 std::wstring FormatLaneValue(const TimelineLane& lane, int value) {

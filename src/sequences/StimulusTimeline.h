@@ -110,8 +110,8 @@ struct TimelineListing {
 TimelineListing ListTimeline(const SequenceContainer& container, std::uint32_t number,
                              const TimelineOutputs& outputs, std::uint64_t maxEvents);
 
-// Milliseconds with one decimal, whatever the process locale: "12.6".
-std::wstring FormatTimelineTime(double milliseconds);
+// Milliseconds with one decimal (or as many as asked), whatever the process locale: "12.6".
+std::wstring FormatTimelineTime(double milliseconds, int decimals = 1);
 // "on"/"off", "high"/"low" or the intensity.
 std::wstring FormatLaneValue(const TimelineLane& lane, int value);
 // "seq 3 step 2 pass 4 > seq 5 step 0".
