@@ -4,9 +4,11 @@
 
 #include "sequences/StimulusTimeline.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 #include "foundation/TextConversion.h"
@@ -30,46 +32,53 @@ std::uint64_t SaturatingMultiply(std::uint64_t a, std::uint64_t b) {
 // were stored only after that parser accepted them. Building a timeline visits every output
 // command of a sequence, and a copy of each would cost more than timing the whole sequence.
 std::array<std::wstring_view, 3> LeadingTokens(std::wstring_view text) {
-    constexpr std::wstring_view kSkipped = L" \t\n\v\f\r";
-    constexpr std::wstring_view kEnds = L" \t\n\r";
+    const auto skipped = [](wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); };
+    const auto ends = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r'; };
     std::array<std::wstring_view, 3> tokens{};
     std::size_t pos = 0;
     for (std::wstring_view& token : tokens) {
-        pos = text.find_first_not_of(kSkipped, pos);
-        if (pos == std::wstring_view::npos) {
+        while (pos < text.size() && skipped(text[pos])) {
+            ++pos;
+        }
+        if (pos == text.size()) {
             break;
         }
-        std::size_t end = 0;
+        std::size_t end = pos + 1;
         if (text[pos] == L'"') {
-            end = text.find(L'"', pos + 1);
-            end = end == std::wstring_view::npos ? text.size() : end;
+            while (end < text.size() && text[end] != L'"') {
+                ++end;
+            }
             token = text.substr(pos + 1, end - pos - 1);
-            ++end;
+            pos = std::min(end + 1, text.size());
         } else {
-            end = std::min(text.find_first_of(kEnds, pos), text.size());
+            while (end < text.size() && !ends(text[end])) {
+                ++end;
+            }
             token = text.substr(pos, end - pos);
+            pos = end;
         }
-        pos = end;
     }
     return tokens;
 }
 
-// CompareNoCase, without a copy when both are plain ASCII (command words always are).
+// CompareNoCase, without a copy when both are plain ASCII (command words always are). Simple
+// case folding maps one character to one, so texts of different lengths never match.
 bool EqualsNoCase(std::wstring_view a, const std::wstring& b) {
-    bool ascii = a.size() == b.size();
-    for (std::size_t i = 0; ascii && i < a.size(); ++i) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
         const wchar_t x = a[i];
         const wchar_t y = b[i];
         if (x >= 0x80 || y >= 0x80) {
-            ascii = false;
-            break;
+            return CompareNoCase(std::wstring(a), b) == 0;
         }
         const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + 32 : c; };
         if (lower(x) != lower(y)) {
             return false;
         }
     }
-    return ascii ? true : CompareNoCase(std::wstring(a), b) == 0;
+    return true;
 }
 
 template <typename Names>
@@ -120,25 +129,29 @@ class TimelineBuilder {
         std::vector<double>& contributions = contributions_[number];
         const auto& parsedSets = container_.GetParsedCommandSets(number);
         const auto& texts = container_.GetCommandSets(number);
+        contributions.reserve(parsedSets.size());
+        block->items.reserve(parsedSets.size());
         std::uint32_t loopFactor = 1;
         TimelineBlock* body = nullptr;
         for (std::uint32_t step = 0; step < parsedSets.size(); ++step) {
             double stepDuration = SequenceContainer::kDefaultStepDuration;
             bool loopWord = false;
-            std::vector<TimelineItem> stepItems;
+            // This step's items sit at the end of the scratch list until the step is placed; a
+            // call builds the callee first, which adds and removes its own.
+            const std::size_t firstItem = scratch_.size();
             for (std::size_t i = 0; i < parsedSets[step].size(); ++i) {
                 const ParsedCommand& command = parsedSets[step][i];
                 switch (command.Role()) {
                     case ParsedCommand::TimingRole::Call:
                         AddCall(static_cast<std::uint32_t>(command.IntegerArgument()), step,
-                                stepDuration, stepItems);
+                                stepDuration);
                         break;
                     case ParsedCommand::TimingRole::Loop:
                     case ParsedCommand::TimingRole::EndLoop:
                         loopWord = true;
                         break;
                     case ParsedCommand::TimingRole::None:
-                        AddSetting(texts[step][i], step, stepItems);
+                        AddSetting(texts[step][i], step);
                         break;
                     case ParsedCommand::TimingRole::Duration:
                         break;
@@ -155,10 +168,11 @@ class TimelineBuilder {
                 }
             }
             TimelineBlock& target = body != nullptr ? *body : *block;
-            for (TimelineItem item : stepItems) {
-                item.offset += target.duration;
-                target.items.push_back(item);
+            for (std::size_t k = firstItem; k < scratch_.size(); ++k) {
+                target.items.push_back(scratch_[k]);
+                target.items.back().offset += target.duration;
             }
+            scratch_.resize(firstItem);
             if (body != nullptr) {
                 body->duration += stepDuration;
             }
@@ -209,43 +223,40 @@ class TimelineBuilder {
 
     // The call's own step comes first, then the called sequence; timing adds the callee's steps
     // one by one onto the step's 0.1 ms, and so does this.
-    void AddCall(std::uint32_t called, std::uint32_t step, double& stepDuration,
-                 std::vector<TimelineItem>& stepItems) {
+    void AddCall(std::uint32_t called, std::uint32_t step, double& stepDuration) {
         const TimelineBlock* callee = SequenceBlock(called);
-        stepItems.push_back({stepDuration, step, 0, 0, callee, 1});
+        scratch_.push_back({stepDuration, step, 0, 0, callee, 1});
         for (const double contribution : contributions_[called]) {
             stepDuration += contribution;
         }
     }
 
-    void AddSetting(const std::wstring& text, std::uint32_t step,
-                    std::vector<TimelineItem>& stepItems) {
+    void AddSetting(const std::wstring& text, std::uint32_t step) {
         const auto [word, first, second] = LeadingTokens(text);
         const auto led = [&] { return FindNoCase(first, outputs_.ledLabels); };
         std::optional<std::size_t> index;
         if (EqualsNoCase(word, kOn) || EqualsNoCase(word, kOff)) {
             if ((index = led())) {
-                Push(stepItems, step, 2 * *index, EqualsNoCase(word, kOn) ? 1 : 0);
+                Push(step, 2 * *index, EqualsNoCase(word, kOn) ? 1 : 0);
             }
         } else if (EqualsNoCase(word, kSetIntensity)) {
             if ((index = led())) {
                 // Kept to 8 bits, as the script command carries it.
                 const auto value =
                     static_cast<std::uint8_t>(ArgumentReading::ReadInteger(std::wstring(second)));
-                Push(stepItems, step, 2 * *index + 1, value);
+                Push(step, 2 * *index + 1, value);
             }
         } else if (EqualsNoCase(word, kTTLHigh) || EqualsNoCase(word, kTTLLow)) {
             if ((index = FindNoCase(first, outputs_.ttlBits))) {
-                Push(stepItems, step, 2 * outputs_.ledLabels.size() + *index,
+                Push(step, 2 * outputs_.ledLabels.size() + *index,
                      EqualsNoCase(word, kTTLHigh) ? 1 : 0);
             }
         }
     }
 
-    static void Push(std::vector<TimelineItem>& stepItems, std::uint32_t step, std::size_t lane,
-                     int value) {
-        stepItems.push_back({0.0, step, static_cast<std::uint16_t>(lane),
-                             static_cast<std::int16_t>(value), nullptr, 0});
+    void Push(std::uint32_t step, std::size_t lane, int value) {
+        scratch_.push_back({0.0, step, static_cast<std::uint16_t>(lane),
+                            static_cast<std::int16_t>(value), nullptr, 0});
     }
 
     const SequenceContainer& container_;
@@ -254,6 +265,7 @@ class TimelineBuilder {
     std::array<const TimelineBlock*, SequenceContainer::kSequenceCount> built_{};
     // Each step's factor times its duration, as timing adds them; a call adds them up again.
     std::array<std::vector<double>, SequenceContainer::kSequenceCount> contributions_;
+    std::vector<TimelineItem> scratch_;
 };
 
 TimelineBuild StimulusTimeline::Build(const SequenceContainer& container, std::uint32_t number,

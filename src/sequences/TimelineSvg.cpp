@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <vector>
 
 #include "sequences/StimulusTimeline.h"
