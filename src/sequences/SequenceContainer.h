@@ -82,6 +82,11 @@ class SequenceContainer {
     // Empty for a free slot (and for a number out of range).
     const std::wstring& GetSequenceName(std::uint32_t number) const;
     const std::vector<CommandSet>& GetCommandSets(std::uint32_t number) const;
+    // The parsed form timing walks, one entry beside each command text; number below 255.
+    const std::vector<std::vector<ParsedCommand>>& GetParsedCommandSets(
+        std::uint32_t number) const {
+        return slots_[number].ParsedSets();
+    }
 
     bool IsValidColor(const std::wstring& label) const;
 

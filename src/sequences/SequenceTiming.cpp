@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sequences/SequenceContainer.h"
+#include "sequences/StepTiming.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -75,7 +76,6 @@ VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration
     TimingMemo::Reach reach;
     reach.visited.set(number);
     stack.Push(number);
-    // The factor of a -Loop holds until an -EndLoop, also across steps; loops do not nest.
     std::uint32_t loopFactor = 1;
     for (const auto& parsedSet : slots_[number].ParsedSets()) {
         double stepDuration = kDefaultStepDuration;
@@ -98,8 +98,7 @@ VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& s
             if (CheckSingleArgument(L"-Duration", command) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
-            stepDuration = command.FractionArgument();  // the last -Duration of a step counts
-            return VLR_SUCCESS;
+            break;
         case ParsedCommand::TimingRole::Call:
             if (CheckSingleArgument(L"-Call", command) != VLR_SUCCESS) {
                 return VLR_FAILURE;
@@ -112,15 +111,12 @@ VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& s
             if (CheckSingleArgument(L"-Loop", command) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
-            loopFactor = static_cast<std::uint32_t>(command.IntegerArgument());
-            return VLR_SUCCESS;
+            break;
         case ParsedCommand::TimingRole::EndLoop:
-            loopFactor = 1;
-            stepDuration = 0.0;
-            return VLR_SUCCESS;
         case ParsedCommand::TimingRole::None:
-            return VLR_SUCCESS;
+            break;
     }
+    StepTiming::Apply(command, stepDuration, loopFactor);
     return VLR_SUCCESS;
 }
 
