@@ -182,6 +182,9 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
     for (;;) {
         std::wstring work;
         if (GetLineFromFile(work, endOfFile) != VLR_SUCCESS) {
+            // A line that could not be read is reported by its own number, with no text.
+            line.clear();
+            lineNumber = lineCounter_;
             return VLR_FAILURE;
         }
         if (endOfFile) {

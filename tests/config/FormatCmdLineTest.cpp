@@ -87,6 +87,10 @@ LineResult Failed(const std::wstring& line, int number) {
 }
 const LineResult kAtEnd{0, L"<unset>", -7, true};
 const LineResult kReadFailure{-1, L"<unset>", -7, false};
+// A line too long to read: its number, and no text.
+LineResult TooLong(int number) {
+    return Failed(L"", number);
+}
 
 class FormatCmdLineTest : public testing::Test {
   protected:
@@ -529,22 +533,26 @@ INSTANTIATE_TEST_SUITE_P(
         LongLineCase{"Fits999AtTheEnd", CommandOfLength(999), {Returned(k999Bytes, 1), kAtEnd}, 0},
         LongLineCase{"Fails1000",
                      CommandOfLength(1000) + "\n-B\n",
-                     {kReadFailure, Returned(L"-B", 2), kAtEnd},
+                     {TooLong(1), Returned(L"-B", 2), kAtEnd},
                      1},
         LongLineCase{"Fails1000WithCrLf",
                      CommandOfLength(1000) + "\r\n-B\r\n",
-                     {kReadFailure, Returned(L"-B", 2), kAtEnd},
+                     {TooLong(1), Returned(L"-B", 2), kAtEnd},
                      1},
-        LongLineCase{"Fails1000AtTheEnd", CommandOfLength(1000), {kReadFailure, kAtEnd}, 1},
+        LongLineCase{"Fails1000AtTheEnd", CommandOfLength(1000), {TooLong(1), kAtEnd}, 1},
         LongLineCase{
-            "LoneCarriageReturnCounts", CommandOfLength(999) + "\r", {kReadFailure, kAtEnd}, 1},
+            "LoneCarriageReturnCounts", CommandOfLength(999) + "\r", {TooLong(1), kAtEnd}, 1},
         LongLineCase{"FailsFarBeyond",
                      "-A\n" + CommandOfLength(5000) + "\n-B\n",
-                     {Returned(L"-A", 1), kReadFailure, Returned(L"-B", 3), kAtEnd},
+                     {Returned(L"-A", 1), TooLong(2), Returned(L"-B", 3), kAtEnd},
+                     1},
+        LongLineCase{"AfterAComment",
+                     "# c\n" + CommandOfLength(1000) + "\n-B\n",
+                     {TooLong(2), Returned(L"-B", 3), kAtEnd},
                      1},
         LongLineCase{"TwoLongLines",
                      CommandOfLength(1001) + "\n" + CommandOfLength(2000) + "\n-B",
-                     {kReadFailure, kReadFailure, Returned(L"-B", 3), kAtEnd},
+                     {TooLong(1), TooLong(2), Returned(L"-B", 3), kAtEnd},
                      2}),
     ByCaseName());
 
