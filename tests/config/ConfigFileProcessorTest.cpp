@@ -328,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(PulseWidth, AcceptedWidthTest,
                                          WidthCase{L"\" 7.25\"", 7.25}, WidthCase{L".5", 0.5},
                                          WidthCase{L"5.", 5.0}, WidthCase{L"10ms", 10.0},
                                          WidthCase{L"0.1", 0.1}, WidthCase{L"1234.567", 1234.567},
-                                         WidthCase{L"1,5", 1.0}));
+                                         WidthCase{L"1,5", 1.0}, WidthCase{L"0x10", 16.0}));
 
 struct RejectedWidthCase {
     std::wstring argument;
