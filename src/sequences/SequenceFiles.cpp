@@ -6,10 +6,10 @@
 #include "app/platform/Paths.h"
 #include "config/FormatCmdLine.h"
 #include "device/MicroController.h"
+#include "foundation/ArgumentReading.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
-#include "sequences/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 #include "sequences/SequenceFileWords.h"
 

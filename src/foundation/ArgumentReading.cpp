@@ -1,4 +1,4 @@
-#include "sequences/ArgumentReading.h"
+#include "foundation/ArgumentReading.h"
 
 #include <cwctype>
 #include <limits>
