@@ -18,7 +18,7 @@
 #include "device/MicroController.h"
 #include "device/MicroControllerCommandConversion.h"
 #include "device/ScriptCommand.h"
-#include "sequences/ArgumentReading.h"
+#include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 
 namespace {

@@ -1,12 +1,9 @@
 #include "config/ConfigFileProcessor.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cwchar>
-#include <cwctype>
 #include <limits>
-#include <string_view>
 
 #include "config/FormatCmdLine.h"
 #include "foundation/ArgumentReading.h"
@@ -34,39 +31,6 @@ std::uint32_t IntegerArgument(const std::wstring& text) {
     const long long clamped = std::clamp<long long>(value, std::numeric_limits<std::int32_t>::min(),
                                                     std::numeric_limits<std::int32_t>::max());
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(clamped));
-}
-
-// What wcstod gives for a number beyond a double: infinity for one too large, 0 for one too
-// small. Either way the models reject it.
-double OutOfRangeValue(std::string_view number) {
-    const std::size_t exponent = number.find_first_of("eE");
-    if (exponent != std::string_view::npos && number.substr(exponent + 1).starts_with('-')) {
-        return 0.0;
-    }
-    const double infinity = std::numeric_limits<double>::infinity();
-    return number.starts_with('-') ? -infinity : infinity;
-}
-
-// The leading floating-point number, as wcstod reads it, but always with '.' as the decimal
-// point: a front end may switch the C locale to the operator's, and a settings file must read
-// the same everywhere. Text that does not start with a number gives 0.
-double NumberArgument(const std::wstring& text) {
-    std::size_t start = 0;
-    while (start < text.size() && std::iswspace(static_cast<std::wint_t>(text[start]))) {
-        ++start;
-    }
-    // from_chars takes a minus sign but not a plus sign.
-    if (start + 1 < text.size() && text[start] == L'+' && text[start + 1] != L'-') {
-        ++start;
-    }
-    const std::string narrow = WideToNarrow(text.substr(start));
-    double value = 0.0;
-    const std::from_chars_result result =
-        std::from_chars(narrow.data(), narrow.data() + narrow.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-        return OutOfRangeValue(std::string_view(narrow.data(), result.ptr - narrow.data()));
-    }
-    return result.ec == std::errc() ? value : 0.0;
 }
 
 }  // namespace
@@ -194,7 +158,8 @@ std::uint32_t Integer(const std::wstring& text) {
 }
 
 double Number(const std::wstring& text) {
-    return NumberArgument(text);
+    // The standard conversion in the C locale: "0x10" is 16, "2.5" is 2.5 whatever the locale.
+    return StandardTextToDouble(text);
 }
 
 }  // namespace SettingsArguments

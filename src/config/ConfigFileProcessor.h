@@ -28,7 +28,7 @@ class ConfigFileProcessor {
     struct FailedLine {
         // Without enclosing quotes; empty when no line failed.
         std::wstring fileName;
-        // Counted from 1; 0 when the reader could not tell (a line too long to read).
+        // Counted from 1.
         int lineNumber = 0;
         // The line as the reader handed it out: comments cut, variables substituted.
         std::wstring lineText;

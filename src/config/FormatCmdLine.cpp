@@ -1,8 +1,6 @@
 #include "config/FormatCmdLine.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cwchar>
 #include <filesystem>
 #include <string_view>
 
@@ -106,12 +104,6 @@ bool IsKnownOperator(const std::wstring& op) {
     return op == L"=" || op == L"+=" || op == L"-=" || op == L"*=" || op == L"/=" || op == L":=";
 }
 
-// Variables hold text; arithmetic reads a leading number (0 if there is none) in single
-// precision, as the files have always been evaluated.
-float TextToFloat(const std::wstring& text) {
-    return std::wcstof(text.c_str(), nullptr);
-}
-
 float Calculate(float left, const std::wstring& op, float right) {
     if (op == L"+=") {
         return left + right;
@@ -127,9 +119,7 @@ float Calculate(float left, const std::wstring& op, float right) {
 
 // Two decimals, but whole numbers lose their ".00" (7, not 7.00; 2.50 stays).
 std::wstring FormatNumber(float number) {
-    wchar_t buffer[64] = {};
-    std::swprintf(buffer, sizeof buffer / sizeof buffer[0], L"%.2f", static_cast<double>(number));
-    std::wstring text = buffer;
+    std::wstring text = FixedText(static_cast<double>(number), 2);
     for (std::size_t position = text.find(L".00"); position != std::wstring::npos;
          position = text.find(L".00")) {
         text.erase(position, 3);
@@ -182,6 +172,9 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
     for (;;) {
         std::wstring work;
         if (GetLineFromFile(work, endOfFile) != VLR_SUCCESS) {
+            // A line that could not be read is reported by its own number, with no text.
+            line.clear();
+            lineNumber = lineCounter_;
             return VLR_FAILURE;
         }
         if (endOfFile) {
@@ -352,7 +345,8 @@ VlrRetVal FormatCmdLine::ApplyOperator(const std::wstring& name, const std::wstr
         entry->second += value;
         return VLR_SUCCESS;
     }
-    entry->second = FormatNumber(Calculate(TextToFloat(entry->second), op, TextToFloat(value)));
+    entry->second =
+        FormatNumber(Calculate(StandardTextToFloat(entry->second), op, StandardTextToFloat(value)));
     return VLR_SUCCESS;
 }
 

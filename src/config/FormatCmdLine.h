@@ -47,8 +47,8 @@ class FormatCmdLine {
     VlrDataTypes::VlrRetVal OpenFileCfg(std::wstring fileName);
 
     // Returns the next line of a switched-on type. On -1 for a bad line, the line and its number
-    // are still set so the caller can report them. At the end of the file, endOfFile is set and
-    // line and lineNumber are left as they were.
+    // are still set so the caller can report them; a line too long to read comes back empty.
+    // At the end of the file, endOfFile is set and line and lineNumber are left as they were.
     VlrDataTypes::VlrRetVal GetNextLine(std::wstring& line, int& lineNumber, bool& endOfFile);
 
     void CloseFile();

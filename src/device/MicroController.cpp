@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <iomanip>
 #include <locale>
 #include <sstream>
 
@@ -11,6 +10,7 @@
 #include "device/DeviceSettingsWords.h"
 #include "device/PacketConstants.h"
 #include "device/ScriptCommand.h"
+#include "foundation/DeviceLimits.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
@@ -20,6 +20,11 @@ using VlrDataTypes::VLR_SUCCESS;
 using VlrDataTypes::VlrRetVal;
 
 namespace {
+
+using DeviceLimits::kMaxIntensity;
+using DeviceLimits::kMaxLoopCount;
+using DeviceLimits::kMaxMilliseconds;
+using DeviceLimits::kMinMilliseconds;
 
 // The driver's wiring: the second LED of the table answers to ID 2, the third to ID 1.
 constexpr std::array<std::uint32_t, MicroController::kMaxLEDCount> kDeviceLedIdByPosition{0, 2, 1};
@@ -34,14 +39,6 @@ constexpr double kPulseWidthStepsPerMs = 10.0;
 
 const std::wstring kLineEnd = L"\r\n";
 
-// Messages show the width limits as 0.1 and 1800000.0, whatever the process locale.
-std::wstring FixedOneDecimal(double value) {
-    std::wostringstream stream;
-    stream.imbue(std::locale::classic());
-    stream << std::fixed << std::setprecision(1) << value;
-    return stream.str();
-}
-
 // A stream's default: at most 6 significant digits, so 1800000 becomes 1.8e+06.
 std::wstring DefaultNumberText(double value) {
     std::wostringstream stream;
@@ -50,16 +47,14 @@ std::wstring DefaultNumberText(double value) {
     return stream.str();
 }
 
-bool IsValidPulseWidth(double width) {
-    // Written so that NaN fails as well.
-    return width >= MicroController::kMinPulseWidth && width <= MicroController::kMaxPulseWidth;
+// Messages show the width limits as 0.1 and 1800000.0.
+std::wstring OneDecimal(double value) {
+    return FixedText(value, 1);
 }
 
-// The settings reader cuts a line at # or // and the tokenizer cannot keep a quote inside a
-// quoted argument, so such a label would be saved but stop the file when it is read back.
-bool CanBeSavedInSettings(const std::wstring& colorLabel) {
-    return colorLabel.find_first_of(L"\"#") == std::wstring::npos &&
-           colorLabel.find(L"//") == std::wstring::npos;
+bool IsValidPulseWidth(double width) {
+    // Written so that NaN fails as well.
+    return width >= kMinMilliseconds && width <= kMaxMilliseconds;
 }
 
 std::uint64_t ToPulseWidthSteps(double widthMs) {
@@ -71,8 +66,7 @@ std::wstring PulseMessageStart(const std::wstring& colorLabel) {
 }
 
 std::wstring WidthRangeText() {
-    return L"(" + FixedOneDecimal(MicroController::kMinPulseWidth) + L"..." +
-           FixedOneDecimal(MicroController::kMaxPulseWidth) + L" ms).";
+    return L"(" + OneDecimal(kMinMilliseconds) + L"..." + OneDecimal(kMaxMilliseconds) + L" ms).";
 }
 
 }  // namespace
@@ -94,7 +88,12 @@ VlrRetVal MicroController::AddLED(const std::wstring& colorLabel, double maximum
         LogError(L"Error adding LED color, the color label string is empty.");
         return VLR_FAILURE;
     }
-    if (!CanBeSavedInSettings(colorLabel)) {
+    if (const std::optional<wchar_t> control = MiscFunctions::FindControlCharacter(colorLabel)) {
+        return Fail(L"Error adding LED color, the color label contains a control character (code " +
+                    std::to_wstring(static_cast<unsigned>(*control)) +
+                    L"), which a settings file cannot hold.");
+    }
+    if (MiscFunctions::HoldsQuoteOrComment(colorLabel)) {
         return Fail(L"Error adding LED color, the color label (" + colorLabel +
                     L") contains a double quote, # or //, which a settings file cannot hold.");
     }
@@ -180,11 +179,11 @@ VlrRetVal MicroController::SetLEDPulse(const std::wstring& colorLabel,
     }
     if (!IsValidPulseWidth(pulse.widthOn)) {
         return Fail(PulseMessageStart(colorLabel) + L"The pulse width on value(" +
-                    FixedOneDecimal(pulse.widthOn) + L")is out of range " + WidthRangeText());
+                    OneDecimal(pulse.widthOn) + L")is out of range " + WidthRangeText());
     }
     if (!IsValidPulseWidth(pulse.widthOff)) {
         return Fail(PulseMessageStart(colorLabel) + L"The pulse width off value(" +
-                    FixedOneDecimal(pulse.widthOff) + L") is out of range " + WidthRangeText());
+                    OneDecimal(pulse.widthOff) + L") is out of range " + WidthRangeText());
     }
     if (pulse.loopCount > kMaxLoopCount) {
         return Fail(PulseMessageStart(colorLabel) + L"The loop count value(" +

@@ -21,10 +21,6 @@ class LogFile;
 class MicroController {
   public:
     static constexpr std::size_t kMaxLEDCount = 3;
-    static constexpr std::uint32_t kMaxIntensity = 255;
-    static constexpr double kMinPulseWidth = 0.1;
-    static constexpr double kMaxPulseWidth = 1800000.0;
-    static constexpr std::uint32_t kMaxLoopCount = 1000000;
     static constexpr std::uint32_t kDefaultPortNumber = 4;
     // Every SetLEDOutputs command carries this bit; its meaning is the firmware's business.
     static constexpr std::uint16_t kOutputMaskBit7 = 0x0080;

@@ -10,6 +10,7 @@
 #include "foundation/ArgumentReading.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
+#include "foundation/SequenceCommandWords.h"
 #include "foundation/TextConversion.h"
 
 using VlrDataTypes::VLR_FAILURE;
@@ -18,50 +19,29 @@ using VlrDataTypes::VlrRetVal;
 
 namespace {
 
-enum class CommandKind { On, Off, Call, Loop, EndLoop, Duration, SetIntensity, TTLHigh, TTLLow };
-
-struct CommandWord {
-    const wchar_t* word;
-    CommandKind kind;
-    unsigned argumentCount;
-};
-
-// Searched for anywhere in a command string, in this order and case as written; the first
-// found decides.
-// -EndLoop takes no count check, so its entry's count is never used.
-constexpr CommandWord kCommandWords[] = {
-    {L"-On", CommandKind::On, 1},
-    {L"-Off", CommandKind::Off, 1},
-    {L"-Call", CommandKind::Call, 1},
-    {L"-Loop", CommandKind::Loop, 1},
-    {L"-EndLoop", CommandKind::EndLoop, 0},
-    {L"-Duration", CommandKind::Duration, 1},
-    {L"-SetIntensity", CommandKind::SetIntensity, 2},
-    {L"-TTLHigh", CommandKind::TTLHigh, 1},
-    {L"-TTLLow", CommandKind::TTLLow, 1},
-};
+using SequenceCommandWords::Word;
 
 // The op codes a word may meet in a record and what the record holds afterwards. A word that
 // appears here meets any other op code as a conflict.
 struct OpCodeTransition {
-    const wchar_t* word;
+    Word word;
     std::uint8_t current;
     std::uint8_t result;
 };
 
 constexpr OpCodeTransition kOpCodeTransitions[] = {
-    {L"-On", ScriptOpCode::WaitSteps, ScriptOpCode::SetOutputs},
-    {L"-On", ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetOutputs},
-    {L"-On", ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
-    {L"-Off", ScriptOpCode::WaitSteps, ScriptOpCode::SetOutputs},
-    {L"-Off", ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetOutputs},
-    {L"-Off", ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
-    {L"-Call", ScriptOpCode::WaitSteps, ScriptOpCode::CallSequence},
-    {L"-Loop", ScriptOpCode::WaitSteps, ScriptOpCode::LoopStart},
-    {L"-EndLoop", ScriptOpCode::WaitSteps, ScriptOpCode::EndLoop},
-    {L"-TTLHigh", ScriptOpCode::WaitSteps, ScriptOpCode::SetTTLOutputs},
-    {L"-TTLHigh", ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
-    {L"-TTLHigh", ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetTTLOutputs},
+    {Word::On, ScriptOpCode::WaitSteps, ScriptOpCode::SetOutputs},
+    {Word::On, ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetOutputs},
+    {Word::On, ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
+    {Word::Off, ScriptOpCode::WaitSteps, ScriptOpCode::SetOutputs},
+    {Word::Off, ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetOutputs},
+    {Word::Off, ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
+    {Word::Call, ScriptOpCode::WaitSteps, ScriptOpCode::CallSequence},
+    {Word::Loop, ScriptOpCode::WaitSteps, ScriptOpCode::LoopStart},
+    {Word::EndLoop, ScriptOpCode::WaitSteps, ScriptOpCode::EndLoop},
+    {Word::TTLHigh, ScriptOpCode::WaitSteps, ScriptOpCode::SetTTLOutputs},
+    {Word::TTLHigh, ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
+    {Word::TTLHigh, ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetTTLOutputs},
 };
 
 constexpr std::uint8_t kIntensityOpCodes[] = {
@@ -71,21 +51,6 @@ constexpr std::uint8_t kIntensityOpCodes[] = {
 constexpr double kStepMs = 0.1;
 constexpr double kDurationAllowanceMs = 0.05;
 constexpr double kShortestWaitedDurationMs = 0.2;
-
-const CommandWord* Classify(const std::wstring& command) {
-    for (const CommandWord& entry : kCommandWords) {
-        if (command.find(entry.word) != std::wstring::npos) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
-
-bool IsOpCodeWord(const std::wstring& word) {
-    return std::any_of(
-        std::begin(kOpCodeTransitions), std::end(kOpCodeTransitions),
-        [&word](const OpCodeTransition& t) { return CompareNoCase(t.word, word) == 0; });
-}
 
 // Held within the float range first: narrowing a larger double is undefined.
 float ReadDuration(const std::wstring& text) {
@@ -161,12 +126,14 @@ VlrRetVal MicroControllerCommandConversion::Convert(
 
 VlrRetVal MicroControllerCommandConversion::UpdateOpCode(const std::wstring& word,
                                                          ScriptCommand& record) {
-    if (!IsOpCodeWord(word)) {
+    const std::optional<Word> found = SequenceCommandWords::Find(word);
+    const auto isWord = [&found](const OpCodeTransition& t) { return found == t.word; };
+    if (std::none_of(std::begin(kOpCodeTransitions), std::end(kOpCodeTransitions), isWord)) {
         LogError(L"Error updating Op Code, unrecognized command: " + word + L".");
         return VLR_FAILURE;
     }
     for (const OpCodeTransition& transition : kOpCodeTransitions) {
-        if (CompareNoCase(transition.word, word) == 0 && transition.current == record.opCode) {
+        if (isWord(transition) && transition.current == record.opCode) {
             record.opCode = transition.result;
             return VLR_SUCCESS;
         }
@@ -204,50 +171,54 @@ VlrRetVal MicroControllerCommandConversion::ApplyCommand(const std::wstring& com
         LogError(parseError);
         return VLR_FAILURE;
     }
+    // Classified by the first token, as the sequence model and timing take it.
+    const std::optional<Word> kind =
+        arguments.empty() ? std::nullopt : SequenceCommandWords::Find(arguments.front());
     if (!arguments.empty()) {
         arguments.erase(arguments.begin());
     }
-    const CommandWord* entry = Classify(command);
-    if (entry == nullptr) {
+    if (!kind) {
         LogError(L"Error converting sequence commands to script commands.  The command(" + command +
                  L") was invalid.");
         return VLR_FAILURE;
     }
-    if (entry->kind != CommandKind::EndLoop &&
-        // Without a log: a wrong count fails here without a message of its own.
-        !ArgumentReading::CheckArgumentCount(entry->word, static_cast<unsigned>(arguments.size()),
-                                             entry->argumentCount, false, nullptr)) {
+    // -EndLoop takes no count check; without a log a wrong count fails here silently.
+    const std::wstring word = SequenceCommandWords::Text(*kind);
+    if (*kind != Word::EndLoop &&
+        !ArgumentReading::CheckArgumentCount(
+            word, static_cast<unsigned>(arguments.size()),
+            static_cast<unsigned>(SequenceCommandWords::ArgumentCount(*kind)), false, nullptr)) {
         return VLR_FAILURE;
     }
-    switch (entry->kind) {
-        case CommandKind::On:
-            return SetLEDOutput(entry->word, arguments[0], true, record);
-        case CommandKind::Off:
-            return SetLEDOutput(entry->word, arguments[0], false, record);
-        case CommandKind::Call:
-            if (UpdateOpCode(entry->word, record) != VLR_SUCCESS) {
+    switch (*kind) {
+        case Word::On:
+            return SetLEDOutput(word, arguments[0], true, record);
+        case Word::Off:
+            return SetLEDOutput(word, arguments[0], false, record);
+        case Word::Call:
+            if (UpdateOpCode(word, record) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
             record.calledSequence =
                 static_cast<std::uint8_t>(ArgumentReading::ReadInteger(arguments[0]));
             return VLR_SUCCESS;
-        case CommandKind::Loop:
-            if (UpdateOpCode(entry->word, record) != VLR_SUCCESS) {
+        case Word::Loop:
+            if (UpdateOpCode(word, record) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
             record.loopCount =
                 static_cast<std::uint32_t>(ArgumentReading::ReadInteger(arguments[0]));
             return VLR_SUCCESS;
-        case CommandKind::EndLoop:
-            return UpdateOpCode(entry->word, record);
-        case CommandKind::Duration:
+        case Word::EndLoop:
+            return UpdateOpCode(word, record);
+        case Word::Duration:
             duration = ReadDuration(arguments[0]);
             return VLR_SUCCESS;
-        case CommandKind::SetIntensity:
+        case Word::SetIntensity:
             return SetIntensity(arguments[0], arguments[1], record);
-        case CommandKind::TTLHigh:
+        case Word::TTLHigh:
             return SetTTLOutput(arguments[0], true, record);
-        case CommandKind::TTLLow:
+        case Word::TTLLow:
             return SetTTLOutput(arguments[0], false, record);
     }
     return VLR_FAILURE;
@@ -270,7 +241,7 @@ VlrRetVal MicroControllerCommandConversion::SetLEDOutput(const std::wstring& wor
 VlrRetVal MicroControllerCommandConversion::SetTTLOutput(const std::wstring& bitText, bool high,
                                                          ScriptCommand& record) {
     // Lowering an output needs the same op code as raising it.
-    if (UpdateOpCode(L"-TTLHigh", record) != VLR_SUCCESS) {
+    if (UpdateOpCode(SequenceCommandWords::Text(Word::TTLHigh), record) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
     const std::uint8_t bit = TTLBit(ArgumentReading::ReadInteger(bitText));

@@ -16,8 +16,12 @@ namespace {
 
 constexpr wchar_t kErrorCaption[] = L"Log File Error";
 constexpr wchar_t kDefaultFileName[] = L"FalvoLogFile.txt";
-// Longer parts than this are refused rather than cut, so the log never lands in a surprise place.
-constexpr std::size_t kMaxPartLength = 255;
+// The file system's limits, in bytes (one per character of a file name's wide text): a longer
+// name or path is refused here, with the message of a file that cannot be opened, rather than
+// cut, so the log never lands in a surprise place.
+constexpr std::size_t kMaxNameBytes = 255;
+// The path and its terminating zero byte.
+constexpr std::size_t kMaxPathBytes = 4096 - 1;
 
 struct PathParts {
     std::wstring directory;  // up to and including the last '/'
@@ -38,9 +42,18 @@ PathParts SplitPath(const std::wstring& path) {
     return parts;
 }
 
-bool PartsFitLimits(const PathParts& parts) {
-    return parts.directory.size() <= kMaxPartLength && parts.baseName.size() <= kMaxPartLength &&
-           parts.extension.size() <= kMaxPartLength;
+bool FitsFileSystemLimits(const std::wstring& path) {
+    if (path.size() > kMaxPathBytes) {
+        return false;
+    }
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = path.find(L'/', start)) != std::wstring::npos;
+         start = slash + 1) {
+        if (slash - start > kMaxNameBytes) {
+            return false;
+        }
+    }
+    return path.size() - start <= kMaxNameBytes;
 }
 
 // A path without a root is taken relative to the working directory, written out as "./".
@@ -89,7 +102,7 @@ VlrRetVal LogFile::SetLogFilename(const std::wstring& path) {
         return VLR_FAILURE;
     }
     const PathParts parts = SplitPath(path);
-    if (!PartsFitLimits(parts)) {
+    if (!FitsFileSystemLimits(path)) {
         Notify(kErrorCaption, OpenErrorText(path));
         return VLR_FAILURE;
     }

@@ -97,4 +97,18 @@ std::wstring AddQuotesToString(const std::wstring& text) {
     return L"\"" + text + L"\"";
 }
 
+bool HoldsQuoteOrComment(const std::wstring& text) {
+    return text.find_first_of(L"\"#") != std::wstring::npos ||
+           text.find(L"//") != std::wstring::npos;
+}
+
+std::optional<wchar_t> FindControlCharacter(const std::wstring& text) {
+    for (const wchar_t c : text) {
+        if ((c >= 0 && c < 0x20) || c == 0x7F) {
+            return c;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace MiscFunctions

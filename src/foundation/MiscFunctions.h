@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,15 @@ VlrDataTypes::VlrRetVal TrimQuotesFromString(std::wstring& text, std::wstring& e
 
 // Encloses a non-empty string in double quotes; an empty string stays empty.
 std::wstring AddQuotesToString(const std::wstring& text);
+
+// Texts that a line of a command file cannot carry as an argument: they are refused where they
+// are given, since they would be written but not read back as they were.
+
+// A double quote (the tokenizer keeps none inside a quoted argument), # or // (the reader cuts
+// the line there).
+bool HoldsQuoteOrComment(const std::wstring& text);
+// The first control character (below U+0020, or U+007F): a line feed or carriage return ends
+// the line, a tab reads back as a blank.
+std::optional<wchar_t> FindControlCharacter(const std::wstring& text);
 
 }  // namespace MiscFunctions

@@ -1,6 +1,8 @@
 #include "foundation/TextConversion.h"
 
+#include <charconv>
 #include <clocale>
+#include <cwchar>
 #include <cwctype>
 #include <locale>
 #include <sstream>
@@ -11,6 +13,12 @@ namespace {
 // built-in C.UTF-8; without it we fold ASCII only.
 locale_t UnicodeCtype() {
     static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return locale;
+}
+
+// Null only if the C library cannot make one, and then the conversions use the process locale.
+locale_t CLocale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     return locale;
 }
 
@@ -66,6 +74,26 @@ bool TextToDouble(const std::wstring& text, double& number) {
     }
     number = 0.0;
     return false;
+}
+
+double StandardTextToDouble(const std::wstring& text) {
+    const locale_t locale = CLocale();
+    return locale != static_cast<locale_t>(0) ? wcstod_l(text.c_str(), nullptr, locale)
+                                              : std::wcstod(text.c_str(), nullptr);
+}
+
+float StandardTextToFloat(const std::wstring& text) {
+    const locale_t locale = CLocale();
+    return locale != static_cast<locale_t>(0) ? wcstof_l(text.c_str(), nullptr, locale)
+                                              : std::wcstof(text.c_str(), nullptr);
+}
+
+std::wstring FixedText(double value, int decimals) {
+    // Room for the largest double written out in full, with its sign and the decimals.
+    char text[320 + 64];
+    const std::to_chars_result result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return NarrowToWide(std::string(text, result.ec == std::errc() ? result.ptr : text));
 }
 
 int CompareNoCase(const std::wstring& a, const std::wstring& b) {

@@ -14,6 +14,17 @@ void WideToNarrow(const std::wstring& wide, std::string& narrow);
 // white space skipped, trailing text ignored). Returns false, with number 0, when none was read.
 bool TextToDouble(const std::wstring& text, double& number);
 
+// Numbers in files and messages read and write the same whatever locale the process runs in: a
+// front end may adopt the operator's, where the decimal point is a comma.
+
+// The standard wide-text-to-floating conversions (wcstod, wcstof) in the "C" locale: a leading
+// decimal or hexadecimal number (0x10 is 16), inf or nan; 0 when the text does not start with one.
+double StandardTextToDouble(const std::wstring& text);
+float StandardTextToFloat(const std::wstring& text);
+
+// printf's "%.<decimals>f" in the "C" locale.
+std::wstring FixedText(double value, int decimals);
+
 // Compares two whole strings ignoring case (simple Unicode case folding): negative, 0 or
 // positive. Callers only test for 0.
 int CompareNoCase(const std::wstring& a, const std::wstring& b);

@@ -1,37 +1,38 @@
 #include "sequences/ParsedCommand.h"
 
 #include "foundation/ArgumentReading.h"
+#include "foundation/SequenceCommandWords.h"
 
 namespace {
 
-bool Contains(const std::wstring& text, const wchar_t* word) {
-    return text.find(word) != std::wstring::npos;
-}
+using SequenceCommandWords::Word;
 
-ParsedCommand::TimingRole RoleOf(const std::wstring& text) {
+ParsedCommand::TimingRole RoleOf(const std::vector<std::wstring>& tokens) {
     using Role = ParsedCommand::TimingRole;
-    if (Contains(text, L"-Duration")) {
-        return Role::Duration;
+    const std::optional<Word> word =
+        tokens.empty() ? std::nullopt : SequenceCommandWords::Find(tokens.front());
+    if (!word) {
+        return Role::None;
     }
-    if (Contains(text, L"-Call")) {
-        return Role::Call;
+    switch (*word) {
+        case Word::Duration:
+            return Role::Duration;
+        case Word::Call:
+            return Role::Call;
+        case Word::Loop:
+            return Role::Loop;
+        case Word::EndLoop:
+            return Role::EndLoop;
+        default:
+            return Role::None;
     }
-    if (Contains(text, L"-Loop")) {
-        return Role::Loop;
-    }
-    if (Contains(text, L"-EndLoop")) {
-        return Role::EndLoop;
-    }
-    return Role::None;
 }
 
 }  // namespace
 
-ParsedCommand ParsedCommand::FromTokens(const std::wstring& text,
-                                        const std::vector<std::wstring>& tokens) {
+ParsedCommand ParsedCommand::FromTokens(const std::vector<std::wstring>& tokens) {
     ParsedCommand parsed;
-    parsed.role_ = RoleOf(text);
-    parsed.mentionsCall_ = Contains(text, L"-Call");
+    parsed.role_ = RoleOf(tokens);
     parsed.tokenCount_ = tokens.size();
     if (tokens.size() >= 2) {
         parsed.integerArgument_ = ArgumentReading::ReadInteger(tokens[1]);

@@ -8,20 +8,21 @@
 // What timing and the -Call bookkeeping need to know of a stored command text. It is taken from
 // the text once, when the text is stored, so that timing every sequence (which adding a -Call
 // does) never tokenises or searches a text again.
-//
-// Timing recognises a command by searching its text for the exact-case words, not by its
-// tokenised word; the role keeps that rule, including its first-match order.
+// The role follows the command's word, matched as everywhere else without regard to case.
 class ParsedCommand {
   public:
     enum class TimingRole { None, Duration, Call, Loop, EndLoop };
 
     // tokens: the text split by MiscFunctions::ParseCommandString.
-    static ParsedCommand FromTokens(const std::wstring& text,
-                                    const std::vector<std::wstring>& tokens);
+    static ParsedCommand FromTokens(const std::vector<std::wstring>& tokens);
 
     TimingRole Role() const { return role_; }
-    // True when the text contains "-Call" in exact case, whatever its role.
-    bool MentionsCall() const { return mentionsCall_; }
+    bool IsCall() const { return role_ == TimingRole::Call; }
+    // -Call, -Loop and -EndLoop make up a step of their own.
+    bool MustOpenItsSet() const {
+        return role_ == TimingRole::Call || role_ == TimingRole::Loop ||
+               role_ == TimingRole::EndLoop;
+    }
     std::size_t TokenCount() const { return tokenCount_; }
     // The tokens after the word.
     std::size_t ArgumentCount() const { return tokenCount_ == 0 ? 0 : tokenCount_ - 1; }
@@ -32,7 +33,6 @@ class ParsedCommand {
 
   private:
     TimingRole role_ = TimingRole::None;
-    bool mentionsCall_ = false;
     std::size_t tokenCount_ = 0;
     std::int32_t integerArgument_ = 0;
     double fractionArgument_ = 0.0;

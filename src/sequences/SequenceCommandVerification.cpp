@@ -1,58 +1,58 @@
 // The vocabulary of sequence command texts: which words exist, how many arguments each takes
 // and what its arguments must hold.
 
-#include <cstdio>
 #include <string>
 
+#include "foundation/ArgumentReading.h"
+#include "foundation/DeviceLimits.h"
+#include "foundation/SequenceCommandWords.h"
 #include "foundation/TextConversion.h"
 #include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 
+using SequenceCommandWords::Word;
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
 using VlrDataTypes::VlrRetVal;
 
 namespace {
 
-constexpr std::uint32_t kMaxIntensity = 255;
+using DeviceLimits::kMaxIntensity;
+using DeviceLimits::kMaxMilliseconds;
+using DeviceLimits::kMinMilliseconds;
 constexpr std::int32_t kMinLoopCount = 2;
-constexpr std::int32_t kMaxLoopCount = 1000000;
-constexpr double kMinDuration = 0.1;
-constexpr double kMaxDuration = 1800000.0;
+constexpr auto kMaxLoopCount = static_cast<std::int32_t>(DeviceLimits::kMaxLoopCount);
 
 // Every argument named in a verification message is the first one, whatever the word.
 const std::wstring kArgumentIndex = L"0";
 
 std::wstring OneDecimal(double value) {
-    // Large enough for the widest double in fixed notation.
-    wchar_t text[400];
-    std::swprintf(text, sizeof text / sizeof text[0], L"%.1f", value);
-    return text;
+    return FixedText(value, 1);
 }
 
 }  // namespace
 
 struct SequenceContainer::CommandRule {
-    const wchar_t* word;
-    std::size_t argumentCount;
+    Word word;
     // Null when the argument count is all there is to check.
     VlrRetVal (SequenceContainer::*verify)(const std::wstring& word, const Arguments& tokens) const;
 };
 
 const SequenceContainer::CommandRule* SequenceContainer::FindCommandRule(const std::wstring& word) {
     static const CommandRule kRules[] = {
-        {L"-On", 1, &SequenceContainer::VerifyColor},
-        {L"-Off", 1, &SequenceContainer::VerifyColor},
-        {L"-Call", 1, &SequenceContainer::VerifyCall},
-        {L"-Loop", 1, &SequenceContainer::VerifyLoop},
-        {L"-EndLoop", 0, nullptr},
-        {L"-Duration", 1, &SequenceContainer::VerifyDuration},
-        {L"-TTLHigh", 1, &SequenceContainer::VerifyTTLBit},
-        {L"-TTLLow", 1, &SequenceContainer::VerifyTTLBit},
-        {L"-SetIntensity", 2, &SequenceContainer::VerifyIntensity},
+        {Word::On, &SequenceContainer::VerifyColor},
+        {Word::Off, &SequenceContainer::VerifyColor},
+        {Word::Call, &SequenceContainer::VerifyCall},
+        {Word::Loop, &SequenceContainer::VerifyLoop},
+        {Word::EndLoop, nullptr},
+        {Word::Duration, &SequenceContainer::VerifyDuration},
+        {Word::TTLHigh, &SequenceContainer::VerifyTTLBit},
+        {Word::TTLLow, &SequenceContainer::VerifyTTLBit},
+        {Word::SetIntensity, &SequenceContainer::VerifyIntensity},
     };
+    const std::optional<Word> found = SequenceCommandWords::Find(word);
     for (const CommandRule& rule : kRules) {
-        if (CompareNoCase(rule.word, word) == 0) {
+        if (found == rule.word) {
             return &rule;
         }
     }
@@ -67,10 +67,12 @@ VlrRetVal SequenceContainer::VerifyCommand(const std::wstring& text, const Argum
                  L" and command set " + std::to_wstring(set) + L".  The command is invalid.");
         return VLR_FAILURE;
     }
-    if (VerifyArgumentCount(rule->word, tokens.size() - 1, rule->argumentCount) != VLR_SUCCESS) {
+    const std::wstring word = SequenceCommandWords::Text(rule->word);
+    if (VerifyArgumentCount(word, tokens.size() - 1,
+                            SequenceCommandWords::ArgumentCount(rule->word)) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
-    return rule->verify == nullptr ? VLR_SUCCESS : (this->*rule->verify)(rule->word, tokens);
+    return rule->verify == nullptr ? VLR_SUCCESS : (this->*rule->verify)(word, tokens);
 }
 
 VlrRetVal SequenceContainer::VerifyArgumentCount(const std::wstring& word, std::size_t given,
@@ -135,12 +137,12 @@ VlrRetVal SequenceContainer::VerifyLoop(const std::wstring& word, const Argument
 VlrRetVal SequenceContainer::VerifyDuration(const std::wstring& word,
                                             const Arguments& tokens) const {
     const double duration = ArgumentReading::ReadFraction(tokens[1]);
-    if (duration >= kMinDuration && duration <= kMaxDuration) {
+    if (duration >= kMinMilliseconds && duration <= kMaxMilliseconds) {
         return VLR_SUCCESS;
     }
     LogError(L"Error verifying " + word + L" command, the duration(" + OneDecimal(duration) +
-             L") is out of range(" + OneDecimal(kMinDuration) + L"..." + OneDecimal(kMaxDuration) +
-             L").");
+             L") is out of range(" + OneDecimal(kMinMilliseconds) + L"..." +
+             OneDecimal(kMaxMilliseconds) + L").");
     return VLR_FAILURE;
 }
 

@@ -3,8 +3,10 @@
 #include <string>
 #include <utility>
 
+#include "foundation/ArgumentReading.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
+#include "foundation/SequenceCommandWords.h"
 #include "foundation/TextConversion.h"
 #include "foundation/ArgumentReading.h"
 
@@ -14,26 +16,16 @@ using VlrDataTypes::VlrRetVal;
 
 namespace {
 
-// A settings file cuts a line at # or // and groups by double quotes, so a name holding one of
-// them would end the file early when it is read back, and every later sequence would be lost.
-bool HoldsUnreadableText(const std::wstring& text) {
-    return text.find(L'"') != std::wstring::npos || text.find(L'#') != std::wstring::npos ||
-           text.find(L"//") != std::wstring::npos;
+// A name or command that a settings file cannot hold would end the file early when it is read
+// back, and every later sequence would be lost; such texts are refused where they are given.
+std::wstring ControlCharacterText(wchar_t c) {
+    return L"a control character (code " + std::to_wstring(static_cast<unsigned>(c)) + L")";
 }
 
 // The longest name or command text whose line in a settings or sequence file still fits the
 // 999 bytes the reader takes, with room for the largest sequence number and set index: a
 // longer one would be written but could not be read back.
 constexpr std::size_t kMaxStorableLength = 960;
-
-bool Contains(const std::wstring& text, const wchar_t* word) {
-    return text.find(word) != std::wstring::npos;
-}
-
-// -Call, -Loop and -EndLoop make up a step of their own, so they must come first in a set.
-bool MustOpenItsSet(const std::wstring& text) {
-    return Contains(text, L"-Call") || Contains(text, L"-Loop") || Contains(text, L"-EndLoop");
-}
 
 std::wstring Decimal(std::uint32_t value) {
     return std::to_wstring(value);
@@ -70,7 +62,12 @@ VlrRetVal SequenceContainer::ValidateSequenceName(const std::wstring& name) cons
         LogError(L"Error validating the sequence name.  The sequence name is blank.");
         return VLR_FAILURE;
     }
-    if (HoldsUnreadableText(name)) {
+    if (const std::optional<wchar_t> control = MiscFunctions::FindControlCharacter(name)) {
+        LogError(L"Error, the sequence name contains " + ControlCharacterText(*control) +
+                 L", which a settings file cannot hold.");
+        return VLR_FAILURE;
+    }
+    if (MiscFunctions::HoldsQuoteOrComment(name)) {
         LogError(L"Error, the sequence name (" + name +
                  L") contains a double quote, # or //, which a settings file cannot hold.");
         return VLR_FAILURE;
@@ -144,15 +141,15 @@ VlrRetVal SequenceContainer::ModifySequenceNumber(std::uint32_t oldNumber,
 // Every stored text was tokenised when it was added, so the parsed form answers what a fresh
 // tokenisation would, and the rewrite cannot fail.
 void SequenceContainer::RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber) {
-    const std::wstring newText = L"-Call " + Decimal(newNumber);
-    const ParsedCommand newCall =
-        ParsedCommand::FromTokens(newText, {L"-Call", Decimal(newNumber)});
+    const std::wstring word = SequenceCommandWords::Text(SequenceCommandWords::Word::Call);
+    const std::wstring newText = word + L" " + Decimal(newNumber);
+    const ParsedCommand newCall = ParsedCommand::FromTokens({word, Decimal(newNumber)});
     for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
         const auto& parsedSets = slots_[number].ParsedSets();
         for (std::size_t set = 0; set < parsedSets.size(); ++set) {
             for (std::size_t index = 0; index < parsedSets[set].size(); ++index) {
                 const ParsedCommand& command = parsedSets[set][index];
-                if (command.MentionsCall() && command.TokenCount() == 2 &&
+                if (command.IsCall() && command.TokenCount() == 2 &&
                     static_cast<std::int64_t>(command.IntegerArgument()) == oldNumber) {
                     ChangeSlot(number).ReplaceCommand(set, index, newText, newCall);
                 }
@@ -207,10 +204,12 @@ VlrRetVal SequenceContainer::IsSequenceReferenced(std::uint32_t number, bool& re
         }
         for (const auto& parsedSet : slot.ParsedSets()) {
             for (const ParsedCommand& command : parsedSet) {
-                if (!command.MentionsCall()) {
+                if (!command.IsCall()) {
                     continue;
                 }
-                if (VerifyArgumentCount(L"-Call", command.ArgumentCount(), 1) != VLR_SUCCESS) {
+                if (VerifyArgumentCount(
+                        SequenceCommandWords::Text(SequenceCommandWords::Word::Call),
+                        command.ArgumentCount(), 1) != VLR_SUCCESS) {
                     return VLR_FAILURE;
                 }
                 if (static_cast<std::int64_t>(command.IntegerArgument()) == number) {
@@ -306,6 +305,12 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
     if (ValidateCommandSetIndex(number, set) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
+    if (const std::optional<wchar_t> control = MiscFunctions::FindControlCharacter(text)) {
+        LogError(L"Error adding command to sequence " + Decimal(number) + L" and command set " +
+                 Decimal(set) + L".  The command contains " + ControlCharacterText(*control) +
+                 L", which a settings file cannot hold.");
+        return VLR_FAILURE;
+    }
     Arguments tokens;
     std::wstring error;
     if (MiscFunctions::ParseCommandString(text, tokens, error) != VLR_SUCCESS) {
@@ -317,7 +322,7 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
     }
     // Numbers are read from their leading digits, so "-Duration 5#" or a quoted argument would
     // pass verification; the settings file could not hold them.
-    if (HoldsUnreadableText(text)) {
+    if (MiscFunctions::HoldsQuoteOrComment(text)) {
         LogError(L"Error adding command(" + text + L") to sequence " + Decimal(number) +
                  L" and command set " + Decimal(set) +
                  L".  The command contains a double quote, # or //, which a settings file "
@@ -331,15 +336,15 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
                  L" a line of a settings file can hold.");
         return VLR_FAILURE;
     }
-    if (MustOpenItsSet(text) && !slots_[number].CommandSets()[set].empty()) {
+    const ParsedCommand parsed = ParsedCommand::FromTokens(tokens);
+    if (parsed.MustOpenItsSet() && !slots_[number].CommandSets()[set].empty()) {
         LogError(L"Error adding command(" + text + L") to sequence " + Decimal(number) +
                  L", the command set(" + Decimal(set) +
                  L") already has commands in it.  This conflicts with the command specified.");
         return VLR_FAILURE;
     }
-    const ParsedCommand parsed = ParsedCommand::FromTokens(text, tokens);
     ChangeSlot(number).AppendCommand(set, text, parsed);
-    if (parsed.MentionsCall() && TimeEveryUsedSequence() != VLR_SUCCESS) {
+    if (parsed.IsCall() && TimeEveryUsedSequence() != VLR_SUCCESS) {
         ChangeSlot(number).RemoveLastCommand(set);
         return VLR_FAILURE;
     }

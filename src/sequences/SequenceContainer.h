@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/DeviceLimits.h"
+#include "foundation/SequenceCommandWords.h"
 #include "foundation/VlrDataTypes.h"
 #include "sequences/CallStack.h"
 #include "sequences/SequenceSlot.h"
@@ -27,7 +29,7 @@ class SequenceContainer {
     using VlrRetVal = VlrDataTypes::VlrRetVal;
     using ChangeEvent = SubscribedEvent<int()>;
 
-    static constexpr std::uint32_t kSequenceCount = 255;
+    static constexpr std::uint32_t kSequenceCount = DeviceLimits::kSequenceCount;
     // The longest chain timing accepts is the outermost sequence plus this many nested calls.
     static constexpr std::size_t kMaxNestedCalls = 4;
     // A step without -Duration lasts this long, in milliseconds (the device's script time step).
@@ -120,7 +122,8 @@ class SequenceContainer {
                           TimingMemo::Reach& reach) const;
     VlrRetVal TimeCall(std::uint32_t called, double& stepDuration, const CallStack& stack,
                        TimingMemo& memo, TimingMemo::Reach& reach) const;
-    VlrRetVal CheckSingleArgument(const wchar_t* word, const ParsedCommand& command) const;
+    VlrRetVal CheckSingleArgument(SequenceCommandWords::Word word,
+                                  const ParsedCommand& command) const;
 
     // The vocabulary of command words (SequenceCommandVerification.cpp).
     static const CommandRule* FindCommandRule(const std::wstring& word);

@@ -10,13 +10,13 @@
 #include "sequences/SequenceContainer.h"
 #include "sequences/StepTiming.h"
 
+using SequenceCommandWords::Word;
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
 using VlrDataTypes::VlrRetVal;
 
 // The walk pushes only onto a stack of at most kMaxNestedCalls entries.
 static_assert(SequenceContainer::kMaxNestedCalls < CallStack::kCapacity);
-static_assert(SequenceContainer::kSequenceCount == TimingMemo::kSequenceCount);
 
 VlrRetVal SequenceContainer::GetSequenceDuration(std::uint32_t number, double& duration) const {
     return ComputeSequenceDuration(number, duration, CallStack());
@@ -95,12 +95,12 @@ VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& s
                                          TimingMemo& memo, TimingMemo::Reach& reach) const {
     switch (command.Role()) {
         case ParsedCommand::TimingRole::Duration:
-            if (CheckSingleArgument(L"-Duration", command) != VLR_SUCCESS) {
+            if (CheckSingleArgument(Word::Duration, command) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
             break;
         case ParsedCommand::TimingRole::Call:
-            if (CheckSingleArgument(L"-Call", command) != VLR_SUCCESS) {
+            if (CheckSingleArgument(Word::Call, command) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
             // The call step lasts its own 0.1 ms plus the whole called sequence.
@@ -108,7 +108,7 @@ VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& s
                             stack, memo, reach);
         case ParsedCommand::TimingRole::Loop:
             stepDuration = 0.0;
-            if (CheckSingleArgument(L"-Loop", command) != VLR_SUCCESS) {
+            if (CheckSingleArgument(Word::Loop, command) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
             break;
@@ -133,10 +133,10 @@ VlrRetVal SequenceContainer::TimeCall(std::uint32_t called, double& stepDuration
 }
 
 // The walk runs this for every command it visits; the message text is built only on failure.
-VlrRetVal SequenceContainer::CheckSingleArgument(const wchar_t* word,
+VlrRetVal SequenceContainer::CheckSingleArgument(SequenceCommandWords::Word word,
                                                  const ParsedCommand& command) const {
     if (command.ArgumentCount() == 1) {
         return VLR_SUCCESS;
     }
-    return VerifyArgumentCount(word, command.ArgumentCount(), 1);
+    return VerifyArgumentCount(SequenceCommandWords::Text(word), command.ArgumentCount(), 1);
 }

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "foundation/TextConversion.h"
-#include "sequences/ArgumentReading.h"
+#include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 #include "sequences/StepTiming.h"
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "foundation/DeviceLimits.h"
 #include "sequences/CallStack.h"
 
 // What timing has learnt about the sequences it walked without a failure. Adding a
@@ -23,7 +24,7 @@
 // visited a changed sequence, and keeps the rest, which still hold.
 class TimingMemo {
   public:
-    static constexpr std::size_t kSequenceCount = 255;
+    static constexpr std::size_t kSequenceCount = DeviceLimits::kSequenceCount;
 
     // Every sequence a successful walk visited, itself included, and the most calls nested
     // below it.

@@ -116,7 +116,7 @@ TEST_F(FailureObserverTest, AnOverlongLineIsReportedAndReadingGoesOn) {
     const std::string longLine = "-SetIntensity Red " + std::string(1200, '1') + "\n";
     EXPECT_EQ(processor_.ProcessConfigFile(Write(longLine + "-SetIntensity Red 9\n")), -1);
     ASSERT_EQ(failures_.size(), 1u);
-    EXPECT_EQ(failures_[0].lineNumber, 0);
+    EXPECT_EQ(failures_[0].lineNumber, 1);
     EXPECT_EQ(LedInfo(device_, 1).intensity, 9);
 }
 

@@ -329,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(PulseWidth, AcceptedWidthTest,
                                          WidthCase{L"\" 7.25\"", 7.25}, WidthCase{L".5", 0.5},
                                          WidthCase{L"5.", 5.0}, WidthCase{L"10ms", 10.0},
                                          WidthCase{L"0.1", 0.1}, WidthCase{L"1234.567", 1234.567},
-                                         WidthCase{L"1,5", 1.0}));
+                                         WidthCase{L"1,5", 1.0}, WidthCase{L"0x10", 16.0}));
 
 struct RejectedWidthCase {
     std::wstring argument;
@@ -651,15 +651,16 @@ TEST_F(ConfigFileProcessorTest, ReaderFailureStopsTheFileAtThatLine) {
     EXPECT_EQ(processor_.LastFailure().lineText, L"not a command");
 }
 
-TEST_F(ConfigFileProcessorTest, LineTooLongToReadIsReportedWithoutANumber) {
-    const std::wstring path = WriteCfg("-SetMicroControllerPortNumber 9\n-AddSequence 1 " +
+TEST_F(ConfigFileProcessorTest, LineTooLongToReadIsReportedByItsNumber) {
+    const std::wstring path = WriteCfg("-SetMicroControllerPortNumber 9\n# c\n-AddSequence 1 " +
                                        std::string(1200, 'x') + "\n-AddSequence 2 Later\n");
     EXPECT_EQ(RunFile(path), -1);
     EXPECT_THAT(Reported(), ElementsAre(Started(path), Error(L"FormatCmdLine::GetLineFromFile() - "
                                                              L"Error, unable to get next line "
                                                              L"from file.")));
     EXPECT_EQ(processor_.LastFailure().fileName, path);
-    EXPECT_EQ(processor_.LastFailure().lineNumber, 0);
+    EXPECT_EQ(processor_.LastFailure().lineNumber, 3);
+    EXPECT_EQ(processor_.LastFailure().lineText, L"");
     EXPECT_EQ(sequences_.GetSequenceName(2), L"");
 }
 

@@ -11,6 +11,7 @@
 #include "foundation/TextConversion.h"
 #include "support/FileBytes.h"
 #include "support/LogCapture.h"
+#include "support/ScopedCommaLocale.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -87,6 +88,10 @@ LineResult Failed(const std::wstring& line, int number) {
 }
 const LineResult kAtEnd{0, L"<unset>", -7, true};
 const LineResult kReadFailure{-1, L"<unset>", -7, false};
+// A line too long to read: its number, and no text.
+LineResult TooLong(int number) {
+    return Failed(L"", number);
+}
 
 class FormatCmdLineTest : public testing::Test {
   protected:
@@ -283,16 +288,20 @@ struct CommandCase {
     std::wstring expected;
 };
 
-using FormatCmdLineCommand = FormatCmdLineCases<CommandCase>;
+class FormatCmdLineCommand : public FormatCmdLineCases<CommandCase> {
+  protected:
+    void ExpectReturnedCleanedAndSubstituted(const CommandCase& c) {
+        Open(c.definitions + c.commandLine + "\n");
+        const int number =
+            static_cast<int>(std::count(c.definitions.begin(), c.definitions.end(), '\n')) + 1;
+
+        EXPECT_THAT(ReadAll(), ElementsAre(NumberedLine{number, c.expected}));
+        EXPECT_THAT(log_.Errors(), IsEmpty());
+    }
+};
 
 TEST_P(FormatCmdLineCommand, IsReturnedCleanedAndSubstituted) {
-    const CommandCase& c = GetParam();
-    Open(c.definitions + c.commandLine + "\n");
-    const int number =
-        static_cast<int>(std::count(c.definitions.begin(), c.definitions.end(), '\n')) + 1;
-
-    EXPECT_THAT(ReadAll(), ElementsAre(NumberedLine{number, c.expected}));
-    EXPECT_THAT(log_.Errors(), IsEmpty());
+    ExpectReturnedCleanedAndSubstituted(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -367,30 +376,50 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"QuotedReference", "%A = x\n%B = \"%A\"\n", "-R %B", L"-R x"}),
     ByCaseName());
 
-INSTANTIATE_TEST_SUITE_P(
-    Operators, FormatCmdLineCommand,
-    testing::Values(
-        CommandCase{"AddWholeNumbers", "%V = 5\n%V += 2\n", "-R %V", L"-R 7"},
-        CommandCase{"DivideKeepsTwoDecimals", "%V = 10\n%V /= 4\n", "-R %V", L"-R 2.50"},
-        CommandCase{"SubtractFraction", "%V = 1\n%V -= 0.25\n", "-R %V", L"-R 0.75"},
-        CommandCase{"MultiplyByHalf", "%V = 3\n%V *= 0.5\n", "-R %V", L"-R 1.50"},
-        CommandCase{"DivideByZero", "%V = 3\n%V /= 0\n", "-R %V", L"-R inf"},
-        CommandCase{"DivideNegativeByZero", "%V = -3\n%V /= 0\n", "-R %V", L"-R -inf"},
-        CommandCase{"OverflowIsInfinite", "%V = 1e30\n%V *= 1e30\n", "-R %V", L"-R inf"},
-        CommandCase{"NegativeResult", "%V = 5\n%V -= 7.5\n", "-R %V", L"-R -2.50"},
-        CommandCase{"RoundedToTwoDecimals", "%V = 0.1\n%V += 0.2\n", "-R %V", L"-R 0.30"},
-        CommandCase{"RoundedUpToAWholeNumber", "%V = 1.999\n%V += 0\n", "-R %V", L"-R 2"},
-        CommandCase{"RoundedDownToZero", "%V = 0.001\n%V += 0\n", "-R %V", L"-R 0"},
-        CommandCase{"NegativeZeroKeepsItsSign", "%V = -0.001\n%V += 0\n", "-R %V", L"-R -0"},
-        CommandCase{"SinglePrecision", "%V = 16777216\n%V += 1\n", "-R %V", L"-R 16777216"},
-        CommandCase{"ExponentNotation", "%V = 1e3\n%V += 1\n", "-R %V", L"-R 1001"},
-        CommandCase{"TextIsZero", "%V = abc\n%V += 2\n", "-R %V", L"-R 2"},
-        CommandCase{"LeadingNumberIsRead", "%V = 2.5x\n%V *= 2\n", "-R %V", L"-R 5"},
-        CommandCase{"TextOperandIsZero", "%V = 7\n%V += abc\n", "-R %V", L"-R 7"},
-        CommandCase{"AppendText", "%V = a\n%V := b\n", "-R %V", L"-R ab"},
-        CommandCase{"AppendToAComputedValue", "%V = 1\n%V += 2\n%V := 5\n", "-R %V", L"-R 35"},
-        CommandCase{"AppendAValueWithSpace", "%V = x\n%V := \"y z\"\n", "-R %V", L"-R \"xy z\""}),
-    ByCaseName());
+const CommandCase kOperatorCases[] = {
+    CommandCase{"AddWholeNumbers", "%V = 5\n%V += 2\n", "-R %V", L"-R 7"},
+    CommandCase{"DivideKeepsTwoDecimals", "%V = 10\n%V /= 4\n", "-R %V", L"-R 2.50"},
+    CommandCase{"SubtractFraction", "%V = 1\n%V -= 0.25\n", "-R %V", L"-R 0.75"},
+    CommandCase{"MultiplyByHalf", "%V = 3\n%V *= 0.5\n", "-R %V", L"-R 1.50"},
+    CommandCase{"DivideByZero", "%V = 3\n%V /= 0\n", "-R %V", L"-R inf"},
+    CommandCase{"DivideNegativeByZero", "%V = -3\n%V /= 0\n", "-R %V", L"-R -inf"},
+    CommandCase{"OverflowIsInfinite", "%V = 1e30\n%V *= 1e30\n", "-R %V", L"-R inf"},
+    CommandCase{"NegativeResult", "%V = 5\n%V -= 7.5\n", "-R %V", L"-R -2.50"},
+    CommandCase{"RoundedToTwoDecimals", "%V = 0.1\n%V += 0.2\n", "-R %V", L"-R 0.30"},
+    CommandCase{"RoundedUpToAWholeNumber", "%V = 1.999\n%V += 0\n", "-R %V", L"-R 2"},
+    CommandCase{"RoundedDownToZero", "%V = 0.001\n%V += 0\n", "-R %V", L"-R 0"},
+    CommandCase{"NegativeZeroKeepsItsSign", "%V = -0.001\n%V += 0\n", "-R %V", L"-R -0"},
+    CommandCase{"SinglePrecision", "%V = 16777216\n%V += 1\n", "-R %V", L"-R 16777216"},
+    CommandCase{"ExponentNotation", "%V = 1e3\n%V += 1\n", "-R %V", L"-R 1001"},
+    CommandCase{"TextIsZero", "%V = abc\n%V += 2\n", "-R %V", L"-R 2"},
+    CommandCase{"LeadingNumberIsRead", "%V = 2.5x\n%V *= 2\n", "-R %V", L"-R 5"},
+    CommandCase{"TextOperandIsZero", "%V = 7\n%V += abc\n", "-R %V", L"-R 7"},
+    CommandCase{"AppendText", "%V = a\n%V := b\n", "-R %V", L"-R ab"},
+    CommandCase{"AppendToAComputedValue", "%V = 1\n%V += 2\n%V := 5\n", "-R %V", L"-R 35"},
+    CommandCase{"AppendAValueWithSpace", "%V = x\n%V := \"y z\"\n", "-R %V", L"-R \"xy z\""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Operators, FormatCmdLineCommand, testing::ValuesIn(kOperatorCases),
+                         ByCaseName());
+
+// A front end may adopt the operator's locale; the arithmetic must not read "2.5" as 2 there
+// or write "2,50".
+class FormatCmdLineArithmeticUnderCommaLocale : public FormatCmdLineCommand {
+  protected:
+    void SetUp() override {
+        if (!comma_.IsSet()) {
+            GTEST_SKIP() << "the locale " << ScopedCommaLocale::kName << " is not installed";
+        }
+    }
+    const ScopedCommaLocale comma_;
+};
+
+TEST_P(FormatCmdLineArithmeticUnderCommaLocale, GivesWhatItGivesInTheCLocale) {
+    ExpectReturnedCleanedAndSubstituted(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Operators, FormatCmdLineArithmeticUnderCommaLocale,
+                         testing::ValuesIn(kOperatorCases), ByCaseName());
 
 // ---------------------------------------------------------------------------------------------
 // Variable line failures
@@ -529,22 +558,26 @@ INSTANTIATE_TEST_SUITE_P(
         LongLineCase{"Fits999AtTheEnd", CommandOfLength(999), {Returned(k999Bytes, 1), kAtEnd}, 0},
         LongLineCase{"Fails1000",
                      CommandOfLength(1000) + "\n-B\n",
-                     {kReadFailure, Returned(L"-B", 2), kAtEnd},
+                     {TooLong(1), Returned(L"-B", 2), kAtEnd},
                      1},
         LongLineCase{"Fails1000WithCrLf",
                      CommandOfLength(1000) + "\r\n-B\r\n",
-                     {kReadFailure, Returned(L"-B", 2), kAtEnd},
+                     {TooLong(1), Returned(L"-B", 2), kAtEnd},
                      1},
-        LongLineCase{"Fails1000AtTheEnd", CommandOfLength(1000), {kReadFailure, kAtEnd}, 1},
+        LongLineCase{"Fails1000AtTheEnd", CommandOfLength(1000), {TooLong(1), kAtEnd}, 1},
         LongLineCase{
-            "LoneCarriageReturnCounts", CommandOfLength(999) + "\r", {kReadFailure, kAtEnd}, 1},
+            "LoneCarriageReturnCounts", CommandOfLength(999) + "\r", {TooLong(1), kAtEnd}, 1},
         LongLineCase{"FailsFarBeyond",
                      "-A\n" + CommandOfLength(5000) + "\n-B\n",
-                     {Returned(L"-A", 1), kReadFailure, Returned(L"-B", 3), kAtEnd},
+                     {Returned(L"-A", 1), TooLong(2), Returned(L"-B", 3), kAtEnd},
+                     1},
+        LongLineCase{"AfterAComment",
+                     "# c\n" + CommandOfLength(1000) + "\n-B\n",
+                     {TooLong(2), Returned(L"-B", 3), kAtEnd},
                      1},
         LongLineCase{"TwoLongLines",
                      CommandOfLength(1001) + "\n" + CommandOfLength(2000) + "\n-B",
-                     {kReadFailure, kReadFailure, Returned(L"-B", 3), kAtEnd},
+                     {TooLong(1), TooLong(2), Returned(L"-B", 3), kAtEnd},
                      2}),
     ByCaseName());
 

@@ -241,8 +241,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FailureCase{"UnknownWord", {{L"-Blink Blue"}}, {Error(Invalid(L"-Blink Blue"))}},
         FailureCase{"EmptyCommand", {{L"-On Blue", L""}}, {Error(Invalid(L""))}},
-        // The words are searched for as written; the editor and settings files write them so.
-        FailureCase{"WordInAnotherCase", {{L"-on Blue"}}, {Error(Invalid(L"-on Blue"))}},
         FailureCase{"UnknownLabelOfOn", {{L"-On Amber"}}, {Error(UnknownLabel(L"Amber"))}},
         FailureCase{
             "UnknownLabelOfOff", {{L"-On Blue"}, {L"-Off Amber"}}, {Error(UnknownLabel(L"Amber"))}},
@@ -261,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"LoopWithTwoCounts", {{L"-Loop 5 6"}}, {}},
         FailureCase{"CallWithoutNumber", {{L"-Call"}}, {}},
         FailureCase{"TTLLowWithoutBit", {{L"-TTLLow"}}, {}},
-        FailureCase{"WordNotAtTheStart", {{L"x -On Blue"}}, {}},
+        FailureCase{"WordNotAtTheStart", {{L"x -On Blue"}}, {Error(Invalid(L"x -On Blue"))}},
         FailureCase{"OffAfterCall", {{L"-Call 2", L"-Off Blue"}}, {Error(Conflict(L"-Off", 5))}},
         FailureCase{"CallAfterTTL", {{L"-TTLLow 3", L"-Call 1"}}, {Error(Conflict(L"-Call", 7))}},
         FailureCase{"TTLLowAfterSetIntensityNamesTTLHigh",

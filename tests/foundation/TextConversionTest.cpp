@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "foundation/TextConversion.h"
+#include "support/ScopedCommaLocale.h"
 
 namespace {
 
@@ -52,6 +54,49 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{L"-0.25", true, -0.25}, NumberCase{L"1.8e+06", true, 1800000.0},
                     NumberCase{L".5", true, 0.5}, NumberCase{L"", false, 0.0},
                     NumberCase{L"abc", false, 0.0}, NumberCase{L"-", false, 0.0}));
+
+// Numbers read and write as in the "C" locale, also after the process adopted one whose
+// decimal point is a comma.
+struct StandardNumberCase {
+    std::wstring text;
+    double value;  // as wcstod reads it in the "C" locale
+    std::wstring twoDecimals;
+};
+
+void PrintTo(const StandardNumberCase& c, std::ostream* os) {
+    *os << WideToNarrow(c.text);
+}
+
+class StandardNumbers : public testing::TestWithParam<StandardNumberCase> {};
+
+TEST_P(StandardNumbers, ReadAndWriteAsInTheCLocaleWhateverTheProcessLocale) {
+    const StandardNumberCase& c = GetParam();
+    double streamedInC = 0.0;
+    TextToDouble(c.text, streamedInC);
+    const auto expectCLocaleResults = [&] {
+        EXPECT_EQ(StandardTextToDouble(c.text), c.value);
+        EXPECT_EQ(StandardTextToFloat(c.text), static_cast<float>(c.value));
+        EXPECT_EQ(FixedText(c.value, 2), c.twoDecimals);
+        double streamed = -99.0;
+        TextToDouble(c.text, streamed);
+        EXPECT_EQ(streamed, streamedInC);
+    };
+    expectCLocaleResults();
+    const ScopedCommaLocale comma;
+    if (!comma.IsSet()) {
+        GTEST_SKIP() << "the locale " << ScopedCommaLocale::kName << " is not installed";
+    }
+    expectCLocaleResults();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StandardNumbers,
+    testing::Values(StandardNumberCase{L"2.5", 2.5, L"2.50"},
+                    StandardNumberCase{L" -1.25e3ms", -1250.0, L"-1250.00"},
+                    StandardNumberCase{L"0x10", 16.0, L"16.00"},
+                    StandardNumberCase{L"1,5", 1.0, L"1.00"},
+                    StandardNumberCase{L"inf", std::numeric_limits<double>::infinity(), L"inf"},
+                    StandardNumberCase{L"abc", 0.0, L"0.00"}));
 
 struct CompareCase {
     std::wstring a;

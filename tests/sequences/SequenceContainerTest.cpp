@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "device/MicroController.h"
 #include "sequences/ContainerFixture.h"
 #include "sequences/SequenceContainer.h"
 
@@ -31,6 +32,49 @@ class StandardModelTest : public ContainerFixture {
         ResetRecords();
     }
 };
+
+// A line of a settings file cannot carry a control character: a line feed or carriage return
+// would end the line, a tab would come back as a blank. Names, commands and LED labels holding
+// one are refused where they are given.
+struct ControlCharacterCase {
+    const char* name;
+    wchar_t character;
+};
+
+class ControlCharacterTest : public StandardModelTest,
+                             public ::testing::WithParamInterface<ControlCharacterCase> {};
+
+TEST_P(ControlCharacterTest, IsRefusedInNamesCommandsAndLabels) {
+    const wchar_t c = GetParam().character;
+    const std::wstring what = L"a control character (code " +
+                              std::to_wstring(static_cast<unsigned>(c)) +
+                              L"), which a settings file cannot hold.";
+    MicroController device(&log);
+    const ModelSnapshot before = TakeSnapshot(container);
+
+    EXPECT_EQ(container.AddSequence(7, L"Run" + std::wstring(1, c) + L"2"), -1);
+    EXPECT_EQ(container.RenameSequence(0, std::wstring(1, c)), -1);
+    EXPECT_EQ(container.AddCommand(0, 1, L"-On" + std::wstring(1, c) + L"Blue"), -1);
+    EXPECT_EQ(device.AddLED(L"Blue" + std::wstring(1, c), 0.0), -1);
+    EXPECT_EQ(
+        ErrorMessages(),
+        (std::vector<std::wstring>{
+            L"Error, the sequence name contains " + what,
+            L"Error, the sequence name contains " + what,
+            L"Error adding command to sequence 0 and command set 1.  The command contains " + what,
+            L"Error adding LED color, the color label contains " + what}));
+    EXPECT_EQ(TakeSnapshot(container), before);
+    EXPECT_EQ(device.GetLEDCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, ControlCharacterTest,
+                         ::testing::Values(ControlCharacterCase{"LineFeed", L'\n'},
+                                           ControlCharacterCase{"CarriageReturn", L'\r'},
+                                           ControlCharacterCase{"Tab", L'\t'},
+                                           ControlCharacterCase{"Null", L'\0'},
+                                           ControlCharacterCase{"UnitSeparator", L'\x1F'},
+                                           ControlCharacterCase{"Delete", L'\x7F'}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct FailureCase {
     const char* name;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cwchar>
+#include <cwctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,8 +20,22 @@
 
 namespace {
 
-bool Contains(const std::wstring& text, const wchar_t* word) {
-    return text.find(word) != std::wstring::npos;
+// The command's word in lower case: every component matches words without regard to case.
+std::wstring WordOf(const std::wstring& text) {
+    std::vector<std::wstring> tokens;
+    std::wstring error;
+    if (MiscFunctions::ParseCommandString(text, tokens, error) != 0 || tokens.empty()) {
+        return L"";
+    }
+    std::wstring word = tokens.front();
+    for (wchar_t& c : word) {
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+    return word;
+}
+
+bool Is(const std::wstring& text, const wchar_t* lowerCaseWord) {
+    return WordOf(text) == lowerCaseWord;
 }
 
 std::uint32_t ReadNumber(const std::wstring& text) {
@@ -67,23 +82,23 @@ class ReferenceModel {
                     messages.push_back(error);
                     return false;
                 }
-                if (Contains(text, L"-Duration")) {
+                if (Is(text, L"-duration")) {
                     if (!CountIsOne(L"-Duration", tokens)) {
                         return false;
                     }
                     TextToDouble(tokens[1], step);
-                } else if (Contains(text, L"-Call")) {
+                } else if (Is(text, L"-call")) {
                     if (!CountIsOne(L"-Call", tokens) ||
                         !Time(ReadNumber(tokens[1]), step, stack)) {
                         return false;
                     }
-                } else if (Contains(text, L"-Loop")) {
+                } else if (Is(text, L"-loop")) {
                     step = 0.0;
                     if (!CountIsOne(L"-Loop", tokens)) {
                         return false;
                     }
                     factor = ReadNumber(tokens[1]);
-                } else if (Contains(text, L"-EndLoop")) {
+                } else if (Is(text, L"-endloop")) {
                     factor = 1;
                     step = 0.0;
                 }
@@ -111,7 +126,7 @@ class ReferenceModel {
                 for (std::wstring& text : set) {
                     std::vector<std::wstring> tokens;
                     std::wstring error;
-                    if (Contains(text, L"-Call") &&
+                    if (Is(text, L"-call") &&
                         MiscFunctions::ParseCommandString(text, tokens, error) == 0 &&
                         tokens.size() == 2 && ReadNumber(tokens[1]) == from) {
                         text = L"-Call " + std::to_wstring(to);
@@ -156,8 +171,8 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
     std::wstring RandomCommand(bool emptySet) {
         const std::wstring number = std::to_wstring(PickNumber(true));
         const std::vector<std::wstring> openers = {
-            L"-Call " + number, L"-Call " + number, L"-Call " + number, L"-call " + number,
-            L"-Loop 3",         L"-Loop 7",         L"-loop 5",         L"-EndLoop"};
+            L"-Call " + number, L"-Call " + number, L"-CALL " + number, L"-call " + number,
+            L"-Loop 3",         L"-Loop 7",         L"-loop 5",         L"-ENDLOOP"};
         const std::vector<std::wstring> others = {
             L"-Duration 0.1", L"-Duration 2.5", L"-Duration 10", L"-Duration 0.3",
             L"-duration 4",   L"-Off Blue",     L"-TTLHigh 3",   L"-SetIntensity Red 7"};
@@ -167,18 +182,16 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
     // Returns the expected result and applies the command to the reference when it succeeds.
     int ExpectAddCommand(std::uint32_t n, std::uint32_t set, const std::wstring& text,
                          bool& refusedByTiming) {
-        const bool isCall = text.rfind(L"-Call", 0) == 0 || text.rfind(L"-call", 0) == 0;
-        if (isCall && !reference_.IsUsed(ReadNumber(text.substr(6)))) {
+        if (Is(text, L"-call") && !reference_.IsUsed(ReadNumber(text.substr(6)))) {
             return -1;
         }
         CommandSet& commands = reference_.slots[n].sets[set];
-        const bool opensSet =
-            Contains(text, L"-Call") || Contains(text, L"-Loop") || Contains(text, L"-EndLoop");
+        const bool opensSet = Is(text, L"-call") || Is(text, L"-loop") || Is(text, L"-endloop");
         if (opensSet && !commands.empty()) {
             return -1;
         }
         commands.push_back(text);
-        if (Contains(text, L"-Call") && !reference_.TimeEveryUsedSequence()) {
+        if (Is(text, L"-call") && !reference_.TimeEveryUsedSequence()) {
             reference_.slots[n].sets[set].pop_back();
             refusedByTiming = true;
             return -1;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "device/MicroControllerCommandConversion.h"
 #include "sequences/ContainerFixture.h"
 #include "sequences/SequenceContainer.h"
 
@@ -57,11 +59,52 @@ const DurationCase kDurationCases[] = {
       {L"-EndLoop"},
       {L"-Duration 1"}},
      8.0},
-    // Timing looks for the words in exact case; the vocabulary accepts any case.
-    {"LowerCaseWordsDoNotTime", {{L"-loop 3"}, {L"-duration 5"}, {L"-endloop"}}, 0.3},
 };
 
 INSTANTIATE_TEST_SUITE_P(Steps, SequenceDurationTest, ::testing::ValuesIn(kDurationCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A word in any case means the word: the model takes it, timing counts it and the device's
+// conversion gives the same script as for the word written as the vocabulary writes it.
+struct WordCaseCase {
+    const char* name;
+    std::vector<CommandSet> written;
+    std::vector<CommandSet> asTheVocabularyWritesThem;
+};
+
+class WordsInAnyCaseTest : public ContainerFixture,
+                           public ::testing::WithParamInterface<WordCaseCase> {};
+
+TEST_P(WordsInAnyCaseTest, AreTimedAndConvertedAlike) {
+    Define(0, L"Called", {{L"-Duration 2"}});
+    Define(1, L"Written", GetParam().written);
+    Define(2, L"Reference", GetParam().asTheVocabularyWritesThem);
+    MicroControllerCommandConversion conversion(&log);
+    conversion.RegisterLED(L"Blue", 0);
+    double duration[2] = {0.0, 0.0};
+    std::vector<std::uint8_t> script[2];
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        ASSERT_EQ(container.GetSequenceDuration(1 + i, duration[i]), 0) << log.Text();
+        ASSERT_EQ(conversion.Convert(container.GetCommandSets(1 + i), script[i]), 0) << log.Text();
+    }
+    EXPECT_EQ(duration[0], duration[1]);
+    EXPECT_EQ(script[0], script[1]);
+}
+
+const WordCaseCase kWordCases[] = {
+    {"OnOffDurationTTL",
+     {{L"-on Blue", L"-duration 5"}, {L"-OFF blue", L"-ttlhigh 3"}},
+     {{L"-On Blue", L"-Duration 5"}, {L"-Off blue", L"-TTLHigh 3"}}},
+    {"Loop",
+     {{L"-LOOP 3"}, {L"-DuRaTiOn 1.5"}, {L"-endloop"}},
+     {{L"-Loop 3"}, {L"-Duration 1.5"}, {L"-EndLoop"}}},
+    {"Call", {{L"-CALL 0"}, {L"-call 0"}}, {{L"-Call 0"}, {L"-Call 0"}}},
+    {"IntensityAndTTLLow",
+     {{L"-SETINTENSITY Blue 7"}, {L"-ttllow 4"}},
+     {{L"-SetIntensity Blue 7"}, {L"-TTLLow 4"}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Words, WordsInAnyCaseTest, ::testing::ValuesIn(kWordCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class CallTimingTest : public ContainerFixture {
@@ -133,7 +176,6 @@ class RefusedCallTest : public ContainerFixture,
 
 TEST_P(RefusedCallTest, IsLoggedOnceAndTakenBack) {
     const RefusedCallCase& testCase = GetParam();
-    container.SetColorLabels({L"Blue", L"x-Call"});
     // Names first, so that a sequence may call one defined after it.
     for (std::uint32_t i = 0; i < testCase.sequences.size(); ++i) {
         ASSERT_EQ(container.AddSequence(2 + i, L"S" + std::to_wstring(2 + i)), 0);
@@ -176,12 +218,7 @@ const RefusedCallCase kRefusedCalls[] = {
      2,
      L"-Call 3",
      kTooDeep},
-    // A colour label holding "-Call" makes its command a call with two arguments.
-    {"LabelHoldingCall",
-     {{}},
-     2,
-     L"-SetIntensity x-Call 5",
-     L"Error, the -Call command expects 1 arguments.  There were 2 specified."},
+    {"CycleByWordsInAnotherCase", {{{L"-CALL 3"}}, {}}, 3, L"-call 2", kInfiniteLoop},
 };
 
 INSTANTIATE_TEST_SUITE_P(Calls, RefusedCallTest, ::testing::ValuesIn(kRefusedCalls),
@@ -206,17 +243,18 @@ TEST_F(ContainerFixture, AChainOfFourNestedCallsIsTheLongestAccepted) {
     EXPECT_EQ(changes, 0);
 }
 
-// Timing finds its words anywhere in a text, "-Duration" before "-Call".
-TEST_F(ContainerFixture, TimingFollowsTheWordsFoundInTheText) {
+// Timing goes by a command's word, not by words its arguments happen to hold.
+TEST_F(ContainerFixture, TimingFollowsTheWordNotItsArguments) {
     container.SetColorLabels({L"x-Duration"});
     Define(0, L"Zero", {{L"-Duration 3"}});
     Define(1, L"Label", {{L"-On x-Duration"}, {L"-Off x-Duration"}});
-    Define(2, L"Argument", {{L"-Call -Duration"}});  // calls 0, which "-Duration" reads as
+    Define(2, L"Argument", {{L"-Call -Duration"}});  // "-Duration" reads as 0
     double duration = 0.0;
     ASSERT_EQ(container.GetSequenceDuration(1, duration), 0);
-    EXPECT_EQ(duration, 0.0);
+    EXPECT_NEAR(duration, 0.2, 1e-9);
+    duration = 0.0;
     ASSERT_EQ(container.GetSequenceDuration(2, duration), 0);
-    EXPECT_EQ(duration, 0.0);
+    EXPECT_NEAR(duration, 3.1, 1e-9);
     bool referenced = false;
     ASSERT_EQ(container.IsSequenceReferenced(0, referenced), 0);
     EXPECT_TRUE(referenced);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/DeviceLimits.h"
+
 // One 10-byte script command as uploaded, kept exactly as received.
 using ScriptRecord = std::array<std::uint8_t, 10>;
 
@@ -38,7 +40,7 @@ class DeviceState {
     // The LEDs are wired to device LED IDs 0..2.
     static constexpr std::uint8_t kLedCount = 3;
     // Sequence numbers 0..254.
-    static constexpr std::uint8_t kSequenceCount = 255;
+    static constexpr auto kSequenceCount = static_cast<std::uint8_t>(DeviceLimits::kSequenceCount);
     // The script memory: one sequence holds at most this many script commands.
     static constexpr std::uint32_t kMaxScriptCommands = 65536;
 

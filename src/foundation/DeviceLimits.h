@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+// What the Zavik Driver can hold and time. The sequence model, the LED table and the emulator
+// all check against these, so one number changes everywhere at once.
+namespace DeviceLimits {
+
+// Sequence numbers 0..kSequenceCount - 1.
+inline constexpr std::uint32_t kSequenceCount = 255;
+inline constexpr std::uint32_t kMaxIntensity = 255;
+// Loop counts of sequence loops and of pulse trains.
+inline constexpr std::uint32_t kMaxLoopCount = 1000000;
+// Step durations and pulse widths, in milliseconds; both ends allowed.
+inline constexpr double kMinMilliseconds = 0.1;
+inline constexpr double kMaxMilliseconds = 1800000.0;
+
+}  // namespace DeviceLimits

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <clocale>
+#include <locale>
+#include <stdexcept>
+#include <string>
+
+// Switches the process to German, whose decimal point is a comma, as a front end that adopts
+// the operator's locale does: the C library's locale and the C++ global one. Both are put
+// back afterwards. IsSet() is false when the machine lacks the locale.
+class ScopedCommaLocale {
+  public:
+    static constexpr const char* kName = "de_DE.UTF-8";
+
+    ScopedCommaLocale() : previousC_(std::setlocale(LC_ALL, nullptr)) {
+        try {
+            previousCpp_ = std::locale::global(std::locale(kName));
+            set_ = true;
+        } catch (const std::runtime_error&) {
+        }
+    }
+    ~ScopedCommaLocale() {
+        if (set_) {
+            std::locale::global(previousCpp_);
+            std::setlocale(LC_ALL, previousC_.c_str());
+        }
+    }
+    ScopedCommaLocale(const ScopedCommaLocale&) = delete;
+    ScopedCommaLocale& operator=(const ScopedCommaLocale&) = delete;
+
+    bool IsSet() const { return set_; }
+
+  private:
+    std::string previousC_;
+    std::locale previousCpp_;
+    bool set_ = false;
+};
