@@ -288,6 +288,10 @@ OperationResult ApplicationCore::ExportSequenceFile(std::uint32_t number,
     return SequenceFiles::SaveSequenceFile(sequences_, number, path, &log_);
 }
 
+OperationResult ApplicationCore::StopSequence() {
+    return SequenceRun(device_, sequences_, &log_).Stop();
+}
+
 SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
                                                  const SequenceRun::StopWait& waitForStop,
                                                  const SequenceRun::Tick& tick) {

@@ -121,6 +121,8 @@ class ApplicationCore {
     OperationResult ImportSequenceFile(std::uint32_t number, const std::wstring& name,
                                        const std::wstring& path);
     OperationResult ExportSequenceFile(std::uint32_t number, const std::wstring& path);
+    // The stop command, then every LED off, over the connected device.
+    OperationResult StopSequence();
     // Runs sequence `number` on the connected device (see SequenceRun).
     SequenceRun::Result RunSequence(std::uint32_t number, const SequenceRun::StopWait& waitForStop,
                                     const SequenceRun::Tick& tick = nullptr);

@@ -6,6 +6,7 @@
 #include "device/MicroController.h"
 #include "device/PortDirectory.h"
 #include "device/PortDiscovery.h"
+#include "foundation/LogFile.h"
 #include "foundation/Notifier.h"
 
 using VlrDataTypes::VLR_FAILURE;
@@ -57,6 +58,32 @@ void DeviceSession::Disconnect() {
     if (IsConnected()) {
         device_.GetConnection().Disconnect();
     }
+}
+
+OperationResult DeviceSession::StopAndDisconnect() {
+    if (!IsConnected()) {
+        return OperationResult::Success();
+    }
+    const std::uint64_t errorsBefore = log_ != nullptr ? log_->GetErrorCount() : 0;
+    bool stopped = true;
+    bool anyPulse = false;
+    for (int index = 0; index < device_.GetLEDCount(); ++index) {
+        if (device_.IsPulsing(index)) {
+            anyPulse = true;
+            stopped = device_.StopPulse(index) == VlrDataTypes::VLR_SUCCESS && stopped;
+        }
+    }
+    if (device_.HasStartedSequence() || anyPulse) {
+        stopped = device_.StopSequenceExecution() == VlrDataTypes::VLR_SUCCESS && stopped;
+    }
+    Disconnect();
+    if (stopped) {
+        return OperationResult::Success();
+    }
+    return OperationResult::Failure(
+        log_ != nullptr && log_->GetErrorCount() > errorsBefore
+            ? log_->GetLastError()
+            : L"The device could not be stopped before the port was closed.");
 }
 
 bool DeviceSession::IsConnected() const {

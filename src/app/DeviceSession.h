@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/OperationResult.h"
 #include "foundation/VlrDataTypes.h"
 
 class LogFile;
@@ -28,6 +29,10 @@ class DeviceSession {
     VlrDataTypes::VlrRetVal Connect();
     // Closes the port without sending anything to the device; does nothing when not connected.
     void Disconnect();
+    // Leaves the device quiet, then closes the port: a sequence this session started is stopped
+    // and a pulse train it started ends; either way every LED is switched off. The port is
+    // closed even when the device does not answer; the result says so.
+    OperationResult StopAndDisconnect();
     bool IsConnected() const;
 
     // Why the last Connect failed where the connection box cannot say it: the port is held by

@@ -5,8 +5,6 @@
 
 #include "app/SettingsCommands.h"
 
-#include "app/SettingsCommands.h"
-
 using VlrDataTypes::VLR_SUCCESS;
 
 namespace ModelWiring {

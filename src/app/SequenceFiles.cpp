@@ -6,10 +6,10 @@
 #include "app/platform/FileReplacement.h"
 #include "app/platform/Paths.h"
 #include "config/FormatCmdLine.h"
+#include "foundation/ArgumentReading.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
-#include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 #include "sequences/SequenceFileWords.h"
 

@@ -207,8 +207,18 @@ VlrRetVal MicroController::StartPulse(int index) {
         return VLR_FAILURE;
     }
     const LEDRecord& led = leds_[static_cast<std::size_t>(index)];
-    return SendPulseTrain(led.deviceLedId, ToPulseWidthSteps(led.pulse.widthOn),
-                          ToPulseWidthSteps(led.pulse.widthOff), led.pulse.loopCount);
+    if (SendPulseTrain(led.deviceLedId, ToPulseWidthSteps(led.pulse.widthOn),
+                       ToPulseWidthSteps(led.pulse.widthOff), led.pulse.loopCount) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    pulsing_.resize(leds_.size());
+    pulsing_[static_cast<std::size_t>(index)] = true;
+    return VLR_SUCCESS;
+}
+
+bool MicroController::IsPulsing(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < pulsing_.size() &&
+           pulsing_[static_cast<std::size_t>(index)];
 }
 
 VlrRetVal MicroController::StopPulse(int index) {
@@ -219,6 +229,9 @@ VlrRetVal MicroController::StopPulse(int index) {
     if (SendPulseTrain(leds_[static_cast<std::size_t>(index)].deviceLedId, 0, 0, 0) !=
         VLR_SUCCESS) {
         return VLR_FAILURE;
+    }
+    if (static_cast<std::size_t>(index) < pulsing_.size()) {
+        pulsing_[static_cast<std::size_t>(index)] = false;
     }
     return SetLEDOutput(index, false);
 }
@@ -269,7 +282,11 @@ VlrRetVal MicroController::UploadSequence(std::uint32_t number,
 }
 
 VlrRetVal MicroController::StartSequence(std::uint32_t number) {
-    return SendSequenceCommand(DeviceCommand::StartSequence, number);
+    if (SendSequenceCommand(DeviceCommand::StartSequence, number) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    sequenceStarted_ = true;
+    return VLR_SUCCESS;
 }
 
 VlrRetVal MicroController::StopSequenceExecution() {
@@ -277,6 +294,7 @@ VlrRetVal MicroController::StopSequenceExecution() {
     if (ExecuteCommand(&payload, 1) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
+    sequenceStarted_ = false;
     // A sequence leaves its outputs as they were; the stop leaves none of them lit.
     for (int index = 0; index < GetLEDCount(); ++index) {
         if (TurnLEDOff(index) != VLR_SUCCESS) {

@@ -80,6 +80,10 @@ class MicroController {
         const ScriptProgress& progress = nullptr);
     // Asks the device to run an uploaded sequence.
     VlrDataTypes::VlrRetVal StartSequence(std::uint32_t number);
+    // What this model started on the device and has not stopped since: a sequence (it may have
+    // ended by itself meanwhile) and each LED's pulse train.
+    bool HasStartedSequence() const { return sequenceStarted_; }
+    bool IsPulsing(int index) const;
     // Stops the running sequence, then switches every LED output off, one command per LED.
     VlrDataTypes::VlrRetVal StopSequenceExecution();
 
@@ -113,5 +117,8 @@ class MicroController {
     mutable std::wstring messageText_;
     std::vector<LEDRecord> leds_;
     std::uint16_t outputMask_ = 0;
+    bool sequenceStarted_ = false;
+    // Indexed like leds_.
+    std::vector<bool> pulsing_;
     std::uint32_t portNumber_ = kDefaultPortNumber;
 };

@@ -71,6 +71,28 @@ TEST_F(DeviceSessionTest, WithoutADiscoveredDriverThePortNumberOfTheModelIsUsed)
     EXPECT_EQ(driver_.CommandIds().size(), 4u);
 }
 
+// Only what this session started is stopped: a quiet device is left alone; a pulse train ends
+// with its own stop, then the sequence stop and every LED off go before the port closes.
+TEST_F(DeviceSessionTest, StopAndDisconnectLeavesTheDeviceQuiet) {
+    ListTheDriver();
+    ASSERT_EQ(session_.Connect(), 0);
+    const std::size_t connectCommands = driver_.CommandIds().size();
+    EXPECT_TRUE(session_.StopAndDisconnect().Ok());
+    EXPECT_FALSE(session_.IsConnected());
+    EXPECT_EQ(driver_.CommandIds().size(), connectCommands);
+
+    ASSERT_EQ(session_.Connect(), 0);
+    ASSERT_EQ(device_.StartPulse(1), 0);
+    const std::size_t before = driver_.CommandIds().size();
+    EXPECT_TRUE(session_.StopAndDisconnect().Ok());
+    const std::vector<std::uint8_t> ids = driver_.CommandIds();
+    EXPECT_EQ(
+        std::vector<std::uint8_t>(ids.begin() + static_cast<std::ptrdiff_t>(before), ids.end()),
+        (std::vector<std::uint8_t>{0x1E, 0x0A, 0x19, 0x0A, 0x0A, 0x0A}));
+    EXPECT_EQ(driver_->State().OutputMask(), 0x0080);
+    EXPECT_FALSE(device_.IsPulsing(1));
+}
+
 TEST_F(DeviceSessionTest, AFailedConnectTellsTheOperatorAndChangesNothing) {
     EXPECT_EQ(session_.Connect(), -1);
     EXPECT_FALSE(session_.IsConnected());

@@ -176,7 +176,8 @@ class CoreRun {
 void FinishJson(Console& console, const std::vector<std::wstring>& errors, int exitCode,
                 const std::wstring& dataDirectory, const std::wstring& logFile) {
     nlohmann::ordered_json& json = console.Json();
-    json["ok"] = exitCode == ExitCode::kSuccess;
+    // A command that logged an Error did not do all it was asked, whatever it exits with.
+    json["ok"] = exitCode == ExitCode::kSuccess && errors.empty();
     json["exitCode"] = exitCode;
     json["errors"] = nlohmann::ordered_json::array();
     for (const std::wstring& error : errors) {
@@ -218,7 +219,7 @@ int CliProgram::Run(int argc, const char* const* argv, std::ostream& out, std::o
     exitCode = run.Run(CommandLineText(argc, argv));
     const std::wstring logFile = run.DataDirectory().empty() ? L"" : run.LogFilePath();
     FinishJson(console, diagnostics.Errors(), exitCode, run.DataDirectory(), logFile);
-    if (exitCode != ExitCode::kSuccess && !logFile.empty()) {
+    if ((exitCode != ExitCode::kSuccess || !diagnostics.Errors().empty()) && !logFile.empty()) {
         err << "ostra-cli: the log of this run: " << WideToNarrow(logFile) << std::endl;
     }
     return exitCode;

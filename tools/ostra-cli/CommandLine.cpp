@@ -26,7 +26,15 @@ constexpr const char* kEpilog =
     "answer)\n"
     "  5  interrupted (SIGINT or SIGTERM during a run; the stop was sent first)\n"
     "Everything logged at Warning and above is echoed on standard error as "
-    "\"ostra-cli: <Level>: <message>\". --json prints one JSON object on standard output.";
+    "\"ostra-cli: <Level>: <message>\". --json prints one JSON object on standard output.\n"
+    "Files:\n"
+    "  OstraSetup.cfg     the setup file, beside the program (or in --setup-dir)\n"
+    "  settings           $APPDATA/Velorin/Ostra/OstraSettings.cfg; without APPDATA\n"
+    "                     ${XDG_CONFIG_HOME:-~/.config}/Velorin/Ostra/OstraSettings.cfg\n"
+    "  each run's folder  $TEMP/VelorinData/Ostra/YYYY-MM-DD_HH-MM-SS (log, snapshots, the\n"
+    "                     settings it ended with); without TEMP\n"
+    "                     ${XDG_DATA_HOME:-~/.local/share}/VelorinData/Ostra/...\n"
+    "When anything failed, the last line on standard error names the run's log.";
 
 constexpr const char* kLedNote =
     "The device cannot report its outputs, so every invocation starts from all outputs off: "

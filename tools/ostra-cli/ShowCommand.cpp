@@ -62,13 +62,10 @@ CommandOutcome ShowCommand::Run() {
 
 CommandOutcome ShowCommand::ShowList() {
     SequenceContainer& sequences = context_.core.GetSequenceContainer();
-    std::vector<std::uint32_t> numbers;
+    const std::vector<std::uint32_t> numbers = sequences.UsedSequenceNumbers();
     std::size_t nameWidth = 4;
-    for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
-        if (!sequences.GetSequenceName(number).empty()) {
-            numbers.push_back(number);
-            nameWidth = std::max(nameWidth, sequences.GetSequenceName(number).size());
-        }
+    for (const std::uint32_t number : numbers) {
+        nameWidth = std::max(nameWidth, sequences.GetSequenceName(number).size());
     }
     nlohmann::ordered_json& json = context_.console.Json();
     json["sequences"] = nlohmann::ordered_json::array();

@@ -9,8 +9,8 @@ CommandOutcome StopCommand::Run() {
     if (const int failed = context_.ConnectDevice(); failed != ExitCode::kSuccess) {
         return {failed, true};
     }
-    MicroController& device = context_.core.GetMicroController();
-    const bool stopped = device.StopSequenceExecution() == VlrDataTypes::VLR_SUCCESS;
+    const MicroController& device = context_.core.GetMicroController();
+    const bool stopped = context_.core.StopSequence().Ok();
     context_.console.Json()["stopped"] = stopped;
     context_.console.Json()["outputMask"] = device.GetOutputMask();
     if (!stopped) {

@@ -123,6 +123,21 @@ TEST_F(CliFixture, ASequenceThatCannotBeConvertedIsNeverSent) {
               std::string::npos);
 }
 
+// A settings file that stopped at a failing line holds a cut-short protocol: nothing is sent.
+TEST_F(CliFixture, AProtocolThatDidNotLoadCompletelyIsNeverSent) {
+    WriteSettings(kMarkerSettings +
+                  "-AddSequenceCommand 0 0 \"-On Amber\"\n"
+                  "-AddSequenceCommand 0 0 \"-Duration 5\"\n");
+    StartSimulator();
+    CliResult result;
+    const nlohmann::ordered_json json = RunJson({"run", "0", "--upload"}, &result);
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(json["ok"], false);
+    EXPECT_TRUE(driver_->Packets().empty());
+    EXPECT_NE(result.err.find(SettingsFile().string() + ":"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("nothing was uploaded"), std::string::npos) << result.err;
+}
+
 TEST_F(CliFixture, RunStartsTheSequenceAndReportsItsEnd) {
     WriteSettings(kMarkerSettings);
     StartSimulator();
@@ -159,9 +174,10 @@ TEST_F(CliFixture, ProgressIsDrawnOnATerminal) {
                    CliProcess::Output::Terminal);
     const CliResult result = run.Finish(kPatience);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("\rUploading sequence 0 (Marker), 1 of 1: 4 of 4 script commands\x1b[K\r\n"
-                              "Uploaded sequence 0 (Marker): 4 script commands.\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        result.out.find("\rUploading sequence 0 (Marker), 1 of 1: 4 of 4 script commands\x1b[K\r\n"
+                        "Uploaded sequence 0 (Marker): 4 script commands.\r\n"),
+        std::string::npos)
         << result.out;
     EXPECT_NE(result.out.find("Started sequence 0 (Marker) for 5.1 ms.\r\n\rRunning sequence 0 "
                               "(Marker) ["),
