@@ -29,6 +29,12 @@ class Notifier;
 // ".../VelorinData/Ostra/YYYY-MM-DD_HH-MM-SS" holding the log, the settings snapshots and the
 // settings the run ended with.
 //
+// Threads: the core is not locked. A window runs every operation that talks to the device
+// (connect, upload, run, stop, manual commands) on one worker thread, one at a time, and reads
+// nothing of the core on its own thread while one runs; progress and completion come back
+// through the callbacks, on the worker thread. The log may be written from any thread (see
+// LogMessageReceiver).
+//
 // One program at a time may write the per-user settings: a core started for ReadWrite holds the
 // settings lock (a file "OstraSettings.cfg.lock" beside the settings) from before it reads the
 // settings until its shut-down, and a second writer is refused at start-up, naming the holder.

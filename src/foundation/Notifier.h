@@ -3,8 +3,12 @@
 #include <string>
 
 // Where the core tells the operator something that cannot go into the log (the log itself
-// failed, or start-up failed). The GUI shows a modal dialog, the CLI prints to stderr, tests
-// record the call.
+// failed, start-up failed, a connect failed). The GUI shows a dialog, the CLI prints to stderr,
+// tests record the call.
+//
+// A connect runs on the window's device worker thread, so an implementation may be called from
+// that thread: it must return without waiting for the operator (a window's notifier queues the
+// box to its own thread). The core itself never opens a dialog and never waits for an answer.
 class Notifier {
   public:
     virtual ~Notifier() = default;
