@@ -15,8 +15,10 @@ class PrivateFolder {
   public:
     enum class Outcome {
         Opened,
-        // A level is missing and may not be made, or making it failed.
-        Missing,
+        // A level does not exist, and was not to be made.
+        Absent,
+        // A level could not be made or opened, or is not a folder.
+        Unusable,
         // A level exists but another user could change it (Problem() says how).
         Unsafe,
     };

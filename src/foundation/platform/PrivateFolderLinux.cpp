@@ -105,7 +105,10 @@ PrivateFolder::Outcome PrivateFolder::Open(const std::filesystem::path& base,
     }
     struct stat status {};
     if (handle_ < 0 || fstat(handle_, &status) != 0) {
-        return Fail(Outcome::Missing, base, std::string("cannot be opened: ") + strerror(errno));
+        const int error = errno;
+        return Fail(error == ENOENT ? Outcome::Absent : Outcome::Unusable, base,
+                    error == ENOTDIR ? "is not a folder"
+                                     : std::string("cannot be opened: ") + strerror(error));
     }
     if (const std::string problem = BaseProblem(status); !problem.empty()) {
         return Fail(Outcome::Unsafe, base, problem);
@@ -115,7 +118,7 @@ PrivateFolder::Outcome PrivateFolder::Open(const std::filesystem::path& base,
         const char* name = part.c_str();
         if (missing == Missing::Create && mkdirat(handle_, name, kPrivateMode) != 0 &&
             errno != EEXIST) {
-            return Fail(Outcome::Missing, path_,
+            return Fail(Outcome::Unusable, path_,
                         std::string("could not be made: ") + strerror(errno));
         }
         // Not followed: a link here could lead anywhere, whoever made it.
@@ -124,12 +127,12 @@ PrivateFolder::Outcome PrivateFolder::Open(const std::filesystem::path& base,
         if (level < 0) {
             struct stat entry {};
             if (fstatat(handle_, name, &entry, AT_SYMLINK_NOFOLLOW) != 0) {
-                return Fail(Outcome::Missing, path_, "does not exist");
+                return Fail(Outcome::Absent, path_, "does not exist");
             }
             if (S_ISLNK(entry.st_mode)) {
                 return Fail(Outcome::Unsafe, path_, "is a symbolic link");
             }
-            return Fail(Outcome::Missing, path_,
+            return Fail(Outcome::Unusable, path_,
                         S_ISDIR(entry.st_mode)
                             ? std::string("cannot be opened: ") + strerror(openError)
                             : std::string("is not a folder"));
@@ -137,7 +140,8 @@ PrivateFolder::Outcome PrivateFolder::Open(const std::filesystem::path& base,
         close(handle_);
         handle_ = level;
         if (fstat(handle_, &status) != 0) {
-            return Fail(Outcome::Missing, path_, std::string("cannot be read: ") + strerror(errno));
+            return Fail(Outcome::Unusable, path_,
+                        std::string("cannot be read: ") + strerror(errno));
         }
         if (const std::string problem = LevelProblem(status); !problem.empty()) {
             return Fail(Outcome::Unsafe, path_, problem);
