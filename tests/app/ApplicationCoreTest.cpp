@@ -400,10 +400,6 @@ INSTANTIATE_TEST_SUITE_P(
                              L"Error creating root data directory(@/temp/VelorinData/Ostra).  "
                              L"Unable to proceed.  @/temp/VelorinData/Ostra belongs to another "
                              L"user.  Set TEMP to a folder of your own."},
-        DirectoryFailureCase{"OpenDataRoot", "temp/VelorinData", Planted::OpenFolder, kDataFailed,
-                             L"Error creating root data directory(@/temp/VelorinData).  Unable to "
-                             L"proceed.  @/temp/VelorinData may be changed by other users (mode "
-                             L"0777).  Set TEMP to a folder of your own."},
         DirectoryFailureCase{"OpenBaseWithoutStickyBit", "temp", Planted::OpenFolder, kDataFailed,
                              L"Error creating root data directory(@/temp/VelorinData).  Unable to "
                              L"proceed.  @/temp may be changed by other users (mode 0777).  Set "

@@ -295,13 +295,8 @@ TEST_F(SimulatorTest, RefusesAPortDirectoryOfAnotherUser) {
     fs::create_directories(PortDirectory());
     chmod(PortDirectory().c_str(), 0777);
     ASSERT_EQ(chown(PortDirectory().c_str(), 65534, 65534), 0);
-    ZavikSimulator simulator(Config(), &log_);
+    ZavikSimulator simulator(Config());
     EXPECT_EQ(simulator.Start(), -1);
-    ASSERT_EQ(log_.messages.size(), 1u);
-    EXPECT_EQ(log_.messages[0].second,
-              L"PortRegistration::Register() - Error, unable to use the port directory: " +
-                  PortDirectory().wstring() +
-                  L" belongs to another user.  Choose a folder of your own (--port-dir).");
     EXPECT_TRUE(fs::is_empty(PortDirectory()));
 }
 
