@@ -1,6 +1,9 @@
 #include "app/ApplicationCore.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -8,6 +11,7 @@
 #include "app/ScratchModels.h"
 #include "app/SequenceFiles.h"
 #include "app/SettingsFileWriter.h"
+#include "app/platform/FileReplacement.h"
 #include "app/platform/Paths.h"
 #include "foundation/Notifier.h"
 #include "foundation/TextConversion.h"
@@ -33,9 +37,14 @@ const std::wstring kDataDirectoryCaption = L"Data Directory Error";
 const std::wstring kConfigurationCaption = L"Configuration Error";
 const std::wstring kSettingsInUseCaption = L"Settings In Use";
 
-bool IsDirectory(const std::wstring& path) {
-    std::error_code error;
-    return std::filesystem::is_directory(Paths::ToNativePath(path), error);
+// Appended to a refused folder's message: what is wrong, and what the operator can do.
+std::wstring FolderAdvice(const PrivateFolder& folder, const std::wstring& variable) {
+    return L"  " + NarrowToWide(folder.Problem()) + L"  Set " + variable +
+           L" to a folder of your own.";
+}
+
+std::string NativeName(const std::wstring& name) {
+    return Paths::ToNativePath(name).string();
 }
 
 bool IsRegularFile(const std::wstring& path) {
@@ -67,6 +76,10 @@ ApplicationCore::StartupResult ApplicationCore::RunStartupSequence() {
         return StartupResult::SetupFileFailed;
     }
     LinkSequenceModel();
+    if (OpenPerUserFolder() != VLR_SUCCESS) {
+        exitCode_ = kSetupFailureExitCode;
+        return StartupResult::SettingsFolderUnsafe;
+    }
     if (ReadPerUserSettingsFile() != VLR_SUCCESS) {
         exitCode_ = kSetupFailureExitCode;
         return StartupResult::SettingsInUse;
@@ -74,58 +87,59 @@ ApplicationCore::StartupResult ApplicationCore::RunStartupSequence() {
     return StartupResult::Started;
 }
 
+// The data root and the product directory are made (or accepted) as private folders under the
+// base; a missing base is made too, as on a new account.
 VlrRetVal ApplicationCore::CreateDataDirectories() {
-    const std::wstring root = Paths::Join(Paths::DataRootBase(), kDataRootName);
-    if (CreateDirectoryIfMissing(root) != VLR_SUCCESS) {
-        return VLR_FAILURE;
-    }
+    const std::wstring base = Paths::DataRootBase();
+    const std::wstring root = Paths::Join(base, kDataRootName);
     const std::wstring product = Paths::Join(root, kProductName);
-    if (CreateDirectoryIfMissing(product) != VLR_SUCCESS) {
-        return VLR_FAILURE;
+    PrivateFolder productFolder;
+    if (productFolder.Open(Paths::ToNativePath(base),
+                           Paths::ToNativePath(Paths::Join(kDataRootName, kProductName)),
+                           PrivateFolder::Missing::Create) == PrivateFolder::Outcome::Opened) {
+        return CreateDatedDirectory(productFolder, product);
     }
-    return CreateDatedDirectory(product);
-}
-
-// Missing parents are made too: the user's data directory may not exist yet on a new account.
-VlrRetVal ApplicationCore::CreateDirectoryIfMissing(const std::wstring& path) {
-    std::error_code error;
-    std::filesystem::create_directories(Paths::ToNativePath(path), error);
-    if (IsDirectory(path)) {
-        return VLR_SUCCESS;
-    }
-    notifier_.ShowMessageBox(kDataDirectoryCaption, L"Error creating root data directory(" + path +
-                                                        L").  Unable to proceed.");
+    const bool productFailed = productFolder.FailedPath() == Paths::ToNativePath(product);
+    notifier_.ShowMessageBox(kDataDirectoryCaption, L"Error creating root data directory(" +
+                                                        (productFailed ? product : root) +
+                                                        L").  Unable to proceed." +
+                                                        FolderAdvice(productFolder, L"TEMP"));
     return VLR_FAILURE;
 }
 
 // The directory must be new, so that no two runs share a log or overwrite each other's files.
 // Creating it is the claim: mkdir either makes the name ours or finds it taken, so two runs
 // starting together never get the same one, and the numbers go on for as long as names are
-// taken.
-VlrRetVal ApplicationCore::CreateDatedDirectory(const std::wstring& productDirectory) {
-    const std::wstring plain = Paths::Join(productDirectory, FormatDateTimeStamp(clock_()));
-    std::wstring candidate = plain;
+// taken. It stays open: the run's files are made through its handle.
+VlrRetVal ApplicationCore::CreateDatedDirectory(const PrivateFolder& productFolder,
+                                                const std::wstring& productDirectory) {
+    const std::wstring plainName = FormatDateTimeStamp(clock_());
+    std::wstring name = plainName;
     for (unsigned suffix = 2;; ++suffix) {
-        std::error_code error;
-        if (std::filesystem::create_directory(Paths::ToNativePath(candidate), error)) {
-            dataDirectory_ = candidate;
+        const int error = productFolder.CreateSubfolder(NativeName(name), dataFolder_);
+        if (error == 0) {
+            dataDirectory_ = Paths::Join(productDirectory, name);
             return VLR_SUCCESS;
         }
-        // Only an existing directory (an earlier run) reports no error; anything else would
+        // Only an existing directory (an earlier run) may be passed by; anything else would
         // meet every numbered name as well.
-        if (!allowNumberedDataDirectory_ || error) {
+        if (!allowNumberedDataDirectory_ || error != EEXIST) {
             break;
         }
-        candidate = plain + L"_" + std::to_wstring(suffix);
+        name = plainName + L"_" + std::to_wstring(suffix);
     }
-    notifier_.ShowMessageBox(kDataDirectoryCaption,
-                             L"Error creating data directory(" + plain + L").  Unable to proceed.");
+    notifier_.ShowMessageBox(kDataDirectoryCaption, L"Error creating data directory(" +
+                                                        Paths::Join(productDirectory, plainName) +
+                                                        L").  Unable to proceed.");
     return VLR_FAILURE;
 }
 
 // A log that cannot be opened has told the operator through the notifier; the run goes on.
+// The file is made new through the directory's handle first, so the log only ever appends to a
+// file of this run.
 void ApplicationCore::OpenLog() {
     log_.SetMessageReceiver(receiver_);
+    dataFolder_.CreateEmptyFile(NativeName(kLogFileName));
     log_.SetLogFilename(Paths::Join(dataDirectory_, kLogFileName));
 }
 
@@ -149,14 +163,28 @@ void ApplicationCore::LinkSequenceModel() {
     ModelWiring::HandOverVocabulary(device_, sequences_);
 }
 
-VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
+// A folder another user could change would let them choose what this run reads and where its
+// saves go, so it ends the start. One that cannot be made shows up when the settings are saved.
+VlrRetVal ApplicationCore::OpenPerUserFolder() {
+    const std::wstring base = Paths::PerUserBase();
     const std::wstring directory =
-        Paths::Join(Paths::Join(Paths::PerUserBase(), kCompanyName), kProductName) +
-        Paths::Separator();
-    // A directory that cannot be made shows up when the settings are saved.
-    std::error_code ignored;
-    std::filesystem::create_directories(Paths::ToNativePath(directory), ignored);
+        Paths::Join(Paths::Join(base, kCompanyName), kProductName) + Paths::Separator();
     settingsFilePath_ = directory + kSettingsFileName;
+    PrivateFolder folder;
+    if (folder.Open(Paths::ToNativePath(base),
+                    Paths::ToNativePath(Paths::Join(kCompanyName, kProductName)),
+                    PrivateFolder::Missing::Create) != PrivateFolder::Outcome::Unsafe) {
+        return VLR_SUCCESS;
+    }
+    mayOverwriteSettingsFile_ = false;
+    notifier_.ShowMessageBox(kDataDirectoryCaption,
+                             L"The settings folder (" + directory +
+                                 L") is not safe to use.  Unable to proceed." +
+                                 FolderAdvice(folder, L"APPDATA"));
+    return VLR_FAILURE;
+}
+
+VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
     // Before the file is read: what a writer reads is then what it may overwrite.
     if (settingsAccess_ == SettingsAccess::ReadWrite && LockPerUserSettings() != VLR_SUCCESS) {
         return VLR_FAILURE;
@@ -205,9 +233,10 @@ VlrRetVal ApplicationCore::LockPerUserSettings() {
 // mends it.
 void ApplicationCore::KeepCopyOfFailedSettingsFile() {
     const std::wstring copy = Paths::Join(dataDirectory_, kFailedSettingsCopyName);
-    std::error_code error;
-    if (std::filesystem::copy_file(Paths::ToNativePath(settingsFilePath_),
-                                   Paths::ToNativePath(copy), error)) {
+    std::ifstream original(Paths::ToNativePath(settingsFilePath_), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(original),
+                            std::istreambuf_iterator<char>()};
+    if (original && ReplaceFileContentIn(dataFolder_, NativeName(kFailedSettingsCopyName), bytes)) {
         log_.WriteMessage(LogLevel::Warning, L"Settings file (" + settingsFilePath_ +
                                                  L") could not be read completely; the original is "
                                                  L"kept as " +
@@ -270,6 +299,7 @@ SequenceUpload::Result ApplicationCore::UploadSequences(
         return prepared;
     }
     SequenceUpload upload(device_, sequences_, &log_);
+    upload.SetSnapshotFolder(&dataFolder_);
     return upload.Upload(GetSnapshotFileName(), progress, cancel);
 }
 
@@ -323,8 +353,9 @@ VlrRetVal ApplicationCore::ShutDown(SettingsOnShutDown settings) {
         if (MayRewritePerUserFile() && WriteSettingsFile(settingsFilePath_) != VLR_SUCCESS) {
             result = VLR_FAILURE;
         }
-        if (!dataDirectory_.empty() &&
-            WriteSettingsFile(Paths::Join(dataDirectory_, kSettingsFileName)) != VLR_SUCCESS) {
+        if (dataFolder_.IsOpen() &&
+            ::WriteSettingsFile(dataFolder_, kSettingsFileName, device_.GetSettingsSection(),
+                                SequenceFiles::SettingsSection(sequences_), &log_) != VLR_SUCCESS) {
             result = VLR_FAILURE;
         }
     }

@@ -13,6 +13,7 @@
 #include "device/MicroController.h"
 #include "foundation/LogFile.h"
 #include "foundation/VlrDataTypes.h"
+#include "foundation/platform/PrivateFolder.h"
 #include "sequences/SequenceContainer.h"
 
 class LogMessageReceiver;
@@ -28,6 +29,10 @@ class Notifier;
 // settings file ".../Velorin/Ostra/OstraSettings.cfg", and a new dated data directory
 // ".../VelorinData/Ostra/YYYY-MM-DD_HH-MM-SS" holding the log, the settings snapshots and the
 // settings the run ended with.
+//
+// Every folder of these that the run writes into must be the user's own (PrivateFolder): a
+// folder that another user could change is refused at start-up with a message that says which
+// variable to set, and the files of the data directory are made through its handle.
 //
 // Threads: the core is not locked. A window runs every operation that talks to the device
 // (connect, upload, run, stop, manual commands) on one worker thread, one at a time, and reads
@@ -53,13 +58,16 @@ class ApplicationCore {
         // Another program holds the settings lock (ReadWrite only): the operator was told which,
         // and the application must end (GetExitCode).
         SettingsInUse,
+        // The per-user settings folder could be changed by another user: the operator was told
+        // what to set, and the application must end (GetExitCode).
+        SettingsFolderUnsafe,
     };
 
     // Whether this run may change the per-user settings. The window writes; a front end that
     // only looks (the command-line tool's inspect commands) reads.
     enum class SettingsAccess { ReadOnly, ReadWrite };
 
-    // Also after SettingsInUse.
+    // Also after SettingsInUse and SettingsFolderUnsafe.
     static constexpr int kSetupFailureExitCode = 1;
 
     // The notifier shows the start-up failures and the log's own; it must outlive the core.
@@ -149,8 +157,9 @@ class ApplicationCore {
 
   private:
     VlrDataTypes::VlrRetVal CreateDataDirectories();
-    VlrDataTypes::VlrRetVal CreateDirectoryIfMissing(const std::wstring& path);
-    VlrDataTypes::VlrRetVal CreateDatedDirectory(const std::wstring& productDirectory);
+    VlrDataTypes::VlrRetVal CreateDatedDirectory(const PrivateFolder& productFolder,
+                                                 const std::wstring& productDirectory);
+    VlrDataTypes::VlrRetVal OpenPerUserFolder();
     void OpenLog();
     VlrDataTypes::VlrRetVal ReadSetupFile();
     void LinkSequenceModel();
@@ -174,6 +183,7 @@ class ApplicationCore {
 
     std::wstring programDirectory_;
     std::wstring dataDirectory_;
+    PrivateFolder dataFolder_;
     std::wstring settingsFilePath_;
     SettingsLock settingsLock_;
     // What the per-user file held when it was read; absent when there was no file.

@@ -5,6 +5,7 @@
 #include "device/MicroController.h"
 #include "device/ScriptCommand.h"
 #include "foundation/LogFile.h"
+#include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
 
 using VlrDataTypes::VLR_SUCCESS;
@@ -76,10 +77,19 @@ SequenceUpload::Result SequenceUpload::Upload(const std::wstring& snapshotPath,
             return result;
         }
     }
-    if (!snapshotPath.empty() &&
-        WriteSettingsFile(snapshotPath, device_.GetSettingsSection(),
-                          SequenceFiles::SettingsSection(sequences_), log_) == VLR_SUCCESS) {
+    if (!snapshotPath.empty() && WriteSnapshot(snapshotPath)) {
         result.snapshotPath = snapshotPath;
     }
     return result;
+}
+
+bool SequenceUpload::WriteSnapshot(const std::wstring& snapshotPath) const {
+    const std::wstring deviceSection = device_.GetSettingsSection();
+    const std::wstring sequenceSection = SequenceFiles::SettingsSection(sequences_);
+    if (snapshotFolder_ == nullptr) {
+        return WriteSettingsFile(snapshotPath, deviceSection, sequenceSection, log_) == VLR_SUCCESS;
+    }
+    const std::wstring name = PathToWide(WideToPath(snapshotPath).filename());
+    return WriteSettingsFile(*snapshotFolder_, name, deviceSection, sequenceSection, log_) ==
+           VLR_SUCCESS;
 }

@@ -11,6 +11,7 @@
 
 class LogFile;
 class MicroController;
+class PrivateFolder;
 class SequenceContainer;
 
 // The upload of every defined sequence to the device, shared by every front end. Every sequence
@@ -58,8 +59,15 @@ class SequenceUpload {
     Result Upload(const std::wstring& snapshotPath, const ProgressCallback& progress = nullptr,
                   const std::atomic<bool>* cancel = nullptr);
 
+    // The snapshot is then made inside this folder (the run's data directory) through its
+    // handle, under the file name of snapshotPath. The folder must outlive the upload.
+    void SetSnapshotFolder(const PrivateFolder* folder) { snapshotFolder_ = folder; }
+
   private:
+    bool WriteSnapshot(const std::wstring& snapshotPath) const;
+
     MicroController& device_;
     const SequenceContainer& sequences_;
     LogFile* log_ = nullptr;
+    const PrivateFolder* snapshotFolder_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -320,13 +321,16 @@ TEST_F(ApplicationCoreTest, NumberedDataDirectoryDoesNotHideOtherFailures) {
     EXPECT_THAT(notifier.boxes, ElementsAre(DataDirectoryErrorBox()));
 }
 
+// What is found where a folder must go, put there by someone else.
+enum class Planted { File, Link, OpenFolder, OtherUsersFolder };
+
 struct DirectoryFailureCase {
     const char* name;
-    // Puts a file where a directory must go, relative to TEMP.
-    std::string blockedPath;
-    // The message is these two around the TEMP directory.
-    std::wstring messageBeforeTemp;
-    std::wstring messageAfterTemp;
+    // Relative to the test's root, which "@" stands for in the message.
+    std::string path;
+    Planted planted;
+    ApplicationCore::StartupResult result;
+    std::wstring message;
 };
 
 void PrintTo(const DirectoryFailureCase& c, std::ostream* out) {
@@ -336,34 +340,75 @@ void PrintTo(const DirectoryFailureCase& c, std::ostream* out) {
 class DirectoryFailureTest : public ApplicationCoreTest,
                              public testing::WithParamInterface<DirectoryFailureCase> {};
 
-TEST_P(DirectoryFailureTest, ShowsTheMessageAndStopsBeforeTheLog) {
-    const fs::path blocked = TempPath() / GetParam().blockedPath;
-    fs::create_directories(blocked.parent_path());
-    WriteFileBytes(blocked, "not a directory");
+// Another user's folder, a link or a folder anyone may change could redirect the run's files;
+// each is refused before the log opens (the per-user folder after it), saying what to set.
+TEST_P(DirectoryFailureTest, ShowsTheMessageAndStopsBeforeUsingTheFolder) {
+    const DirectoryFailureCase& c = GetParam();
+    if (c.planted == Planted::OtherUsersFolder && geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a folder to another user";
+    }
+    const fs::path planted = dir.Path() / c.path;
+    fs::create_directories(planted.parent_path());
+    if (c.planted == Planted::File) {
+        WriteFileBytes(planted, "not a directory");
+    } else if (c.planted == Planted::Link) {
+        fs::create_symlink(dir.Path(), planted);
+    } else {
+        fs::create_directories(planted);
+        chmod(planted.c_str(), c.planted == Planted::OpenFolder ? 0777 : 01777);
+        if (c.planted == Planted::OtherUsersFolder) {
+            ASSERT_EQ(chown(planted.c_str(), 65534, 65534), 0);
+        }
+    }
     Configure(core);
 
-    EXPECT_EQ(core.RunStartupSequence(), ApplicationCore::StartupResult::DataDirectoryFailed);
+    EXPECT_EQ(core.RunStartupSequence(), c.result);
 
-    EXPECT_THAT(notifier.boxes, ElementsAre(Pair(L"Data Directory Error",
-                                                 GetParam().messageBeforeTemp + Wide(TempPath()) +
-                                                     GetParam().messageAfterTemp)));
-    EXPECT_FALSE(core.GetLogFile().IsOpen());
-    EXPECT_THAT(receiver.messages, IsEmpty());
-    EXPECT_EQ(core.GetMicroController().GetLEDCount(), 0);
-    EXPECT_EQ(core.GetExitCode(), 0);
+    std::wstring message = c.message;
+    for (std::size_t at = message.find(L'@'); at != std::wstring::npos; at = message.find(L'@')) {
+        message.replace(at, 1, Wide(dir.Path()));
+    }
+    EXPECT_THAT(notifier.boxes, ElementsAre(Pair(L"Data Directory Error", message)));
+    const bool dataFailed = c.result == ApplicationCore::StartupResult::DataDirectoryFailed;
+    EXPECT_EQ(core.GetLogFile().IsOpen(), !dataFailed);
+    EXPECT_EQ(core.GetExitCode(), dataFailed ? 0 : 1);
+    core.ShutDown();
+    EXPECT_FALSE(fs::exists(SettingsPath()));
 }
+
+constexpr auto kDataFailed = ApplicationCore::StartupResult::DataDirectoryFailed;
+constexpr auto kSettingsFolderUnsafe = ApplicationCore::StartupResult::SettingsFolderUnsafe;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DirectoryFailureTest,
     testing::Values(
-        DirectoryFailureCase{"DataRoot", "VelorinData", L"Error creating root data directory(",
-                             L"/VelorinData).  Unable to proceed."},
-        DirectoryFailureCase{"ProductDirectory", "VelorinData/Ostra",
-                             L"Error creating root data directory(",
-                             L"/VelorinData/Ostra).  Unable to proceed."},
-        DirectoryFailureCase{"DatedDirectory", "VelorinData/Ostra/2017-05-16_09-05-03",
-                             L"Error creating data directory(",
-                             L"/VelorinData/Ostra/2017-05-16_09-05-03).  Unable to proceed."}));
+        DirectoryFailureCase{"DataRootFile", "temp/VelorinData", Planted::File, kDataFailed,
+                             L"Error creating root data directory(@/temp/VelorinData).  Unable to "
+                             L"proceed.  @/temp/VelorinData is not a folder.  Set TEMP to a folder "
+                             L"of your own."},
+        DirectoryFailureCase{"ProductDirectoryLink", "temp/VelorinData/Ostra", Planted::Link,
+                             kDataFailed,
+                             L"Error creating root data directory(@/temp/VelorinData/Ostra).  "
+                             L"Unable to proceed.  @/temp/VelorinData/Ostra is a symbolic link.  "
+                             L"Set TEMP to a folder of your own."},
+        DirectoryFailureCase{"DatedDirectoryFile", "temp/VelorinData/Ostra/2017-05-16_09-05-03",
+                             Planted::File, kDataFailed,
+                             L"Error creating data directory(@/temp/VelorinData/Ostra/"
+                             L"2017-05-16_09-05-03).  Unable to proceed."},
+        DirectoryFailureCase{"ProductDirectoryOfAnotherUser", "temp/VelorinData/Ostra",
+                             Planted::OtherUsersFolder, kDataFailed,
+                             L"Error creating root data directory(@/temp/VelorinData/Ostra).  "
+                             L"Unable to proceed.  @/temp/VelorinData/Ostra belongs to another "
+                             L"user.  Set TEMP to a folder of your own."},
+        DirectoryFailureCase{"OpenBaseWithoutStickyBit", "temp", Planted::OpenFolder, kDataFailed,
+                             L"Error creating root data directory(@/temp/VelorinData).  Unable to "
+                             L"proceed.  @/temp may be changed by other users (mode 0777).  Set "
+                             L"TEMP to a folder of your own."},
+        DirectoryFailureCase{"SettingsFolderOfAnotherUser", "appdata/Velorin",
+                             Planted::OtherUsersFolder, kSettingsFolderUnsafe,
+                             L"The settings folder (@/appdata/Velorin/Ostra/) is not safe to use.  "
+                             L"Unable to proceed.  @/appdata/Velorin belongs to another user.  Set "
+                             L"APPDATA to a folder of your own."}));
 
 struct SetupFailureCase {
     const char* name;

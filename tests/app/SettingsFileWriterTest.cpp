@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <iterator>
@@ -267,18 +268,56 @@ TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {
     EXPECT_EQ(status.st_mode & 0777, 0644u);
 }
 
-// An operator who keeps the settings elsewhere and links to them keeps the link.
-TEST_F(SettingsFileWriterTest, LinkedFileReceivesTheBytesAndTheLinkStays) {
+// An operator who keeps the settings elsewhere and links to them keeps the link; a link that a
+// colleague planted in a shared folder is not followed to the operator's own file.
+class LinkedFileTest : public SettingsFileWriterTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(LinkedFileTest, FollowsOnlyTheUsersOwnLink) {
+    const bool othersLink = GetParam();
+    if (othersLink && geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a link to another user";
+    }
     std::filesystem::create_directory(dir.Path() / "elsewhere");
     WriteFileBytes(dir.Path() / "elsewhere" / "real.cfg", "old");
     std::filesystem::create_symlink(dir.Path() / "elsewhere" / "real.cfg", TargetPath("link.cfg"));
-    ASSERT_EQ(Write(Target("link.cfg")), 0);
+    if (othersLink) {
+        ASSERT_EQ(lchown(TargetPath("link.cfg").c_str(), 65534, 65534), 0);
+    }
+    EXPECT_EQ(Write(Target("link.cfg")), othersLink ? -1 : 0);
     EXPECT_TRUE(std::filesystem::is_symlink(TargetPath("link.cfg")));
-    EXPECT_EQ(ReadFileBytes(dir.Path() / "elsewhere" / "real.cfg"), kFileBytes);
+    EXPECT_EQ(ReadFileBytes(dir.Path() / "elsewhere" / "real.cfg"),
+              othersLink ? "old" : kFileBytes);
     EXPECT_THAT(TargetDirectory(), ElementsAre("link.cfg"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() / "elsewhere"),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_THAT(DirectoryEntries(dir.Path() / "elsewhere"), ElementsAre("real.cfg"));
+    EXPECT_EQ(log.messages.size(), othersLink ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(OwnAndOthers, LinkedFileTest, testing::Bool());
+
+// A save cut short by a signal leaves its temporary; the next save of that name removes the
+// ones whose process is gone or which are too old to be a save in progress, and nothing else.
+TEST_F(SettingsFileWriterTest, NextSaveRemovesStaleTemporaries) {
+    const pid_t ended = fork();
+    if (ended == 0) {
+        _exit(0);
+    }
+    waitpid(ended, nullptr, 0);
+    const std::string gone = std::to_string(ended);
+    const std::string alive = std::to_string(getppid());
+    for (const std::string& name :
+         {"s.cfg.tmp" + gone + "_0", "s.cfg.tmp" + alive + "_0", "s.cfg.tmp" + alive + "_1",
+          "t.cfg.tmp" + gone + "_0", "s.cfg.tmp" + gone + "_x", "s.cfg.tmp" + gone}) {
+        WriteFileBytes(TargetPath(name), "partial");
+    }
+    const std::filesystem::path old = TargetPath("s.cfg.tmp" + alive + "_1");
+    std::filesystem::last_write_time(old,
+                                     std::filesystem::last_write_time(old) - std::chrono::hours(1));
+
+    EXPECT_EQ(Write(Target("s.cfg")), 0);
+
+    EXPECT_THAT(TargetDirectory(), testing::UnorderedElementsAre(
+                                       "s.cfg", "s.cfg.tmp" + gone, "s.cfg.tmp" + gone + "_x",
+                                       "s.cfg.tmp" + alive + "_0", "t.cfg.tmp" + gone + "_0"));
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -6,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "device/PortDirectory.h"
 #include "device/PortDiscovery.h"
 #include "device/platform/SerialPortListerLinux.h"
 #include "support/FileBytes.h"
@@ -260,8 +263,53 @@ TEST(SerialPortListerLinux, PortDirectoryThatIsNoDirectoryFailsWithTheReason) {
     std::vector<SerialPortListing> ports;
     std::string reason;
     EXPECT_EQ(system.Lister().ListPorts(ports, reason), -1);
-    EXPECT_EQ(reason, system.ports.string() + ": Not a directory");
+    EXPECT_EQ(reason, system.ports.string() + " is not a folder.");
 }
+
+// Anyone who can add an entry could pose as the device: a port directory that another user
+// could change fails the listing and is not used to open a port; another user's entry in the
+// user's own directory is passed over.
+enum class Planted { Link, OpenDirectory, OtherUsersDirectory, OtherUsersEntry };
+
+class UnsafePortDirectory : public testing::TestWithParam<Planted> {};
+
+TEST_P(UnsafePortDirectory, IsNotUsed) {
+    const Planted planted = GetParam();
+    if (planted >= Planted::OtherUsersDirectory && geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another user";
+    }
+    FakeSystem system;
+    const fs::path real = system.dir.Path() / "real";
+    fs::create_directories(real);
+    fs::create_symlink("/dev/null", real / "Zavik Driver Virtual Com Port (COM4)");
+    if (planted == Planted::Link) {
+        fs::create_directory_symlink(real, system.ports);
+    } else {
+        fs::rename(real, system.ports);
+        chmod(system.ports.c_str(), planted == Planted::OpenDirectory ? 0777 : 0755);
+        const fs::path given = planted == Planted::OtherUsersEntry
+                                   ? system.ports / "Zavik Driver Virtual Com Port (COM4)"
+                                   : system.ports;
+        ASSERT_TRUE(planted < Planted::OtherUsersDirectory ||
+                    lchown(given.c_str(), 65534, 65534) == 0);
+    }
+    const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", system.ports.string());
+
+    std::vector<SerialPortListing> ports;
+    std::string reason;
+    const bool ownDirectory = planted == Planted::OtherUsersEntry;
+    EXPECT_EQ(system.Lister().ListPorts(ports, reason), ownDirectory ? 0 : -1);
+    EXPECT_TRUE(ownDirectory ||
+                reason.ends_with("  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR to a folder of your "
+                                 "own."))
+        << reason;
+    EXPECT_TRUE(ports.empty());
+    EXPECT_EQ(PortDirectory::DevicePathForPort(4), fs::path("/dev/ttyACM4"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnsafePortDirectory,
+                         testing::Values(Planted::Link, Planted::OpenDirectory,
+                                         Planted::OtherUsersDirectory, Planted::OtherUsersEntry));
 
 TEST(SerialPortListerLinux, DiscoveryFindsTheDeviceAndTheLastRegisteredPortWins) {
     FakeSystem system;

@@ -198,6 +198,20 @@ TEST_F(SerialPortTest, MissingPortNumberLogsTheSystemErrorAndStaysClosed) {
                          L"invalid handle to the device was returned."}}));
 }
 
+// The pty of another user's emulator, registered under the user's port number, is a device that
+// the other user answers for.
+TEST_F(SerialPortTest, AnotherUsersTerminalIsRefused) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a terminal to another user";
+    }
+    ASSERT_EQ(chown(pty.SlavePath().c_str(), 65534, 65534), 0);
+    EXPECT_EQ(port.Open(kPortNumber), -1);
+    EXPECT_EQ(
+        receiver.messages,
+        (Messages{{LogLevel::Error, L"Error(13) creating serial port interface on " + PortName() +
+                                        L", an invalid handle to the device was returned."}}));
+}
+
 TEST_F(SerialPortTest, WithoutALogResultsAreTheSame) {
     SerialPort silent;
     EXPECT_EQ(silent.Open(kMissingPortNumber), -1);

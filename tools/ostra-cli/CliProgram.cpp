@@ -21,6 +21,7 @@
 #include "ostra-cli/ShowCommand.h"
 #include "ostra-cli/StderrDiagnostics.h"
 #include "ostra-cli/StopCommand.h"
+#include "ostra-cli/TextFormat.h"
 #include "ostra-cli/UploadCommand.h"
 
 namespace {
@@ -220,7 +221,7 @@ int CliProgram::Run(int argc, const char* const* argv, std::ostream& out, std::o
     const std::wstring logFile = run.DataDirectory().empty() ? L"" : run.LogFilePath();
     FinishJson(console, diagnostics.Errors(), exitCode, run.DataDirectory(), logFile);
     if ((exitCode != ExitCode::kSuccess || !diagnostics.Errors().empty()) && !logFile.empty()) {
-        err << "ostra-cli: the log of this run: " << WideToNarrow(logFile) << std::endl;
+        err << "ostra-cli: the log of this run: " << TextFormat::ForTerminal(logFile) << std::endl;
     }
     return exitCode;
 }

@@ -17,7 +17,8 @@ constexpr const char* kDescription =
 constexpr const char* kEpilog =
     "Exit codes:\n"
     "  0  success\n"
-    "  1  start-up failure (setup file missing or invalid, data directory not created, settings "
+    "  1  start-up failure (setup file missing or invalid, data or settings folder missing or not "
+    "safe, settings "
     "in use by another Ostra program)\n"
     "  2  usage error (wrong command line)\n"
     "  3  validation error (bad file line, out-of-range value, unknown label or sequence, file "

@@ -1,6 +1,6 @@
 #include "ostra-cli/Console.h"
 
-#include "foundation/TextConversion.h"
+#include "ostra-cli/TextFormat.h"
 
 namespace {
 
@@ -15,14 +15,14 @@ void Console::Line(const std::wstring& text) {
         return;
     }
     EndProgress();
-    out_ << WideToNarrow(text) << std::endl;
+    out_ << TextFormat::ForTerminal(text) << std::endl;
 }
 
 void Console::Progress(const std::wstring& text) {
     if (!ShowsProgress()) {
         return;
     }
-    out_ << kReturnToLineStart << WideToNarrow(text) << kEraseToLineEnd << std::flush;
+    out_ << kReturnToLineStart << TextFormat::ForTerminal(text) << kEraseToLineEnd << std::flush;
     progressShown_ = true;
 }
 

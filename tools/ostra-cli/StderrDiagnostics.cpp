@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "foundation/TextConversion.h"
+#include "ostra-cli/TextFormat.h"
 
 namespace {
 
@@ -34,10 +34,10 @@ void StderrDiagnostics::ReportError(const std::wstring& text) {
     if (std::find(errors_.begin(), errors_.end(), text) != errors_.end()) {
         return;
     }
-    err_ << WideToNarrow(kProgramPrefix + text) << std::endl;
+    err_ << TextFormat::ForTerminal(kProgramPrefix + text) << std::endl;
     errors_.push_back(text);
 }
 
 void StderrDiagnostics::Print(const std::wstring& prefix, const std::wstring& text) {
-    err_ << WideToNarrow(kProgramPrefix + prefix + L": " + text) << std::endl;
+    err_ << TextFormat::ForTerminal(kProgramPrefix + prefix + L": " + text) << std::endl;
 }

@@ -1,9 +1,12 @@
 #include "ostra-cli/TextFormat.h"
 
+#include <cstdio>
 #include <cwchar>
 #include <iomanip>
 #include <locale>
 #include <sstream>
+
+#include "foundation/TextConversion.h"
 
 namespace TextFormat {
 
@@ -37,6 +40,22 @@ std::wstring PadRight(const std::wstring& text, std::size_t width) {
 
 std::wstring PadLeft(const std::wstring& text, std::size_t width) {
     return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
+}
+
+std::string ForTerminal(const std::wstring& text) {
+    std::wstring shown;
+    shown.reserve(text.size());
+    for (const wchar_t c : text) {
+        if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) {
+            wchar_t escape[8];
+            std::swprintf(escape, sizeof escape / sizeof escape[0], L"\\x%02X",
+                          static_cast<unsigned>(c));
+            shown += escape;
+        } else {
+            shown += c;
+        }
+    }
+    return WideToNarrow(shown);
 }
 
 }  // namespace TextFormat

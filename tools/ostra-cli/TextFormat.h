@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// How ostra-cli writes numbers in its text reports, the same whatever the process locale.
+// How ostra-cli writes numbers in its text reports, the same whatever the process locale, and
+// how any text reaches a terminal.
 namespace TextFormat {
 
 // "12.6 ms": one decimal, the device's script time step being 0.1 ms.
@@ -19,5 +20,10 @@ std::wstring HexBytes(const std::uint8_t* bytes, std::size_t count);
 // The text padded with blanks on the right (left) to at least width characters.
 std::wstring PadRight(const std::wstring& text, std::size_t width);
 std::wstring PadLeft(const std::wstring& text, std::size_t width);
+
+// The single-byte text of a report line or message with every control character (C0, DEL and
+// C1) written as \xNN: names from files, firmware text from the device and port names are
+// shown as they are, and can never move the cursor, retitle the window or rewrite the screen.
+std::string ForTerminal(const std::wstring& text);
 
 }  // namespace TextFormat

@@ -7,6 +7,7 @@
 #include "device/PortDirectory.h"
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
+#include "foundation/platform/PrivateFolder.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -23,16 +24,6 @@ std::wstring Reason(const std::error_code& error) {
     return NarrowToWide(error.message());
 }
 
-// Only the user's own processes have any business in the port directory.
-bool MakeDirectoryLevel(const fs::path& level, std::error_code& error) {
-    if (!fs::create_directory(level, error)) {
-        // Made by someone else in the meantime is as good.
-        return !error && fs::is_directory(level, error);
-    }
-    fs::permissions(level, fs::perms::owner_all, fs::perm_options::replace, error);
-    return !error;
-}
-
 }  // namespace
 
 PortRegistration::PortRegistration(LogFile* log) : log_(log) {}
@@ -41,10 +32,10 @@ PortRegistration::~PortRegistration() {
     Remove();
 }
 
-VlrRetVal PortRegistration::Register(const fs::path& directory, const std::wstring& name,
-                                     const fs::path& target) {
+VlrRetVal PortRegistration::Register(const PortDirectory::Place& directory,
+                                     const std::wstring& name, const fs::path& target) {
     Remove();
-    entry_ = directory / WideToNarrow(name);
+    entry_ = directory.Path() / WideToNarrow(name);
     target_ = target;
     if (CreateDirectory(directory) != VLR_SUCCESS || CheckExistingEntry() != VLR_SUCCESS ||
         CreateLink() != VLR_SUCCESS) {
@@ -54,19 +45,15 @@ VlrRetVal PortRegistration::Register(const fs::path& directory, const std::wstri
     return VLR_SUCCESS;
 }
 
-VlrRetVal PortRegistration::CreateDirectory(const fs::path& directory) {
-    std::error_code error;
-    fs::path level;
-    for (const fs::path& part : directory) {
-        level /= part;
-        if (!fs::is_directory(level, error) && !MakeDirectoryLevel(level, error)) {
-            return Fail(
-                L"PortRegistration::Register() - Error, unable to create the port "
-                L"directory " +
-                Text(level) + L": " + Reason(error) + L".");
-        }
+// Only the user's own processes have any business in the port directory.
+VlrRetVal PortRegistration::CreateDirectory(const PortDirectory::Place& directory) {
+    PrivateFolder folder;
+    if (folder.Open(directory.base, directory.levels, PrivateFolder::Missing::Create) ==
+        PrivateFolder::Outcome::Opened) {
+        return VLR_SUCCESS;
     }
-    return VLR_SUCCESS;
+    return Fail(L"PortRegistration::Register() - Error, unable to use the port directory: " +
+                Text(folder.Problem()) + L"  Choose a folder of your own (--port-dir).");
 }
 
 VlrRetVal PortRegistration::CheckExistingEntry() const {

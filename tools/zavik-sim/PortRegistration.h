@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "device/PortDirectory.h"
 #include "foundation/VlrDataTypes.h"
 
 class LogFile;
@@ -17,10 +18,11 @@ class PortRegistration {
     PortRegistration(const PortRegistration&) = delete;
     PortRegistration& operator=(const PortRegistration&) = delete;
 
-    // Creates the directory if needed (missing levels with mode 0700). An existing entry of the
-    // name is replaced when it is a link to nothing (left by a process that died) or to the
-    // same tty; a link to another live tty, or anything that is not a link, is refused.
-    VlrDataTypes::VlrRetVal Register(const std::filesystem::path& directory,
+    // Creates the directory if needed (missing levels with mode 0700); one that another user
+    // could change is refused, as clients would not use it. An existing entry of the name is
+    // replaced when it is a link to nothing (left by a process that died) or to the same tty; a
+    // link to another live tty, or anything that is not a link, is refused.
+    VlrDataTypes::VlrRetVal Register(const PortDirectory::Place& directory,
                                      const std::wstring& name, const std::filesystem::path& target);
     void Remove();
 
@@ -28,7 +30,7 @@ class PortRegistration {
     const std::filesystem::path& EntryPath() const { return entry_; }
 
   private:
-    VlrDataTypes::VlrRetVal CreateDirectory(const std::filesystem::path& directory);
+    VlrDataTypes::VlrRetVal CreateDirectory(const PortDirectory::Place& directory);
     VlrDataTypes::VlrRetVal CheckExistingEntry() const;
     VlrDataTypes::VlrRetVal CreateLink();
     VlrDataTypes::VlrRetVal Fail(const std::wstring& message) const;

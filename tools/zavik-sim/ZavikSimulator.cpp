@@ -48,8 +48,9 @@ VlrRetVal ZavikSimulator::Start() {
     if (CheckConfig() != VLR_SUCCESS || pty_.Open() != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
-    const std::filesystem::path directory =
-        config_.portDirectory.empty() ? PortDirectory::Location() : config_.portDirectory;
+    const PortDirectory::Place directory = config_.portDirectory.empty()
+                                               ? PortDirectory::LocationPlace()
+                                               : PortDirectory::Place(config_.portDirectory);
     if (registration_.Register(directory, PortName(), pty_.SlavePath()) != VLR_SUCCESS ||
         packetLog_.Open(config_.verboseStream, config_.packetLogPath) != VLR_SUCCESS) {
         registration_.Remove();

@@ -1,12 +1,17 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <system_error>
+#include <cstring>
 #include <vector>
 
 #include "device/PortDirectory.h"
 #include "foundation/TextConversion.h"
+#include "foundation/platform/PrivateFolder.h"
 
 namespace {
 
@@ -20,21 +25,17 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// Entry names of the directory ending in the suffix, sorted so that the choice among several
-// registrations of one number does not depend on the file system's order. A missing or
-// unreadable directory simply has no entries.
-std::vector<std::string> EntriesEndingIn(const std::filesystem::path& directory,
+// The user's own entries whose names end in the suffix; none when the directory cannot be used.
+std::vector<std::string> EntriesEndingIn(const PortDirectory::Place& place,
                                          const std::string& suffix) {
     std::vector<std::string> names;
-    std::error_code error;
-    std::filesystem::directory_iterator entry(directory, error);
-    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-        std::string name = entry->path().filename().native();
-        if (EndsWith(name, suffix)) {
-            names.push_back(std::move(name));
-        }
+    std::string ignored;
+    if (!PortDirectory::OwnEntries(place, names, ignored)) {
+        names.clear();
     }
-    std::sort(names.begin(), names.end());
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&](const std::string& name) { return !EndsWith(name, suffix); }),
+                names.end());
     return names;
 }
 
@@ -42,24 +43,63 @@ std::vector<std::string> EntriesEndingIn(const std::filesystem::path& directory,
 
 namespace PortDirectory {
 
-std::filesystem::path Location() {
+Place LocationPlace() {
     const std::string own = EnvironmentValue("OSTRA_PORT_DIR");
     if (!own.empty()) {
-        return own;
+        return Place(std::filesystem::path(own));
     }
     const std::string runtime = EnvironmentValue("XDG_RUNTIME_DIR");
     if (!runtime.empty()) {
-        return std::filesystem::path(runtime) / "ostra" / "ports";
+        return Place(runtime, std::filesystem::path("ostra") / "ports");
     }
-    return std::filesystem::path("/tmp") / ("ostra-" + std::to_string(getuid())) / "ports";
+    return Place("/tmp", std::filesystem::path("ostra-" + std::to_string(getuid())) / "ports");
+}
+
+std::filesystem::path Location() {
+    return LocationPlace().Path();
+}
+
+bool OwnEntries(const Place& place, std::vector<std::string>& names, std::string& problem) {
+    names.clear();
+    PrivateFolder folder;
+    const PrivateFolder::Outcome outcome =
+        folder.Open(place.base, place.levels, PrivateFolder::Missing::Refuse);
+    if (outcome != PrivateFolder::Outcome::Opened) {
+        problem = folder.Problem();
+        if (outcome == PrivateFolder::Outcome::Unsafe) {
+            problem += "  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR to a folder of your own.";
+        }
+        return outcome == PrivateFolder::Outcome::Absent;
+    }
+    const int listing = dup(folder.Handle());
+    DIR* entries = listing < 0 ? nullptr : fdopendir(listing);
+    if (entries == nullptr) {
+        problem = place.Path().string() + ": " + std::strerror(errno);
+        if (listing >= 0) {
+            close(listing);
+        }
+        return false;
+    }
+    while (const dirent* entry = readdir(entries)) {
+        const std::string name = entry->d_name;
+        struct stat status {};
+        if (name != "." && name != ".." &&
+            fstatat(folder.Handle(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            status.st_uid == geteuid()) {
+            names.push_back(name);
+        }
+    }
+    closedir(entries);
+    std::sort(names.begin(), names.end());
+    return true;
 }
 
 std::filesystem::path DevicePathForPort(int portNumber) {
-    const std::filesystem::path directory = Location();
+    const Place place = LocationPlace();
     const std::vector<std::string> names =
-        EntriesEndingIn(directory, WideToNarrow(PortSuffix(portNumber)));
+        EntriesEndingIn(place, WideToNarrow(PortSuffix(portNumber)));
     if (!names.empty()) {
-        return directory / names.front();
+        return place.Path() / names.front();
     }
     return "/dev/ttyACM" + std::to_string(portNumber);
 }

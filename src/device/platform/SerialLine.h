@@ -12,7 +12,8 @@ namespace SerialLine {
 inline constexpr std::chrono::milliseconds kReadTick{100};
 
 // Opens the tty for reading and writing without waiting for a carrier, held by this process
-// alone. 0 with the handle set, or the error number: EBUSY when another program holds it.
+// alone. 0 with the handle set, or the error number: EBUSY when another program holds it,
+// ENOTTY when the path names no terminal device, EACCES when the terminal is another user's.
 int OpenExclusive(const std::filesystem::path& path, int& handle);
 
 // Which step of applying the line settings failed.

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -53,6 +54,16 @@ int OpenExclusive(const std::filesystem::path& path, int& handle) {
     const int opened = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (opened < 0) {
         return errno;
+    }
+    // Only a terminal device can be the driver, and only one of the system's (a serial adapter
+    // belongs to root) or of the user's own (the emulator's pty): another user's pty would be a
+    // device that they answer for.
+    struct stat status {};
+    const bool terminal =
+        fstat(opened, &status) == 0 && S_ISCHR(status.st_mode) && isatty(opened) == 1;
+    if (!terminal || (status.st_uid != geteuid() && status.st_uid != 0)) {
+        close(opened);
+        return terminal ? EACCES : ENOTTY;
     }
     if (const int error = TakeExclusiveAccess(opened); error != 0) {
         close(opened);

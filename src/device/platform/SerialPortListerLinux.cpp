@@ -83,7 +83,7 @@ std::wstring PortNameSuffix(const std::string& ttyName) {
 
 }  // namespace
 
-SerialPortListerLinux::SerialPortListerLinux(fs::path sysfsRoot, fs::path portDirectory)
+SerialPortListerLinux::SerialPortListerLinux(fs::path sysfsRoot, PortDirectory::Place portDirectory)
     : sysfsRoot_(std::move(sysfsRoot)), portDirectory_(std::move(portDirectory)) {}
 
 VlrRetVal SerialPortListerLinux::ListPorts(std::vector<SerialPortListing>& ports,
@@ -119,20 +119,15 @@ VlrRetVal SerialPortListerLinux::ListUsbTtys(std::vector<SerialPortListing>& por
 VlrRetVal SerialPortListerLinux::ListPortDirectory(std::vector<SerialPortListing>& ports,
                                                    std::string& reason) const {
     std::vector<std::string> names;
-    std::error_code error;
-    if (SortedEntryNames(portDirectory_, names, error) != VLR_SUCCESS) {
-        if (error == std::errc::no_such_file_or_directory) {
-            return VLR_SUCCESS;
-        }
-        reason = FailureReason(portDirectory_, error);
+    if (!PortDirectory::OwnEntries(portDirectory_, names, reason)) {
         return VLR_FAILURE;
     }
     for (const std::string& name : names) {
-        ports.push_back({PortDirectory::PathText(name), portDirectory_ / name});
+        ports.push_back({PortDirectory::PathText(name), portDirectory_.Path() / name});
     }
     return VLR_SUCCESS;
 }
 
 std::unique_ptr<SerialPortLister> CreatePlatformSerialPortLister() {
-    return std::make_unique<SerialPortListerLinux>("/sys", PortDirectory::Location());
+    return std::make_unique<SerialPortListerLinux>("/sys", PortDirectory::LocationPlace());
 }

@@ -2,14 +2,16 @@
 
 #include <filesystem>
 
+#include "device/PortDirectory.h"
 #include "device/SerialPortLister.h"
 
 // Serial ports on Linux: every USB tty under <sysfs>/class/tty, named after the USB device's
 // product string ("<product> (COMN)" for ttyACMN, "<product> (ttyUSB3)" for others), followed by
-// every entry of the port directory, whose file name is its descriptive name.
+// every entry of the port directory that the user made, whose file name is its descriptive name.
+// A port directory that another user could change fails the listing with the reason.
 class SerialPortListerLinux final : public SerialPortLister {
   public:
-    SerialPortListerLinux(std::filesystem::path sysfsRoot, std::filesystem::path portDirectory);
+    SerialPortListerLinux(std::filesystem::path sysfsRoot, PortDirectory::Place portDirectory);
 
     VlrDataTypes::VlrRetVal ListPorts(std::vector<SerialPortListing>& ports,
                                       std::string& reason) const override;
@@ -21,5 +23,5 @@ class SerialPortListerLinux final : public SerialPortLister {
                                               std::string& reason) const;
 
     std::filesystem::path sysfsRoot_;
-    std::filesystem::path portDirectory_;
+    PortDirectory::Place portDirectory_;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <random>
 #include <sstream>
@@ -283,6 +285,19 @@ TEST_F(SimulatorTest, LeavesAnEntryThatIsNoLinkAlone) {
                                            L" exists and is not a symbolic link.  It was "
                                            L"left alone.");
     EXPECT_EQ(ReadFileBytes(entry), "mine");
+}
+
+// A port directory another user made could hand the user's clients to that user's device.
+TEST_F(SimulatorTest, RefusesAPortDirectoryOfAnotherUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a folder to another user";
+    }
+    fs::create_directories(PortDirectory());
+    chmod(PortDirectory().c_str(), 0777);
+    ASSERT_EQ(chown(PortDirectory().c_str(), 65534, 65534), 0);
+    ZavikSimulator simulator(Config());
+    EXPECT_EQ(simulator.Start(), -1);
+    EXPECT_TRUE(fs::is_empty(PortDirectory()));
 }
 
 TEST_F(SimulatorTest, RefusesAFirmwareTextLongerThanAResponseCarries) {

@@ -1,0 +1,31 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "ostra-cli/Console.h"
+#include "ostra-cli/StderrDiagnostics.h"
+
+namespace {
+
+// A sequence name or firmware text that would retitle the terminal and clear its screen reaches
+// both outputs as visible escapes; other Latin-1 text is left as it is.
+TEST(TerminalOutput, ShowsControlCharactersEscaped) {
+    const std::wstring hostile =
+        L"Seq\x1b]0;owned\x07 \x9b"
+        L"2J\u00e9\t\x7f";
+    const std::string shown = "Seq\\x1B]0;owned\\x07 \\x9B2J\xe9\\x09\\x7F";
+    std::ostringstream out;
+    std::ostringstream err;
+    Console console(out, false, true);
+    StderrDiagnostics diagnostics(err);
+
+    console.Progress(hostile);
+    console.Line(hostile);
+    diagnostics.AddLogMessage(LogLevel::Error, hostile);
+
+    EXPECT_EQ(out.str(), "\r" + shown + "\x1b[K\n" + shown + "\n");
+    EXPECT_EQ(err.str(), "ostra-cli: Error: " + shown + "\n");
+}
+
+}  // namespace
