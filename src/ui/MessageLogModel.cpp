@@ -1,6 +1,7 @@
 #include "ui/MessageLogModel.h"
 
 #include <QBrush>
+#include <algorithm>
 
 #include "foundation/TimeOfDay.h"
 
@@ -39,15 +40,27 @@ QVariant MessageLogModel::headerData(int section, Qt::Orientation orientation, i
     return section >= 0 && section < 3 ? QString::fromLatin1(kTitles[section]) : QVariant();
 }
 
-void MessageLogModel::Append(int level, const QString& message, const QString& timestamp) {
-    if (rows_.AppendDropsOldest()) {
-        beginRemoveRows(QModelIndex(), 0, 0);
-        rows_.RemoveOldest();
+void MessageLogModel::Append(const std::vector<Message>& messages) {
+    const std::size_t kMax = MessageLogRows::kMaxRows;
+    const std::size_t added = std::min(messages.size(), kMax);
+    const std::size_t dropped = std::min(
+        rows_.Size(), rows_.Size() + added > kMax ? rows_.Size() + added - kMax : std::size_t{0});
+    if (dropped > 0) {
+        beginRemoveRows(QModelIndex(), 0, static_cast<int>(dropped) - 1);
+        for (std::size_t n = 0; n < dropped; ++n) {
+            rows_.RemoveOldest();
+        }
         endRemoveRows();
     }
-    const int row = rowCount();
-    beginInsertRows(QModelIndex(), row, row);
-    rows_.Append(static_cast<LogLevel>(level), message.toStdWString(), timestamp.toStdWString());
+    if (added == 0) {
+        return;
+    }
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(added) - 1);
+    for (auto message = messages.end() - static_cast<std::ptrdiff_t>(added);
+         message != messages.end(); ++message) {
+        rows_.Append(message->level, message->text, message->timestamp);
+    }
     endInsertRows();
 }
 
@@ -57,12 +70,29 @@ void MessageLogModel::Clear() {
     endResetModel();
 }
 
-QueuedLogReceiver::QueuedLogReceiver(MessageLogModel& model) {
-    connect(this, &QueuedLogReceiver::messageLogged, &model, &MessageLogModel::Append,
-            Qt::QueuedConnection);
+QueuedLogReceiver::QueuedLogReceiver(MessageLogModel& model) : model_(model) {
+    connect(
+        this, &QueuedLogReceiver::messagesQueued, &model, [this] { Deliver(); },
+        Qt::QueuedConnection);
 }
 
 void QueuedLogReceiver::AddLogMessage(LogLevel level, const std::wstring& message) {
-    emit messageLogged(static_cast<int>(level), QString::fromStdWString(message),
-                       QString::fromStdWString(FormatTimeOfDay(CurrentLocalTime())));
+    bool wasEmpty = false;
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        wasEmpty = queued_.empty();
+        queued_.push_back({level, message, FormatTimeOfDay(CurrentLocalTime())});
+    }
+    if (wasEmpty) {
+        emit messagesQueued();
+    }
+}
+
+void QueuedLogReceiver::Deliver() {
+    std::vector<MessageLogModel::Message> messages;
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        messages.swap(queued_);
+    }
+    model_.Append(messages);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <mutex>
+#include <vector>
 
 #include "foundation/LogMessageReceiver.h"
 #include "ui/MessageLogRows.h"
@@ -17,7 +19,13 @@ class MessageLogModel final : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    void Append(int level, const QString& message, const QString& timestamp);
+    struct Message {
+        LogLevel level;
+        std::wstring text;
+        std::wstring timestamp;
+    };
+    // Appends in order; only the newest 201 rows stay.
+    void Append(const std::vector<Message>& messages);
     void Clear();
 
   private:
@@ -25,7 +33,9 @@ class MessageLogModel final : public QAbstractTableModel {
 };
 
 // The log's receiver for the window. The log calls it on any thread while holding its lock, so
-// it only stamps the message and emits a signal that reaches the model on the window's thread.
+// it only stamps and queues the message; a queued signal, emitted when the queue was empty,
+// hands everything queued until then to the model on the window's thread in one go (reading a
+// large settings file logs tens of thousands of lines).
 class QueuedLogReceiver final : public QObject, public LogMessageReceiver {
     Q_OBJECT
   public:
@@ -33,5 +43,12 @@ class QueuedLogReceiver final : public QObject, public LogMessageReceiver {
     void AddLogMessage(LogLevel level, const std::wstring& message) override;
 
   signals:
-    void messageLogged(int level, const QString& message, const QString& timestamp);
+    void messagesQueued();
+
+  private:
+    void Deliver();
+
+    MessageLogModel& model_;
+    std::mutex lock_;
+    std::vector<MessageLogModel::Message> queued_;
 };
