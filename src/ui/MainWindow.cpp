@@ -141,6 +141,7 @@ QWidget* MainWindow::BuildCentralWidget() {
     logView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     logView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     logView_->verticalHeader()->hide();
+    logView_->verticalHeader()->setDefaultSectionSize(logView_->fontMetrics().height() + 4);
     logView_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
     logView_->horizontalHeader()->setStretchLastSection(true);
     logView_->setColumnWidth(0, 100);
@@ -159,6 +160,7 @@ QWidget* MainWindow::BuildCentralWidget() {
     splitter->addWidget(logBox);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
+    splitter->setSizes({570, 190});
     splitter->setChildrenCollapsible(false);
     return splitter;
 }
