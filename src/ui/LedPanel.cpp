@@ -54,7 +54,9 @@ LedPanel::LedPanel(QWidget* parent)
     // The device learns the value when the slider is let go, not at every pixel of a drag.
     slider_->setTracking(false);
     intensity_->setMaximumWidth(60);
-    loopCount_->setValidator(new QIntValidator(0, 2147483647, loopCount_));
+    auto* digitsOnly = new QIntValidator(0, 2147483647, loopCount_);
+    digitsOnly->setLocale(QLocale::c());
+    loopCount_->setValidator(digitsOnly);
     for (QPushButton* toggle : {ledToggle_, pulseToggle_}) {
         toggle->setCheckable(true);
         toggle->setAutoDefault(false);
