@@ -1,6 +1,7 @@
 #!/bin/sh
 # Fails when a source of the core includes a layer above or beside its own. Layers, one way:
-# foundation <- config, device, sequences <- app <- front ends.
+# foundation <- config, device, sequences <- app <- front ends (ui). The window's page logic
+# (ostra_ui_logic) is kept free of Qt by its build: it has no Qt include path.
 # Usage: check-layers.sh <src directory>
 src=${1:-src}
 status=0
@@ -16,8 +17,9 @@ forbid() {
     fi
 }
 
-forbid foundation 'config|device|sequences|app'
-forbid config 'device|sequences|app'
-forbid device 'config|sequences|app'
-forbid sequences 'config|device|app'
+forbid foundation 'config|device|sequences|app|ui'
+forbid config 'device|sequences|app|ui'
+forbid device 'config|sequences|app|ui'
+forbid sequences 'config|device|app|ui'
+forbid app 'ui'
 exit $status

@@ -19,6 +19,8 @@ packages=(
     libclang-rt-14-dev
     libcli11-dev
     nlohmann-json3-dev
+    qt6-base-dev
+    libgl-dev
 )
 
 missing=()

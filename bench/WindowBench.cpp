@@ -1,0 +1,152 @@
+// The window against the core alone, in one process (not a Google Benchmark: the event loop
+// must run between the steps).
+//
+// 1. Start-up to ready with the large settings file: the application core's RunStartupSequence
+//    alone, then the whole window (construction, start-up, shown and painted once), each the
+//    median of five fresh starts; QApplication's own creation is reported beside them.
+// 2. The longest gap between two event-loop turns while a silent device makes a manual command
+//    (Turn LED On) wait for its read time-out, here shortened to 2 s: a 1 ms timer records
+//    every turn of the window's event loop.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/ApplicationCore.h"
+#include "common/EmulatedDriver.h"
+#include "common/StartupEnvironment.h"
+#include "device/MicroController.h"
+#include "device/SerialPort.h"
+#include "ui/LedPanel.h"
+#include "ui/MainWindow.h"
+#include "ui/ManualControlPage.h"
+#include "zavik-sim/FaultRule.h"
+
+namespace {
+
+constexpr int kRuns = 5;
+
+class SilentPrompts final : public Prompts {
+  public:
+    void ShowError(QWidget*, const QString&, const QString&) override {}
+    bool Confirm(QWidget*, const QString&, const QString&) override { return false; }
+    QString OpenSettingsFile(QWidget*) override { return {}; }
+    QString SaveSettingsFile(QWidget*) override { return {}; }
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void WaitWhile(MainWindow& window) {
+    while (window.IsBusy()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QElapsedTimer applicationClock;
+    applicationClock.start();
+    QApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    const double applicationMs = applicationClock.nsecsElapsed() / 1e6;
+
+    StartupEnvironment environment;
+    if (!environment.IsReady()) {
+        std::fprintf(stderr, "the start-up environment could not be made\n");
+        return 1;
+    }
+    SilentPrompts prompts;
+    std::vector<double> coreMs;
+    std::vector<double> windowMs;
+    for (int run = 0; run < kRuns; ++run) {
+        {
+            PromptNotifier notifier(prompts);
+            ApplicationCore core(notifier);
+            QElapsedTimer clock;
+            clock.start();
+            const bool started =
+                core.RunStartupSequence() == ApplicationCore::StartupResult::Started;
+            coreMs.push_back(clock.nsecsElapsed() / 1e6);
+            if (!StartupEnvironment::CheckStarted(core, started).empty()) {
+                std::fprintf(stderr, "the core did not start\n");
+                return 1;
+            }
+        }
+        environment.ForgetRuns();
+        {
+            QElapsedTimer clock;
+            clock.start();
+            MainWindow window(prompts);
+            const bool started = window.Start() == ApplicationCore::StartupResult::Started;
+            window.show();
+            // Ready: the first paint has been delivered and the queued log messages shown.
+            QCoreApplication::processEvents();
+            window.repaint();
+            windowMs.push_back(clock.nsecsElapsed() / 1e6);
+            if (!StartupEnvironment::CheckStarted(window.Core(), started).empty()) {
+                std::fprintf(stderr, "the window's core did not start\n");
+                return 1;
+            }
+        }
+        environment.ForgetRuns();
+    }
+    const double core = Median(coreMs);
+    const double windowStart = Median(windowMs);
+    std::printf("QApplication created:            %8.1f ms\n", applicationMs);
+    std::printf("core start-up to ready (median): %8.1f ms\n", core);
+    std::printf("window start-up to shown:        %8.1f ms  (%.2f x the core)\n", windowStart,
+                windowStart / core);
+
+    EmulatedDriver driver(6);
+    if (driver.Start() != 0) {
+        std::fprintf(stderr, "the emulated driver did not start\n");
+        return 1;
+    }
+    MainWindow window(prompts);
+    window.Start();
+    window.Core().GetMicroController().SetPortNumber(6);
+    window.show();
+    window.findChild<QAction*>("connect")->trigger();
+    WaitWhile(window);
+    const std::chrono::milliseconds timeout(2000);
+    window.Core().GetMicroController().GetConnection().Port().SetTimeouts(
+        SerialTimeouts{timeout, timeout, std::chrono::milliseconds(0)});
+    FaultRule silent;
+    silent.kind = FaultKind::Silent;
+    silent.commandId = 0x0A;
+    driver.Simulator().AddFault(silent);
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    QTimer turns;
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
+    });
+    turns.start(1);
+    last = clock.nsecsElapsed();
+    window.ManualPage()->Panel(0)->findChild<QPushButton*>("ledToggle")->click();
+    WaitWhile(window);
+    const double waited = clock.nsecsElapsed() / 1e6;
+    turns.stop();
+    std::printf("silent device: command waited    %8.1f ms, longest event-loop gap %.1f ms\n",
+                waited, longestGap / 1e6);
+    window.close();
+    return 0;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "device/LEDRecord.h"
+
+// What an LED panel of the manual control page shows, and how it reads what the operator typed.
+namespace LedPanelTexts {
+
+// "(50)%": the whole percentage of 255.
+std::wstring Percent(std::uint32_t intensity);
+// "(1000.00 mW)", empty when the LED has no maximum power.
+std::wstring MaximumPower(double maximumPower);
+// "501.96 mW" at the intensity, empty when the LED has no maximum power.
+std::wstring Power(std::uint32_t intensity, double maximumPower);
+// "10 Hz", "333.333 Hz".
+std::wstring Frequency(double widthOn, double widthOff);
+// "33 % Duty Cycle".
+std::wstring DutyCycle(double widthOn, double widthOff);
+// A width in the edit: "10.0".
+std::wstring Width(double width);
+
+// What an entry answers: the value, or the "LED Property Error" text to show.
+template <typename Value>
+struct Entry {
+    std::optional<Value> value;
+    std::wstring error;
+};
+
+inline const std::wstring kErrorCaption = L"LED Property Error";
+
+// A whole number 0..255; anything else, text that is no number included, is refused.
+Entry<std::uint32_t> ReadIntensity(const std::wstring& text);
+
+enum class PulseField { WidthOn, WidthOff, LoopCount };
+// The three pulse fields read together, widths 0.1..1800000.0 ms and a loop count
+// 0..1000000. A refusal names the first field that is invalid.
+struct PulseEntry {
+    std::optional<PulseParameters> value;
+    PulseField invalidField = PulseField::WidthOn;
+    std::wstring error;
+};
+PulseEntry ReadPulse(const std::wstring& widthOn, const std::wstring& widthOff,
+                     const std::wstring& loopCount);
+
+}  // namespace LedPanelTexts

@@ -1,0 +1,319 @@
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "device/SerialPortLister.h"
+#include "foundation/TextConversion.h"
+#include "ui/ManualControlPage.h"
+#include "ui/WindowStates.h"
+
+namespace {
+
+// File names cross between Qt and the core as the name's bytes, one per character of the
+// core's wide text, so any name the file system holds comes back unchanged.
+std::wstring CorePath(const QString& path) {
+    return NarrowToWide(QFile::encodeName(path).toStdString());
+}
+
+// The sequence control page: the sequence manager on the left, the editor on the right, in the
+// proportions of their pages (175 to 523).
+QWidget* SequenceControlPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("sequenceControlPage"));
+    auto* layout = new QHBoxLayout(page);
+    const struct {
+        const char* name;
+        const char* title;
+        int stretch;
+    } kPanels[] = {{"sequenceManagerPanel", "Sequences", 175},
+                   {"sequenceEditorPanel", "Sequence Editor", 523}};
+    for (const auto& panel : kPanels) {
+        auto* box = new QGroupBox(QString::fromLatin1(panel.title));
+        box->setObjectName(QString::fromLatin1(panel.name));
+        layout->addWidget(box, panel.stretch);
+    }
+    return page;
+}
+
+class AboutDialog final : public QDialog {
+  public:
+    explicit AboutDialog(QWidget* parent) : QDialog(parent) {
+        setObjectName(QStringLiteral("aboutDialog"));
+        setWindowTitle(QStringLiteral("About %1").arg(QStringLiteral("Ostra")));
+        setWindowFlag(Qt::WindowStaysOnTopHint);
+        auto* icon = new QLabel;
+        icon->setPixmap(windowIcon().pixmap(32, 32));
+        auto* version = new QLabel(QStringLiteral("%1 Version: %2")
+                                       .arg(QStringLiteral("Ostra"), QStringLiteral("2.0.0 ")));
+        version->setObjectName(QStringLiteral("version"));
+        auto* build = new QLabel(QStringLiteral("20170516P0335"));
+        build->setObjectName(QStringLiteral("build"));
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        auto* layout = new QGridLayout(this);
+        layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
+        layout->addWidget(version, 0, 1, 1, 2);
+        layout->addWidget(new QLabel(QStringLiteral("Build:")), 1, 1);
+        layout->addWidget(build, 1, 2);
+        layout->addWidget(buttons, 0, 3, 2, 1);
+    }
+};
+
+}  // namespace
+
+MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> lister, QWidget* parent)
+    : QMainWindow(parent),
+      prompts_(prompts),
+      notifier_(prompts),
+      logReceiver_(logModel_),
+      core_(notifier_),
+      lister_(lister ? std::move(lister) : CreatePlatformSerialPortLister()),
+      session_(core_.GetMicroController(), *lister_, notifier_, &core_.GetLogFile()),
+      manual_(core_.GetMicroController(), &core_.GetLogFile()) {
+    setObjectName(QStringLiteral("mainWindow"));
+    BuildMenus();
+    setCentralWidget(BuildCentralWidget());
+    resize(1070, 760);
+    UpdateStates();
+}
+
+MainWindow::~MainWindow() {
+    worker_.Stop();
+    session_.Disconnect();
+}
+
+void MainWindow::BuildMenus() {
+    const auto add = [this](QMenu* menu, const char* text, const char* name, auto slot) {
+        QAction* action = menu->addAction(QString::fromLatin1(text));
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    openSettings_ =
+        add(file, "&Open Settings File", "openSettingsFile", &MainWindow::OpenSettingsFile);
+    saveSettings_ =
+        add(file, "&Save Settings File", "saveSettingsFile", &MainWindow::SaveSettingsFile);
+    file->addSeparator();
+    clearLog_ = add(file, "Clear &Message Log", "clearMessageLog", [this] { logModel_.Clear(); });
+    file->addSeparator();
+    add(file, "&Exit", "exit", &QWidget::close);
+    QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
+    connection->setObjectName(QStringLiteral("connectionMenu"));
+    connect_ = add(connection, "&Connect To Zavik Driver", "connect", &MainWindow::ConnectDevice);
+    disconnect_ = add(connection, "&Disconnect From Zavik Driver", "disconnect",
+                      &MainWindow::DisconnectDevice);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    add(help, "&About Ostra", "about", &MainWindow::ShowAbout);
+}
+
+QWidget* MainWindow::BuildCentralWidget() {
+    pages_ = new QTabWidget;
+    pages_->setObjectName(QStringLiteral("pages"));
+    manualPage_ = new ManualControlPage(
+        manual_, prompts_, [this](std::function<void()> job, std::function<void()> done) {
+            RunDeviceJob(std::move(job), std::move(done));
+        });
+    manualPage_->setObjectName(QStringLiteral("manualControlPage"));
+    pages_->addTab(manualPage_, QStringLiteral("  Manual Control  "));
+    pages_->addTab(SequenceControlPage(), QStringLiteral("  Sequence Control  "));
+    connect(pages_, &QTabWidget::currentChanged, this, &MainWindow::TabSelected);
+
+    logView_ = new QTableView;
+    logView_->setObjectName(QStringLiteral("messageLog"));
+    logView_->setModel(&logModel_);
+    logView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    logView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    logView_->verticalHeader()->hide();
+    logView_->verticalHeader()->setDefaultSectionSize(logView_->fontMetrics().height() + 4);
+    logView_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
+    logView_->horizontalHeader()->setStretchLastSection(true);
+    logView_->setColumnWidth(0, 100);
+    logView_->setColumnWidth(1, 60);
+    logView_->setColumnWidth(2, 800);
+    connect(&logModel_, &QAbstractItemModel::rowsInserted, logView_,
+            [this] { logView_->scrollToBottom(); });
+    auto* logBox = new QGroupBox(QStringLiteral("Message Log"));
+    auto* logLayout = new QVBoxLayout(logBox);
+    logLayout->addWidget(logView_);
+
+    // The pages take about three quarters of the height, the message log the rest.
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->setObjectName(QStringLiteral("pageAndLog"));
+    splitter->addWidget(pages_);
+    splitter->addWidget(logBox);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({570, 190});
+    splitter->setChildrenCollapsible(false);
+    return splitter;
+}
+
+ApplicationCore::StartupResult MainWindow::Start() {
+    core_.SetMessageReceiver(&logReceiver_);
+    const ApplicationCore::StartupResult result = core_.RunStartupSequence();
+    if (result == ApplicationCore::StartupResult::Started) {
+        wired_ = true;
+        snapshot_ = TakeSnapshot();
+        manualPage_->ShowSnapshot(snapshot_);
+    } else if (result != ApplicationCore::StartupResult::DataDirectoryFailed) {
+        // The program ends without showing the window.
+        core_.ShutDown(ApplicationCore::SettingsOnShutDown::Keep);
+        worker_.Stop();
+        closed_ = true;
+        exitCode_ = core_.GetExitCode();
+    }
+    UpdateStates();
+    return result;
+}
+
+DeviceSnapshot MainWindow::TakeSnapshot() {
+    MicroController& device = core_.GetMicroController();
+    DeviceSnapshot snapshot;
+    snapshot.connected = session_.IsConnected();
+    snapshot.outputMask = device.GetOutputMask();
+    for (int index = 0; index < device.GetLEDCount(); ++index) {
+        LEDRecord led;
+        device.GetLEDInfo(index, led);
+        snapshot.leds.push_back(led);
+    }
+    return snapshot;
+}
+
+void MainWindow::RunDeviceJob(std::function<void()> job, std::function<void()> done) {
+    ++busy_;
+    UpdateStates();
+    auto snapshot = std::make_shared<DeviceSnapshot>();
+    worker_.Run(
+        this,
+        [this, job = std::move(job), snapshot] {
+            job();
+            *snapshot = TakeSnapshot();
+        },
+        [this, done = std::move(done), snapshot] {
+            --busy_;
+            snapshot_ = *snapshot;
+            manualPage_->ShowSnapshot(snapshot_);
+            done();
+            UpdateStates();
+            if (closePending_ && busy_ == 0) {
+                close();
+            }
+        });
+}
+
+void MainWindow::UpdateStates() {
+    WindowState state;
+    state.wired = wired_;
+    state.connected = snapshot_.connected;
+    state.busy = busy_ > 0;
+    state.pulsingPanel = manualPage_->PulsingPanel();
+    for (std::size_t index = 0; index < snapshot_.leds.size(); ++index) {
+        state.ledOn.push_back(snapshot_.IsOn(index));
+    }
+    const WindowView view = ComputeWindowView(state);
+    setWindowTitle(QString::fromStdWString(view.title));
+    connect_->setEnabled(view.connect);
+    disconnect_->setEnabled(view.disconnect);
+    for (QAction* action : {openSettings_, saveSettings_, clearLog_}) {
+        action->setEnabled(view.fileCommands);
+    }
+    clearLog_->setEnabled(wired_);
+    pages_->setEnabled(view.pages);
+    manualPage_->ApplyView(view);
+    if (state.busy) {
+        if (QApplication::overrideCursor() == nullptr) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    } else {
+        while (QApplication::overrideCursor() != nullptr) {
+            QApplication::restoreOverrideCursor();
+        }
+    }
+}
+
+void MainWindow::ConnectDevice() {
+    RunDeviceJob([this] { session_.Connect(); },
+                 [this] {
+                     // A port held by another program is not what the connection box suggests.
+                     if (!session_.LastError().empty()) {
+                         core_.GetLogFile().WriteMessage(LogLevel::Error, session_.LastError());
+                     }
+                 });
+}
+
+void MainWindow::DisconnectDevice() {
+    RunDeviceJob([this] { session_.Disconnect(); }, [] {});
+}
+
+void MainWindow::OpenSettingsFile() {
+    if (!prompts_.Confirm(this, QStringLiteral("Open Settings File"),
+                          QStringLiteral("Are you sure you want to open a settings file?  Any "
+                                         "unsaved data will be lost."))) {
+        return;
+    }
+    const QString path = prompts_.OpenSettingsFile(this);
+    if (path.isEmpty()) {
+        return;
+    }
+    // A running train is stopped first: the refreshed panels would otherwise forget it.
+    manualPage_->StopPulse([this, file = CorePath(path)](bool) {
+        RunDeviceJob([this, file] { core_.ReadSettingsFile(file); }, [] {});
+    });
+}
+
+void MainWindow::SaveSettingsFile() {
+    const QString path = prompts_.SaveSettingsFile(this);
+    if (!path.isEmpty()) {
+        RunDeviceJob([this, file = CorePath(path)] { core_.WriteSettingsFile(file); }, [] {});
+    }
+}
+
+void MainWindow::ShowAbout() {
+    auto* about = new AboutDialog(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+void MainWindow::TabSelected(int index) {
+    if (index == 0 && wired_) {
+        RunDeviceJob([this] { manual_.SendIntensitiesAndSwitchAllOff(); }, [] {});
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closed_) {
+        event->accept();
+        return;
+    }
+    if (busy_ > 0) {
+        // The device operation ends first (a silent device answers within its time-out).
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    worker_.Stop();
+    manualPage_->PulseStopped();
+    session_.Disconnect();
+    core_.ShutDown(wired_ ? ApplicationCore::SettingsOnShutDown::Save
+                          : ApplicationCore::SettingsOnShutDown::Keep);
+    closed_ = true;
+    exitCode_ = 0;
+    event->accept();
+}

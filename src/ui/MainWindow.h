@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "app/ApplicationCore.h"
+#include "app/DeviceSession.h"
+#include "app/ManualControl.h"
+#include "device/SerialPortLister.h"
+#include "ui/DeviceSnapshot.h"
+#include "ui/DeviceWorker.h"
+#include "ui/MessageLogModel.h"
+#include "ui/Prompts.h"
+
+class ManualControlPage;
+class QAction;
+class QTabWidget;
+class QTableView;
+
+// The Ostra window: the two pages in tabs above the message log, the File, Connection and
+// Help menus, connect and disconnect, and the application core from start-up to shut-down.
+// Device operations run on the worker thread; while one runs the window shows the wait cursor
+// and every control that would start another is disabled.
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+  public:
+    // The prompts must outlive the window. Without a lister the platform's is used.
+    explicit MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> lister = nullptr,
+                        QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence. After a setup-file failure or a refused settings lock the program
+    // must end with ExitCode(); after a data-directory failure the window stays, unwired, with
+    // only Exit and About.
+    ApplicationCore::StartupResult Start();
+    // 0 after a normal close; 1 after a setup-file failure or a refused settings lock.
+    int ExitCode() const { return exitCode_; }
+    bool IsBusy() const { return busy_ > 0; }
+    bool IsClosed() const { return closed_; }
+    ApplicationCore& Core() { return core_; }
+    ManualControlPage* ManualPage() const { return manualPage_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildMenus();
+    QWidget* BuildCentralWidget();
+    void RunDeviceJob(std::function<void()> job, std::function<void()> done);
+    DeviceSnapshot TakeSnapshot();
+    void UpdateStates();
+
+    void ConnectDevice();
+    void DisconnectDevice();
+    void OpenSettingsFile();
+    void SaveSettingsFile();
+    void ShowAbout();
+    void TabSelected(int index);
+
+    Prompts& prompts_;
+    PromptNotifier notifier_;
+    MessageLogModel logModel_;
+    QueuedLogReceiver logReceiver_;
+    ApplicationCore core_;
+    std::unique_ptr<SerialPortLister> lister_;
+    DeviceSession session_;
+    ManualControl manual_;
+    DeviceWorker worker_;
+
+    DeviceSnapshot snapshot_;
+    bool wired_ = false;
+    int busy_ = 0;
+    bool closePending_ = false;
+    bool closed_ = false;
+    int exitCode_ = 0;
+
+    QTabWidget* pages_ = nullptr;
+    ManualControlPage* manualPage_ = nullptr;
+    QTableView* logView_ = nullptr;
+    QAction* openSettings_ = nullptr;
+    QAction* saveSettings_ = nullptr;
+    QAction* clearLog_ = nullptr;
+    QAction* connect_ = nullptr;
+    QAction* disconnect_ = nullptr;
+};

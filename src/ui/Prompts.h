@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include "foundation/Notifier.h"
+
+class QWidget;
+
+// Everything the window asks the operator, behind one interface so that tests answer instead
+// of a blocking modal dialog.
+class Prompts {
+  public:
+    virtual ~Prompts() = default;
+    // An error box; an empty caption becomes "Ostra".
+    virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // OK answers true, anything else false.
+    virtual bool Confirm(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A settings file to open or to save to; empty when the operator cancelled.
+    virtual QString OpenSettingsFile(QWidget* parent) = 0;
+    virtual QString SaveSettingsFile(QWidget* parent) = 0;
+};
+
+// Message boxes, confirmations and file dialogs of Qt.
+class QtPrompts final : public Prompts {
+  public:
+    void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
+    bool Confirm(QWidget* parent, const QString& caption, const QString& text) override;
+    QString OpenSettingsFile(QWidget* parent) override;
+    QString SaveSettingsFile(QWidget* parent) override;
+};
+
+// The core's notifier: error boxes through the prompts, always on the window's thread. A box
+// asked for on the device worker thread is queued for the window's thread.
+class PromptNotifier final : public Notifier {
+  public:
+    explicit PromptNotifier(Prompts& prompts) : prompts_(prompts) {}
+    void ShowMessageBox(const std::wstring& caption, const std::wstring& text) override;
+
+  private:
+    Prompts& prompts_;
+};

@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QThread>
+#include <QtTest/QTest>
+#include <chrono>
+#include <clocale>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "foundation/TextConversion.h"
+#include "support/EmulatedDriver.h"
+#include "support/ListedPorts.h"
+#include "support/PrivateUserEnvironment.h"
+#include "support/TempDir.h"
+#include "ui/LedPanel.h"
+#include "ui/MainWindow.h"
+#include "ui/ManualControlPage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Boxes = std::vector<std::pair<QString, QString>>;
+
+// Answers every prompt as the test set it up and records the boxes.
+class RecordingPrompts final : public Prompts {
+  public:
+    void ShowError(QWidget*, const QString& caption, const QString& text) override {
+        boxes.emplace_back(caption, text);
+    }
+    bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
+    QString OpenSettingsFile(QWidget*) override { return openPath; }
+    QString SaveSettingsFile(QWidget*) override { return {}; }
+
+    Boxes boxes;
+    QString openPath;
+};
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// The window started on the default setup file (Blue, Green, Red as device LEDs 0, 2, 1) in a
+// private user environment, with the emulated driver registered as port 6.
+class MainWindowTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(driver_.Start(), 0);
+        auto lister = std::make_unique<ListedPorts>();
+        lister->ports.push_back(driver_.Listing());
+        window_ = std::make_unique<MainWindow>(prompts_, std::move(lister));
+        ASSERT_EQ(window_->Start(), ApplicationCore::StartupResult::Started);
+    }
+
+    void Trigger(const char* action) {
+        window_->findChild<QAction*>(action)->trigger();
+        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+    }
+    void Click(int panel, const char* button) {
+        QTest::mouseClick(Panel(panel)->findChild<QPushButton*>(button), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+    }
+    void Enter(int panel, const char* field, const QString& text) {
+        auto* edit = Panel(panel)->findChild<QLineEdit*>(field);
+        edit->setText(text);
+        emit edit->editingFinished();
+        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+    }
+    LedPanel* Panel(int index) { return window_->ManualPage()->Panel(index); }
+    bool Enabled(const char* action) { return window_->findChild<QAction*>(action)->isEnabled(); }
+    std::optional<PulseTrain> Train(std::uint8_t ledId) {
+        return driver_->State().PulseTrainOf(ledId);
+    }
+
+    TempDir dir_;
+    PrivateUserEnvironment environment_{dir_.Path()};
+    EmulatedDriver driver_{dir_.Path() / "ports", 6};
+    RecordingPrompts prompts_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, ConnectAndDisconnectChangeTitleAndMenus) {
+    EXPECT_EQ(window_->windowTitle(), "Ostra - Disconnected From Zavik Driver");
+    EXPECT_FALSE(Enabled("disconnect"));
+    Trigger("connect");
+    EXPECT_EQ(window_->windowTitle(), "Ostra - Connected To Zavik Driver");
+    EXPECT_FALSE(Enabled("connect"));
+    EXPECT_TRUE(Enabled("disconnect"));
+    EXPECT_TRUE(Panel(2)->findChild<QPushButton*>("pulseToggle")->isEnabled());
+    Trigger("disconnect");
+    EXPECT_EQ(window_->windowTitle(), "Ostra - Disconnected From Zavik Driver");
+    EXPECT_TRUE(Enabled("connect"));
+    EXPECT_FALSE(Panel(0)->findChild<QPushButton*>("ledToggle")->isEnabled());
+    EXPECT_TRUE(prompts_.boxes.empty());
+}
+
+TEST_F(MainWindowTest, WithoutADeviceTheConnectionBoxAppearsAndNothingChanges) {
+    driver_.Unplug();
+    Trigger("connect");
+    ASSERT_TRUE(WaitFor([this] { return !prompts_.boxes.empty(); }));
+    EXPECT_EQ(prompts_.boxes,
+              (Boxes{{"Zavik Driver Connection Error",
+                      "Unable to connect to Zavik Driver.  Please verify the port number is "
+                      "valid and that the device is connected to the PC."}}));
+    EXPECT_EQ(window_->windowTitle(), "Ostra - Disconnected From Zavik Driver");
+    EXPECT_TRUE(Enabled("connect"));
+    EXPECT_FALSE(Enabled("disconnect"));
+}
+
+TEST_F(MainWindowTest, ManualCommandsReachTheDevice) {
+    Trigger("connect");
+    Click(0, "ledToggle");
+    EXPECT_EQ(driver_->State().OutputMask(), 0x0081);
+    EXPECT_EQ(Panel(0)->findChild<QPushButton*>("ledToggle")->text(), "Turn LED Off");
+    EXPECT_FALSE(Panel(0)->findChild<QPushButton*>("pulseToggle")->isEnabled());
+    Enter(1, "intensity", "200");
+    EXPECT_EQ(driver_->State().CarriedIntensity(2), 55);
+    EXPECT_EQ(Panel(1)->findChild<QLabel*>("percent")->text(), "(78)%");
+    // A finite train: the timer ends it and unlocks the other panels.
+    Enter(2, "loopCount", "3");
+    Enter(2, "widthOn", "10");
+    Enter(2, "widthOff", "40");
+    Click(2, "pulseToggle");
+    EXPECT_EQ(Train(1), (PulseTrain{100, 400, 3}));
+    EXPECT_FALSE(Panel(1)->findChild<QPushButton*>("ledToggle")->isEnabled());
+    ASSERT_TRUE(WaitFor([this] { return window_->ManualPage()->PulsingPanel() < 0; }));
+    EXPECT_EQ(Train(1), std::nullopt);
+    EXPECT_TRUE(Panel(1)->findChild<QPushButton*>("ledToggle")->isEnabled());
+    EXPECT_TRUE(prompts_.boxes.empty());
+}
+
+// Text that is no number was once read as intensity 0 and sent.
+TEST_F(MainWindowTest, AnIntensityThatIsNoNumberIsRefused) {
+    Trigger("connect");
+    driver_.MarkHandled();
+    Enter(0, "intensity", "abc");
+    ASSERT_EQ(prompts_.boxes.size(), 1u);
+    EXPECT_EQ(prompts_.boxes[0].first, "LED Property Error");
+    EXPECT_TRUE(
+        prompts_.boxes[0].second.startsWith("The value entered(abc) is an invalid intensity."));
+    EXPECT_EQ(Panel(0)->IntensityField()->text(), "26");
+    EXPECT_TRUE(driver_.CommandIds().empty());
+}
+
+// Reading a settings file once reset a pulsing panel to "Start Pulse", and its timer then
+// started a new train.
+TEST_F(MainWindowTest, OpeningASettingsFileStopsTheRunningTrainFirst) {
+    Trigger("connect");
+    Enter(0, "loopCount", "2");
+    Enter(0, "widthOn", "100");
+    Enter(0, "widthOff", "100");
+    Click(0, "pulseToggle");
+    ASSERT_EQ(window_->ManualPage()->PulsingPanel(), 0);
+    const std::wstring settings = dir_.File("settings.cfg");
+    ASSERT_EQ(window_->Core().WriteSettingsFile(settings), 0);
+    prompts_.openPath = QString::fromStdWString(settings);
+    Trigger("openSettingsFile");
+    ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+    EXPECT_EQ(Train(0), std::nullopt);
+    EXPECT_EQ(window_->ManualPage()->PulsingPanel(), -1);
+    EXPECT_FALSE(window_->ManualPage()->IsPulseTimerArmed());
+    EXPECT_EQ(Panel(0)->findChild<QPushButton*>("pulseToggle")->text(), "Start Pulse");
+    driver_.MarkHandled();
+    QTest::qWait(500);
+    EXPECT_TRUE(driver_.CommandIds().empty());
+}
+
+TEST_F(MainWindowTest, TheMessageLogKeepsTheNewest201Rows) {
+    QCoreApplication::processEvents();
+    window_->findChild<QAction*>("clearMessageLog")->trigger();
+    for (int n = 0; n < 250; ++n) {
+        window_->Core().GetLogFile().WriteMessage(n == 249 ? LogLevel::Error : LogLevel::Notice,
+                                                  L"message " + std::to_wstring(n));
+    }
+    QAbstractItemModel* model = window_->findChild<QTableView*>("messageLog")->model();
+    ASSERT_TRUE(WaitFor([model] { return model->data(model->index(200, 2)) == "message 249"; }));
+    EXPECT_EQ(model->rowCount(), 201);
+    EXPECT_EQ(model->data(model->index(0, 2)), "message 49");
+    EXPECT_EQ(model->data(model->index(200, 1)), "Error");
+    EXPECT_EQ(model->data(model->index(200, 0), Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(255, 0, 0));
+}
+
+TEST_F(MainWindowTest, CloseDisconnectsSavesBothSettingsFilesAndExitsWithZero) {
+    Trigger("connect");
+    Enter(0, "intensity", "200");
+    window_->findChild<QAction*>("exit")->trigger();
+    EXPECT_TRUE(window_->IsClosed());
+    EXPECT_EQ(window_->ExitCode(), 0);
+    EXPECT_FALSE(window_->Core().GetMicroController().GetConnection().IsConnected());
+    const fs::path dated = WideToPath(window_->Core().GetDataDirectory()) / "OstraSettings.cfg";
+    const fs::path perUser = WideToPath(window_->Core().GetSettingsFilePath());
+    ASSERT_TRUE(fs::exists(dated));
+    ASSERT_TRUE(fs::exists(perUser));
+    EXPECT_EQ(fs::file_size(dated), fs::file_size(perUser));
+}
+
+// Pictures of both pages, connected, for anyone without a display.
+TEST_F(MainWindowTest, SavesAPictureOfEachPage) {
+    Trigger("connect");
+    window_->show();
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    auto* pages = window_->findChild<QTabWidget*>("pages");
+    const char* const names[] = {"manual-control.png", "sequence-control.png"};
+    for (int index = 0; index < 2; ++index) {
+        pages->setCurrentIndex(index);
+        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+        EXPECT_TRUE(window_->grab().save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/") + names[index]));
+    }
+}
+
+TEST(MainWindowStartupTest, AfterAnEarlyFailureOnlyExitAndAboutStay) {
+    TempDir dir;
+    PrivateUserEnvironment environment(dir.Path());
+    // TEMP names a file: no data directory can be made below it.
+    std::ofstream(dir.Path() / "temp");
+    ScopedEnvironmentVariable temp("TEMP", (dir.Path() / "temp" / "x").string());
+    RecordingPrompts prompts;
+    MainWindow window(prompts, std::make_unique<ListedPorts>());
+    EXPECT_EQ(window.Start(), ApplicationCore::StartupResult::DataDirectoryFailed);
+    EXPECT_EQ(prompts.boxes.size(), 1u);
+    QStringList enabled;
+    for (QAction* action : window.findChildren<QAction*>()) {
+        if (action->isEnabled() && !action->objectName().isEmpty()) {
+            enabled << action->objectName();
+        }
+    }
+    enabled.sort();
+    EXPECT_EQ(enabled, (QStringList{"about", "exit"}));
+    EXPECT_FALSE(window.findChild<QTabWidget*>("pages")->isEnabled());
+}
+
+// The program itself: SIGTERM ends it as Close does.
+TEST(OstraProgramTest, SigtermSavesTheSettingsAndExitsWithZero) {
+    TempDir dir;
+    QProcess ostra;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"TEMP", "APPDATA", "HOME"}) {
+        environment.insert(name, QString::fromStdString((dir.Path() / name).string()));
+    }
+    environment.insert("OSTRA_PORT_DIR", QString::fromStdString((dir.Path() / "ports").string()));
+    ostra.setProcessEnvironment(environment);
+    ostra.start(OSTRA_PROGRAM, {});
+    ASSERT_TRUE(ostra.waitForStarted());
+    const fs::path lock = dir.Path() / "APPDATA" / "Velorin" / "Ostra" / "OstraSettings.cfg.lock";
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(lock); }));
+    QThread::msleep(300);
+    ::kill(static_cast<pid_t>(ostra.processId()), SIGTERM);
+    ASSERT_TRUE(ostra.waitForFinished(20000));
+    EXPECT_EQ(ostra.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(ostra.exitCode(), 0);
+    EXPECT_TRUE(fs::exists(dir.Path() / "APPDATA" / "Velorin" / "Ostra" / "OstraSettings.cfg"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // ctest sets it too; this covers the test discovery and a run by hand.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

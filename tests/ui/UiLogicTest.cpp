@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "ui/LedPanelTexts.h"
+#include "ui/MessageLogRows.h"
+#include "ui/PulseDeadline.h"
+#include "ui/WindowStates.h"
+
+namespace {
+
+// Enabled controls of one panel as a word: slider, intensity, LED toggle, pulse edits, pulse
+// toggle, "-" for a disabled one.
+std::string Enabled(const PanelView& panel) {
+    std::string word;
+    for (const auto& [enabled, letter] : {std::pair{panel.slider, 's'},
+                                          {panel.intensity, 'i'},
+                                          {panel.ledToggle, 'l'},
+                                          {panel.pulseEdits, 'e'},
+                                          {panel.pulseToggle, 'p'}}) {
+        word += enabled ? letter : '-';
+    }
+    return word;
+}
+
+TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
+    struct Case {
+        bool wired, connected, busy;
+        int pulsing;
+        std::vector<bool> ledOn;
+        bool connect, disconnect, files;
+        std::vector<std::string> panels;
+    };
+    const Case cases[] = {
+        // An early start-up failure leaves only Exit and About.
+        {false, false, false, -1, {}, false, false, false, {}},
+        {true, false, false, -1, {false, false}, true, false, true, {"-----", "-----"}},
+        {true, true, false, -1, {false, true}, false, true, true, {"silep", "sile-"}},
+        // One panel pulses: every other panel is locked, also right after a reconnect.
+        {true,
+         true,
+         false,
+         1,
+         {false, false, false},
+         false,
+         true,
+         true,
+         {"-----", "si--p", "-----"}},
+        // A device operation runs: nothing starts another.
+        {true, true, true, 1, {false, false}, false, false, false, {"-----", "-----"}},
+        // Disconnected while a train was running: the panels stay locked until reconnected.
+        {true, false, false, 0, {false, false}, true, false, true, {"-----", "-----"}},
+    };
+    for (const Case& c : cases) {
+        const WindowView view =
+            ComputeWindowView({c.wired, c.connected, c.busy, c.pulsing, c.ledOn});
+        EXPECT_EQ(view.connect, c.connect);
+        EXPECT_EQ(view.disconnect, c.disconnect);
+        EXPECT_EQ(view.fileCommands, c.files);
+        std::vector<std::string> panels;
+        for (const PanelView& panel : view.panels) {
+            panels.push_back(Enabled(panel));
+        }
+        EXPECT_EQ(panels, c.panels) << "connected " << c.connected << " pulsing " << c.pulsing;
+    }
+}
+
+TEST(WindowStatesTest, TitleAndTogglesShowTheState) {
+    const WindowView on = ComputeWindowView({true, true, false, 1, {true, false}});
+    EXPECT_EQ(on.title, L"Ostra - Connected To Zavik Driver");
+    EXPECT_EQ(on.panels[0].ledToggleText, L"Turn LED Off");
+    EXPECT_TRUE(on.panels[0].ledToggleChecked);
+    EXPECT_EQ(on.panels[1].pulseToggleText, L"Stop Pulse");
+    EXPECT_EQ(on.panels[1].ledToggleText, L"Turn LED On");
+    const WindowView off = ComputeWindowView({true, false, false, -1, {false}});
+    EXPECT_EQ(off.title, L"Ostra - Disconnected From Zavik Driver");
+    EXPECT_EQ(off.panels[0].pulseToggleText, L"Start Pulse");
+}
+
+TEST(LedPanelTextsTest, DisplayTexts) {
+    using namespace LedPanelTexts;
+    EXPECT_EQ(Percent(128), L"(50)%");
+    EXPECT_EQ(Percent(0), L"(0)%");
+    EXPECT_EQ(Power(128, 1000.0), L"501.96 mW");
+    EXPECT_EQ(MaximumPower(1000.0), L"(1000.00 mW)");
+    EXPECT_EQ(Power(128, 0.0), L"");
+    EXPECT_EQ(MaximumPower(0.0), L"");
+    EXPECT_EQ(Frequency(10, 90), L"10 Hz");
+    EXPECT_EQ(DutyCycle(10, 90), L"10 % Duty Cycle");
+    EXPECT_EQ(Frequency(1, 2), L"333.333 Hz");
+    EXPECT_EQ(DutyCycle(1, 2), L"33 % Duty Cycle");
+    EXPECT_EQ(Width(10), L"10.0");
+}
+
+TEST(LedPanelTextsTest, IntensityEntries) {
+    const std::wstring rangeText =
+        L") is an invalid intensity. \r\nPlease enter a new value within the following range: "
+        L"0..255";
+    const struct {
+        std::wstring text;
+        std::optional<std::uint32_t> value;
+        std::wstring shown;
+    } cases[] = {{L"200", 200u, L""},
+                 {L" 0 ", 0u, L""},
+                 {L"255", 255u, L""},
+                 {L"300", std::nullopt, L"300"},
+                 {L"-1", std::nullopt, L"-1"},
+                 // Text that is no number was once read as 0 and sent.
+                 {L"abc", std::nullopt, L"abc"},
+                 {L"", std::nullopt, L""},
+                 {L"12x", std::nullopt, L"12x"}};
+    for (const auto& c : cases) {
+        const auto entry = LedPanelTexts::ReadIntensity(c.text);
+        EXPECT_EQ(entry.value, c.value) << std::string(c.text.begin(), c.text.end());
+        EXPECT_EQ(entry.error, c.value ? L"" : L"The value entered(" + c.shown + rangeText);
+    }
+}
+
+TEST(LedPanelTextsTest, PulseEntriesNameTheFirstInvalidField) {
+    using LedPanelTexts::PulseField;
+    const std::wstring widthRange =
+        L") is an invalid.\r\nPlease enter a new value between 0.1 and 1800000.0 ms.";
+    const std::wstring loopRange =
+        L") is an invalid.\r\nPlease enter a new value between 0 and 1000000.";
+    const struct {
+        std::wstring on, off, loops;
+        PulseField field;
+        std::wstring error;
+    } refused[] = {
+        {L"0.05", L"90", L"5", PulseField::WidthOn, L"The value entered(0.05" + widthRange},
+        {L"10", L"1800000.1", L"5", PulseField::WidthOff,
+         L"The value entered(1800000.1" + widthRange},
+        {L"10", L"x", L"5", PulseField::WidthOff, L"The value entered(x" + widthRange},
+        {L"10", L"90", L"1000001", PulseField::LoopCount, L"The value entered(1000001" + loopRange},
+        {L"10", L"90", L"-1", PulseField::LoopCount, L"The value entered(4294967295" + loopRange},
+        {L"10", L"90", L"abc", PulseField::LoopCount, L"The value entered(abc" + loopRange}};
+    for (const auto& c : refused) {
+        const LedPanelTexts::PulseEntry entry = LedPanelTexts::ReadPulse(c.on, c.off, c.loops);
+        EXPECT_FALSE(entry.value);
+        EXPECT_EQ(entry.invalidField, c.field);
+        EXPECT_EQ(entry.error, c.error);
+    }
+    const LedPanelTexts::PulseEntry accepted = LedPanelTexts::ReadPulse(L"0.1", L"1800000", L"0");
+    ASSERT_TRUE(accepted.value);
+    EXPECT_EQ(accepted.value->widthOn, 0.1);
+    EXPECT_EQ(accepted.value->widthOff, 1800000.0);
+    EXPECT_EQ(accepted.value->loopCount, 0u);
+}
+
+TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
+    MessageLogRows rows;
+    for (int n = 0; n < 250; ++n) {
+        rows.Append(n % 2 ? LogLevel::Error : LogLevel::Notice, std::to_wstring(n),
+                    L" 09:05:03.007");
+    }
+    ASSERT_EQ(rows.Size(), 201u);
+    EXPECT_EQ(rows.At(0).message, L"49");
+    EXPECT_EQ(rows.At(200).message, L"249");
+    EXPECT_EQ(rows.At(200).type, L"Error");
+    EXPECT_TRUE(rows.At(200).error);
+    EXPECT_EQ(rows.At(199).type, L"Notice");
+    EXPECT_FALSE(rows.At(199).error);
+}
+
+// The longest train, (1,800,000 + 1,800,000) ms x 1,000,000 loops, overflows any int timer: the
+// deadline holds it and the timer runs in chunks up to it.
+TEST(PulseDeadlineTest, LongTrainsEndAfterTheirWholeLengthInChunks) {
+    PulseParameters pulse;
+    EXPECT_FALSE(PulseDeadline::TrainLength(pulse));
+    pulse = {5, 10.0, 90.0};
+    EXPECT_EQ(PulseDeadline::TrainLength(pulse), 500);
+    pulse = {1000000, 1800000.0, 1800000.0};
+    const std::int64_t length = *PulseDeadline::TrainLength(pulse);
+    EXPECT_EQ(length, 3600000000000LL);
+    PulseDeadline deadline;
+    deadline.Arm(1000, length);
+    std::int64_t now = 1000;
+    int chunks = 0;
+    while (!deadline.HasPassed(now)) {
+        const int interval = deadline.NextInterval(now);
+        ASSERT_GT(interval, 0);
+        ASSERT_LE(interval, INT_MAX);
+        now += interval;
+        ++chunks;
+    }
+    EXPECT_EQ(now, 1000 + length);
+    EXPECT_EQ(chunks, 1000000);
+}
+
+}  // namespace
