@@ -722,7 +722,6 @@ TEST_F(FormatCmdLineTest, NotesNoMoreThanTheCapOfLines) {
     Open(bytes + "-Last\n");
     EXPECT_EQ(Next(), Returned(L"-Last", kCap + 3));
     ASSERT_EQ(log_.messages.size(), static_cast<std::size_t>(kCap + 1));
-    EXPECT_EQ(log_.messages[kCap - 1], (Message{LogLevel::Notice, Processing(kCap, L"#")}));
     EXPECT_EQ(log_.messages[kCap],
               (Message{LogLevel::Warning,
                        L"FormatCmdLine::GetNextLine() - The file " + dir_.File("test.cfg") +

