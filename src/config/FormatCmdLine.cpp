@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "config/platform/InputFile.h"
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
@@ -28,9 +29,11 @@ enum class RawLine { Complete, TooLong, End };
 // Reads one physical line without its line feed. A carriage return directly before the line
 // feed is dropped, as text-mode reading on Windows does, because operators carry files between
 // Windows and Linux. Overlong lines are consumed to their end so that reading can go on.
-RawLine ReadRawLine(std::istream& in, std::string& bytes) {
+RawLine ReadRawLine(std::streambuf* buffer, std::string& bytes) {
     bytes.clear();
-    std::streambuf* buffer = in.rdbuf();
+    if (buffer == nullptr) {
+        return RawLine::End;
+    }
     bool readAnything = false;
     bool endedByLineFeed = false;
     bool overflow = false;
@@ -131,7 +134,7 @@ std::wstring FormatNumber(float number) {
 
 VlrRetVal FormatCmdLine::OpenFileCfg(std::wstring fileName) {
     CloseFile();
-    file_.reset();
+    haveFile_ = false;
 
     std::wstring error;
     if (MiscFunctions::TrimQuotesFromString(fileName, error) != VLR_SUCCESS) {
@@ -145,25 +148,32 @@ VlrRetVal FormatCmdLine::OpenFileCfg(std::wstring fileName) {
             L"FormatCmdLine::OpenFileCfg() - Could not find the file " + fileName + L".");
         return VLR_FAILURE;
     }
-    file_ = std::make_unique<std::ifstream>();
-    // A directory opens as a stream on Linux and only fails on reading; refuse it here.
-    if (!std::filesystem::is_directory(path, status)) {
-        file_->open(path, std::ios::in | std::ios::binary);
+    haveFile_ = true;
+    InputFile::Result opened = InputFile::Open(path, kMaxFileBytes);
+    if (opened.status == InputFile::Status::TooLarge) {
+        Log(LogLevel::Error, L"FormatCmdLine::OpenFileCfg() - Error, the file is larger than " +
+                                 std::to_wstring(kMaxFileBytes / (1024 * 1024)) +
+                                 L" MB, too large for a command file.  filename: " + fileName +
+                                 L".");
+        return VLR_FAILURE;
     }
-    if (!file_->is_open()) {
+    // Directories, devices and FIFOs are refused as files that could not be opened.
+    if (opened.status != InputFile::Status::Opened) {
         Log(LogLevel::Error,
             L"FormatCmdLine::OpenFileCfg() - Error, attempt to open filename failed.  filename: " +
                 fileName + L".");
         return VLR_FAILURE;
     }
+    file_ = std::move(opened.buffer);
     lineCounter_ = 0;
+    lineNotices_ = 0;
     variables_.clear();
     fileName_ = fileName;
     return VLR_SUCCESS;
 }
 
 VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& endOfFile) {
-    if (!file_) {
+    if (!haveFile_) {
         Log(LogLevel::Error,
             L"FormatCmdLine::GetNextLine() - Error, a file in not currently opened.");
         return VLR_FAILURE;
@@ -181,8 +191,7 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
             return VLR_SUCCESS;
         }
         lineNumber = ++lineCounter_;
-        Log(LogLevel::Notice, L"FormatCmdLine::GetNextLine() - Processing line(" +
-                                  std::to_wstring(lineCounter_) + L"): " + work);
+        NoteLine(work);
         LineType type = LineType::BlankLine;
         const VlrRetVal processed = ProcessLine(work, type);
         line = work;
@@ -196,15 +205,25 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
 }
 
 void FormatCmdLine::CloseFile() {
-    if (file_ && file_->is_open()) {
-        file_->close();
+    file_.reset();
+}
+
+void FormatCmdLine::NoteLine(const std::wstring& line) {
+    ++lineNotices_;
+    if (lineNotices_ <= kMaxLineNotices) {
+        Log(LogLevel::Notice, L"FormatCmdLine::GetNextLine() - Processing line(" +
+                                  std::to_wstring(lineCounter_) + L"): " + line);
+    } else if (lineNotices_ == kMaxLineNotices + 1) {
+        Log(LogLevel::Warning, L"FormatCmdLine::GetNextLine() - The file " + fileName_ +
+                                   L" has more than " + std::to_wstring(kMaxLineNotices) +
+                                   L" lines; the lines after that are not noted in the log.");
     }
 }
 
 VlrRetVal FormatCmdLine::GetLineFromFile(std::wstring& line, bool& endOfFile) {
     endOfFile = false;
     std::string bytes;
-    switch (ReadRawLine(*file_, bytes)) {
+    switch (ReadRawLine(file_.get(), bytes)) {
         case RawLine::End:
             Log(LogLevel::Notice,
                 L"FormatCmdLine::GetLineFromFile() - The end of the file has been reached.");

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <fstream>
+#include <cstdint>
 #include <memory>
+#include <streambuf>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,8 +43,15 @@ class FormatCmdLine {
     void SetReturnVariableLines(bool on) { returnVariableLines_ = on; }
     void SetReturnBlankLines(bool on) { returnBlankLines_ = on; }
 
+    // Command files are small; anything larger is refused rather than read for minutes.
+    static constexpr std::uintmax_t kMaxFileBytes = 64u * 1024u * 1024u;
+    // Every line read is noted in the log up to this many; then one Warning, and no more notes,
+    // so a huge file cannot fill the disk with its log.
+    static constexpr int kMaxLineNotices = 200000;
+
     // Closes any previous file, accepts a name enclosed in double quotes, and on success starts
-    // with line 0 and no variables: variables live for one file only.
+    // with line 0 and no variables: variables live for one file only. Only a regular file of
+    // at most kMaxFileBytes opens.
     VlrDataTypes::VlrRetVal OpenFileCfg(std::wstring fileName);
 
     // Returns the next line of a switched-on type. On -1 for a bad line, the line and its number
@@ -69,6 +77,7 @@ class FormatCmdLine {
                                           const std::wstring& value);
     Variable* FindVariable(const std::wstring& name);
     bool IsReturned(LineType type) const;
+    void NoteLine(const std::wstring& line);
     void Log(LogLevel level, const std::wstring& message);
 
     bool returnCommandLines_ = false;
@@ -77,8 +86,11 @@ class FormatCmdLine {
     bool returnBlankLines_ = false;
 
     int lineCounter_ = 0;
-    // Present but not open after a failed open; absent before the first open.
-    std::unique_ptr<std::ifstream> file_;
+    int lineNotices_ = 0;
+    // After a failed open or a close there is a file but nothing to read (it reads as ended);
+    // before the first open there is none.
+    bool haveFile_ = false;
+    std::unique_ptr<std::streambuf> file_;
     std::vector<Variable> variables_;
     std::wstring fileName_;
     LogFile* log_ = nullptr;

@@ -19,8 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-using SerialLine::kReadTick;
-
 // Outcomes of one wait for bytes other than an error number (which are positive).
 constexpr int kReceived = -1;
 constexpr int kNothingYet = -2;
@@ -165,25 +163,33 @@ VlrRetVal SerialPort::LogWriteError(int error, std::uint32_t count) {
     return VLR_FAILURE;
 }
 
+// One deadline bounds the whole read: 300000 ms plus 10 ms per requested byte from the call,
+// and once bytes have come, at most the interval after the latest. A device trickling bytes
+// cannot stretch a read beyond it, and a read never waits in the kernel without a time-out.
 VlrRetVal SerialPort::Read(std::uint8_t* destination, std::uint32_t count) {
     if (!open_ || handle_ < 0) {
         return VLR_FAILURE;
     }
+    const Clock::time_point readEnd =
+        Clock::now() + timeouts_.totalConstant + timeouts_.totalPerByte * count;
+    Clock::time_point deadline = readEnd;
     std::uint32_t received = TakeBuffered(destination, count);
     while (received < count) {
-        const int error = ReadCall(count - received);
-        if (error != 0) {
-            LogError(L"Error(" + ErrorNumber(error) + L") reading data from device. Byte Count: " +
-                     std::to_wstring(count) + L".");
-            return VLR_FAILURE;
-        }
-        if (bufferedEnd_ == 0) {
+        const int outcome = ReadBeforeDeadline(deadline);
+        if (outcome == kTimedOut) {
             LogError(
                 L"Error reading data from device, the timeout has expired without receiving any "
                 L"data.");
             return VLR_FAILURE;
         }
-        received += TakeBuffered(destination + received, count - received);
+        if (outcome == kReceived) {
+            received += TakeBuffered(destination + received, count - received);
+            deadline = std::min(readEnd, Clock::now() + timeouts_.interval);
+        } else if (outcome != kNothingYet) {
+            LogError(L"Error(" + ErrorNumber(outcome) +
+                     L") reading data from device. Byte Count: " + std::to_wstring(count) + L".");
+            return VLR_FAILURE;
+        }
     }
     return VLR_SUCCESS;
 }
@@ -198,47 +204,9 @@ std::uint32_t SerialPort::TakeBuffered(std::uint8_t* destination, std::uint32_t 
     return taken;
 }
 
-// One read call with the line's time-outs, into the empty buffer: it ends when the wanted bytes
-// are in (or the buffer is full), when the gap after the latest byte exceeds the interval, or
-// when the total time of the call is up. Whatever else has already arrived comes along.
-// Returns 0 or the error number of a failure; a hang-up is a failure (EIO), not a silence.
-int SerialPort::ReadCall(std::uint32_t wanted) {
-    const Clock::time_point callEnd =
-        Clock::now() + timeouts_.totalConstant + timeouts_.totalPerByte * wanted;
-    Clock::time_point deadline = callEnd;
-    const std::uint32_t target = std::min<std::uint32_t>(wanted, buffer_.size());
-    // Bytes already waiting are taken even when the time is up: the descriptor is tried at
-    // least once.
-    while (bufferedEnd_ < target) {
-        const bool deadlineIsFar = deadline - Clock::now() >= kReadTick;
-        const int error = deadlineIsFar ? ReadForOneTick() : ReadBeforeDeadline(deadline);
-        if (error == kTimedOut) {
-            return 0;
-        }
-        if (error == kReceived) {
-            deadline = std::min(callEnd, Clock::now() + timeouts_.interval);
-        } else if (error != kNothingYet) {
-            return error;
-        }
-    }
-    return 0;
-}
-
-// A blocking read that returns at once with what has arrived, or empty after one tick.
-int SerialPort::ReadForOneTick() {
-    const ssize_t result =
-        read(handle_, buffer_.data() + bufferedEnd_, buffer_.size() - bufferedEnd_);
-    if (result > 0) {
-        bufferedEnd_ += static_cast<std::uint32_t>(result);
-        return kReceived;
-    }
-    if (result == 0) {
-        return HungUp(handle_) ? EIO : kNothingYet;
-    }
-    return errno == EINTR || errno == EAGAIN ? kNothingYet : errno;
-}
-
-// The last stretch before a deadline, waited for to the millisecond with poll().
+// Waits with poll() until bytes arrive or the deadline passes, then reads what is there into
+// the buffer. Bytes already waiting are taken even when the time is up: the descriptor is tried
+// at least once. A hang-up is a failure (EIO), not a silence.
 int SerialPort::ReadBeforeDeadline(Clock::time_point deadline) {
     pollfd request{handle_, POLLIN, 0};
     const int ready = poll(&request, 1, PollMilliseconds(deadline));
@@ -254,8 +222,16 @@ int SerialPort::ReadBeforeDeadline(Clock::time_point deadline) {
     if ((request.revents & POLLIN) == 0) {
         return EIO;
     }
-    // Readable, so the blocking read returns at once.
-    return ReadForOneTick();
+    const ssize_t result =
+        read(handle_, buffer_.data() + bufferedEnd_, buffer_.size() - bufferedEnd_);
+    if (result > 0) {
+        bufferedEnd_ += static_cast<std::uint32_t>(result);
+        return kReceived;
+    }
+    if (result == 0) {
+        return HungUp(handle_) ? EIO : kNothingYet;
+    }
+    return errno == EINTR || errno == EAGAIN ? kNothingYet : errno;
 }
 
 void SerialPort::DiscardInput() {

@@ -13,9 +13,10 @@ class LogFile;
 // Read time-outs of the line. The program uses the defaults; tests of a silent device shorten
 // them so they take milliseconds.
 struct SerialTimeouts {
-    // Longest gap between two bytes once the first byte of a read call has arrived.
+    // Longest gap between two bytes once the first byte of a read has arrived.
     std::chrono::milliseconds interval{4000};
-    // Total time of one read call: constant part plus a part per requested byte.
+    // Total time of one read, however the bytes arrive: constant part plus a part per
+    // requested byte.
     std::chrono::milliseconds totalConstant{300000};
     std::chrono::milliseconds totalPerByte{10};
 };
@@ -50,8 +51,6 @@ class SerialPort {
 
   private:
     VlrDataTypes::VlrRetVal ApplyLineSettings();
-    int ReadCall(std::uint32_t wanted);
-    int ReadForOneTick();
     int ReadBeforeDeadline(std::chrono::steady_clock::time_point deadline);
     std::uint32_t TakeBuffered(std::uint8_t* destination, std::uint32_t count);
     int WaitUntilWritable() const;

@@ -8,7 +8,6 @@
 #include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
 #include "foundation/TextConversion.h"
-#include "foundation/ArgumentReading.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -337,7 +336,7 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
         return VLR_FAILURE;
     }
     const ParsedCommand parsed = ParsedCommand::FromTokens(tokens);
-    if (parsed.MustOpenItsSet() && !slots_[number].CommandSets()[set].empty()) {
+    if (parsed.MustOpenItsSet() && !slots_[number].IsCommandSetEmpty(set)) {
         LogError(L"Error adding command(" + text + L") to sequence " + Decimal(number) +
                  L", the command set(" + Decimal(set) +
                  L") already has commands in it.  This conflicts with the command specified.");

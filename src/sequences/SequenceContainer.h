@@ -85,8 +85,7 @@ class SequenceContainer {
     const std::wstring& GetSequenceName(std::uint32_t number) const;
     const std::vector<CommandSet>& GetCommandSets(std::uint32_t number) const;
     // The parsed form timing walks, one entry beside each command text; number below 255.
-    const std::vector<std::vector<ParsedCommand>>& GetParsedCommandSets(
-        std::uint32_t number) const {
+    const ParsedSetList& GetParsedCommandSets(std::uint32_t number) const {
         return slots_[number].ParsedSets();
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,9 @@
 
 // One step of a sequence: its command texts, verbatim and in the order they were added.
 using CommandSet = std::vector<std::wstring>;
+// The parsed forms of one sequence's steps. A deque, because a file may add every step at the
+// front: with a vector each insertion moved every later step, and 160,000 steps took minutes.
+using ParsedSetList = std::deque<std::vector<ParsedCommand>>;
 
 // One numbered place of the sequence table. It is used exactly when its name is not empty.
 // Every command text has its parsed form beside it; the mutators below keep the two in step,
@@ -16,9 +20,12 @@ class SequenceSlot {
   public:
     bool IsUsed() const { return !name_.empty(); }
     const std::wstring& Name() const { return name_; }
-    const std::vector<CommandSet>& CommandSets() const { return commandSets_; }
-    const std::vector<std::vector<ParsedCommand>>& ParsedSets() const { return parsedSets_; }
+    // The texts as one vector, made on the first call after a change; the model's own checks
+    // use the calls below, so loading a file never makes it.
+    const std::vector<CommandSet>& CommandSets() const;
+    const ParsedSetList& ParsedSets() const { return parsedSets_; }
     std::size_t CommandSetCount() const { return commandSets_.size(); }
+    bool IsCommandSetEmpty(std::size_t set) const { return commandSets_[set].empty(); }
 
     void SetName(const std::wstring& name) { name_ = name; }
     // Empties the name and the command sets: the slot becomes free.
@@ -36,7 +43,14 @@ class SequenceSlot {
                         const ParsedCommand& parsed);
 
   private:
+    void Changed() {
+        view_.clear();
+        viewCurrent_ = false;
+    }
+
     std::wstring name_;
-    std::vector<CommandSet> commandSets_;
-    std::vector<std::vector<ParsedCommand>> parsedSets_;
+    std::deque<CommandSet> commandSets_;
+    ParsedSetList parsedSets_;
+    mutable std::vector<CommandSet> view_;
+    mutable bool viewCurrent_ = true;
 };

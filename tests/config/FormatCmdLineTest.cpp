@@ -1,7 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
@@ -680,6 +682,28 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailureCase{"Directory", [](const TempDir& d) { return d.Path().wstring(); },
                         [](const TempDir& d) { return kOpenFailed + d.Path().wstring() + L"."; },
                         true},
+        // A device that never ends and a FIFO that would block the open are no files to read.
+        OpenFailureCase{"Device", [](const TempDir&) { return std::wstring(L"/dev/zero"); },
+                        [](const TempDir&) { return kOpenFailed + L"/dev/zero."; }, true},
+        OpenFailureCase{"Fifo",
+                        [](const TempDir& d) {
+                            ::mkfifo((d.Path() / "fifo").c_str(), 0600);
+                            return d.File("fifo");
+                        },
+                        [](const TempDir& d) { return kOpenFailed + d.File("fifo") + L"."; }, true},
+        OpenFailureCase{"TooLarge",
+                        [](const TempDir& d) {
+                            WriteFileBytes(d.Path() / "huge.cfg", "");
+                            std::filesystem::resize_file(d.Path() / "huge.cfg",
+                                                         FormatCmdLine::kMaxFileBytes + 1);
+                            return d.File("huge.cfg");
+                        },
+                        [](const TempDir& d) {
+                            return L"FormatCmdLine::OpenFileCfg() - Error, the file is larger "
+                                   L"than 64 MB, too large for a command file.  filename: " +
+                                   d.File("huge.cfg") + L".";
+                        },
+                        true},
         OpenFailureCase{
             "LeadingQuoteOnly", [](const TempDir& d) { return L"\"" + d.File("previous.cfg"); },
             [](const TempDir& d) { return kOneQuote + L"\"" + d.File("previous.cfg"); }, false},
@@ -687,6 +711,23 @@ INSTANTIATE_TEST_SUITE_P(
             "TrailingQuoteOnly", [](const TempDir& d) { return d.File("previous.cfg") + L"\""; },
             [](const TempDir& d) { return kOneQuote + d.File("previous.cfg") + L"\""; }, false}),
     ByCaseName());
+
+// A file of many lines notes each in the log up to a cap, then warns once and goes on reading.
+TEST_F(FormatCmdLineTest, NotesNoMoreThanTheCapOfLines) {
+    constexpr int kCap = FormatCmdLine::kMaxLineNotices;
+    std::string bytes;
+    for (int i = 0; i < kCap + 2; ++i) {
+        bytes += "#\n";
+    }
+    Open(bytes + "-Last\n");
+    EXPECT_EQ(Next(), Returned(L"-Last", kCap + 3));
+    ASSERT_EQ(log_.messages.size(), static_cast<std::size_t>(kCap + 1));
+    EXPECT_EQ(log_.messages[kCap],
+              (Message{LogLevel::Warning,
+                       L"FormatCmdLine::GetNextLine() - The file " + dir_.File("test.cfg") +
+                           L" has more than 200000 lines; the lines after that are not noted in "
+                           L"the log."}));
+}
 
 TEST_F(FormatCmdLineTest, OpensAQuotedFileName) {
     const std::wstring name = WriteCfg("-A\n");

@@ -365,6 +365,40 @@ TEST_P(SerialPortPieces, BytesArrivingWithinTheGapAreAssembled) {
 
 INSTANTIATE_TEST_SUITE_P(GapBetweenPieces, SerialPortPieces, testing::Values(20ms, 150ms));
 
+const std::wstring kTimeoutMessage =
+    L"Error reading data from device, the timeout has expired without receiving any data.";
+
+// The total time-out bounds the whole read: a byte every 90 ms, inside the 100 ms interval,
+// does not stretch a 250 ms read to the 540 ms the six bytes take.
+TEST_F(SerialPortTest, ATricklingDeviceCannotStretchTheRead) {
+    OpenPort();
+    port.SetTimeouts({100ms, 250ms, 0ms});
+    std::thread peer([this] {
+        for (int i = 0; i < 6; ++i) {
+            pty.Send("\x01");
+            std::this_thread::sleep_for(90ms);
+        }
+    });
+    std::uint8_t received[6] = {};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.Read(received, 6), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 400ms);
+    peer.join();
+    EXPECT_EQ(receiver.messages, (Messages{{LogLevel::Error, kTimeoutMessage}}));
+}
+
+// A pseudo-terminal master ignores the tty's read time-outs; the read still ends on time.
+TEST_F(SerialPortTest, AReadFromAnEntryThatIgnoresTtyTimeoutsEnds) {
+    fs::create_symlink("/dev/ptmx", portDirectory / "Master (COM42)");
+    SerialPort master{&log};
+    ASSERT_EQ(master.Open(42), 0);
+    master.SetTimeouts({50ms, 100ms, 0ms});
+    receiver.messages.clear();
+    std::uint8_t byte = 0;
+    EXPECT_EQ(master.Read(&byte, 1), -1);
+    EXPECT_EQ(receiver.messages, (Messages{{LogLevel::Error, kTimeoutMessage}}));
+}
+
 TEST_F(SerialPortTest, HangUpIsAReadAndWriteErrorNotASilence) {
     OpenPort();
     pty.CloseMaster();

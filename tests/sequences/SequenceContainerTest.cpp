@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -468,6 +469,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ContainerFixture, ReadingsOutsideTheTableAreEmpty) {
     EXPECT_EQ(container.GetSequenceName(255), L"");
     EXPECT_TRUE(container.GetCommandSets(4294967295u).empty());
+}
+
+// A file may add every step at the front; each such step must cost about the same however long
+// the sequence already is (with a vector, 50,000 took seconds).
+TEST_F(ContainerFixture, StepsAddedAtTheFrontTakeLinearTime) {
+    ASSERT_EQ(container.AddSequence(0, L"Long"), 0);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 50000; ++i) {
+        ASSERT_EQ(container.AddCommandSet(0, 0), 0);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 }  // namespace

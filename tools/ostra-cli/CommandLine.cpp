@@ -1,6 +1,7 @@
 #include "ostra-cli/CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <string>
 
 #include "ostra-cli/ExitCode.h"
@@ -45,6 +46,25 @@ std::string LedFooter() {
     return std::string(kLedNote) + "\n\n" + kEpilog;
 }
 
+// CLI11 reads numbers as C does: 020 as octal, 0x20 as hexadecimal. The files read every number
+// as decimal, and so does the command line: leading zeros are dropped, other bases refused.
+std::string ReadAsDecimal(std::string& text) {
+    const std::size_t start = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+    if (text.size() > start + 1 && text[start] == '0' &&
+        std::string("xXoObB").find(text[start + 1]) != std::string::npos) {
+        return "Value " + text + " is not a decimal number";
+    }
+    std::size_t end = start;
+    while (end + 1 < text.size() && text[end] == '0' &&
+           std::isdigit(static_cast<unsigned char>(text[end + 1])) != 0) {
+        ++end;
+    }
+    text.erase(start, end - start);
+    return "";
+}
+
+const CLI::Validator kDecimal(ReadAsDecimal, "");
+
 // The raw values CLI11 fills; moved into CliOptions once parsing succeeded.
 struct RawOptions {
     std::uint32_t sequence = 0;
@@ -68,6 +88,7 @@ class Definition {
             ->type_name("DIR");
         // For tests of a device that stops answering; not meant for operators.
         app_.add_option("--read-timeout-ms", options_.readTimeoutMs)
+            ->transform(kDecimal)
             ->check(CLI::Range(1, 600000))
             ->group("");
         AddInspectCommands();
@@ -83,8 +104,11 @@ class Definition {
                 options_.sequence = raw_.sequence;
             }
         }
-        if (!raw_.label.empty()) {
-            options_.labels = {raw_.label};
+        // An empty label is a label too: the device model refuses it as an unknown colour.
+        for (const CLI::Option* option : labelOptions_) {
+            if (option->count() > 0) {
+                options_.labels = {raw_.label};
+            }
         }
         if (widthOnOption_->count() > 0) {
             options_.widthOn = raw_.widthOn;
@@ -107,7 +131,7 @@ class Definition {
 
     void AddSequenceArgument(CLI::App* sub, CliCommand command, const std::string& help,
                              bool required) {
-        CLI::Option* option = sub->add_option("N", raw_.sequence, help);
+        CLI::Option* option = sub->add_option("N", raw_.sequence, help)->transform(kDecimal);
         if (required) {
             option->required();
         }
@@ -173,30 +197,35 @@ class Definition {
         CLI::App* intensity = Subcommand(
             *led, "intensity", "Set an LED's intensity 0..255 (stored in the settings, then sent)",
             CliCommand::LedIntensity);
-        intensity->add_option("LABEL", raw_.label, "Colour label")->required();
+        labelOptions_.push_back(
+            intensity->add_option("LABEL", raw_.label, "Colour label")->required());
         // Negative numbers would wrap round in an unsigned value; the device model's own limits
         // and messages apply to everything else.
         intensity->add_option("VALUE", options_.intensity, "Intensity 0..255")
             ->required()
+            ->transform(kDecimal)
             ->check(CLI::NonNegativeNumber);
         CLI::App* start = Subcommand(*led, "pulse-start",
                                      "Start an LED's pulse train (given parameters are stored "
                                      "in the settings first)",
                                      CliCommand::LedPulseStart);
-        start->add_option("LABEL", raw_.label, "Colour label")->required();
-        widthOnOption_ =
-            start->add_option("--on", raw_.widthOn, "Width on, 0.1..1800000.0 ms")->type_name("MS");
+        labelOptions_.push_back(start->add_option("LABEL", raw_.label, "Colour label")->required());
+        widthOnOption_ = start->add_option("--on", raw_.widthOn, "Width on, 0.1..1800000.0 ms")
+                             ->type_name("MS")
+                             ->transform(kDecimal);
         widthOffOption_ = start->add_option("--off", raw_.widthOff, "Width off, 0.1..1800000.0 ms")
-                              ->type_name("MS");
+                              ->type_name("MS")
+                              ->transform(kDecimal);
         loopsOption_ =
             start->add_option("--loops", raw_.loopCount, "Loop count 0..1000000 (0: until stopped)")
                 ->type_name("N")
+                ->transform(kDecimal)
                 ->check(CLI::NonNegativeNumber);
         CLI::App* stop = Subcommand(*led, "pulse-stop",
                                     "Stop an LED's pulse train and switch "
                                     "it off",
                                     CliCommand::LedPulseStop);
-        stop->add_option("LABEL", raw_.label, "Colour label")->required();
+        labelOptions_.push_back(stop->add_option("LABEL", raw_.label, "Colour label")->required());
     }
 
     void AddFileCommands() {
@@ -228,6 +257,7 @@ class Definition {
     CLI::Option* widthOnOption_ = nullptr;
     CLI::Option* widthOffOption_ = nullptr;
     CLI::Option* loopsOption_ = nullptr;
+    std::vector<CLI::Option*> labelOptions_;
 };
 
 // The innermost subcommand given, and the words that name it.

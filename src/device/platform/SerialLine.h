@@ -1,15 +1,11 @@
 #pragma once
 
-#include <chrono>
 #include <filesystem>
 
 // The operating system's side of SerialPort, one implementation per platform: taking a tty for
 // this process alone, its line settings, and letting it go. SerialPort keeps the messages, the
 // time-outs and the reads and writes on the handle. Failures are error numbers (errno values).
 namespace SerialLine {
-
-// The longest a blocking read waits for its first byte before returning empty.
-inline constexpr std::chrono::milliseconds kReadTick{100};
 
 // Opens the tty for reading and writing without waiting for a carrier, held by this process
 // alone. 0 with the handle set, or the error number: EBUSY when another program holds it,
@@ -19,8 +15,8 @@ int OpenExclusive(const std::filesystem::path& path, int& handle);
 // Which step of applying the line settings failed.
 enum class SetupStep { GetState, SetState };
 
-// Sets the open line raw to 9600 baud 8N1 with reads that return after kReadTick, and makes the
-// handle blocking. 0, or the error number with the step that failed.
+// Sets the open line raw to 9600 baud 8N1 with reads that return at once, and makes the handle
+// blocking. 0, or the error number with the step that failed.
 int ApplyLineSettings(int handle, SetupStep& failedStep);
 
 // Drops what the line received that no read has taken.

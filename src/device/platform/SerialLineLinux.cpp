@@ -11,10 +11,6 @@
 
 namespace {
 
-// VTIME counts tenths of a second.
-constexpr cc_t kReadTickDeciseconds = static_cast<cc_t>(SerialLine::kReadTick.count() / 100);
-static_assert(kReadTickDeciseconds * 100 == SerialLine::kReadTick.count());
-
 // Takes the tty for this process alone. The lock refuses a second Ostra even when it runs as
 // root; TIOCEXCL refuses every other program's open (except root's).
 int TakeExclusiveAccess(int handle) {
@@ -39,10 +35,10 @@ void SetLineSettings(termios& settings) {
     cfsetospeed(&settings, B9600);
     settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
     settings.c_cflag |= CS8 | CLOCAL | CREAD;
-    // A read returns as soon as any byte is there, or after one tick with nothing; SerialPort
-    // keeps the time-outs itself and uses the tick while their end is far.
+    // A read returns at once with what is there: SerialPort waits for bytes with poll() and
+    // keeps the time-outs itself.
     settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = kReadTickDeciseconds;
+    settings.c_cc[VTIME] = 0;
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ostra-cli/CommandLine.h"
 #include "tools/ostra-cli/CliFixture.h"
 
 namespace {
@@ -87,6 +89,37 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"led", "pulse-start", "Blue", "--on", "fast"}}, UsageCase{{"check"}},
         UsageCase{{"import", "1", "Name"}}, UsageCase{{"export", "1"}},
         UsageCase{{"show", "--bogus"}}, UsageCase{{"--read-timeout-ms", "0", "show"}}));
+
+std::optional<CliOptions> Parse(Arguments arguments) {
+    arguments.insert(arguments.begin(), "ostra-cli");
+    std::vector<const char*> argv;
+    for (const std::string& word : arguments) {
+        argv.push_back(word.c_str());
+    }
+    int exitCode = 0;
+    std::ostringstream out;
+    std::ostringstream err;
+    CommandLine::UsageError usage;
+    return CommandLine::Parse(static_cast<int>(argv.size()), argv.data(), exitCode, out, err,
+                              usage);
+}
+
+// Numbers are decimal, as in the files: a leading zero is not octal, and 0x is refused.
+TEST(CommandLineParse, NumbersAreDecimalAndLabelsKept) {
+    EXPECT_EQ(Parse({"import", "020", "x", "f"})->sequence, 20u);
+    EXPECT_EQ(Parse({"led", "intensity", "Blue", "010"})->intensity, 10u);
+    const std::optional<CliOptions> pulse =
+        Parse({"led", "pulse-start", "Blue", "--loops", "+007", "--on", "00.5"});
+    EXPECT_EQ(pulse->loopCount, 7u);
+    EXPECT_EQ(pulse->widthOn, 0.5);
+    // An empty label is a label, which the device model refuses, not "every LED".
+    EXPECT_EQ(Parse({"led", "pulse-stop", ""})->labels, std::vector<std::string>{""});
+    for (const Arguments& refused :
+         {Arguments{"run", "0x10"}, Arguments{"led", "pulse-start", "Blue", "--off", "0x1p3"},
+          Arguments{"led", "intensity", "Blue", "0b1"}}) {
+        EXPECT_FALSE(Parse(refused)) << testing::PrintToString(refused);
+    }
+}
 
 TEST_F(CliFixture, TheScriptOfASequenceNeedsItsNumber) {
     const CliResult result = Run({"show", "--script"});

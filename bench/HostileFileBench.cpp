@@ -1,0 +1,135 @@
+// Files built to make loading slow or the log huge, read into fresh models as a settings file is
+// read. Each file is written once per program run; only ProcessConfigFile is timed.
+//
+// - BM_FrontInsertedSteps: one sequence, then 160,000 lines of -AddSequenceCommandSet 0 0, each
+//   adding a step at the front.
+// - BM_CallInEveryStep: one sequence whose 80,000 steps each hold a -Call of a second one; every
+//   added -Call times the sequences again.
+// - BM_CommentFileLog: 10 MB of comment lines with the log written to a file; the counter
+//   logBytes is the size of that log.
+// - BM_RefusedDevice: /dev/zero, refused at the open.
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "common/ScratchDirectory.h"
+#include "common/SettingsModels.h"
+#include "foundation/LogFile.h"
+#include "foundation/Notifier.h"
+
+namespace {
+
+constexpr int kFrontInsertedLines = 160000;
+constexpr int kCallSteps = 80000;
+constexpr std::size_t kCommentFileBytes = 10u * 1000u * 1000u;
+
+std::string FrontInsertedSteps() {
+    std::string text = "-AddSequence 0 \"Long\"\n";
+    for (int i = 0; i < kFrontInsertedLines; ++i) {
+        text += "-AddSequenceCommandSet 0 0\n";
+    }
+    return text;
+}
+
+std::string CallInEveryStep() {
+    std::string text = "-AddSequence 0 \"Caller\"\n-AddSequence 1 \"Called\"\n";
+    for (int i = 0; i < kCallSteps; ++i) {
+        text += "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Call 1\"\n";
+    }
+    return text;
+}
+
+std::string Comments() {
+    const std::string line = "# a comment line of a settings file, nothing more\n";
+    std::string text;
+    while (text.size() + line.size() <= kCommentFileBytes) {
+        text += line;
+    }
+    return text;
+}
+
+class Files {
+  public:
+    Files() {
+        Write("front.cfg", FrontInsertedSteps());
+        Write("calls.cfg", CallInEveryStep());
+        Write("comments.cfg", Comments());
+    }
+    std::wstring Path(const std::string& name) const { return directory_.WideEntry(name); }
+
+  private:
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(directory_.Entry(name), std::ios::binary) << text;
+    }
+    ScratchDirectory directory_;
+};
+
+const Files& TheFiles() {
+    static const Files files;
+    return files;
+}
+
+// Reads the file into fresh models; the log, when asked for, goes to a file whose size is
+// returned in logBytes.
+void Load(benchmark::State& state, const std::wstring& path, bool expectSuccess, bool logged) {
+    ScratchDirectory logDirectory;
+    StderrNotifier notifier;
+    double logBytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<LogFile> log;
+        if (logged) {
+            log = std::make_unique<LogFile>(&notifier);
+            log->SetLogFilename(logDirectory.WideEntry("OstraLogFile"));
+        }
+        auto models = std::make_unique<SettingsModels>(log.get());
+        state.ResumeTiming();
+
+        const bool loaded = models->ReadSettingsFile(path) == VlrDataTypes::VLR_SUCCESS;
+
+        state.PauseTiming();
+        if (loaded != expectSuccess) {
+            state.SkipWithError("the file did not load as expected");
+            break;
+        }
+        models.reset();
+        log.reset();
+        if (logged) {
+            logBytes = static_cast<double>(
+                std::filesystem::file_size(logDirectory.Entry("OstraLogFile.txt")));
+            std::filesystem::remove(logDirectory.Entry("OstraLogFile.txt"));
+        }
+        state.ResumeTiming();
+    }
+    if (logged) {
+        state.counters["logBytes"] = logBytes;
+    }
+}
+
+void BM_FrontInsertedSteps(benchmark::State& state) {
+    Load(state, TheFiles().Path("front.cfg"), true, false);
+}
+BENCHMARK(BM_FrontInsertedSteps)->Unit(benchmark::kMillisecond);
+
+void BM_CallInEveryStep(benchmark::State& state) {
+    Load(state, TheFiles().Path("calls.cfg"), true, false);
+}
+BENCHMARK(BM_CallInEveryStep)->Unit(benchmark::kMillisecond);
+
+void BM_CommentFileLog(benchmark::State& state) {
+    Load(state, TheFiles().Path("comments.cfg"), true, true);
+}
+BENCHMARK(BM_CommentFileLog)->Unit(benchmark::kMillisecond);
+
+void BM_RefusedDevice(benchmark::State& state) {
+    Load(state, L"/dev/zero", false, false);
+}
+BENCHMARK(BM_RefusedDevice)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
