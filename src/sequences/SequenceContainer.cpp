@@ -143,7 +143,7 @@ VlrRetVal SequenceContainer::ModifySequenceNumber(std::uint32_t oldNumber,
 void SequenceContainer::RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber) {
     const std::wstring word = SequenceCommandWords::Text(SequenceCommandWords::Word::Call);
     const std::wstring newText = word + L" " + Decimal(newNumber);
-    const ParsedCommand newCall = ParsedCommand::FromTokens({word, Decimal(newNumber)});
+    const ParsedCommand newCall = ParsedCommand::FromText(newText, {word, Decimal(newNumber)});
     for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
         const auto& parsedSets = slots_[number].ParsedSets();
         for (std::size_t set = 0; set < parsedSets.size(); ++set) {
@@ -336,7 +336,7 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
                  L" a line of a settings file can hold.");
         return VLR_FAILURE;
     }
-    const ParsedCommand parsed = ParsedCommand::FromTokens(tokens);
+    const ParsedCommand parsed = ParsedCommand::FromText(text, tokens);
     if (parsed.MustOpenItsSet() && !slots_[number].CommandSets()[set].empty()) {
         LogError(L"Error adding command(" + text + L") to sequence " + Decimal(number) +
                  L", the command set(" + Decimal(set) +
