@@ -21,6 +21,7 @@
 #include "ostra-cli/ShowCommand.h"
 #include "ostra-cli/StderrDiagnostics.h"
 #include "ostra-cli/StopCommand.h"
+#include "ostra-cli/TimelineCommand.h"
 #include "ostra-cli/UploadCommand.h"
 
 namespace {
@@ -33,6 +34,8 @@ std::wstring CommandName(CliCommand command) {
             return L"check";
         case CliCommand::Show:
             return L"show";
+        case CliCommand::Timeline:
+            return L"timeline";
         case CliCommand::Connect:
             return L"connect";
         case CliCommand::LedOn:
@@ -70,6 +73,8 @@ CommandOutcome Dispatch(CommandContext& context) {
             return CheckCommand(context).Run();
         case CliCommand::Show:
             return ShowCommand(context).Run();
+        case CliCommand::Timeline:
+            return TimelineCommand(context).Run();
         case CliCommand::Connect:
             return ConnectCommand(context).Run();
         case CliCommand::LedOn:
