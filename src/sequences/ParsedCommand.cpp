@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "foundation/ArgumentReading.h"
+#include "foundation/TextConversion.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ std::size_t SecondTokenStart(const std::wstring& text, const std::wstring& first
 }  // namespace
 
 ParsedCommand ParsedCommand::FromText(const std::wstring& text,
-                                      const std::vector<std::wstring>& tokens) {
+                                      const std::vector<std::wstring>& tokens,
+                                      const OutputNames& names) {
     ParsedCommand parsed;
     const std::optional<Word> word =
         tokens.empty() ? std::nullopt : SequenceCommandWords::Find(tokens.front());
@@ -78,6 +80,24 @@ ParsedCommand ParsedCommand::FromText(const std::wstring& text,
         parsed.outputValue_ =
             switched ? *switched
                      : static_cast<std::uint8_t>(ArgumentReading::ReadInteger(tokens[2]));
+        parsed.ResolveOutput(text, names);
     }
     return parsed;
+}
+
+void ParsedCommand::ResolveOutput(const std::wstring& text, const OutputNames& names) {
+    const std::optional<Word> word = CommandWord();
+    if (nameLength_ == 0 || !word) {
+        return;
+    }
+    const bool ttl = *word == Word::TTLHigh || *word == Word::TTLLow;
+    const std::vector<std::wstring>& candidates = ttl ? names.ttlBits : names.colorLabels;
+    const std::wstring name = text.substr(nameStart_, nameLength_);
+    output_ = kNoOutput;
+    for (std::size_t i = 0; i < candidates.size() && i < kNoOutput; ++i) {
+        if (CompareNoCase(candidates[i], name) == 0) {
+            output_ = static_cast<std::uint8_t>(i);
+            return;
+        }
+    }
 }

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "foundation/SequenceCommandWords.h"
@@ -18,10 +16,17 @@ class ParsedCommand {
   public:
     enum class TimingRole : std::uint8_t { None, Duration, Call, Loop, EndLoop };
 
+    // The names -On, -Off and -SetIntensity (colour labels) and -TTLHigh and -TTLLow (TTL bits)
+    // may give, in the model's order.
+    struct OutputNames {
+        const std::vector<std::wstring>& colorLabels;
+        const std::vector<std::wstring>& ttlBits;
+    };
+
     // tokens: `text` split by MiscFunctions::ParseCommandString. The model stores no text with
     // a double quote, so every token stands in the text as it is.
-    static ParsedCommand FromText(const std::wstring& text,
-                                  const std::vector<std::wstring>& tokens);
+    static ParsedCommand FromText(const std::wstring& text, const std::vector<std::wstring>& tokens,
+                                  const OutputNames& names);
 
     TimingRole Role() const { return role_; }
     bool IsCall() const { return role_ == TimingRole::Call; }
@@ -45,24 +50,30 @@ class ParsedCommand {
         }
         return static_cast<SequenceCommandWords::Word>(word_);
     }
-    // -On, -Off, -SetIntensity, -TTLHigh and -TTLLow: the output they set is named by their
-    // first argument (a colour label or a TTL bit), given here as it stands in `text`, the text
-    // this form was taken from; empty for other commands.
-    std::wstring_view OutputName(const std::wstring& text) const {
-        return std::wstring_view(text).substr(std::min<std::size_t>(nameStart_, text.size()),
-                                              nameLength_);
+    // -On, -Off, -SetIntensity, -TTLHigh and -TTLLow: the output they set, as the position of
+    // its name among the colour labels or the TTL bits (compared without regard to case); none
+    // for other commands and for a name that is not among them.
+    std::optional<std::size_t> Output() const {
+        return output_ == kNoOutput ? std::nullopt : std::optional<std::size_t>(output_);
     }
     // What such a command sets: 1 for on and high, 0 for off and low, the intensity kept to the
     // 8 bits the script command carries.
     std::int32_t OutputValue() const { return outputValue_; }
+    // Finds the output again after the names changed; `text` is the text this form was taken
+    // from.
+    void ResolveOutput(const std::wstring& text, const OutputNames& names);
 
   private:
     static constexpr std::uint8_t kNoWord = 0xFF;
+    static constexpr std::uint8_t kNoOutput = 0xFF;
 
     // Kept at 32 bytes: one sits beside each of the (possibly hundreds of thousands) texts.
     TimingRole role_ = TimingRole::None;
     std::uint8_t word_ = kNoWord;
-    std::uint16_t nameStart_ = 0;  // stored texts are far shorter than 65,535 characters
+    std::uint8_t output_ = kNoOutput;
+    // Where the output's name stands in the text (stored texts are far shorter than 65,535
+    // characters).
+    std::uint16_t nameStart_ = 0;
     std::uint16_t nameLength_ = 0;
     std::uint32_t tokenCount_ = 0;
     std::int32_t integerArgument_ = 0;

@@ -10,7 +10,6 @@
 #include <charconv>
 #include <limits>
 #include <optional>
-#include <string_view>
 
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
@@ -28,50 +27,10 @@ std::uint64_t SaturatingMultiply(std::uint64_t a, std::uint64_t b) {
     return a != 0 && b > kMaxCount / a ? kMaxCount : a * b;
 }
 
-// CompareNoCase, without a copy when both are plain ASCII (labels and bits usually are). Simple
-// case folding maps one character to one, so texts of different lengths never match.
-bool EqualsNoCase(std::wstring_view a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const wchar_t x = a[i];
-        const wchar_t y = b[i];
-        if (x >= 0x80 || y >= 0x80) {
-            return CompareNoCase(std::wstring(a), b) == 0;
-        }
-        const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + 32 : c; };
-        if (lower(x) != lower(y)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Exactly alike; a loop, as the names are a few characters long and a library call would cost
-// more than the comparison.
-bool Equals(std::wstring_view a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Names are mostly written as they were declared, so an exact match is tried first.
-template <typename Names>
-std::optional<std::size_t> FindNoCase(std::wstring_view name, const Names& names) {
+std::optional<std::size_t> FindNoCase(const std::wstring& name,
+                                      const std::vector<std::wstring>& names) {
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (Equals(name, names[i])) {
-            return i;
-        }
-    }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (EqualsNoCase(name, names[i])) {
+        if (CompareNoCase(names[i], name) == 0) {
             return i;
         }
     }
@@ -100,6 +59,16 @@ class TimelineBuilder {
         for (const std::wstring& bit : outputs.ttlBits) {
             timeline.lanes_.push_back({TimelineLane::Kind::Ttl, L"TTL " + bit, 0, 0});
         }
+        for (const std::wstring& label : container.GetColorLabels()) {
+            const std::optional<std::size_t> led = FindNoCase(label, outputs.ledLabels);
+            ledLanes_.push_back(led ? std::optional<std::size_t>(2 * *led) : std::nullopt);
+        }
+        for (const std::wstring& bit : container.GetTTLBitNames()) {
+            const std::optional<std::size_t> ttl = FindNoCase(bit, outputs.ttlBits);
+            ttlLanes_.push_back(
+                ttl ? std::optional<std::size_t>(2 * outputs.ledLabels.size() + *ttl)
+                    : std::nullopt);
+        }
     }
 
     // The items of the blocks being built sit on one scratch stack: a sequence's own, above
@@ -112,7 +81,6 @@ class TimelineBuilder {
         }
         TimelineBlock* block = NewBlock(number, false);
         const auto& parsedSets = container_.GetParsedCommandSets(number);
-        const auto& texts = container_.GetCommandSets(number);
         built.contributions.reserve(parsedSets.size());
         const std::size_t blockStart = scratch_.size();
         std::size_t bodyStart = 0;
@@ -134,7 +102,7 @@ class TimelineBuilder {
                         loopWord = true;
                         break;
                     case ParsedCommand::TimingRole::None:
-                        AddSetting(command, texts[step][i], step);
+                        AddSetting(command, step);
                         break;
                     case ParsedCommand::TimingRole::Duration:
                         break;
@@ -241,36 +209,41 @@ class TimelineBuilder {
         stepDuration = built.sumTotal;
     }
 
-    // The word, the output's name and the value were read when the text was stored.
-    void AddSetting(const ParsedCommand& command, const std::wstring& text, std::uint32_t step) {
+    // The word, the output and the value were read when the text was stored; the output counts
+    // among the model's names, which the outputs given may order differently.
+    void AddSetting(const ParsedCommand& command, std::uint32_t step) {
         using SequenceCommandWords::Word;
         const std::optional<Word> word = command.CommandWord();
-        if (!word) {
+        const std::optional<std::size_t> output = command.Output();
+        if (!word || !output) {
             return;
         }
-        std::optional<std::size_t> index;
         switch (*word) {
             case Word::On:
             case Word::Off:
-                index = FindNoCase(command.OutputName(text), outputs_.ledLabels);
-                return Push(step, index, 2 * index.value_or(0), command.OutputValue());
+                return Push(step, Lane(ledLanes_, *output), command.OutputValue());
             case Word::SetIntensity:
-                index = FindNoCase(command.OutputName(text), outputs_.ledLabels);
-                return Push(step, index, 2 * index.value_or(0) + 1, command.OutputValue());
+                return Push(step, Lane(ledLanes_, *output, 1), command.OutputValue());
             case Word::TTLHigh:
             case Word::TTLLow:
-                index = FindNoCase(command.OutputName(text), outputs_.ttlBits);
-                return Push(step, index, 2 * outputs_.ledLabels.size() + index.value_or(0),
-                            command.OutputValue());
+                return Push(step, Lane(ttlLanes_, *output), command.OutputValue());
             default:
                 return;
         }
     }
 
+    static std::optional<std::size_t> Lane(const std::vector<std::optional<std::size_t>>& lanes,
+                                           std::size_t output, std::size_t offset = 0) {
+        if (output >= lanes.size() || !lanes[output]) {
+            return std::nullopt;
+        }
+        return *lanes[output] + offset;
+    }
+
     // A name that is not one of the outputs sets nothing.
-    void Push(std::uint32_t step, std::optional<std::size_t> output, std::size_t lane, int value) {
-        if (output) {
-            scratch_.push_back({0.0, step, static_cast<std::uint16_t>(lane),
+    void Push(std::uint32_t step, std::optional<std::size_t> lane, int value) {
+        if (lane) {
+            scratch_.push_back({0.0, step, static_cast<std::uint16_t>(*lane),
                                 static_cast<std::int16_t>(value), nullptr, 0});
         }
     }
@@ -278,6 +251,10 @@ class TimelineBuilder {
     const TimelineOutputs& outputs_;
     StimulusTimeline& timeline_;
     std::array<Built, SequenceContainer::kSequenceCount> built_;
+    // The lane of each of the model's colour labels (its on/off lane) and TTL bits; none for a
+    // name the outputs do not have.
+    std::vector<std::optional<std::size_t>> ledLanes_;
+    std::vector<std::optional<std::size_t>> ttlLanes_;
     std::vector<TimelineItem> scratch_;
 };
 
