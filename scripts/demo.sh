@@ -94,6 +94,11 @@ ostra import 10 "Red flashes" "$samples/sequences/RedFlashes.cfg"
 ostra show
 ostra show 3 --script
 
+step "The stimulus timeline of sequence 3: every setting with its time and the step it came from"
+timeline_svg="$work/timeline-sequence-3.svg"
+ostra timeline 3 --max-events 12 --svg "$timeline_svg"
+echo "The picture of the timeline (a lane per LED and TTL bit): $timeline_svg"
+
 step "Manual control: intensities, outputs, a pulse train"
 ostra led intensity Blue 200
 ostra led on Blue Green
@@ -127,4 +132,6 @@ step "Where everything is"
 echo "Data directories (one per ostra-cli run, each with its log): $data_root"
 echo "Log of the last run: ${last_run}OstraLogFile.txt"
 echo "Settings file: $APPDATA/Velorin/Ostra/OstraSettings.cfg"
+echo "Timeline picture of sequence 3: $timeline_svg"
+echo "Delivered-stimulus records of the runs: $(ls -1 "$data_root"/*/Stimulus_*.tsv | tr '\n' ' ')"
 echo "Demonstration complete."

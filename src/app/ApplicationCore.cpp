@@ -326,7 +326,32 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
                                                  const SequenceRun::StopWait& waitForStop,
                                                  const SequenceRun::Tick& tick) {
     SequenceRun run(device_, sequences_, &log_);
-    return run.Run(number, waitForStop, tick);
+    // The run tells its start by its first tick.
+    std::optional<LocalTime> start;
+    const SequenceRun::Tick recordStart = [&](SequenceRun::Milliseconds elapsed,
+                                              SequenceRun::Milliseconds total) {
+        if (!start) {
+            start = clock_();
+        }
+        if (tick) {
+            tick(elapsed, total);
+        }
+    };
+    SequenceRun::Result result = run.Run(number, waitForStop, recordStart);
+    if (result.started && start) {
+        SequenceTimeline::RunTimes times{*start, std::nullopt, result.completed};
+        if (result.stopRequested) {
+            times.stop = clock_();
+        }
+        result.stimulusRecord = SequenceTimeline::WriteRecord(dataDirectory_, sequences_, device_,
+                                                              number, times, &log_);
+    }
+    return result;
+}
+
+SequenceTimeline::Listing ApplicationCore::ListSequenceTimeline(std::uint32_t number,
+                                                                std::uint64_t maxEvents) {
+    return SequenceTimeline::List(sequences_, device_, number, maxEvents, &log_);
 }
 
 VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {

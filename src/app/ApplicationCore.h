@@ -7,6 +7,7 @@
 
 #include "app/OperationResult.h"
 #include "app/SequenceRun.h"
+#include "app/SequenceTimeline.h"
 #include "app/SequenceUpload.h"
 #include "app/platform/SettingsLock.h"
 #include "config/ConfigFileProcessor.h"
@@ -137,9 +138,17 @@ class ApplicationCore {
     OperationResult ExportSequenceFile(std::uint32_t number, const std::wstring& path);
     // The stop command, then every LED off, over the connected device.
     OperationResult StopSequence();
-    // Runs sequence `number` on the connected device (see SequenceRun).
+    // Runs sequence `number` on the connected device (see SequenceRun). A run that started
+    // leaves the record of the stimulus it delivered in the data directory,
+    // "Stimulus_<N>_YYYY-MM-DD_HH-MM-SS.tsv" (see SequenceTimeline::RecordText), with the clock's
+    // time of the start and of a stop; a record that cannot be written is a Warning only.
     SequenceRun::Result RunSequence(std::uint32_t number, const SequenceRun::StopWait& waitForStop,
                                     const SequenceRun::Tick& tick = nullptr);
+
+    // The stimulus timeline of sequence `number` from the device model's LEDs, their stored
+    // intensities and its TTL bits, at most maxEvents settings listed, with the script walk's
+    // check (see SequenceTimeline::List).
+    SequenceTimeline::Listing ListSequenceTimeline(std::uint32_t number, std::uint64_t maxEvents);
 
     LogFile& GetLogFile() { return log_; }
     MicroController& GetMicroController() { return device_; }

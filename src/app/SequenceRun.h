@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "app/OperationResult.h"
 
@@ -35,6 +36,8 @@ class SequenceRun {
         bool stopRequested = false;
         // The stop command and every LED off reached the device.
         bool stopSent = false;
+        // The record of the delivered stimulus the application core wrote; empty when none.
+        std::wstring stimulusRecord;
     };
 
     SequenceRun(MicroController& device, const SequenceContainer& sequences, LogFile* log);

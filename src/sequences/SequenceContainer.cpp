@@ -142,7 +142,8 @@ VlrRetVal SequenceContainer::ModifySequenceNumber(std::uint32_t oldNumber,
 void SequenceContainer::RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber) {
     const std::wstring word = SequenceCommandWords::Text(SequenceCommandWords::Word::Call);
     const std::wstring newText = word + L" " + Decimal(newNumber);
-    const ParsedCommand newCall = ParsedCommand::FromTokens({word, Decimal(newNumber)});
+    const ParsedCommand newCall =
+        ParsedCommand::FromText(newText, {word, Decimal(newNumber)}, CommandOutputNames());
     for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
         const auto& parsedSets = slots_[number].ParsedSets();
         for (std::size_t set = 0; set < parsedSets.size(); ++set) {
@@ -335,7 +336,7 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
                  L" a line of a settings file can hold.");
         return VLR_FAILURE;
     }
-    const ParsedCommand parsed = ParsedCommand::FromTokens(tokens);
+    const ParsedCommand parsed = ParsedCommand::FromText(text, tokens, CommandOutputNames());
     if (parsed.MustOpenItsSet() && !slots_[number].IsCommandSetEmpty(set)) {
         LogError(L"Error adding command(" + text + L") to sequence " + Decimal(number) +
                  L", the command set(" + Decimal(set) +
@@ -383,6 +384,24 @@ const std::wstring& SequenceContainer::GetSequenceName(std::uint32_t number) con
 const std::vector<CommandSet>& SequenceContainer::GetCommandSets(std::uint32_t number) const {
     static const std::vector<CommandSet> kNoSets;
     return number < kSequenceCount ? slots_[number].CommandSets() : kNoSets;
+}
+
+ParsedCommand::OutputNames SequenceContainer::CommandOutputNames() const {
+    return {colorLabels_, ttlBitNames_};
+}
+
+void SequenceContainer::SetColorLabels(const std::vector<std::wstring>& labels) {
+    colorLabels_ = labels;
+    for (SequenceSlot& slot : slots_) {
+        slot.ResolveOutputs(CommandOutputNames());
+    }
+}
+
+void SequenceContainer::SetTTLBitNames(const std::vector<std::wstring>& names) {
+    ttlBitNames_ = names;
+    for (SequenceSlot& slot : slots_) {
+        slot.ResolveOutputs(CommandOutputNames());
+    }
 }
 
 bool SequenceContainer::IsValidColor(const std::wstring& label) const {

@@ -40,11 +40,15 @@ class SequenceContainer {
 
     // Links set at start-up. The log may stay null: failures are then not reported anywhere.
     void SetLogFile(LogFile* log) { log_ = log; }
-    // The labels -On, -Off and -SetIntensity may name, in LED order.
-    void SetColorLabels(const std::vector<std::wstring>& labels) { colorLabels_ = labels; }
+    // The labels -On, -Off and -SetIntensity may name, in LED order. The stored commands find
+    // their outputs again among new names.
+    void SetColorLabels(const std::vector<std::wstring>& labels);
     // The bits -TTLHigh and -TTLLow may name. Until start-up hands over the device model's list
     // the container knows the bits every device has: "3", "4", "5" and "6".
-    void SetTTLBitNames(const std::vector<std::wstring>& names) { ttlBitNames_ = names; }
+    void SetTTLBitNames(const std::vector<std::wstring>& names);
+    // The names ParsedCommand::Output counts in.
+    const std::vector<std::wstring>& GetColorLabels() const { return colorLabels_; }
+    const std::vector<std::wstring>& GetTTLBitNames() const { return ttlBitNames_; }
 
     ChangeEvent::SubscriptionId SubscribeToChanges(ChangeEvent::Callback callback);
 
@@ -136,6 +140,9 @@ class SequenceContainer {
     VlrRetVal VerifyLoop(const std::wstring& word, const Arguments& tokens) const;
     VlrRetVal VerifyDuration(const std::wstring& word, const Arguments& tokens) const;
     VlrRetVal VerifyTTLBit(const std::wstring& word, const Arguments& tokens) const;
+
+    // The names ParsedCommand resolves outputs against.
+    ParsedCommand::OutputNames CommandOutputNames() const;
 
     std::array<SequenceSlot, kSequenceCount> slots_;
     // What the checks after each added -Call learnt; kept from one check to the next.

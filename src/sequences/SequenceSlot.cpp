@@ -67,3 +67,11 @@ void SequenceSlot::ReplaceCommand(std::size_t set, std::size_t index, const std:
     commandSets_[set][index] = text;
     parsedSets_[set][index] = parsed;
 }
+
+void SequenceSlot::ResolveOutputs(const ParsedCommand::OutputNames& names) {
+    for (std::size_t set = 0; set < parsedSets_.size(); ++set) {
+        for (std::size_t index = 0; index < parsedSets_[set].size(); ++index) {
+            parsedSets_[set][index].ResolveOutput(commandSets_[set][index], names);
+        }
+    }
+}

@@ -41,6 +41,8 @@ class SequenceSlot {
     void RemoveLastCommand(std::size_t set);
     void ReplaceCommand(std::size_t set, std::size_t index, const std::wstring& text,
                         const ParsedCommand& parsed);
+    // Every command finds its output again among changed names.
+    void ResolveOutputs(const ParsedCommand::OutputNames& names);
 
   private:
     void Changed() {

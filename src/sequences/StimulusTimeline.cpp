@@ -6,13 +6,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <limits>
 #include <optional>
-#include <string_view>
 
 #include "foundation/TextConversion.h"
-#include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 #include "sequences/StepTiming.h"
 
@@ -28,74 +27,15 @@ std::uint64_t SaturatingMultiply(std::uint64_t a, std::uint64_t b) {
     return a != 0 && b > kMaxCount / a ? kMaxCount : a * b;
 }
 
-// Splits a command text as MiscFunctions::ParseCommandString does, without copying: the texts
-// were stored only after that parser accepted them. Building a timeline visits every output
-// command of a sequence, and a copy of each would cost more than timing the whole sequence.
-std::array<std::wstring_view, 3> LeadingTokens(std::wstring_view text) {
-    const auto skipped = [](wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); };
-    const auto ends = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r'; };
-    std::array<std::wstring_view, 3> tokens{};
-    std::size_t pos = 0;
-    for (std::wstring_view& token : tokens) {
-        while (pos < text.size() && skipped(text[pos])) {
-            ++pos;
-        }
-        if (pos == text.size()) {
-            break;
-        }
-        std::size_t end = pos + 1;
-        if (text[pos] == L'"') {
-            while (end < text.size() && text[end] != L'"') {
-                ++end;
-            }
-            token = text.substr(pos + 1, end - pos - 1);
-            pos = std::min(end + 1, text.size());
-        } else {
-            while (end < text.size() && !ends(text[end])) {
-                ++end;
-            }
-            token = text.substr(pos, end - pos);
-            pos = end;
-        }
-    }
-    return tokens;
-}
-
-// CompareNoCase, without a copy when both are plain ASCII (command words always are). Simple
-// case folding maps one character to one, so texts of different lengths never match.
-bool EqualsNoCase(std::wstring_view a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const wchar_t x = a[i];
-        const wchar_t y = b[i];
-        if (x >= 0x80 || y >= 0x80) {
-            return CompareNoCase(std::wstring(a), b) == 0;
-        }
-        const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + 32 : c; };
-        if (lower(x) != lower(y)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-template <typename Names>
-std::optional<std::size_t> FindNoCase(std::wstring_view name, const Names& names) {
+std::optional<std::size_t> FindNoCase(const std::wstring& name,
+                                      const std::vector<std::wstring>& names) {
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (EqualsNoCase(name, names[i])) {
+        if (CompareNoCase(names[i], name) == 0) {
             return i;
         }
     }
     return std::nullopt;
 }
-
-const std::wstring kOn = L"-On";
-const std::wstring kOff = L"-Off";
-const std::wstring kSetIntensity = L"-SetIntensity";
-const std::wstring kTTLHigh = L"-TTLHigh";
-const std::wstring kTTLLow = L"-TTLLow";
 
 std::wstring Decimal(std::uint64_t value) {
     return std::to_wstring(value);
@@ -119,26 +59,37 @@ class TimelineBuilder {
         for (const std::wstring& bit : outputs.ttlBits) {
             timeline.lanes_.push_back({TimelineLane::Kind::Ttl, L"TTL " + bit, 0, 0});
         }
+        for (const std::wstring& label : container.GetColorLabels()) {
+            const std::optional<std::size_t> led = FindNoCase(label, outputs.ledLabels);
+            ledLanes_.push_back(led ? std::optional<std::size_t>(2 * *led) : std::nullopt);
+        }
+        for (const std::wstring& bit : container.GetTTLBitNames()) {
+            const std::optional<std::size_t> ttl = FindNoCase(bit, outputs.ttlBits);
+            ttlLanes_.push_back(
+                ttl ? std::optional<std::size_t>(2 * outputs.ledLabels.size() + *ttl)
+                    : std::nullopt);
+        }
     }
 
+    // The items of the blocks being built sit on one scratch stack: a sequence's own, above
+    // them those of its open loop body, above those the current step's. A call builds the
+    // callee first, which pushes and pops its own, so no block's items are copied but once.
     const TimelineBlock* SequenceBlock(std::uint32_t number) {
-        if (built_[number] != nullptr) {
-            return built_[number];
+        Built& built = built_[number];
+        if (built.block != nullptr) {
+            return built.block;
         }
         TimelineBlock* block = NewBlock(number, false);
-        std::vector<double>& contributions = contributions_[number];
         const auto& parsedSets = container_.GetParsedCommandSets(number);
-        const auto& texts = container_.GetCommandSets(number);
-        contributions.reserve(parsedSets.size());
-        block->items.reserve(parsedSets.size());
-        std::uint32_t loopFactor = 1;
+        built.contributions.reserve(parsedSets.size());
+        const std::size_t blockStart = scratch_.size();
+        std::size_t bodyStart = 0;
         TimelineBlock* body = nullptr;
+        std::uint32_t loopFactor = 1;
         for (std::uint32_t step = 0; step < parsedSets.size(); ++step) {
             double stepDuration = SequenceContainer::kDefaultStepDuration;
             bool loopWord = false;
-            // This step's items sit at the end of the scratch list until the step is placed; a
-            // call builds the callee first, which adds and removes its own.
-            const std::size_t firstItem = scratch_.size();
+            std::size_t stepStart = scratch_.size();
             for (std::size_t i = 0; i < parsedSets[step].size(); ++i) {
                 const ParsedCommand& command = parsedSets[step][i];
                 switch (command.Role()) {
@@ -151,7 +102,7 @@ class TimelineBuilder {
                         loopWord = true;
                         break;
                     case ParsedCommand::TimingRole::None:
-                        AddSetting(texts[step][i], step);
+                        AddSetting(command, step);
                         break;
                     case ParsedCommand::TimingRole::Duration:
                         break;
@@ -161,51 +112,70 @@ class TimelineBuilder {
             // A step naming -Loop or -EndLoop ends the repeated block before it; the steps from
             // one with a factor other than 1 on form the next block.
             if (loopWord) {
-                CloseBody(*block, body);
+                CloseBody(body, bodyStart, stepStart);
                 if (loopFactor != 1) {
                     body = NewBlock(number, true);
-                    block->items.push_back({block->duration, step, 0, 0, body, loopFactor});
+                    scratch_.insert(scratch_.begin() + static_cast<std::ptrdiff_t>(stepStart),
+                                    {block->duration, step, 0, 0, body, loopFactor});
+                    bodyStart = ++stepStart;
                 }
             }
-            TimelineBlock& target = body != nullptr ? *body : *block;
-            for (std::size_t k = firstItem; k < scratch_.size(); ++k) {
-                target.items.push_back(scratch_[k]);
-                target.items.back().offset += target.duration;
+            const double base = body != nullptr ? body->duration : block->duration;
+            for (std::size_t k = stepStart; k < scratch_.size(); ++k) {
+                scratch_[k].offset += base;
             }
-            scratch_.resize(firstItem);
             if (body != nullptr) {
                 body->duration += stepDuration;
             }
             // Added exactly as timing adds it, one step at a time.
             const double contribution = static_cast<double>(loopFactor) * stepDuration;
-            contributions.push_back(contribution);
+            built.contributions.push_back(contribution);
             block->duration += contribution;
         }
-        CloseBody(*block, body);
-        block->eventCount = CountEvents(*block);
-        built_[number] = block;
+        std::size_t end = scratch_.size();
+        CloseBody(body, bodyStart, end);
+        TakeItems(*block, blockStart, end);
+        built.block = block;
         return block;
     }
 
   private:
+    struct Built {
+        const TimelineBlock* block = nullptr;
+        // Each step's factor times its duration, as timing adds them; a call adds them up again,
+        // onto the step's duration so far, unless it did so from the same value before.
+        std::vector<double> contributions;
+        bool summed = false;
+        double sumStart = 0.0;
+        double sumTotal = 0.0;
+    };
+
     TimelineBlock* NewBlock(std::uint32_t number, bool loopBody) {
-        timeline_.blocks_.push_back(std::make_unique<TimelineBlock>());
-        TimelineBlock* block = timeline_.blocks_.back().get();
-        block->sequence = number;
-        block->loopBody = loopBody;
-        return block;
+        TimelineBlock& block = timeline_.blocks_.emplace_back();
+        block.sequence = number;
+        block.loopBody = loopBody;
+        return &block;
     }
 
-    // The block's duration so far stays the running sum timing makes; the body keeps the length
-    // of one pass.
-    void CloseBody(TimelineBlock& block, TimelineBlock*& body) {
+    // The scratch items from `start` to `end` become the block's.
+    void TakeItems(TimelineBlock& block, std::size_t start, std::size_t end) {
+        const auto first = scratch_.begin() + static_cast<std::ptrdiff_t>(start);
+        const auto last = scratch_.begin() + static_cast<std::ptrdiff_t>(end);
+        block.items.assign(first, last);
+        block.eventCount = CountEvents(block);
+        scratch_.erase(first, last);
+    }
+
+    // Ends the open body, if any, with the items below the current step's (which move down).
+    void CloseBody(TimelineBlock*& body, std::size_t bodyStart, std::size_t& stepStart) {
         if (body == nullptr) {
             return;
         }
-        body->eventCount = CountEvents(*body);
+        TakeItems(*body, bodyStart, stepStart);
+        stepStart = bodyStart;
         if (body->items.empty()) {
             // A loop around steps that set nothing and call nothing has nothing to show.
-            block.items.pop_back();
+            scratch_.erase(scratch_.begin() + static_cast<std::ptrdiff_t>(--stepStart));
         }
         body = nullptr;
     }
@@ -226,45 +196,65 @@ class TimelineBuilder {
     void AddCall(std::uint32_t called, std::uint32_t step, double& stepDuration) {
         const TimelineBlock* callee = SequenceBlock(called);
         scratch_.push_back({stepDuration, step, 0, 0, callee, 1});
-        for (const double contribution : contributions_[called]) {
-            stepDuration += contribution;
+        Built& built = built_[called];
+        if (!built.summed || std::bit_cast<std::uint64_t>(built.sumStart) !=
+                                 std::bit_cast<std::uint64_t>(stepDuration)) {
+            built.summed = true;
+            built.sumStart = stepDuration;
+            for (const double contribution : built.contributions) {
+                stepDuration += contribution;
+            }
+            built.sumTotal = stepDuration;
+        }
+        stepDuration = built.sumTotal;
+    }
+
+    // The word, the output and the value were read when the text was stored; the output counts
+    // among the model's names, which the outputs given may order differently.
+    void AddSetting(const ParsedCommand& command, std::uint32_t step) {
+        using SequenceCommandWords::Word;
+        const std::optional<Word> word = command.CommandWord();
+        const std::optional<std::size_t> output = command.Output();
+        if (!word || !output) {
+            return;
+        }
+        switch (*word) {
+            case Word::On:
+            case Word::Off:
+                return Push(step, Lane(ledLanes_, *output), command.OutputValue());
+            case Word::SetIntensity:
+                return Push(step, Lane(ledLanes_, *output, 1), command.OutputValue());
+            case Word::TTLHigh:
+            case Word::TTLLow:
+                return Push(step, Lane(ttlLanes_, *output), command.OutputValue());
+            default:
+                return;
         }
     }
 
-    void AddSetting(const std::wstring& text, std::uint32_t step) {
-        const auto [word, first, second] = LeadingTokens(text);
-        const auto led = [&] { return FindNoCase(first, outputs_.ledLabels); };
-        std::optional<std::size_t> index;
-        if (EqualsNoCase(word, kOn) || EqualsNoCase(word, kOff)) {
-            if ((index = led())) {
-                Push(step, 2 * *index, EqualsNoCase(word, kOn) ? 1 : 0);
-            }
-        } else if (EqualsNoCase(word, kSetIntensity)) {
-            if ((index = led())) {
-                // Kept to 8 bits, as the script command carries it.
-                const auto value =
-                    static_cast<std::uint8_t>(ArgumentReading::ReadInteger(std::wstring(second)));
-                Push(step, 2 * *index + 1, value);
-            }
-        } else if (EqualsNoCase(word, kTTLHigh) || EqualsNoCase(word, kTTLLow)) {
-            if ((index = FindNoCase(first, outputs_.ttlBits))) {
-                Push(step, 2 * outputs_.ledLabels.size() + *index,
-                     EqualsNoCase(word, kTTLHigh) ? 1 : 0);
-            }
+    static std::optional<std::size_t> Lane(const std::vector<std::optional<std::size_t>>& lanes,
+                                           std::size_t output, std::size_t offset = 0) {
+        if (output >= lanes.size() || !lanes[output]) {
+            return std::nullopt;
+        }
+        return *lanes[output] + offset;
+    }
+
+    // A name that is not one of the outputs sets nothing.
+    void Push(std::uint32_t step, std::optional<std::size_t> lane, int value) {
+        if (lane) {
+            scratch_.push_back({0.0, step, static_cast<std::uint16_t>(*lane),
+                                static_cast<std::int16_t>(value), nullptr, 0});
         }
     }
-
-    void Push(std::uint32_t step, std::size_t lane, int value) {
-        scratch_.push_back({0.0, step, static_cast<std::uint16_t>(lane),
-                            static_cast<std::int16_t>(value), nullptr, 0});
-    }
-
     const SequenceContainer& container_;
     const TimelineOutputs& outputs_;
     StimulusTimeline& timeline_;
-    std::array<const TimelineBlock*, SequenceContainer::kSequenceCount> built_{};
-    // Each step's factor times its duration, as timing adds them; a call adds them up again.
-    std::array<std::vector<double>, SequenceContainer::kSequenceCount> contributions_;
+    std::array<Built, SequenceContainer::kSequenceCount> built_;
+    // The lane of each of the model's colour labels (its on/off lane) and TTL bits; none for a
+    // name the outputs do not have.
+    std::vector<std::optional<std::size_t>> ledLanes_;
+    std::vector<std::optional<std::size_t>> ttlLanes_;
     std::vector<TimelineItem> scratch_;
 };
 

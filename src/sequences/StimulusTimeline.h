@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,7 +91,7 @@ class StimulusTimeline {
     StimulusTimeline() = default;
 
     std::vector<TimelineLane> lanes_;
-    std::vector<std::unique_ptr<TimelineBlock>> blocks_;  // owns every block, the root included
+    std::deque<TimelineBlock> blocks_;  // every block, the root included; they never move
     const TimelineBlock* root_ = nullptr;
 };
 

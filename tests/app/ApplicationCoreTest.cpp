@@ -15,6 +15,7 @@
 #include "app/ApplicationCore.h"
 #include "foundation/TextConversion.h"
 #include "support/DirectoryEntries.h"
+#include "support/EmulatedDriver.h"
 #include "support/FileBytes.h"
 #include "support/LedInfo.h"
 #include "support/PrivateUserEnvironment.h"
@@ -654,5 +655,45 @@ TEST_F(ApplicationCoreTest, DefaultSetupFileBesideTheExecutableStartsTheApplicat
     EXPECT_EQ(core.GetMicroController().GetPortNumber(), 4u);
     EXPECT_THAT(notifier.boxes, IsEmpty());
 }
+
+// --- The record of a run ---------------------------------------------------------------
+
+class StimulusRecordTest : public ApplicationCoreTest, public testing::WithParamInterface<bool> {};
+
+// A run leaves the timeline with the clock's start, and for a stop (asked for while the run
+// waits) the stop, in the data directory; the closing line says which.
+TEST_P(StimulusRecordTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
+    const bool stop = GetParam();
+    EmulatedDriver driver(dir.Path() / "ports", 6);
+    ASSERT_EQ(driver.Start(), 0);
+    Start(core);
+    SequenceContainer& sequences = core.GetSequenceContainer();
+    ASSERT_EQ(sequences.AddSequence(2, L"Flash"), 0);
+    ASSERT_EQ(sequences.AddCommandSet(2, 0), 0);
+    ASSERT_EQ(sequences.AddCommand(2, 0, L"-On Green"), 0);
+    ASSERT_EQ(sequences.AddCommand(2, 0, L"-Duration 2"), 0);
+    ASSERT_EQ(core.GetMicroController().GetConnection().Connect(6), 0);
+    ASSERT_TRUE(core.UploadSequences().status.Ok());
+
+    int waits = 0;
+    const SequenceRun::Result run =
+        core.RunSequence(2, [&](SequenceRun::Milliseconds) { return stop && ++waits == 2; });
+    ASSERT_EQ(run.completed, !stop);
+    const fs::path record = DataPath() / "Stimulus_2_2017-05-16_09-05-03.tsv";
+    EXPECT_EQ(run.stimulusRecord, Wide(record));
+    const std::string text = ReadFileBytes(record);
+    EXPECT_TRUE(
+        text.starts_with("# Stimulus delivered by sequence 2 (Flash)\n"
+                         "# start\t2017-05-16 09:05:03.000\n"
+                         "time_ms\tlane\tvalue\tsource\n"))
+        << text;
+    EXPECT_NE(text.find("\n0.0\tGreen\ton\tseq 2 step 0\n"), std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with(stop ? "\n# stop\t2017-05-16 09:05:03.000\n# completed\tno (stopped "
+                                      "early)\n"
+                                    : "seq 2 step 0\n# completed\tyes\n"))
+        << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(CompletedOrStopped, StimulusRecordTest, testing::Bool());
 
 }  // namespace

@@ -87,6 +87,16 @@ TEST_F(StimulusTimelineTest, TsvStartsWithHeaderAndEveryOutputsInitialState) {
 }
 
 // Loops of a million passes, one calling the other: 2 * 10^12 settings held in a few blocks.
+// Stored commands keep the position of their output among the model's names; new names (in
+// another order, fewer of them) are looked up again, whatever case the command wrote.
+TEST_F(StimulusTimelineTest, OutputsAreFoundAgainWhenTheModelsNamesChange) {
+    Define(5, L"Names", {{L"-On green", L"-TTLHigh 4"}});
+    container.SetColorLabels({L"Green", L"Blue"});
+    container.SetTTLBitNames({L"4"});
+    EXPECT_EQ(SettingLines(5), (std::vector<std::wstring>{L"0.0\tGreen\ton\tseq 5 step 0",
+                                                          L"0.0\tTTL 4\thigh\tseq 5 step 0"}));
+}
+
 TEST_F(StimulusTimelineTest, MillionPassLoopsStayBlocksAndExpandOnlyToTheLimit) {
     Define(5, L"Flicker", {{L"-Loop 1000000"}, {L"-On Blue"}, {L"-Off Blue"}, {L"-EndLoop"}});
     Define(6, L"Sessions", {{L"-Loop 1000000"}, {L"-Call 5"}, {L"-EndLoop"}});

@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-// The subcommands of ostra-cli. Ports, Check and Show only look: they never write a settings
-// file.
+// The subcommands of ostra-cli. Ports, Check, Show and Timeline only look: they never write a
+// settings file.
 enum class CliCommand {
     Ports,
     Check,
     Show,
+    Timeline,
     Connect,
     LedOn,
     LedOff,
@@ -43,6 +44,9 @@ struct CliOptions {
     bool script = false;
     // run --upload
     bool upload = false;
+    // timeline: how many settings to list at most, and where to write the picture (if at all)
+    std::uint64_t maxEvents = 10000;
+    std::string svgFile;
 
     // led: the labels of on and off (off without labels means every LED), or the one label of
     // the other LED subcommands.
@@ -61,12 +65,12 @@ struct CliOptions {
 // while it runs (the others neither lock nor rewrite the per-user settings file).
 inline bool MayChangeSettings(CliCommand command) {
     return command != CliCommand::Ports && command != CliCommand::Check &&
-           command != CliCommand::Show && command != CliCommand::Export &&
-           command != CliCommand::SaveSettings;
+           command != CliCommand::Show && command != CliCommand::Timeline &&
+           command != CliCommand::Export && command != CliCommand::SaveSettings;
 }
 
 // Whether the subcommand only looks and so leaves the operator's settings files alone.
 inline bool IsInspectOnly(CliCommand command) {
     return command == CliCommand::Ports || command == CliCommand::Check ||
-           command == CliCommand::Show;
+           command == CliCommand::Show || command == CliCommand::Timeline;
 }

@@ -22,6 +22,7 @@
 #include "ostra-cli/StderrDiagnostics.h"
 #include "ostra-cli/StopCommand.h"
 #include "ostra-cli/TextFormat.h"
+#include "ostra-cli/TimelineCommand.h"
 #include "ostra-cli/UploadCommand.h"
 
 namespace {
@@ -34,6 +35,8 @@ std::wstring CommandName(CliCommand command) {
             return L"check";
         case CliCommand::Show:
             return L"show";
+        case CliCommand::Timeline:
+            return L"timeline";
         case CliCommand::Connect:
             return L"connect";
         case CliCommand::LedOn:
@@ -71,6 +74,8 @@ CommandOutcome Dispatch(CommandContext& context) {
             return CheckCommand(context).Run();
         case CliCommand::Show:
             return ShowCommand(context).Run();
+        case CliCommand::Timeline:
+            return TimelineCommand(context).Run();
         case CliCommand::Connect:
             return ConnectCommand(context).Run();
         case CliCommand::LedOn:

@@ -165,6 +165,27 @@ class Definition {
         AddSequenceArgument(show, CliCommand::Show, "Sequence number 0..254", false);
         show->add_flag("--script", options_.script,
                        "Also show the converted script commands of sequence N");
+        CLI::App* timeline =
+            Subcommand(app_, "timeline",
+                       "List what sequence N sets, and when: time in ms, output, value and the "
+                       "step it came from (TSV), checked against the script the upload sends",
+                       CliCommand::Timeline);
+        AddSequenceArgument(timeline, CliCommand::Timeline, "Sequence number 0..254", true);
+        timeline->add_option("--svg", options_.svgFile, "Also draw the timeline into an SVG file")
+            ->type_name("FILE");
+        timeline
+            ->add_option("--max-events", options_.maxEvents,
+                         "List at most K settings (default 10000); loops and calls can repeat "
+                         "them billions of times")
+            ->type_name("K")
+            ->check(CLI::PositiveNumber);
+        timeline->footer(
+            std::string(
+                "Outputs start as before a run: every LED off at its stored intensity, every "
+                "TTL bit low (the lines with source \"initial\"). A listing cut short by "
+                "--max-events and the check of the script walk end the text as lines beginning "
+                "with \"# \".\n\n") +
+            kEpilog);
     }
 
     void AddDeviceCommands() {

@@ -49,6 +49,8 @@ CommandOutcome RunCommand::Run() {
         json["completed"] = run.completed;
         json["interrupted"] = run.stopRequested;
         json["stopSent"] = run.stopSent;
+        json["stimulusRecord"] =
+            run.stimulusRecord.empty() ? nullptr : JsonText(run.stimulusRecord);
         return CommandOutcome{exitCode, true};
     };
     UploadCommand upload(context_);

@@ -46,7 +46,8 @@ std::string ForTerminal(const std::wstring& text) {
     std::wstring shown;
     shown.reserve(text.size());
     for (const wchar_t c : text) {
-        if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) {
+        // A tab moves the cursor only; every other control character could steer the terminal.
+        if ((c < 0x20 && c != L'\t') || (c >= 0x7f && c <= 0x9f)) {
             wchar_t escape[8];
             std::swprintf(escape, sizeof escape / sizeof escape[0], L"\\x%02X",
                           static_cast<unsigned>(c));

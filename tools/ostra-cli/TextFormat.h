@@ -21,8 +21,8 @@ std::wstring HexBytes(const std::uint8_t* bytes, std::size_t count);
 std::wstring PadRight(const std::wstring& text, std::size_t width);
 std::wstring PadLeft(const std::wstring& text, std::size_t width);
 
-// The single-byte text of a report line or message with every control character (C0, DEL and
-// C1) written as \xNN: names from files, firmware text from the device and port names are
+// The single-byte text of a report line or message with every control character but the tab (C0,
+// DEL and C1) written as \xNN: names from files, firmware text from the device and port names are
 // shown as they are, and can never move the cursor, retitle the window or rewrite the screen.
 std::string ForTerminal(const std::wstring& text);
 

@@ -35,11 +35,12 @@ TEST_P(HelpTest, EverySubcommandHasHelpWithTheExitCodes) {
 INSTANTIATE_TEST_SUITE_P(
     Subcommands, HelpTest,
     testing::Values(Arguments{}, Arguments{"ports"}, Arguments{"check"}, Arguments{"show"},
-                    Arguments{"connect"}, Arguments{"upload"}, Arguments{"run"}, Arguments{"stop"},
-                    Arguments{"led"}, Arguments{"led", "on"}, Arguments{"led", "off"},
-                    Arguments{"led", "intensity"}, Arguments{"led", "pulse-start"},
-                    Arguments{"led", "pulse-stop"}, Arguments{"import"}, Arguments{"export"},
-                    Arguments{"open-settings"}, Arguments{"save-settings"}));
+                    Arguments{"timeline"}, Arguments{"connect"}, Arguments{"upload"},
+                    Arguments{"run"}, Arguments{"stop"}, Arguments{"led"}, Arguments{"led", "on"},
+                    Arguments{"led", "off"}, Arguments{"led", "intensity"},
+                    Arguments{"led", "pulse-start"}, Arguments{"led", "pulse-stop"},
+                    Arguments{"import"}, Arguments{"export"}, Arguments{"open-settings"},
+                    Arguments{"save-settings"}));
 
 struct UsageCase {
     Arguments arguments;

@@ -48,7 +48,8 @@ TEST_P(InspectOnlyTest, LeavesTheSettingsFileAsItWas) {
 INSTANTIATE_TEST_SUITE_P(Commands, InspectOnlyTest,
                          testing::Values(Arguments{"ports"}, Arguments{"check"}, Arguments{"show"},
                                          Arguments{"show", "2", "--script"},
-                                         Arguments{"--json", "show", "0"}));
+                                         Arguments{"--json", "show", "0"},
+                                         Arguments{"timeline", "2"}));
 
 // The counterpart: a command that does not look only saves the settings it ends with as the
 // closing copy in the run's data directory; the operator's file is rewritten only when the
@@ -102,6 +103,35 @@ TEST_F(CliFixture, ShowGivesTheScriptCommandsDecodedAndAsHex) {
     ASSERT_EQ(json["script"].size(), 3u);
     EXPECT_EQ(json["script"][1]["hex"].get<std::string>(), "00 63 00 00 00 00 00 00 00 00");
     EXPECT_EQ(json["script"][1]["text"].get<std::string>(), "WaitSteps 99");
+}
+
+// The core's TSV with the stored intensity 200 as Blue's start, the limit's message and the
+// script walk's summary as comment lines; the same in JSON; the picture when asked for.
+TEST_F(CliFixture, TimelineListsTheSettingsWithTheScriptCheck) {
+    WriteSettings(kHandWrittenSettings + "-AddSequenceCommand 0 0 \"-On Red\"\n");
+    const CliResult result = Run({"timeline", "2", "--svg", File("flash.svg").string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 13u) << result.out;
+    EXPECT_EQ(lines[2], "0.0\tBlue intensity\t200\tinitial");
+    EXPECT_EQ(lines[11], "0.0\tBlue\toff\tseq 2 step 0");
+    EXPECT_EQ(lines[12],
+              "# Script and timeline agree on 1 settings, all at the same times. It "
+              "ends at 10.0 ms, the timeline at 10.0 ms.");
+    EXPECT_TRUE(ReadFileBytes(File("flash.svg")).starts_with("<?xml"));
+
+    const std::vector<std::string> cut = Lines(Run({"timeline", "0", "--max-events", "1"}).out);
+    ASSERT_EQ(cut.size(), 14u);
+    EXPECT_EQ(cut[12],
+              "# Sequence 0 sets its outputs 2 times; only the first 1 are listed (the limit "
+              "given).");
+
+    nlohmann::ordered_json json = RunJson({"timeline", "2"});
+    EXPECT_EQ(json["durationMs"], 10.0);
+    ASSERT_EQ(json["events"].size(), 1u);
+    EXPECT_EQ(json["events"][0]["source"].get<std::string>(), "seq 2 step 0");
+    EXPECT_EQ(json["scriptCheck"].get<std::string>(), lines[12].substr(2));
+    EXPECT_EQ(json["svgFile"], nullptr);
 }
 
 TEST_F(CliFixture, ShowRefusesASequenceThatIsNotDefined) {
