@@ -11,6 +11,7 @@
 #include <cwctype>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/MiscFunctions.h"
@@ -20,86 +21,56 @@
 
 namespace {
 
-// The command's word in lower case: every component matches words without regard to case.
-std::wstring WordOf(const std::wstring& text) {
+// The command's tokens, its word in lower case (every component ignores the word's case).
+std::vector<std::wstring> Tokens(const std::wstring& text) {
     std::vector<std::wstring> tokens;
     std::wstring error;
-    if (MiscFunctions::ParseCommandString(text, tokens, error) != 0 || tokens.empty()) {
-        return L"";
+    MiscFunctions::ParseCommandString(text, tokens, error);
+    if (!tokens.empty()) {
+        for (wchar_t& c : tokens[0]) {
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        }
     }
-    std::wstring word = tokens.front();
-    for (wchar_t& c : word) {
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    }
-    return word;
+    return tokens;
 }
 
-bool Is(const std::wstring& text, const wchar_t* lowerCaseWord) {
-    return WordOf(text) == lowerCaseWord;
-}
-
-std::uint32_t ReadNumber(const std::wstring& text) {
+std::uint32_t Number(const std::wstring& text) {
     return static_cast<std::uint32_t>(std::wcstol(text.c_str(), nullptr, 10));
 }
 
-class ReferenceModel {
-  public:
-    struct Slot {
-        std::wstring name;
-        std::vector<CommandSet> sets;
-        bool operator==(const Slot&) const = default;
-    };
-
-    bool IsUsed(std::uint32_t n) const { return !slots[n].name.empty(); }
+struct ReferenceModel {
+    bool IsUsed(std::uint32_t n) const { return !names[n].empty(); }
 
     bool Time(std::uint32_t n, double& total, std::vector<std::uint32_t> stack) {
+        const wchar_t* problem = nullptr;
         if (n >= 255) {
             messages.push_back(L"Error validating sequence number.  The sequence number(" +
                                std::to_wstring(n) + L") is out of range(0..254).");
             return false;
         }
         if (std::find(stack.begin(), stack.end(), n) != stack.end()) {
-            messages.push_back(
-                L"Error processing sequence duration, the call command will "
-                L"create an infinite loop.");
-            return false;
+            problem = L"the call command will create an infinite loop.";
+        } else if (stack.size() > 4) {
+            problem =
+                L"the call creates a violation of the maximum number(4) of nested call "
+                L"commands allowed.";
         }
-        if (stack.size() > 4) {
-            messages.push_back(
-                L"Error processing sequence duration, the call creates a "
-                L"violation of the maximum number(4) of nested call commands "
-                L"allowed.");
+        if (problem != nullptr) {
+            messages.push_back(std::wstring(L"Error processing sequence duration, ") + problem);
             return false;
         }
         stack.push_back(n);
         std::uint32_t factor = 1;
-        for (const CommandSet& set : slots[n].sets) {
+        for (const CommandSet& set : sets[n]) {
             double step = 0.1;
             for (const std::wstring& text : set) {
-                std::vector<std::wstring> tokens;
-                std::wstring error;
-                if (MiscFunctions::ParseCommandString(text, tokens, error) != 0) {
-                    messages.push_back(error);
-                    return false;
-                }
-                if (Is(text, L"-duration")) {
-                    if (!CountIsOne(L"-Duration", tokens)) {
-                        return false;
-                    }
+                const std::vector<std::wstring> tokens = Tokens(text);
+                if (tokens[0] == L"-duration") {
                     TextToDouble(tokens[1], step);
-                } else if (Is(text, L"-call")) {
-                    if (!CountIsOne(L"-Call", tokens) ||
-                        !Time(ReadNumber(tokens[1]), step, stack)) {
-                        return false;
-                    }
-                } else if (Is(text, L"-loop")) {
-                    step = 0.0;
-                    if (!CountIsOne(L"-Loop", tokens)) {
-                        return false;
-                    }
-                    factor = ReadNumber(tokens[1]);
-                } else if (Is(text, L"-endloop")) {
-                    factor = 1;
+                } else if (tokens[0] == L"-call" && !Time(Number(tokens[1]), step, stack)) {
+                    return false;
+                } else if (tokens[0] == L"-loop" || tokens[0] == L"-endloop") {
+                    factor = tokens[0] == L"-loop" ? Number(tokens[1]) : 1;
                     step = 0.0;
                 }
             }
@@ -119,16 +90,13 @@ class ReferenceModel {
     }
 
     void Move(std::uint32_t from, std::uint32_t to) {
-        slots[to] = slots[from];
-        slots[from] = Slot();
-        for (Slot& slot : slots) {
-            for (CommandSet& set : slot.sets) {
+        names[to] = std::exchange(names[from], L"");
+        sets[to] = std::exchange(sets[from], {});
+        for (auto& sequence : sets) {
+            for (CommandSet& set : sequence) {
                 for (std::wstring& text : set) {
-                    std::vector<std::wstring> tokens;
-                    std::wstring error;
-                    if (Is(text, L"-call") &&
-                        MiscFunctions::ParseCommandString(text, tokens, error) == 0 &&
-                        tokens.size() == 2 && ReadNumber(tokens[1]) == from) {
+                    const std::vector<std::wstring> tokens = Tokens(text);
+                    if (tokens[0] == L"-call" && Number(tokens[1]) == from) {
                         text = L"-Call " + std::to_wstring(to);
                     }
                 }
@@ -136,18 +104,9 @@ class ReferenceModel {
         }
     }
 
-    std::array<Slot, 255> slots;
+    std::array<std::wstring, 255> names;
+    std::array<std::vector<CommandSet>, 255> sets;
     std::vector<std::wstring> messages;
-
-  private:
-    bool CountIsOne(const std::wstring& word, const std::vector<std::wstring>& tokens) {
-        if (tokens.size() == 2) {
-            return true;
-        }
-        messages.push_back(L"Error, the " + word + L" command expects 1 arguments.  There were " +
-                           std::to_wstring(tokens.size() - 1) + L" specified.");
-        return false;
-    }
 };
 
 constexpr std::uint32_t kPool = 10;  // sequence numbers in play: collisions are the point
@@ -158,47 +117,6 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
         return std::uniform_int_distribution<std::uint32_t>(0, count - 1)(random_);
     }
 
-    template <typename T>
-    const T& PickFrom(const std::vector<T>& choices) {
-        return choices[Pick(static_cast<std::uint32_t>(choices.size()))];
-    }
-
-    std::uint32_t SetCount(std::uint32_t n) const {
-        return static_cast<std::uint32_t>(reference_.slots[n].sets.size());
-    }
-
-    // An empty set mostly gets a word that must open its set, a filled one any other word.
-    std::wstring RandomCommand(bool emptySet) {
-        const std::wstring number = std::to_wstring(PickNumber(true));
-        const std::vector<std::wstring> openers = {
-            L"-Call " + number, L"-Call " + number, L"-CALL " + number, L"-call " + number,
-            L"-Loop 3",         L"-Loop 7",         L"-loop 5",         L"-ENDLOOP"};
-        const std::vector<std::wstring> others = {
-            L"-Duration 0.1", L"-Duration 2.5", L"-Duration 10", L"-Duration 0.3",
-            L"-duration 4",   L"-Off Blue",     L"-TTLHigh 3",   L"-SetIntensity Red 7"};
-        return PickFrom(emptySet == (Pick(5) != 0) ? openers : others);
-    }
-
-    // Returns the expected result and applies the command to the reference when it succeeds.
-    int ExpectAddCommand(std::uint32_t n, std::uint32_t set, const std::wstring& text,
-                         bool& refusedByTiming) {
-        if (Is(text, L"-call") && !reference_.IsUsed(ReadNumber(text.substr(6)))) {
-            return -1;
-        }
-        CommandSet& commands = reference_.slots[n].sets[set];
-        const bool opensSet = Is(text, L"-call") || Is(text, L"-loop") || Is(text, L"-endloop");
-        if (opensSet && !commands.empty()) {
-            return -1;
-        }
-        commands.push_back(text);
-        if (Is(text, L"-call") && !reference_.TimeEveryUsedSequence()) {
-            reference_.slots[n].sets[set].pop_back();
-            refusedByTiming = true;
-            return -1;
-        }
-        return 0;
-    }
-
     // A number of the pool, mostly one that is used (or free) as asked.
     std::uint32_t PickNumber(bool used) {
         std::vector<std::uint32_t> matching;
@@ -207,144 +125,127 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
                 matching.push_back(n);
             }
         }
-        return matching.empty() || Pick(4) == 0 ? Pick(kPool) : PickFrom(matching);
+        return matching.empty() || Pick(4) == 0 ? Pick(kPool) : matching[Pick(matching.size())];
     }
 
-    struct Outcome {
-        int result;
-        int expected;
-        int events;
-    };
-
-    Outcome AddSequence() {
-        const std::uint32_t n = PickNumber(false);
-        const std::wstring name = L"S" + std::to_wstring(nextName_++);
-        reference_.slots[n] = {name, {}};
-        return {container.AddSequence(n, name), 0, 1};
+    // An empty set mostly gets a word that must open its set, a filled one any other word.
+    std::wstring RandomCommand(bool emptySet) {
+        const std::wstring n = std::to_wstring(PickNumber(true));
+        const std::vector<std::wstring> openers = {L"-Call " + n, L"-CALL " + n, L"-call " + n,
+                                                   L"-Loop 3",    L"-loop 5",    L"-ENDLOOP"};
+        const std::vector<std::wstring> others = {L"-Duration 0.1", L"-Duration 2.5",
+                                                  L"-duration 4",   L"-Off Blue",
+                                                  L"-TTLHigh 3",    L"-SetIntensity Red 7"};
+        const std::vector<std::wstring>& words = emptySet == (Pick(5) != 0) ? openers : others;
+        return words[Pick(words.size())];
     }
 
-    Outcome RemoveSequence() {
-        const std::uint32_t n = PickNumber(true);
-        const int expected = reference_.IsUsed(n) ? 0 : -1;
-        reference_.slots[n] = {};
-        return {container.RemoveSequence(n), expected, 1};
-    }
-
-    Outcome MoveSequence() {
-        const std::uint32_t from = PickNumber(true);
-        const std::uint32_t to = PickNumber(false);
-        const int expected = reference_.IsUsed(from) && !reference_.IsUsed(to) ? 0 : -1;
-        if (expected == 0) {
-            reference_.Move(from, to);
-        }
-        return {container.ModifySequenceNumber(from, to), expected, 2};
-    }
-
-    // Adds, removes, clears or swaps command sets of a used sequence (or fails on a free one).
-    Outcome ChangeCommandSets(std::uint32_t kind) {
-        const std::uint32_t n = PickNumber(true);
-        std::vector<CommandSet>& sets = reference_.slots[n].sets;
-        const auto count = static_cast<std::uint32_t>(sets.size());
-        if (kind == 0) {
-            const bool used = reference_.IsUsed(n);
-            const std::uint32_t position = used ? Pick(count + 1) : 0;
-            if (used) {
-                sets.insert(sets.begin() + position, CommandSet());
-            }
-            return {container.AddCommandSet(n, position), used ? 0 : -1, 1};
-        }
-        const int expected = count > 0 ? 0 : -1;
-        const std::uint32_t a = count > 0 ? Pick(count) : 0;
-        const std::uint32_t b = count > 0 ? Pick(count) : 0;
-        if (kind == 1) {
-            if (count > 0) {
-                sets.erase(sets.begin() + a);
-            }
-            return {container.RemoveCommandSet(n, a), expected, 1};
-        }
-        if (kind == 2) {
-            if (count > 0) {
-                sets[a].clear();
-            }
-            return {container.ClearCommandSet(n, a), expected, 1};
-        }
-        if (count > 0) {
-            std::swap(sets[a], sets[b]);
-        }
-        return {container.SwapCommandSets(n, a, b), expected, 1};
-    }
-
-    Outcome AddCommand() {
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> places;
-        for (std::uint32_t n = 0; n < kPool; ++n) {
-            for (std::uint32_t set = 0; set < SetCount(n); ++set) {
-                places.emplace_back(n, set);
-            }
-        }
-        if (places.empty()) {
-            return AddSequence();
-        }
-        const auto [n, set] = PickFrom(places);
-        const std::wstring text = RandomCommand(reference_.slots[n].sets[set].empty());
-        reference_.messages.clear();
-        log.messages.clear();
-        bool refusedByTiming = false;
-        const int expected = ExpectAddCommand(n, set, text, refusedByTiming);
-        const int result = container.AddCommand(n, set, text);
-        if (refusedByTiming) {
-            EXPECT_EQ(ErrorMessages(), reference_.messages) << text;
-        }
-        return {result, expected, 1};
-    }
-
+    // Applies one random operation to both models; the container's result and its events must
+    // be those the reference expects.
     void ApplyRandomOperation() {
         const std::uint32_t kind = Pick(100);
-        const Outcome outcome = kind < 6    ? AddSequence()
-                                : kind < 9  ? RemoveSequence()
-                                : kind < 15 ? MoveSequence()
-                                : kind < 35 ? ChangeCommandSets(kind % 4 == 0 ? 1 : 0)
-                                : kind < 40 ? ChangeCommandSets(kind % 2 == 0 ? 2 : 3)
-                                            : AddCommand();
-        EXPECT_EQ(outcome.result, outcome.expected) << "operation " << kind;
-        EXPECT_EQ(changes, outcome.expected == 0 ? outcome.events : 0) << "operation " << kind;
+        const std::uint32_t n = PickNumber(kind >= 6);
+        std::vector<CommandSet>& sets = reference_.sets[n];
+        const auto count = static_cast<std::uint32_t>(sets.size());
+        const std::uint32_t a = Pick(count + 1);
+        const std::uint32_t b = count > 0 ? Pick(count) : 0;
+        const bool used = reference_.IsUsed(n);
+        int result = 0;
+        int expected = 0;
+        int events = 1;
+        if (kind < 6) {
+            reference_.names[n] = L"S" + std::to_wstring(nextName_);
+            sets.clear();
+            result = container.AddSequence(n, L"S" + std::to_wstring(nextName_++));
+        } else if (kind < 9) {
+            expected = used ? 0 : -1;
+            reference_.names[n].clear();
+            sets.clear();
+            result = container.RemoveSequence(n);
+        } else if (kind < 15) {
+            const std::uint32_t to = PickNumber(false);
+            expected = used && !reference_.IsUsed(to) ? 0 : -1;
+            events = 2;
+            if (expected == 0) {
+                reference_.Move(n, to);
+            }
+            result = container.ModifySequenceNumber(n, to);
+        } else if (kind < 30) {
+            expected = used ? 0 : -1;
+            if (used) {
+                sets.insert(sets.begin() + a, CommandSet());
+            }
+            result = container.AddCommandSet(n, used ? a : 0);
+        } else if (kind < 40) {
+            expected = count > 0 ? 0 : -1;
+            const std::uint32_t other = count > 0 ? a % count : 0;
+            if (kind % 3 == 0) {
+                if (count > 0) {
+                    sets.erase(sets.begin() + b);
+                }
+                result = container.RemoveCommandSet(n, b);
+            } else if (kind % 3 == 1) {
+                if (count > 0) {
+                    sets[b].clear();
+                }
+                result = container.ClearCommandSet(n, b);
+            } else {
+                if (count > 0) {
+                    std::swap(sets[b], sets[other]);
+                }
+                result = container.SwapCommandSets(n, b, other);
+            }
+        } else if (count > 0) {
+            const std::wstring text = RandomCommand(sets[b].empty());
+            const std::vector<std::wstring> tokens = Tokens(text);
+            const bool call = tokens[0] == L"-call";
+            const bool opens = call || tokens[0] == L"-loop" || tokens[0] == L"-endloop";
+            expected =
+                (call && !reference_.IsUsed(Number(tokens[1]))) || (opens && !sets[b].empty()) ? -1
+                                                                                               : 0;
+            reference_.messages.clear();
+            if (expected == 0) {
+                sets[b].push_back(text);
+                if (call && !reference_.TimeEveryUsedSequence()) {
+                    sets[b].pop_back();
+                    expected = -1;
+                }
+            }
+            log.messages.clear();
+            result = container.AddCommand(n, b, text);
+            if (expected == -1 && !reference_.messages.empty()) {
+                EXPECT_EQ(ErrorMessages(), reference_.messages) << text;
+            }
+        } else {
+            return;
+        }
+        EXPECT_EQ(result, expected) << "operation " << kind;
+        EXPECT_EQ(changes, expected == 0 ? events : 0) << "operation " << kind;
         ResetRecords();
     }
 
-    void CompareModels() {
+    // Names, steps, totals (to the last bit: same operations in the same order), messages, and
+    // the nesting check of random pairs.
+    void Compare() {
         for (std::uint32_t n = 0; n < kPool; ++n) {
-            ASSERT_EQ(container.GetSequenceName(n), reference_.slots[n].name) << n;
-            ASSERT_EQ(container.GetCommandSets(n), reference_.slots[n].sets) << n;
-        }
-    }
-
-    void CompareTiming() {
-        for (std::uint32_t n = 0; n < kPool; ++n) {
-            CompareOneTiming(
-                n, [&](double& total) { return container.GetSequenceDuration(n, total); },
-                [&](double& total) { return reference_.Time(n, total, {}); });
-        }
-        for (int pair = 0; pair < 4; ++pair) {
-            const std::uint32_t calling = Pick(kPool);
-            const std::uint32_t called = Pick(kPool + 1) == kPool ? 255 : Pick(kPool);
+            ASSERT_EQ(container.GetSequenceName(n), reference_.names[n]) << n;
+            ASSERT_EQ(container.GetCommandSets(n), reference_.sets[n]) << n;
             reference_.messages.clear();
-            double scratch = 0.0;
-            const bool refused = !reference_.Time(called, scratch, {calling});
-            EXPECT_EQ(container.CheckCallNesting(calling, called), refused);
-            EXPECT_EQ(ErrorMessages(), reference_.messages);
+            double actual = 0.0;
+            double expected = 0.0;
+            EXPECT_EQ(container.GetSequenceDuration(n, actual) == 0,
+                      reference_.Time(n, expected, {}));
+            EXPECT_EQ(actual, expected) << n;
+            EXPECT_EQ(ErrorMessages(), reference_.messages) << n;
             ResetRecords();
         }
-    }
-
-    template <typename Actual, typename Expected>
-    void CompareOneTiming(std::uint32_t n, Actual actual, Expected expected) {
+        const std::uint32_t calling = Pick(kPool);
+        const std::uint32_t called = Pick(kPool + 1) == kPool ? 255 : Pick(kPool);
         reference_.messages.clear();
-        double actualTotal = 0.0;
-        double expectedTotal = 0.0;
-        const int result = actual(actualTotal);
-        EXPECT_EQ(result == 0, expected(expectedTotal)) << n;
-        // Same operations in the same order: the totals agree to the last bit.
-        EXPECT_EQ(actualTotal, expectedTotal) << n;
-        EXPECT_EQ(ErrorMessages(), reference_.messages) << n;
+        double scratch = 0.0;
+        EXPECT_EQ(container.CheckCallNesting(calling, called),
+                  !reference_.Time(called, scratch, {calling}));
+        EXPECT_EQ(ErrorMessages(), reference_.messages);
         ResetRecords();
     }
 
@@ -354,14 +255,12 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
 };
 
 TEST_P(RandomModelTest, AgreesWithTheReferenceWalk) {
-    for (int step = 0; step < 400 && !HasFatalFailure(); ++step) {
+    for (int step = 0; step < 600 && !HasFatalFailure(); ++step) {
         ApplyRandomOperation();
-        CompareModels();
-        CompareTiming();
+        Compare();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomModelTest,
-                         ::testing::Values(1u, 7u, 42u, 2024u, 31337u, 99991u));
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomModelTest, ::testing::Values(1u, 42u, 2024u, 99991u));
 
 }  // namespace
