@@ -55,23 +55,10 @@ const std::string kSettingsFile =
 const std::wstring kTimeout =
     L"Error reading data from device, the timeout has expired without receiving any data.";
 
-std::wstring StatusFailure(const std::wstring& status) {
-    return L"Error validating data section of response packet.  The command (23) failed to "
-           L"execute(" +
-           status + L").";
-}
-
-std::wstring BadHeader(const std::vector<std::uint8_t>& header) {
-    return L"Error validating command response header.  The STX field is invalid.  STX:" +
-           std::to_wstring(header.at(0)) + L", Type:" + std::to_wstring(header.at(1)) + L", Size:" +
-           std::to_wstring(header.at(2) | header.at(3) << 8);
-}
-
 struct FaultScenario {
     std::string name;
     std::wstring rule;
-    // The first error logged once the fault struck; empty when it follows from the bytes sent
-    // (random garbage).
+    // The first error logged once the fault struck.
     std::wstring logged;
     // The device was unplugged: reconnecting means plugging in a device on the same port.
     bool unplugs = false;
@@ -174,8 +161,7 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
 
     const std::vector<std::wstring> errors = receiver_.Errors(logBefore);
     ASSERT_FALSE(errors.empty());
-    const std::wstring expected = scenario.logged.empty() ? BadHeader(last.sent) : scenario.logged;
-    EXPECT_EQ(WideToNarrow(errors.front()), WideToNarrow(expected));
+    EXPECT_EQ(WideToNarrow(errors.front()), WideToNarrow(scenario.logged));
 
     session.Disconnect();
     if (scenario.unplugs) {
@@ -201,35 +187,17 @@ TEST_P(FaultScenarioTest, UploadFailsReportsAndRecovers) {
               settingsBefore);
 }
 
+// A handful of device faults end to end; each fault's message is pinned with the connection.
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultScenarioTest,
     testing::Values(
         FaultScenario{"Silence", L"silent:0x17@2", kTimeout},
-        FaultScenario{"HalfAnAnswer", L"half:0x17@2", kTimeout},
-        FaultScenario{"Garbage", L"garbage:0x17@2", L""},
-        FaultScenario{"WrongCommandId", L"wrong-id:0x17@2",
-                      L"Error validating data section of response packet.  The command ID(23) "
-                      L"is invalid."},
         FaultScenario{"BadCrc", L"bad-crc:0x17@2",
                       L"Error validating command response footer.  The CRC calculation(1) "
                       L"failed."},
-        FaultScenario{"BadStx", L"bad-stx:0x17@2",
-                      L"Error validating command response header.  The STX field is invalid.  "
-                      L"STX:0, Type:2, Size:2"},
-        FaultScenario{"OversizeHeader", L"oversize:0x17@2",
-                      L"Invalid data size(1029) returned from microcontroller.  Unable to "
-                      L"receive packet."},
-        FaultScenario{"SequenceInProgress", L"status=0xFA:0x17@2",
-                      StatusFailure(L"Sequence In Progress")},
-        FaultScenario{"SequenceAlreadyExists", L"status=0xFB:0x17@2",
-                      StatusFailure(L"Sequence Already Exists")},
-        FaultScenario{"SequenceNotFound", L"status=0xFC:0x17@2",
-                      StatusFailure(L"Sequence Not Found")},
-        FaultScenario{"InvalidParameter", L"status=0xFD:0x17@2",
-                      StatusFailure(L"Invalid Parameter")},
-        FaultScenario{"UnrecognizedCommand", L"status=0xFE:0x17@2",
-                      StatusFailure(L"Unrecognized Command")},
-        FaultScenario{"GeneralFailure", L"status=0xFF:0x17@2", StatusFailure(L"General Failure")},
+        FaultScenario{"GeneralFailure", L"status=0xFF:0x17@2",
+                      L"Error validating data section of response packet.  The command (23) "
+                      L"failed to execute(General Failure)."},
         FaultScenario{"Unplugged", L"hangup:0x17@2",
                       L"Error(5) reading data from device. Byte Count: 4.", true}),
     [](const testing::TestParamInfo<FaultScenario>& info) { return info.param.name; });
