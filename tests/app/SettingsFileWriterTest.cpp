@@ -105,18 +105,12 @@ class SettingsFileWriterTest : public testing::Test {
     LogCapture log{dir.File("writer.txt")};
 };
 
-TEST_F(SettingsFileWriterTest, WritesBothSectionsAsSingleByteText) {
-    EXPECT_EQ(Write(Target("new.cfg")), 0);
-    EXPECT_EQ(ReadFileBytes(TargetPath("new.cfg")), kFileBytes);
-    EXPECT_THAT(TargetDirectory(), ElementsAre("new.cfg"));
-    EXPECT_THAT(log.messages, IsEmpty());
-}
-
-TEST_F(SettingsFileWriterTest, ReplacesALongerFileWholly) {
+TEST_F(SettingsFileWriterTest, WritesBothSectionsAsSingleByteTextReplacingALongerFile) {
     WriteFileBytes(TargetPath("old.cfg"), std::string(10000, '#'));
     EXPECT_EQ(Write(Target("old.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(TargetPath("old.cfg")), kFileBytes);
     EXPECT_THAT(TargetDirectory(), ElementsAre("old.cfg"));
+    EXPECT_THAT(log.messages, IsEmpty());
 }
 
 // The fault this writer exists for: a write that fails part-way (here the file size limit,
@@ -137,38 +131,19 @@ TEST_F(SettingsFileWriterTest, WriteFailingPartWayKeepsTheOldFile) {
                 ElementsAre(Pair(LogLevel::Error, FailureMessage(Target("settings.cfg")))));
 }
 
-struct UnwritableCase {
-    const char* name;
-    std::string target;
-};
-
-void PrintTo(const UnwritableCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class UnwritableTargetTest : public SettingsFileWriterTest,
-                             public testing::WithParamInterface<UnwritableCase> {};
-
-TEST_P(UnwritableTargetTest, LogsTheFailureAndLeavesNothingBehind) {
-    // A directory where a file is expected can be neither written nor replaced.
+// A directory where a file is expected can be neither written nor replaced; nothing is left.
+TEST_F(SettingsFileWriterTest, UnwritableTargetsAreLoggedAndLeaveNothingBehind) {
     std::filesystem::create_directory(TargetPath("folder.cfg"));
-    const std::wstring path = GetParam().target.empty() ? L"" : Target(GetParam().target);
-    EXPECT_EQ(Write(path), -1);
-    EXPECT_THAT(log.messages, ElementsAre(Pair(LogLevel::Error, FailureMessage(path))));
+    for (const std::wstring& path : {Target("missing/s.cfg"), Target("folder.cfg"),
+                                     Target("folder.cfg/x/s.cfg"), std::wstring()}) {
+        log.messages.clear();
+        EXPECT_EQ(Write(path), -1);
+        EXPECT_THAT(log.messages, ElementsAre(Pair(LogLevel::Error, FailureMessage(path))));
+    }
     EXPECT_THAT(TargetDirectory(), ElementsAre("folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_directory(TargetPath("folder.cfg")));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, UnwritableTargetTest,
-                         testing::Values(UnwritableCase{"MissingDirectory", "missing/s.cfg"},
-                                         UnwritableCase{"DirectoryInTheWay", "folder.cfg"},
-                                         UnwritableCase{"FileAsDirectory", "folder.cfg/x/s.cfg"},
-                                         UnwritableCase{"EmptyPath", ""}));
-
-TEST_F(SettingsFileWriterTest, WithoutLogAFailureIsOnlyReturned) {
     EXPECT_EQ(WriteSettingsFile(Target("missing/s.cfg"), kDeviceSection, kSequenceSection, nullptr),
               -1);
-    EXPECT_THAT(log.messages, IsEmpty());
 }
 
 // A full disk: the device answers every write with ENOSPC. It is written in place, as no
