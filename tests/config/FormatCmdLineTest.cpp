@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -298,67 +297,34 @@ INSTANTIATE_TEST_SUITE_P(
                         L"\"A B) string, unable to find matching double quotes."}),
     ByCaseName());
 
-struct LineEndCase {
-    const char* name;
-    std::string bytes;
-    std::vector<NumberedLine> expected;
-};
-
-using FormatCmdLineLineEnds = FormatCmdLineCases<LineEndCase>;
-
-TEST_P(FormatCmdLineLineEnds, EndLinesAsTextModeDoes) {
+// Operators carry files between Windows and Linux: only the CR directly before an LF goes.
+TEST_F(FormatCmdLineTest, EndsLinesAsTextModeDoes) {
     reader_.SetReturnBlankLines(true);
-    Open(GetParam().bytes);
-    EXPECT_EQ(ReadAll(), GetParam().expected);
+    Open("%V = 5\r\n-A %V\r\n\r\n-B x\ry\n-C\r\r\n-D\r");
+    EXPECT_THAT(ReadAll(), ElementsAre(NumberedLine{2, L"-A 5"}, NumberedLine{3, L""},
+                                       NumberedLine{4, L"-B x\ry"}, NumberedLine{5, L"-C\r"},
+                                       NumberedLine{6, L"-D\r"}));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, FormatCmdLineLineEnds,
-    testing::Values(
-        LineEndCase{"CrLf", "%V = 5\r\n-A %V\r\n\r\n-B", {{2, L"-A 5"}, {3, L""}, {4, L"-B"}}},
-        LineEndCase{"LoneCarriageReturnStays", "-A x\ry\n", {{1, L"-A x\ry"}}},
-        LineEndCase{"OnlyOneCarriageReturnDropped", "-A\r\r\n", {{1, L"-A\r"}}},
-        LineEndCase{"CarriageReturnAtTheVeryEndStays", "-A\r", {{1, L"-A\r"}}}),
-    ByCaseName());
 
 std::string CommandOfLength(std::size_t bytes) {
     return "-" + std::string(bytes - 1, 'x');
 }
 
-struct LongLineCase {
-    const char* name;
-    std::string bytes;
-    std::vector<LineResult> expected;  // results of consecutive calls
-};
-
-using FormatCmdLineLongLines = FormatCmdLineCases<LongLineCase>;
-
-TEST_P(FormatCmdLineLongLines, FailOnlyFromOneThousandBytes) {
-    Open(GetParam().bytes);
-    std::vector<LineResult> results;
-    for (std::size_t i = 0; i < GetParam().expected.size(); ++i) {
-        results.push_back(Next());
+// 999 bytes fit the line buffer; a longer line fails alone and keeps its number.
+TEST_F(FormatCmdLineTest, LinesFailOnlyFromOneThousandBytes) {
+    Open("# c\n" + CommandOfLength(999) + "\r\n" + CommandOfLength(1000) + "\n" +
+         CommandOfLength(5000) + "\n-B\n" + CommandOfLength(999) + "\r");
+    const std::vector<LineResult> expected = {Returned(NarrowToWide(CommandOfLength(999)), 2),
+                                              TooLong(3),
+                                              TooLong(4),
+                                              Returned(L"-B", 5),
+                                              TooLong(6),
+                                              kAtEnd};
+    for (const LineResult& result : expected) {
+        EXPECT_EQ(Next(), result);
     }
-    EXPECT_EQ(results, GetParam().expected);
-    const auto failures = std::count_if(results.begin(), results.end(),
-                                        [](const LineResult& r) { return r.result != 0; });
-    EXPECT_EQ(log_.Errors(), std::vector<std::wstring>(failures, kLineTooLong));
+    EXPECT_EQ(log_.Errors(), std::vector<std::wstring>(3, kLineTooLong));
 }
-
-const std::wstring k999Bytes = NarrowToWide(CommandOfLength(999));
-
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, FormatCmdLineLongLines,
-    testing::Values(
-        LongLineCase{"Fits999WithCrLf",
-                     CommandOfLength(999) + "\r\n-B\r\n",
-                     {Returned(k999Bytes, 1), Returned(L"-B", 2), kAtEnd}},
-        LongLineCase{"Fits999AtTheEnd", CommandOfLength(999), {Returned(k999Bytes, 1), kAtEnd}},
-        LongLineCase{"LoneCarriageReturnCounts", CommandOfLength(999) + "\r", {TooLong(1), kAtEnd}},
-        LongLineCase{"NumbersGoOnAfterLongLines",
-                     "# c\n" + CommandOfLength(1000) + "\n" + CommandOfLength(5000) + "\n-B",
-                     {TooLong(2), TooLong(3), Returned(L"-B", 4), kAtEnd}}),
-    ByCaseName());
 
 TEST_F(FormatCmdLineTest, SubstitutionMayGrowACommandLineTo999Characters) {
     const std::string value = std::string(500, 'v') + "\n%V := " + std::string(496, 'w');
@@ -374,66 +340,39 @@ TEST_F(FormatCmdLineTest, SubstitutionMayGrowACommandLineTo999Characters) {
     EXPECT_EQ(Next(), Returned(L"-After", 5));
 }
 
-struct OpenFailureCase {
-    const char* name;
-    std::function<std::wstring(const TempDir&)> fileName;
-    std::function<std::wstring(const TempDir&)> expectedError;
-    // A name that exists leaves an unopened stream that reads as ended; otherwise there is none.
-    bool exists;
-};
-
-using FormatCmdLineOpenFailure = FormatCmdLineCases<OpenFailureCase>;
-
-TEST_P(FormatCmdLineOpenFailure, IsLoggedAndNothingIsRead) {
-    Open("-Previous\n", "previous.cfg");
-    EXPECT_EQ(reader_.OpenFileCfg(GetParam().fileName(dir_)), -1);
-    EXPECT_THAT(log_.messages,
-                ElementsAre(Message{LogLevel::Error, GetParam().expectedError(dir_)}));
-    log_.messages.clear();
-    const bool exists = GetParam().exists;
-    EXPECT_EQ(Next(), exists ? kAtEnd : kNothingToRead);
-    EXPECT_THAT(log_.messages, ElementsAre(exists ? Message{LogLevel::Notice, kEndOfFile}
-                                                  : Message{LogLevel::Error, kNoFile}));
+// A name that exists but is no file leaves an unopened stream that reads as ended.
+TEST_F(FormatCmdLineTest, OpenFailuresAreLoggedAndNothingIsRead) {
+    ::mkfifo((dir_.Path() / "fifo").c_str(), 0600);  // would block the open
+    WriteFileBytes(dir_.Path() / "huge.cfg", "");
+    std::filesystem::resize_file(dir_.Path() / "huge.cfg", FormatCmdLine::kMaxFileBytes + 1);
+    const std::wstring quoteOnly = L"\"" + WriteCfg("-A\n");
+    const struct {
+        std::wstring name;
+        std::wstring error;
+        bool exists;
+    } cases[] = {
+        {dir_.File("missing.cfg"), kNotFound + dir_.File("missing.cfg") + L".", false},
+        {dir_.File("fifo"), kOpenFailed + dir_.File("fifo") + L".", true},
+        {dir_.Path().wstring(), kOpenFailed + dir_.Path().wstring() + L".", true},
+        {dir_.File("huge.cfg"),
+         L"FormatCmdLine::OpenFileCfg() - Error, the file is larger than 64 MB, too large for a "
+         L"command file.  filename: " +
+             dir_.File("huge.cfg") + L".",
+         true},
+        {quoteOnly,
+         L"MiscFunctions::TrimQuotesFromString() - Error processing string, unable to find "
+         L"leading and trailing double quotes from string: " +
+             quoteOnly,
+         false}};
+    for (const auto& c : cases) {
+        Open("-Previous\n", "previous.cfg");
+        EXPECT_EQ(reader_.OpenFileCfg(c.name), -1);
+        EXPECT_EQ(Next(), c.exists ? kAtEnd : kNothingToRead) << WideToNarrow(c.name);
+        EXPECT_THAT(log_.messages, ElementsAre(Message{LogLevel::Error, c.error},
+                                               c.exists ? Message{LogLevel::Notice, kEndOfFile}
+                                                        : Message{LogLevel::Error, kNoFile}));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, FormatCmdLineOpenFailure,
-    testing::Values(
-        OpenFailureCase{"Missing", [](const TempDir& d) { return d.File("missing.cfg"); },
-                        [](const TempDir& d) { return kNotFound + d.File("missing.cfg") + L"."; },
-                        false},
-        OpenFailureCase{"Directory", [](const TempDir& d) { return d.Path().wstring(); },
-                        [](const TempDir& d) { return kOpenFailed + d.Path().wstring() + L"."; },
-                        true},
-        // A FIFO would block the open.
-        OpenFailureCase{"Fifo",
-                        [](const TempDir& d) {
-                            ::mkfifo((d.Path() / "fifo").c_str(), 0600);
-                            return d.File("fifo");
-                        },
-                        [](const TempDir& d) { return kOpenFailed + d.File("fifo") + L"."; }, true},
-        OpenFailureCase{"TooLarge",
-                        [](const TempDir& d) {
-                            WriteFileBytes(d.Path() / "huge.cfg", "");
-                            std::filesystem::resize_file(d.Path() / "huge.cfg",
-                                                         FormatCmdLine::kMaxFileBytes + 1);
-                            return d.File("huge.cfg");
-                        },
-                        [](const TempDir& d) {
-                            return L"FormatCmdLine::OpenFileCfg() - Error, the file is larger "
-                                   L"than 64 MB, too large for a command file.  filename: " +
-                                   d.File("huge.cfg") + L".";
-                        },
-                        true},
-        OpenFailureCase{
-            "LeadingQuoteOnly", [](const TempDir& d) { return L"\"" + d.File("previous.cfg"); },
-            [](const TempDir& d) {
-                return L"MiscFunctions::TrimQuotesFromString() - Error processing string, unable "
-                       L"to find leading and trailing double quotes from string: \"" +
-                       d.File("previous.cfg");
-            },
-            false}),
-    ByCaseName());
 
 // A file of many lines notes each in the log up to a cap, then warns once and goes on reading.
 TEST_F(FormatCmdLineTest, NotesNoMoreThanTheCapOfLines) {
