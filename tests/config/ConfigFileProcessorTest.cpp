@@ -323,7 +323,7 @@ TEST_F(ConfigFileProcessorTest, FailureObserverRunsEveryLineAndHearsEachFailureR
     });
     const std::wstring path = WriteCfg(kThreeBadLines);
     EXPECT_EQ(RunFile(path), -1);
-    EXPECT_THAT(failures,
+    ASSERT_THAT(failures,
                 ElementsAre(FailedLine{path, 1, L"-SetIntensity Blue 300"},
                             FailedLine{path, 3, L"bad line"}, FailedLine{path, 5, L"-Frobnicate"}));
     EXPECT_EQ(reasons[2], kUnrecognized + L"-Frobnicate");
