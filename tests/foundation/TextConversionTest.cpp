@@ -21,11 +21,8 @@ TEST(TextConversion, EveryByteMapsToItsCodePointAndBack) {
     EXPECT_EQ(WideToNarrow(wide), all);
 }
 
-TEST(TextConversion, CharactersAboveLatin1BecomeQuestionMarks) {
+TEST(TextConversion, AboveLatin1IsAQuestionMarkAndOutParametersAreReplaced) {
     EXPECT_EQ(WideToNarrow(L"A\u20acB\U0001F600"), "A?B?");
-}
-
-TEST(TextConversion, OutParameterFormsReplaceTheirTarget) {
     std::wstring wide = L"old content";
     NarrowToWide("ab", wide);
     EXPECT_EQ(wide, L"ab");
@@ -113,12 +110,9 @@ TEST_P(CompareNoCaseOrders, WholeStringsIgnoringCase) {
 
 INSTANTIATE_TEST_SUITE_P(
     Words, CompareNoCaseOrders,
-    testing::Values(CompareCase{L"-SetIntensity", L"-SETINTENSITY", 0},
-                    CompareCase{L"-break", L"-Break", 0}, CompareCase{L"", L"", 0},
+    testing::Values(CompareCase{L"-SetIntensity", L"-SETINTENSITY", 0}, CompareCase{L"", L"", 0},
                     CompareCase{L"Blue", L"Blue ", -1}, CompareCase{L"Blue ", L"Blue", 1},
-                    CompareCase{L"Blue", L"Green", -1}, CompareCase{L"red", L"Blue", 1},
-                    CompareCase{L"\u00c9clair", L"\u00e9CLAIR", 0},
-                    CompareCase{L"\u0394elta", L"\u03b4ELTA", 0},
+                    CompareCase{L"red", L"Blue", 1}, CompareCase{L"\u00c9clair", L"\u00e9CLAIR", 0},
                     CompareCase{L"Gr\u00fcn", L"Grun", 1}));
 
 }  // namespace

@@ -25,9 +25,7 @@ TEST_P(TimeOfDayFormat, PadsToFixedWidthWithOneLeadingSpace) {
 
 INSTANTIATE_TEST_SUITE_P(Times, TimeOfDayFormat,
                          testing::Values(TimeCase{{2024, 3, 7, 9, 5, 3, 7}, L" 09:05:03.007"},
-                                         TimeCase{{2024, 3, 7, 0, 0, 0, 0}, L" 00:00:00.000"},
                                          TimeCase{{2024, 3, 7, 23, 59, 59, 999}, L" 23:59:59.999"},
-                                         TimeCase{{2024, 3, 7, 12, 30, 45, 50}, L" 12:30:45.050"},
                                          TimeCase{{2024, 3, 7, 10, 10, 10, 100},
                                                   L" 10:10:10.100"}));
 
