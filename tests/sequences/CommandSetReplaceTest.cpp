@@ -7,8 +7,8 @@ using CommandSetReplaceTest = ContainerFixture;
 // A refused command anywhere in the new set leaves the old set whole, with no change event; an
 // accepted set replaces the old one with one event.
 TEST_F(CommandSetReplaceTest, ReplacesAllOrNothing) {
-    Define(0, L"Inner", {{L"-Call 1"}});
     Define(1, L"Outer", {{L"-Duration 5"}});
+    Define(0, L"Inner", {{L"-Call 1"}});
     Define(2, L"Edited", {{L"-On Blue", L"-Duration 2"}});
     const struct {
         std::uint32_t number;
