@@ -19,7 +19,7 @@ namespace {
 // An edit ends through queued calls: Qt's commit on Enter, then the page's.
 void Settle() {
     for (int turn = 0; turn < 3; ++turn) {
-        Settle();
+        QCoreApplication::processEvents();
     }
 }
 
@@ -50,9 +50,15 @@ class SequenceEditorPageTest : public testing::Test {
         QTest::mouseDClick(page_.Grid()->viewport(), Qt::LeftButton, {},
                            page_.Grid()->visualRect(Index(row, column)).center());
     }
+    // Closed editors are deleted later: the open one is the visible one.
     template <typename Widget>
-    Widget* OpenEditor() {
-        return page_.Grid()->viewport()->findChild<Widget*>();
+    Widget* OpenEditorOf() {
+        for (Widget* widget : page_.Grid()->viewport()->findChildren<Widget*>()) {
+            if (widget->isVisible()) {
+                return widget;
+            }
+        }
+        return nullptr;
     }
     // What the grid shows is what a fresh editor shows from the model's sets.
     void ExpectModelHoldsTheGrid() {
@@ -79,12 +85,13 @@ TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorAndChoicesAreTheLogics) 
     QDir().mkpath(QStringLiteral(OSTRA_SCREENSHOT_DIR));
     ASSERT_TRUE(page_.grab().save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/sequence-editor.png")));
     DoubleClick(0, SequenceEditor::kDurationColumn);
-    EXPECT_EQ(OpenEditor<QWidget>(), nullptr);
+    EXPECT_EQ(OpenEditorOf<QWidget>(), nullptr);
     DoubleClick(2, SequenceEditor::kFirstLedColumn);
-    auto* box = OpenEditor<QComboBox>();
+    auto* box = OpenEditorOf<QComboBox>();
     ASSERT_NE(box, nullptr);
     QStringList entries;
-    for (const std::wstring& entry : page_.Logic().BeginEdit(2, 4)->entries) {
+    const auto setup = page_.Logic().BeginEdit(2, 4);
+    for (const std::wstring& entry : setup->entries) {
         entries << QString::fromStdWString(entry);
     }
     QStringList shown;
@@ -103,18 +110,18 @@ TEST_F(SequenceEditorPageTest, TabSkipsReadOnlyCellsAndLeavesAfterTheLast) {
     page_.Grid()->setFocus();
     page_.Grid()->setCurrentIndex(Index(0, SequenceEditor::kLoopCallColumn));
     page_.Grid()->edit(Index(0, SequenceEditor::kLoopCallColumn));
-    QTest::keyClick(OpenEditor<QComboBox>(), Qt::Key_Tab);
+    QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Tab);
     EXPECT_EQ(page_.Grid()->currentIndex(), Index(1, SequenceEditor::kLoopCallColumn));
-    ASSERT_NE(OpenEditor<QComboBox>(), nullptr);
-    QTest::keyClick(OpenEditor<QComboBox>(), Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_NE(OpenEditorOf<QComboBox>(), nullptr);
+    QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(page_.Grid()->currentIndex(), Index(0, SequenceEditor::kLoopCallColumn));
     const int lastRow = page_.Logic().RowCount() - 1;
     const QModelIndex last = Index(lastRow, SequenceEditor::kLoopCallColumn);
     page_.Grid()->setCurrentIndex(last);
     page_.Grid()->edit(last);
-    QTest::keyClick(OpenEditor<QComboBox>(), Qt::Key_Tab);
+    QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Tab);
     Settle();
-    EXPECT_EQ(OpenEditor<QComboBox>(), nullptr);
+    EXPECT_EQ(OpenEditorOf<QComboBox>(), nullptr);
     EXPECT_FALSE(page_.Grid()->hasFocus());
     ExpectModelHoldsTheGrid();
 }
@@ -122,7 +129,7 @@ TEST_F(SequenceEditorPageTest, TabSkipsReadOnlyCellsAndLeavesAfterTheLast) {
 TEST_F(SequenceEditorPageTest, EditingADurationUpdatesTimesAndTheModel) {
     page_.Grid()->setCurrentIndex(Index(2, SequenceEditor::kDurationColumn));
     page_.Grid()->edit(Index(2, SequenceEditor::kDurationColumn));
-    auto* edit = OpenEditor<QLineEdit>();
+    auto* edit = OpenEditorOf<QLineEdit>();
     ASSERT_NE(edit, nullptr);
     edit->setText(QStringLiteral("250"));
     QTest::keyClick(edit, Qt::Key_Return);
@@ -138,7 +145,7 @@ TEST_F(SequenceEditorPageTest, EditingADurationUpdatesTimesAndTheModel) {
 
     // An edit whose row is removed before it finishes stores nothing.
     page_.Grid()->edit(Index(2, SequenceEditor::kDurationColumn));
-    OpenEditor<QLineEdit>()->setText(QStringLiteral("777"));
+    OpenEditorOf<QLineEdit>()->setText(QStringLiteral("777"));
     QTest::mouseClick(page_.findChild<QPushButton*>("removeRow"), Qt::LeftButton);
     Settle();
     for (const CommandSet& set : models_.sequences.GetCommandSets(3)) {
