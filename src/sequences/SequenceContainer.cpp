@@ -292,8 +292,8 @@ VlrRetVal SequenceContainer::SwapCommandSets(std::uint32_t number, std::uint32_t
     return VLR_SUCCESS;
 }
 
-VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
-                                        const std::wstring& text) {
+VlrRetVal SequenceContainer::AppendCheckedCommand(std::uint32_t number, std::uint32_t set,
+                                                  const std::wstring& text, bool& isCall) {
     if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
@@ -344,8 +344,49 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
         return VLR_FAILURE;
     }
     ChangeSlot(number).AppendCommand(set, text, parsed);
-    if (parsed.IsCall() && TimeEveryUsedSequence() != VLR_SUCCESS) {
+    isCall = parsed.IsCall();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
+                                        const std::wstring& text) {
+    bool isCall = false;
+    if (AppendCheckedCommand(number, set, text, isCall) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    if (isCall && TimeEveryUsedSequence() != VLR_SUCCESS) {
         ChangeSlot(number).RemoveLastCommand(set);
+        return VLR_FAILURE;
+    }
+    RaiseChangeEvent();
+    return VLR_SUCCESS;
+}
+
+VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32_t set,
+                                               const std::vector<std::wstring>& texts) {
+    if (ValidateCommandSetIndex(number, set) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    // Each command is checked against the ones before it (a -Loop or -Call must open its set),
+    // so the new set is built in place and the old one put back when any is refused.
+    const CommandSet oldTexts = slots_[number].CommandSetAt(set);
+    const std::vector<ParsedCommand> oldParsed = slots_[number].ParsedSets()[set];
+    ChangeSlot(number).ClearCommandSet(set);
+    bool hasCall = false;
+    bool accepted = true;
+    for (const std::wstring& text : texts) {
+        bool isCall = false;
+        if (AppendCheckedCommand(number, set, text, isCall) != VLR_SUCCESS) {
+            accepted = false;
+            break;
+        }
+        hasCall = hasCall || isCall;
+    }
+    if (accepted && hasCall) {
+        accepted = TimeEveryUsedSequence() == VLR_SUCCESS;
+    }
+    if (!accepted) {
+        ChangeSlot(number).RestoreCommandSet(set, oldTexts, oldParsed);
         return VLR_FAILURE;
     }
     RaiseChangeEvent();

@@ -78,6 +78,11 @@ class SequenceContainer {
     // Verifies the command and appends it verbatim. After a -Call every sequence is timed, and
     // the call is taken back when that fails.
     VlrRetVal AddCommand(std::uint32_t number, std::uint32_t set, const std::wstring& text);
+    // Makes `texts` the command set, all or nothing: every command is checked as AddCommand
+    // checks it, in order, and when one is refused the set keeps its old commands. Raises the
+    // change event once.
+    VlrRetVal ReplaceCommandSet(std::uint32_t number, std::uint32_t set,
+                                const std::vector<std::wstring>& texts);
 
     // "12.Main" for sequence 12 named Main.
     VlrRetVal GetSequenceLabel(std::uint32_t number, std::wstring& label) const;
@@ -116,6 +121,9 @@ class SequenceContainer {
         return slots_[number];
     }
 
+    // AddCommand without its change event and without the timing check of a -Call.
+    VlrRetVal AppendCheckedCommand(std::uint32_t number, std::uint32_t set,
+                                   const std::wstring& text, bool& isCall);
     void RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber);
     VlrRetVal TimeEveryUsedSequence();
     VlrRetVal TimeSequence(std::uint32_t number, double& duration, CallStack stack,

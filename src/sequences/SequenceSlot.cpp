@@ -61,6 +61,13 @@ void SequenceSlot::RemoveLastCommand(std::size_t set) {
     parsedSets_[set].pop_back();
 }
 
+void SequenceSlot::RestoreCommandSet(std::size_t set, const CommandSet& texts,
+                                     const std::vector<ParsedCommand>& parsed) {
+    Changed();
+    commandSets_[set] = texts;
+    parsedSets_[set] = parsed;
+}
+
 void SequenceSlot::ReplaceCommand(std::size_t set, std::size_t index, const std::wstring& text,
                                   const ParsedCommand& parsed) {
     Changed();

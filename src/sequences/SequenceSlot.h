@@ -26,6 +26,7 @@ class SequenceSlot {
     const ParsedSetList& ParsedSets() const { return parsedSets_; }
     std::size_t CommandSetCount() const { return commandSets_.size(); }
     bool IsCommandSetEmpty(std::size_t set) const { return commandSets_[set].empty(); }
+    const CommandSet& CommandSetAt(std::size_t set) const { return commandSets_[set]; }
 
     void SetName(const std::wstring& name) { name_ = name; }
     // Empties the name and the command sets: the slot becomes free.
@@ -39,6 +40,8 @@ class SequenceSlot {
 
     void AppendCommand(std::size_t set, const std::wstring& text, const ParsedCommand& parsed);
     void RemoveLastCommand(std::size_t set);
+    void RestoreCommandSet(std::size_t set, const CommandSet& texts,
+                           const std::vector<ParsedCommand>& parsed);
     void ReplaceCommand(std::size_t set, std::size_t index, const std::wstring& text,
                         const ParsedCommand& parsed);
     // Every command finds its output again among changed names.

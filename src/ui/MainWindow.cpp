@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -27,26 +28,6 @@ namespace {
 // core's wide text, so any name the file system holds comes back unchanged.
 std::wstring CorePath(const QString& path) {
     return NarrowToWide(QFile::encodeName(path).toStdString());
-}
-
-// The sequence control page: the sequence manager on the left, the editor on the right, in the
-// proportions of their pages (175 to 523).
-QWidget* SequenceControlPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("sequenceControlPage"));
-    auto* layout = new QHBoxLayout(page);
-    const struct {
-        const char* name;
-        const char* title;
-        int stretch;
-    } kPanels[] = {{"sequenceManagerPanel", "Sequences", 175},
-                   {"sequenceEditorPanel", "Sequence Editor", 523}};
-    for (const auto& panel : kPanels) {
-        auto* box = new QGroupBox(QString::fromLatin1(panel.title));
-        box->setObjectName(QString::fromLatin1(panel.name));
-        layout->addWidget(box, panel.stretch);
-    }
-    return page;
 }
 
 class AboutDialog final : public QDialog {
@@ -132,7 +113,7 @@ QWidget* MainWindow::BuildCentralWidget() {
         });
     manualPage_->setObjectName(QStringLiteral("manualControlPage"));
     pages_->addTab(manualPage_, QStringLiteral("  Manual Control  "));
-    pages_->addTab(SequenceControlPage(), QStringLiteral("  Sequence Control  "));
+    pages_->addTab(BuildSequenceControlPage(), QStringLiteral("  Sequence Control  "));
     connect(pages_, &QTabWidget::currentChanged, this, &MainWindow::TabSelected);
 
     logView_ = new QTableView;
@@ -165,6 +146,46 @@ QWidget* MainWindow::BuildCentralWidget() {
     return splitter;
 }
 
+// The sequence control page: the sequence manager on the left, the editor on the right, in the
+// proportions of their pages (175 to 523). Until the manager exists a plain list of the defined
+// sequences chooses what the editor shows.
+QWidget* MainWindow::BuildSequenceControlPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("sequenceControlPage"));
+    auto* manager = new QGroupBox(QStringLiteral("Sequences"));
+    manager->setObjectName(QStringLiteral("sequenceManagerPanel"));
+    sequenceSelector_ = new QComboBox;
+    sequenceSelector_->setObjectName(QStringLiteral("sequenceSelector"));
+    connect(sequenceSelector_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0) {
+            editorPage_->Clear();
+        } else {
+            editorPage_->ShowSequence(sequenceSelector_->itemData(index).toUInt());
+        }
+    });
+    auto* managerLayout = new QVBoxLayout(manager);
+    managerLayout->addWidget(sequenceSelector_);
+    managerLayout->addStretch();
+    editorPage_ = new SequenceEditorPage(editorPrompts_);
+    auto* layout = new QHBoxLayout(page);
+    layout->addWidget(manager, 175);
+    layout->addWidget(editorPage_, 523);
+    return page;
+}
+
+void MainWindow::ShowSequenceModel() {
+    SequenceContainer& sequences = core_.GetSequenceContainer();
+    editorPage_->Initialize(&core_.GetLogFile(), sequences);
+    const QSignalBlocker blocker(sequenceSelector_);
+    sequenceSelector_->clear();
+    for (const std::uint32_t number : sequences.UsedSequenceNumbers()) {
+        std::wstring label;
+        sequences.GetSequenceLabel(number, label);
+        sequenceSelector_->addItem(QString::fromStdWString(label), number);
+    }
+    sequenceSelector_->setCurrentIndex(-1);
+}
+
 ApplicationCore::StartupResult MainWindow::Start() {
     core_.SetMessageReceiver(&logReceiver_);
     const ApplicationCore::StartupResult result = core_.RunStartupSequence();
@@ -172,6 +193,7 @@ ApplicationCore::StartupResult MainWindow::Start() {
         wired_ = true;
         snapshot_ = TakeSnapshot();
         manualPage_->ShowSnapshot(snapshot_);
+        ShowSequenceModel();
     } else if (result != ApplicationCore::StartupResult::DataDirectoryFailed) {
         // The program ends without showing the window.
         core_.ShutDown(ApplicationCore::SettingsOnShutDown::Keep);
@@ -274,7 +296,8 @@ void MainWindow::OpenSettingsFile() {
     }
     // A running train is stopped first: the refreshed panels would otherwise forget it.
     manualPage_->StopPulse([this, file = CorePath(path)](bool) {
-        RunDeviceJob([this, file] { core_.ReadSettingsFile(file); }, [] {});
+        RunDeviceJob([this, file] { core_.ReadSettingsFile(file); },
+                     [this] { ShowSequenceModel(); });
     });
 }
 

@@ -12,9 +12,11 @@
 #include "ui/DeviceWorker.h"
 #include "ui/MessageLogModel.h"
 #include "ui/Prompts.h"
+#include "ui/SequenceEditorPage.h"
 
 class ManualControlPage;
 class QAction;
+class QComboBox;
 class QTabWidget;
 class QTableView;
 
@@ -40,6 +42,7 @@ class MainWindow final : public QMainWindow {
     bool IsClosed() const { return closed_; }
     ApplicationCore& Core() { return core_; }
     ManualControlPage* ManualPage() const { return manualPage_; }
+    SequenceEditorPage* EditorPage() const { return editorPage_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -47,6 +50,9 @@ class MainWindow final : public QMainWindow {
   private:
     void BuildMenus();
     QWidget* BuildCentralWidget();
+    QWidget* BuildSequenceControlPage();
+    // Shows the current models' sequences (at start-up and after a settings file was read).
+    void ShowSequenceModel();
     void RunDeviceJob(std::function<void()> job, std::function<void()> done);
     DeviceSnapshot TakeSnapshot();
     void UpdateStates();
@@ -67,6 +73,7 @@ class MainWindow final : public QMainWindow {
     DeviceSession session_;
     ManualControl manual_;
     DeviceWorker worker_;
+    QtSequenceEditorPrompts editorPrompts_{this};
 
     DeviceSnapshot snapshot_;
     bool wired_ = false;
@@ -77,6 +84,8 @@ class MainWindow final : public QMainWindow {
 
     QTabWidget* pages_ = nullptr;
     ManualControlPage* manualPage_ = nullptr;
+    SequenceEditorPage* editorPage_ = nullptr;
+    QComboBox* sequenceSelector_ = nullptr;
     QTableView* logView_ = nullptr;
     QAction* openSettings_ = nullptr;
     QAction* saveSettings_ = nullptr;

@@ -1,0 +1,852 @@
+#include "ui/SequenceEditor.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "foundation/ArgumentReading.h"
+#include "foundation/LogFile.h"
+#include "foundation/MiscFunctions.h"
+#include "foundation/SequenceCommandWords.h"
+#include "foundation/TextConversion.h"
+#include "sequences/SequenceContainer.h"
+
+using VlrDataTypes::VLR_FAILURE;
+using VlrDataTypes::VLR_SUCCESS;
+using Word = SequenceCommandWords::Word;
+
+namespace {
+
+const std::wstring kClear = L"Clear";
+const std::wstring kRemove = L"Remove";
+const std::wstring kIntensityWord = L"-SetIntensity";
+const std::wstring kEndLoop = L"-EndLoop";
+constexpr double kMinDuration = 0.1;
+constexpr double kMaxDuration = 1800000.0;
+
+std::wstring WordText(Word word) {
+    return SequenceCommandWords::Text(word);
+}
+
+// The words of a cell, split at blanks; cells never hold quotes.
+std::vector<std::wstring> Words(const std::wstring& text) {
+    std::vector<std::wstring> words;
+    std::size_t start = 0;
+    while ((start = text.find_first_not_of(L" \t", start)) != std::wstring::npos) {
+        const std::size_t end = text.find_first_of(L" \t", start);
+        words.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return words;
+}
+
+// A cell's kind is its first word, whatever else the text holds (a sequence name may hold
+// "-Loop" or "Clear").
+std::optional<Word> FirstWord(const std::wstring& text) {
+    const std::vector<std::wstring> words = Words(text);
+    return words.empty() ? std::nullopt : SequenceCommandWords::Find(words.front());
+}
+
+bool IsWord(const std::wstring& token, Word word) {
+    return SequenceCommandWords::Find(token) == word;
+}
+
+// "-SetIntensity(200)" gives "200".
+std::optional<std::wstring> IntensityOf(const std::wstring& token) {
+    const std::wstring head = kIntensityWord + L"(";
+    if (token.size() > head.size() && token.compare(0, head.size(), head) == 0 &&
+        token.back() == L')') {
+        return token.substr(head.size(), token.size() - head.size() - 1);
+    }
+    return std::nullopt;
+}
+
+bool IsLedWord(const std::wstring& token) {
+    return IsWord(token, Word::On) || IsWord(token, Word::Off) || IntensityOf(token).has_value();
+}
+
+}  // namespace
+
+void SequenceEditor::InitializeGrid(LogFile* log, SequenceContainer& container) {
+    log_ = log;
+    container_ = &container;
+    labels_ = container.GetColorLabels();
+    ttlBits_ = container.GetTTLBitNames();
+    ClearGrid();
+}
+
+void SequenceEditor::ClearGrid() {
+    rows_.clear();
+    sequence_ = kNoSequence;
+    currentRow_ = -1;
+    buttons_ = Buttons();
+    total_ = L"0 ms";
+}
+
+SequenceEditor::VlrRetVal SequenceEditor::LoadSequence(std::uint32_t number) {
+    ClearGrid();
+    if (container_ == nullptr) {
+        return VLR_FAILURE;
+    }
+    buttons_.addRow = true;
+    sequence_ = number;
+    if (container_->ValidateSequenceNumber(number) == VLR_SUCCESS) {
+        const std::vector<CommandSet>& sets = container_->GetCommandSets(number);
+        rows_.reserve(sets.size());
+        for (std::size_t set = 0; set < sets.size(); ++set) {
+            rows_.push_back(NewRow());
+            ShowCommandSet(static_cast<int>(set), sets[set]);
+        }
+    }
+    UpdateTimes();
+    UpdateButtons();
+    return VLR_SUCCESS;
+}
+
+std::wstring SequenceEditor::ColumnHeader(int column) const {
+    static const wchar_t* const kHeaders[] = {L"Start Time(ms)", L"Duration(ms)", L"Loop/Call",
+                                              L"TTL Out Bit(s)"};
+    return column < kFirstLedColumn ? kHeaders[column] : labels_[column - kFirstLedColumn];
+}
+
+int SequenceEditor::ColumnWidth(int column) {
+    static const int kWidths[] = {85, 115, 115, 80};
+    return column < kFirstLedColumn ? kWidths[column] : 115;
+}
+
+bool SequenceEditor::IsReadOnly(int row, int column) const {
+    return column == kStartColumn || rows_[row].frozen || rows_[row].readOnly[column];
+}
+
+SequenceEditor::RowKind SequenceEditor::KindOf(int row) const {
+    switch (FirstWord(rows_[row].cells[kLoopCallColumn]).value_or(Word::On)) {
+        case Word::Loop:
+            return RowKind::LoopStart;
+        case Word::EndLoop:
+            return RowKind::LoopEnd;
+        case Word::Call:
+            return RowKind::Call;
+        default:
+            return RowKind::Ordinary;
+    }
+}
+
+int SequenceEditor::FindRow(std::uint64_t id) const {
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        if (rows_[row].id == id) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+void SequenceEditor::LogError(const std::wstring& message) const {
+    if (log_ != nullptr) {
+        log_->WriteMessage(LogLevel::Error, message);
+    }
+}
+
+std::optional<std::vector<std::wstring>> SequenceEditor::Tokens(const std::wstring& text) const {
+    std::vector<std::wstring> tokens;
+    std::wstring error;
+    if (MiscFunctions::ParseCommandString(text, tokens, error) != VLR_SUCCESS) {
+        LogError(error);
+        return std::nullopt;
+    }
+    return tokens;
+}
+
+SequenceEditor::Row SequenceEditor::NewRow() {
+    Row row;
+    row.id = nextId_++;
+    row.cells.assign(static_cast<std::size_t>(ColumnCount()), std::wstring());
+    row.readOnly.assign(row.cells.size(), false);
+    row.cells[kDurationColumn] = FixedText(kMinDuration, 1);
+    return row;
+}
+
+// Shows a stored command set. When the row would not store the same commands back, it is
+// frozen: the operator sees it but no edit can rewrite it.
+void SequenceEditor::ShowCommandSet(int row, const CommandSet& stored) {
+    const std::uint64_t id = rows_[row].id;
+    rows_[row] = NewRow();
+    rows_[row].id = id;
+    bool shown = true;
+    bool hasDuration = false;
+    for (const std::wstring& text : stored) {
+        shown = ApplyCommand(row, text) && shown;
+        hasDuration = hasDuration || FirstWord(text) == Word::Duration;
+    }
+    std::vector<std::wstring> expected;
+    std::vector<std::wstring> written;
+    for (const std::wstring& text : stored) {
+        expected.push_back(CanonicalCommand(text));
+    }
+    for (const std::wstring& text : RowCommands(row)) {
+        // A step without -Duration lasts the default step, which the row shows as a duration.
+        if (hasDuration || text != WordText(Word::Duration) + L" " + FixedText(kMinDuration, 1)) {
+            written.push_back(CanonicalCommand(text));
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(written.begin(), written.end());
+    rows_[row].frozen = !shown || expected != written;
+}
+
+bool SequenceEditor::ApplyCommand(int row, const std::wstring& text) {
+    const std::optional<std::vector<std::wstring>> tokens = Tokens(text);
+    if (!tokens || tokens->empty()) {
+        return false;
+    }
+    const std::optional<Word> word = SequenceCommandWords::Find(tokens->front());
+    if (!word || tokens->size() - 1 != SequenceCommandWords::ArgumentCount(*word)) {
+        return false;
+    }
+    std::vector<std::wstring>& cells = rows_[row].cells;
+    const auto append = [&cells](int column, const std::wstring& added) {
+        std::wstring& cell = cells[column];
+        cell = cell.empty() ? added : cell + L" " + added;
+    };
+    const std::wstring argument = tokens->size() > 1 ? (*tokens)[1] : std::wstring();
+    switch (*word) {
+        case Word::On:
+        case Word::Off:
+        case Word::SetIntensity: {
+            const std::optional<int> column = GetColumnNumber(argument);
+            if (!column) {
+                return false;
+            }
+            append(*column, *word == Word::SetIntensity
+                                ? kIntensityWord + L"(" + (*tokens)[2] + L")"
+                                : WordText(*word));
+            return true;
+        }
+        case Word::Duration:
+            cells[kDurationColumn] = argument;
+            return true;
+        case Word::Call: {
+            std::wstring label;
+            const auto called = static_cast<std::uint32_t>(ArgumentReading::ReadInteger(argument));
+            if (container_->GetSequenceLabel(called, label) != VLR_SUCCESS) {
+                return false;
+            }
+            const std::wstring callText = WordText(Word::Call) + L" " + label;
+            // A call the editor would refuse stays visible, on a frozen row.
+            const bool accepted = ApplyCall(row, callText, false) == VLR_SUCCESS;
+            if (!accepted) {
+                SetRowCellsReadOnly(true, row, kLoopCallColumn);
+            }
+            cells[kLoopCallColumn] = callText;
+            return accepted;
+        }
+        case Word::Loop:
+            SetLoopCallCell(row, WordText(Word::Loop) + L" " + argument);
+            return true;
+        case Word::EndLoop:
+            SetLoopCallCell(row, kEndLoop);
+            return true;
+        case Word::TTLHigh:
+        case Word::TTLLow: {
+            const std::optional<std::wstring> merged =
+                UpdateTTLCellText(cells[kTTLColumn], WordText(*word) + L" " + argument);
+            if (merged) {
+                cells[kTTLColumn] = *merged;
+            }
+            return merged.has_value();
+        }
+    }
+    return false;
+}
+
+std::wstring SequenceEditor::CanonicalCommand(const std::wstring& text) const {
+    const std::vector<std::wstring> tokens = Words(text);
+    const std::optional<Word> word =
+        tokens.empty() ? std::nullopt : SequenceCommandWords::Find(tokens.front());
+    if (!word) {
+        return text;
+    }
+    std::wstring canonical = WordText(*word);
+    for (std::size_t index = 1; index < tokens.size(); ++index) {
+        std::wstring argument = tokens[index];
+        if (index == 1 &&
+            (*word == Word::On || *word == Word::Off || *word == Word::SetIntensity)) {
+            for (const std::wstring& label : labels_) {
+                if (CompareNoCase(label, argument) == 0) {
+                    argument = label;
+                }
+            }
+        } else if (*word == Word::Call || *word == Word::TTLHigh || *word == Word::TTLLow) {
+            argument = std::to_wstring(ArgumentReading::ReadInteger(argument));
+        }
+        canonical += L" " + argument;
+    }
+    return canonical;
+}
+
+std::optional<int> SequenceEditor::GetColumnNumber(const std::wstring& label) const {
+    for (std::size_t index = 0; index < labels_.size(); ++index) {
+        if (CompareNoCase(labels_[index], label) == 0) {
+            return kFirstLedColumn + static_cast<int>(index);
+        }
+    }
+    LogError(L"SequenceSetupHybridDlg::GetColumnNumber() - Error, color(" + label +
+             L") was not found in our list");
+    return std::nullopt;
+}
+
+std::optional<std::wstring> SequenceEditor::UpdateTTLCellText(const std::wstring& cellText,
+                                                              const std::wstring& command) const {
+    const std::optional<std::vector<std::wstring>> cellTokens = Tokens(cellText);
+    const std::optional<std::vector<std::wstring>> commandTokens = Tokens(command);
+    if (!cellTokens || !commandTokens) {
+        return std::nullopt;
+    }
+    if (commandTokens->size() != 2) {
+        LogError(L"Error updating TTL cell text, the new command " + command +
+                 L" had an invalid number of parameters.");
+        return std::nullopt;
+    }
+    std::vector<int> high;
+    std::vector<int> low;
+    std::vector<int>* current = &high;
+    std::vector<std::wstring> tokens = *cellTokens;
+    tokens.insert(tokens.end(), commandTokens->begin(), commandTokens->end());
+    for (const std::wstring& token : tokens) {
+        if (IsWord(token, Word::TTLHigh)) {
+            current = &high;
+        } else if (IsWord(token, Word::TTLLow)) {
+            current = &low;
+        } else {
+            current->push_back(ArgumentReading::ReadInteger(token));
+        }
+    }
+    std::sort(high.begin(), high.end());
+    std::sort(low.begin(), low.end());
+    std::wstring text;
+    if (!high.empty()) {
+        text = WordText(Word::TTLHigh);
+        for (const int bit : high) {
+            text += L" " + std::to_wstring(bit);
+        }
+    }
+    if (!low.empty()) {
+        text += L" " + WordText(Word::TTLLow);
+        for (const int bit : low) {
+            text += L" " + std::to_wstring(bit);
+        }
+    }
+    return text;
+}
+
+void SequenceEditor::SetRowCellsReadOnly(bool readOnly, int row, int exceptColumn) {
+    Row& target = rows_[row];
+    for (int column = kDurationColumn; column < ColumnCount(); ++column) {
+        if (column != exceptColumn) {
+            target.readOnly[column] = readOnly;
+            target.cells[column].clear();
+        }
+    }
+    target.cells[kDurationColumn].clear();
+}
+
+void SequenceEditor::SetLoopCallCell(int row, const std::wstring& text) {
+    SetRowCellsReadOnly(true, row, kLoopCallColumn);
+    rows_[row].cells[kLoopCallColumn] = text;
+    rows_[row].readOnly[kLoopCallColumn] = FirstWord(text) == Word::EndLoop;
+}
+
+std::optional<std::uint32_t> SequenceEditor::CalledSequence(const std::wstring& callText) const {
+    std::uint32_t number = 0;
+    if (container_->ExtractSequenceNumberFromLabel(callText, number) != VLR_SUCCESS) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+SequenceEditor::VlrRetVal SequenceEditor::ApplyCall(int row, const std::wstring& callText,
+                                                    bool ask) {
+    const std::optional<std::uint32_t> called = CalledSequence(callText);
+    if (!called) {
+        return VLR_FAILURE;
+    }
+    if (container_->CheckCallNesting(sequence_, *called)) {
+        if (ask) {
+            prompts_.ShowRuleError(L"Command Usage Error",
+                                   L"Unable to add call sequence command.  This would have "
+                                   L"created a nested loop violation.");
+        }
+        return VLR_FAILURE;
+    }
+    SetRowCellsReadOnly(true, row, kLoopCallColumn);
+    double duration = 0.0;
+    rows_[row].cells[kDurationColumn] =
+        container_->GetSequenceDuration(*called, duration) == VLR_SUCCESS
+            ? FixedText(duration + kMinDuration, 1)
+            : L"?";
+    return VLR_SUCCESS;
+}
+
+std::optional<std::wstring> SequenceEditor::AddLoop(int row, const std::wstring& oldText) {
+    const std::optional<std::uint32_t> count = prompts_.AskLoopCount();
+    if (!count) {
+        return std::nullopt;
+    }
+    const std::wstring text = WordText(Word::Loop) + L" " + std::to_wstring(*count);
+    SetLoopCallCell(row, text);
+    if (FirstWord(oldText) != Word::Loop) {
+        // The loop start is stored before its end, so that the model sees them in order.
+        CommitRow(row);
+        if (InsertRow(row + 1, true) != VLR_SUCCESS) {
+            return std::nullopt;
+        }
+        SetLoopCallCell(row + 1, kEndLoop);
+        CommitRow(row + 1);
+    }
+    return text;
+}
+
+std::vector<int> SequenceEditor::MatchLoops() const {
+    std::vector<int> partner(rows_.size(), -1);
+    int open = -1;
+    for (int row = 0; row < RowCount(); ++row) {
+        const RowKind kind = KindOf(row);
+        if (kind == RowKind::LoopStart) {
+            open = row;
+        } else if (kind == RowKind::LoopEnd && open >= 0) {
+            partner[open] = row;
+            partner[row] = open;
+            open = -1;
+        }
+    }
+    return partner;
+}
+
+SequenceEditor::VlrRetVal SequenceEditor::InsertRow(int position, bool inModel) {
+    if (inModel &&
+        container_->AddCommandSet(sequence_, static_cast<std::uint32_t>(position)) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    rows_.insert(rows_.begin() + position, NewRow());
+    return VLR_SUCCESS;
+}
+
+SequenceEditor::VlrRetVal SequenceEditor::RemoveRowAt(int row) {
+    // A loop start takes its end with it; an unmatched start or end goes alone.
+    if (KindOf(row) == RowKind::LoopStart) {
+        const int end = MatchLoops()[row];
+        if (end >= 0 && RemoveRowAt(end) != VLR_SUCCESS) {
+            return VLR_FAILURE;
+        }
+    }
+    if (container_->RemoveCommandSet(sequence_, static_cast<std::uint32_t>(row)) != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    rows_.erase(rows_.begin() + row);
+    return VLR_SUCCESS;
+}
+
+void SequenceEditor::SwapRows(int a, int b) {
+    // The start time belongs to the position, not to the step.
+    std::swap(rows_[a], rows_[b]);
+    std::swap(rows_[a].cells[kStartColumn], rows_[b].cells[kStartColumn]);
+    UpdateTimes();
+}
+
+std::vector<std::wstring> SequenceEditor::RowCommands(int row) const {
+    const std::vector<std::wstring>& cells = rows_[row].cells;
+    switch (KindOf(row)) {
+        case RowKind::Call: {
+            const std::optional<std::uint32_t> called = CalledSequence(cells[kLoopCallColumn]);
+            if (!called) {
+                return {};
+            }
+            return {WordText(Word::Call) + L" " + std::to_wstring(*called)};
+        }
+        case RowKind::LoopStart:
+        case RowKind::LoopEnd:
+            return {cells[kLoopCallColumn]};
+        case RowKind::Ordinary:
+            break;
+    }
+    std::vector<std::wstring> commands;
+    for (int column = kFirstLedColumn; column < ColumnCount(); ++column) {
+        const std::wstring& label = labels_[column - kFirstLedColumn];
+        std::vector<std::wstring> intensities;
+        for (const std::wstring& token : Words(cells[column])) {
+            if (IsWord(token, Word::On) || IsWord(token, Word::Off)) {
+                commands.push_back(WordText(*SequenceCommandWords::Find(token)) + L" " + label);
+            } else if (const std::optional<std::wstring> value = IntensityOf(token)) {
+                intensities.push_back(kIntensityWord + L" " + label + L" " + *value);
+            }
+        }
+        commands.insert(commands.end(), intensities.begin(), intensities.end());
+    }
+    std::wstring ttlWord = WordText(Word::TTLHigh);
+    for (const std::wstring& token : Words(cells[kTTLColumn])) {
+        if (IsWord(token, Word::TTLHigh) || IsWord(token, Word::TTLLow)) {
+            ttlWord = WordText(*SequenceCommandWords::Find(token));
+        } else {
+            commands.push_back(ttlWord + L" " + token);
+        }
+    }
+    if (!cells[kDurationColumn].empty()) {
+        commands.push_back(WordText(Word::Duration) + L" " + cells[kDurationColumn]);
+    }
+    return commands;
+}
+
+SequenceEditor::VlrRetVal SequenceEditor::CommitRow(int row) {
+    if (rows_[row].frozen) {
+        return VLR_FAILURE;
+    }
+    if (container_->ReplaceCommandSet(sequence_, static_cast<std::uint32_t>(row),
+                                      RowCommands(row)) == VLR_SUCCESS) {
+        return VLR_SUCCESS;
+    }
+    // The grid shows what the model holds, never what it refused.
+    ShowCommandSet(row, container_->GetCommandSets(sequence_)[static_cast<std::size_t>(row)]);
+    return VLR_FAILURE;
+}
+
+SequenceEditor::VlrRetVal SequenceEditor::UpdateLoopDurations() {
+    bool inLoop = false;
+    double sum = 0.0;
+    double factor = 0.0;
+    for (Row& row : rows_) {
+        const std::wstring& loopCall = row.cells[kLoopCallColumn];
+        const std::optional<Word> word = FirstWord(loopCall);
+        if (word == Word::Loop) {
+            inLoop = true;
+            sum = 0.0;
+            const std::vector<std::wstring> words = Words(loopCall);
+            factor = (words.size() > 1 ? ArgumentReading::ReadInteger(words[1]) : 0) - 1.0;
+        } else if (word == Word::EndLoop) {
+            row.cells[kDurationColumn] = inLoop ? FixedText(factor * sum, 1) : L"?";
+            inLoop = false;
+        } else if (inLoop) {
+            sum += ArgumentReading::ReadFraction(row.cells[kDurationColumn]);
+        }
+    }
+    return VLR_SUCCESS;
+}
+
+SequenceEditor::VlrRetVal SequenceEditor::UpdateTimes() {
+    if (UpdateLoopDurations() != VLR_SUCCESS) {
+        return VLR_FAILURE;
+    }
+    double time = 0.0;
+    for (Row& row : rows_) {
+        row.cells[kStartColumn] = FixedText(time, 1);
+        time += ArgumentReading::ReadFraction(row.cells[kDurationColumn]);
+    }
+    total_ = FixedText(time, 1) + L" ms";
+    return VLR_SUCCESS;
+}
+
+void SequenceEditor::UpdateButtons() {
+    const bool any = currentRow_ >= 0;
+    buttons_.removeRow = any;
+    buttons_.moveUp = any && currentRow_ > 0;
+    buttons_.moveDown = any && currentRow_ < RowCount() - 1;
+    if (!any) {
+        return;
+    }
+    const RowKind kind = KindOf(currentRow_);
+    // A matched loop end goes with its start; an unmatched one can go on its own.
+    if (kind == RowKind::LoopEnd && MatchLoops()[currentRow_] >= 0) {
+        buttons_.removeRow = false;
+    }
+    if (kind == RowKind::LoopStart || kind == RowKind::LoopEnd) {
+        const auto isBoundary = [this](int row) {
+            const RowKind other = KindOf(row);
+            return other == RowKind::LoopStart || other == RowKind::LoopEnd;
+        };
+        buttons_.moveUp = buttons_.moveUp && !isBoundary(currentRow_ - 1);
+        buttons_.moveDown = buttons_.moveDown && !isBoundary(currentRow_ + 1);
+    }
+}
+
+void SequenceEditor::SelectRow(int row) {
+    currentRow_ = row >= 0 && row < RowCount() ? row : -1;
+    UpdateButtons();
+}
+
+void SequenceEditor::AddRow() {
+    if (!buttons_.addRow) {
+        return;
+    }
+    const int position = currentRow_ >= 0 ? currentRow_ : RowCount();
+    InsertRow(position, true);
+    UpdateTimes();
+    SelectRow(position);
+}
+
+void SequenceEditor::RemoveRow() {
+    if (!buttons_.removeRow) {
+        return;
+    }
+    if (RemoveRowAt(currentRow_) == VLR_SUCCESS) {
+        UpdateTimes();
+    }
+    SelectRow(std::min(currentRow_, RowCount() - 1));
+}
+
+void SequenceEditor::MoveRowUp() {
+    const int row = currentRow_;
+    if (buttons_.moveUp &&
+        container_->SwapCommandSets(sequence_, static_cast<std::uint32_t>(row),
+                                    static_cast<std::uint32_t>(row - 1)) == VLR_SUCCESS) {
+        SwapRows(row, row - 1);
+        SelectRow(row - 1);
+    }
+}
+
+void SequenceEditor::MoveRowDown() {
+    const int row = currentRow_;
+    if (buttons_.moveDown &&
+        container_->SwapCommandSets(sequence_, static_cast<std::uint32_t>(row),
+                                    static_cast<std::uint32_t>(row + 1)) == VLR_SUCCESS) {
+        SwapRows(row, row + 1);
+        SelectRow(row + 1);
+    }
+}
+
+std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column) const {
+    std::vector<std::wstring> choices;
+    const std::vector<std::wstring> tokens = Words(rows_[row].cells[column]);
+    if (tokens.size() > 1) {
+        for (const std::wstring& token : tokens) {
+            if (IsLedWord(token)) {
+                choices.push_back(kRemove + L" " + token);
+            }
+        }
+    }
+    choices.push_back(kClear);
+    bool intensityElsewhere = false;
+    for (int other = kFirstLedColumn; other < ColumnCount(); ++other) {
+        intensityElsewhere =
+            intensityElsewhere ||
+            (other != column && rows_[row].cells[other].find(kIntensityWord) != std::wstring::npos);
+    }
+    if (!intensityElsewhere) {
+        choices.push_back(kIntensityWord);
+    }
+    // What the LED is switched to when the row starts.
+    std::optional<Word> state;
+    for (int above = 0; above < row; ++above) {
+        const std::vector<std::wstring> words = Words(rows_[above].cells[column]);
+        const auto has = [&words](Word word) {
+            return std::any_of(words.begin(), words.end(),
+                               [word](const std::wstring& token) { return IsWord(token, word); });
+        };
+        if (has(Word::On)) {
+            state = Word::On;
+        } else if (has(Word::Off)) {
+            state = Word::Off;
+        }
+    }
+    if (state != Word::On) {
+        choices.push_back(WordText(Word::On));
+    }
+    if (state != Word::Off) {
+        choices.push_back(WordText(Word::Off));
+    }
+    return choices;
+}
+
+std::vector<std::wstring> SequenceEditor::BuildLoopCallChoices(int row) const {
+    std::vector<std::wstring> choices = {kClear};
+    bool open = false;
+    for (int above = 0; above < row; ++above) {
+        const RowKind kind = KindOf(above);
+        open = kind == RowKind::LoopStart || (open && kind != RowKind::LoopEnd);
+    }
+    if (!open) {
+        choices.push_back(WordText(Word::Loop));
+    }
+    for (const std::uint32_t number : container_->UsedSequenceNumbers()) {
+        std::wstring label;
+        if (number != sequence_ && container_->GetSequenceLabel(number, label) == VLR_SUCCESS) {
+            choices.push_back(WordText(Word::Call) + L" " + label);
+        }
+    }
+    return choices;
+}
+
+std::vector<std::wstring> SequenceEditor::BuildTTLChoices(const std::wstring& cellText) const {
+    std::vector<std::wstring> choices;
+    if (!cellText.empty()) {
+        choices = {cellText, kClear};
+    }
+    const std::vector<std::wstring> used = Words(cellText);
+    for (const Word word : {Word::TTLHigh, Word::TTLLow}) {
+        for (const std::wstring& bit : ttlBits_) {
+            if (std::find(used.begin(), used.end(), bit) == used.end()) {
+                choices.push_back(WordText(word) + L" " + bit);
+            }
+        }
+    }
+    return choices;
+}
+
+std::optional<SequenceEditor::EditorSetup> SequenceEditor::BeginEdit(int row, int column) const {
+    if (row < 0 || row >= RowCount() || column < 0 || column >= ColumnCount() ||
+        IsReadOnly(row, column)) {
+        return std::nullopt;
+    }
+    EditorSetup setup;
+    setup.text = rows_[row].cells[column];
+    if (column == kDurationColumn) {
+        return setup;
+    }
+    setup.choices = true;
+    if (column == kLoopCallColumn) {
+        setup.entries = BuildLoopCallChoices(row);
+    } else if (column == kTTLColumn) {
+        setup.entries = BuildTTLChoices(setup.text);
+    } else {
+        if (!setup.text.empty()) {
+            setup.entries.push_back(setup.text);
+        }
+        for (const std::wstring& choice : BuildValueChoices(row, column)) {
+            if (choice != setup.text) {
+                setup.entries.push_back(choice);
+            }
+        }
+    }
+    const auto found = std::find(setup.entries.begin(), setup.entries.end(), setup.text);
+    if (found != setup.entries.end()) {
+        setup.selected = static_cast<int>(std::distance(setup.entries.begin(), found));
+    }
+    return setup;
+}
+
+bool SequenceEditor::EndEdit(int row, int column, const std::wstring& chosen) {
+    if (!BeginEdit(row, column)) {
+        return false;
+    }
+    bool changed = false;
+    if (column == kLoopCallColumn) {
+        changed = EndEditLoopCall(row, chosen);
+    } else if (column == kTTLColumn) {
+        changed = EndEditTTL(row, chosen);
+    } else {
+        changed = EndEditValue(row, column, chosen);
+    }
+    if (changed) {
+        UpdateTimes();
+        UpdateButtons();
+    }
+    return changed;
+}
+
+bool SequenceEditor::EndEditValue(int row, int column, const std::wstring& chosen) {
+    std::wstring& cell = rows_[row].cells[column];
+    if (column == kDurationColumn) {
+        const double typed = ArgumentReading::ReadFraction(chosen);
+        cell = FixedText(std::clamp(typed, kMinDuration, kMaxDuration), 1);
+        CommitRow(row);
+        return true;
+    }
+    const std::wstring old = cell;
+    if (chosen == old) {
+        return false;
+    }
+    const std::vector<std::wstring> oldTokens = Words(old);
+    // The new word followed by the old cell's words of the other kind (switch or intensity).
+    const auto keep = [&oldTokens](std::wstring text, bool intensities) {
+        for (const std::wstring& token : oldTokens) {
+            if (IntensityOf(token).has_value() == intensities && IsLedWord(token)) {
+                text += L" " + token;
+            }
+        }
+        return text;
+    };
+    std::wstring text;
+    if (chosen == kClear || chosen.empty()) {
+        text.clear();
+    } else if (IsWord(chosen, Word::On) || IsWord(chosen, Word::Off)) {
+        text = keep(chosen, true);
+    } else if (chosen == kIntensityWord) {
+        const std::optional<std::uint32_t> intensity = prompts_.AskIntensity();
+        if (!intensity) {
+            return false;
+        }
+        text = keep(kIntensityWord + L"(" + std::to_wstring(*intensity) + L")", false);
+    } else if (chosen.compare(0, kRemove.size(), kRemove) == 0) {
+        const std::vector<std::wstring> words = Words(chosen);
+        if (words.size() != 2) {
+            LogError(L"Error parsing selection(" + chosen +
+                     L"), the incorrect number of arguments were received.");
+            return false;
+        }
+        for (const std::wstring& token : oldTokens) {
+            if (token != words[1]) {
+                text += token + L" ";
+            }
+        }
+    } else {
+        return false;
+    }
+    cell = text;
+    CommitRow(row);
+    return true;
+}
+
+bool SequenceEditor::EndEditLoopCall(int row, const std::wstring& chosen) {
+    const std::wstring old = rows_[row].cells[kLoopCallColumn];
+    if (chosen.empty() || chosen == old) {
+        return false;
+    }
+    const std::optional<Word> oldWord = FirstWord(old);
+    const int oldEnd = oldWord == Word::Loop ? MatchLoops()[row] : -1;
+    std::wstring text;
+    if (chosen == kClear) {
+        if (oldWord == Word::Call || oldWord == Word::Loop) {
+            SetRowCellsReadOnly(false, row, kLoopCallColumn);
+            rows_[row].cells[kDurationColumn] = FixedText(kMinDuration, 1);
+        }
+    } else if (chosen == WordText(Word::Loop)) {
+        const std::optional<std::wstring> loop = AddLoop(row, old);
+        if (!loop) {
+            return false;
+        }
+        text = *loop;
+    } else if (FirstWord(chosen) == Word::Call) {
+        if (ApplyCall(row, chosen, true) != VLR_SUCCESS) {
+            return false;
+        }
+        text = chosen;
+    } else {
+        return false;
+    }
+    if (oldEnd >= 0 && chosen != WordText(Word::Loop) && RemoveRowAt(oldEnd) != VLR_SUCCESS) {
+        return true;
+    }
+    rows_[row].cells[kLoopCallColumn] = text;
+    CommitRow(row);
+    return true;
+}
+
+bool SequenceEditor::EndEditTTL(int row, const std::wstring& chosen) {
+    std::wstring& cell = rows_[row].cells[kTTLColumn];
+    if (chosen.empty() || chosen == cell) {
+        return false;
+    }
+    std::wstring text;
+    if (chosen != kClear) {
+        const std::optional<std::vector<std::wstring>> tokens = Tokens(chosen);
+        if (!tokens || tokens->size() != 2) {
+            LogError(L"SequenceSetupHybridDlg::EndEditorTTLOut() - Error parsing selection(" +
+                     chosen + L").");
+            return false;
+        }
+        const std::optional<std::wstring> merged = UpdateTTLCellText(cell, chosen);
+        if (!merged) {
+            return false;
+        }
+        text = *merged;
+    }
+    cell = text;
+    CommitRow(row);
+    return true;
+}

@@ -1,0 +1,321 @@
+#include "ui/SequenceEditorPage.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Text(const std::wstring& text) {
+    return QString::fromStdWString(text);
+}
+
+// The grid ends an edit when the editor commits; Qt may commit one editor twice (Tab, then the
+// focus leaving), so each editor commits once.
+bool FirstCommit(QWidget* editor) {
+    if (editor->property("ostraCommitted").toBool()) {
+        return false;
+    }
+    editor->setProperty("ostraCommitted", true);
+    return true;
+}
+
+// The Duration column: a plain edit box with the cell's text selected.
+class DurationDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* edit = new QLineEdit(parent);
+        edit->setObjectName(QStringLiteral("durationEditor"));
+        return edit;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        auto* edit = static_cast<QLineEdit*>(editor);
+        edit->setText(index.data(Qt::EditRole).toString());
+        edit->selectAll();
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        if (FirstCommit(editor)) {
+            model->setData(index, static_cast<QLineEdit*>(editor)->text(), Qt::EditRole);
+        }
+    }
+};
+
+// The Loop/Call, TTL and LED columns: a list of the choices the editor offers for the cell.
+// Escape closes it without applying anything, as any Qt editor does.
+class ChoiceDelegate final : public QStyledItemDelegate {
+  public:
+    ChoiceDelegate(const SequenceEditor& editor, QObject* parent)
+        : QStyledItemDelegate(parent), editor_(editor) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* box = new QComboBox(parent);
+        box->setObjectName(QStringLiteral("choiceEditor"));
+        return box;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        auto* box = static_cast<QComboBox*>(editor);
+        box->clear();
+        if (const auto setup = editor_.BeginEdit(index.row(), index.column())) {
+            for (const std::wstring& entry : setup->entries) {
+                box->addItem(Text(entry));
+            }
+            box->setCurrentIndex(setup->selected);
+        }
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        auto* box = static_cast<QComboBox*>(editor);
+        if (FirstCommit(editor) && box->currentIndex() >= 0) {
+            model->setData(index, box->currentText(), Qt::EditRole);
+        }
+    }
+
+  private:
+    const SequenceEditor& editor_;
+};
+
+}  // namespace
+
+int SequenceGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int SequenceGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
+
+QVariant SequenceGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= editor_.RowCount()) {
+        return {};
+    }
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        return Text(editor_.CellText(index.row(), index.column()));
+    }
+    if (role == Qt::ForegroundRole && editor_.IsRowFrozen(index.row())) {
+        return QColor(Qt::darkGray);
+    }
+    return {};
+}
+
+QVariant SequenceGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < columns_) {
+        return Text(editor_.ColumnHeader(section));
+    }
+    return {};
+}
+
+Qt::ItemFlags SequenceGridModel::flags(const QModelIndex& index) const {
+    if (!index.isValid() || index.row() >= editor_.RowCount()) {
+        return Qt::NoItemFlags;
+    }
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    return editor_.IsReadOnly(index.row(), index.column()) ? flags : flags | Qt::ItemIsEditable;
+}
+
+bool SequenceGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) {
+        return false;
+    }
+    onEdit_(index.row(), index.column(), value.toString());
+    return true;
+}
+
+void SequenceGridModel::Refresh() {
+    if (rows_ != editor_.RowCount() || columns_ != editor_.ColumnCount()) {
+        beginResetModel();
+        rows_ = editor_.RowCount();
+        columns_ = editor_.ColumnCount();
+        endResetModel();
+    } else if (rows_ > 0 && columns_ > 0) {
+        emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
+    }
+}
+
+QModelIndex SequenceGridView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action != MoveNext && action != MovePrevious) {
+        return QTableView::moveCursor(action, modifiers);
+    }
+    const int columns = model()->columnCount();
+    const int cells = model()->rowCount() * columns;
+    const QModelIndex current = currentIndex();
+    const int step = action == MoveNext ? 1 : -1;
+    int position =
+        current.isValid() ? current.row() * columns + current.column() : (step > 0 ? -1 : cells);
+    for (position += step; position >= 0 && position < cells; position += step) {
+        const QModelIndex next = model()->index(position / columns, position % columns);
+        if (next.flags() & Qt::ItemIsEditable) {
+            return next;
+        }
+    }
+    return {};
+}
+
+void SequenceGridView::keyPressEvent(QKeyEvent* event) {
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (!tab || (event->modifiers() & Qt::ControlModifier)) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    const bool back = event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+    const QModelIndex next = moveCursor(back ? MovePrevious : MoveNext, event->modifiers());
+    if (!next.isValid()) {
+        event->ignore();
+        return;
+    }
+    setCurrentIndex(next);
+    edit(next);
+    event->accept();
+}
+
+void SequenceGridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    const bool moving = hint == QAbstractItemDelegate::EditNextItem ||
+                        hint == QAbstractItemDelegate::EditPreviousItem;
+    const bool forward = hint == QAbstractItemDelegate::EditNextItem;
+    const bool leave = moving && !moveCursor(forward ? MoveNext : MovePrevious, {}).isValid();
+    QTableView::closeEditor(editor, hint);
+    if (leave) {
+        focusNextPrevChild(forward);
+    }
+}
+
+std::optional<std::uint32_t> QtSequenceEditorPrompts::AskLoopCount() {
+    bool ok = false;
+    const int count =
+        QInputDialog::getInt(parent_, QStringLiteral("Loop Command Properties"),
+                             QStringLiteral("Enter Loop Count:"), 2, 2, 1000000, 1, &ok);
+    return ok ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(count)) : std::nullopt;
+}
+
+std::optional<std::uint32_t> QtSequenceEditorPrompts::AskIntensity() {
+    bool ok = false;
+    const int value = QInputDialog::getInt(
+        parent_, QStringLiteral("LED Intensity Property"),
+        QStringLiteral("Enter LED Intensity Value:\nValid Range: 0..255"), 0, 0, 255, 1, &ok);
+    return ok ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(value)) : std::nullopt;
+}
+
+void QtSequenceEditorPrompts::ShowRuleError(const std::wstring& caption, const std::wstring& text) {
+    QMessageBox::critical(parent_, Text(caption), Text(text));
+}
+
+SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* parent)
+    : QWidget(parent),
+      editor_(prompts),
+      model_(editor_, [this](int row, int column, const QString& text) {
+          QMetaObject::invokeMethod(
+              this, [this, id = editor_.RowId(row), column, text] { FinishEdit(id, column, text); },
+              Qt::QueuedConnection);
+      }) {
+    setObjectName(QStringLiteral("sequenceEditorPage"));
+    grid_ = new SequenceGridView;
+    grid_->setObjectName(QStringLiteral("sequenceGrid"));
+    grid_->setModel(&model_);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+    auto* duration = new DurationDelegate(grid_);
+    grid_->setItemDelegate(new ChoiceDelegate(editor_, grid_));
+    grid_->setItemDelegateForColumn(SequenceEditor::kDurationColumn, duration);
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                editor_.SelectRow(current.isValid() ? current.row() : -1);
+                Refresh();
+            });
+
+    const auto button = [this](const char* text, const char* name,
+                               void (SequenceEditor::*operation)()) {
+        auto* pushButton = new QPushButton(QString::fromLatin1(text));
+        pushButton->setObjectName(QString::fromLatin1(name));
+        pushButton->setAutoDefault(false);
+        connect(pushButton, &QPushButton::clicked, this, [this, operation] { Run(operation); });
+        return pushButton;
+    };
+    addRow_ = button("Add Row", "addRow", &SequenceEditor::AddRow);
+    removeRow_ = button("Remove Row", "removeRow", &SequenceEditor::RemoveRow);
+    moveUp_ = button("Move Row Up", "moveRowUp", &SequenceEditor::MoveRowUp);
+    moveDown_ = button("Move Row Down", "moveRowDown", &SequenceEditor::MoveRowDown);
+    total_ = new QLabel;
+    total_->setObjectName(QStringLiteral("totalTime"));
+
+    auto* buttons = new QHBoxLayout;
+    for (QWidget* widget : {addRow_, removeRow_, moveUp_, moveDown_}) {
+        buttons->addWidget(widget);
+    }
+    buttons->addSpacing(12);
+    buttons->addWidget(new QLabel(QStringLiteral("Total Sequence Time:")));
+    buttons->addWidget(total_, 1);
+    auto* box = new QGroupBox(QStringLiteral("Sequence Setup"));
+    auto* boxLayout = new QVBoxLayout(box);
+    boxLayout->addWidget(grid_);
+    boxLayout->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(box);
+    Refresh();
+}
+
+void SequenceEditorPage::Initialize(LogFile* log, SequenceContainer& container) {
+    editor_.InitializeGrid(log, container);
+    Refresh();
+    for (int column = 0; column < editor_.ColumnCount(); ++column) {
+        grid_->setColumnWidth(column, SequenceEditor::ColumnWidth(column));
+    }
+}
+
+void SequenceEditorPage::ShowSequence(std::uint32_t number) {
+    editor_.LoadSequence(number);
+    Refresh();
+}
+
+void SequenceEditorPage::Clear() {
+    editor_.ClearGrid();
+    Refresh();
+}
+
+void SequenceEditorPage::FinishEdit(std::uint64_t rowId, int column, const QString& text) {
+    const int row = editor_.FindRow(rowId);
+    if (row >= 0) {
+        editor_.EndEdit(row, column, text.toStdWString());
+        Refresh();
+    }
+}
+
+void SequenceEditorPage::Run(void (SequenceEditor::*operation)()) {
+    (editor_.*operation)();
+    Refresh();
+}
+
+void SequenceEditorPage::Refresh() {
+    model_.Refresh();
+    const SequenceEditor::Buttons& buttons = editor_.GetButtons();
+    addRow_->setEnabled(buttons.addRow);
+    removeRow_->setEnabled(buttons.removeRow);
+    moveUp_->setEnabled(buttons.moveUp);
+    moveDown_->setEnabled(buttons.moveDown);
+    total_->setText(Text(editor_.TotalText()));
+    // The view follows the editor's current row without telling the editor again.
+    const int current = editor_.CurrentRow();
+    const QModelIndex shown = grid_->currentIndex();
+    if (current >= 0 && shown.row() != current) {
+        const QSignalBlocker blocker(grid_->selectionModel());
+        const int column = shown.isValid() ? shown.column() : 0;
+        grid_->selectionModel()->setCurrentIndex(
+            model_.index(current, column),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        grid_->viewport()->update();
+    }
+}

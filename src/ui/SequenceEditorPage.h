@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "ui/SequenceEditor.h"
+
+class LogFile;
+class QLabel;
+class QPushButton;
+class SequenceContainer;
+
+// The editor's cells for a QTableView. Only cells the editor lets the operator change are
+// editable, so a read-only cell never opens an editor.
+class SequenceGridModel final : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    using EditHandler = std::function<void(int row, int column, const QString& text)>;
+    SequenceGridModel(const SequenceEditor& editor, EditHandler onEdit)
+        : editor_(editor), onEdit_(std::move(onEdit)) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Hands the edited text to the page; the cell changes when the editor applied it.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    // Shows the editor's current cells.
+    void Refresh();
+
+  private:
+    const SequenceEditor& editor_;
+    EditHandler onEdit_;
+    int rows_ = 0;
+    int columns_ = 0;
+};
+
+// Tab and Shift+Tab go to the next and previous editable cell and start its edit, skipping
+// read-only cells; past the last one the focus leaves the grid.
+class SequenceGridView final : public QTableView {
+    Q_OBJECT
+  public:
+    using QTableView::QTableView;
+
+  protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+};
+
+// Dialogs of the editor: the loop count, the intensity and the rule messages.
+class QtSequenceEditorPrompts final : public SequenceEditorPrompts {
+  public:
+    explicit QtSequenceEditorPrompts(QWidget* parent) : parent_(parent) {}
+    std::optional<std::uint32_t> AskLoopCount() override;
+    std::optional<std::uint32_t> AskIntensity() override;
+    void ShowRuleError(const std::wstring& caption, const std::wstring& text) override;
+
+  private:
+    QWidget* parent_;
+};
+
+// The "Sequence Setup" page: the grid of the shown sequence, the four row buttons and the
+// total time. The sequence manager chooses what it shows through ShowSequence and Clear.
+class SequenceEditorPage final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* parent = nullptr);
+
+    // Links the models, at start-up and after a settings file was read; shows no sequence.
+    void Initialize(LogFile* log, SequenceContainer& container);
+    void ShowSequence(std::uint32_t number);
+    void Clear();
+    const SequenceEditor& Logic() const { return editor_; }
+    SequenceGridView* Grid() const { return grid_; }
+
+  private:
+    // Applies a finished edit, from a queued call: its dialogs never open inside the
+    // delegate's commit, and an edit whose row went away meanwhile stores nothing.
+    void FinishEdit(std::uint64_t rowId, int column, const QString& text);
+    void Run(void (SequenceEditor::*operation)());
+    void Refresh();
+
+    SequenceEditor editor_;
+    SequenceGridModel model_;
+    SequenceGridView* grid_ = nullptr;
+    QPushButton* addRow_ = nullptr;
+    QPushButton* removeRow_ = nullptr;
+    QPushButton* moveUp_ = nullptr;
+    QPushButton* moveDown_ = nullptr;
+    QLabel* total_ = nullptr;
+};

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest/QTest>
+#include <algorithm>
+
+#include "app/ScratchModels.h"
+#include "foundation/ArgumentReading.h"
+#include "foundation/TextConversion.h"
+#include "ui/SequenceEditorPage.h"
+
+namespace {
+
+// An edit ends through queued calls: Qt's commit on Enter, then the page's.
+void Settle() {
+    for (int turn = 0; turn < 3; ++turn) {
+        QCoreApplication::processEvents();
+    }
+}
+
+class NoPrompts final : public SequenceEditorPrompts {
+  public:
+    std::optional<std::uint32_t> AskLoopCount() override { return std::nullopt; }
+    std::optional<std::uint32_t> AskIntensity() override { return std::nullopt; }
+    void ShowRuleError(const std::wstring&, const std::wstring&) override {}
+};
+
+// The page showing the samples' "Demo trial" (sequence 3): two call rows, then ordinary rows.
+class SequenceEditorPageTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(models_.ReadSetupFile(OSTRA_SOURCE_DIR L"/data/OstraSetup.cfg"), 0);
+        ASSERT_EQ(models_.processor.ProcessConfigFile(
+                      OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg"),
+                  0);
+        page_.resize(1000, 420);
+        page_.show();
+        page_.Initialize(&models_.log, models_.sequences);
+        page_.ShowSequence(3);
+    }
+    QModelIndex Index(int row, int column) { return page_.Grid()->model()->index(row, column); }
+    void DoubleClick(int row, int column) {
+        const QPoint centre = page_.Grid()->visualRect(Index(row, column)).center();
+        QTest::mouseClick(page_.Grid()->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(page_.Grid()->viewport(), Qt::LeftButton, {},
+                           page_.Grid()->visualRect(Index(row, column)).center());
+    }
+    // Closed editors are deleted later: the open one is the visible one.
+    template <typename Widget>
+    Widget* OpenEditorOf() {
+        for (Widget* widget : page_.Grid()->viewport()->findChildren<Widget*>()) {
+            if (widget->isVisible()) {
+                return widget;
+            }
+        }
+        return nullptr;
+    }
+    // What the grid shows is what a fresh editor shows from the model's sets.
+    void ExpectModelHoldsTheGrid() {
+        Settle();
+        SequenceEditor fresh(prompts_);
+        fresh.InitializeGrid(nullptr, models_.sequences);
+        fresh.LoadSequence(3);
+        const SequenceEditor& shown = page_.Logic();
+        ASSERT_EQ(fresh.RowCount(), shown.RowCount());
+        for (int row = 0; row < shown.RowCount(); ++row) {
+            for (int column = 0; column < shown.ColumnCount(); ++column) {
+                EXPECT_EQ(fresh.CellText(row, column), shown.CellText(row, column))
+                    << row << "," << column;
+            }
+        }
+    }
+
+    ScratchModels models_;
+    NoPrompts prompts_;
+    SequenceEditorPage page_{prompts_};
+};
+
+TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorAndChoicesAreTheLogics) {
+    QDir().mkpath(QStringLiteral(OSTRA_SCREENSHOT_DIR));
+    ASSERT_TRUE(page_.grab().save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/sequence-editor.png")));
+    DoubleClick(0, SequenceEditor::kDurationColumn);
+    EXPECT_EQ(OpenEditorOf<QWidget>(), nullptr);
+    DoubleClick(2, SequenceEditor::kFirstLedColumn);
+    auto* box = OpenEditorOf<QComboBox>();
+    ASSERT_NE(box, nullptr);
+    QStringList entries;
+    const auto setup = page_.Logic().BeginEdit(2, 4);
+    for (const std::wstring& entry : setup->entries) {
+        entries << QString::fromStdWString(entry);
+    }
+    QStringList shown;
+    for (int index = 0; index < box->count(); ++index) {
+        shown << box->itemText(index);
+    }
+    EXPECT_EQ(shown, entries);
+    // Escape cancels, whatever entry is highlighted.
+    box->setCurrentIndex(box->findText(QStringLiteral("-On")));
+    QTest::keyClick(box, Qt::Key_Escape);
+    Settle();
+    EXPECT_EQ(page_.Logic().CellText(2, 4), L"");
+}
+
+TEST_F(SequenceEditorPageTest, TabSkipsReadOnlyCellsAndLeavesAfterTheLast) {
+    page_.Grid()->setFocus();
+    page_.Grid()->setCurrentIndex(Index(0, SequenceEditor::kLoopCallColumn));
+    page_.Grid()->edit(Index(0, SequenceEditor::kLoopCallColumn));
+    QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Tab);
+    EXPECT_EQ(page_.Grid()->currentIndex(), Index(1, SequenceEditor::kLoopCallColumn));
+    ASSERT_NE(OpenEditorOf<QComboBox>(), nullptr);
+    QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(page_.Grid()->currentIndex(), Index(0, SequenceEditor::kLoopCallColumn));
+    const int lastRow = page_.Logic().RowCount() - 1;
+    const QModelIndex last = Index(lastRow, SequenceEditor::kLoopCallColumn);
+    page_.Grid()->setCurrentIndex(last);
+    page_.Grid()->edit(last);
+    QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Tab);
+    Settle();
+    EXPECT_EQ(OpenEditorOf<QComboBox>(), nullptr);
+    EXPECT_FALSE(page_.Grid()->hasFocus());
+    ExpectModelHoldsTheGrid();
+}
+
+TEST_F(SequenceEditorPageTest, EditingADurationUpdatesTimesAndTheModel) {
+    page_.Grid()->setCurrentIndex(Index(2, SequenceEditor::kDurationColumn));
+    page_.Grid()->edit(Index(2, SequenceEditor::kDurationColumn));
+    auto* edit = OpenEditorOf<QLineEdit>();
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QStringLiteral("250"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(page_.Logic().CellText(2, SequenceEditor::kDurationColumn), L"250.0");
+    const double before = ArgumentReading::ReadFraction(page_.Logic().CellText(2, 0));
+    EXPECT_EQ(page_.Logic().CellText(3, 0), FixedText(before + 250.0, 1));
+    double timed = 0.0;
+    models_.sequences.GetSequenceDuration(3, timed);
+    EXPECT_EQ(page_.findChild<QLabel*>("totalTime")->text().toStdWString(),
+              FixedText(timed, 1) + L" ms");
+    ExpectModelHoldsTheGrid();
+
+    // An edit whose row is removed before it finishes stores nothing.
+    page_.Grid()->edit(Index(2, SequenceEditor::kDurationColumn));
+    OpenEditorOf<QLineEdit>()->setText(QStringLiteral("777"));
+    QTest::mouseClick(page_.findChild<QPushButton*>("removeRow"), Qt::LeftButton);
+    Settle();
+    for (const CommandSet& set : models_.sequences.GetCommandSets(3)) {
+        EXPECT_EQ(std::count(set.begin(), set.end(), L"-Duration 777.0"), 0);
+    }
+    ExpectModelHoldsTheGrid();
+}
+
+}  // namespace
