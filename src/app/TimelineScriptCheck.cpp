@@ -80,11 +80,12 @@ class ScriptWalker {
     // False, with the failing sequence in `failed`, when a conversion fails.
     bool Walk(std::uint32_t number, std::uint64_t maxSettings, std::vector<Instant>& instants,
               std::uint32_t& failed) {
-        ScriptRunner runner([this](std::uint32_t n) { return Script(n); });
-        runner.Start(number);
+        const ScriptRunner::Lookup lookup = [this](std::uint32_t n) { return Script(n); };
+        ScriptRunner runner;
+        runner.Start(number, lookup);
         std::uint64_t settings = 0;
         for (std::uint64_t run = 0; run < kMaxScriptCommands && settings < maxSettings; ++run) {
-            const std::optional<ScriptRunner::Executed> executed = runner.Next();
+            const std::optional<ScriptRunner::Executed> executed = runner.Next(lookup);
             if (!executed) {
                 break;
             }

@@ -1,23 +1,20 @@
 #include "device/ScriptRunner.h"
 
 #include <algorithm>
-#include <utility>
 
-ScriptRunner::ScriptRunner(Lookup lookup) : lookup_(std::move(lookup)) {}
-
-bool ScriptRunner::Start(std::uint32_t number) {
+bool ScriptRunner::Start(std::uint32_t number, const Lookup& lookup) {
     frames_.clear();
     steps_ = 0;
     outcome_ = Outcome::Running;
-    return Enter(number);
+    return Enter(number, lookup);
 }
 
-bool ScriptRunner::Enter(std::uint32_t number) {
+bool ScriptRunner::Enter(std::uint32_t number, const Lookup& lookup) {
     if (frames_.size() >= kMaxCallDepth) {
         Finish(Outcome::TooDeep);
         return false;
     }
-    SharedScript script = lookup_ ? lookup_(number) : nullptr;
+    SharedScript script = lookup ? lookup(number) : nullptr;
     if (script == nullptr) {
         missing_ = number;
         Finish(Outcome::MissingScript);
@@ -33,7 +30,7 @@ void ScriptRunner::Finish(Outcome outcome) {
     outcome_ = outcome;
 }
 
-std::optional<ScriptRunner::Executed> ScriptRunner::Next() {
+std::optional<ScriptRunner::Executed> ScriptRunner::Next(const Lookup& lookup) {
     if (frames_.empty()) {
         return std::nullopt;
     }
@@ -59,7 +56,7 @@ std::optional<ScriptRunner::Executed> ScriptRunner::Next() {
             break;
         case ScriptOpCode::CallSequence:
             ++steps_;
-            Enter(command.calledSequence);
+            Enter(command.calledSequence, lookup);
             break;
         case ScriptOpCode::EndOfSequence:
             frames_.pop_back();

@@ -36,12 +36,12 @@ class ScriptRunner {
         std::uint64_t step = 0;  // since the start: when the command begins and sets its outputs
     };
 
-    explicit ScriptRunner(Lookup lookup);
-
     // Begins the script of `number` at step 0; false when there is none.
-    bool Start(std::uint32_t number);
+    bool Start(std::uint32_t number, const Lookup& lookup);
     // Runs the next command: its control flow and its time. None once the run is over.
-    std::optional<Executed> Next();
+    std::optional<Executed> Next(const Lookup& lookup);
+    // Ends the run where it is (a stop).
+    void Abandon() { Finish(Outcome::Ended); }
 
     bool IsRunning() const { return outcome_ == Outcome::Running; }
     Outcome GetOutcome() const { return outcome_; }
@@ -57,10 +57,9 @@ class ScriptRunner {
         std::size_t next = 0;
         std::vector<std::uint32_t> passes;  // per EndLoop command
     };
-    bool Enter(std::uint32_t number);
+    bool Enter(std::uint32_t number, const Lookup& lookup);
     void Finish(Outcome outcome);
 
-    Lookup lookup_;
     std::vector<Frame> frames_;
     std::uint64_t steps_ = 0;
     Outcome outcome_ = Outcome::Ended;

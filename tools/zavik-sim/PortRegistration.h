@@ -17,9 +17,10 @@ class PortRegistration {
     PortRegistration(const PortRegistration&) = delete;
     PortRegistration& operator=(const PortRegistration&) = delete;
 
-    // Creates the directory if needed (missing levels with mode 0700). An existing entry of the
-    // name is replaced when it is a link to nothing (left by a process that died) or to the
-    // same tty; a link to another live tty, or anything that is not a link, is refused.
+    // Creates the directory if needed (missing levels with mode 0700). Beside the entry a dot
+    // file holds the emulator's process ID; entries whose process is gone are stale and removed.
+    // An existing entry of the name is replaced when it is stale or ours; one of a live
+    // emulator, or anything that is not a link, is refused.
     VlrDataTypes::VlrRetVal Register(const std::filesystem::path& directory,
                                      const std::wstring& name, const std::filesystem::path& target);
     void Remove();
@@ -30,6 +31,7 @@ class PortRegistration {
   private:
     VlrDataTypes::VlrRetVal CreateDirectory(const std::filesystem::path& directory);
     VlrDataTypes::VlrRetVal CheckExistingEntry() const;
+    void RemoveStaleEntries(const std::filesystem::path& directory) const;
     VlrDataTypes::VlrRetVal CreateLink();
     VlrDataTypes::VlrRetVal Fail(const std::wstring& message) const;
 
