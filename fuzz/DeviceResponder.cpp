@@ -45,7 +45,12 @@ bool DeviceResponder::ReadCommand(std::size_t commandSize) {
     std::vector<std::uint8_t> command(commandSize);
     std::size_t received = 0;
     while (received < commandSize) {
-        if (terminal_.WaitForInput(kCommandPatience) != PseudoTerminal::WaitResult::Readable) {
+        const PseudoTerminal::WaitResult result = terminal_.WaitForInput(kCommandPatience);
+        if (result == PseudoTerminal::WaitResult::ClientsChanged) {
+            terminal_.TakeClientChanges();  // the client opening the port is no command
+            continue;
+        }
+        if (result != PseudoTerminal::WaitResult::Readable) {
             return false;
         }
         const long count = terminal_.Read(command.data() + received, commandSize - received);

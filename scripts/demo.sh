@@ -31,7 +31,9 @@ export TEMP="$work/temp"
 export APPDATA="$work/appdata"
 
 sim_pid=""
+emulated=""
 state_file="$work/zavik-sim-state.txt"
+events_file="$work/zavik-sim-events.tsv"
 
 stop_emulator() {
     if [ -n "$sim_pid" ]; then
@@ -64,8 +66,10 @@ else
     mkdir -p "$OSTRA_PORT_DIR"
     echo "No Zavik Driver found: starting the emulator zavik-sim (port directory $OSTRA_PORT_DIR)."
     "$sim" --port 4 --port-dir "$OSTRA_PORT_DIR" --state-file "$state_file" \
+        --events "$events_file" --packet-log "$work/zavik-sim-packets.log" \
         >"$work/zavik-sim.log" 2>&1 &
     sim_pid=$!
+    emulated=1
     for _ in $(seq 1 100); do
         if [ -e "$OSTRA_PORT_DIR/Zavik Driver Virtual Com Port (COM4)" ]; then
             break
@@ -119,7 +123,7 @@ if [ -n "$sim_pid" ]; then
     stop_emulator
     step "The emulated device's final state"
     cat "$state_file"
-    if ! grep -qx "outputs 0x0080" "$state_file"; then
+    if ! grep -q "^outputs 0x0080 " "$state_file"; then
         echo "The device's LEDs are not all off." >&2
         exit 1
     fi
@@ -134,4 +138,19 @@ echo "Log of the last run: ${last_run}OstraLogFile.txt"
 echo "Settings file: $APPDATA/Velorin/Ostra/OstraSettings.cfg"
 echo "Timeline picture of sequence 3: $timeline_svg"
 echo "Delivered-stimulus records of the runs: $(ls -1 "$data_root"/*/Stimulus_*.tsv | tr '\n' ' ')"
+
+if [ -n "$emulated" ]; then
+    step "What the emulated device did while sequence 3 ran (its event record), beside the timeline"
+    echo "Event record: $events_file (every output change; packet log: $work/zavik-sim-packets.log)"
+    sed -n '/^# sequence 3 start/,/^# sequence 3 end/p' "$events_file" | grep -v '^#' |
+        cut -f1-3 >"$work/sequence3-run.tsv"
+    if "$cli" timeline 3 >"$work/sequence3-timeline.tsv" 2>/dev/null; then
+        cut -f1-3 "$work/sequence3-timeline.tsv" >"$work/sequence3-timeline-cut.tsv"
+        echo "device (time_ms lane value)            | timeline"
+        paste -d '|' "$work/sequence3-run.tsv" "$work/sequence3-timeline-cut.tsv" |
+            awk -F'|' '{ printf "%-40s| %s\n", $1, $2 }' | tr '\t' ' '
+    else
+        tr '\t' ' ' <"$work/sequence3-run.tsv"
+    fi
+fi
 echo "Demonstration complete."

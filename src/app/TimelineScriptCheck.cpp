@@ -13,11 +13,11 @@
 #include <map>
 #include <optional>
 
-#include "device/ByteOrder.h"
 #include "device/LEDRecord.h"
 #include "device/MicroController.h"
 #include "device/MicroControllerCommandConversion.h"
 #include "device/ScriptCommand.h"
+#include "device/ScriptRunner.h"
 #include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 
@@ -29,36 +29,6 @@ constexpr std::size_t kDifferencesDescribed = 5;
 
 std::wstring Decimal(std::uint64_t value) {
     return std::to_wstring(value);
-}
-
-ScriptCommand Decode(const std::uint8_t* bytes) {
-    ScriptCommand command;
-    command.opCode = bytes[0];
-    switch (command.opCode) {
-        case ScriptOpCode::WaitSteps:
-            command.waitSteps = ByteOrder::ReadU64(&bytes[1]);
-            break;
-        case ScriptOpCode::SetOutputs:
-            command.ledValueMask = ByteOrder::ReadU16(&bytes[1]);
-            command.ledChangeMask = ByteOrder::ReadU16(&bytes[3]);
-            command.ttlValueMask = bytes[5];
-            command.ttlChangeMask = bytes[6];
-            break;
-        case ScriptOpCode::SetTTLOutputs:
-            command.ttlValueMask = bytes[1];
-            command.ttlChangeMask = bytes[2];
-            break;
-        case ScriptOpCode::CallSequence:
-            command.calledSequence = bytes[1];
-            break;
-        case ScriptOpCode::EndLoop:
-            command.jumpTargetIndex = ByteOrder::ReadU32(&bytes[2]);
-            command.loopCount = ByteOrder::ReadU32(&bytes[6]);
-            break;
-        default:
-            command.intensity = bytes[1];
-    }
-    return command;
 }
 
 // One moment at which outputs are set, with the last value each output gets then, by lane.
@@ -97,101 +67,51 @@ class ScriptWalker {
                 ledLaneById_[led.deviceLedId] = static_cast<std::uint16_t>(2 * index);
             }
         }
-        const std::size_t ttlLanes = 2 * outputs.ledLabels.size();
-        for (std::size_t i = 0; i < outputs.ttlBits.size() && ttlLanes + i < lanes.size(); ++i) {
-            ttlLaneByBit_[ArgumentReading::ReadInteger(outputs.ttlBits[i])] =
-                static_cast<std::uint16_t>(ttlLanes + i);
+        ledLanes_ = static_cast<std::uint16_t>(2 * outputs.ledLabels.size());
+        for (std::size_t i = 0; i < outputs.ttlBits.size() && ledLanes_ + i < lanes.size(); ++i) {
+            const std::int32_t bit = ArgumentReading::ReadInteger(outputs.ttlBits[i]);
+            if (bit >= 0 && bit < 8) {
+                ttlLaneByBit_[static_cast<std::uint32_t>(bit)] =
+                    static_cast<std::uint16_t>(ledLanes_ + i);
+            }
         }
     }
 
     // False, with the failing sequence in `failed`, when a conversion fails.
     bool Walk(std::uint32_t number, std::uint64_t maxSettings, std::vector<Instant>& instants,
               std::uint32_t& failed) {
-        struct Frame {
-            const std::vector<ScriptCommand>* script;
-            std::size_t next;
-            std::vector<std::uint32_t> passes;  // per EndLoop command
-        };
-        std::vector<Frame> frames;
-        const auto enter = [&](std::uint32_t n) {
-            const std::vector<ScriptCommand>* script = Script(n);
-            if (script == nullptr) {
-                failed = n;
-                return false;
-            }
-            frames.push_back({script, 0, std::vector<std::uint32_t>(script->size(), 0)});
-            return true;
-        };
-        if (!enter(number)) {
-            return false;
-        }
+        const ScriptRunner::Lookup lookup = [this](std::uint32_t n) { return Script(n); };
+        ScriptRunner runner;
+        runner.Start(number, lookup);
         std::uint64_t settings = 0;
-        for (std::uint64_t run = 0; !frames.empty(); ++run) {
-            Frame& frame = frames.back();
-            if (run == kMaxScriptCommands || settings >= maxSettings ||
-                frame.next >= frame.script->size()) {
-                return true;  // reachedEnd_ stays false
+        for (std::uint64_t run = 0; run < kMaxScriptCommands && settings < maxSettings; ++run) {
+            const std::optional<ScriptRunner::Executed> executed = runner.Next(lookup);
+            if (!executed) {
+                break;
             }
-            const std::size_t index = frame.next++;
-            const ScriptCommand& command = (*frame.script)[index];
-            const double time = static_cast<double>(steps_) * kStepMs;
+            const ScriptCommand& command = executed->command;
+            const double time = static_cast<double>(executed->step) * kStepMs;
             const double tolerance = static_cast<double>(stepsRun_) * kStepMs;
-            const auto set = [&](std::optional<std::uint16_t> lane, int value) {
+            ForEachScriptOutput(command, [&](ScriptOutput kind, std::uint8_t which, int value) {
+                const std::optional<std::uint16_t> lane = LaneOf(kind, which);
                 if (lane) {
                     AddSetting(instants, time, tolerance, *lane, static_cast<std::int16_t>(value));
                     ++settings;
                 }
-            };
-            switch (command.opCode) {
-                case ScriptOpCode::WaitSteps:
-                    steps_ += std::max<std::uint64_t>(command.waitSteps, 1);
-                    stepsRun_ += command.waitSteps == 0 ? 1 : 0;
-                    continue;
-                case ScriptOpCode::SetOutputs:
-                    for (const auto& [id, lane] : ledLaneById_) {
-                        if ((command.ledChangeMask >> id) & 1u) {
-                            set(lane, (command.ledValueMask >> id) & 1u);
-                        }
-                    }
-                    [[fallthrough]];
-                case ScriptOpCode::SetTTLOutputs:
-                    for (const auto& [bit, lane] : ttlLaneByBit_) {
-                        if (bit >= 0 && bit < 8 && ((command.ttlChangeMask >> bit) & 1u)) {
-                            set(lane, (command.ttlValueMask >> bit) & 1u);
-                        }
-                    }
-                    break;
-                case ScriptOpCode::SetIntensity1:
-                case ScriptOpCode::SetIntensity2:
-                case ScriptOpCode::SetIntensity3:
-                    set(static_cast<std::uint16_t>(
-                            2 * (command.opCode - ScriptOpCode::SetIntensity1) + 1),
-                        command.intensity);
-                    break;
-                case ScriptOpCode::EndLoop:
-                    if (++frame.passes[index] < command.loopCount) {
-                        frame.next = command.jumpTargetIndex;
-                    } else {
-                        frame.passes[index] = 0;
-                    }
-                    break;
-                case ScriptOpCode::CallSequence:
-                    ++steps_;
-                    ++stepsRun_;
-                    if (!enter(command.calledSequence)) {
-                        return false;
-                    }
-                    continue;
-                case ScriptOpCode::EndOfSequence:
-                    frames.pop_back();
-                    continue;
-                default:
-                    break;
+            });
+            // Only a wait of whole steps is exact; every other command adds a step of its own.
+            const bool exactWait =
+                command.opCode == ScriptOpCode::WaitSteps && command.waitSteps != 0;
+            if (!exactWait && command.opCode != ScriptOpCode::EndOfSequence) {
+                ++stepsRun_;
             }
-            ++steps_;
-            ++stepsRun_;
         }
-        reachedEnd_ = true;
+        steps_ = runner.Steps();
+        if (runner.GetOutcome() == ScriptRunner::Outcome::MissingScript) {
+            failed = runner.MissingSequence();
+            return false;
+        }
+        reachedEnd_ = runner.GetOutcome() == ScriptRunner::Outcome::Ended;
         return true;
     }
 
@@ -199,7 +119,17 @@ class ScriptWalker {
     double EndMs() const { return static_cast<double>(steps_) * kStepMs; }
 
   private:
-    const std::vector<ScriptCommand>* Script(std::uint32_t number) {
+    std::optional<std::uint16_t> LaneOf(ScriptOutput kind, std::uint8_t which) const {
+        if (kind == ScriptOutput::Intensity) {
+            const auto lane = static_cast<std::uint16_t>(2 * which + 1);
+            return lane < ledLanes_ ? std::optional(lane) : std::nullopt;
+        }
+        const auto& lanes = kind == ScriptOutput::Led ? ledLaneById_ : ttlLaneByBit_;
+        const auto found = lanes.find(which);
+        return found != lanes.end() ? std::optional(found->second) : std::nullopt;
+    }
+
+    SharedScript Script(std::uint32_t number) {
         auto found = scripts_.find(number);
         if (found == scripts_.end()) {
             std::vector<std::uint8_t> bytes;
@@ -207,21 +137,22 @@ class ScriptWalker {
                 VlrDataTypes::VLR_SUCCESS) {
                 return nullptr;
             }
-            std::vector<ScriptCommand> script;
+            auto script = std::make_shared<::Script>();
             for (std::size_t at = 0; at + ScriptCommand::kSize <= bytes.size();
                  at += ScriptCommand::kSize) {
-                script.push_back(Decode(&bytes[at]));
+                script->push_back(ScriptCommand::Parse(&bytes[at]));
             }
             found = scripts_.emplace(number, std::move(script)).first;
         }
-        return &found->second;
+        return found->second;
     }
 
     const SequenceContainer& container_;
     MicroControllerCommandConversion conversion_;
     std::map<std::uint32_t, std::uint16_t> ledLaneById_;
-    std::map<std::int32_t, std::uint16_t> ttlLaneByBit_;
-    std::map<std::uint32_t, std::vector<ScriptCommand>> scripts_;
+    std::map<std::uint32_t, std::uint16_t> ttlLaneByBit_;
+    std::uint16_t ledLanes_ = 0;
+    std::map<std::uint32_t, SharedScript> scripts_;
     std::uint64_t steps_ = 0;     // device steps of 0.1 ms
     std::uint64_t stepsRun_ = 0;  // commands that begin a step of the sequence
     bool reachedEnd_ = false;

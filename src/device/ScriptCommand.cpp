@@ -36,3 +36,33 @@ ScriptCommand::Bytes ScriptCommand::Serialize() const {
     }
     return bytes;
 }
+
+ScriptCommand ScriptCommand::Parse(const std::uint8_t* bytes) {
+    ScriptCommand command;
+    command.opCode = bytes[0];
+    switch (command.opCode) {
+        case ScriptOpCode::WaitSteps:
+            command.waitSteps = ByteOrder::ReadU64(&bytes[1]);
+            break;
+        case ScriptOpCode::SetOutputs:
+            command.ledValueMask = ByteOrder::ReadU16(&bytes[1]);
+            command.ledChangeMask = ByteOrder::ReadU16(&bytes[3]);
+            command.ttlValueMask = bytes[5];
+            command.ttlChangeMask = bytes[6];
+            break;
+        case ScriptOpCode::SetTTLOutputs:
+            command.ttlValueMask = bytes[1];
+            command.ttlChangeMask = bytes[2];
+            break;
+        case ScriptOpCode::CallSequence:
+            command.calledSequence = bytes[1];
+            break;
+        case ScriptOpCode::EndLoop:
+            command.jumpTargetIndex = ByteOrder::ReadU32(&bytes[2]);
+            command.loopCount = ByteOrder::ReadU32(&bytes[6]);
+            break;
+        default:
+            command.intensity = bytes[1];
+    }
+    return command;
+}

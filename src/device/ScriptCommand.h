@@ -42,4 +42,7 @@ struct ScriptCommand {
 
     // Little-endian, unused bytes 0. An op code without a layout carries nothing but itself.
     Bytes Serialize() const;
+    // The fields of the op code read back from kSize bytes; bytes the layout leaves unused are
+    // ignored.
+    static ScriptCommand Parse(const std::uint8_t* bytes);
 };

@@ -11,6 +11,7 @@
 #include <limits>
 #include <optional>
 
+#include "foundation/ArgumentReading.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
 #include "sequences/StepTiming.h"
@@ -50,15 +51,7 @@ class TimelineBuilder {
     TimelineBuilder(const SequenceContainer& container, const TimelineOutputs& outputs,
                     StimulusTimeline& timeline)
         : container_(container), outputs_(outputs), timeline_(timeline) {
-        for (std::size_t i = 0; i < outputs.ledLabels.size(); ++i) {
-            const int intensity = i < outputs.intensities.size() ? outputs.intensities[i] : 0;
-            timeline.lanes_.push_back({TimelineLane::Kind::Led, outputs.ledLabels[i], 0, i});
-            timeline.lanes_.push_back({TimelineLane::Kind::Intensity,
-                                       outputs.ledLabels[i] + L" intensity", intensity, i});
-        }
-        for (const std::wstring& bit : outputs.ttlBits) {
-            timeline.lanes_.push_back({TimelineLane::Kind::Ttl, L"TTL " + bit, 0, 0});
-        }
+        timeline.lanes_ = TimelineLanes(outputs);
         for (const std::wstring& label : container.GetColorLabels()) {
             const std::optional<std::size_t> led = FindNoCase(label, outputs.ledLabels);
             ledLanes_.push_back(led ? std::optional<std::size_t>(2 * *led) : std::nullopt);
@@ -396,16 +389,42 @@ std::wstring FormatSource(const std::vector<SourceFrame>& source) {
     return text;
 }
 
+std::vector<TimelineLane> TimelineLanes(const TimelineOutputs& outputs) {
+    std::vector<TimelineLane> lanes;
+    for (std::size_t i = 0; i < outputs.ledLabels.size(); ++i) {
+        const int intensity = i < outputs.intensities.size() ? outputs.intensities[i] : 0;
+        lanes.push_back({TimelineLane::Kind::Led, outputs.ledLabels[i], 0, i});
+        lanes.push_back(
+            {TimelineLane::Kind::Intensity, outputs.ledLabels[i] + L" intensity", intensity, i});
+    }
+    for (const std::wstring& bit : outputs.ttlBits) {
+        lanes.push_back({TimelineLane::Kind::Ttl, L"TTL " + bit, 0, 0});
+    }
+    return lanes;
+}
+
+std::wstring TimelineTsvLine(double timeMs, const TimelineLane& lane, int value,
+                             const std::wstring& source) {
+    return FormatTimelineTime(timeMs) + L"\t" + lane.name + L"\t" + FormatLaneValue(lane, value) +
+           L"\t" + source + L"\n";
+}
+
+std::wstring TimelineTsvStart(const std::vector<TimelineLane>& lanes,
+                              const std::vector<int>& values) {
+    std::wstring text = L"time_ms\tlane\tvalue\tsource\n";
+    for (std::size_t i = 0; i < lanes.size(); ++i) {
+        text += TimelineTsvLine(0.0, lanes[i], i < values.size() ? values[i] : lanes[i].initial,
+                                L"initial");
+    }
+    return text;
+}
+
 std::wstring TimelineToTsv(const StimulusTimeline& timeline,
                            const std::vector<TimelineEvent>& events) {
-    std::wstring text = L"time_ms\tlane\tvalue\tsource\n";
-    for (const TimelineLane& lane : timeline.Lanes()) {
-        text += L"0.0\t" + lane.name + L"\t" + FormatLaneValue(lane, lane.initial) + L"\tinitial\n";
-    }
+    std::wstring text = TimelineTsvStart(timeline.Lanes(), {});
     for (const TimelineEvent& event : events) {
-        const TimelineLane& lane = timeline.Lanes()[event.lane];
-        text += FormatTimelineTime(event.timeMs) + L"\t" + lane.name + L"\t" +
-                FormatLaneValue(lane, event.value) + L"\t" + FormatSource(event.source) + L"\n";
+        text += TimelineTsvLine(event.timeMs, timeline.Lanes()[event.lane], event.value,
+                                FormatSource(event.source));
     }
     return text;
 }

@@ -117,6 +117,18 @@ std::wstring FormatLaneValue(const TimelineLane& lane, int value);
 // "seq 3 step 2 pass 4 > seq 5 step 0".
 std::wstring FormatSource(const std::vector<SourceFrame>& source);
 
+// The lanes of these outputs: LED i has lanes 2i (on/off) and 2i + 1 (intensity), TTL bit j
+// lane 2 * LEDs + j.
+std::vector<TimelineLane> TimelineLanes(const TimelineOutputs& outputs);
+
+// One line of the TSV form below, and its start: the header and every lane's state at time 0
+// (the given values, or each lane's initial one where none is given). The emulator's event
+// record is written with these, so that it compares line by line with a timeline.
+std::wstring TimelineTsvLine(double timeMs, const TimelineLane& lane, int value,
+                             const std::wstring& source);
+std::wstring TimelineTsvStart(const std::vector<TimelineLane>& lanes,
+                              const std::vector<int>& values);
+
 // Tab-separated lines ending in LF: a header, every output's state at the start (source
 // "initial"), then one line per setting: time in ms, lane, value, source.
 std::wstring TimelineToTsv(const StimulusTimeline& timeline,

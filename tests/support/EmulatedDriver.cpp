@@ -17,14 +17,15 @@ void EmulatedDriver::Unplug() {
 }
 
 void EmulatedDriver::MarkHandled() {
-    handled_ = simulator_->Packets().size();
+    handled_ = simulator_->PacketCount();
 }
 
 std::vector<Bytes> EmulatedDriver::Received() const {
     std::vector<Bytes> packets;
-    const std::vector<PacketRecord> records = simulator_->Packets();
-    for (std::size_t i = handled_; i < records.size(); ++i) {
-        packets.push_back(records[i].received);
+    for (const PacketRecord& record : simulator_->Packets()) {
+        if (record.number > handled_) {
+            packets.push_back(record.received);
+        }
     }
     return packets;
 }

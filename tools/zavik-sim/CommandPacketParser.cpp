@@ -18,17 +18,18 @@ CommandPacketParser::Result CommandPacketParser::Next(std::vector<std::uint8_t>&
             return Result::NeedMoreBytes;
         }
         const std::size_t dataSize = ByteOrder::ReadU16(&buffer_[2]);
-        if (dataSize == 0 || dataSize > kMaxDataSize) {
-            DropFront(1);
-            continue;
-        }
         const std::size_t total = kHeaderSize + dataSize + kFooterSize;
         if (buffer_.size() < total) {
             return Result::NeedMoreBytes;
         }
         packet.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(total));
+        const bool wellFormed = IsWellFormed(packet);
+        if (dataSize == 0 && !wellFormed) {
+            DropFront(1);
+            continue;
+        }
         buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(total));
-        return IsWellFormed(packet) ? Result::ValidPacket : Result::InvalidPacket;
+        return wellFormed ? Result::ValidPacket : Result::InvalidPacket;
     }
 }
 

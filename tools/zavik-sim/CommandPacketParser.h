@@ -7,18 +7,19 @@
 // Splits the byte stream from the PC into command packets, the way the firmware's receive loop
 // does it:
 // - bytes before an STX are line noise and are dropped;
-// - STX, a type byte and a data size of 1..kMaxDataSize start a packet candidate, complete after
-//   size + 6 bytes; a size outside that range cannot be a command, so only the STX is dropped
-//   and scanning goes on after it (the receive buffer bounds what noise can swallow);
+// - STX, a type byte and a data size start a packet candidate, complete after size + 6 bytes;
 // - a complete candidate with the command type, the ETX and a matching checksum is a valid
-//   packet; otherwise it is an invalid packet and is consumed whole, so that the PC still gets
-//   exactly one answer for the packet it sent.
+//   packet and is consumed whole, whatever its size (its payload is never scanned again for
+//   packets); a candidate of size 1 or more that fails those checks is an invalid packet, also
+//   consumed whole, so that the PC still gets exactly one answer for the packet it sent;
+// - a candidate of size 0 is a packet only when its ETX and checksum are right; otherwise its
+//   STX is dropped as noise and scanning goes on after it.
 class CommandPacketParser {
   public:
     enum class Result { NeedMoreBytes, ValidPacket, InvalidPacket };
 
-    // The firmware's receive buffer; the largest command carries 22 data bytes.
-    static constexpr std::size_t kMaxDataSize = 64;
+    // The size field's range; the largest command carries 22 data bytes.
+    static constexpr std::size_t kMaxDataSize = 65535;
 
     void Append(const std::uint8_t* bytes, std::size_t count);
 

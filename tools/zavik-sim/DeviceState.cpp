@@ -18,6 +18,9 @@ std::size_t ScriptUploadInProgress::ReceivedCount() const {
 }
 
 std::uint8_t DeviceState::SetOutputs(std::uint16_t mask) {
+    for (std::uint8_t id = 0; id < kLedCount; ++id) {
+        SetLed(id, ((mask >> id) & 1u) != 0, L"SetLEDOutputs", false);
+    }
     outputMask_ = mask;
     return DeviceStatus::Success;
 }
@@ -27,6 +30,7 @@ std::uint8_t DeviceState::SetIntensity(std::uint8_t ledId, std::uint8_t carried)
         return DeviceStatus::InvalidParameter;
     }
     carried_[ledId] = carried;
+    SetLedIntensity(ledId, static_cast<std::uint8_t>(255 - carried), L"SetLEDIntensity", false);
     return DeviceStatus::Success;
 }
 
@@ -35,6 +39,12 @@ std::uint8_t DeviceState::SetPulseTrain(std::uint8_t ledId, const PulseTrain& tr
         return DeviceStatus::InvalidParameter;
     }
     trains_[ledId] = train.IsStop() ? std::nullopt : std::optional<PulseTrain>(train);
+    pulses_[ledId].reset();
+    if (!train.IsStop()) {
+        // A train starts with its on phase; the LED output is left as the train ends it (off).
+        pulses_[ledId] = PulseRun{now_ + std::max<std::uint64_t>(train.widthOn, 1), true, 0};
+        SetLed(ledId, true, L"pulse train", false);
+    }
     return DeviceStatus::Success;
 }
 
@@ -72,6 +82,11 @@ std::uint8_t DeviceState::EndUpload(std::uint8_t number) {
         upload_->ReceivedCount() != *upload_->commandCount) {
         return DeviceStatus::InvalidParameter;
     }
+    auto script = std::make_shared<Script>();
+    for (const ScriptRecord& record : upload_->records) {
+        script->push_back(ScriptCommand::Parse(record.data()));
+    }
+    scripts_[number] = std::move(script);
     sequences_[number] = std::move(upload_->records);
     upload_.reset();
     return DeviceStatus::Success;
@@ -81,13 +96,153 @@ std::uint8_t DeviceState::StartSequence(std::uint8_t number) {
     if (sequences_.find(number) == sequences_.end()) {
         return DeviceStatus::SequenceNotFound;
     }
+    if (running_) {
+        EndRun(L"replaced by sequence " + Number(number));
+    }
     running_ = number;
+    runStart_ = now_;
+    Emit(DeviceEvent::Kind::SequenceStart, number, 0, L"");
+    runner_.Start(number, [this](std::uint32_t n) { return ScriptOf(n); });
+    RunDueScript();
     return DeviceStatus::Success;
 }
 
 std::uint8_t DeviceState::StopSequence() {
-    running_.reset();
+    if (running_) {
+        EndRun(L"stopped");
+    }
     return DeviceStatus::Success;
+}
+
+SharedScript DeviceState::ScriptOf(std::uint32_t number) const {
+    const auto found = scripts_.find(static_cast<std::uint8_t>(number));
+    return number < kSequenceCount && found != scripts_.end() ? found->second : nullptr;
+}
+
+std::optional<std::uint8_t> DeviceState::Intensity(std::uint8_t ledId) const {
+    return ledId < kLedCount ? intensity_[ledId] : std::nullopt;
+}
+
+void DeviceState::AdvanceTo(std::uint64_t step) {
+    for (std::optional<std::uint64_t> due = NextDueStep(); due && *due <= step;
+         due = NextDueStep()) {
+        now_ = std::max(now_, *due);
+        RunDueScript();
+        RunDuePulses();
+    }
+    now_ = std::max(now_, step);
+}
+
+std::optional<std::uint64_t> DeviceState::NextDueStep() const {
+    std::optional<std::uint64_t> due;
+    if (running_) {
+        due = runStart_ + runner_.Steps();
+    }
+    for (const std::optional<PulseRun>& pulse : pulses_) {
+        if (pulse && (!due || pulse->nextEdge < *due)) {
+            due = pulse->nextEdge;
+        }
+    }
+    return due;
+}
+
+void DeviceState::RunDueScript() {
+    const ScriptRunner::Lookup lookup = [this](std::uint32_t n) { return ScriptOf(n); };
+    while (running_ && runStart_ + runner_.Steps() <= now_) {
+        const std::optional<ScriptRunner::Executed> executed = runner_.Next(lookup);
+        if (executed) {
+            const std::wstring source =
+                L"seq " + Number(executed->sequence) + L" command " + Number(executed->index);
+            ForEachScriptOutput(
+                executed->command, [&](ScriptOutput kind, std::uint8_t which, int value) {
+                    if (kind == ScriptOutput::Led && which < kLedCount) {
+                        SetLed(which, value != 0, source, true);
+                    } else if (kind == ScriptOutput::Ttl) {
+                        SetTtl(which, value != 0, source);
+                    } else if (kind == ScriptOutput::Intensity && which < kLedCount) {
+                        SetLedIntensity(kIdByTablePosition[which], static_cast<std::uint8_t>(value),
+                                        source, true);
+                    }
+                });
+        }
+        switch (runner_.GetOutcome()) {
+            case ScriptRunner::Outcome::Running:
+                break;
+            case ScriptRunner::Outcome::Ended:
+                EndRun(L"ended");
+                break;
+            case ScriptRunner::Outcome::RanOffEnd:
+                EndRun(L"ran past its last command");
+                break;
+            case ScriptRunner::Outcome::MissingScript:
+                EndRun(L"called sequence " + Number(runner_.MissingSequence()) +
+                       L", which is not uploaded");
+                break;
+            case ScriptRunner::Outcome::TooDeep:
+                EndRun(L"calls nested deeper than " + Number(ScriptRunner::kMaxCallDepth));
+                break;
+        }
+    }
+}
+
+void DeviceState::RunDuePulses() {
+    for (std::uint8_t id = 0; id < kLedCount; ++id) {
+        while (pulses_[id] && pulses_[id]->nextEdge <= now_) {
+            PulseRun& pulse = *pulses_[id];
+            const PulseTrain& train = *trains_[id];
+            const std::uint64_t at = pulse.nextEdge;
+            pulse.on = !pulse.on;
+            if (!pulse.on && train.loopCount != 0 && ++pulse.periods >= train.loopCount) {
+                pulses_[id].reset();
+                trains_[id].reset();
+            } else {
+                pulse.nextEdge =
+                    at + std::max<std::uint64_t>(pulse.on ? train.widthOn : train.widthOff, 1);
+            }
+            const std::uint64_t now = now_;
+            now_ = at;
+            SetLed(id, pulses_[id] ? pulses_[id]->on : false, L"pulse train", false);
+            now_ = now;
+        }
+    }
+}
+
+void DeviceState::EndRun(const std::wstring& how) {
+    runner_.Abandon();
+    const std::uint8_t number = *running_;
+    running_.reset();
+    Emit(DeviceEvent::Kind::SequenceEnd, number, 0, how);
+}
+
+void DeviceState::Emit(DeviceEvent::Kind kind, std::uint8_t which, int value,
+                       const std::wstring& source) {
+    if (sink_) {
+        sink_(DeviceEvent{now_, kind, which, value, source});
+    }
+}
+
+void DeviceState::SetLed(std::uint8_t ledId, bool on, const std::wstring& source, bool always) {
+    const auto bit = static_cast<std::uint16_t>(1u << ledId);
+    const bool was = (outputMask_ & bit) != 0;
+    outputMask_ = static_cast<std::uint16_t>(on ? (outputMask_ | bit) : (outputMask_ & ~bit));
+    if (always || was != on) {
+        Emit(DeviceEvent::Kind::Led, ledId, on ? 1 : 0, source);
+    }
+}
+
+void DeviceState::SetTtl(std::uint8_t bit, bool high, const std::wstring& source) {
+    const auto flag = static_cast<std::uint8_t>(1u << bit);
+    ttlMask_ = static_cast<std::uint8_t>(high ? (ttlMask_ | flag) : (ttlMask_ & ~flag));
+    Emit(DeviceEvent::Kind::Ttl, bit, high ? 1 : 0, source);
+}
+
+void DeviceState::SetLedIntensity(std::uint8_t ledId, std::uint8_t value,
+                                  const std::wstring& source, bool always) {
+    const bool changed = intensity_[ledId] != value;
+    intensity_[ledId] = value;
+    if (always || changed) {
+        Emit(DeviceEvent::Kind::Intensity, ledId, value, source);
+    }
 }
 
 std::optional<std::uint8_t> DeviceState::CarriedIntensity(std::uint8_t ledId) const {
@@ -103,7 +258,7 @@ bool DeviceState::IsUploading(std::uint8_t number) const {
 }
 
 std::wstring DeviceState::Describe() const {
-    std::wstring text = L"outputs " + HexText::Word(outputMask_) + L"\n";
+    std::wstring text = DescribeOutputs();
     for (std::uint8_t id = 0; id < kLedCount; ++id) {
         text += DescribeLed(id);
     }
@@ -120,6 +275,21 @@ std::wstring DeviceState::Describe() const {
     }
     text += L"running " + (running_ ? Number(*running_) : std::wstring(L"none")) + L"\n";
     return text;
+}
+
+std::wstring DeviceState::DescribeOutputs() const {
+    std::wstring leds;
+    for (std::size_t position = 0; position < labels_.size() && position < kLedCount; ++position) {
+        const bool on = ((outputMask_ >> kIdByTablePosition[position]) & 1u) != 0;
+        leds += (position == 0 ? L"" : L", ") + labels_[position] + (on ? L" on" : L" off");
+    }
+    std::wstring ttl;
+    for (std::uint8_t bit = kFirstTtlBit; bit < kFirstTtlBit + kTtlCount; ++bit) {
+        ttl += (bit == kFirstTtlBit ? L"" : L", ") + (L"TTL " + Number(bit)) +
+               (((ttlMask_ >> bit) & 1u) != 0 ? L" high" : L" low");
+    }
+    return L"outputs " + HexText::Word(outputMask_) + L" (" + leds + L")\nttl " +
+           HexText::Byte(ttlMask_) + L" (" + ttl + L")\n";
 }
 
 std::wstring DeviceState::DescribeLed(std::uint8_t ledId) const {

@@ -46,6 +46,9 @@ std::wstring PacketDecoder::Describe(const std::vector<std::uint8_t>& packet, bo
     }
     const std::size_t dataSize =
         packet.size() - PacketConstants::kHeaderSize - PacketConstants::kFooterSize;
+    if (dataSize == 0) {
+        return L"packet without data";
+    }
     return DescribeData(packet.data() + PacketConstants::kHeaderSize, dataSize);
 }
 

@@ -3,6 +3,7 @@
 #include "device/PortDirectory.h"
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
+#include "sequences/StimulusTimeline.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -13,6 +14,7 @@ PacketLog::PacketLog(LogFile* log) : log_(log) {}
 VlrRetVal PacketLog::Open(std::ostream* echo, const std::filesystem::path& file) {
     Close();
     echo_ = echo;
+    start_ = std::chrono::steady_clock::now();
     if (file.empty()) {
         return VLR_SUCCESS;
     }
@@ -29,7 +31,9 @@ VlrRetVal PacketLog::Open(std::ostream* echo, const std::filesystem::path& file)
 }
 
 void PacketLog::Write(const std::wstring& line) {
-    const std::string bytes = WideToNarrow(line) + "\n";
+    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - start_;
+    const std::string bytes = "[" + WideToNarrow(FormatTimelineTime(since.count(), 3)) + " s] " +
+                              WideToNarrow(line) + "\n";
     if (echo_ != nullptr) {
         *echo_ << bytes << std::flush;
     }

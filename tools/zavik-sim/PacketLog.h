@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -9,9 +10,10 @@
 
 class LogFile;
 
-// Where the emulator's one-line packet descriptions go: a stream (the console with --verbose)
-// and/or a file that is appended to and flushed line by line, so it is complete whenever a
-// script looks at it.
+// Where the emulator's one-line packet descriptions and notes (clients coming and going, bytes
+// dropped, sequences starting and ending) go, each after the seconds since Open(): a stream (the
+// console with --verbose) and/or a file that is appended to and flushed line by line, so it is
+// complete whenever a script looks at it.
 class PacketLog {
   public:
     explicit PacketLog(LogFile* log = nullptr);
@@ -27,4 +29,5 @@ class PacketLog {
     LogFile* log_ = nullptr;
     std::ostream* echo_ = nullptr;
     std::ofstream file_;
+    std::chrono::steady_clock::time_point start_;
 };

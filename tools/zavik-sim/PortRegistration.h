@@ -19,9 +19,10 @@ class PortRegistration {
     PortRegistration& operator=(const PortRegistration&) = delete;
 
     // Creates the directory if needed (missing levels with mode 0700); one that another user
-    // could change is refused, as clients would not use it. An existing entry of the name is
-    // replaced when it is a link to nothing (left by a process that died) or to the same tty; a
-    // link to another live tty, or anything that is not a link, is refused.
+    // could change is refused, as clients would not use it. Beside the entry a dot file holds the
+    // emulator's process ID; entries whose process is gone are stale and removed. An existing
+    // entry of the name is replaced when it is stale or ours; one of a live emulator, or
+    // anything that is not a link, is refused.
     VlrDataTypes::VlrRetVal Register(const PortDirectory::Place& directory,
                                      const std::wstring& name, const std::filesystem::path& target);
     void Remove();
@@ -31,6 +32,7 @@ class PortRegistration {
 
   private:
     VlrDataTypes::VlrRetVal CreateDirectory(const PortDirectory::Place& directory);
+    void RemoveStaleEntries(const std::filesystem::path& directory) const;
     VlrDataTypes::VlrRetVal CheckExistingEntry() const;
     VlrDataTypes::VlrRetVal CreateLink();
     VlrDataTypes::VlrRetVal Fail(const std::wstring& message) const;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "foundation/VlrDataTypes.h"
 
@@ -16,7 +17,9 @@ class LogFile;
 // line. Every wait can be cut short from another thread with Interrupt().
 class PseudoTerminal {
   public:
-    enum class WaitResult { Readable, TimedOut, Interrupted, Failed };
+    enum class WaitResult { Readable, ClientsChanged, TimedOut, Interrupted, Failed };
+    // Clients that opened (true) and closed (false) the tty since the last look, in order.
+    using ClientChanges = std::vector<bool>;
 
     explicit PseudoTerminal(LogFile* log = nullptr);
     ~PseudoTerminal();
@@ -32,8 +35,14 @@ class PseudoTerminal {
     bool IsOpen() const { return master_ >= 0; }
     const std::filesystem::path& SlavePath() const { return slavePath_; }
 
-    // Waits until bytes can be read, the limit passes (none = no limit) or an interrupt.
-    WaitResult WaitForInput(std::optional<std::chrono::milliseconds> limit);
+    // Waits until bytes can be read, a client opens or closes the tty, the limit passes (none =
+    // no limit) or an interrupt. Client changes are reported first.
+    WaitResult WaitForInput(std::optional<std::chrono::nanoseconds> limit);
+    ClientChanges TakeClientChanges();
+    // After a client went away: what was meant for it and never read is dropped, and the tty
+    // leaves exclusive mode (a client killed while holding it would otherwise lock every later
+    // one out). When nobody is left, what it sent and was not yet read is dropped too.
+    void ForgetClient(bool nobodyLeft);
     // Reads what is there, up to capacity: the count, 0 for nothing, -1 on failure.
     long Read(std::uint8_t* buffer, std::size_t capacity);
     // Writes every byte, each one spacing after the one before (zero = all at once). False when
@@ -49,6 +58,7 @@ class PseudoTerminal {
     VlrDataTypes::VlrRetVal OpenMaster();
     VlrDataTypes::VlrRetVal OpenSlave();
     VlrDataTypes::VlrRetVal OpenInterruptChannel();
+    VlrDataTypes::VlrRetVal OpenWatch();
     VlrDataTypes::VlrRetVal Fail(const std::wstring& step);
     bool WaitWritable();
     bool WriteNow(const std::uint8_t* bytes, std::size_t count);
@@ -58,5 +68,6 @@ class PseudoTerminal {
     int slave_ = -1;
     int interruptRead_ = -1;
     int interruptWrite_ = -1;
+    int watch_ = -1;  // inotify: clients opening and closing the slave
     std::filesystem::path slavePath_;
 };

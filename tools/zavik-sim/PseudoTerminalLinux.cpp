@@ -1,9 +1,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -30,11 +33,16 @@ timespec ToTimespec(std::chrono::nanoseconds duration) {
                     static_cast<long>((duration - seconds).count())};
 }
 
-// Polls the descriptor for the events and the interrupt channel; the poll result of the
-// descriptor, or -1 when interrupted, 0 on time-out.
-int PollWithInterrupt(int descriptor, short events, int interruptRead, const timespec* limit) {
-    pollfd watched[2] = {{interruptRead, POLLIN, 0}, {descriptor, events, 0}};
-    const nfds_t count = descriptor >= 0 ? 2 : 1;
+// Bit of PollWithInterrupt's result: the watch descriptor is readable.
+constexpr int kWatchReady = 0x10000;
+
+// Polls the descriptor for the events, the watch descriptor (if any) for input and the
+// interrupt channel; the poll result of the descriptor (with kWatchReady), or -1 when
+// interrupted, 0 on time-out.
+int PollWithInterrupt(int descriptor, short events, int interruptRead, const timespec* limit,
+                      int watch = -1) {
+    pollfd watched[3] = {{interruptRead, POLLIN, 0}, {descriptor, events, 0}, {watch, POLLIN, 0}};
+    const nfds_t count = descriptor >= 0 ? (watch >= 0 ? 3 : 2) : 1;
     for (;;) {
         const int ready = ppoll(watched, count, limit, nullptr);
         if (ready < 0 && errno == EINTR) {
@@ -43,7 +51,7 @@ int PollWithInterrupt(int descriptor, short events, int interruptRead, const tim
         if (ready < 0 || watched[0].revents != 0) {
             return -1;
         }
-        return ready == 0 ? 0 : watched[1].revents;
+        return ready == 0 ? 0 : watched[1].revents | (watched[2].revents != 0 ? kWatchReady : 0);
     }
 }
 
@@ -58,7 +66,7 @@ PseudoTerminal::~PseudoTerminal() {
 VlrRetVal PseudoTerminal::Open() {
     Close();
     if (OpenInterruptChannel() != VLR_SUCCESS || OpenMaster() != VLR_SUCCESS ||
-        OpenSlave() != VLR_SUCCESS) {
+        OpenSlave() != VLR_SUCCESS || OpenWatch() != VLR_SUCCESS) {
         Close();
         return VLR_FAILURE;
     }
@@ -72,6 +80,15 @@ VlrRetVal PseudoTerminal::OpenInterruptChannel() {
     }
     interruptRead_ = ends[0];
     interruptWrite_ = ends[1];
+    return VLR_SUCCESS;
+}
+
+// Opened after the emulator's own hold on the slave, so that only clients are seen.
+VlrRetVal PseudoTerminal::OpenWatch() {
+    watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch_ < 0 || inotify_add_watch(watch_, slavePath_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        return Fail(L"watch " + NarrowToWide(slavePath_.native()) + L" for clients");
+    }
     return VLR_SUCCESS;
 }
 
@@ -122,6 +139,7 @@ VlrRetVal PseudoTerminal::Fail(const std::wstring& step) {
 }
 
 void PseudoTerminal::Hangup() {
+    CloseDescriptor(watch_);
     CloseDescriptor(slave_);
     CloseDescriptor(master_);
 }
@@ -134,19 +152,51 @@ void PseudoTerminal::Close() {
 }
 
 PseudoTerminal::WaitResult PseudoTerminal::WaitForInput(
-    std::optional<std::chrono::milliseconds> limit) {
+    std::optional<std::chrono::nanoseconds> limit) {
     timespec time{};
     if (limit) {
-        time = ToTimespec(*limit);
+        time = ToTimespec(std::max(*limit, std::chrono::nanoseconds::zero()));
     }
-    const int events = PollWithInterrupt(master_, POLLIN, interruptRead_, limit ? &time : nullptr);
+    const int events =
+        PollWithInterrupt(master_, POLLIN, interruptRead_, limit ? &time : nullptr, watch_);
     if (events < 0) {
         return WaitResult::Interrupted;
     }
     if (events == 0) {
         return WaitResult::TimedOut;
     }
+    if ((events & kWatchReady) != 0) {
+        return WaitResult::ClientsChanged;
+    }
     return (events & POLLIN) != 0 ? WaitResult::Readable : WaitResult::Failed;
+}
+
+PseudoTerminal::ClientChanges PseudoTerminal::TakeClientChanges() {
+    ClientChanges changes;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t count; watch_ >= 0 && (count = read(watch_, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < count;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if ((event->mask & (IN_OPEN | IN_CLOSE)) != 0) {
+                changes.push_back((event->mask & IN_OPEN) != 0);
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return changes;
+}
+
+void PseudoTerminal::ForgetClient(bool nobodyLeft) {
+    if (slave_ < 0) {
+        return;
+    }
+    tcflush(slave_, TCIFLUSH);
+    ioctl(slave_, TIOCNXCL);
+    if (nobodyLeft) {
+        std::uint8_t discard[4096];
+        while (read(master_, discard, sizeof discard) > 0) {
+        }
+    }
 }
 
 long PseudoTerminal::Read(std::uint8_t* buffer, std::size_t capacity) {

@@ -15,7 +15,23 @@ namespace {
 constexpr const char* kDescription =
     "Emulates a Zavik Driver LED light-stimulus device on a pseudo-terminal, registered in the "
     "port directory as \"Zavik Driver Virtual Com Port (COMN)\", and answers its command packets "
-    "until SIGINT or SIGTERM.";
+    "until SIGINT, SIGTERM or SIGHUP.";
+
+constexpr const char* kModelHelp =
+    "Modelled: LED outputs, intensities and TTL bits 3..6; pulse trains in time (on first for "
+    "width on, then off for width off, loop count periods, 0 = until stopped; the LED ends off); "
+    "uploaded scripts run in time from StartSequence: every command takes one 0.1 ms step and "
+    "sets its outputs at its start, WaitSteps n takes n steps (0 still one), EndLoop takes its "
+    "step on every pass and jumps back until its count is run, CallSequence takes its step and "
+    "runs the called script, EndOfSequence takes no time and returns; the run ends at the last "
+    "EndOfSequence or with StopSequence, and 'running' clears. A StartSequence while one runs "
+    "ends the first. Scripts are checked at EndSequenceUpload (last command EndOfSequence, known "
+    "op codes, EndLoop jumping back, TTL bits 3..6, calls of uploaded, non-recursive sequences); "
+    "problems are warnings on stderr, or with --strict refused with status 0xFD.\n"
+    "Assumed, not known of the real device: these timing rules, what bit 7 of the output mask "
+    "means (nothing here), that outputs a script sets stay set after it ends, and that commands "
+    "arriving while a script runs are carried out at once.\n"
+    "Without a real clock (tests) device time can run faster with --time-scale.\n";
 
 constexpr const char* kFaultHelp =
     "Fault rules (--fault KIND[:CMD][@N]; CMD a command ID, decimal or 0x hex, default any; N the "
@@ -32,9 +48,11 @@ constexpr const char* kFaultHelp =
     "  hangup       no answer; close the pseudo-terminal as if unplugged and exit with 3\n"
     "  delay=MS     answer MS milliseconds late\n"
     "Example: --fault status=0xFC:0x14@2 --fault silent:0x17\n"
-    "Received bytes before an STX, and headers announcing 0 or more than 64 data bytes, are "
-    "dropped as line noise. Packets with a bad type, ETX or checksum are answered with status "
-    "0xFF (General Failure) echoing their first data byte.\n"
+    "Received bytes before an STX are dropped as line noise. Every packet of 1..65535 data bytes "
+    "is read whole and answered once: with status 0xFF (General Failure) echoing its first data "
+    "byte when its type, ETX or checksum is wrong, 0xFE for an unknown command, 0xFD for a "
+    "wrong data length. When the last client closes the port, answers it never read are "
+    "dropped and the port leaves exclusive mode.\n"
     "Exit status: 0 after a signal or --exit-after-ms, 1 when it cannot start, 2 for wrong "
     "options, 3 after a hangup fault.";
 
@@ -59,6 +77,7 @@ struct RawOptions {
     int frameTimeoutMs = 1000;
     int exitAfterMs = 0;
     bool verbose = false;
+    std::string leds = "Blue,Green,Red";
 };
 
 void AddOptions(CLI::App& app, ProgramOptions& options, RawOptions& raw) {
@@ -92,13 +111,35 @@ void AddOptions(CLI::App& app, ProgramOptions& options, RawOptions& raw) {
     app.add_option("--seed", config.randomSeed, "Seed of the garbage fault's bytes")
         ->type_name("N")
         ->capture_default_str();
-    app.add_flag("-v,--verbose", raw.verbose, "Print every received packet, decoded, to stdout");
+    app.add_flag("-v,--verbose", raw.verbose,
+                 "Print every received packet, decoded, to stdout, with the seconds since the "
+                 "start, and notes of clients connecting and going, dropped bytes and sequences");
     app.add_option("--packet-log", config.packetLogPath,
-                   "Append every received packet, decoded, to FILE (one line each, flushed)")
+                   "Append what --verbose prints to FILE (one line each, flushed)")
         ->type_name("FILE");
     app.add_option("--state-file", config.stateFilePath,
-                   "Write the final device state to FILE on exit")
+                   "Write the device state to FILE at the start and again after every change "
+                   "(replaced whole): outputs by name and mask, intensities, pulse trains, "
+                   "sequences, the running one")
         ->type_name("FILE");
+    app.add_option("--events", config.eventsPath,
+                   "Write every output change to FILE in the columns of 'ostra-cli timeline' "
+                   "(time_ms, lane, value, source); each sequence run between '# sequence N "
+                   "start' and '# sequence N end' lines, its times from its start")
+        ->type_name("FILE");
+    app.add_option("--leds", raw.leds,
+                   "LED labels in the setup file's order (device LED IDs 0, 2, 1), for the state "
+                   "file and the event record")
+        ->type_name("A,B,C")
+        ->capture_default_str();
+    app.add_option("--time-scale", config.timeScale,
+                   "Run device time this many times faster than real time")
+        ->type_name("X")
+        ->check(CLI::Range(0.001, 1e6))
+        ->capture_default_str();
+    app.add_flag("--strict", config.strictScripts,
+                 "Refuse a script with problems at EndSequenceUpload (status 0xFD) instead of "
+                 "warning");
     app.add_option("--exit-after-ms", raw.exitAfterMs,
                    "Exit by itself after this many milliseconds (0: run until a signal)")
         ->type_name("MS")
@@ -114,6 +155,12 @@ void ApplyRawOptions(const RawOptions& raw, ProgramOptions& options, std::ostrea
     config.frameTimeout = std::chrono::milliseconds(raw.frameTimeoutMs);
     config.verboseStream = raw.verbose ? &out : nullptr;
     options.exitAfter = std::chrono::milliseconds(raw.exitAfterMs);
+    config.ledLabels.clear();
+    for (std::size_t start = 0; start <= raw.leds.size();) {
+        const std::size_t comma = std::min(raw.leds.find(',', start), raw.leds.size());
+        config.ledLabels.push_back(NarrowToWide(raw.leds.substr(start, comma - start)));
+        start = comma + 1;
+    }
     for (const std::string& text : raw.faults) {
         FaultRule rule;
         std::wstring problem;
@@ -127,7 +174,7 @@ void ApplyRawOptions(const RawOptions& raw, ProgramOptions& options, std::ostrea
 VlrRetVal SimulatorCommandLine::Parse(int argc, const char* const* argv, ProgramOptions& options,
                                       int& exitCode, std::ostream& out, std::ostream& err) {
     CLI::App app(kDescription, "zavik-sim");
-    app.footer(kFaultHelp);
+    app.footer(std::string(kModelHelp) + kFaultHelp);
     RawOptions raw;
     AddOptions(app, options, raw);
     try {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
@@ -29,7 +30,21 @@ struct SimulatorConfig {
     std::ostream* verboseStream = nullptr;
     // ...and is appended to this file when set.
     std::filesystem::path packetLogPath;
-    // The final device state is written here by Stop() when set.
+    // The device state is written here at the start and rewritten (atomically) after every
+    // change when set.
     std::filesystem::path stateFilePath;
+    // Every output change, in the timeline's TSV columns, when set (see EventRecord).
+    std::filesystem::path eventsPath;
+    // The LED labels of the PC's table, for the state file and the event record.
+    std::vector<std::wstring> ledLabels{L"Blue", L"Green", L"Red"};
+    // Device time runs this many times faster than real time...
+    double timeScale = 1.0;
+    // ...or only when AdvanceClock() moves it (tests).
+    bool manualClock = false;
+    // Received packets kept for Packets(): the most recent this many.
+    std::size_t packetHistory = 1000;
+    // A script with problems is refused at EndSequenceUpload (Invalid Parameter) instead of
+    // only warned about.
+    bool strictScripts = false;
     std::vector<FaultRule> faults;
 };

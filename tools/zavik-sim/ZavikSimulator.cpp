@@ -1,5 +1,10 @@
 #include "zavik-sim/ZavikSimulator.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <utility>
@@ -9,6 +14,7 @@
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
 #include "zavik-sim/PacketDecoder.h"
+#include "zavik-sim/UploadCheck.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -21,6 +27,8 @@ constexpr std::size_t kMaxFirmwareVersionLength = PacketConstants::kMaxResponseD
 // How long to wait before looking at a line that reported an error again.
 constexpr std::chrono::milliseconds kRetryPause{50};
 constexpr std::size_t kReadChunk = 4096;
+// One device step of 0.1 ms.
+constexpr double kStepNanoseconds = 100000.0;
 
 }  // namespace
 
@@ -31,10 +39,22 @@ ZavikSimulator::ZavikSimulator(SimulatorConfig config, LogFile* log)
       pty_(log),
       registration_(log),
       packetLog_(log),
+      events_(log),
       random_(config_.randomSeed) {
     for (const FaultRule& rule : config_.faults) {
         faults_.Add(rule);
     }
+    state_.SetLedLabels(config_.ledLabels);
+    state_.SetEventSink([this](const DeviceEvent& event) {
+        // Called with lock_ held, by whatever changed the state.
+        stateChanged_ = true;
+        events_.Write(event, state_);
+        if (event.kind == DeviceEvent::Kind::SequenceStart) {
+            Note(L"sequence " + std::to_wstring(event.which) + L" started");
+        } else if (event.kind == DeviceEvent::Kind::SequenceEnd) {
+            Note(L"sequence " + std::to_wstring(event.which) + L" " + event.source);
+        }
+    });
 }
 
 ZavikSimulator::~ZavikSimulator() {
@@ -51,15 +71,22 @@ VlrRetVal ZavikSimulator::Start() {
     const PortDirectory::Place directory = config_.portDirectory.empty()
                                                ? PortDirectory::LocationPlace()
                                                : PortDirectory::Place(config_.portDirectory);
-    if (registration_.Register(directory, PortName(), pty_.SlavePath()) != VLR_SUCCESS ||
-        packetLog_.Open(config_.verboseStream, config_.packetLogPath) != VLR_SUCCESS) {
+    // The files first, so that one that cannot be written stops the start at once.
+    if (WriteStateFile(State().Describe()) != VLR_SUCCESS ||
+        events_.Open(config_.eventsPath, config_.ledLabels, state_) != VLR_SUCCESS ||
+        packetLog_.Open(config_.verboseStream, config_.packetLogPath) != VLR_SUCCESS ||
+        registration_.Register(directory, PortName(), pty_.SlavePath()) != VLR_SUCCESS) {
         registration_.Remove();
+        packetLog_.Close();
+        events_.Close();
         pty_.Close();
         return VLR_FAILURE;
     }
     slavePath_ = pty_.SlavePath();
     registeredPath_ = registration_.EntryPath();
     parser_ = CommandPacketParser();
+    clients_ = 0;
+    clockStart_ = std::chrono::steady_clock::now();
     {
         std::lock_guard<std::mutex> guard(lock_);
         hungUp_ = false;
@@ -76,14 +103,23 @@ void ZavikSimulator::Stop() {
     thread_.join();
     pty_.Close();
     registration_.Remove();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stateChanged_ = true;
+    }
+    Publish();
     packetLog_.Close();
-    WriteStateFile();
+    events_.Close();
 }
 
 VlrRetVal ZavikSimulator::CheckConfig() const {
     if (config_.portNumber < 1) {
         return Fail(L"ZavikSimulator::Start() - Error, invalid port number(" +
                     std::to_wstring(config_.portNumber) + L").");
+    }
+    // The answer must carry at least one character of version text, or no connect succeeds.
+    if (config_.firmwareVersion.empty()) {
+        return Fail(L"ZavikSimulator::Start() - Error, the firmware version text is empty.");
     }
     if (config_.firmwareVersion.size() > kMaxFirmwareVersionLength) {
         return Fail(L"ZavikSimulator::Start() - Error, the firmware version text is longer than " +
@@ -127,7 +163,7 @@ std::vector<PacketRecord> ZavikSimulator::Packets() const {
     std::vector<PacketRecord> packets;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        packets = packets_;
+        packets.assign(packets_.begin(), packets_.end());
     }
     for (PacketRecord& record : packets) {
         Describe(record);
@@ -135,9 +171,60 @@ std::vector<PacketRecord> ZavikSimulator::Packets() const {
     return packets;
 }
 
+std::size_t ZavikSimulator::PacketCount() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return packetCount_;
+}
+
 bool ZavikSimulator::WaitForPackets(std::size_t count, std::chrono::milliseconds limit) const {
     std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, limit, [&] { return packets_.size() >= count; });
+    return changed_.wait_for(guard, limit, [&] { return packetCount_ >= count; });
+}
+
+void ZavikSimulator::AdvanceClock(std::chrono::microseconds duration) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        state_.AdvanceTo(state_.Now() + static_cast<std::uint64_t>(duration.count() / 100));
+    }
+    Publish();
+}
+
+std::uint64_t ZavikSimulator::ClockSteps() const {
+    const std::chrono::duration<double, std::nano> elapsed =
+        std::chrono::steady_clock::now() - clockStart_;
+    return static_cast<std::uint64_t>(elapsed.count() * config_.timeScale / kStepNanoseconds);
+}
+
+// Until a partial packet is given up, or the device has something to do on its own.
+std::optional<std::chrono::nanoseconds> ZavikSimulator::WaitLimit() const {
+    std::optional<std::chrono::nanoseconds> limit;
+    if (parser_.PendingBytes() > 0 && config_.frameTimeout.count() > 0) {
+        limit = config_.frameTimeout - (std::chrono::steady_clock::now() - lastInput_);
+    }
+    std::optional<std::uint64_t> due;
+    if (!config_.manualClock) {
+        std::lock_guard<std::mutex> guard(lock_);
+        due = state_.NextDueStep();
+    }
+    if (due) {
+        const std::uint64_t now = ClockSteps();
+        const double steps = *due > now ? static_cast<double>(*due - now) : 0.0;
+        const std::chrono::nanoseconds wait(
+            static_cast<std::int64_t>(std::ceil(steps * kStepNanoseconds / config_.timeScale)));
+        limit = limit ? std::min(*limit, wait) : wait;
+    }
+    return limit;
+}
+
+void ZavikSimulator::AdvanceToNow() {
+    if (config_.manualClock) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        state_.AdvanceTo(ClockSteps());
+    }
+    Publish();
 }
 
 bool ZavikSimulator::WaitForHangup(std::chrono::milliseconds limit) const {
@@ -147,13 +234,13 @@ bool ZavikSimulator::WaitForHangup(std::chrono::milliseconds limit) const {
 
 void ZavikSimulator::Run() {
     while (!IsHungUp()) {
-        const bool partial = parser_.PendingBytes() > 0 && config_.frameTimeout.count() > 0;
-        const auto limit = partial ? std::optional(config_.frameTimeout) : std::nullopt;
-        switch (pty_.WaitForInput(limit)) {
+        switch (pty_.WaitForInput(WaitLimit())) {
             case PseudoTerminal::WaitResult::Interrupted:
                 return;
             case PseudoTerminal::WaitResult::TimedOut:
-                parser_.DropPartialPacket();
+                break;
+            case PseudoTerminal::WaitResult::ClientsChanged:
+                HandleClientChanges();
                 break;
             case PseudoTerminal::WaitResult::Readable:
                 if (!ReceiveInput()) {
@@ -164,8 +251,59 @@ void ZavikSimulator::Run() {
                 pty_.Pause(kRetryPause);
                 continue;
         }
+        AdvanceToNow();
+        const std::size_t dropped = parser_.DroppedBytes();
+        if (parser_.PendingBytes() > 0 && config_.frameTimeout.count() > 0 &&
+            std::chrono::steady_clock::now() - lastInput_ >= config_.frameTimeout) {
+            parser_.DropPartialPacket();
+        }
         HandlePackets();
+        if (parser_.DroppedBytes() != dropped) {
+            Note(L"dropped " + std::to_wstring(parser_.DroppedBytes() - dropped) +
+                 L" bytes that begin no packet");
+        }
     }
+}
+
+void ZavikSimulator::HandleClientChanges() {
+    const PseudoTerminal::ClientChanges changes = pty_.TakeClientChanges();
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const bool opened = changes[i];
+        clients_ = opened ? clients_ + 1 : std::max(0, clients_ - 1);
+        Note(opened ? L"client connected" : L"client disconnected");
+        // What arrived from the line belongs to the client that opened next, if one did.
+        const bool nextOpened = std::find(changes.begin() + static_cast<std::ptrdiff_t>(i),
+                                          changes.end(), true) != changes.end();
+        if (!opened) {
+            pty_.ForgetClient(clients_ == 0 && !nextOpened);
+            if (clients_ == 0 && !nextOpened) {
+                parser_ = CommandPacketParser();
+            }
+        }
+    }
+}
+
+void ZavikSimulator::Note(const std::wstring& text) {
+    if (packetLog_.IsOpen()) {
+        packetLog_.Write(L"-- " + text);
+    }
+}
+
+// After every change: the event record on disk, and the state file replaced whole, so that a
+// reader never sees it half written.
+void ZavikSimulator::Publish() {
+    std::wstring text;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        events_.Flush();
+        if (!stateChanged_) {
+            return;
+        }
+        stateChanged_ = false;
+        text = state_.Describe();
+    }
+    changed_.notify_all();
+    WriteStateFile(text);
 }
 
 bool ZavikSimulator::ReceiveInput() {
@@ -175,6 +313,7 @@ bool ZavikSimulator::ReceiveInput() {
         pty_.Pause(kRetryPause);
         return false;
     }
+    lastInput_ = std::chrono::steady_clock::now();
     parser_.Append(buffer, static_cast<std::size_t>(count));
     return true;
 }
@@ -200,6 +339,7 @@ void ZavikSimulator::HandlePacket(const std::vector<std::uint8_t>& packet, bool 
     if (packetLog_.IsOpen()) {
         packetLog_.Write(Describe(record).ToLine());
     }
+    Publish();
     Send(record.sent, decision);
     if (decision.hangup) {
         Unplug();
@@ -211,31 +351,62 @@ PacketRecord ZavikSimulator::Process(const std::vector<std::uint8_t>& packet, bo
     std::lock_guard<std::mutex> guard(lock_);
     decision = faults_.Decide(packet[PacketConstants::kHeaderSize]);
     PacketRecord record;
-    record.number = packets_.size() + 1;
+    record.number = ++packetCount_;
     record.received = packet;
     record.valid = valid;
     record.faults = decision.applied;
     record.sent = ResponseBuilder::Frame(AnswerFor(packet, valid, decision));
     FaultPlan::Apply(decision, record.sent, random_);
     packets_.push_back(record);
+    while (packets_.size() > config_.packetHistory) {
+        packets_.pop_front();
+    }
     return record;
 }
 
 Answer ZavikSimulator::AnswerFor(const std::vector<std::uint8_t>& packet, bool valid,
                                  const FaultDecision& decision) {
     const std::uint8_t* data = packet.data() + PacketConstants::kHeaderSize;
+    const std::size_t size =
+        packet.size() - PacketConstants::kHeaderSize - PacketConstants::kFooterSize;
+    // A packet without data has no command ID to echo.
+    const std::uint8_t commandId = size > 0 ? data[0] : 0;
     // A packet spoilt on the line cannot be trusted to mean anything: the firmware refuses it,
     // echoing what arrived as its command ID.
-    if (!valid) {
-        return Answer{data[0], DeviceStatus::GeneralFailure, {}};
+    if (!valid || size == 0) {
+        return Answer{commandId, DeviceStatus::GeneralFailure, {}};
     }
     // A device that reports an error has not carried the command out.
     if (decision.status) {
-        return Answer{data[0], *decision.status, {}};
+        return Answer{commandId, *decision.status, {}};
     }
-    const std::size_t size =
-        packet.size() - PacketConstants::kHeaderSize - PacketConstants::kFooterSize;
+    state_.AdvanceTo(std::max(state_.Now(), config_.manualClock ? 0 : ClockSteps()));
+    const auto& upload = state_.Upload();
+    if (commandId == DeviceCommand::EndSequenceUpload && size == 2 && upload &&
+        upload->number == data[1] && upload->commandCount &&
+        upload->ReceivedCount() == *upload->commandCount && !CheckScript(data[1])) {
+        return Answer{commandId, DeviceStatus::InvalidParameter, {}};
+    }
     return interpreter_.Execute(data, size, state_);
+}
+
+// Reports the problems of the script whose upload ends; false when strict and there are any.
+bool ZavikSimulator::CheckScript(std::uint8_t number) {
+    Script script;
+    for (const ScriptRecord& record : state_.Upload()->records) {
+        script.push_back(ScriptCommand::Parse(record.data()));
+    }
+    const std::vector<std::wstring> problems = CheckUploadedScript(
+        number, script, [this](std::uint32_t n) { return state_.StoredScript(n); });
+    for (const std::wstring& problem : problems) {
+        const std::wstring message = L"Sequence " + std::to_wstring(number) + L": " + problem +
+                                     (config_.strictScripts ? L"; the upload is refused." : L".");
+        if (log_ != nullptr) {
+            log_->WriteMessage(LogLevel::Warning, message);
+        }
+        Note(message);
+    }
+    return problems.empty() || !config_.strictScripts;
 }
 
 // Decoding a packet into words takes longer than answering it, so it is done only for whoever
@@ -266,16 +437,27 @@ void ZavikSimulator::Unplug() {
     changed_.notify_all();
 }
 
-void ZavikSimulator::WriteStateFile() const {
+VlrRetVal ZavikSimulator::WriteStateFile(const std::wstring& text) const {
     if (config_.stateFilePath.empty()) {
-        return;
+        return VLR_SUCCESS;
     }
-    const std::string text = WideToNarrow(State().Describe());
-    std::ofstream file(config_.stateFilePath, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.flush();
-    if (!file) {
-        Fail(L"ZavikSimulator::Stop() - Error, unable to write the state file " +
-             PortDirectory::PathText(config_.stateFilePath) + L".");
+    std::filesystem::path temporary = config_.stateFilePath;
+    temporary += ".tmp" + std::to_string(getpid());
+    bool written = false;
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << WideToNarrow(text);
+        file.flush();
+        written = static_cast<bool>(file);
     }
+    std::error_code error;
+    if (written) {
+        std::filesystem::rename(temporary, config_.stateFilePath, error);
+    }
+    if (!written || error) {
+        std::filesystem::remove(temporary, error);
+        return Fail(L"ZavikSimulator - Error, unable to write the state file " +
+                    PortDirectory::PathText(config_.stateFilePath) + L".");
+    }
+    return VLR_SUCCESS;
 }

@@ -4,8 +4,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "zavik-sim/CommandInterpreter.h"
 #include "zavik-sim/CommandPacketParser.h"
 #include "zavik-sim/DeviceState.h"
+#include "zavik-sim/EventRecord.h"
 #include "zavik-sim/FaultPlan.h"
 #include "zavik-sim/PacketLog.h"
 #include "zavik-sim/PacketRecord.h"
@@ -56,7 +59,11 @@ class ZavikSimulator {
     void ClearFaults();
 
     DeviceState State() const;
+    // The most recent packets (SimulatorConfig::packetHistory of them) and how many there were.
     std::vector<PacketRecord> Packets() const;
+    std::size_t PacketCount() const;
+    // Moves device time on (the manual clock), running what falls due on the way.
+    void AdvanceClock(std::chrono::microseconds duration);
     // Waits until at least count packets were handled; false if the limit passed first.
     bool WaitForPackets(std::size_t count, std::chrono::milliseconds limit) const;
     bool WaitForHangup(std::chrono::milliseconds limit) const;
@@ -75,7 +82,14 @@ class ZavikSimulator {
                      const FaultDecision& decision);
     void Send(const std::vector<std::uint8_t>& bytes, const FaultDecision& decision);
     void Unplug();
-    void WriteStateFile() const;
+    std::uint64_t ClockSteps() const;
+    std::optional<std::chrono::nanoseconds> WaitLimit() const;
+    void AdvanceToNow();
+    void HandleClientChanges();
+    void Note(const std::wstring& text);
+    void Publish();
+    VlrDataTypes::VlrRetVal WriteStateFile(const std::wstring& text) const;
+    bool CheckScript(std::uint8_t number);
 
     SimulatorConfig config_;
     LogFile* log_ = nullptr;
@@ -84,6 +98,10 @@ class ZavikSimulator {
     PortRegistration registration_;
     PacketLog packetLog_;
     CommandPacketParser parser_;
+    EventRecord events_;
+    std::chrono::steady_clock::time_point clockStart_;
+    std::chrono::steady_clock::time_point lastInput_;
+    int clients_ = 0;
     std::filesystem::path slavePath_;
     std::filesystem::path registeredPath_;
     std::thread thread_;
@@ -92,7 +110,9 @@ class ZavikSimulator {
     mutable std::condition_variable changed_;
     DeviceState state_;
     FaultPlan faults_;
-    std::vector<PacketRecord> packets_;
+    std::deque<PacketRecord> packets_;
+    std::size_t packetCount_ = 0;
+    bool stateChanged_ = false;
     std::mt19937 random_;
     bool hungUp_ = false;
 };

@@ -26,7 +26,10 @@ VlrRetVal SortedEntryNames(const fs::path& directory, std::vector<std::string>& 
     names.clear();
     fs::directory_iterator entry(directory, error);
     for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
-        names.push_back(entry->path().filename().native());
+        // Dot files are bookkeeping (the emulator's process ID notes), never ports.
+        if (entry->path().filename().native().front() != '.') {
+            names.push_back(entry->path().filename().native());
+        }
     }
     std::sort(names.begin(), names.end());
     return error ? VLR_FAILURE : VLR_SUCCESS;

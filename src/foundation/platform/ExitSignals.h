@@ -2,12 +2,12 @@
 
 #include <chrono>
 
-// SIGINT and SIGTERM as events a program waits for, instead of handlers that interrupt it in the
+// SIGINT, SIGTERM and SIGHUP as events a program waits for, instead of handlers that interrupt it in the
 // middle of a device transaction: once blocked they stay pending until the program looks, so it
 // can finish what it is doing (send the stop, remove its registration) before it exits.
 namespace ExitSignals {
 
-// Holds both signals back in the calling thread and every thread it starts afterwards; call
+// Holds the signals back in the calling thread and every thread it starts afterwards; call
 // before starting threads or touching the device.
 void Block();
 

@@ -12,6 +12,8 @@ sigset_t ExitSignalSet() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    // A closed terminal or a dropped remote session: end as cleanly as on SIGTERM.
+    sigaddset(&set, SIGHUP);
     return set;
 }
 

@@ -82,7 +82,7 @@ TEST_F(CliFixture, TheDemonstrationRunsToItsEnd) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
     }
     const std::string state = ReadFileBytes(work / "zavik-sim-state.txt");
-    EXPECT_EQ(state.rfind("outputs 0x0080\n", 0), 0u) << state;
+    EXPECT_EQ(state.rfind("outputs 0x0080 (Blue off, Green off, Red off)\n", 0), 0u) << state;
     EXPECT_NE(state.find("sequence 10 records 6\n"), std::string::npos) << state;
     EXPECT_NE(state.find("running none\n"), std::string::npos) << state;
     // Nothing of the demonstration lands in the test's own TEMP and APPDATA.

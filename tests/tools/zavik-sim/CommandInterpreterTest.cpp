@@ -57,15 +57,17 @@ TEST_P(CommandInterpreterScenario, AnswersEachStep) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, CommandInterpreterScenario,
     testing::Values(
-        Scenario{"UploadThenStart",
-                 {{kBegin3, 0x00},
-                  {kCount3Is2, 0x00},
-                  {kRecord3At1, 0x00},
-                  {kRecord3At0, 0x00},
-                  {kEnd3, 0x00},
-                  {kStart3, 0x00}},
-                 L"outputs 0x0000\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
-                 L"led 2 carried none pulse none\nsequence 3 records 2\nupload none\nrunning 3\n"},
+        Scenario{
+            "UploadThenStart",
+            {{kBegin3, 0x00},
+             {kCount3Is2, 0x00},
+             {kRecord3At1, 0x00},
+             {kRecord3At0, 0x00},
+             {kEnd3, 0x00},
+             {kStart3, 0x00}},
+            L"outputs 0x0005 (Blue on, Green on, Red off)\nttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 "
+            L"low, TTL 6 low)\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
+            L"led 2 carried none pulse none\nsequence 3 records 2\nupload none\nrunning 3\n"},
         Scenario{"StartOfANumberNeverUploaded", {{kStart3, 0xFC}}, L""},
         Scenario{"StartOfAnUnfinishedUpload",
                  {{kBegin3, 0x00}, {kCount3Is2, 0x00}, {kRecord3At0, 0x00}, {kStart3, 0xFC}},
@@ -83,14 +85,18 @@ INSTANTIATE_TEST_SUITE_P(
                   {kCount3Is2, 0x00},
                   {"17 04 00 00 00 00 FF 00 00 00 00 00 00 00 00 00", 0xFD}},
                  L""},
-        Scenario{"EndWithARecordMissing",
-                 {{kBegin3, 0x00}, {kCount3Is2, 0x00}, {kRecord3At1, 0x00}, {kEnd3, 0xFD}},
-                 L"outputs 0x0000\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
-                 L"led 2 carried none pulse none\nupload 3 count 2 received 1\nrunning none\n"},
-        Scenario{"EndWithoutCount",
-                 {{kBegin3, 0x00}, {kEnd3, 0xFD}},
-                 L"outputs 0x0000\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
-                 L"led 2 carried none pulse none\nupload 3 count none received 0\nrunning none\n"},
+        Scenario{
+            "EndWithARecordMissing",
+            {{kBegin3, 0x00}, {kCount3Is2, 0x00}, {kRecord3At1, 0x00}, {kEnd3, 0xFD}},
+            L"outputs 0x0000 (Blue off, Green off, Red off)\nttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 "
+            L"low, TTL 6 low)\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
+            L"led 2 carried none pulse none\nupload 3 count 2 received 1\nrunning none\n"},
+        Scenario{
+            "EndWithoutCount",
+            {{kBegin3, 0x00}, {kEnd3, 0xFD}},
+            L"outputs 0x0000 (Blue off, Green off, Red off)\nttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 "
+            L"low, TTL 6 low)\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
+            L"led 2 carried none pulse none\nupload 3 count none received 0\nrunning none\n"},
         Scenario{"EndWithoutBegin", {{kEnd3, 0xFD}}, L""},
         Scenario{"BeginAgainDiscardsTheUnfinishedUpload",
                  {{kBegin3, 0x00},
@@ -100,60 +106,69 @@ INSTANTIATE_TEST_SUITE_P(
                   {kBegin3, 0x00},
                   {kEnd3, 0xFD}},
                  L""},
-        Scenario{"ReuploadReplacesOnlyWhenComplete",
-                 {{kBegin3, 0x00},
-                  {kCount3Is2, 0x00},
-                  {kRecord3At0, 0x00},
-                  {kRecord3At1, 0x00},
-                  {kEnd3, 0x00},
-                  {kBegin3, 0x00},
-                  {"16 03 01 00 00 00", 0x00},
-                  {kStart3, 0x00},
-                  {kRecord3At0, 0x00},
-                  {kEnd3, 0x00}},
-                 L"outputs 0x0000\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
-                 L"led 2 carried none pulse none\nsequence 3 records 1\nupload none\nrunning 3\n"},
+        Scenario{
+            "ReuploadReplacesOnlyWhenComplete",
+            {{kBegin3, 0x00},
+             {kCount3Is2, 0x00},
+             {kRecord3At0, 0x00},
+             {kRecord3At1, 0x00},
+             {kEnd3, 0x00},
+             {kBegin3, 0x00},
+             {"16 03 01 00 00 00", 0x00},
+             {kStart3, 0x00},
+             {kRecord3At0, 0x00},
+             {kEnd3, 0x00}},
+            L"outputs 0x0005 (Blue on, Green on, Red off)\nttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 "
+            L"low, TTL 6 low)\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
+            L"led 2 carried none pulse none\nsequence 3 records 1\nupload none\nrunning 3\n"},
         Scenario{"SequenceNumber255IsRefused", {{"15 FF", 0xFD}}, L""},
         Scenario{"CountBeyondTheScriptMemory", {{kBegin3, 0x00}, {"16 03 01 00 01 00", 0xFD}}, L""},
-        Scenario{"StopEndsTheRunningSequence",
-                 {{kBegin3, 0x00},
-                  {"16 03 01 00 00 00", 0x00},
-                  {kRecord3At0, 0x00},
-                  {kEnd3, 0x00},
-                  {kStart3, 0x00},
-                  {"19", 0x00}},
-                 L"outputs 0x0000\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
-                 L"led 2 carried none pulse none\nsequence 3 records 1\nupload none\n"
-                 L"running none\n"},
+        Scenario{
+            "StopEndsTheRunningSequence",
+            {{kBegin3, 0x00},
+             {"16 03 01 00 00 00", 0x00},
+             {kRecord3At0, 0x00},
+             {kEnd3, 0x00},
+             {kStart3, 0x00},
+             {"19", 0x00}},
+            L"outputs 0x0005 (Blue on, Green on, Red off)\nttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 "
+            L"low, TTL 6 low)\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
+            L"led 2 carried none pulse none\nsequence 3 records 1\nupload none\n"
+            L"running none\n"},
         Scenario{"ManualCommandsAreStoredAsCarried",
                  {{"0A 85 00", 0x00},
                   {"0B 02 37", 0x00},
                   {"0B 00 FF", 0x00},
                   {"1E 01 E8 03 00 00 00 00 00 00 D0 07 00 00 00 00 00 00 05 00 00 00", 0x00}},
-                 L"outputs 0x0085\nled 0 carried 255 intensity 0 pulse none\n"
+                 L"outputs 0x0087 (Blue on, Green on, Red on)\nttl 0x00 (TTL 3 low, TTL 4 low, "
+                 L"TTL 5 low, TTL 6 low)\nled 0 carried 255 intensity 0 pulse none\n"
                  L"led 1 carried none pulse on 1000 off 2000 loops 5\n"
                  L"led 2 carried 55 intensity 200 pulse none\nupload none\nrunning none\n"},
-        Scenario{"AllZeroPulseTrainStopsIt",
-                 {{"1E 01 E8 03 00 00 00 00 00 00 D0 07 00 00 00 00 00 00 00 00 00 00", 0x00},
-                  {"1E 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", 0x00}},
-                 L"outputs 0x0000\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
-                 L"led 2 carried none pulse none\nupload none\nrunning none\n"},
+        Scenario{
+            "AllZeroPulseTrainStopsIt",
+            {{"1E 01 E8 03 00 00 00 00 00 00 D0 07 00 00 00 00 00 00 00 00 00 00", 0x00},
+             {"1E 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", 0x00}},
+            L"outputs 0x0002 (Blue off, Green off, Red on)\nttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 "
+            L"low, TTL 6 low)\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
+            L"led 2 carried none pulse none\nupload none\nrunning none\n"},
         Scenario{"LedIdsBeyondTheThreeLeds",
                  {{"0B 03 00", 0xFD},
                   {"1E 03 01 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00 00 00 00 00", 0xFD}},
                  L""},
         Scenario{"UnknownCommandIds", {{"33", 0xFE}, {"00 01 02", 0xFE}, {"FF", 0xFE}}, L""},
-        Scenario{"WrongLengthsOfKnownCommands",
-                 {{"01 00", 0xFD},
-                  {"0A 85", 0xFD},
-                  {"0B 02", 0xFD},
-                  {"0B 02 37 00", 0xFD},
-                  {"14", 0xFD},
-                  {"16 03 02 00 00", 0xFD},
-                  {"19 00", 0xFD},
-                  {"1E 01", 0xFD}},
-                 L"outputs 0x0000\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
-                 L"led 2 carried none pulse none\nupload none\nrunning none\n"}),
+        Scenario{
+            "WrongLengthsOfKnownCommands",
+            {{"01 00", 0xFD},
+             {"0A 85", 0xFD},
+             {"0B 02", 0xFD},
+             {"0B 02 37 00", 0xFD},
+             {"14", 0xFD},
+             {"16 03 02 00 00", 0xFD},
+             {"19 00", 0xFD},
+             {"1E 01", 0xFD}},
+            L"outputs 0x0000 (Blue off, Green off, Red off)\nttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 "
+            L"low, TTL 6 low)\nled 0 carried none pulse none\nled 1 carried none pulse none\n"
+            L"led 2 carried none pulse none\nupload none\nrunning none\n"}),
     [](const testing::TestParamInfo<Scenario>& info) { return info.param.name; });
 
 TEST(CommandInterpreter, FirmwareVersionIsAReservedZeroThenTheText) {

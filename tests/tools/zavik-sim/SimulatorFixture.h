@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <regex>
+#include <string>
 
 #include "support/HexBytes.h"
 #include "support/LogCapture.h"
@@ -19,9 +21,11 @@ class SimulatorFixture : public testing::Test {
 
     std::filesystem::path PortDirectory() const { return dir_.Path() / "ports"; }
 
+    // Device time moves only when a test moves it.
     SimulatorConfig Config() const {
         SimulatorConfig config;
         config.portDirectory = PortDirectory();
+        config.manualClock = true;
         return config;
     }
 
@@ -40,6 +44,11 @@ class SimulatorFixture : public testing::Test {
     std::unique_ptr<ZavikSimulator> simulator_;
     std::unique_ptr<PtyClient> client_;
 };
+
+// A packet log without the times its lines begin with and without the notes between packets.
+inline std::string PacketLines(const std::string& log) {
+    return std::regex_replace(log, std::regex(R"(\[[0-9.]+ s\] (-- [^\n]*\n)?)"), "");
+}
 
 // Well-known packets.
 inline const Bytes kFirmwareQuery = HexBytes("02 01 01 00 01 03 00");

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <random>
 #include <sstream>
 #include <string>
@@ -17,6 +19,20 @@ namespace {
 namespace fs = std::filesystem;
 
 const Bytes kScriptRecord = HexBytes("01 05 00 05 00 00 00 00 00 00");
+
+std::string HexByte(std::size_t value) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02zX", value);
+    return text;
+}
+
+std::string Zeros(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += " 00";
+    }
+    return text;
+}
 
 struct ExchangeCase {
     std::string name;
@@ -58,7 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
         ExchangeCase{"WrongLength", "02 01 02 00 0B 02 03 0B", "02 02 02 00 0B FD 03 F7"},
         ExchangeCase{"BadChecksum", "02 01 01 00 01 03 01", "02 02 02 00 01 FF 03 FF"},
         ExchangeCase{"BadEtx", "02 01 01 00 19 04 1F", "02 02 02 00 19 FF 03 E7"},
-        ExchangeCase{"BadType", "02 05 01 00 01 03 04", "02 02 02 00 01 FF 03 FF"}),
+        ExchangeCase{"BadType", "02 05 01 00 01 03 04", "02 02 02 00 01 FF 03 FF"},
+        ExchangeCase{"PacketWithoutData", "02 01 00 00 03 00", "02 02 02 00 00 FF 03 FE"},
+        // Its payload holds a whole StopSequence packet, which must not be carried out.
+        ExchangeCase{"LongerThanAnyCommand",
+                     "02 01 41 00 33 02 01 01 00 19 03 18" + Zeros(57) + " 03 72",
+                     "02 02 02 00 33 FE 03 CC"}),
     [](const testing::TestParamInfo<ExchangeCase>& info) { return info.param.name; });
 
 using SimulatorTest = SimulatorFixture;
@@ -81,6 +102,9 @@ TEST_F(SimulatorTest, UploadThenStartRunsTheStoredSequence) {
     EXPECT_EQ(ToHex(Bytes(state.Sequences().at(3)[0].begin(), state.Sequences().at(3)[0].end())),
               ToHex(kScriptRecord));
     EXPECT_EQ(state.RunningSequence(), std::optional<std::uint8_t>(3));
+    // Its one command ran at the start; one step later it runs past its end.
+    simulator_->AdvanceClock(std::chrono::microseconds(100));
+    EXPECT_EQ(simulator_->State().RunningSequence(), std::nullopt);
 }
 
 TEST_F(SimulatorTest, ManualCommandsChangeTheState) {
@@ -90,7 +114,7 @@ TEST_F(SimulatorTest, ManualCommandsChangeTheState) {
     client_->Exchange(HexBytes(
         "02 01 16 00 1E 01 E8 03 00 00 00 00 00 00 D0 07 00 00 00 00 00 00 05 00 00 00 03 30"));
     const DeviceState state = simulator_->State();
-    EXPECT_EQ(state.OutputMask(), 0x0085);
+    EXPECT_EQ(state.OutputMask(), 0x0087);  // the pulse train's LED is on
     EXPECT_EQ(state.CarriedIntensity(2), std::optional<std::uint8_t>(0x37));
     EXPECT_EQ(state.CarriedIntensity(0), std::nullopt);
     EXPECT_EQ(state.PulseTrainOf(1), std::optional<PulseTrain>(PulseTrain{1000, 2000, 5}));
@@ -122,10 +146,10 @@ TEST_F(SimulatorTest, SurvivesRandomBytesAndAnswersAfterwards) {
     for (std::uint8_t& byte : noise) {
         byte = static_cast<std::uint8_t>(random() % 3 == 0 ? random() % 3 : random());
     }
-    noise.insert(noise.end(), 70, 0x00);
+    noise.insert(noise.end(), CommandPacketParser::kMaxDataSize + 6, 0x00);
     ASSERT_TRUE(client_->Write(noise));
     ASSERT_TRUE(client_->Write(kFirmwareQuery));
-    for (int answers = 0; answers < 200; ++answers) {
+    for (int answers = 0; answers < 2000; ++answers) {
         const Bytes response = client_->ReadResponse();
         ASSERT_GE(response.size(), 8u);
         ASSERT_EQ(response[1], 0x02);
@@ -202,9 +226,9 @@ TEST_F(SimulatorTest, PacketLogAndConsoleGetOneLinePerPacket) {
         "SetOutputs LED value 0x0005 change 0x0005 TTL value 0x00 change 0x00; "
         "rx 02 01 10 00 17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00 03 05; "
         "tx 02 02 02 00 17 FD 03 EB\n";
-    EXPECT_EQ(console.str(), lines);
-    EXPECT_EQ(whileRunning, "earlier run\n" + lines);
-    EXPECT_EQ(ReadFileBytes(dir_.Path() / "packets.txt"), "earlier run\n" + lines);
+    EXPECT_EQ(PacketLines(console.str()), lines);
+    EXPECT_EQ(PacketLines(whileRunning), "earlier run\n" + lines);
+    EXPECT_EQ(PacketLines(ReadFileBytes(dir_.Path() / "packets.txt")), "earlier run\n" + lines);
 }
 
 TEST_F(SimulatorTest, StopWritesTheStateFile) {
@@ -220,7 +244,8 @@ TEST_F(SimulatorTest, StopWritesTheStateFile) {
     }
     simulator_->Stop();
     EXPECT_EQ(ReadFileBytes(config.stateFilePath),
-              "outputs 0x0085\n"
+              "outputs 0x0085 (Blue on, Green on, Red off)\n"
+              "ttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 low, TTL 6 low)\n"
               "led 0 carried none pulse none\n"
               "led 1 carried none pulse none\n"
               "led 2 carried 55 intensity 200 pulse none\n"
@@ -319,6 +344,112 @@ TEST_F(SimulatorTest, LongestFirmwareTextFillsTheLargestResponse) {
     const Bytes answer = client_->Exchange(kFirmwareQuery);
     ASSERT_EQ(answer.size(), 1034u);
     EXPECT_EQ(ToHex(Bytes(answer.begin(), answer.begin() + 7)), "02 02 04 04 01 00 00");
+}
+
+// Sequence 3 turns Blue on with TTL 3 high for 1 ms, twice (a loop), and calls sequence 4, which
+// only sets Red's intensity; meanwhile Green pulses twice (0.2 ms on, 0.1 off). The record shows
+// each change at its device step.
+TEST_F(SimulatorTest, ScriptsAndPulseTrainsRunInDeviceTime) {
+    SimulatorConfig config = Config();
+    config.eventsPath = dir_.Path() / "events.tsv";
+    StartWith(config);
+    const auto upload = [&](int number, const std::vector<std::string>& records) {
+        const std::string n = HexByte(number);
+        client_->Exchange(CommandPacket(HexBytes("15 " + n)));
+        client_->Exchange(
+            CommandPacket(HexBytes("16 " + n + " " + HexByte(records.size()) + " 00 00 00")));
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            client_->Exchange(
+                CommandPacket(HexBytes("17 " + n + " " + HexByte(i) + " 00 00 00 " + records[i])));
+        }
+        EXPECT_EQ(client_->Exchange(CommandPacket(HexBytes("18 " + n))),
+                  HexBytes("02 02 02 00 18 00 03 19"));
+    };
+    upload(4, {"0C 07" + Zeros(8), "FF" + Zeros(9)});
+    upload(3, {"01 01 00 01 00 08 08 00 00 00", "00 09" + Zeros(8), "01 00 00 01 00 00 08 00 00 00",
+               "06 00 00 00 00 00 02 00 00 00", "05 04" + Zeros(8), "FF" + Zeros(9)});
+    client_->Exchange(
+        CommandPacket(HexBytes("1E 02 02" + Zeros(7) + " 01" + Zeros(7) + " 02 00 00 00")));
+    client_->Exchange(CommandPacket(HexBytes("14 03")));
+    simulator_->AdvanceClock(std::chrono::milliseconds(10));
+    EXPECT_EQ(simulator_->State().RunningSequence(), std::nullopt);
+    EXPECT_EQ(ReadFileBytes(config.eventsPath),
+              "time_ms\tlane\tvalue\tsource\n"
+              "0.0\tBlue\toff\tinitial\n0.0\tBlue intensity\t0\tinitial\n"
+              "0.0\tGreen\toff\tinitial\n0.0\tGreen intensity\t0\tinitial\n"
+              "0.0\tRed\toff\tinitial\n0.0\tRed intensity\t0\tinitial\n"
+              "0.0\tTTL 3\tlow\tinitial\n0.0\tTTL 4\tlow\tinitial\n"
+              "0.0\tTTL 5\tlow\tinitial\n0.0\tTTL 6\tlow\tinitial\n"
+              "0.0\tGreen\ton\tpulse train\n"
+              "# sequence 3 start at 0.0 ms; times below count from here\n"
+              "time_ms\tlane\tvalue\tsource\n"
+              "0.0\tBlue\toff\tinitial\n0.0\tBlue intensity\t0\tinitial\n"
+              "0.0\tGreen\ton\tinitial\n0.0\tGreen intensity\t0\tinitial\n"
+              "0.0\tRed\toff\tinitial\n0.0\tRed intensity\t0\tinitial\n"
+              "0.0\tTTL 3\tlow\tinitial\n0.0\tTTL 4\tlow\tinitial\n"
+              "0.0\tTTL 5\tlow\tinitial\n0.0\tTTL 6\tlow\tinitial\n"
+              "0.0\tBlue\ton\tseq 3 command 0\n0.0\tTTL 3\thigh\tseq 3 command 0\n"
+              "0.2\tGreen\toff\tpulse train\n0.3\tGreen\ton\tpulse train\n"
+              "0.5\tGreen\toff\tpulse train\n"
+              "1.0\tBlue\toff\tseq 3 command 2\n1.0\tTTL 3\tlow\tseq 3 command 2\n"
+              "1.2\tBlue\ton\tseq 3 command 0\n1.2\tTTL 3\thigh\tseq 3 command 0\n"
+              "2.2\tBlue\toff\tseq 3 command 2\n2.2\tTTL 3\tlow\tseq 3 command 2\n"
+              "2.5\tRed intensity\t7\tseq 4 command 0\n"
+              "# sequence 3 end at 2.6 ms, ended after 2.6 ms; times below count from the "
+              "emulator's start\n");
+}
+
+// A client killed after writing leaves neither its answer nor exclusive mode to the next one.
+TEST_F(SimulatorTest, AClientThatGoesAwayLeavesNothingBehind) {
+    Start();
+    ASSERT_EQ(ioctl(client_->Handle(), TIOCEXCL), 0);
+    ASSERT_TRUE(client_->Write(kFirmwareQuery));
+    ASSERT_TRUE(simulator_->WaitForPackets(1, kPatience));
+    client_->Close();
+    PtyClient next(simulator_->RegisteredPath());
+    int exclusive = 1;
+    for (auto end = std::chrono::steady_clock::now() + kPatience;
+         exclusive != 0 && std::chrono::steady_clock::now() < end;) {
+        ASSERT_EQ(ioctl(next.Handle(), TIOCGEXCL, &exclusive), 0);
+    }
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(ToHex(next.Exchange(kIntensityCommand)), ToHex(kIntensityAnswer));
+}
+
+TEST_F(SimulatorTest, KeepsOnlyTheMostRecentPackets) {
+    SimulatorConfig config = Config();
+    config.packetHistory = 2;
+    StartWith(config);
+    for (int i = 0; i < 3; ++i) {
+        client_->Exchange(kIntensityCommand);
+    }
+    const std::vector<PacketRecord> packets = simulator_->Packets();
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_EQ(packets[0].number, 2u);
+    EXPECT_EQ(simulator_->PacketCount(), 3u);
+}
+
+// A script without EndOfSequence: a warning, or under --strict a refused upload.
+TEST_F(SimulatorTest, ChecksAScriptAtTheEndOfItsUpload) {
+    for (const bool strict : {false, true}) {
+        SimulatorConfig config = Config();
+        config.strictScripts = strict;
+        log_.messages.clear();
+        StartWith(config);
+        for (const char* payload :
+             {"15 03", "16 03 01 00 00 00", "17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00"}) {
+            client_->Exchange(CommandPacket(HexBytes(payload)));
+        }
+        EXPECT_EQ(ToHex(client_->Exchange(CommandPacket(HexBytes("18 03")))),
+                  strict ? "02 02 02 00 18 FD 03 E4" : "02 02 02 00 18 00 03 19");
+        ASSERT_EQ(log_.messages.size(), 1u);
+        EXPECT_EQ(log_.messages[0].first, LogLevel::Warning);
+        EXPECT_EQ(log_.messages[0].second,
+                  std::wstring(L"Sequence 3: the last command is not EndOfSequence") +
+                      (strict ? L"; the upload is refused." : L"."));
+        client_.reset();
+        simulator_.reset();
+    }
 }
 
 }  // namespace

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/ApplicationCore.h"
+#include "app/TimelineScriptCheck.h"
+#include "foundation/TextConversion.h"
+#include "support/EmulatedDriver.h"
+#include "support/FileBytes.h"
+#include "support/PrivateUserEnvironment.h"
+#include "support/RecordingNotifier.h"
+#include "support/TempDir.h"
+
+namespace {
+
+constexpr int kPort = 61;
+
+struct Line {
+    double time = 0.0;
+    std::string rest;  // lane and value
+};
+
+// The settings of a TSV (header and initial states left out: the outputs a run starts from are
+// what the runs before left), source column dropped; the settings of one moment in lane order,
+// since the two list the outputs of one command in different orders.
+std::vector<Line> Settings(const std::string& tsv) {
+    std::vector<Line> lines;
+    std::istringstream stream(tsv);
+    std::string text;
+    std::getline(stream, text);
+    while (std::getline(stream, text)) {
+        std::istringstream fields(text);
+        std::string time, lane, value;
+        std::getline(fields, time, '\t');
+        std::getline(fields, lane, '\t');
+        std::getline(fields, value, '\t');
+        if (text.ends_with("\tinitial")) {
+            continue;
+        }
+        lines.push_back({std::stod(time), lane + "\t" + value});
+    }
+    for (auto first = lines.begin(); first != lines.end();) {
+        const auto last =
+            std::find_if(first, lines.end(), [&](const Line& l) { return l.time != first->time; });
+        std::sort(first, last, [](const Line& a, const Line& b) { return a.rest < b.rest; });
+        first = last;
+    }
+    return lines;
+}
+
+// The record of sequence n's last run, between its start and end lines, as a TSV of its own.
+std::string RunOf(const std::string& events, std::uint32_t n) {
+    const std::string start = "# sequence " + std::to_string(n) + " start";
+    const std::size_t from = events.rfind(start);
+    const std::size_t body = events.find('\n', from) + 1;
+    const std::size_t to = events.find("# sequence " + std::to_string(n) + " end", body);
+    return from == std::string::npos || to == std::string::npos ? ""
+                                                                : events.substr(body, to - body);
+}
+
+// Every sequence uploaded by the application and run on the emulated driver in virtual time
+// records what its timeline lists: the same settings in the same order, at the same times where
+// no loop runs, within the device check's rounding where one does.
+class EmulatorTimelineTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir_.Path() / "program");
+        std::filesystem::copy_file(std::filesystem::path(OSTRA_SOURCE_DIR) / "data/OstraSetup.cfg",
+                                   dir_.Path() / "program/OstraSetup.cfg");
+        driver_.Config().manualClock = true;
+        driver_.Config().eventsPath = dir_.Path() / "events.tsv";
+        ASSERT_EQ(driver_.Start(), 0);
+        core_.SetProgramDirectory(NarrowToWide((dir_.Path() / "program").string()));
+        ASSERT_EQ(core_.RunStartupSequence(), ApplicationCore::StartupResult::Started);
+        MicroController& device = core_.GetMicroController();
+        ASSERT_EQ(device.GetConnection().Connect(kPort), 0);
+        ASSERT_EQ(device.SendAllIntensities(), 0);
+    }
+
+    void ExpectRunsAsTimeline() {
+        ASSERT_TRUE(core_.UploadSequences().status.Ok());
+        SequenceContainer& sequences = core_.GetSequenceContainer();
+        MicroController& device = core_.GetMicroController();
+        for (std::uint32_t n = 0; n < SequenceContainer::kSequenceCount; ++n) {
+            if (sequences.GetCommandSets(n).empty()) {
+                continue;
+            }
+            const TimelineListing listing =
+                ListTimeline(sequences, n, DeviceTimelineOutputs(device), 100000);
+            ASSERT_TRUE(listing.timeline) << WideToNarrow(listing.error);
+            const ScriptCheckResult check =
+                CheckTimelineScripts(sequences, device, *listing.timeline, 100000);
+            ASSERT_TRUE(check.mismatch.empty()) << WideToNarrow(check.Summary());
+            ASSERT_EQ(device.StartSequence(n), 0);
+            driver_->AdvanceClock(std::chrono::microseconds(
+                static_cast<std::int64_t>(check.scriptEndMs * 1000) + 1000));
+
+            const std::vector<Line> want =
+                Settings(WideToNarrow(TimelineToTsv(*listing.timeline, listing.expansion.events)));
+            const std::vector<Line> got =
+                Settings(RunOf(ReadFileBytes(dir_.Path() / "events.tsv"), n));
+            ASSERT_EQ(got.size(), want.size()) << "sequence " << n;
+            // Told by the timeline, not by the conversion under test.
+            const auto& events = listing.expansion.events;
+            const bool loops = std::any_of(events.begin(), events.end(), [](const auto& event) {
+                return std::any_of(event.source.begin(), event.source.end(),
+                                   [](const SourceFrame& frame) { return frame.pass != 0; });
+            });
+            for (std::size_t i = 0; i < want.size(); ++i) {
+                EXPECT_EQ(got[i].rest, want[i].rest) << "sequence " << n << " line " << i;
+                EXPECT_LE(std::fabs(got[i].time - want[i].time),
+                          loops ? std::fabs(check.largestDifferenceMs) + 1e-6 : 1e-6)
+                    << "sequence " << n << " line " << i << ": " << got[i].rest;
+            }
+        }
+    }
+
+    TempDir dir_;
+    PrivateUserEnvironment environment_{dir_.Path()};
+    RecordingNotifier notifier_;
+    EmulatedDriver driver_{dir_.Path() / "ports", kPort};
+    ApplicationCore core_{notifier_};
+};
+
+TEST_F(EmulatorTimelineTest, SampleSequencesRunAsTheirTimelines) {
+    const std::filesystem::path samples = std::filesystem::path(OSTRA_SOURCE_DIR) / "samples";
+    ASSERT_EQ(
+        core_.ReadSettingsFile(NarrowToWide((samples / "settings/DemoProtocol.cfg").string())), 0);
+    ASSERT_TRUE(core_.ImportSequenceFile(
+        100, L"Red flashes", NarrowToWide((samples / "sequences/RedFlashes.cfg").string())));
+    ASSERT_TRUE(core_.ImportSequenceFile(
+        101, L"Paired pulse", NarrowToWide((samples / "sequences/PairedPulse.cfg").string())));
+    ExpectRunsAsTimeline();
+}
+
+// Durations in whole device steps, so that only loops move times; sequences 0..4 may call the
+// ones above them, every other sequence is free of loops.
+TEST_F(EmulatorTimelineTest, RandomSequencesWithLoopsAndCallsRunAsTheirTimelines) {
+    std::mt19937 random(20261206);
+    const auto pick = [&](int count) { return static_cast<int>(random() % count); };
+    const wchar_t* labels[] = {L"Blue", L"Green", L"Red"};
+    SequenceContainer& sequences = core_.GetSequenceContainer();
+    // From the top, so that every called sequence exists already.
+    for (std::uint32_t n = 10; n-- > 0;) {
+        ASSERT_EQ(sequences.AddSequence(n, L"R" + std::to_wstring(n)), 0);
+        std::vector<std::vector<std::wstring>> steps;
+        const bool loop = n % 2 == 1;
+        if (loop) {
+            steps.push_back({L"-Loop " + std::to_wstring(2 + pick(3))});
+        }
+        for (int s = 0, count = 2 + pick(4); s < count; ++s) {
+            std::vector<std::wstring> step;
+            if (n < 5 && pick(4) == 0) {
+                step.push_back(L"-Call " + std::to_wstring(5 + pick(5)));
+            } else if (pick(4) == 0) {
+                step.push_back(std::wstring(L"-SetIntensity ") + labels[pick(3)] + L" " +
+                               std::to_wstring(pick(256)));
+            } else {
+                step.push_back((pick(2) ? L"-On " : L"-Off ") + std::wstring(labels[pick(3)]));
+                step.push_back((pick(2) ? L"-TTLHigh " : L"-TTLLow ") +
+                               std::to_wstring(3 + pick(4)));
+                step.push_back(L"-Duration " + std::to_wstring(1 + pick(200)) + L"." +
+                               std::to_wstring(pick(10)));
+            }
+            steps.push_back(step);
+        }
+        if (loop) {
+            steps.push_back({L"-EndLoop"});
+        }
+        for (std::uint32_t set = 0; set < steps.size(); ++set) {
+            ASSERT_EQ(sequences.AddCommandSet(n, set), 0);
+            for (const std::wstring& text : steps[set]) {
+                ASSERT_EQ(sequences.AddCommand(n, set, text), 0) << WideToNarrow(text);
+            }
+        }
+    }
+    ExpectRunsAsTimeline();
+}
+
+}  // namespace
