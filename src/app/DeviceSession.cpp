@@ -1,8 +1,10 @@
 #include "app/DeviceSession.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
+#include "app/RememberedOutputs.h"
 #include "device/MicroController.h"
 #include "device/PortDirectory.h"
 #include "device/PortDiscovery.h"
@@ -20,10 +22,9 @@ const std::wstring kConnectionErrorText =
     L"Unable to connect to Zavik Driver.  Please verify the port number is valid and that the "
     L"device is connected to the PC.";
 
-std::wstring PortInUseText(int portNumber) {
+std::wstring PortInUseText(int portNumber, const std::filesystem::path& devicePath) {
     return L"The port COM" + std::to_wstring(portNumber) + L" (" +
-           PortDirectory::PathText(PortDirectory::DevicePathForPort(portNumber)) +
-           L") is in use by another program.";
+           PortDirectory::PathText(devicePath) + L") is in use by another program.";
 }
 
 }  // namespace
@@ -37,25 +38,37 @@ VlrRetVal DeviceSession::Connect() {
         return VLR_SUCCESS;
     }
     lastError_.clear();
-    // Its result does not matter: a device it finds has already replaced the port number.
-    std::uint32_t portNumber = device_.GetPortNumber();
-    if (PortDiscovery::DiscoverPortNumber(lister_, portNumber, log_) == VLR_SUCCESS) {
-        device_.SetPortNumber(portNumber);
+    // A device it finds replaces the port number and is opened where it was found; otherwise
+    // the number stands and names its tty.
+    PortDiscovery::DriverPort found;
+    if (PortDiscovery::DiscoverPort(lister_, found, log_) == VLR_SUCCESS) {
+        device_.SetPortNumber(found.portNumber);
+    } else {
+        found.devicePath =
+            PortDirectory::DevicePathForPort(static_cast<int>(device_.GetPortNumber()));
     }
     MicroControllerConnection& connection = device_.GetConnection();
     const int number = static_cast<int>(device_.GetPortNumber());
-    if (connection.Connect(number) != VLR_SUCCESS) {
+    if (connection.Connect(number, found.devicePath) != VLR_SUCCESS) {
         if (connection.Port().LastOpenFoundPortInUse()) {
-            lastError_ = PortInUseText(number);
+            lastError_ = PortInUseText(number, found.devicePath);
         }
         notifier_.ShowMessageBox(kConnectionErrorCaption, kConnectionErrorText);
         return VLR_FAILURE;
+    }
+    if (outputs_ != nullptr) {
+        outputs_->Recall(device_);
     }
     return device_.SendAllIntensities();
 }
 
 void DeviceSession::Disconnect() {
     if (IsConnected()) {
+        if (outputs_ != nullptr && !outputs_->Record(device_) && log_ != nullptr) {
+            log_->WriteMessage(LogLevel::Warning,
+                               L"The LED outputs of this port could not be remembered: the next "
+                               L"command will believe them all off.");
+        }
         device_.GetConnection().Disconnect();
     }
 }

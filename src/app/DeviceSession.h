@@ -8,6 +8,7 @@
 class LogFile;
 class MicroController;
 class Notifier;
+class RememberedOutputs;
 class SerialPortLister;
 
 // Connecting to and disconnecting from the Zavik Driver as the operator does it, shared by every
@@ -34,6 +35,9 @@ class DeviceSession {
     // closed even when the device does not answer; the result says so.
     OperationResult StopAndDisconnect();
     bool IsConnected() const;
+    // A front end that lives for one command keeps the LED outputs between its runs: recalled
+    // after each connect, recorded before each disconnect. Null (the default): not kept.
+    void RememberOutputs(const RememberedOutputs* outputs) { outputs_ = outputs; }
 
     // Why the last Connect failed where the connection box cannot say it: the port is held by
     // another program ("The port COM4 (/dev/ttyACM4) is in use by another program."). Empty
@@ -46,4 +50,5 @@ class DeviceSession {
     Notifier& notifier_;
     LogFile* log_ = nullptr;
     std::wstring lastError_;
+    const RememberedOutputs* outputs_ = nullptr;
 };

@@ -194,6 +194,13 @@ VlrRetVal MicroController::SetLEDPulse(const std::wstring& colorLabel,
     return VLR_SUCCESS;
 }
 
+void MicroController::AssumeOutputMask(std::uint16_t mask) {
+    for (const LEDRecord& led : leds_) {
+        const auto bit = static_cast<std::uint16_t>(1u << led.deviceLedId);
+        outputMask_ = static_cast<std::uint16_t>((outputMask_ & ~bit) | (mask & bit));
+    }
+}
+
 VlrRetVal MicroController::TurnLEDOn(int index) {
     return SetLEDOutput(index, true);
 }
@@ -207,13 +214,13 @@ VlrRetVal MicroController::StartPulse(int index) {
         return VLR_FAILURE;
     }
     const LEDRecord& led = leds_[static_cast<std::size_t>(index)];
-    if (SendPulseTrain(led.deviceLedId, ToPulseWidthSteps(led.pulse.widthOn),
-                       ToPulseWidthSteps(led.pulse.widthOff), led.pulse.loopCount) != VLR_SUCCESS) {
-        return VLR_FAILURE;
+    // A start that got no answer may have started the train: it counts until a stop.
+    if (connection_.IsConnected()) {
+        pulsing_.resize(leds_.size());
+        pulsing_[static_cast<std::size_t>(index)] = true;
     }
-    pulsing_.resize(leds_.size());
-    pulsing_[static_cast<std::size_t>(index)] = true;
-    return VLR_SUCCESS;
+    return SendPulseTrain(led.deviceLedId, ToPulseWidthSteps(led.pulse.widthOn),
+                          ToPulseWidthSteps(led.pulse.widthOff), led.pulse.loopCount);
 }
 
 bool MicroController::IsPulsing(int index) const {
@@ -281,12 +288,10 @@ VlrRetVal MicroController::UploadSequence(std::uint32_t number,
     return VLR_SUCCESS;
 }
 
+// Like a pulse start, a start that got no answer counts.
 VlrRetVal MicroController::StartSequence(std::uint32_t number) {
-    if (SendSequenceCommand(DeviceCommand::StartSequence, number) != VLR_SUCCESS) {
-        return VLR_FAILURE;
-    }
-    sequenceStarted_ = true;
-    return VLR_SUCCESS;
+    sequenceStarted_ = sequenceStarted_ || connection_.IsConnected();
+    return SendSequenceCommand(DeviceCommand::StartSequence, number);
 }
 
 VlrRetVal MicroController::StopSequenceExecution() {

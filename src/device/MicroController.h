@@ -33,6 +33,9 @@ class MicroController {
     // Start-up sets bit 7 once; no operation ever clears it.
     void SetOutputMaskBit7() { outputMask_ |= kOutputMaskBit7; }
     std::uint16_t GetOutputMask() const { return outputMask_; }
+    // Takes the outputs of the declared LEDs as the device's, without sending anything: for a
+    // front end that remembers what it sent before (bit 7 stays as it is).
+    void AssumeOutputMask(std::uint16_t mask);
 
     std::uint32_t GetPortNumber() const { return portNumber_; }
     void SetPortNumber(std::uint32_t portNumber) { portNumber_ = portNumber; }
@@ -81,7 +84,8 @@ class MicroController {
     // Asks the device to run an uploaded sequence.
     VlrDataTypes::VlrRetVal StartSequence(std::uint32_t number);
     // What this model started on the device and has not stopped since: a sequence (it may have
-    // ended by itself meanwhile) and each LED's pulse train.
+    // ended by itself meanwhile) and each LED's pulse train. A start sent without an answer
+    // counts, since the device may have acted on it.
     bool HasStartedSequence() const { return sequenceStarted_; }
     bool IsPulsing(int index) const;
     // Stops the running sequence, then switches every LED output off, one command per LED.

@@ -4,6 +4,7 @@
 
 #include "device/ByteOrder.h"
 #include "device/MicroControllerDataPacket.h"
+#include "device/PortDirectory.h"
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
 
@@ -48,10 +49,15 @@ void MicroControllerConnection::SetLogFile(LogFile* log) {
 }
 
 VlrRetVal MicroControllerConnection::Connect(int portNumber) {
+    return Connect(portNumber, PortDirectory::DevicePathForPort(portNumber));
+}
+
+VlrRetVal MicroControllerConnection::Connect(int portNumber,
+                                             const std::filesystem::path& devicePath) {
     // Whatever the line held before this program opened it is no answer of ours.
     wholeResponseAt_.reset();
     firmwareVersion_.clear();
-    if (port_.Open(portNumber) != VLR_SUCCESS) {
+    if (port_.Open(portNumber, devicePath) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
     std::wstring version;

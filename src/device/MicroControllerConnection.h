@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,8 @@ class MicroControllerConnection {
     void SetLogFile(LogFile* log);
 
     VlrDataTypes::VlrRetVal Connect(int portNumber);
+    // On the tty given rather than the one the port number names.
+    VlrDataTypes::VlrRetVal Connect(int portNumber, const std::filesystem::path& devicePath);
     void Disconnect();
     bool IsConnected() const { return port_.IsOpen(); }
 

@@ -1,5 +1,6 @@
 #include "device/PortDiscovery.h"
 
+#include <climits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +18,8 @@ constexpr wchar_t kDeviceName[] = L"Zavik Driver Virtual Com Port";
 constexpr wchar_t kNumberPrefix[] = L"COM";
 constexpr wchar_t kNumberTerminator[] = L")";
 
-// A decimal number of digits only that fits the port number; none for anything else.
+// A decimal number of digits only that a port can have (the port opens an int); none for
+// anything else.
 std::optional<std::uint32_t> DecimalNumber(const std::wstring& text) {
     if (text.empty()) {
         return std::nullopt;
@@ -28,7 +30,7 @@ std::optional<std::uint32_t> DecimalNumber(const std::wstring& text) {
             return std::nullopt;
         }
         value = value * 10 + static_cast<std::uint64_t>(c - L'0');
-        if (value > UINT32_MAX) {
+        if (value > INT_MAX) {
             return std::nullopt;
         }
     }
@@ -74,24 +76,31 @@ std::optional<std::uint32_t> DriverPortNumber(const SerialPortListing& port) {
     return PortNumberOf(port.name);
 }
 
-VlrRetVal DiscoverPortNumber(const SerialPortLister& lister, std::uint32_t& portNumber,
-                             LogFile* log) {
+std::optional<DriverPort> FindDriver(const std::vector<SerialPortListing>& ports) {
+    std::optional<DriverPort> found;
+    for (const SerialPortListing& port : ports) {
+        const std::optional<std::uint32_t> number = DriverPortNumber(port);
+        // Every usable match replaces the one before: the last one wins.
+        if (number && port.unusable.empty()) {
+            found = DriverPort{*number, port.devicePath};
+        }
+    }
+    return found;
+}
+
+VlrRetVal DiscoverPort(const SerialPortLister& lister, DriverPort& port, LogFile* log) {
     std::vector<SerialPortListing> ports;
     std::string reason;
     if (lister.ListPorts(ports, reason) != VLR_SUCCESS) {
         LogError(log, L"Failed to list serial ports: " + NarrowToWide(reason));
         return LogFailure(log);
     }
-    bool found = false;
-    for (const SerialPortListing& port : ports) {
-        const std::optional<std::uint32_t> number = DriverPortNumber(port);
-        if (number) {
-            // Every matching port overwrites the number: the last one wins.
-            portNumber = *number;
-            found = true;
-        }
+    const std::optional<DriverPort> found = FindDriver(ports);
+    if (!found) {
+        return LogFailure(log);
     }
-    return found ? VLR_SUCCESS : LogFailure(log);
+    port = *found;
+    return VLR_SUCCESS;
 }
 
 }  // namespace PortDiscovery

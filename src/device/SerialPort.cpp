@@ -23,6 +23,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kReceived = -1;
 constexpr int kNothingYet = -2;
 constexpr int kTimedOut = -3;
+constexpr int kAborted = -4;
+
+// How long a read still waits for the device once the program is asked to exit.
+constexpr std::chrono::milliseconds kExitGrace{500};
 
 std::wstring ErrorNumber(int error) {
     return std::to_wstring(static_cast<unsigned>(error));
@@ -53,10 +57,14 @@ SerialPort::~SerialPort() {
 }
 
 VlrRetVal SerialPort::Open(int portNumber) {
+    return open_ ? VLR_SUCCESS : Open(portNumber, PortDirectory::DevicePathForPort(portNumber));
+}
+
+VlrRetVal SerialPort::Open(int portNumber, const std::filesystem::path& path) {
     if (open_) {
         return VLR_SUCCESS;
     }
-    const std::filesystem::path path = PortDirectory::DevicePathForPort(portNumber);
+    path_ = path;
     const std::wstring name =
         L"COM" + std::to_wstring(portNumber) + L" (" + PortDirectory::PathText(path) + L")";
 
@@ -111,6 +119,11 @@ VlrRetVal SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
     if (!open_ || handle_ < 0) {
         return VLR_FAILURE;
     }
+    // Asked to exit: no new transaction begins (the program takes the request before its stop).
+    if (pollfd request{abort_, POLLIN, 0}; abort_ >= 0 && poll(&request, 1, 0) > 0) {
+        LogError(L"Error writing data to device, interrupted by a request to exit.");
+        return VLR_FAILURE;
+    }
     std::uint32_t written = 0;
     while (written < count) {
         const ssize_t result = write(handle_, bytes + written, count - written);
@@ -141,19 +154,22 @@ VlrRetVal SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
 // the device does not take the bytes, unless the line hangs up; so does this, should a write
 // ever find the descriptor full without blocking.
 int SerialPort::WaitUntilWritable() const {
-    pollfd request{handle_, POLLOUT, 0};
+    pollfd requests[2]{{handle_, POLLOUT, 0}, {abort_, POLLIN, 0}};
     while (true) {
-        const int ready = poll(&request, 1, -1);
+        const int ready = poll(requests, abort_ >= 0 ? 2 : 1, -1);
         if (ready < 0 && errno == EINTR) {
             continue;
         }
         if (ready < 0) {
             return errno;
         }
-        if ((request.revents & POLLOUT) != 0) {
+        if ((requests[0].revents & POLLOUT) != 0) {
             return 0;
         }
-        return (request.revents & POLLNVAL) != 0 ? EBADF : EIO;
+        if (requests[0].revents == 0) {
+            return EINTR;
+        }
+        return (requests[0].revents & POLLNVAL) != 0 ? EBADF : EIO;
     }
 }
 
@@ -170,12 +186,25 @@ VlrRetVal SerialPort::Read(std::uint8_t* destination, std::uint32_t count) {
     if (!open_ || handle_ < 0) {
         return VLR_FAILURE;
     }
-    const Clock::time_point readEnd =
+    Clock::time_point readEnd =
         Clock::now() + timeouts_.totalConstant + timeouts_.totalPerByte * count;
     Clock::time_point deadline = readEnd;
+    bool exiting = false;
     std::uint32_t received = TakeBuffered(destination, count);
     while (received < count) {
-        const int outcome = ReadBeforeDeadline(deadline);
+        const int outcome = ReadBeforeDeadline(deadline, exiting ? -1 : abort_);
+        if (outcome == kAborted) {
+            // The answer of a device that is there comes within the grace, so the transaction
+            // completes; a silent device is given up then.
+            exiting = true;
+            readEnd = std::min(readEnd, Clock::now() + kExitGrace);
+            deadline = std::min(deadline, readEnd);
+            continue;
+        }
+        if (outcome == kTimedOut && exiting) {
+            LogError(L"Error reading data from device, interrupted by a request to exit.");
+            return VLR_FAILURE;
+        }
         if (outcome == kTimedOut) {
             LogError(
                 L"Error reading data from device, the timeout has expired without receiving any "
@@ -206,14 +235,19 @@ std::uint32_t SerialPort::TakeBuffered(std::uint8_t* destination, std::uint32_t 
 
 // Waits with poll() until bytes arrive or the deadline passes, then reads what is there into
 // the buffer. Bytes already waiting are taken even when the time is up: the descriptor is tried
-// at least once. A hang-up is a failure (EIO), not a silence.
-int SerialPort::ReadBeforeDeadline(Clock::time_point deadline) {
-    pollfd request{handle_, POLLIN, 0};
-    const int ready = poll(&request, 1, PollMilliseconds(deadline));
+// at least once. A hang-up is a failure (EIO), not a silence. A request to exit ends the wait,
+// but bytes that came meanwhile are still taken, so an answer that is there counts.
+int SerialPort::ReadBeforeDeadline(Clock::time_point deadline, int abort) {
+    pollfd requests[2]{{handle_, POLLIN, 0}, {abort, POLLIN, 0}};
+    const pollfd& request = requests[0];
+    const int ready = poll(requests, abort >= 0 ? 2 : 1, PollMilliseconds(deadline));
     if (ready < 0) {
         return errno == EINTR ? kNothingYet : errno;
     }
-    if (ready == 0) {
+    if (request.revents == 0) {
+        if (ready > 0) {
+            return kAborted;
+        }
         return Clock::now() >= deadline ? kTimedOut : kNothingYet;
     }
     if ((request.revents & POLLNVAL) != 0) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "foundation/LogLevel.h"
@@ -33,8 +34,16 @@ class SerialPort {
 
     void SetLogFile(LogFile* log) { log_ = log; }
     void SetTimeouts(const SerialTimeouts& timeouts) { timeouts_ = timeouts; }
+    // A descriptor that becomes readable when the program is asked to exit (-1: none). While it
+    // is, no write begins, and a read waits at most a short grace for the device instead of its
+    // time-out: the current transaction completes if the device answers, and a silent device
+    // does not hold the program.
+    void SetAbortDescriptor(int descriptor) { abort_ = descriptor; }
 
+    // The tty that the port number names (PortDirectory), or the one given: discovery may have
+    // found the device at one of several entries of that number.
     VlrDataTypes::VlrRetVal Open(int portNumber);
+    VlrDataTypes::VlrRetVal Open(int portNumber, const std::filesystem::path& path);
     void Close();
     VlrDataTypes::VlrRetVal Write(const std::uint8_t* bytes, std::uint32_t count);
     VlrDataTypes::VlrRetVal Read(std::uint8_t* destination, std::uint32_t count);
@@ -45,13 +54,16 @@ class SerialPort {
     bool IsOpen() const { return open_; }
     // The name used in messages, e.g. "COM4 (/dev/ttyACM4)"; empty while closed.
     const std::wstring& Name() const { return name_; }
+    // The tty that the last Open tried.
+    const std::filesystem::path& DevicePath() const { return path_; }
     // True when the last Open failed because another program holds the port, so that a front
     // end can say so instead of suggesting a wrong port number.
     bool LastOpenFoundPortInUse() const { return lastOpenFoundPortInUse_; }
 
   private:
     VlrDataTypes::VlrRetVal ApplyLineSettings();
-    int ReadBeforeDeadline(std::chrono::steady_clock::time_point deadline);
+    // abort: a descriptor to watch beside the line, or -1.
+    int ReadBeforeDeadline(std::chrono::steady_clock::time_point deadline, int abort);
     std::uint32_t TakeBuffered(std::uint8_t* destination, std::uint32_t count);
     int WaitUntilWritable() const;
     VlrDataTypes::VlrRetVal LogWriteError(int error, std::uint32_t count);
@@ -63,6 +75,8 @@ class SerialPort {
     bool open_ = false;
     bool lastOpenFoundPortInUse_ = false;
     std::wstring name_;
+    std::filesystem::path path_;
+    int abort_ = -1;
     SerialTimeouts timeouts_;
     // Bytes read from the line that no Read has taken yet. A read takes all the descriptor holds,
     // so the header, data and footer of a response that arrived together cost one system call.

@@ -12,6 +12,8 @@
 struct SerialPortListing {
     std::wstring name;
     std::filesystem::path devicePath;
+    // Why the entry cannot be a device ("points at nothing", ...); empty when it may be one.
+    std::wstring unusable;
 };
 
 // Lists the machine's serial ports with descriptive names; each platform supplies one.

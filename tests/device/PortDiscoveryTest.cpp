@@ -39,7 +39,7 @@ class FakeLister final : public SerialPortLister {
         }
         ports.clear();
         for (const std::wstring& name : names_) {
-            ports.push_back({name, "/dev/null"});
+            ports.push_back({name, "/dev/null", L""});
         }
         return 0;
     }
@@ -66,11 +66,12 @@ class PortDiscoveryNames : public testing::TestWithParam<DiscoveryCase> {};
 
 TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
     RecordedLog recorded;
-    std::uint32_t portNumber = kConfiguredPort;
+    PortDiscovery::DriverPort port{kConfiguredPort, ""};
     testing::internal::CaptureStdout();
     const int result =
-        PortDiscovery::DiscoverPortNumber(FakeLister(GetParam().names), portNumber, &recorded.log);
+        PortDiscovery::DiscoverPort(FakeLister(GetParam().names), port, &recorded.log);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const std::uint32_t portNumber = port.portNumber;
 
     if (GetParam().found) {
         EXPECT_EQ(result, 0);
@@ -94,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM12)"}, 12},
         DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM07)"}, 7},
         DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM0)"}, 0},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM4294967295)"}, 4294967295u},
+        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM2147483647)"}, 2147483647u},
         DiscoveryCase{{L"Communications Port (COM1)", L"Zavik Driver Virtual Com Port (COM5)",
                        L"USB Serial Device (COM6)"},
                       5},
@@ -114,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
         DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM)"}, std::nullopt},
         DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM 8)"}, std::nullopt},
         DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM-8)"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM4294967296)"}, std::nullopt},
+        // Above what a port can be opened as.
+        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM2147483648)"}, std::nullopt},
         // The first ")" comes before the "COM".
         DiscoveryCase{{L"(2) Zavik Driver Virtual Com Port COM8)"}, std::nullopt},
         // The first "COM" is not the one before the number.
@@ -122,28 +124,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PortDiscoveryListingFailure, LogsTheReasonAndKeepsThePortNumber) {
     RecordedLog recorded;
-    std::uint32_t portNumber = kConfiguredPort;
+    PortDiscovery::DriverPort port{kConfiguredPort, ""};
     testing::internal::CaptureStdout();
-    const int result = PortDiscovery::DiscoverPortNumber(FakeLister(std::string("sysfs is gone")),
-                                                         portNumber, &recorded.log);
+    const int result =
+        PortDiscovery::DiscoverPort(FakeLister(std::string("sysfs is gone")), port, &recorded.log);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(result, -1);
-    EXPECT_EQ(portNumber, kConfiguredPort);
+    EXPECT_EQ(port.portNumber, kConfiguredPort);
     EXPECT_EQ(recorded.log.messages,
               (Messages{{LogLevel::Error, L"Failed to list serial ports: sysfs is gone"},
                         {LogLevel::Error, kNotFoundMessage}}));
 }
 
 TEST(PortDiscoveryWithoutLog, StillFailsAndSucceeds) {
-    std::uint32_t portNumber = kConfiguredPort;
-    EXPECT_EQ(PortDiscovery::DiscoverPortNumber(FakeLister(std::vector<std::wstring>{}), portNumber,
-                                                nullptr),
+    PortDiscovery::DriverPort port{kConfiguredPort, ""};
+    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister(std::vector<std::wstring>{}), port, nullptr),
               -1);
-    EXPECT_EQ(PortDiscovery::DiscoverPortNumber(
+    EXPECT_EQ(PortDiscovery::DiscoverPort(
                   FakeLister(std::vector<std::wstring>{L"Zavik Driver Virtual Com Port (COM2)"}),
-                  portNumber, nullptr),
+                  port, nullptr),
               0);
-    EXPECT_EQ(portNumber, 2u);
+    EXPECT_EQ(port.portNumber, 2u);
 }
 
 // A sysfs tree in a temporary directory, laid out as the kernel lays it out: class/tty/<name>
@@ -213,7 +214,7 @@ TEST(SerialPortListerLinux, NamesUsbTtysByProductThenListsThePortDirectory) {
     system.Register("Zavik Driver Virtual Com Port (COM20)");
     system.Register("Emulator (COM3)");
 
-    std::vector<SerialPortListing> ports{{L"stale", "/dev/stale"}};
+    std::vector<SerialPortListing> ports{{L"stale", "/dev/stale", L""}};
     std::string reason;
     ASSERT_EQ(system.Lister().ListPorts(ports, reason), 0);
     const std::string registered = system.ports.string();
@@ -316,15 +317,45 @@ TEST(SerialPortListerLinux, DiscoveryFindsTheDeviceAndTheLastRegisteredPortWins)
     system.SetProduct(kUsbDevice, "Zavik Driver Virtual Com Port\n");
     system.AddTty("ttyACM7", kAcmInterface);
     RecordedLog recorded;
-    std::uint32_t portNumber = kConfiguredPort;
+    PortDiscovery::DriverPort port;
 
-    EXPECT_EQ(PortDiscovery::DiscoverPortNumber(system.Lister(), portNumber, &recorded.log), 0);
-    EXPECT_EQ(portNumber, 7u);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(system.Lister(), port, &recorded.log), 0);
+    EXPECT_EQ(port.portNumber, 7u);
 
     system.Register("Zavik Driver Virtual Com Port (COM20)");
-    EXPECT_EQ(PortDiscovery::DiscoverPortNumber(system.Lister(), portNumber, &recorded.log), 0);
-    EXPECT_EQ(portNumber, 20u);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(system.Lister(), port, &recorded.log), 0);
+    EXPECT_EQ(port.portNumber, 20u);
     EXPECT_TRUE(recorded.log.messages.empty());
+}
+
+// An entry that leads to no terminal device is listed with the reason and never chosen.
+TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
+    FakeSystem system;
+    fs::create_directories(system.sys / "dev" / "char" / "1:3");
+    fs::create_symlink("../../class/mem", system.sys / "dev" / "char" / "1:3" / "subsystem");
+    fs::create_directories(system.ports);
+    WriteFileBytes(system.dir.Path() / "plain", "");
+    const std::vector<std::pair<std::string, fs::path>> entries{
+        {"Zavik Driver Virtual Com Port (COM1)", "/dev/tty"},
+        {"Zavik Driver Virtual Com Port (COM2)", system.dir.Path() / "gone"},
+        {"Zavik Driver Virtual Com Port (COM3)", system.dir.Path() / "plain"},
+        {"Zavik Driver Virtual Com Port (COM4)", "/dev/null"}};
+    for (const auto& [name, target] : entries) {
+        fs::create_symlink(target, system.ports / name);
+    }
+    std::vector<SerialPortListing> ports;
+    std::string reason;
+    ASSERT_EQ(system.Lister().ListPorts(ports, reason), 0);
+    std::vector<std::wstring> reasons;
+    for (const SerialPortListing& port : ports) {
+        reasons.push_back(port.unusable);
+    }
+    EXPECT_EQ(reasons,
+              (std::vector<std::wstring>{L"", L"points at nothing", L"is not a terminal device",
+                                         L"is not a terminal device"}));
+    const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(ports);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->devicePath, system.ports / entries[0].first);
 }
 
 TEST(PlatformSerialPortLister, ListsTheSystemAndEndsWithThePortDirectory) {

@@ -39,5 +39,5 @@ std::vector<std::uint8_t> EmulatedDriver::CommandIds() const {
 }
 
 SerialPortListing EmulatedDriver::Listing() const {
-    return {simulator_->PortName(), simulator_->RegisteredPath()};
+    return {simulator_->PortName(), simulator_->RegisteredPath(), L""};
 }

@@ -6,8 +6,10 @@
 
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
+#include "app/RememberedOutputs.h"
 #include "device/SerialPortLister.h"
 #include "foundation/TextConversion.h"
+#include "foundation/platform/ExitSignals.h"
 #include "ostra-cli/CheckCommand.h"
 #include "ostra-cli/CommandContext.h"
 #include "ostra-cli/CommandLine.h"
@@ -111,13 +113,30 @@ std::wstring CommandLineText(int argc, const char* const* argv) {
     return text;
 }
 
-void ApplyReadTimeout(const CliOptions& options, MicroController& device) {
+// A signal ends a wait for the device at once (ExitSignals are blocked from the start).
+void PreparePort(const CliOptions& options, MicroController& device) {
+    SerialPort& port = device.GetConnection().Port();
+    port.SetAbortDescriptor(ExitSignals::Descriptor());
     if (options.readTimeoutMs <= 0) {
         return;
     }
     const std::chrono::milliseconds limit(options.readTimeoutMs);
-    device.GetConnection().Port().SetTimeouts(
-        SerialTimeouts{limit, limit, std::chrono::milliseconds(0)});
+    port.SetTimeouts(SerialTimeouts{limit, limit, std::chrono::milliseconds(0)});
+}
+
+bool SignalArrived() {
+    return ExitSignals::WaitFor(std::chrono::milliseconds(0));
+}
+
+// SIGINT or SIGTERM came during the command (its device exchange, if any, failed at once): what
+// it started on the device is stopped before the program ends.
+CommandOutcome Interrupted(CommandContext& context, const CommandOutcome& outcome) {
+    context.console.Line(L"Interrupted.");
+    if (const OperationResult stopped = context.session.StopAndDisconnect(); !stopped) {
+        context.diagnostics.ReportError(stopped.Message());
+        return {ExitCode::kDevice, outcome.saveSettings};
+    }
+    return {ExitCode::kInterrupted, outcome.saveSettings};
 }
 
 // A directory given with a trailing slash still names the same setup file.
@@ -148,12 +167,17 @@ class CoreRun {
             return ExitCode::kStartupFailure;
         }
         core_.GetLogFile().WriteMessage(LogLevel::Notice, L"Command line: " + commandLine);
-        ApplyReadTimeout(options_, core_.GetMicroController());
+        PreparePort(options_, core_.GetMicroController());
         const std::unique_ptr<SerialPortLister> lister = CreatePlatformSerialPortLister();
         DeviceSession session(core_.GetMicroController(), *lister, diagnostics_,
                               &core_.GetLogFile());
+        const RememberedOutputs outputs;
+        session.RememberOutputs(&outputs);
         CommandContext context(options_, core_, session, console_, diagnostics_);
-        const CommandOutcome outcome = Dispatch(context);
+        CommandOutcome outcome = Dispatch(context);
+        if (SignalArrived()) {
+            outcome = Interrupted(context, outcome);
+        }
         session.Disconnect();
         core_.GetLogFile().WriteMessage(
             LogLevel::Notice, L"ostra-cli exit code " + std::to_wstring(outcome.exitCode));
@@ -218,6 +242,7 @@ int CliProgram::Run(int argc, const char* const* argv, std::ostream& out, std::o
     if (options->command == CliCommand::Ports) {
         const std::unique_ptr<SerialPortLister> lister = CreatePlatformSerialPortLister();
         exitCode = PortsCommand(*lister, console, diagnostics).Run();
+        exitCode = SignalArrived() ? ExitCode::kInterrupted : exitCode;
         FinishJson(console, diagnostics.Errors(), exitCode, L"", L"");
         return exitCode;
     }

@@ -27,6 +27,7 @@ constexpr const char* kEpilog =
     "  4  device error (connect failed, port in use, device refused a command or did not "
     "answer)\n"
     "  5  interrupted (SIGINT or SIGTERM during a run; the stop was sent first)\n"
+    "     any command ends so after its current device exchange, stopping what it started\n"
     "Everything logged at Warning and above is echoed on standard error as "
     "\"ostra-cli: <Level>: <message>\". --json prints one JSON object on standard output.\n"
     "Files:\n"
@@ -39,8 +40,10 @@ constexpr const char* kEpilog =
     "When anything failed, the last line on standard error names the run's log.";
 
 constexpr const char* kLedNote =
-    "The device cannot report its outputs, so every invocation starts from all outputs off: "
-    "\"led on A B\" leaves exactly A and B lit, \"led off\" switches them all off.";
+    "Only the named LEDs change (\"led off\" alone: all). The device cannot report its "
+    "outputs, so the mask last sent to a port is remembered beside the port directory and the "
+    "next invocation starts from it, assuming nothing else changed the outputs meanwhile (the "
+    "window, a power cycle, a sequence's own -On/-Off); when in doubt, \"led off\".";
 
 std::string LedFooter() {
     return std::string(kLedNote) + "\n\n" + kEpilog;

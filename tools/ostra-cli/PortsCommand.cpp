@@ -21,22 +21,29 @@ int PortsCommand::Run() {
     }
     nlohmann::ordered_json& json = console_.Json();
     json["ports"] = nlohmann::ordered_json::array();
-    std::optional<std::uint32_t> discovered;
     for (const SerialPortListing& port : ports) {
         const std::optional<std::uint32_t> number = PortDiscovery::DriverPortNumber(port);
-        // As in discovery, the last Zavik Driver listed is the one used.
-        discovered = number ? number : discovered;
         const std::wstring device = PortDirectory::PathText(port.devicePath);
         nlohmann::ordered_json listed;
         listed["name"] = JsonText(port.name);
         listed["device"] = JsonText(device);
         listed["zavikDriver"] = number.has_value();
         listed["portNumber"] = number ? nlohmann::ordered_json(*number) : nullptr;
+        listed["unusable"] = port.unusable.empty() ? nullptr : JsonText(port.unusable);
         json["ports"].push_back(listed);
-        console_.Line(port.name + L"  " + device +
-                      (number ? L"  <- Zavik Driver, port " + std::to_wstring(*number) : L""));
+        std::wstring mark;
+        if (number) {
+            mark = port.unusable.empty() ? L"  <- Zavik Driver, port " + std::to_wstring(*number)
+                                         : L"  (skipped: " + port.unusable + L")";
+        }
+        console_.Line(port.name + L"  " + device + mark);
     }
+    const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(ports);
+    const std::optional<std::uint32_t> discovered =
+        found ? std::optional<std::uint32_t>(found->portNumber) : std::nullopt;
     json["discoveredPort"] = discovered ? nlohmann::ordered_json(*discovered) : nullptr;
+    json["discoveredDevice"] =
+        found ? JsonText(PortDirectory::PathText(found->devicePath)) : nullptr;
     if (ports.empty()) {
         console_.Line(L"No serial ports found.");
     }

@@ -59,8 +59,6 @@ CommandOutcome RunCommand::Run() {
             return report(failed, {});
         }
     }
-    // From here on a signal waits until the device is in a known state.
-    ExitSignals::Block();
     if (const int failed = context_.ConnectDevice(); failed != ExitCode::kSuccess) {
         return report(failed, {});
     }

@@ -1,6 +1,11 @@
 #include "device/platform/SerialPortListerLinux.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -8,6 +13,7 @@
 #include <utility>
 
 #include "device/PortDirectory.h"
+#include "foundation/TextConversion.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -84,6 +90,26 @@ std::wstring PortNameSuffix(const std::string& ttyName) {
     return L"(" + PortDirectory::PathText(ttyName) + L")";
 }
 
+// Why a port directory entry cannot be a port: it must lead to a character device, and where
+// sysfs knows that device (ptys it does not), to one of the tty class.
+std::wstring UnusableReason(const fs::path& entry, const fs::path& sysfsRoot) {
+    struct stat status {};
+    if (stat(entry.c_str(), &status) != 0) {
+        return errno == ENOENT ? L"points at nothing"
+                               : L"cannot be reached (" + NarrowToWide(std::strerror(errno)) + L")";
+    }
+    std::error_code error;
+    const fs::path subsystem = fs::read_symlink(
+        sysfsRoot / "dev" / "char" /
+            (std::to_string(major(status.st_rdev)) + ":" + std::to_string(minor(status.st_rdev))) /
+            "subsystem",
+        error);
+    if (!S_ISCHR(status.st_mode) || (!error && subsystem.filename() != "tty")) {
+        return L"is not a terminal device";
+    }
+    return L"";
+}
+
 }  // namespace
 
 SerialPortListerLinux::SerialPortListerLinux(fs::path sysfsRoot, PortDirectory::Place portDirectory)
@@ -112,7 +138,7 @@ VlrRetVal SerialPortListerLinux::ListUsbTtys(std::vector<SerialPortListing>& por
         const std::optional<std::string> product = UsbProductOf(ttyClass / name, root);
         if (product) {
             ports.push_back({PortDirectory::PathText(*product) + L" " + PortNameSuffix(name),
-                             fs::path("/dev") / name});
+                             fs::path("/dev") / name, L""});
         }
     }
     return VLR_SUCCESS;
@@ -126,7 +152,8 @@ VlrRetVal SerialPortListerLinux::ListPortDirectory(std::vector<SerialPortListing
         return VLR_FAILURE;
     }
     for (const std::string& name : names) {
-        ports.push_back({PortDirectory::PathText(name), portDirectory_.Path() / name});
+        const fs::path entry = portDirectory_.Path() / name;
+        ports.push_back({PortDirectory::PathText(name), entry, UnusableReason(entry, sysfsRoot_)});
     }
     return VLR_SUCCESS;
 }

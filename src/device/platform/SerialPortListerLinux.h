@@ -7,7 +7,8 @@
 
 // Serial ports on Linux: every USB tty under <sysfs>/class/tty, named after the USB device's
 // product string ("<product> (COMN)" for ttyACMN, "<product> (ttyUSB3)" for others), followed by
-// every entry of the port directory that the user made, whose file name is its descriptive name.
+// every entry of the port directory that the user made, whose file name is its descriptive name
+// (an entry that leads to no terminal device is listed with the reason, and never chosen).
 // A port directory that another user could change fails the listing with the reason.
 class SerialPortListerLinux final : public SerialPortLister {
   public:

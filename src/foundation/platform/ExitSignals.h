@@ -15,4 +15,9 @@ void Block();
 // may end the wait early, so callers measure the time themselves and wait again.
 bool WaitFor(std::chrono::milliseconds limit);
 
+// A descriptor that is readable while one of the blocked signals is pending, for an event loop or
+// a blocking wait to watch beside its own (reading it is not needed: WaitFor consumes the
+// signal). Made on the first call; -1 when the system cannot make one.
+int Descriptor();
+
 }  // namespace ExitSignals

@@ -1,5 +1,6 @@
 #include <pthread.h>
 #include <signal.h>
+#include <sys/signalfd.h>
 
 #include <ctime>
 
@@ -32,6 +33,14 @@ bool WaitFor(std::chrono::milliseconds limit) {
     const timespec time{static_cast<time_t>(seconds.count()),
                         static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
     return sigtimedwait(&set, nullptr, &time) > 0;
+}
+
+int Descriptor() {
+    static const int descriptor = [] {
+        const sigset_t set = ExitSignalSet();
+        return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    }();
+    return descriptor;
 }
 
 }  // namespace ExitSignals

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -43,6 +44,10 @@ class PrivateFolder {
     // Makes the new, empty file `name` (never through a link, never an existing file), with the
     // mode the umask gives: 0 or the error number.
     int CreateEmptyFile(const std::string& name) const;
+
+    // The bytes of the regular file `name` (never through a link), at most `limit` of them: 0 or
+    // the error number.
+    int ReadFile(const std::string& name, std::size_t limit, std::string& bytes) const;
 
     bool IsOpen() const { return handle_ >= 0; }
     int Handle() const { return handle_; }

@@ -180,3 +180,20 @@ int PrivateFolder::CreateEmptyFile(const std::string& name) const {
     close(fd);
     return 0;
 }
+
+int PrivateFolder::ReadFile(const std::string& name, std::size_t limit, std::string& bytes) const {
+    const int fd = openat(handle_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    struct stat status {};
+    int error = fstat(fd, &status) != 0 ? errno : (S_ISREG(status.st_mode) ? 0 : EINVAL);
+    bytes.assign(limit, '\0');
+    const ssize_t count = error != 0 ? -1 : read(fd, bytes.data(), limit);
+    if (error == 0 && count < 0) {
+        error = errno;
+    }
+    bytes.resize(count < 0 ? 0 : static_cast<std::size_t>(count));
+    close(fd);
+    return error;
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -181,6 +183,69 @@ TEST_F(CliFixture, ASecondProgramOnAHeldPortIsToldThePortIsInUse) {
     EXPECT_TRUE(driver_->Packets().empty());
     holder.Close();
     EXPECT_EQ(Run({"led", "off"}).exitCode, 0);
+}
+
+// SIGTERM reaches a command waiting for a device that never answers: the wait ends at once, what
+// the command started is stopped, and the program exits with 5.
+TEST_F(CliFixture, ASignalEndsAWaitForTheDeviceAndStopsWhatWasStarted) {
+    struct Case {
+        Arguments arguments;
+        std::uint8_t silentCommand;
+        std::vector<std::string> payloadsAfterConnect;  // those sent before the exit
+    };
+    WriteSettings("-AddSequence 0 \"Short\"\n-AddSequenceCommandSet 0 0\n");
+    const std::string pulseStop =
+        "1E 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+    for (const Case& c :
+         std::vector<Case>{{{"run", "0"}, 0x01, {}},
+                           {{"led", "pulse-start", "Blue"},
+                            0x1E,
+                            {"1E 00 64 00 00 00 00 00 00 00 84 03 00 00 00 00 00 00 00 00 00 00",
+                             pulseStop, "0A 80 00", "19", "0A 80 00", "0A 80 00", "0A 80 00"}}}) {
+        driver_.Unplug();
+        driver_.Config().faults = {SilentFault(c.silentCommand, 1)};
+        StartSimulator();
+        const std::unique_ptr<CliProcess> process = Start(c.arguments);
+        const std::size_t waitingAt = c.silentCommand == 0x01 ? 1 : ConnectPayloads().size() + 1;
+        ASSERT_TRUE(driver_->WaitForPackets(waitingAt, kPatience));
+        const auto signalled = std::chrono::steady_clock::now();
+        process->Signal(SIGTERM);
+        // The time-out of the silent read is 300 s.
+        const CliResult result = process->Finish(std::chrono::seconds(10));
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(3));
+        EXPECT_EQ(result.exitCode, 5) << c.arguments[0] << result.err;
+        EXPECT_EQ(ToHex(ReceivedPayloads()), c.silentCommand == 0x01
+                                                 ? std::vector<std::string>{"01"}
+                                                 : AfterConnect(c.payloadsAfterConnect));
+    }
+}
+
+// Discovery names the driver's own entry, and connecting opens that one: not another entry of
+// the same number, nor an entry that leads nowhere.
+TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
+    StartSimulator();
+    WriteFileBytes(File("plain"), "");
+    std::filesystem::create_symlink(File("plain"), PortDirectory() / "Another device (COM4)");
+    std::filesystem::create_symlink(File("gone"),
+                                    PortDirectory() / "Zavik Driver Virtual Com Port (COM5)");
+    const CliResult result = Run({"connect"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string driver = (PortDirectory() / "Zavik Driver Virtual Com Port (COM4)").string();
+    EXPECT_NE(result.out.find("Connected to the Zavik Driver on COM4 (" + driver + ").\n"),
+              std::string::npos);
+    EXPECT_NE(
+        Run({"ports"}).out.find("(COM5)  (skipped: points at nothing)\nConnecting uses port 4.\n"),
+        std::string::npos);
+}
+
+// Each invocation changes only the LEDs it names: the outputs the previous one left on this port
+// stay as they were.
+TEST_F(CliFixture, LedCommandsKeepTheOutputsOfEarlierInvocations) {
+    StartSimulator();
+    ASSERT_EQ(Run({"led", "on", "Green"}).exitCode, 0);
+    const CliResult result = Run({"led", "off", "Red"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(driver_->State().OutputMask(), 0x0084);
 }
 
 }  // namespace
