@@ -39,21 +39,9 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
   protected:
     // Every step lasts 0.1 ms or its last -Duration, times the loop factor in force.
     bool Time(std::uint32_t n, double& total, std::vector<std::uint32_t> stack) {
-        const wchar_t* problem = nullptr;
-        if (n >= 255) {
-            messages_.push_back(L"Error validating sequence number.  The sequence number(" +
-                                std::to_wstring(n) + L") is out of range(0..254).");
-            return false;
-        }
-        if (std::find(stack.begin(), stack.end(), n) != stack.end()) {
-            problem = L"the call command will create an infinite loop.";
-        } else if (stack.size() > 4) {
-            problem =
-                L"the call creates a violation of the maximum number(4) of nested call "
-                L"commands allowed.";
-        }
-        if (problem != nullptr) {
-            messages_.push_back(std::wstring(L"Error processing sequence duration, ") + problem);
+        // Messages are the call-nesting tests' business; here only whether timing fails.
+        if (n >= 255 || stack.size() > 4 ||
+            std::find(stack.begin(), stack.end(), n) != stack.end()) {
             return false;
         }
         stack.push_back(n);
@@ -130,19 +118,16 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
         }
     }
 
-    // Totals to the last bit (same operations in the same order), messages, the timeline's
+    // Totals to the last bit (same operations in the same order), failures, the timeline's
     // end and settings, and the nesting check of a random pair.
     void Compare() {
         const TimelineOutputs outputs{{L"Blue", L"Red", L"Green"}, {26, 40, 255}};
         for (std::uint32_t n = 0; n < kPool; ++n) {
-            ResetRecords();
-            messages_.clear();
             double actual = 0.0;
             double expected = 0.0;
             const bool timed = Time(n, expected, {});
             ASSERT_EQ(container.GetSequenceDuration(n, actual) == 0, timed) << n;
             EXPECT_EQ(actual, expected) << n;
-            EXPECT_EQ(ErrorMessages(), messages_) << n;
             if (timed && !container.GetSequenceName(n).empty()) {
                 const TimelineBuild build = StimulusTimeline::Build(container, n, outputs);
                 ASSERT_TRUE(build.timeline) << build.error;
@@ -155,15 +140,11 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
         }
         const std::uint32_t calling = Pick(kPool);
         const std::uint32_t called = Pick(kPool + 1) == kPool ? 255 : Pick(kPool);
-        ResetRecords();
-        messages_.clear();
         double scratch = 0.0;
         EXPECT_EQ(container.CheckCallNesting(calling, called), !Time(called, scratch, {calling}));
-        EXPECT_EQ(ErrorMessages(), messages_);
     }
 
     std::mt19937 random_{GetParam()};
-    std::vector<std::wstring> messages_;
     int nextName_ = 0;
 };
 
