@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -119,7 +120,7 @@ class ApplicationCoreTest : public testing::Test {
 
 // --- Start-up ---------------------------------------------------------------------------
 
-TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModels) {
+TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModelsAndTheCloseSaves) {
     Start(core);
 
     EXPECT_EQ(core.GetExitCode(), 0);
@@ -151,60 +152,55 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModels) {
     EXPECT_EQ(receiver.Errors().size(), 1u);
     EXPECT_EQ(core.GetSnapshotFileName(),
               Wide(DataPath()) + L"/TrivaneSettings_2017-05-16_09-05-03.cfg");
-}
 
-TEST_F(ApplicationCoreTest, MissingSettingsFileIsANoticeAndIsCreatedOnClose) {
-    Start(core);
+    // A missing settings file is a notice, and the close creates it.
     EXPECT_THAT(receiver.MessagesAt(LogLevel::Notice),
                 Contains(L"Settings file (" + Wide(SettingsPath()) + L") was not found."));
-    EXPECT_THAT(receiver.Errors(), IsEmpty());
     EXPECT_FALSE(fs::exists(SettingsPath()));
-
     core.ShutDown();
 
     EXPECT_EQ(ReadFileBytes(SettingsPath()), kUntouchedSettings);
     EXPECT_EQ(ReadFileBytes(DataPath() / "OstraSettings.cfg"), kUntouchedSettings);
     EXPECT_THAT(DirectoryEntries(DataPath()), ElementsAre("OstraLogFile.txt", "OstraSettings.cfg"));
     EXPECT_FALSE(core.GetLogFile().IsOpen());
-    const std::string log = ReadFileBytes(DataPath() / "OstraLogFile.txt");
-    EXPECT_TRUE(log.ends_with("Log File Closed - End of File\r\n\r\n"));
+    EXPECT_TRUE(ReadFileBytes(DataPath() / "OstraLogFile.txt")
+                    .ends_with("Log File Closed - End of File\r\n\r\n"));
     EXPECT_THAT(notifier.boxes, IsEmpty());
 }
 
-// Everything the operator can set survives a close and the next start: the file the second
-// run writes is the file the first one wrote, byte for byte.
-TEST_F(ApplicationCoreTest, SettingsWrittenReadBackAndWrittenAgainAreIdentical) {
+// A file read on demand replaces the sequences and is not remembered: the close saves to the
+// per-user file, and what it saves the next run reads back and saves again byte for byte.
+TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) {
+    fs::create_directories(SettingsPath().parent_path());
+    WriteFileBytes(SettingsPath(), "-SetIntensity \"Green\" 100\r\n-AddSequence 3 \"Old\"\r\n");
     Start(core);
-    MicroController& device = core.GetMicroController();
-    ASSERT_EQ(device.SetIntensity(0, L"Blue"), 0);
-    ASSERT_EQ(device.SetIntensity(255, L"Red"), 0);
-    ASSERT_EQ(device.SetLEDPulse(L"Green", PulseParameters{1000000, 1234.567, 1800000}), 0);
-    ASSERT_EQ(device.SetLEDPulse(L"Red", PulseParameters{0, 0.1, 0.5}), 0);
-    device.SetPortNumber(12);
+    const fs::path other = dir.Path() / "other.cfg";
+    const std::string otherBytes =
+        "-SetIntensity \"Blue\" 0\r\n-SetIntensity \"Red\" 255\r\n"
+        "-SetLEDPulse \"Green\" 1234.567 1800000 1000000\r\n-SetLEDPulse \"Red\" 0.1 0.5 0\r\n"
+        "-AddSequence 254 \"Last One\"\r\n-AddSequence 0 \"First\"\r\n-AddSequence 7 \"Caller\"\r\n"
+        "-AddSequenceCommandSet 0 0\r\n-AddSequenceCommand 0 0 \"-SetIntensity Blue 200\"\r\n"
+        "-AddSequenceCommand 0 0 \"-Duration 12.5\"\r\n-AddSequenceCommandSet 0 1\r\n"
+        "-AddSequenceCommandSet 0 2\r\n-AddSequenceCommand 0 2 \"-TTLHigh 4\"\r\n"
+        "-AddSequenceCommandSet 7 0\r\n-AddSequenceCommand 7 0 \"-Call 0\"\r\n";
+    WriteFileBytes(other, otherBytes);
+    ASSERT_EQ(core.ReadSettingsFile(Wide(other)), 0);
     SequenceContainer& sequences = core.GetSequenceContainer();
-    ASSERT_EQ(sequences.AddSequence(254, L"Last One"), 0);
-    ASSERT_EQ(sequences.AddSequence(0, L"First"), 0);
-    ASSERT_EQ(sequences.AddCommandSet(0, 0), 0);
-    ASSERT_EQ(sequences.AddCommand(0, 0, L"-SetIntensity Blue 200"), 0);
-    ASSERT_EQ(sequences.AddCommand(0, 0, L"-On Blue"), 0);
-    ASSERT_EQ(sequences.AddCommand(0, 0, L"-Duration 12.5"), 0);
-    ASSERT_EQ(sequences.AddCommandSet(0, 1), 0);
-    ASSERT_EQ(sequences.AddCommandSet(0, 2), 0);
-    ASSERT_EQ(sequences.AddCommand(0, 2, L"-TTLHigh 4"), 0);
-    ASSERT_EQ(sequences.AddSequence(7, L"Caller"), 0);
-    ASSERT_EQ(sequences.AddCommandSet(7, 0), 0);
-    ASSERT_EQ(sequences.AddCommand(7, 0, L"-Call 0"), 0);
+    EXPECT_EQ(sequences.GetSequenceName(3), L"");
+    EXPECT_EQ(LedInfo(core.GetMicroController(), 1).intensity, 100);  // untouched by the file
     core.ShutDown();
     const std::string first = ReadFileBytes(SettingsPath());
-
+    EXPECT_EQ(ReadFileBytes(other), otherBytes);
     // Numbers as the device section writes them, every sequence as its section does.
-    EXPECT_NE(first.find(LEDLines("Green", "26", "1234.57 1.8e+06 1000000")), std::string::npos);
+    EXPECT_NE(first.find(LEDLines("Green", "100", "1234.57 1.8e+06 1000000")), std::string::npos)
+        << first;
     EXPECT_TRUE(first.ends_with(WideToNarrow(SequenceFiles::SettingsSection(sequences)))) << first;
 
     ApplicationCore second(notifier);
     Start(second, kNextSecond);
     second.ShutDown();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), first);
+    EXPECT_EQ(ReadFileBytes(DataPath().string() + "/../2017-05-16_09-05-04/OstraSettings.cfg"),
+              first);
     EXPECT_THAT(receiver.Errors(), IsEmpty());
 }
 
@@ -255,51 +251,77 @@ TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond
     EXPECT_THAT(notifier.boxes, IsEmpty());
 }
 
-// What is found where a folder must go, put there by someone else.
-enum class Planted { File, Link, OpenFolder, OtherUsersFolder };
+// --- Where the directories are, and what may stop them ---------------------------------
 
-struct DirectoryFailureCase {
+// What is found where a folder must go, put there by someone else.
+enum class Planted { Nothing, File, Link, OpenFolder, OtherUsersFolder };
+
+struct LocationCase {
     const char* name;
-    // Relative to the test's root, which "@" stands for in the message.
-    std::string path;
+    // TEMP, XDG_DATA_HOME, APPDATA, XDG_CONFIG_HOME: "@" stands for the test's directory,
+    // nullptr for unset.
+    std::array<const char*, 4> environment;
     Planted planted;
+    std::string plantedAt;  // relative to the test's directory
     ApplicationCore::StartupResult result;
+    // Started: the data root and the per-user folder, relative to the test's directory.
+    // Otherwise the box's message, "@" standing for the test's directory.
+    std::string dataRoot, perUser;
     std::wstring message;
 };
 
-void PrintTo(const DirectoryFailureCase& c, std::ostream* out) {
+void PrintTo(const LocationCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class DirectoryFailureTest : public ApplicationCoreTest,
-                             public testing::WithParamInterface<DirectoryFailureCase> {};
+class LocationTest : public ApplicationCoreTest,
+                     public testing::WithParamInterface<LocationCase> {};
 
-// Another user's folder, a link or a folder anyone may change could redirect the run's files;
-// each is refused before the log opens (the per-user folder after it), saying what to set.
-TEST_P(DirectoryFailureTest, ShowsTheMessageAndStopsBeforeUsingTheFolder) {
-    const DirectoryFailureCase& c = GetParam();
+// The directories follow the environment. Another user's folder, a link or a folder anyone may
+// change could redirect the run's files: each is refused before the log opens (the per-user
+// folder after it), saying what to set; numbered data directories do not hide it.
+TEST_P(LocationTest, DirectoriesFollowTheEnvironmentOrTheStartStops) {
+    const LocationCase& c = GetParam();
     if (c.planted == Planted::OtherUsersFolder && geteuid() != 0) {
         GTEST_SKIP() << "only root can give a folder to another user";
     }
-    const fs::path planted = dir.Path() / c.path;
+    std::vector<std::unique_ptr<ScopedEnvironmentVariable>> variables;
+    const char* names[] = {"TEMP", "XDG_DATA_HOME", "APPDATA", "XDG_CONFIG_HOME"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        std::optional<std::string> value;
+        if (c.environment[i] != nullptr) {
+            value = c.environment[i];
+            if (value->starts_with("@")) {
+                value = dir.Path().string() + value->substr(1);
+            }
+        }
+        variables.push_back(std::make_unique<ScopedEnvironmentVariable>(names[i], value));
+    }
+    const fs::path planted = dir.Path() / c.plantedAt;
     fs::create_directories(planted.parent_path());
     if (c.planted == Planted::File) {
         WriteFileBytes(planted, "not a directory");
     } else if (c.planted == Planted::Link) {
         fs::create_symlink(dir.Path(), planted);
-    } else {
+    } else if (c.planted != Planted::Nothing) {
         fs::create_directories(planted);
         chmod(planted.c_str(), c.planted == Planted::OpenFolder ? 0777 : 01777);
         if (c.planted == Planted::OtherUsersFolder) {
             ASSERT_EQ(chown(planted.c_str(), 65534, 65534), 0);
         }
     }
-    // Numbered data directories do not hide these failures.
     core.SetAllowNumberedDataDirectory(true);
     Configure(core);
+    ASSERT_EQ(core.RunStartupSequence(), c.result) << WideToNarrow(receiver.Text());
 
-    EXPECT_EQ(core.RunStartupSequence(), c.result);
-
+    if (c.result == ApplicationCore::StartupResult::Started) {
+        EXPECT_EQ(core.GetDataDirectory(),
+                  Wide(dir.Path() / c.dataRoot / "Ostra" / "2017-05-16_09-05-03"));
+        EXPECT_TRUE(fs::is_directory(WideToNarrow(core.GetDataDirectory())));
+        EXPECT_EQ(core.GetSettingsFilePath(), Wide(dir.Path() / c.perUser / "OstraSettings.cfg"));
+        EXPECT_TRUE(fs::is_directory(dir.Path() / c.perUser));
+        return;
+    }
     std::wstring message = c.message;
     for (std::size_t at = message.find(L'@'); at != std::wstring::npos; at = message.find(L'@')) {
         message.replace(at, 1, Wide(dir.Path()));
@@ -312,39 +334,90 @@ TEST_P(DirectoryFailureTest, ShowsTheMessageAndStopsBeforeUsingTheFolder) {
     EXPECT_FALSE(fs::exists(SettingsPath()));
 }
 
+constexpr auto kStarted = ApplicationCore::StartupResult::Started;
 constexpr auto kDataFailed = ApplicationCore::StartupResult::DataDirectoryFailed;
 constexpr auto kSettingsFolderUnsafe = ApplicationCore::StartupResult::SettingsFolderUnsafe;
+constexpr std::array<const char*, 4> kUsual = {"@/temp", nullptr, "@/appdata", nullptr};
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, DirectoryFailureTest,
+    Cases, LocationTest,
     testing::Values(
-        DirectoryFailureCase{"DataRootFile", "temp/VelorinData", Planted::File, kDataFailed,
-                             L"Error creating root data directory(@/temp/VelorinData).  Unable to "
-                             L"proceed.  @/temp/VelorinData is not a folder.  Set TEMP to a folder "
-                             L"of your own."},
-        DirectoryFailureCase{"ProductDirectoryLink", "temp/VelorinData/Ostra", Planted::Link,
-                             kDataFailed,
-                             L"Error creating root data directory(@/temp/VelorinData/Ostra).  "
-                             L"Unable to proceed.  @/temp/VelorinData/Ostra is a symbolic link.  "
-                             L"Set TEMP to a folder of your own."},
-        DirectoryFailureCase{"DatedDirectoryFile", "temp/VelorinData/Ostra/2017-05-16_09-05-03",
-                             Planted::File, kDataFailed,
-                             L"Error creating data directory(@/temp/VelorinData/Ostra/"
-                             L"2017-05-16_09-05-03).  Unable to proceed."},
-        DirectoryFailureCase{"ProductDirectoryOfAnotherUser", "temp/VelorinData/Ostra",
-                             Planted::OtherUsersFolder, kDataFailed,
-                             L"Error creating root data directory(@/temp/VelorinData/Ostra).  "
-                             L"Unable to proceed.  @/temp/VelorinData/Ostra belongs to another "
-                             L"user.  Set TEMP to a folder of your own."},
-        DirectoryFailureCase{"OpenBaseWithoutStickyBit", "temp", Planted::OpenFolder, kDataFailed,
-                             L"Error creating root data directory(@/temp/VelorinData).  Unable to "
-                             L"proceed.  @/temp may be changed by other users (mode 0777).  Set "
-                             L"TEMP to a folder of your own."},
-        DirectoryFailureCase{"SettingsFolderOfAnotherUser", "appdata/Velorin",
-                             Planted::OtherUsersFolder, kSettingsFolderUnsafe,
-                             L"The settings folder (@/appdata/Velorin/Ostra/) is not safe to use.  "
-                             L"Unable to proceed.  @/appdata/Velorin belongs to another user.  Set "
-                             L"APPDATA to a folder of your own."}));
+        LocationCase{"WindowsVariablesWin",
+                     {"@/temp", "@/xdg-data", "@/roaming", "@/xdg-config"},
+                     Planted::Nothing,
+                     "",
+                     kStarted,
+                     "temp/VelorinData",
+                     "roaming/Velorin/Ostra",
+                     L""},
+        LocationCase{"TrailingSlashesDropped",
+                     {"@/temp//", nullptr, "@/roaming/", nullptr},
+                     Planted::Nothing,
+                     "",
+                     kStarted,
+                     "temp/VelorinData",
+                     "roaming/Velorin/Ostra",
+                     L""},
+        LocationCase{"XdgDirectories",
+                     {nullptr, "@/xdg-data", nullptr, "@/xdg-config"},
+                     Planted::Nothing,
+                     "",
+                     kStarted,
+                     "xdg-data/VelorinData",
+                     "xdg-config/Velorin/Ostra",
+                     L""},
+        LocationCase{"EmptyCountsAsUnset",
+                     {"", "@/xdg-data", "", "@/xdg-config"},
+                     Planted::Nothing,
+                     "",
+                     kStarted,
+                     "xdg-data/VelorinData",
+                     "xdg-config/Velorin/Ostra",
+                     L""},
+        LocationCase{"HomeDefaults",
+                     {nullptr, nullptr, nullptr, nullptr},
+                     Planted::Nothing,
+                     "",
+                     kStarted,
+                     "home/.local/share/VelorinData",
+                     "home/.config/Velorin/Ostra",
+                     L""},
+        LocationCase{"RelativeXdgIgnored",
+                     {nullptr, "relative/data", nullptr, "relative/config"},
+                     Planted::Nothing,
+                     "",
+                     kStarted,
+                     "home/.local/share/VelorinData",
+                     "home/.config/Velorin/Ostra",
+                     L""},
+        LocationCase{"DataRootFile", kUsual, Planted::File, "temp/VelorinData", kDataFailed, "", "",
+                     L"Error creating root data directory(@/temp/VelorinData).  Unable to "
+                     L"proceed.  @/temp/VelorinData is not a folder.  Set TEMP to a folder "
+                     L"of your own."},
+        LocationCase{"ProductDirectoryLink", kUsual, Planted::Link, "temp/VelorinData/Ostra",
+                     kDataFailed, "", "",
+                     L"Error creating root data directory(@/temp/VelorinData/Ostra).  "
+                     L"Unable to proceed.  @/temp/VelorinData/Ostra is a symbolic link.  "
+                     L"Set TEMP to a folder of your own."},
+        LocationCase{"DatedDirectoryFile", kUsual, Planted::File,
+                     "temp/VelorinData/Ostra/2017-05-16_09-05-03", kDataFailed, "", "",
+                     L"Error creating data directory(@/temp/VelorinData/Ostra/"
+                     L"2017-05-16_09-05-03).  Unable to proceed."},
+        LocationCase{"ProductDirectoryOfAnotherUser", kUsual, Planted::OtherUsersFolder,
+                     "temp/VelorinData/Ostra", kDataFailed, "", "",
+                     L"Error creating root data directory(@/temp/VelorinData/Ostra).  "
+                     L"Unable to proceed.  @/temp/VelorinData/Ostra belongs to another "
+                     L"user.  Set TEMP to a folder of your own."},
+        LocationCase{"OpenBaseWithoutStickyBit", kUsual, Planted::OpenFolder, "temp", kDataFailed,
+                     "", "",
+                     L"Error creating root data directory(@/temp/VelorinData).  Unable to "
+                     L"proceed.  @/temp may be changed by other users (mode 0777).  Set "
+                     L"TEMP to a folder of your own."},
+        LocationCase{"SettingsFolderOfAnotherUser", kUsual, Planted::OtherUsersFolder,
+                     "appdata/Velorin", kSettingsFolderUnsafe, "", "",
+                     L"The settings folder (@/appdata/Velorin/Ostra/) is not safe to use.  "
+                     L"Unable to proceed.  @/appdata/Velorin belongs to another user.  Set "
+                     L"APPDATA to a folder of your own."}));
 
 // A missing or invalid setup file asks to end the application with exit code 1; the settings
 // file is neither read nor, on close, overwritten.
@@ -441,103 +514,6 @@ TEST_F(ApplicationCoreTest, OneWriterAtATimeAndReadersNeverWrite) {
     core.ShutDown();
     EXPECT_EQ(ReadFileBytes(SettingsPath()), handWritten);
 }
-
-// --- Settings files on demand -----------------------------------------------------------
-
-TEST_F(ApplicationCoreTest, ReadSettingsFileReplacesTheSequencesOnly) {
-    fs::create_directories(SettingsPath().parent_path());
-    WriteFileBytes(SettingsPath(),
-                   "-SetIntensity \"Green\" 100\r\n"
-                   "-AddSequence 0 \"Old\"\r\n");
-    Start(core);
-    int changes = 0;
-    core.GetSequenceContainer().SubscribeToChanges([&changes] {
-        ++changes;
-        return 0;
-    });
-    const fs::path other = dir.Path() / "other.cfg";
-    const std::string otherBytes =
-        "-SetIntensity \"Blue\" 50\r\n"
-        "-AddSequence 9 \"New\"\r\n";
-    WriteFileBytes(other, otherBytes);
-
-    core.ReadSettingsFile(Wide(other));
-
-    EXPECT_EQ(core.GetSequenceContainer().GetSequenceName(0), L"");
-    EXPECT_EQ(core.GetSequenceContainer().GetSequenceName(9), L"New");
-    // One event for emptying the model, one for the new sequence.
-    EXPECT_EQ(changes, 2);
-    EXPECT_EQ(LedInfo(core.GetMicroController(), 0).intensity, 50);
-    EXPECT_EQ(LedInfo(core.GetMicroController(), 1).intensity, 100);
-
-    // The file read is not remembered: the close saves to the per-user file.
-    core.ShutDown();
-    EXPECT_EQ(ReadFileBytes(other), otherBytes);
-    EXPECT_NE(ReadFileBytes(SettingsPath()).find("-AddSequence 9 \"New\"\r\n"), std::string::npos);
-}
-
-// --- Where the directories are ----------------------------------------------------------
-
-struct LocationCase {
-    const char* name;
-    // Values of TEMP, XDG_DATA_HOME, APPDATA, XDG_CONFIG_HOME; "@" stands for the test's
-    // directory, absent means unset.
-    std::optional<std::string> temp;
-    std::optional<std::string> xdgData;
-    std::optional<std::string> appData;
-    std::optional<std::string> xdgConfig;
-    // Relative to the test's directory.
-    std::string dataRoot;
-    std::string perUser;
-};
-
-void PrintTo(const LocationCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class LocationTest : public ApplicationCoreTest, public testing::WithParamInterface<LocationCase> {
-  protected:
-    std::optional<std::string> Expand(const std::optional<std::string>& value) const {
-        if (!value || !value->starts_with("@")) {
-            return value;
-        }
-        return dir.Path().string() + value->substr(1);
-    }
-};
-
-TEST_P(LocationTest, DirectoriesFollowTheEnvironment) {
-    const LocationCase& c = GetParam();
-    ScopedEnvironmentVariable tempValue("TEMP", Expand(c.temp));
-    ScopedEnvironmentVariable xdgDataValue("XDG_DATA_HOME", Expand(c.xdgData));
-    ScopedEnvironmentVariable appDataValue("APPDATA", Expand(c.appData));
-    ScopedEnvironmentVariable xdgConfigValue("XDG_CONFIG_HOME", Expand(c.xdgConfig));
-    Start(core);
-
-    EXPECT_EQ(core.GetDataDirectory(),
-              Wide(dir.Path()) + L"/" + NarrowToWide(c.dataRoot) + L"/Ostra/" + kDatedName);
-    EXPECT_TRUE(fs::is_directory(dir.Path() / c.dataRoot / "Ostra" / "2017-05-16_09-05-03"));
-    EXPECT_EQ(core.GetSettingsFilePath(),
-              Wide(dir.Path()) + L"/" + NarrowToWide(c.perUser) + L"/OstraSettings.cfg");
-    EXPECT_TRUE(fs::is_directory(dir.Path() / c.perUser));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LocationTest,
-    testing::Values(LocationCase{"WindowsVariablesWin", "@/temp", "@/xdg-data", "@/roaming",
-                                 "@/xdg-config", "temp/VelorinData", "roaming/Velorin/Ostra"},
-                    LocationCase{"TrailingSlashesDropped", "@/temp//", std::nullopt, "@/roaming/",
-                                 std::nullopt, "temp/VelorinData", "roaming/Velorin/Ostra"},
-                    LocationCase{"XdgDirectories", std::nullopt, "@/xdg-data", std::nullopt,
-                                 "@/xdg-config", "xdg-data/VelorinData",
-                                 "xdg-config/Velorin/Ostra"},
-                    LocationCase{"EmptyCountsAsUnset", "", "@/xdg-data", "", "@/xdg-config",
-                                 "xdg-data/VelorinData", "xdg-config/Velorin/Ostra"},
-                    LocationCase{"HomeDefaults", std::nullopt, std::nullopt, std::nullopt,
-                                 std::nullopt, "home/.local/share/VelorinData",
-                                 "home/.config/Velorin/Ostra"},
-                    LocationCase{"RelativeXdgIgnored", std::nullopt, "relative/data", std::nullopt,
-                                 "relative/config", "home/.local/share/VelorinData",
-                                 "home/.config/Velorin/Ostra"}));
 
 // The build puts the default setup file beside this test, as beside every program that
 // starts the application.

@@ -105,14 +105,6 @@ class SettingsFileWriterTest : public testing::Test {
     LogCapture log{dir.File("writer.txt")};
 };
 
-TEST_F(SettingsFileWriterTest, WritesBothSectionsAsSingleByteTextReplacingALongerFile) {
-    WriteFileBytes(TargetPath("old.cfg"), std::string(10000, '#'));
-    EXPECT_EQ(Write(Target("old.cfg")), 0);
-    EXPECT_EQ(ReadFileBytes(TargetPath("old.cfg")), kFileBytes);
-    EXPECT_THAT(TargetDirectory(), ElementsAre("old.cfg"));
-    EXPECT_THAT(log.messages, IsEmpty());
-}
-
 // The fault this writer exists for: a write that fails part-way (here the file size limit,
 // as a full disk would) must leave the previous file complete.
 TEST_F(SettingsFileWriterTest, WriteFailingPartWayKeepsTheOldFile) {
@@ -131,39 +123,39 @@ TEST_F(SettingsFileWriterTest, WriteFailingPartWayKeepsTheOldFile) {
                 ElementsAre(Pair(LogLevel::Error, FailureMessage(Target("settings.cfg")))));
 }
 
-// A directory where a file is expected can be neither written nor replaced; nothing is left.
+// A directory where a file is expected can be neither written nor replaced; nothing is left. A
+// full disk answers every write with ENOSPC; it is written in place, as no device may be
+// replaced by a file.
 TEST_F(SettingsFileWriterTest, UnwritableTargetsAreLoggedAndLeaveNothingBehind) {
     std::filesystem::create_directory(TargetPath("folder.cfg"));
-    for (const std::wstring& path : {Target("missing/s.cfg"), Target("folder.cfg"),
-                                     Target("folder.cfg/x/s.cfg"), std::wstring()}) {
+    for (const std::wstring& path :
+         {Target("missing/s.cfg"), Target("folder.cfg"), Target("folder.cfg/x/s.cfg"),
+          std::wstring(), std::wstring(L"/dev/full")}) {
         log.messages.clear();
         EXPECT_EQ(Write(path), -1);
         EXPECT_THAT(log.messages, ElementsAre(Pair(LogLevel::Error, FailureMessage(path))));
     }
     EXPECT_THAT(TargetDirectory(), ElementsAre("folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_directory(TargetPath("folder.cfg")));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
     EXPECT_EQ(WriteSettingsFile(Target("missing/s.cfg"), kDeviceSection, kSequenceSection, nullptr),
               -1);
 }
 
-// A full disk: the device answers every write with ENOSPC. It is written in place, as no
-// device may be replaced by a file.
-TEST_F(SettingsFileWriterTest, AFullDiskIsAFailure) {
-    EXPECT_EQ(Write(L"/dev/full"), -1);
-    EXPECT_THAT(log.messages, ElementsAre(Pair(LogLevel::Error, FailureMessage(L"/dev/full"))));
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-}
+// An existing file (longer than the new one) as the operator set it up: the writer respects
+// what the user may write and keeps the file's mode, owner and links, writing in place where it
+// cannot replace the file. An operator who keeps the settings elsewhere and links to them keeps
+// the link; a link a colleague planted in a shared folder is not followed to the operator's file.
+enum class Link { None, Hard, Own, Others };
 
-// An existing file as the operator set it up: the writer respects what the user may write and
-// keeps the file's mode, owner and links, writing in place where it cannot replace the file.
 struct ExistingFileCase {
     const char* name;
     // Written by an unprivileged user (a child that drops root, which may write any file).
     bool asUser;
     mode_t fileMode;
     mode_t folderMode;
-    bool hardLink;
-    // Root only: the file belongs to another user.
+    Link link;
+    // Root only: the file (or the symbolic link) belongs to another user.
     bool otherOwner;
     int expected;
 };
@@ -182,13 +174,21 @@ TEST_P(ExistingFileTest, RespectsTheFile) {
         GTEST_SKIP() << "only root can give a file to another user";
     }
     constexpr uid_t kUser = 65534;
-    const std::filesystem::path file = TargetPath("s.cfg");
-    WriteFileBytes(file, "old");
+    const bool symbolic = c.link == Link::Own || c.link == Link::Others;
+    const std::string name = symbolic ? "link.cfg" : "s.cfg";
+    const std::filesystem::path file = symbolic ? dir.Path() / "real.cfg" : TargetPath(name);
+    const std::string old(10000, '#');
+    WriteFileBytes(file, old);
     chmod(file.c_str(), c.fileMode);
-    if (c.hardLink) {
+    if (c.link == Link::Hard) {
         std::filesystem::create_hard_link(file, dir.Path() / "link.cfg");
+    } else if (symbolic) {
+        std::filesystem::create_symlink(file, TargetPath(name));
     }
-    if ((c.asUser || c.otherOwner) && root) {
+    if (c.link == Link::Others) {
+        ASSERT_EQ(lchown(TargetPath(name).c_str(), kUser, kUser), 0);
+    }
+    if ((c.asUser || c.otherOwner) && root && !symbolic) {
         chmod(dir.Path().c_str(), 0755);
         chown(file.c_str(), kUser, kUser);
         chown(file.parent_path().c_str(), kUser, kUser);
@@ -201,36 +201,40 @@ TEST_P(ExistingFileTest, RespectsTheFile) {
         const pid_t child = fork();
         if (child == 0) {
             _exit(setgroups(0, nullptr) == 0 && setgid(kUser) == 0 && setuid(kUser) == 0
-                      ? -Write(Target("s.cfg"))
+                      ? -Write(Target(name))
                       : 2);
         }
         int status = 0;
         waitpid(child, &status, 0);
         result = WIFEXITED(status) ? -WEXITSTATUS(status) : -2;
     } else {
-        result = Write(Target("s.cfg"));
+        result = Write(Target(name));
+        EXPECT_EQ(log.messages.size(), result == 0 ? 0u : 1u);  // a child's log is its own
     }
     chmod(file.parent_path().c_str(), 0755);
 
     EXPECT_EQ(result, c.expected);
-    EXPECT_EQ(ReadFileBytes(file), c.expected == 0 ? kFileBytes : "old");
+    EXPECT_EQ(ReadFileBytes(file), c.expected == 0 ? kFileBytes : old);
     struct stat after {};
     stat(file.c_str(), &after);
     EXPECT_EQ(std::tie(after.st_mode, after.st_uid, after.st_gid, after.st_nlink),
               std::tie(before.st_mode, before.st_uid, before.st_gid, before.st_nlink));
-    if (c.hardLink || c.folderMode == 0555) {
+    if (c.link == Link::Hard || c.folderMode == 0555) {
         EXPECT_EQ(after.st_ino, before.st_ino);
     }
-    EXPECT_THAT(TargetDirectory(), ElementsAre("s.cfg"));
+    EXPECT_THAT(TargetDirectory(), ElementsAre(name));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ExistingFileTest,
-    testing::Values(ExistingFileCase{"ReadOnlyFileRefused", true, 0444, 0755, false, false, -1},
-                    ExistingFileCase{"ModeKept", false, 0640, 0755, false, false, 0},
-                    ExistingFileCase{"HardLinkKept", false, 0644, 0755, true, false, 0},
-                    ExistingFileCase{"InReadOnlyFolder", true, 0644, 0555, false, false, 0},
-                    ExistingFileCase{"OwnerKept", false, 0604, 0755, false, true, 0}));
+    testing::Values(
+        ExistingFileCase{"ReadOnlyFileRefused", true, 0444, 0755, Link::None, false, -1},
+        ExistingFileCase{"ModeKept", false, 0640, 0755, Link::None, false, 0},
+        ExistingFileCase{"HardLinkKept", false, 0644, 0755, Link::Hard, false, 0},
+        ExistingFileCase{"InReadOnlyFolder", true, 0644, 0555, Link::None, false, 0},
+        ExistingFileCase{"OwnerKept", false, 0604, 0755, Link::None, true, 0},
+        ExistingFileCase{"OwnSymbolicLinkFollowed", false, 0644, 0755, Link::Own, false, 0},
+        ExistingFileCase{"OthersSymbolicLinkRefused", false, 0644, 0755, Link::Others, true, -1}));
 
 // A new file gets the permissions any new file gets, not those of a private temporary.
 TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {
@@ -242,32 +246,6 @@ TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {
     ASSERT_EQ(stat(TargetPath("fresh.cfg").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0644u);
 }
-
-// An operator who keeps the settings elsewhere and links to them keeps the link; a link that a
-// colleague planted in a shared folder is not followed to the operator's own file.
-class LinkedFileTest : public SettingsFileWriterTest, public testing::WithParamInterface<bool> {};
-
-TEST_P(LinkedFileTest, FollowsOnlyTheUsersOwnLink) {
-    const bool othersLink = GetParam();
-    if (othersLink && geteuid() != 0) {
-        GTEST_SKIP() << "only root can give a link to another user";
-    }
-    std::filesystem::create_directory(dir.Path() / "elsewhere");
-    WriteFileBytes(dir.Path() / "elsewhere" / "real.cfg", "old");
-    std::filesystem::create_symlink(dir.Path() / "elsewhere" / "real.cfg", TargetPath("link.cfg"));
-    if (othersLink) {
-        ASSERT_EQ(lchown(TargetPath("link.cfg").c_str(), 65534, 65534), 0);
-    }
-    EXPECT_EQ(Write(Target("link.cfg")), othersLink ? -1 : 0);
-    EXPECT_TRUE(std::filesystem::is_symlink(TargetPath("link.cfg")));
-    EXPECT_EQ(ReadFileBytes(dir.Path() / "elsewhere" / "real.cfg"),
-              othersLink ? "old" : kFileBytes);
-    EXPECT_THAT(TargetDirectory(), ElementsAre("link.cfg"));
-    EXPECT_THAT(DirectoryEntries(dir.Path() / "elsewhere"), ElementsAre("real.cfg"));
-    EXPECT_EQ(log.messages.size(), othersLink ? 1u : 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(OwnAndOthers, LinkedFileTest, testing::Bool());
 
 // A save cut short by a signal leaves its temporary; the next save of that name removes the
 // ones whose process is gone or which are too old to be a save in progress, and nothing else.

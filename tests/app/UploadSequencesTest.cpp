@@ -99,57 +99,51 @@ TEST_F(UploadSequencesTest, UploadsEverySequenceInOrderThenWritesTheSnapshot) {
     EXPECT_THAT(SequencesOnDevice(), ElementsAre(0, 3));
     EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), ElementsAre(kSnapshotName));
     EXPECT_EQ(ReadFileBytes(SnapshotDirectory() / kSnapshotName),
-              OneLEDDeviceSection("Blue", kPortNumber) +
-                  "#Sequence Container Settings\r\n"
-                  "-AddSequence 0 \"Zero\"\r\n"
-                  "-AddSequence 3 \"Three\"\r\n"
-                  "\r\n"
-                  "#Sequence 0 commands.\r\n"
-                  "-AddSequenceCommandSet 0 0\r\n"
-                  "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"
-                  "\r\n"
-                  "#Sequence 3 commands.\r\n"
-                  "-AddSequenceCommandSet 3 0\r\n"
-                  "-AddSequenceCommand 3 0 \"-Off Blue\"\r\n"
-                  "-AddSequenceCommand 3 0 \"-Duration 10\"\r\n"
-                  "\r\n"
-                  "\r\n");
+              "#Micro Controller Settings\r\n-SetMicroControllerPortNumber 52\r\n\r\n"
+              "-SetIntensity \"Blue\" 26\r\n-SetLEDPulse \"Blue\" 10 90 0\r\n\r\n\r\n"
+              "#Sequence Container Settings\r\n"
+              "-AddSequence 0 \"Zero\"\r\n"
+              "-AddSequence 3 \"Three\"\r\n"
+              "\r\n"
+              "#Sequence 0 commands.\r\n"
+              "-AddSequenceCommandSet 0 0\r\n"
+              "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"
+              "\r\n"
+              "#Sequence 3 commands.\r\n"
+              "-AddSequenceCommandSet 3 0\r\n"
+              "-AddSequenceCommand 3 0 \"-Off Blue\"\r\n"
+              "-AddSequenceCommand 3 0 \"-Duration 10\"\r\n"
+              "\r\n"
+              "\r\n");
 }
 
-// The first refusal ends the upload: the sequences before it stay on the device, none after
-// it is sent, and no snapshot claims a state the device does not have.
-TEST_F(UploadSequencesTest, FirstFailureStopsTheUploadWithoutSnapshot) {
+// A refusal by the device, or a cancel (honoured between two transactions), ends the upload:
+// the sequences before it stay on the device, none after it is sent, and no snapshot claims a
+// state the device does not have. A cancel warns that the device's copy is out of date.
+TEST_F(UploadSequencesTest, FailureOrCancelStopsTheUploadWithoutSnapshot) {
     Define(7, L"Seven", {{L"-On Blue"}});
-    driver_->AddFault(StatusFault(kBeginSequenceUpload, 0xFB, 2));
-    Connect();
-
-    EXPECT_FALSE(Upload().status.Ok());
-
-    EXPECT_THAT(BegunUploads(), ElementsAre(0, 3));
-    EXPECT_THAT(SequencesOnDevice(), ElementsAre(0));
-    EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
-}
-
-// A cancel is honoured between two transactions: what was sent stays, nothing more goes, the
-// device's copy is out of date and no snapshot claims otherwise.
-TEST_F(UploadSequencesTest, CancelStopsBetweenTransactionsWithAWarning) {
-    Connect();
-    std::atomic<bool> cancel{false};
-    const SequenceUpload::Result result = Upload(
-        [&](const SequenceUpload::Progress& step) {
-            if (step.sequenceNumber == 3 && step.commandsSent == 1) {
-                cancel = true;
-            }
-        },
-        &cancel);
-    EXPECT_TRUE(result.cancelled);
-    EXPECT_FALSE(result.status.Ok());
-    EXPECT_THAT(BegunUploads(), ElementsAre(0, 3));
-    EXPECT_THAT(SequencesOnDevice(), ElementsAre(0));
-    EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
-    ASSERT_FALSE(log.messages.empty());
-    EXPECT_EQ(log.messages.back().first, LogLevel::Warning);
-    EXPECT_NE(log.messages.back().second.find(L"out of date"), std::wstring::npos);
+    for (const bool cancelled : {false, true}) {
+        driver_->ClearFaults();
+        if (!cancelled) {
+            driver_->AddFault(StatusFault(kBeginSequenceUpload, 0xFB, 2));
+        }
+        Connect();
+        driver_.MarkHandled();
+        std::atomic<bool> cancel{false};
+        const SequenceUpload::Result result = Upload(
+            [&](const SequenceUpload::Progress& step) {
+                cancel = cancelled && step.sequenceNumber == 3 && step.commandsSent == 1;
+            },
+            &cancel);
+        EXPECT_FALSE(result.status.Ok());
+        EXPECT_EQ(result.cancelled, cancelled);
+        EXPECT_THAT(BegunUploads(), ElementsAre(0, 3));
+        EXPECT_THAT(SequencesOnDevice(), ElementsAre(0));
+        EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
+        EXPECT_EQ(log.messages.back().first, cancelled ? LogLevel::Warning : LogLevel::Error);
+        EXPECT_EQ(log.messages.back().second.find(L"out of date") != std::wstring::npos, cancelled);
+        device_.GetConnection().Disconnect();
+    }
 }
 
 // Nothing goes to a disconnected device, and a sequence that cannot be converted stops the

@@ -22,26 +22,13 @@ inline ModelSnapshot TakeSnapshot(const SequenceContainer& container) {
     return snapshot;
 }
 
-// The device section of a settings file from a model of one LED with its defaults.
-inline std::string OneLEDDeviceSection(const std::string& label, int portNumber = 4) {
-    std::string section = "#Micro Controller Settings\r\n";
-    section += "-SetMicroControllerPortNumber " + std::to_string(portNumber) + "\r\n\r\n";
-    section += "-SetIntensity \"" + label + "\" 26\r\n";
-    section += "-SetLEDPulse \"" + label + "\" 10 90 0\r\n\r\n";
-    return section + "\r\n";
-}
-
-// A container linked to a real log in a temporary directory, with three LEDs, the messages it
-// logs recorded and its change events counted.
+// A container of three LEDs logging into a real log, its messages recorded and events counted.
 class ContainerFixture : public ::testing::Test {
   protected:
     ContainerFixture() {
         container.SetLogFile(&log);
         container.SetColorLabels({L"Blue", L"Red", L"Green"});
-        container.SubscribeToChanges([this] {
-            ++changes;
-            return 0;
-        });
+        container.SubscribeToChanges([this] { return ++changes, 0; });
     }
 
     // Adds a sequence with the given steps, each command expected to be accepted.
@@ -57,18 +44,12 @@ class ContainerFixture : public ::testing::Test {
     }
 
     // Starts counting and recording afresh, after a test's set-up.
-    void ResetRecords() {
-        log.messages.clear();
-        changes = 0;
-    }
+    void ResetRecords() { log.messages.clear(), changes = 0; }
 
+    // The messages logged, every one of them an error.
     std::vector<std::wstring> ErrorMessages() const {
-        std::vector<std::wstring> errors;
-        for (const auto& [level, message] : log.messages) {
-            EXPECT_EQ(level, LogLevel::Error) << message;
-            errors.push_back(message);
-        }
-        return errors;
+        EXPECT_EQ(log.Errors().size(), log.messages.size()) << log.Text();
+        return log.Errors();
     }
 
     TempDir dir;

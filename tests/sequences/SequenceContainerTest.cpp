@@ -154,15 +154,6 @@ TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
          0,
          L"Alpha",
          {kAlpha[0], {L"-Off Blue", kLongestCommand}}},
-        {"CommandAfterLoopInItsSet",
-         [](SequenceContainer& c) {
-             return c.AddCommandSet(2, 0) + c.AddCommand(2, 0, L"-Loop 3") +
-                    c.AddCommand(2, 0, L"-Duration  5");
-         },
-         3,
-         2,
-         L"Beta",
-         {{L"-Loop 3", L"-Duration  5"}}},
         {"ClearAll", OP(c.ClearAllSequences()), 1, 0, L"", {}},
     };
     for (const auto& c : cases) {

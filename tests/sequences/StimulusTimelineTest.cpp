@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -33,8 +32,8 @@ class StimulusTimelineTest : public ContainerFixture {
     }
 };
 
-// The timing examples: 12.6 ms; a loop giving 16.3 ms; its call 12.7 ms, and 25.4 ms in a loop.
-TEST_F(StimulusTimelineTest, TimingExamplesGiveTheirSettingsAndEnd) {
+// The timing examples (their ends are the timing tests'): the settings of every pass and call.
+TEST_F(StimulusTimelineTest, TimingExamplesGiveTheirSettings) {
     Define(1, L"Three steps",
            {{L"-SetIntensity Blue 100", L"-Duration 10"}, {L"-Off Blue"}, {L"-Duration 2.5"}});
     Define(2, L"Loop",
@@ -43,30 +42,22 @@ TEST_F(StimulusTimelineTest, TimingExamplesGiveTheirSettingsAndEnd) {
     Define(4, L"Call twice", {{L"-Loop 2"}, {L"-Call 1"}, {L"-EndLoop"}});
     const struct {
         std::uint32_t number;
-        double end;
         std::vector<std::wstring> lines;
     } cases[] = {
-        {1, 12.6, {L"0.0\tBlue intensity\t100\tseq 1 step 0", L"10.0\tBlue\toff\tseq 1 step 1"}},
+        {1, {L"0.0\tBlue intensity\t100\tseq 1 step 0", L"10.0\tBlue\toff\tseq 1 step 1"}},
         {2,
-         16.3,
          {L"5.0\tBlue\toff\tseq 2 step 2 pass 1", L"10.1\tBlue\toff\tseq 2 step 2 pass 2",
           L"15.2\tBlue\toff\tseq 2 step 2 pass 3"}},
         {3,
-         12.7,
          {L"0.1\tBlue intensity\t100\tseq 3 step 0 > seq 1 step 0",
           L"10.1\tBlue\toff\tseq 3 step 0 > seq 1 step 1"}},
         {4,
-         25.4,
          {L"0.1\tBlue intensity\t100\tseq 4 step 1 pass 1 > seq 1 step 0",
           L"10.1\tBlue\toff\tseq 4 step 1 pass 1 > seq 1 step 1",
           L"12.8\tBlue intensity\t100\tseq 4 step 1 pass 2 > seq 1 step 0",
           L"22.8\tBlue\toff\tseq 4 step 1 pass 2 > seq 1 step 1"}},
     };
     for (const auto& c : cases) {
-        double duration = 0.0;
-        ASSERT_EQ(container.GetSequenceDuration(c.number, duration), 0);
-        EXPECT_EQ(Build(c.number).DurationMs(), duration) << c.number;
-        EXPECT_NEAR(duration, c.end, 1e-9) << c.number;
         EXPECT_EQ(SettingLines(c.number), c.lines) << c.number;
     }
 }
@@ -86,7 +77,6 @@ TEST_F(StimulusTimelineTest, TsvStartsWithHeaderAndEveryOutputsInitialState) {
               L"0.1\tTTL 3\tlow\tseq 7 step 1\n");
 }
 
-// Loops of a million passes, one calling the other: 2 * 10^12 settings held in a few blocks.
 // Stored commands keep the position of their output among the model's names; new names (in
 // another order, fewer of them) are looked up again, whatever case the command wrote.
 TEST_F(StimulusTimelineTest, OutputsAreFoundAgainWhenTheModelsNamesChange) {
@@ -97,6 +87,7 @@ TEST_F(StimulusTimelineTest, OutputsAreFoundAgainWhenTheModelsNamesChange) {
                                                           L"0.0\tTTL 4\thigh\tseq 5 step 0"}));
 }
 
+// Loops of a million passes, one calling the other: 2 * 10^12 settings held in a few blocks.
 TEST_F(StimulusTimelineTest, MillionPassLoopsStayBlocksAndExpandOnlyToTheLimit) {
     Define(5, L"Flicker", {{L"-Loop 1000000"}, {L"-On Blue"}, {L"-Off Blue"}, {L"-EndLoop"}});
     Define(6, L"Sessions", {{L"-Loop 1000000"}, {L"-Call 5"}, {L"-EndLoop"}});
@@ -121,49 +112,6 @@ TEST_F(StimulusTimelineTest, RefusesFreeAndUntimableSequences) {
     EXPECT_EQ(StimulusTimeline::Build(container, 9, outputs).error, L"Sequence 9 does not exist.");
     EXPECT_EQ(StimulusTimeline::Build(container, 300, outputs).error,
               L"There is no sequence 300: sequence numbers run from 0 to 254.");
-}
-
-// Random sequences with loops (also open, nested and empty ones) and calls: the timeline always
-// ends exactly where timing does, and lists as many settings as it counts.
-TEST_F(StimulusTimelineTest, EndEqualsTimingForRandomSequences) {
-    std::mt19937 random(20261206);
-    const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
-    const std::vector<std::wstring> others = {
-        L"-Duration 0.1", L"-Duration 2.5",      L"-Duration 0.33", L"-duration 7",
-        L"-On Blue",      L"-Off red",           L"-TTLHigh 3",     L"-TTLLow 6",
-        L"-On Green",     L"-SetIntensity Red 7"};
-    for (std::uint32_t n = 200; n-- > 0;) {
-        std::vector<CommandSet> steps(1 + pick(10));
-        for (CommandSet& step : steps) {
-            const int kind = pick(8);
-            if (kind == 0) {
-                step.push_back(L"-Loop " + std::to_wstring(2 + pick(4)));
-            } else if (kind == 1) {
-                step.push_back(L"-EndLoop");
-            } else if (kind == 2 && n < 195) {
-                step.push_back(L"-Call " + std::to_wstring(n + 1 + pick(5)));
-            }
-            for (int k = pick(3); k > 0; --k) {
-                step.push_back(others[pick(static_cast<int>(others.size()))]);
-            }
-        }
-        ASSERT_EQ(container.AddSequence(n, L"S" + std::to_wstring(n)), 0);
-        for (std::uint32_t set = 0; set < steps.size(); ++set) {
-            ASSERT_EQ(container.AddCommandSet(n, set), 0);
-            for (const std::wstring& text : steps[set]) {
-                container.AddCommand(n, set, text);  // a call nested too deeply is refused
-            }
-        }
-    }
-    for (std::uint32_t n = 0; n < 200; ++n) {
-        double duration = 0.0;
-        ASSERT_EQ(container.GetSequenceDuration(n, duration), 0);
-        const StimulusTimeline timeline = Build(n);
-        ASSERT_EQ(timeline.DurationMs(), duration) << n;
-        if (timeline.Root().eventCount <= 2000) {
-            EXPECT_EQ(timeline.Expand(2000).events.size(), timeline.Root().eventCount) << n;
-        }
-    }
 }
 
 TEST_F(StimulusTimelineTest, SvgEscapesItsTextsAndHasOneLanePerLedAndTtlBit) {
