@@ -83,7 +83,8 @@ bool OwnEntries(const Place& place, std::vector<std::string>& names, std::string
     while (const dirent* entry = readdir(entries)) {
         const std::string name = entry->d_name;
         struct stat status {};
-        if (name != "." && name != ".." &&
+        // Dot files are bookkeeping (the emulator's process ID notes), never ports.
+        if (!name.starts_with('.') &&
             fstatat(folder.Handle(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
             status.st_uid == geteuid()) {
             names.push_back(name);
