@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// What a finished program left: its exit status (128 + N after signal N, -1 when it had to be
-// killed) and everything it wrote.
+// What a finished program left: its exit status (128 + N after signal N) and everything it
+// wrote.
 struct CliResult {
     int exitCode = -1;
     std::string out;
@@ -31,7 +31,7 @@ class CliProcess {
     bool IsStarted() const { return pid_ > 0; }
     void Signal(int signal) const;
     // Waits for the end; one still running when the limit has passed is killed (a safety net
-    // against a hanging test, not a timing check).
+    // against a hanging test, not a timing check, so it shows as exit code 137).
     CliResult Finish(std::chrono::milliseconds limit);
 
   private:
