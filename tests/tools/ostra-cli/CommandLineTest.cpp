@@ -163,4 +163,17 @@ TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
     EXPECT_FALSE(std::filesystem::exists(File("out.cfg")));
 }
 
+// The settings loaded only in part: the command did its work, but not all it was asked.
+TEST_F(CliFixture, AnErrorOnTheWayMakesTheReportNotOk) {
+    WriteSettings("-AddSequence 0 \"M\"\n-SetIntensity Purple 3\n");
+    CliResult result;
+    const nlohmann::ordered_json json = RunJson({"show"}, &result);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(json["ok"], false);
+    EXPECT_EQ(json["errors"],
+              nlohmann::ordered_json::array(
+                  {"Error validating color value(Purple), the color does not exist."}));
+    EXPECT_NE(result.err.find("\nostra-cli: the log of this run: "), std::string::npos);
+}
+
 }  // namespace
