@@ -1,6 +1,7 @@
 #include "tools/ostra-cli/CliFixture.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "support/FileBytes.h"
 
@@ -17,9 +18,7 @@ std::map<std::string, std::string> CliFixture::Environment() const {
 }
 
 CliResult CliFixture::Run(const std::vector<std::string>& arguments) const {
-    CliProcess process(OSTRA_CLI_PROGRAM, arguments, Environment());
-    EXPECT_TRUE(process.IsStarted());
-    return process.Finish(kPatience);
+    return Start(arguments)->Finish(kPatience);
 }
 
 std::unique_ptr<CliProcess> CliFixture::Start(const std::vector<std::string>& arguments) const {
@@ -59,13 +58,9 @@ std::vector<std::filesystem::path> CliFixture::DataDirectories() const {
 std::vector<Bytes> CliFixture::ReceivedPayloads() const {
     std::vector<Bytes> payloads;
     for (const Bytes& packet : driver_.Received()) {
-        constexpr std::size_t kHeader = 4;
-        constexpr std::size_t kFooter = 2;
-        if (packet.size() < kHeader + kFooter) {
-            ADD_FAILURE() << "short packet " << ToHex(packet);
-            continue;
-        }
-        Bytes payload(packet.begin() + kHeader, packet.end() - kFooter);
+        // Four bytes of header, two of footer.
+        const Bytes payload =
+            packet.size() >= 6 ? Bytes(packet.begin() + 4, packet.end() - 2) : Bytes{};
         EXPECT_EQ(ToHex(packet), ToHex(CommandPacket(payload)));
         payloads.push_back(payload);
     }
@@ -86,15 +81,9 @@ std::vector<std::string> Keys(const nlohmann::ordered_json& object) {
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
     }
     return lines;
 }
