@@ -106,6 +106,9 @@ void ProtocolCheck::ImportSequenceFile(FileResult& result) {
         return;
     }
     CheckSequences({free.back()}, result);
+    // Gone again, so that the next sequence file is checked beside the same sequences.
+    sequences.RemoveSequence(free.back());
+    models_->recorder.Take();
 }
 
 // Timing and conversion find what the line checks cannot: a step whose commands cannot share

@@ -4,6 +4,9 @@
 #include <string>
 
 #include "app/ConfigFileSurvey.h"
+#include "app/ProtocolCheck.h"
+#include "foundation/TextConversion.h"
+#include "sequences/SequenceContainer.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 
@@ -41,6 +44,26 @@ TEST(ConfigFileSurveyTest, JudgesTheFileByItsCommandWords) {
         EXPECT_EQ(survey.sequenceNumbers, c.numbers) << c.content;
     }
     EXPECT_EQ(ConfigFileSurvey::Of(dir.File("missing.cfg")).kind, Kind::Settings);
+}
+
+// Sequence files are checked as an import reads them, each beside the same sequences: one
+// file checked does not stand in the way of the next, and a -Break is refused as by an import.
+TEST(ProtocolCheckTest, ChecksSequenceFilesOneAfterAnotherAsImportsWouldRead) {
+    const std::string samples = std::string(OSTRA_SOURCE_DIR) + "/samples/sequences/";
+    TempDir dir;
+    WriteFileBytes(dir.Path() / "break.cfg", "-AddSequenceCommandSet 1 0\n-Break\n");
+    SequenceContainer operatorSequences;
+    ProtocolCheck check(NarrowToWide(std::string(OSTRA_SOURCE_DIR) + "/data/OstraSetup.cfg"),
+                        operatorSequences);
+    for (const char* name : {"RedFlashes.cfg", "PairedPulse.cfg", "RedFlashes.cfg"}) {
+        const ProtocolCheck::FileResult result = check.CheckFile(NarrowToWide(samples + name));
+        EXPECT_TRUE(result.Ok()) << name << ": "
+                                 << WideToNarrow(result.findings.front().reasons.front());
+        EXPECT_EQ(result.sequences.size(), 1u) << name;
+    }
+    const ProtocolCheck::FileResult refused = check.CheckFile(dir.File("break.cfg"));
+    ASSERT_EQ(refused.findings.size(), 1u);
+    EXPECT_EQ(refused.findings.front().lineNumber, 2);
 }
 
 }  // namespace
