@@ -108,33 +108,28 @@ TEST(LogLevelTag, IsTheNameInCapitalsCentredInFourteenCharacters) {
     }
 }
 
-// Before a file is open the receiver still gets the message; debug lines only when switched on.
+// Before a file is open the receiver still gets the message; debug lines only when switched on;
+// an empty path is refused and logged.
 TEST_F(LogFileTest, MessageLineHasTagTimeAndLatin1Text) {
     EXPECT_EQ(log.WriteMessage(LogLevel::Warning, L"no file yet"), -1);
+    EXPECT_EQ(log.SetLogFilename(L""), -1);
     EXPECT_TRUE(fs::is_empty(dir.Path()));
     const std::wstring path = Opened();
     EXPECT_EQ(log.WriteMessage(LogLevel::Notice, L"20\u00B0C caf\u00E9 \u20AC"), 0);
     EXPECT_EQ(log.WriteMessage(LogLevel::Debug, L"hidden"), 0);
     log.SetDebug(true);
     EXPECT_EQ(log.WriteMessage(LogLevel::Debug, L"shown"), 0);
+    EXPECT_EQ(log.SetLogFilename(L""), -1);
     EXPECT_EQ(Bytes(path), ExpectedHeader(path) +
                                Notice("20\xB0"
                                       "C caf\xE9 ?") +
-                               Line("-*  DEBUG  *-  09:05:03.007 - shown"));
-    ASSERT_EQ(receiver.messages.size(), 3u);
-    EXPECT_EQ(receiver.messages[0], std::pair(LogLevel::Warning, std::wstring(L"no file yet")));
-    EXPECT_EQ(receiver.messages[1].second, L"20\u00B0C caf\u00E9 \u20AC");
-}
-
-TEST_F(LogFileTest, EmptyPathIsRefusedAndLogged) {
-    EXPECT_EQ(log.SetLogFilename(L""), -1);
-    EXPECT_FALSE(log.IsOpen());
-    const std::wstring path = Opened();
-    EXPECT_EQ(log.SetLogFilename(L""), -1);
-    EXPECT_EQ(Bytes(path), ExpectedHeader(path) +
+                               Line("-*  DEBUG  *-  09:05:03.007 - shown") +
                                Line("-*  ERROR  *-  09:05:03.007 - LogFile::SetLogFilename() - "
                                     "Error, invalid parameter, filename string is empty."));
     EXPECT_EQ(log.GetFullPath(), path);
+    ASSERT_EQ(receiver.messages.size(), 5u);
+    EXPECT_EQ(receiver.messages[0], std::pair(LogLevel::Warning, std::wstring(L"no file yet")));
+    EXPECT_EQ(receiver.messages[2].second, L"20\u00B0C caf\u00E9 \u20AC");
     EXPECT_TRUE(notifier.boxes.empty());
 }
 
