@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -17,42 +18,38 @@
 #include "support/ScopedCommaLocale.h"
 #include "support/TempDir.h"
 
-using FailedLine = ConfigFileProcessor::FailedLine;
-
-// Found by argument-dependent lookup, so outside the unnamed namespace.
-static void PrintTo(const FailedLine& f, std::ostream* os) {
-    *os << testing::PrintToString(f.fileName) << ':' << f.lineNumber << ' '
-        << testing::PrintToString(f.lineText);
-}
-
-static bool operator==(const FailedLine& a, const FailedLine& b) {
-    return a.fileName == b.fileName && a.lineNumber == b.lineNumber && a.lineText == b.lineText;
-}
-
 namespace {
 
 using testing::ElementsAre;
 using testing::IsEmpty;
 using Message = std::pair<LogLevel, std::wstring>;
+// A failed line as file name, line number and text.
+using Where = std::tuple<std::wstring, int, std::wstring>;
+Where At(const ConfigFileProcessor::FailedLine& f) {
+    return {f.fileName, f.lineNumber, f.lineText};
+}
 
+const std::wstring kReader = L"FormatCmdLine::";
 const std::wstring kUnrecognized =
     L"ConfigFileProcessor::ProcessCommandString() - Invalid Command Line Syntax, Unrecognized "
     L"Command: ";
 
-Message Started(const std::wstring& name) {
-    return {LogLevel::Notice,
-            L"ConfigFileProcessor::ProcessConfigFile() - Started Processing Filename: " + name};
-}
-
-Message Finished(const std::wstring& name) {
-    return {LogLevel::Notice,
-            L"ConfigFileProcessor::ProcessConfigFile() - Finished Processing Filename: " + name};
+Message Processing(const std::wstring& what, const std::wstring& name) {
+    return {LogLevel::Notice, L"ConfigFileProcessor::ProcessConfigFile() - " + what +
+                                  L" Processing Filename: " + name};
 }
 
 std::wstring CountMessage(const std::wstring& word, const std::wstring& expected,
                           const std::wstring& given) {
     return L"Error, the " + word + L" command expects " + expected + L" arguments.  There were " +
            given + L" specified.";
+}
+
+// An LED's label, maximum power, intensity, pulse on, off and loop count.
+using Led = std::tuple<std::wstring, double, int, double, double, std::uint32_t>;
+Led Fields(const LEDRecord& r) {
+    return {r.colorLabel,    r.maximumPower,   r.intensity,
+            r.pulse.widthOn, r.pulse.widthOff, r.pulse.loopCount};
 }
 
 // A processor with the settings commands on real, empty models and a log that records.
@@ -94,43 +91,24 @@ class ConfigFileProcessorTest : public testing::Test {
     ConfigFileProcessor processor_;
 };
 
-struct RefusedCase {
-    std::wstring command;
-    std::wstring message;
-};
-
-void PrintTo(const RefusedCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.command);
-}
-
-class RefusedCommandTest : public ConfigFileProcessorTest,
-                           public testing::WithParamInterface<RefusedCase> {};
-
 // With a count that does not fit, the command must not run: -SetIntensity Blue would succeed.
-TEST_P(RefusedCommandTest, FailsWithItsMessageAndDoesNotRun) {
+TEST_F(ConfigFileProcessorTest, RefusedCommandFailsWithItsMessageAndDoesNotRun) {
     ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
-    log_.messages.clear();
-    EXPECT_EQ(processor_.ProcessCommandString(GetParam().command), -1);
-    EXPECT_THAT(log_.Errors(), ElementsAre(GetParam().message));
+    const std::pair<std::wstring, std::wstring> rows[] = {
+        {L"-AddLED", CountMessage(L"-AddLED", L"at least 1", L"0")},
+        {L"-SetIntensity Blue 30 40", CountMessage(L"-SetIntensity", L"2", L"3")},
+        // The message names the table's word, whatever case the line used.
+        {L"-setINTENSITY blue", CountMessage(L"-SetIntensity", L"2", L"1")},
+        {L"-SetIntensityX Blue 30", kUnrecognized + L"-SetIntensityX"},
+        // Only blanks: the tokenizer gives one empty argument.
+        {L"   ", kUnrecognized}};
+    for (const auto& [command, message] : rows) {
+        log_.messages.clear();
+        EXPECT_EQ(processor_.ProcessCommandString(command), -1);
+        EXPECT_THAT(log_.Errors(), ElementsAre(message));
+    }
     EXPECT_EQ(LedInfo(device_, 0).intensity, LEDRecord{}.intensity);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, RefusedCommandTest,
-    testing::Values(RefusedCase{L"-AddLED", CountMessage(L"-AddLED", L"at least 1", L"0")},
-                    RefusedCase{L"-SetIntensity Blue", CountMessage(L"-SetIntensity", L"2", L"1")},
-                    RefusedCase{L"-SetIntensity Blue 30 40",
-                                CountMessage(L"-SetIntensity", L"2", L"3")},
-                    // The message names the table's word, whatever case the line used.
-                    RefusedCase{L"-setINTENSITY blue", CountMessage(L"-SetIntensity", L"2", L"1")},
-                    // Unquoted, the command text falls apart into separate arguments.
-                    RefusedCase{L"-AddSequenceCommand 0 0 -Duration 5",
-                                CountMessage(L"-AddSequenceCommand", L"3", L"4")},
-                    RefusedCase{L"-SetIntensityX Blue 30", kUnrecognized + L"-SetIntensityX"},
-                    // Only blanks: the tokenizer gives one empty argument.
-                    RefusedCase{L"   ", kUnrecognized},
-                    // A break ends a file; as a command it is unknown.
-                    RefusedCase{L"-Break", kUnrecognized + L"-Break"}));
 
 TEST_F(ConfigFileProcessorTest, EmptyCommandAndUninitializedProcessorAreRefused) {
     EXPECT_EQ(processor_.ProcessCommandString(L""), -1);
@@ -140,21 +118,14 @@ TEST_F(ConfigFileProcessorTest, EmptyCommandAndUninitializedProcessorAreRefused)
     EXPECT_EQ(bare.ProcessConfigFile(WriteCfg("-SetMicroControllerPortNumber 9\n")), -1);
 }
 
-TEST(SettingsArguments, IntegersReadAsA32BitWcstolThatSaturates) {
-    const std::pair<const wchar_t*, std::uint32_t> cases[] = {{L"007", 7},
-                                                              {L" +5x", 5},
-                                                              {L"abc", 0},
-                                                              {L"0x10", 0},
-                                                              {L"-1", 4294967295u},
-                                                              {L"2147483647", 2147483647u},
-                                                              {L"4294967301", 2147483647u},
-                                                              {L"-4294967295", 2147483648u}};
-    for (const auto& [text, value] : cases) {
-        EXPECT_EQ(SettingsArguments::Integer(text), value) << WideToNarrow(text);
+// Integers as a 32-bit wcstol reads them, saturating; numbers as in the C locale.
+TEST(SettingsArguments, ReadAsWcstolAndWcstodInTheCLocale) {
+    const wchar_t* texts[] = {L"007", L" +5x",       L"abc",        L"0x10",
+                              L"-1",  L"2147483647", L"4294967301", L"-4294967295"};
+    const std::uint32_t values[] = {7, 5, 0, 0, 4294967295u, 2147483647u, 2147483647u, 2147483648u};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(SettingsArguments::Integer(texts[i]), values[i]) << WideToNarrow(texts[i]);
     }
-}
-
-TEST(SettingsArguments, NumbersReadAsInTheCLocale) {
     EXPECT_EQ(SettingsArguments::Number(L"0x10"), 16.0);
     EXPECT_EQ(SettingsArguments::Number(L"1,5"), 1.0);
     const ScopedCommaLocale comma;
@@ -167,179 +138,96 @@ TEST_F(ConfigFileProcessorTest, SetupThenSettingsRestoreBothModels) {
     const std::wstring setup = WriteCfg(
         "# Installation\n-AddLED Blue 12.5\n-addled Red   # no power given\n", "setup.cfg");
     const std::wstring settings = WriteCfg(
-        "#Micro Controller Settings\r\n"
-        "%PORT = 5\r\n"
-        "-SetMicroControllerPortNumber %PORT\r\n"
-        "\r\n"
-        "-SetIntensity \"Blue\" 200\r\n"
-        "-SetLEDPulse \"Blue\" 12.5 87.5 3\r\n"
-        "-SETLEDPULSE \"Red\" 1.8e+06 0.1 1000000\r\n"
-        "-AddSequence 4 \"Caller\"\r\n"
-        "-AddSequenceCommandSet 4 0\r\n"
-        "-AddSequenceCommandSet 4 0\r\n"
-        "-AddSequenceCommand 4 0 \"-Duration 5\"\r\n"
-        "-AddSequenceCommand 4 1 \"-Off Blue\"\r\n"
-        "-break#end\r\n"
-        "not read\r\n",
+        "#Micro Controller Settings\r\n%PORT = 5\r\n-SetMicroControllerPortNumber %PORT\r\n\r\n"
+        "-SetIntensity \"Blue\" 200\r\n-SetLEDPulse \"Blue\" 12.5 87.5 3\r\n"
+        "-SETLEDPULSE \"Red\" 1.8e+06 0.1 1000000\r\n-AddSequence 4 \"Caller\"\r\n"
+        "-AddSequenceCommandSet 4 0\r\n-AddSequenceCommandSet 4 0\r\n"
+        "-AddSequenceCommand 4 0 \"-Duration 5\"\r\n-AddSequenceCommand 4 1 \"-Off Blue\"\r\n"
+        "-break#end\r\nnot read\r\n",
         "settings.cfg");
-
     EXPECT_EQ(RunFile(setup), 0);
-    EXPECT_THAT(Reported(), ElementsAre(Started(setup), Finished(setup)));
     EXPECT_EQ(RunFile(settings), 0);
-    EXPECT_THAT(Reported(), ElementsAre(Started(settings), Finished(settings)));
-
+    EXPECT_THAT(Reported(),
+                ElementsAre(Processing(L"Started", settings), Processing(L"Finished", settings)));
     EXPECT_EQ(device_.GetPortNumber(), 5u);
     ASSERT_EQ(device_.GetLEDCount(), 2);
-    const LEDRecord blue = LedInfo(device_, 0);
-    const LEDRecord red = LedInfo(device_, 1);
-    EXPECT_EQ(blue.colorLabel, L"Blue");
-    EXPECT_EQ(blue.maximumPower, 12.5);
-    EXPECT_EQ(blue.intensity, 200);
-    EXPECT_EQ(blue.pulse.widthOn, 12.5);
-    EXPECT_EQ(blue.pulse.widthOff, 87.5);
-    EXPECT_EQ(blue.pulse.loopCount, 3u);
-    EXPECT_EQ(red.colorLabel, L"Red");
-    EXPECT_EQ(red.maximumPower, 0.0);
-    EXPECT_EQ(red.pulse.widthOn, 1800000.0);
-    EXPECT_EQ(red.pulse.loopCount, 1000000u);
+    EXPECT_EQ(Fields(LedInfo(device_, 0)), (Led{L"Blue", 12.5, 200, 12.5, 87.5, 3}));
+    EXPECT_EQ(Fields(LedInfo(device_, 1)), (Led{L"Red", 0.0, 26, 1800000.0, 0.1, 1000000}));
     EXPECT_EQ(sequences_.GetSequenceName(4), L"Caller");
     EXPECT_THAT(sequences_.GetCommandSets(4),
                 ElementsAre(CommandSet{L"-Duration 5"}, CommandSet{L"-Off Blue"}));
 }
 
-struct FileFailureCase {
-    const char* name;
-    std::string failingLine;
-    std::wstring error;
-    std::wstring lineText;  // as the reader handed it out
-};
-
-void PrintTo(const FileFailureCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FileFailureTest : public ConfigFileProcessorTest,
-                        public testing::WithParamInterface<FileFailureCase> {};
-
-TEST_P(FileFailureTest, StopsTheFileAtItsLineAndKeepsWhatRanBefore) {
-    const FileFailureCase& c = GetParam();
-    const std::wstring path = WriteCfg("-SetMicroControllerPortNumber 9\n# c\n" + c.failingLine +
-                                       "\n-SetMicroControllerPortNumber 11\n");
-    EXPECT_EQ(RunFile(path), -1);
-    EXPECT_THAT(Reported(), ElementsAre(Started(path), Message{LogLevel::Error, c.error}));
-    EXPECT_EQ(processor_.LastFailure(), (FailedLine{path, 3, c.lineText}));
-    EXPECT_EQ(device_.GetPortNumber(), 9u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, FileFailureTest,
-    testing::Values(
-        FileFailureCase{"UnknownWord", "-Frobnicate 1", kUnrecognized + L"-Frobnicate",
-                        L"-Frobnicate 1"},
-        FileFailureCase{"RefusedByTheModel", "-SetIntensity \"Red\" 100",
-                        L"Error validating color value(Red), the color does not exist.",
-                        L"-SetIntensity \"Red\" 100"},
-        FileFailureCase{"NoLineType", "not a command",
-                        L"FormatCmdLine::ProcessLine() - Error, Invalid Syntax, unable to "
-                        L"determine what type of line to process.",
-                        L"not a command"},
-        FileFailureCase{"TooLongToRead", "-AddSequence 1 " + std::string(1200, 'x'),
-                        L"FormatCmdLine::GetLineFromFile() - Error, unable to get next line from "
-                        L"file.",
-                        L""},
+// Each row: a failing line, the reason logged and the line as the reader handed it out. A break
+// ends a file only as the whole line; the reader keeps the blank before a comment and any
+// indentation, so those lines are commands, and unknown ones.
+TEST_F(ConfigFileProcessorTest, FailingLineStopsTheFileAndWhatRanBeforeStays) {
+    const std::tuple<std::string, std::wstring, std::wstring> rows[] = {
+        {"-Breaks 1", kUnrecognized + L"-Breaks", L"-Breaks 1"},
+        {"-Break # c", kUnrecognized + L"-Break", L"-Break "},
+        {"  -Break", kUnrecognized + L"-Break", L"  -Break"},
+        {"-SetIntensity \"Red\" 100",
+         L"Error validating color value(Red), the color does not exist.",
+         L"-SetIntensity \"Red\" 100"},
+        {"not a command",
+         kReader + L"ProcessLine() - Error, Invalid Syntax, unable to "
+                   L"determine what type of line to process.",
+         L"not a command"},
+        {"-AddSequence 1 " + std::string(1200, 'x'),
+         kReader + L"GetLineFromFile() - Error, unable to get next line from file.", L""},
         // The comment marker cuts the quoted name, so the quote is left unmatched.
-        FileFailureCase{"CommentMarkerInAName", "-AddSequence 5 \"A#B\"",
-                        L"MiscFunctions::ParseCommandString() - Error Processing "
-                        L"command(-AddSequence 5 \"A) string, unable to find matching double "
-                        L"quotes.",
-                        L"-AddSequence 5 \"A"}),
-    [](const testing::TestParamInfo<FileFailureCase>& info) { return info.param.name; });
-
-struct BreakCase {
-    std::string line;
-    std::wstring unrecognizedWord;  // empty when the line ends the file
-};
-
-void PrintTo(const BreakCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.line);
-}
-
-class BreakLineTest : public ConfigFileProcessorTest,
-                      public testing::WithParamInterface<BreakCase> {};
-
-TEST_P(BreakLineTest, EndsTheFileOnlyWhenItIsTheWholeLine) {
-    const BreakCase& c = GetParam();
-    const std::wstring path =
-        WriteCfg("-AddSequence 1 Before\n" + c.line + "\n-AddSequence 2 After\n");
-    EXPECT_EQ(RunFile(path), c.unrecognizedWord.empty() ? 0 : -1);
-    if (!c.unrecognizedWord.empty()) {
-        EXPECT_THAT(log_.Errors(), ElementsAre(kUnrecognized + c.unrecognizedWord));
+        {"-AddSequence 5 \"A#B\"",
+         L"MiscFunctions::ParseCommandString() - Error Processing command(-AddSequence 5 \"A) "
+         L"string, unable to find matching double quotes.",
+         L"-AddSequence 5 \"A"}};
+    for (const auto& [failingLine, error, lineText] : rows) {
+        device_.SetPortNumber(0);
+        const std::wstring path = WriteCfg("-SetMicroControllerPortNumber 9\n# c\n" + failingLine +
+                                           "\n-SetMicroControllerPortNumber 11\n");
+        EXPECT_EQ(RunFile(path), -1);
+        EXPECT_THAT(Reported(),
+                    ElementsAre(Processing(L"Started", path), Message{LogLevel::Error, error}));
+        EXPECT_EQ(At(processor_.LastFailure()), (Where{path, 3, lineText}));
+        EXPECT_EQ(device_.GetPortNumber(), 9u);
     }
-    EXPECT_EQ(sequences_.GetSequenceName(1), L"Before");
-    EXPECT_EQ(sequences_.GetSequenceName(2), L"");
 }
 
-// The reader keeps the blank before a comment and any leading indentation.
-INSTANTIATE_TEST_SUITE_P(Lines, BreakLineTest,
-                         testing::Values(BreakCase{"-BREAK//c", L""},
-                                         BreakCase{"-Break # c", L"-Break"},
-                                         BreakCase{"  -Break", L"-Break"},
-                                         BreakCase{"-Breaks", L"-Breaks"}));
-
-TEST_F(ConfigFileProcessorTest, MissingFileFailsAfterStartedWithoutALineReport) {
-    const std::wstring path = dir_.File("absent.cfg");
-    EXPECT_EQ(RunFile(path), -1);
-    EXPECT_THAT(Reported(),
-                ElementsAre(Started(path), Message{LogLevel::Error,
-                                                   L"FormatCmdLine::OpenFileCfg() - Could not "
-                                                   L"find the file " +
-                                                       path + L"."}));
-    EXPECT_EQ(processor_.LastFailure(), FailedLine{});
-}
-
+// A missing file fails after "Started" without a line to report.
 TEST_F(ConfigFileProcessorTest, FailureNamesTheFileWithoutQuotesAndClearsOnTheNextFile) {
     const std::wstring bad = WriteCfg("-AddLED\n", "bad.cfg");
     EXPECT_EQ(RunFile(L"\"" + bad + L"\""), -1);
-    EXPECT_EQ(processor_.LastFailure(), (FailedLine{bad, 1, L"-AddLED"}));
-    EXPECT_EQ(RunFile(WriteCfg("-AddLED Blue\n", "good.cfg")), 0);
-    EXPECT_EQ(processor_.LastFailure(), FailedLine{});
+    EXPECT_EQ(At(processor_.LastFailure()), (Where{bad, 1, L"-AddLED"}));
+    const std::wstring absent = dir_.File("absent.cfg");
+    EXPECT_EQ(RunFile(absent), -1);
+    EXPECT_EQ(At(processor_.LastFailure()), Where{});
+    EXPECT_EQ(Reported().size(), 2u);
+    EXPECT_EQ(Reported().front(), Processing(L"Started", absent));
 }
-
-const std::string kThreeBadLines =
-    "-SetIntensity Blue 300\n"
-    "-SetIntensity Blue 40\n"
-    "bad line\n"
-    "-AddSequence 0 \"A\"\n"
-    "-Frobnicate\n"
-    "-SetIntensity Blue 90\n";
 
 TEST_F(ConfigFileProcessorTest, FailureObserverRunsEveryLineAndHearsEachFailureRightAfterIt) {
     ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
-    std::vector<FailedLine> failures;
-    std::vector<std::wstring> reasons;
-    processor_.SetFailureObserver([&](const FailedLine& failure) {
-        failures.push_back(failure);
-        reasons.push_back(log_.GetLastError());
-    });
-    const std::wstring path = WriteCfg(kThreeBadLines);
+    std::vector<std::pair<Where, std::wstring>> heard;
+    processor_.SetFailureObserver(
+        [&](const auto& failure) { heard.emplace_back(At(failure), log_.GetLastError()); });
+    const std::wstring path = WriteCfg(
+        "-SetIntensity Blue 300\n-SetIntensity Blue 40\nbad line\n-AddSequence 0 \"A\"\n"
+        "-Frobnicate\n-SetIntensity Blue 90\n");
     EXPECT_EQ(RunFile(path), -1);
-    ASSERT_THAT(failures,
-                ElementsAre(FailedLine{path, 1, L"-SetIntensity Blue 300"},
-                            FailedLine{path, 3, L"bad line"}, FailedLine{path, 5, L"-Frobnicate"}));
-    EXPECT_EQ(reasons[2], kUnrecognized + L"-Frobnicate");
+    ASSERT_EQ(heard.size(), 3u);
+    EXPECT_EQ(heard[0].first, (Where{path, 1, L"-SetIntensity Blue 300"}));
+    EXPECT_EQ(heard[1].first, (Where{path, 3, L"bad line"}));
+    EXPECT_EQ(heard[2], std::pair(Where{path, 5, L"-Frobnicate"}, kUnrecognized + L"-Frobnicate"));
     // The lines between and after the failures ran; the first failure is where the file failed.
     EXPECT_EQ(LedInfo(device_, 0).intensity, 90);
     EXPECT_EQ(sequences_.GetSequenceName(0), L"A");
     EXPECT_EQ(processor_.LastFailure().lineNumber, 1);
 
-    EXPECT_EQ(RunFile(WriteCfg("-SetIntensity Blue 7\n", "good.cfg")), 0);
-    EXPECT_EQ(failures.size(), 3u);
-
     // Without an observer again, the file stops at its first failure.
     processor_.SetFailureObserver(nullptr);
+    ASSERT_EQ(device_.SetIntensity(7, L"Blue"), 0);
     EXPECT_EQ(RunFile(path), -1);
     EXPECT_EQ(LedInfo(device_, 0).intensity, 7);
-    EXPECT_EQ(failures.size(), 3u);
+    EXPECT_EQ(heard.size(), 3u);
 }
 
 }  // namespace

@@ -2,62 +2,34 @@
 
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "foundation/platform/SystemInfo.h"
 #include "foundation/platform/SystemInfoLinux.h"
 
 namespace {
 
-struct CpuInfoCase {
-    std::string name;
-    std::string cpuInfo;
-    std::string modelName;
-};
-
-void PrintTo(const CpuInfoCase& c, std::ostream* os) {
-    *os << c.name;
+TEST(SystemInfoLinux, ModelNameIsTheValueOfTheFirstModelNameLine) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"processor\t: 0\nvendor_id\t: AuthenticAMD\nmodel\t\t: 49\nmodel name\t: AMD EPYC 7B12\n"
+         "stepping\t: 0\n\nprocessor\t: 1\nmodel name\t: Second Processor\n",
+         "AMD EPYC 7B12"},
+        {"model name\t:   Padded Brand  \n", "  Padded Brand  "},
+        {"model name\nmodel name\t: After\n", "After"},
+        {"", ""}};
+    for (const auto& [cpuInfo, modelName] : rows) {
+        EXPECT_EQ(SystemInfoLinux::ModelNameFromCpuInfo(cpuInfo), modelName) << cpuInfo;
+    }
 }
 
-class ModelName : public testing::TestWithParam<CpuInfoCase> {};
-
-TEST_P(ModelName, IsTheValueOfTheFirstModelNameLine) {
-    EXPECT_EQ(SystemInfoLinux::ModelNameFromCpuInfo(GetParam().cpuInfo), GetParam().modelName);
+TEST(SystemInfoLinux, WordSizeFollowsTheMachineName) {
+    const std::pair<std::string, std::string> rows[] = {{"x86_64", " 64bit"}, {"ppc64le", " 64bit"},
+                                                        {"i686", " 32bit"},   {"armv7l", " 32bit"},
+                                                        {"i786", ""},         {"", ""}};
+    for (const auto& [machine, suffix] : rows) {
+        EXPECT_EQ(SystemInfoLinux::ArchitectureSuffix(machine), suffix) << machine;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ModelName,
-    testing::Values(CpuInfoCase{"Typical",
-                                "processor\t: 0\nvendor_id\t: AuthenticAMD\nmodel\t\t: 49\n"
-                                "model name\t: AMD EPYC 7B12\nstepping\t: 0\n\n"
-                                "processor\t: 1\nmodel name\t: Second Processor\n",
-                                "AMD EPYC 7B12"},
-                    CpuInfoCase{"ExtraBlanksStay", "model name\t:   Padded Brand  \n",
-                                "  Padded Brand  "},
-                    CpuInfoCase{"NoColonIsSkipped", "model name\nmodel name\t: After\n", "After"},
-                    CpuInfoCase{"Empty", "", ""}),
-    [](const testing::TestParamInfo<CpuInfoCase>& info) { return info.param.name; });
-
-struct MachineCase {
-    std::string machine;
-    std::string suffix;
-};
-
-void PrintTo(const MachineCase& c, std::ostream* os) {
-    *os << "machine [" << c.machine << ']';
-}
-
-class Architecture : public testing::TestWithParam<MachineCase> {};
-
-TEST_P(Architecture, WordSizeFollowsTheMachineName) {
-    EXPECT_EQ(SystemInfoLinux::ArchitectureSuffix(GetParam().machine), GetParam().suffix);
-}
-
-INSTANTIATE_TEST_SUITE_P(Machines, Architecture,
-                         testing::Values(MachineCase{"x86_64", " 64bit"},
-                                         MachineCase{"ppc64le", " 64bit"},
-                                         MachineCase{"i686", " 32bit"},
-                                         MachineCase{"armv7l", " 32bit"}, MachineCase{"i786", ""},
-                                         MachineCase{"", ""}));
 
 // The kernel's own count of usable memory, in kB.
 long long MemTotalKilobytes() {
