@@ -97,7 +97,11 @@ TEST_F(InspectTest, PortsMarksTheZavikDriver) {
     Json json = RunJson({"ports"});
     EXPECT_EQ(json["ports"][0]["portNumber"], nullptr);
     EXPECT_EQ(json["ports"][1],
-              Json({{"name", name}, {"device", device}, {"zavikDriver", true}, {"portNumber", 4}}));
+              Json({{"name", name},
+                    {"device", device},
+                    {"zavikDriver", true},
+                    {"portNumber", 4},
+                    {"unusable", nullptr}}));
     EXPECT_EQ(json["discoveredPort"], 4);
     EXPECT_TRUE(DataDirectories().empty());
 }
