@@ -36,6 +36,13 @@ void SequenceManager::Initialize(LogFile* log, SequenceContainer& sequences) {
     Rebuild(used.empty() ? std::nullopt : std::optional<std::uint32_t>(used.back()));
 }
 
+void SequenceManager::OnSequencesChanged() {
+    upToDate_ = false;
+    if (onChange_) {
+        onChange_();
+    }
+}
+
 // The list always comes from the model, so a failed operation can never leave a row behind
 // that the model does not hold.
 void SequenceManager::Rebuild(std::optional<std::uint32_t> select) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,8 @@ class SequenceManager {
     // Links the model (subscribing once per model) and rebuilds the list, selecting the
     // highest-numbered sequence.
     void Initialize(LogFile* log, SequenceContainer& sequences);
+    // Called after each change of the model (the view then draws the new state).
+    void SetChangeHandler(std::function<void()> handler) { onChange_ = std::move(handler); }
     const std::vector<Row>& Rows() const { return rows_; }
     int SelectedRow() const { return selected_; }
     // The sequence the editor shows; nothing when the list is empty.
@@ -82,7 +85,7 @@ class SequenceManager {
 
   private:
     using Properties = SequenceManagerPrompts::Properties;
-    void OnSequencesChanged() { upToDate_ = false; }
+    void OnSequencesChanged();
     void Rebuild(std::optional<std::uint32_t> select);
     std::optional<Properties> AskFreeNumber();
     void Add();
@@ -101,4 +104,5 @@ class SequenceManager {
     bool executing_ = false;
     // An upload succeeded after the last change of the model.
     bool upToDate_ = false;
+    std::function<void()> onChange_;
 };
