@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -20,15 +19,10 @@
 #include "device/SerialPortLister.h"
 #include "foundation/TextConversion.h"
 #include "ui/ManualControlPage.h"
+#include "ui/SequenceManagerPage.h"
 #include "ui/WindowStates.h"
 
 namespace {
-
-// File names cross between Qt and the core as the name's bytes, one per character of the
-// core's wide text, so any name the file system holds comes back unchanged.
-std::wstring CorePath(const QString& path) {
-    return NarrowToWide(QFile::encodeName(path).toStdString());
-}
 
 class AboutDialog final : public QDialog {
   public:
@@ -147,43 +141,22 @@ QWidget* MainWindow::BuildCentralWidget() {
 }
 
 // The sequence control page: the sequence manager on the left, the editor on the right, in the
-// proportions of their pages (175 to 523). Until the manager exists a plain list of the defined
-// sequences chooses what the editor shows.
+// proportions of their pages (175 to 523).
 QWidget* MainWindow::BuildSequenceControlPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("sequenceControlPage"));
-    auto* manager = new QGroupBox(QStringLiteral("Sequences"));
-    manager->setObjectName(QStringLiteral("sequenceManagerPanel"));
-    sequenceSelector_ = new QComboBox;
-    sequenceSelector_->setObjectName(QStringLiteral("sequenceSelector"));
-    connect(sequenceSelector_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index < 0) {
-            editorPage_->Clear();
-        } else {
-            editorPage_->ShowSequence(sequenceSelector_->itemData(index).toUInt());
-        }
-    });
-    auto* managerLayout = new QVBoxLayout(manager);
-    managerLayout->addWidget(sequenceSelector_);
-    managerLayout->addStretch();
     editorPage_ = new SequenceEditorPage(editorPrompts_);
+    managerPage_ = new SequenceManagerPage(prompts_, *editorPage_);
     auto* layout = new QHBoxLayout(page);
-    layout->addWidget(manager, 175);
+    layout->addWidget(managerPage_, 175);
     layout->addWidget(editorPage_, 523);
     return page;
 }
 
 void MainWindow::ShowSequenceModel() {
-    SequenceContainer& sequences = core_.GetSequenceContainer();
-    editorPage_->Initialize(&core_.GetLogFile(), sequences);
-    const QSignalBlocker blocker(sequenceSelector_);
-    sequenceSelector_->clear();
-    for (const std::uint32_t number : sequences.UsedSequenceNumbers()) {
-        std::wstring label;
-        sequences.GetSequenceLabel(number, label);
-        sequenceSelector_->addItem(QString::fromStdWString(label), number);
-    }
-    sequenceSelector_->setCurrentIndex(-1);
+    managerPage_->Initialize(core_, worker_, [this](auto job, auto done) {
+        RunDeviceJob(std::move(job), std::move(done));
+    });
 }
 
 ApplicationCore::StartupResult MainWindow::Start() {
@@ -259,6 +232,7 @@ void MainWindow::UpdateStates() {
     clearLog_->setEnabled(wired_);
     pages_->setEnabled(view.pages);
     manualPage_->ApplyView(view);
+    managerPage_->ApplyState(state.connected, state.busy);
     if (state.busy) {
         if (QApplication::overrideCursor() == nullptr) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -316,6 +290,12 @@ void MainWindow::ShowAbout() {
 
 void MainWindow::TabSelected(int index) {
     if (index == 0 && wired_) {
+        // The manual page switches every LED off: a running sequence is stopped first, through
+        // the manager's own stop, so that page never shows a run that is not happening. The
+        // switch-off follows on the worker once the run has ended.
+        if (managerPage_->Executing()) {
+            managerPage_->RequestStop();
+        }
         RunDeviceJob([this] { manual_.SendIntensitiesAndSwitchAllOff(); }, [] {});
     }
 }
@@ -330,6 +310,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         closePending_ = true;
         event->ignore();
         return;
+    }
+    if (managerPage_->Executing()) {
+        managerPage_->RequestStop();
     }
     worker_.Stop();
     manualPage_->PulseStopped();

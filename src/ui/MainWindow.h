@@ -16,7 +16,7 @@
 
 class ManualControlPage;
 class QAction;
-class QComboBox;
+class SequenceManagerPage;
 class QTabWidget;
 class QTableView;
 
@@ -43,6 +43,7 @@ class MainWindow final : public QMainWindow {
     ApplicationCore& Core() { return core_; }
     ManualControlPage* ManualPage() const { return manualPage_; }
     SequenceEditorPage* EditorPage() const { return editorPage_; }
+    SequenceManagerPage* ManagerPage() const { return managerPage_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,7 +86,7 @@ class MainWindow final : public QMainWindow {
     QTabWidget* pages_ = nullptr;
     ManualControlPage* manualPage_ = nullptr;
     SequenceEditorPage* editorPage_ = nullptr;
-    QComboBox* sequenceSelector_ = nullptr;
+    SequenceManagerPage* managerPage_ = nullptr;
     QTableView* logView_ = nullptr;
     QAction* openSettings_ = nullptr;
     QAction* saveSettings_ = nullptr;

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 #include "foundation/Notifier.h"
 
 class QWidget;
+
+// File names cross between Qt and the core as the name's bytes, one per character of the
+// core's wide text, so any name the file system holds comes back unchanged.
+std::wstring CorePath(const QString& path);
 
 // Everything the window asks the operator, behind one interface so that tests answer instead
 // of a blocking modal dialog.

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "foundation/TextConversion.h"
 #include "ui/Prompts.h"
 
 namespace {
@@ -29,6 +30,10 @@ QString RunFileDialog(QFileDialog* dialog) {
 }
 
 }  // namespace
+
+std::wstring CorePath(const QString& path) {
+    return NarrowToWide(QFile::encodeName(path).toStdString());
+}
 
 void QtPrompts::ShowError(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox::critical(parent, caption.isEmpty() ? QStringLiteral("Ostra") : caption, text);

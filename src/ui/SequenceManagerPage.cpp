@@ -1,0 +1,315 @@
+#include "ui/SequenceManagerPage.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/ApplicationCore.h"
+#include "ui/DeviceWorker.h"
+#include "ui/Prompts.h"
+#include "ui/SequenceEditorPage.h"
+
+namespace {
+
+QString Text(const std::wstring& text) {
+    return QString::fromStdWString(text);
+}
+
+QString RunFileDialog(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setDefaultSuffix(QStringLiteral("cfg"));
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().constFirst()
+               : QString();
+}
+
+}  // namespace
+
+std::optional<SequenceManagerPrompts::Properties> QtSequenceManagerPrompts::AskProperties(
+    const std::vector<std::uint32_t>& numbers, std::size_t preselect, const std::wstring& name) {
+    QDialog dialog(parent_);
+    dialog.setObjectName(QStringLiteral("sequencePropertiesDialog"));
+    dialog.setWindowTitle(QStringLiteral("Sequence Properties"));
+    auto* index = new QComboBox;
+    for (const std::uint32_t number : numbers) {
+        index->addItem(QString::number(number), number);
+    }
+    index->setCurrentIndex(numbers.empty() ? -1 : static_cast<int>(preselect));
+    auto* nameEdit = new QLineEdit(Text(name));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QFormLayout(&dialog);
+    layout->addRow(QStringLiteral("Sequence Index:"), index);
+    layout->addRow(QStringLiteral("Sequence Name:"), nameEdit);
+    layout->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted || index->currentIndex() < 0) {
+        return std::nullopt;
+    }
+    return Properties{index->currentData().toUInt(), nameEdit->text().toStdWString()};
+}
+
+std::wstring QtSequenceManagerPrompts::AskOpenFile() {
+    QFileDialog dialog(parent_, QStringLiteral("Open Stimulus Sequence File"), QString(),
+                       QStringLiteral("Stimulus Sequence Files (*.cfg)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QString path = RunFileDialog(dialog);
+    return path.isEmpty() ? std::wstring() : CorePath(path);
+}
+
+std::wstring QtSequenceManagerPrompts::AskSaveFile(const std::wstring& proposed) {
+    QFileDialog dialog(parent_, QStringLiteral("Save Stimulus Sequence Command File"),
+                       Text(proposed), QStringLiteral("Text Files (*.cfg)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const QString path = RunFileDialog(dialog);
+    return path.isEmpty() ? std::wstring() : CorePath(path);
+}
+
+void QtSequenceManagerPrompts::ShowMessage(const std::wstring& caption, const std::wstring& text) {
+    prompts_.ShowError(parent_, Text(caption), Text(text));
+}
+
+bool QtSequenceManagerPrompts::Confirm(const std::wstring& caption, const std::wstring& text) {
+    return prompts_.Confirm(parent_, Text(caption), Text(text));
+}
+
+int SequenceListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(manager_.Rows().size());
+}
+
+int SequenceListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant SequenceListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) {
+        return {};
+    }
+    const SequenceManager::Row& row = manager_.Rows()[static_cast<std::size_t>(index.row())];
+    return index.column() == 0 ? QVariant(QString::number(row.number)) : QVariant(Text(row.name));
+}
+
+QVariant SequenceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal) {
+        return {};
+    }
+    return section == 0 ? QStringLiteral("Index") : QStringLiteral("Name");
+}
+
+void SequenceListModel::Refresh() {
+    beginResetModel();
+    endResetModel();
+}
+
+SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& editor,
+                                         QWidget* parent)
+    : QWidget(parent), prompts_(prompts, this), logic_(prompts_), model_(logic_), editor_(editor) {
+    setObjectName(QStringLiteral("sequenceManagerPage"));
+    list_ = new QTableView;
+    list_->setObjectName(QStringLiteral("sequenceList"));
+    list_->setModel(&model_);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->verticalHeader()->hide();
+    list_->setColumnWidth(0, 50);
+    list_->horizontalHeader()->setStretchLastSection(true);
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                logic_.Select(current.isValid() ? current.row() : -1);
+                if (const auto shown = logic_.Shown()) {
+                    editor_.ShowSequence(*shown);
+                }
+                Refresh();
+            });
+
+    options_ = new QToolButton;
+    options_->setObjectName(QStringLiteral("sequenceListOptions"));
+    options_->setText(QStringLiteral("Sequence List Options"));
+    options_->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(QStringLiteral("Sequence Options"), options_);
+    using Command = SequenceManager::Command;
+    const auto addCommand = [&](const char* text, Command command) {
+        menu->addAction(QString::fromLatin1(text), this, [this, command] { RunCommand(command); });
+    };
+    addCommand("Add New Sequence", Command::Add);
+    addCommand("Modify Sequence", Command::Modify);
+    addCommand("Remove Sequence", Command::Remove);
+    menu->addSeparator();
+    addCommand("Load Sequence File", Command::Load);
+    addCommand("Save Sequence File", Command::Save);
+    options_->setMenu(menu);
+
+    upload_ = new QPushButton(QStringLiteral("Upload"));
+    upload_->setObjectName(QStringLiteral("uploadButton"));
+    connect(upload_, &QPushButton::clicked, this, &SequenceManagerPage::Upload);
+    startStop_ = new QPushButton(QStringLiteral("Start Execution"));
+    startStop_->setObjectName(QStringLiteral("startStopButton"));
+    connect(startStop_, &QPushButton::clicked, this, &SequenceManagerPage::StartStop);
+
+    auto* listBox = new QGroupBox(QStringLiteral("Sequence List"));
+    auto* listLayout = new QVBoxLayout(listBox);
+    listLayout->addWidget(list_);
+    listLayout->addWidget(options_);
+    auto* execution = new QGroupBox(QStringLiteral("Sequence Execution"));
+    auto* executionLayout = new QVBoxLayout(execution);
+    executionLayout->addWidget(upload_);
+    executionLayout->addWidget(startStop_);
+    auto* management = new QGroupBox(QStringLiteral("Sequence Management"));
+    auto* managementLayout = new QVBoxLayout(management);
+    managementLayout->addWidget(listBox, 1);
+    managementLayout->addWidget(execution);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(management);
+    // An edit in the editor makes the device's copy out of date: Start follows at once.
+    logic_.SetChangeHandler([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { Refresh(); }, Qt::QueuedConnection);
+    });
+    Refresh();
+}
+
+void SequenceManagerPage::Initialize(ApplicationCore& core, DeviceWorker& worker,
+                                     DeviceJobRunner runJob) {
+    core_ = &core;
+    worker_ = &worker;
+    runJob_ = std::move(runJob);
+    editor_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
+    logic_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
+    ShowList();
+}
+
+void SequenceManagerPage::ApplyState(bool connected, bool busy) {
+    logic_.SetConnected(connected);
+    logic_.SetBusy(busy);
+    Refresh();
+}
+
+// The list and the editor always show what the model holds after a flow.
+void SequenceManagerPage::ShowList() {
+    const QSignalBlocker blocker(list_->selectionModel());
+    model_.Refresh();
+    if (const auto shown = logic_.Shown()) {
+        list_->selectRow(logic_.SelectedRow());
+        editor_.ShowSequence(*shown);
+    } else {
+        editor_.Clear();
+    }
+    Refresh();
+}
+
+void SequenceManagerPage::Refresh() {
+    const SequenceManager::View view = logic_.ComputeView();
+    options_->setEnabled(view.menu);
+    list_->setEnabled(view.menu);
+    upload_->setEnabled(view.upload);
+    startStop_->setEnabled(view.startStop);
+    startStop_->setText(Text(view.startStopText));
+}
+
+void SequenceManagerPage::RunCommand(SequenceManager::Command command) {
+    logic_.Run(command);
+    ShowList();
+}
+
+void SequenceManagerPage::Upload() {
+    if (core_ == nullptr || !logic_.BeginUpload(core_->DescribeIncompleteSettings())) {
+        Refresh();
+        return;
+    }
+    cancelUpload_ = false;
+    auto* progress = new QProgressDialog(QStringLiteral("Uploading sequences..."),
+                                         QStringLiteral("Cancel"), 0, 0, this);
+    progress->setObjectName(QStringLiteral("uploadProgress"));
+    progress->setWindowTitle(QStringLiteral("Upload"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(0);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    connect(progress, &QProgressDialog::canceled, this, [this] { cancelUpload_ = true; });
+    connect(this, &SequenceManagerPage::UploadProgress, progress,
+            [progress](int index, int count, int sent, int commands) {
+                progress->setLabelText(QStringLiteral("Sequence %1 of %2: %3 of %4 script "
+                                                      "commands sent")
+                                           .arg(index)
+                                           .arg(count)
+                                           .arg(sent)
+                                           .arg(commands));
+                progress->setMaximum(commands);
+                progress->setValue(sent);
+            });
+    progress->show();
+    auto result = std::make_shared<SequenceUpload::Result>();
+    runJob_(
+        [this, result] {
+            *result = core_->UploadSequences(
+                [this](const SequenceUpload::Progress& step) {
+                    // Queued to the window's thread: a signal from the worker thread.
+                    emit UploadProgress(
+                        static_cast<int>(step.sequenceIndex), static_cast<int>(step.sequenceCount),
+                        static_cast<int>(step.commandsSent), static_cast<int>(step.commandCount));
+                },
+                &cancelUpload_);
+        },
+        [this, result, progress] {
+            progress->deleteLater();
+            progress->hide();
+            logic_.FinishUpload(*result);
+            Refresh();
+        });
+}
+
+void SequenceManagerPage::RequestStop() {
+    {
+        const std::lock_guard lock(stopMutex_);
+        stopRequested_ = true;
+    }
+    stopSignal_.notify_all();
+}
+
+void SequenceManagerPage::StartStop() {
+    if (logic_.Executing()) {
+        RequestStop();
+        startStop_->setEnabled(false);
+        return;
+    }
+    const std::optional<SequenceManager::StartRequest> start = logic_.BeginStart();
+    if (!start || core_ == nullptr) {
+        Refresh();
+        return;
+    }
+    {
+        const std::lock_guard lock(stopMutex_);
+        stopRequested_ = false;
+    }
+    Refresh();
+    auto result = std::make_shared<SequenceRun::Result>();
+    // The run holds the worker until its end timer runs out or a stop is asked for; the page
+    // stays usable meanwhile, so Stop is not behind a busy window.
+    worker_->Run(
+        this,
+        [this, result, number = start->number] {
+            *result = core_->RunSequence(number, [this](SequenceRun::Milliseconds wait) {
+                std::unique_lock lock(stopMutex_);
+                stopSignal_.wait_for(lock, wait, [this] { return stopRequested_; });
+                return std::exchange(stopRequested_, false);
+            });
+        },
+        [this, result] {
+            logic_.FinishRun(*result);
+            Refresh();
+        });
+}

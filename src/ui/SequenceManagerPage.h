@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QWidget>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+#include "ui/SequenceManager.h"
+
+class ApplicationCore;
+class DeviceWorker;
+class Prompts;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class SequenceEditorPage;
+
+// The "Sequence Properties" dialog, files and message boxes; boxes go through the window's
+// prompts so that the window's tests answer them.
+class QtSequenceManagerPrompts final : public SequenceManagerPrompts {
+  public:
+    QtSequenceManagerPrompts(Prompts& prompts, QWidget* parent)
+        : prompts_(prompts), parent_(parent) {}
+    std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& numbers,
+                                            std::size_t preselect,
+                                            const std::wstring& name) override;
+    std::wstring AskOpenFile() override;
+    std::wstring AskSaveFile(const std::wstring& proposed) override;
+    void ShowMessage(const std::wstring& caption, const std::wstring& text) override;
+    bool Confirm(const std::wstring& caption, const std::wstring& text) override;
+
+  private:
+    Prompts& prompts_;
+    QWidget* parent_;
+};
+
+// The rows of the manager for a QTableView: "Index" and "Name".
+class SequenceListModel final : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit SequenceListModel(const SequenceManager& manager) : manager_(manager) {}
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void Refresh();
+
+  private:
+    const SequenceManager& manager_;
+};
+
+// The sequence manager page: the list, its options menu, Upload and Start/Stop. Uploads and
+// runs go through the device worker; a run keeps the worker until it ends or is stopped.
+class SequenceManagerPage final : public QWidget {
+    Q_OBJECT
+  public:
+    // Runs a device job with the window marked busy, then `done` on the window's thread.
+    using DeviceJobRunner = std::function<void(std::function<void()>, std::function<void()>)>;
+
+    SequenceManagerPage(Prompts& prompts, SequenceEditorPage& editor, QWidget* parent = nullptr);
+
+    void Initialize(ApplicationCore& core, DeviceWorker& worker, DeviceJobRunner runJob);
+    void ApplyState(bool connected, bool busy);
+    bool Executing() const { return logic_.Executing(); }
+    // Asks a running sequence to stop (the stop command, then every LED off).
+    void RequestStop();
+    const SequenceManager& Logic() const { return logic_; }
+
+  signals:
+    void UploadProgress(int sequenceIndex, int sequenceCount, int sent, int count);
+
+  private:
+    void RunCommand(SequenceManager::Command command);
+    void Upload();
+    void StartStop();
+    void ShowList();
+    void Refresh();
+
+    QtSequenceManagerPrompts prompts_;
+    SequenceManager logic_;
+    SequenceListModel model_;
+    SequenceEditorPage& editor_;
+    ApplicationCore* core_ = nullptr;
+    DeviceWorker* worker_ = nullptr;
+    DeviceJobRunner runJob_;
+    QTableView* list_ = nullptr;
+    QToolButton* options_ = nullptr;
+    QPushButton* upload_ = nullptr;
+    QPushButton* startStop_ = nullptr;
+    std::atomic<bool> cancelUpload_{false};
+    std::mutex stopMutex_;
+    std::condition_variable stopSignal_;
+    bool stopRequested_ = false;
+};

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+
+#include "sequences/SequenceContainer.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+#include "ui/SequenceManager.h"
+
+namespace {
+
+using Command = SequenceManager::Command;
+using Properties = SequenceManagerPrompts::Properties;
+
+class FakePrompts final : public SequenceManagerPrompts {
+  public:
+    std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& numbers,
+                                            std::size_t preselect, const std::wstring&) override {
+        offered = numbers;
+        offeredAt = preselect;
+        ++dialogs;
+        if (properties.empty()) {
+            return std::nullopt;
+        }
+        const auto answer = properties.front();
+        properties.pop_front();
+        return answer;
+    }
+    std::wstring AskOpenFile() override { return ++dialogs, file; }
+    std::wstring AskSaveFile(const std::wstring& proposed) override {
+        proposedFile = proposed;
+        return ++dialogs, file;
+    }
+    void ShowMessage(const std::wstring& caption, const std::wstring& text) override {
+        messages.push_back(caption + L"|" + text);
+    }
+    bool Confirm(const std::wstring&, const std::wstring&) override { return confirm; }
+
+    std::deque<std::optional<Properties>> properties;
+    std::vector<std::uint32_t> offered;
+    std::size_t offeredAt = 0;
+    int dialogs = 0;
+    std::wstring file;
+    std::wstring proposedFile;
+    std::vector<std::wstring> messages;
+    bool confirm = true;
+};
+
+// Sequences 2 "A" (12.6 ms) and 4 "Caller" (calls 2).
+class SequenceManagerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        model.SetLogFile(&log);
+        model.AddSequence(2, L"A");
+        model.AddCommandSet(2, 0);
+        model.AddCommand(2, 0, L"-Duration 12.6");
+        model.AddSequence(4, L"Caller");
+        model.AddCommandSet(4, 0);
+        model.AddCommand(4, 0, L"-Call 2");
+        manager.Initialize(&log, model);
+        manager.SetConnected(true);
+    }
+    std::wstring List() const {
+        std::wstring text;
+        for (const auto& row : manager.Rows()) {
+            text += std::to_wstring(row.number) + L"." + row.name + L" ";
+        }
+        return text;
+    }
+    void SelectNumber(std::uint32_t number) {
+        for (std::size_t i = 0; i < manager.Rows().size(); ++i) {
+            if (manager.Rows()[i].number == number) {
+                manager.Select(static_cast<int>(i));
+            }
+        }
+    }
+    void Upload() {
+        ASSERT_TRUE(manager.BeginUpload(L""));
+        manager.FinishUpload({});
+    }
+
+    LogCapture log;
+    SequenceContainer model;
+    FakePrompts prompts;
+    SequenceManager manager{prompts};
+};
+
+TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbersCalls) {
+    EXPECT_EQ(*manager.Shown(), 4u);
+    prompts.properties = {Properties{0, L"Main"}, Properties{3, L"Other"}};
+    manager.Run(Command::Add);
+    EXPECT_EQ(prompts.offered.front(), 0u);
+    manager.Run(Command::Add);
+    EXPECT_EQ(List(), L"0.Main 2.A 3.Other 4.Caller ");
+    EXPECT_EQ(*manager.Shown(), 3u);
+
+    SelectNumber(2);
+    prompts.properties = {Properties{7, L"A"}};
+    manager.Run(Command::Modify);
+    EXPECT_EQ(prompts.offered[prompts.offeredAt], 2u);
+    EXPECT_EQ(List(), L"0.Main 3.Other 4.Caller 7.A ");
+    EXPECT_EQ(model.GetCommandSets(4)[0][0], L"-Call 7");
+    EXPECT_EQ(*manager.Shown(), 7u);
+}
+
+TEST_F(SequenceManagerTest, SelectionAndReferenceRefusals) {
+    manager.Select(-1);
+    for (const Command command : {Command::Modify, Command::Remove, Command::Save}) {
+        manager.Run(command);
+    }
+    EXPECT_EQ(prompts.messages.size(), 3u);
+    EXPECT_EQ(prompts.dialogs, 0);
+    SelectNumber(2);
+    manager.Run(Command::Remove);
+    EXPECT_NE(prompts.messages.back().find(L"being used by other sequences"), std::wstring::npos);
+    EXPECT_EQ(List(), L"2.A 4.Caller ");
+}
+
+TEST_F(SequenceManagerTest, NoFreeNumberRefusesBeforeAnyDialog) {
+    for (std::uint32_t number = 0; number < 255; ++number) {
+        model.AddSequence(number, L"S" + std::to_wstring(number));
+    }
+    prompts.file = L"never.cfg";
+    for (const Command command : {Command::Add, Command::Load}) {
+        manager.Run(command);
+    }
+    EXPECT_EQ(prompts.dialogs, 0);
+    EXPECT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(model.GetSequenceName(0), L"S0");
+}
+
+TEST_F(SequenceManagerTest, FailedLoadAndSaveTellTheOperator) {
+    TempDir dir;
+    const std::wstring bad = dir.File("bad.cfg");
+    std::ofstream(dir.Path() / "bad.cfg")
+        << "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Bogus\"\n";
+    prompts.file = bad;
+    prompts.properties = {Properties{0, L"Loaded"}};
+    manager.Run(Command::Load);
+    EXPECT_EQ(List(), L"2.A 4.Caller ");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.messages[0].find(L":2:"), std::wstring::npos) << prompts.messages[0];
+
+    SelectNumber(2);
+    model.RenameSequence(2, L"a/b");
+    manager.Initialize(&log, model);
+    SelectNumber(2);
+    prompts.file = dir.File("missing/out.cfg");
+    manager.Run(Command::Save);
+    EXPECT_EQ(prompts.proposedFile, L"VlrSequenceFile(a_b).cfg");
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_NE(prompts.messages[1].find(prompts.file), std::wstring::npos);
+}
+
+// Start only after an upload that followed the last change; a 12.6 ms sequence arms 12 ms.
+TEST_F(SequenceManagerTest, OutOfDateRuleAndRun) {
+    SelectNumber(2);
+    EXPECT_FALSE(manager.ComputeView().startStop);
+    EXPECT_FALSE(manager.BeginUpload(L"x.cfg:3: the settings file stopped at this line: -Bad"));
+    EXPECT_NE(prompts.messages.back().find(L"x.cfg:3"), std::wstring::npos);
+    Upload();
+    EXPECT_TRUE(manager.ComputeView().startStop);
+    model.RenameSequence(4, L"Changed");
+    EXPECT_FALSE(manager.ComputeView().startStop);
+    EXPECT_FALSE(manager.BeginStart());
+    Upload();
+    const auto start = manager.BeginStart();
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->timerMs, 12);
+    model.RenameSequence(4, L"Again");
+    auto view = manager.ComputeView();
+    EXPECT_TRUE(view.startStop);
+    EXPECT_FALSE(view.upload);
+    EXPECT_EQ(view.startStopText, L"Stop Execution");
+    manager.FinishRun({});
+    view = manager.ComputeView();
+    EXPECT_FALSE(view.startStop);
+    EXPECT_TRUE(view.upload);
+    manager.SetConnected(false);
+    EXPECT_FALSE(manager.ComputeView().upload);
+}
+
+}  // namespace
