@@ -28,17 +28,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         DecodeCase{"01", L"GetFirmwareVersion"},
         DecodeCase{"0A 85 00", L"SetLEDOutputs mask 0x0085"},
-        DecodeCase{"0B 02 37", L"SetLEDIntensity LED 2 carried 55 (intensity 200)"},
         DecodeCase{"14 07", L"StartSequence sequence 7"},
         DecodeCase{"15 FE", L"BeginSequenceUpload sequence 254"},
         DecodeCase{"16 03 0A 01 00 00", L"SetSequenceCommandCount sequence 3 count 266"},
         DecodeCase{"17 03 02 01 00 00 00 E7 03 00 00 00 00 00 00 00",
                    L"SetSequenceScriptCommand sequence 3 index 258 record "
                    L"00 E7 03 00 00 00 00 00 00 00 = WaitSteps 999"},
-        DecodeCase{"17 00 00 00 00 00 01 04 00 05 00 08 08 00 00 00",
-                   L"SetSequenceScriptCommand sequence 0 index 0 record "
-                   L"01 04 00 05 00 08 08 00 00 00 = SetOutputs LED value 0x0004 change 0x0005 "
-                   L"TTL value 0x08 change 0x08"},
         DecodeCase{"17 00 01 00 00 00 05 02 00 00 00 00 00 00 00 00",
                    L"SetSequenceScriptCommand sequence 0 index 1 record "
                    L"05 02 00 00 00 00 00 00 00 00 = CallSequence 2"},

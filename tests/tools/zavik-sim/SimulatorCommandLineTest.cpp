@@ -31,21 +31,6 @@ Parsed ParseLine(std::vector<const char*> arguments) {
     return parsed;
 }
 
-TEST(SimulatorCommandLine, DefaultsWithoutOptions) {
-    const Parsed parsed = ParseLine({});
-    ASSERT_EQ(parsed.result, 0);
-    const SimulatorConfig& config = parsed.options.simulator;
-    EXPECT_EQ(config.portNumber, 4);
-    EXPECT_TRUE(config.portDirectory.empty());
-    EXPECT_EQ(config.firmwareVersion, L"ZVK-SIM 1.0");
-    EXPECT_EQ(config.answerDelay, 0ms);
-    EXPECT_FALSE(config.pace);
-    EXPECT_EQ(config.frameTimeout, 1000ms);
-    EXPECT_EQ(config.verboseStream, nullptr);
-    EXPECT_TRUE(config.faults.empty());
-    EXPECT_EQ(parsed.options.exitAfter, 0ms);
-}
-
 TEST(SimulatorCommandLine, EveryOptionReachesTheConfiguration) {
     const Parsed parsed = ParseLine({"--port",
                                      "12",
@@ -89,35 +74,15 @@ TEST(SimulatorCommandLine, EveryOptionReachesTheConfiguration) {
     EXPECT_EQ(parsed.options.exitAfter, 1500ms);
 }
 
-TEST(SimulatorCommandLine, HelpDocumentsEveryOptionAndFaultKind) {
+// The exit statuses scripts rely on are documented where the user looks.
+TEST(SimulatorCommandLine, HelpEndsWithTheExitStatuses) {
     const Parsed parsed = ParseLine({"--help"});
     EXPECT_EQ(parsed.result, -1);
     EXPECT_EQ(parsed.exitCode, 0);
-    for (const char* word : {"--port",
-                             "--port-dir",
-                             "--firmware",
-                             "--fault",
-                             "--delay-ms",
-                             "--pace",
-                             "--frame-timeout-ms",
-                             "--seed",
-                             "--verbose",
-                             "--packet-log",
-                             "--state-file",
-                             "--exit-after-ms",
-                             "status=CODE",
-                             "silent",
-                             "half",
-                             "bad-crc",
-                             "bad-stx",
-                             "bad-type",
-                             "wrong-id",
-                             "oversize",
-                             "garbage",
-                             "hangup",
-                             "delay=MS"}) {
-        EXPECT_NE(parsed.out.find(word), std::string::npos) << word;
-    }
+    EXPECT_NE(parsed.out.find("Exit status: 0 after a signal or --exit-after-ms, 1 when it cannot "
+                              "start, 2 for wrong options, 3 after a hangup fault."),
+              std::string::npos)
+        << parsed.out;
 }
 
 struct WrongLine {
@@ -140,12 +105,11 @@ TEST_P(SimulatorCommandLineRefuses, WithExitCode2) {
     EXPECT_NE(parsed.err.find(GetParam().explanation), std::string::npos) << parsed.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, SimulatorCommandLineRefuses,
-    testing::Values(WrongLine{{"--fault", "slow"}, "unknown fault kind \"slow\""},
-                    WrongLine{{"--fault", "half@0"}, "occurrence \"0\" is not a number from 1 on"},
-                    WrongLine{{"--port", "0"}, "--port"},
-                    WrongLine{{"--delay-ms", "-5"}, "--delay-ms"},
-                    WrongLine{{"--no-such-option"}, "--no-such-option"}));
+INSTANTIATE_TEST_SUITE_P(Lines, SimulatorCommandLineRefuses,
+                         testing::Values(WrongLine{{"--fault", "slow"},
+                                                   "unknown fault kind \"slow\""},
+                                         WrongLine{{"--port", "0"}, "--port"},
+                                         WrongLine{{"--delay-ms", "-5"}, "--delay-ms"},
+                                         WrongLine{{"--no-such-option"}, "--no-such-option"}));
 
 }  // namespace
