@@ -73,13 +73,32 @@ TEST_F(SequenceFilesTest, SectionListsNamesThenEachBlockInAscendingOrder) {
                   L"\r\n");
 }
 
-TEST_F(SequenceFilesTest, SaveWritesTheStepsOnlyOrLogsWhyNot) {
+// A save writes the steps only, replacing the file wholly, and an import reads them back
+// unchanged under the number and name it is given.
+TEST_F(SequenceFilesTest, SaveWritesTheStepsAndLoadReadsThemBack) {
+    const std::vector<CommandSet> steps = {
+        {L"-Loop 3"}, {L"-TTLHigh 4", L"-Duration 0.5"}, {L"-EndLoop"}, {}, {L"-Call 3"}};
     Define(3, L"Example", kSequence3Steps);
-    WriteFileBytes(dir.Path() / "seq3.cfg", std::string(5000, 'x'));  // replaced wholly
+    Define(20, L"Outer", steps);
+    WriteFileBytes(dir.Path() / "seq3.cfg", std::string(5000, 'x'));
     EXPECT_EQ(Save(3, dir.File("seq3.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(dir.Path() / "seq3.cfg"), kSequence3File);
     EXPECT_EQ(Save(7, dir.File("free.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(dir.Path() / "free.cfg"), "\r\n");
+    ASSERT_EQ(Save(20, dir.File("outer.cfg")), 0);
+    ResetRecords();
+    ASSERT_EQ(Load(21, L"Outer Copy", ReadFileBytes(dir.Path() / "outer.cfg")), 0);
+    EXPECT_EQ(container.GetSequenceName(21), L"Outer Copy");
+    EXPECT_EQ(container.GetCommandSets(21), steps);
+    EXPECT_EQ(container.GetCommandSets(20), steps);
+    EXPECT_EQ(changes, 11);  // the sequence, five sets and five commands
+    // Written by hand: comments, blank lines, variables and words in any case.
+    EXPECT_EQ(Load(12, L"Hand",
+                   "# written by hand\n\n%SET = 0\n"
+                   "-addsequencecommandset 99 %SET   // the 99 is not used\n"
+                   "-ADDSEQUENCECOMMAND 99 %SET \"-On Green\"\n"),
+              0);
+    EXPECT_EQ(container.GetCommandSets(12), std::vector<CommandSet>{{L"-On Green"}});
     EXPECT_THAT(log.Errors(), IsEmpty());
 
     const std::wstring missing = dir.File("no-such-directory/seq.cfg");
@@ -89,40 +108,8 @@ TEST_F(SequenceFilesTest, SaveWritesTheStepsOnlyOrLogsWhyNot) {
                                           L"number(255) is out of range(0..254).",
                                           L"Error creating stimulus sequence command file(" +
                                               missing + L").  File could not be created."));
-    EXPECT_THAT(DirectoryEntries(dir.Path()), ElementsAre("free.cfg", "seq3.cfg", "sequences.txt"));
-}
-
-TEST_F(SequenceFilesTest, LoadDefinesTheSequenceUnderTheGivenNumberAndName) {
-    Define(0, L"Other", {{L"-Off Red"}});
-    ResetRecords();
-    EXPECT_EQ(Load(8, L"Copy", kSequence3File), 0);
-    EXPECT_EQ(container.GetSequenceName(8), L"Copy");
-    EXPECT_EQ(container.GetCommandSets(8), kSequence3Steps);
-    EXPECT_EQ(container.GetSequenceName(3), L"");
-    EXPECT_EQ(container.GetCommandSets(0), (std::vector<CommandSet>{{L"-Off Red"}}));
-    EXPECT_EQ(changes, 6);  // the sequence, two sets and three commands
-    // Written by hand: comments, blank lines, variables and words in any case.
-    EXPECT_EQ(Load(12, L"Hand",
-                   "# written by hand\n\n%SET = 0\n"
-                   "-addsequencecommandset 99 %SET   // the 99 is not used\n"
-                   "-ADDSEQUENCECOMMAND 99 %SET \"-On Green\"\n"),
-              0);
-    EXPECT_EQ(container.GetCommandSets(12), std::vector<CommandSet>{{L"-On Green"}});
-    EXPECT_THAT(log.Errors(), IsEmpty());
-}
-
-TEST_F(SequenceFilesTest, SavedAndLoadedSequenceComesBackUnchanged) {
-    const std::vector<CommandSet> steps = {
-        {L"-Loop 3"},
-        {L"-TTLHigh 4", L"-SetIntensity Red 255", L"-Duration 0.5"},
-        {L"-EndLoop"},
-        {},
-        {L"-Call 1"}};
-    Define(1, L"Inner", {{L"-On Blue"}});
-    Define(20, L"Outer", steps);
-    ASSERT_EQ(Save(20, dir.File("outer.cfg")), 0);
-    ASSERT_EQ(Load(21, L"Outer Copy", ReadFileBytes(dir.Path() / "outer.cfg")), 0);
-    EXPECT_EQ(container.GetCommandSets(21), steps);
+    EXPECT_THAT(DirectoryEntries(dir.Path()),
+                ElementsAre("free.cfg", "in.cfg", "outer.cfg", "seq3.cfg", "sequences.txt"));
 }
 
 // A bad number or name fails before any line is read.
