@@ -98,10 +98,8 @@ class ApplicationCoreTest : public testing::Test {
 TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModelsAndTheCloseSaves) {
     Start(core);
     EXPECT_EQ(core.GetExitCode(), 0);
-    EXPECT_EQ(core.GetProgramDirectory(), Wide(ProgramPath()));
     EXPECT_EQ(core.GetDataDirectory(), Wide(DataPath()));
     EXPECT_EQ(core.GetSettingsFilePath(), Wide(SettingsPath()));
-    EXPECT_TRUE(fs::is_directory(SettingsPath().parent_path()));
     const fs::path logPath = DataPath() / "OstraLogFile.txt";
     EXPECT_TRUE(ReadFileBytes(logPath).starts_with(
         "Velorin Base Log File Opened - File Name: " + logPath.string() +
@@ -113,7 +111,6 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModelsAndTheCloseSav
     device.GetColorLabels(labels);
     EXPECT_THAT(labels, ElementsAre(L"Blue", L"Green", L"Red"));
     EXPECT_EQ(device.GetOutputMask(), 0x0080);
-    EXPECT_TRUE(core.GetConfigFileProcessor().IsInitialized());
     // The sequence model knows the LEDs, logs into the run's log and snapshots into its
     // directory.
     EXPECT_EQ(core.GetSequenceContainer().GetColorLabels(), labels);
@@ -309,38 +306,34 @@ TEST_P(RefusedLocationTest, StartStopsAndSaysWhy) {
     }
 }
 
-const std::wstring kSetTemp = L"Set TEMP to a folder of your own.";
+// The refusal of a data root: which folder, and why.
+std::wstring RootRefused(const std::wstring& root, const std::wstring& why) {
+    return L"Error creating root data directory(@/temp/" + root + L").  Unable to proceed.  @/" +
+           why + L".  Set TEMP to a folder of your own.";
+}
+const std::wstring kDatedRefused =
+    L"Error creating data directory(@/temp/VelorinData/Ostra/2017-05-16_09-05-03).  Unable to "
+    L"proceed.";
+constexpr auto kDataFailed = Result::DataDirectoryFailed;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedLocationTest,
     testing::Values(
-        RefusedCase{"SecondStartInTheSameSecond", Planted::EarlierRun, "",
-                    Result::DataDirectoryFailed,
-                    L"Error creating data directory(@/temp/VelorinData/Ostra/"
-                    L"2017-05-16_09-05-03).  Unable to proceed."},
-        RefusedCase{"DataRootFile", Planted::File, "temp/VelorinData", Result::DataDirectoryFailed,
-                    L"Error creating root data directory(@/temp/VelorinData).  Unable to proceed.  "
-                    L"@/temp/VelorinData is not a folder.  " +
-                        kSetTemp},
-        RefusedCase{"ProductDirectoryLink", Planted::Link, "temp/VelorinData/Ostra",
-                    Result::DataDirectoryFailed,
-                    L"Error creating root data directory(@/temp/VelorinData/Ostra).  Unable to "
-                    L"proceed.  @/temp/VelorinData/Ostra is a symbolic link.  " +
-                        kSetTemp},
+        RefusedCase{"SecondStartInTheSameSecond", Planted::EarlierRun, "", kDataFailed,
+                    kDatedRefused},
         RefusedCase{"DatedDirectoryFile", Planted::File,
-                    "temp/VelorinData/Ostra/2017-05-16_09-05-03", Result::DataDirectoryFailed,
-                    L"Error creating data directory(@/temp/VelorinData/Ostra/"
-                    L"2017-05-16_09-05-03).  Unable to proceed."},
-        RefusedCase{"ProductDirectoryOfAnotherUser", Planted::OtherUsersFolder,
-                    "temp/VelorinData/Ostra", Result::DataDirectoryFailed,
-                    L"Error creating root data directory(@/temp/VelorinData/Ostra).  Unable to "
-                    L"proceed.  @/temp/VelorinData/Ostra belongs to another user.  " +
-                        kSetTemp},
-        RefusedCase{"OpenBaseWithoutStickyBit", Planted::OpenFolder, "temp",
-                    Result::DataDirectoryFailed,
-                    L"Error creating root data directory(@/temp/VelorinData).  Unable to proceed.  "
-                    L"@/temp may be changed by other users (mode 0777).  " +
-                        kSetTemp},
+                    "temp/VelorinData/Ostra/2017-05-16_09-05-03", kDataFailed, kDatedRefused},
+        RefusedCase{"DataRootFile", Planted::File, "temp/VelorinData", kDataFailed,
+                    RootRefused(L"VelorinData", L"temp/VelorinData is not a folder")},
+        RefusedCase{
+            "ProductDirectoryLink", Planted::Link, "temp/VelorinData/Ostra", kDataFailed,
+            RootRefused(L"VelorinData/Ostra", L"temp/VelorinData/Ostra is a symbolic link")},
+        RefusedCase{
+            "ProductDirectoryOfAnotherUser", Planted::OtherUsersFolder, "temp/VelorinData/Ostra",
+            kDataFailed,
+            RootRefused(L"VelorinData/Ostra", L"temp/VelorinData/Ostra belongs to another user")},
+        RefusedCase{"OpenBaseWithoutStickyBit", Planted::OpenFolder, "temp", kDataFailed,
+                    RootRefused(L"VelorinData", L"temp may be changed by other users (mode 0777)")},
         RefusedCase{"SettingsFolderOfAnotherUser", Planted::OtherUsersFolder, "appdata/Velorin",
                     Result::SettingsFolderUnsafe,
                     L"The settings folder (@/appdata/Velorin/Ostra/) is not safe to use.  Unable "
