@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/SettingsFileWriter.h"
+#include "foundation/TextConversion.h"
 #include "support/DirectoryEntries.h"
 #include "support/FileBytes.h"
 #include "support/LogCapture.h"
@@ -41,20 +42,8 @@ const std::wstring kSequenceSection =
     L"#Sequence 0 commands.\r\n"
     L"\r\n"
     L"\r\n";
-const std::string kFileBytes =
-    "#Micro Controller Settings\r\n"
-    "-SetMicroControllerPortNumber 4\r\n"
-    "\r\n"
-    "-SetIntensity \"Bl\xfc\" 26\r\n"
-    "-SetLEDPulse \"Bl\xfc\" 10 90 0\r\n"
-    "\r\n"
-    "\r\n"
-    "#Sequence Container Settings\r\n"
-    "-AddSequence 0 \"Train\"\r\n"
-    "\r\n"
-    "#Sequence 0 commands.\r\n"
-    "\r\n"
-    "\r\n";
+// Single-byte text, as every settings file holds it.
+const std::string kFileBytes = WideToNarrow(kDeviceSection + kSequenceSection);
 
 // Files may grow to `bytes` only while the object lives: a write beyond fails as on a full
 // disk, part-way through, instead of raising SIGXFSZ.
