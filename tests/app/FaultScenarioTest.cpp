@@ -25,17 +25,11 @@ using namespace std::chrono_literals;
 // The first sequence has several script commands, so a fault on the second script command
 // strikes in the middle of the upload.
 const std::string kSettingsFile =
-    "-SetMicroControllerPortNumber 6\r\n"
-    "-SetIntensity \"Red\" 100\r\n"
-    "-AddSequence 1 \"Flash\"\r\n"
-    "-AddSequence 5 \"Marker\"\r\n"
-    "-AddSequenceCommandSet 1 0\r\n"
-    "-AddSequenceCommand 1 0 \"-On Red\"\r\n"
-    "-AddSequenceCommand 1 0 \"-TTLHigh 4\"\r\n"
-    "-AddSequenceCommandSet 1 1\r\n"
-    "-AddSequenceCommand 1 1 \"-Off Red\"\r\n"
-    "-AddSequenceCommandSet 5 0\r\n"
-    "-AddSequenceCommand 5 0 \"-Call 1\"\r\n";
+    "-SetMicroControllerPortNumber 6\r\n-SetIntensity \"Red\" 100\r\n-AddSequence 1 \"Flash\"\r\n"
+    "-AddSequence 5 \"Marker\"\r\n-AddSequenceCommandSet 1 0\r\n"
+    "-AddSequenceCommand 1 0 \"-On Red\"\r\n-AddSequenceCommand 1 0 \"-TTLHigh 4\"\r\n"
+    "-AddSequenceCommandSet 1 1\r\n-AddSequenceCommand 1 1 \"-Off Red\"\r\n"
+    "-AddSequenceCommandSet 5 0\r\n-AddSequenceCommand 5 0 \"-Call 1\"\r\n";
 
 struct FaultScenario {
     std::string name;
