@@ -9,7 +9,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,24 +23,11 @@
 namespace {
 
 using testing::ElementsAre;
-using testing::IsEmpty;
 using testing::Pair;
 
-const std::wstring kDeviceSection =
-    L"#Micro Controller Settings\r\n"
-    L"-SetMicroControllerPortNumber 4\r\n"
-    L"\r\n"
-    L"-SetIntensity \"Bl\u00fc\" 26\r\n"
-    L"-SetLEDPulse \"Bl\u00fc\" 10 90 0\r\n"
-    L"\r\n"
-    L"\r\n";
-const std::wstring kSequenceSection =
-    L"#Sequence Container Settings\r\n"
-    L"-AddSequence 0 \"Train\"\r\n"
-    L"\r\n"
-    L"#Sequence 0 commands.\r\n"
-    L"\r\n"
-    L"\r\n";
+// The writer joins the two sections as they come.
+const std::wstring kDeviceSection = L"-SetIntensity \"Bl\u00fc\" 26\r\n\r\n";
+const std::wstring kSequenceSection = L"-AddSequence 0 \"Train\"\r\n";
 // Single-byte text, as every settings file holds it.
 const std::string kFileBytes = WideToNarrow(kDeviceSection + kSequenceSection);
 
