@@ -19,6 +19,7 @@
 namespace {
 
 using testing::Contains;
+using testing::ElementsAre;
 
 const std::pair<std::wstring, std::wstring> kConnectionBox{
     L"Zavik Driver Connection Error",
@@ -50,14 +51,22 @@ class DeviceSessionTest : public testing::Test {
     DeviceSession session_{device_, lister_, notifier_, &log_};
 };
 
+// Connecting twice sends nothing more; disconnecting (twice) closes the port without a command.
 TEST_F(DeviceSessionTest, ADiscoveredDriverReplacesThePortNumber) {
     ListTheDriver();
+    EXPECT_EQ(session_.Connect(), 0);
     EXPECT_EQ(session_.Connect(), 0);
     EXPECT_TRUE(session_.IsConnected());
     EXPECT_EQ(device_.GetPortNumber(), 6u);
     // The firmware query, then every intensity in table order (Green carries 255 - 200).
     EXPECT_EQ(driver_.CommandIds(), (std::vector<std::uint8_t>{0x01, 0x0B, 0x0B, 0x0B}));
     EXPECT_EQ(driver_->State().CarriedIntensity(2), 55);
+    session_.Disconnect();
+    session_.Disconnect();
+    EXPECT_FALSE(session_.IsConnected());
+    EXPECT_EQ(driver_.CommandIds().size(), 4u);
+    SerialPort next;
+    EXPECT_EQ(next.Open(6), 0);  // free again for anyone
     EXPECT_TRUE(notifier_.boxes.empty());
 }
 
@@ -93,17 +102,16 @@ TEST_F(DeviceSessionTest, StopAndDisconnectLeavesTheDeviceQuiet) {
     EXPECT_FALSE(device_.IsPulsing(1));
 }
 
+// A failed connect tells the operator and changes nothing; a port held by another program is
+// told apart, and freed it connects.
 TEST_F(DeviceSessionTest, AFailedConnectTellsTheOperatorAndChangesNothing) {
     EXPECT_EQ(session_.Connect(), -1);
     EXPECT_FALSE(session_.IsConnected());
     EXPECT_EQ(session_.LastError(), L"");
-    EXPECT_EQ(notifier_.boxes,
-              (std::vector<std::pair<std::wstring, std::wstring>>{kConnectionBox}));
+    EXPECT_THAT(notifier_.boxes, ElementsAre(kConnectionBox));
     EXPECT_EQ(device_.GetPortNumber(), 4u);
     EXPECT_TRUE(driver_->Packets().empty());
-}
 
-TEST_F(DeviceSessionTest, APortHeldByAnotherProgramIsToldApart) {
     ListTheDriver();
     SerialPort holder;
     ASSERT_EQ(holder.Open(6), 0);
@@ -111,23 +119,10 @@ TEST_F(DeviceSessionTest, APortHeldByAnotherProgramIsToldApart) {
     EXPECT_EQ(session_.LastError(), L"The port COM6 (" +
                                         NarrowToWide(driver_.Listing().devicePath.string()) +
                                         L") is in use by another program.");
-    EXPECT_EQ(notifier_.boxes.size(), 1u);
+    EXPECT_EQ(notifier_.boxes.size(), 2u);
     holder.Close();
     EXPECT_EQ(session_.Connect(), 0);
     EXPECT_EQ(session_.LastError(), L"");
-}
-
-// Connecting twice sends nothing more; disconnecting (twice) closes the port without a command.
-TEST_F(DeviceSessionTest, ConnectAndDisconnectAgainChangeNothing) {
-    ListTheDriver();
-    ASSERT_EQ(session_.Connect(), 0);
-    EXPECT_EQ(session_.Connect(), 0);
-    session_.Disconnect();
-    session_.Disconnect();
-    EXPECT_FALSE(session_.IsConnected());
-    EXPECT_EQ(driver_.CommandIds().size(), 4u);
-    SerialPort next;
-    EXPECT_EQ(next.Open(6), 0);  // free again for anyone
 }
 
 }  // namespace

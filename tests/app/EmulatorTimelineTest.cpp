@@ -33,17 +33,12 @@ std::vector<Line> Settings(const std::string& tsv) {
     std::vector<Line> lines;
     std::istringstream stream(tsv);
     std::string text;
-    std::getline(stream, text);
+    std::getline(stream, text);  // the header
     while (std::getline(stream, text)) {
-        std::istringstream fields(text);
-        std::string time, lane, value;
-        std::getline(fields, time, '\t');
-        std::getline(fields, lane, '\t');
-        std::getline(fields, value, '\t');
-        if (text.ends_with("\tinitial")) {
-            continue;
+        const std::size_t lane = text.find('\t') + 1;
+        if (!text.ends_with("\tinitial")) {
+            lines.push_back({std::stod(text), text.substr(lane, text.rfind('\t') - lane)});
         }
-        lines.push_back({std::stod(time), lane + "\t" + value});
     }
     for (auto first = lines.begin(); first != lines.end();) {
         const auto last =
@@ -56,12 +51,10 @@ std::vector<Line> Settings(const std::string& tsv) {
 
 // The record of sequence n's last run, between its start and end lines, as a TSV of its own.
 std::string RunOf(const std::string& events, std::uint32_t n) {
-    const std::string start = "# sequence " + std::to_string(n) + " start";
-    const std::size_t from = events.rfind(start);
-    const std::size_t body = events.find('\n', from) + 1;
-    const std::size_t to = events.find("# sequence " + std::to_string(n) + " end", body);
-    return from == std::string::npos || to == std::string::npos ? ""
-                                                                : events.substr(body, to - body);
+    const std::size_t body =
+        events.find('\n', events.rfind("# sequence " + std::to_string(n) + " start")) + 1;
+    return events.substr(body,
+                         events.find("# sequence " + std::to_string(n) + " end", body) - body);
 }
 
 // Every sequence uploaded by the application and run on the emulated driver in virtual time

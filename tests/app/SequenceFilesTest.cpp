@@ -73,34 +73,25 @@ TEST_F(SequenceFilesTest, SectionListsNamesThenEachBlockInAscendingOrder) {
                   L"\r\n");
 }
 
-TEST_F(SequenceFilesTest, SaveWritesTheStepsOnlyOrLogsWhyNot) {
+// A save writes the steps only, replacing the file wholly, and an import reads them back
+// unchanged under the number and name it is given.
+TEST_F(SequenceFilesTest, SaveWritesTheStepsAndLoadReadsThemBack) {
+    const std::vector<CommandSet> steps = {
+        {L"-Loop 3"}, {L"-TTLHigh 4", L"-Duration 0.5"}, {L"-EndLoop"}, {}, {L"-Call 3"}};
     Define(3, L"Example", kSequence3Steps);
-    WriteFileBytes(dir.Path() / "seq3.cfg", std::string(5000, 'x'));  // replaced wholly
+    Define(20, L"Outer", steps);
+    WriteFileBytes(dir.Path() / "seq3.cfg", std::string(5000, 'x'));
     EXPECT_EQ(Save(3, dir.File("seq3.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(dir.Path() / "seq3.cfg"), kSequence3File);
     EXPECT_EQ(Save(7, dir.File("free.cfg")), 0);
     EXPECT_EQ(ReadFileBytes(dir.Path() / "free.cfg"), "\r\n");
-    EXPECT_THAT(log.Errors(), IsEmpty());
-
-    const std::wstring missing = dir.File("no-such-directory/seq.cfg");
-    EXPECT_EQ(Save(255, dir.File("none.cfg")), -1);
-    EXPECT_EQ(Save(3, missing), -1);
-    EXPECT_THAT(log.Errors(), ElementsAre(L"Error validating sequence number.  The sequence "
-                                          L"number(255) is out of range(0..254).",
-                                          L"Error creating stimulus sequence command file(" +
-                                              missing + L").  File could not be created."));
-    EXPECT_THAT(DirectoryEntries(dir.Path()), ElementsAre("free.cfg", "seq3.cfg", "sequences.txt"));
-}
-
-TEST_F(SequenceFilesTest, LoadDefinesTheSequenceUnderTheGivenNumberAndName) {
-    Define(0, L"Other", {{L"-Off Red"}});
+    ASSERT_EQ(Save(20, dir.File("outer.cfg")), 0);
     ResetRecords();
-    EXPECT_EQ(Load(8, L"Copy", kSequence3File), 0);
-    EXPECT_EQ(container.GetSequenceName(8), L"Copy");
-    EXPECT_EQ(container.GetCommandSets(8), kSequence3Steps);
-    EXPECT_EQ(container.GetSequenceName(3), L"");
-    EXPECT_EQ(container.GetCommandSets(0), (std::vector<CommandSet>{{L"-Off Red"}}));
-    EXPECT_EQ(changes, 6);  // the sequence, two sets and three commands
+    ASSERT_EQ(Load(21, L"Outer Copy", ReadFileBytes(dir.Path() / "outer.cfg")), 0);
+    EXPECT_EQ(container.GetSequenceName(21), L"Outer Copy");
+    EXPECT_EQ(container.GetCommandSets(21), steps);
+    EXPECT_EQ(container.GetCommandSets(20), steps);
+    EXPECT_EQ(changes, 11);  // the sequence, five sets and five commands
     // Written by hand: comments, blank lines, variables and words in any case.
     EXPECT_EQ(Load(12, L"Hand",
                    "# written by hand\n\n%SET = 0\n"
@@ -109,42 +100,28 @@ TEST_F(SequenceFilesTest, LoadDefinesTheSequenceUnderTheGivenNumberAndName) {
               0);
     EXPECT_EQ(container.GetCommandSets(12), std::vector<CommandSet>{{L"-On Green"}});
     EXPECT_THAT(log.Errors(), IsEmpty());
-}
 
-TEST_F(SequenceFilesTest, SavedAndLoadedSequenceComesBackUnchanged) {
-    const std::vector<CommandSet> steps = {
-        {L"-Loop 3"},
-        {L"-TTLHigh 4", L"-SetIntensity Red 255", L"-Duration 0.5"},
-        {L"-EndLoop"},
-        {},
-        {L"-Call 1"}};
-    Define(1, L"Inner", {{L"-On Blue"}});
-    Define(20, L"Outer", steps);
-    ASSERT_EQ(Save(20, dir.File("outer.cfg")), 0);
-    ASSERT_EQ(Load(21, L"Outer Copy", ReadFileBytes(dir.Path() / "outer.cfg")), 0);
-    EXPECT_EQ(container.GetCommandSets(21), steps);
-}
-
-// A bad number or name fails before any line is read.
-TEST_F(SequenceFilesTest, LoadUnderATakenNameOrBadNumberReadsNoLine) {
-    Define(0, L"Copy", {});
-    ResetRecords();
-    EXPECT_EQ(Load(8, L"copy", kSequence3File), -1);
-    EXPECT_EQ(Load(255, L"Other", kSequence3File), -1);
-    EXPECT_EQ(log.Errors().size(), 2u);
-    EXPECT_FALSE(AnyLineWasRead());
-    EXPECT_EQ(changes, 0);
+    const std::wstring missing = dir.File("no-such-directory/seq.cfg");
+    EXPECT_EQ(Save(255, dir.File("none.cfg")), -1);
+    EXPECT_EQ(Save(3, missing), -1);
+    ASSERT_EQ(log.Errors().size(), 2u);  // the first the model's own
+    EXPECT_EQ(log.Errors()[1], L"Error creating stimulus sequence command file(" + missing +
+                                   L").  File could not be created.");
+    EXPECT_THAT(DirectoryEntries(dir.Path()),
+                ElementsAre("free.cfg", "in.cfg", "outer.cfg", "seq3.cfg", "sequences.txt"));
 }
 
 // The failing line ends the import with its one message, named with the file and line, and
-// nothing of the file stays.
+// nothing of the file stays; a bad number or a taken name fails before any line is read.
 TEST_F(SequenceFilesTest, LoadStopsAtTheFailingLineAndKeepsNothing) {
     const std::string firstStep =
         "-AddSequenceCommandSet 3 0\r\n-AddSequenceCommand 3 0 \"-On Blue\"\r\n";
     const struct {
-        std::string file;
-        int line;
+        std::string file;  // "absent" for a file that is not there
+        int line;          // 0: before any line is read
         std::wstring message;
+        std::uint32_t number = 8;
+        std::wstring name = L"Copy";
     } cases[] = {
         {"-AddSequence 3 \"Example\"\r\n" + firstStep, 1,
          L"Error loading sequence file, unrecognized command(-AddSequence) found."},
@@ -159,24 +136,30 @@ TEST_F(SequenceFilesTest, LoadStopsAtTheFailingLineAndKeepsNothing) {
         {firstStep + "-AddSequenceCommandSet 3 1\r\n-AddSequenceCommand 3 1 \"-Call 40\"\r\n", 4,
          L"Error verifying -Call command, the sequence number(40) at index 0 is invalid.  There is "
          L"not a valid sequence at the sequence number specified."},
-        {"", 0,
+        {"absent", 0,
          L"FormatCmdLine::OpenFileCfg() - Could not find the file " + dir.File("absent.cfg") +
              L"."},
+        // The model's own message, pinned with the model.
+        {kSequence3File, 0, L"", 255},
+        {kSequence3File, 0, L"", 8, L"taken"},
     };
+    Define(0, L"Taken", {});
     for (const auto& c : cases) {
         const ModelSnapshot before = TakeSnapshot(container);
         log.messages.clear();
-        if (c.line == 0) {
+        if (c.file == "absent") {
             lastLoad = SequenceFiles::ImportSequenceFile(container, 8, L"Copy",
                                                          dir.File("absent.cfg"), &log);
         } else {
-            EXPECT_EQ(Load(8, L"Copy", c.file), -1);
+            EXPECT_EQ(Load(c.number, c.name, c.file), -1);
         }
-        EXPECT_THAT(log.Errors(), ElementsAre(c.message));
-        EXPECT_EQ(lastLoad.Message(),
-                  c.line == 0
-                      ? c.message
-                      : dir.File("in.cfg") + L":" + std::to_wstring(c.line) + L": " + c.message);
+        ASSERT_EQ(log.Errors().size(), 1u);
+        const std::wstring message = c.message.empty() ? log.Errors().front() : c.message;
+        EXPECT_EQ(log.Errors().front(), message);
+        EXPECT_EQ(lastLoad.Message(), c.line == 0 ? message
+                                                  : dir.File("in.cfg") + L":" +
+                                                        std::to_wstring(c.line) + L": " + message);
+        EXPECT_EQ(AnyLineWasRead(), c.line != 0);
         EXPECT_EQ(TakeSnapshot(container), before);
     }
 }

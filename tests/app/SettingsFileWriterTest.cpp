@@ -9,12 +9,12 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "app/SettingsFileWriter.h"
+#include "foundation/TextConversion.h"
 #include "support/DirectoryEntries.h"
 #include "support/FileBytes.h"
 #include "support/LogCapture.h"
@@ -23,38 +23,13 @@
 namespace {
 
 using testing::ElementsAre;
-using testing::IsEmpty;
 using testing::Pair;
 
-const std::wstring kDeviceSection =
-    L"#Micro Controller Settings\r\n"
-    L"-SetMicroControllerPortNumber 4\r\n"
-    L"\r\n"
-    L"-SetIntensity \"Bl\u00fc\" 26\r\n"
-    L"-SetLEDPulse \"Bl\u00fc\" 10 90 0\r\n"
-    L"\r\n"
-    L"\r\n";
-const std::wstring kSequenceSection =
-    L"#Sequence Container Settings\r\n"
-    L"-AddSequence 0 \"Train\"\r\n"
-    L"\r\n"
-    L"#Sequence 0 commands.\r\n"
-    L"\r\n"
-    L"\r\n";
-const std::string kFileBytes =
-    "#Micro Controller Settings\r\n"
-    "-SetMicroControllerPortNumber 4\r\n"
-    "\r\n"
-    "-SetIntensity \"Bl\xfc\" 26\r\n"
-    "-SetLEDPulse \"Bl\xfc\" 10 90 0\r\n"
-    "\r\n"
-    "\r\n"
-    "#Sequence Container Settings\r\n"
-    "-AddSequence 0 \"Train\"\r\n"
-    "\r\n"
-    "#Sequence 0 commands.\r\n"
-    "\r\n"
-    "\r\n";
+// The writer joins the two sections as they come.
+const std::wstring kDeviceSection = L"-SetIntensity \"Bl\u00fc\" 26\r\n\r\n";
+const std::wstring kSequenceSection = L"-AddSequence 0 \"Train\"\r\n";
+// Single-byte text, as every settings file holds it.
+const std::string kFileBytes = WideToNarrow(kDeviceSection + kSequenceSection);
 
 // Files may grow to `bytes` only while the object lives: a write beyond fails as on a full
 // disk, part-way through, instead of raising SIGXFSZ.

@@ -18,8 +18,7 @@ TEST(TimelineScriptCheckTest, ConversionExamplesWalkToTheTimelineOrReportTheDiff
     } cases[] = {
         {{{L"-Duration 100"}},
          L"Script and timeline agree on 0 settings, all at the same times. It ends at 100.0 ms, "
-         L"the "
-         L"timeline at 100.0 ms."},
+         L"the timeline at 100.0 ms."},
         {{{L"-Off Red", L"-TTLHigh 3"}, {L"-TTLLow 4"}, {L"-SetIntensity Green 200"}},
          L"Script and timeline agree on 4 settings, all at the same times. It ends at 0.3 ms, the "
          L"timeline at 0.3 ms."},

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SequenceFiles.h"
 #include "app/SequenceUpload.h"
 #include "device/MicroController.h"
 #include "foundation/TextConversion.h"
@@ -98,23 +99,10 @@ TEST_F(UploadSequencesTest, UploadsEverySequenceInOrderThenWritesTheSnapshot) {
     EXPECT_THAT(BegunUploads(), ElementsAre(0, 3));
     EXPECT_THAT(SequencesOnDevice(), ElementsAre(0, 3));
     EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), ElementsAre(kSnapshotName));
-    EXPECT_EQ(ReadFileBytes(SnapshotDirectory() / kSnapshotName),
-              "#Micro Controller Settings\r\n-SetMicroControllerPortNumber 52\r\n\r\n"
-              "-SetIntensity \"Blue\" 26\r\n-SetLEDPulse \"Blue\" 10 90 0\r\n\r\n\r\n"
-              "#Sequence Container Settings\r\n"
-              "-AddSequence 0 \"Zero\"\r\n"
-              "-AddSequence 3 \"Three\"\r\n"
-              "\r\n"
-              "#Sequence 0 commands.\r\n"
-              "-AddSequenceCommandSet 0 0\r\n"
-              "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"
-              "\r\n"
-              "#Sequence 3 commands.\r\n"
-              "-AddSequenceCommandSet 3 0\r\n"
-              "-AddSequenceCommand 3 0 \"-Off Blue\"\r\n"
-              "-AddSequenceCommand 3 0 \"-Duration 10\"\r\n"
-              "\r\n"
-              "\r\n");
+    // The settings as the device and sequence sections write them, pinned with each.
+    EXPECT_EQ(
+        ReadFileBytes(SnapshotDirectory() / kSnapshotName),
+        WideToNarrow(device_.GetSettingsSection() + SequenceFiles::SettingsSection(container)));
 }
 
 // A refusal by the device, or a cancel (honoured between two transactions), ends the upload:
