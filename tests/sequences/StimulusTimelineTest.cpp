@@ -36,29 +36,23 @@ class StimulusTimelineTest : public ContainerFixture {
 TEST_F(StimulusTimelineTest, TimingExamplesGiveTheirSettings) {
     Define(1, L"Three steps",
            {{L"-SetIntensity Blue 100", L"-Duration 10"}, {L"-Off Blue"}, {L"-Duration 2.5"}});
-    Define(2, L"Loop",
-           {{L"-Loop 3"}, {L"-Duration 5"}, {L"-Off Blue"}, {L"-EndLoop"}, {L"-Duration 1"}});
-    Define(3, L"Call", {{L"-Call 1"}});
-    Define(4, L"Call twice", {{L"-Loop 2"}, {L"-Call 1"}, {L"-EndLoop"}});
+    const std::wstring on = L"\tBlue intensity\t100\tseq 5 step ",
+                       off = L"\tBlue\toff\tseq 5 step ";
     const struct {
-        std::uint32_t number;
+        std::vector<CommandSet> steps;
         std::vector<std::wstring> lines;
     } cases[] = {
-        {1, {L"0.0\tBlue intensity\t100\tseq 1 step 0", L"10.0\tBlue\toff\tseq 1 step 1"}},
-        {2,
-         {L"5.0\tBlue\toff\tseq 2 step 2 pass 1", L"10.1\tBlue\toff\tseq 2 step 2 pass 2",
-          L"15.2\tBlue\toff\tseq 2 step 2 pass 3"}},
-        {3,
-         {L"0.1\tBlue intensity\t100\tseq 3 step 0 > seq 1 step 0",
-          L"10.1\tBlue\toff\tseq 3 step 0 > seq 1 step 1"}},
-        {4,
-         {L"0.1\tBlue intensity\t100\tseq 4 step 1 pass 1 > seq 1 step 0",
-          L"10.1\tBlue\toff\tseq 4 step 1 pass 1 > seq 1 step 1",
-          L"12.8\tBlue intensity\t100\tseq 4 step 1 pass 2 > seq 1 step 0",
-          L"22.8\tBlue\toff\tseq 4 step 1 pass 2 > seq 1 step 1"}},
+        {{{L"-Loop 3"}, {L"-Duration 5"}, {L"-Off Blue"}, {L"-EndLoop"}, {L"-Duration 1"}},
+         {L"5.0" + off + L"2 pass 1", L"10.1" + off + L"2 pass 2", L"15.2" + off + L"2 pass 3"}},
+        {{{L"-Call 1"}}, {L"0.1" + on + L"0 > seq 1 step 0", L"10.1" + off + L"0 > seq 1 step 1"}},
+        {{{L"-Loop 2"}, {L"-Call 1"}, {L"-EndLoop"}},
+         {L"0.1" + on + L"1 pass 1 > seq 1 step 0", L"10.1" + off + L"1 pass 1 > seq 1 step 1",
+          L"12.8" + on + L"1 pass 2 > seq 1 step 0", L"22.8" + off + L"1 pass 2 > seq 1 step 1"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(SettingLines(c.number), c.lines) << c.number;
+        container.RemoveSequence(5);
+        Define(5, L"Example", c.steps);
+        EXPECT_EQ(SettingLines(5), c.lines);
     }
 }
 
