@@ -18,13 +18,11 @@ TEST(ScriptCommandTextTest, DescribesTheRecordByTheDeviceLayout) {
         // LED masks by device ID: bit 1 is Red, bit 2 Green.
         {"01 02 00 06 00 00 00 00 00 00", L"SetOutputs Red on, Green off"},
         {"01 00 00 01 00 08 08 00 00 00", L"SetOutputs Blue off, TTL 3 high"},
-        {"01 00 00 00 00 00 00 00 00 00", L"SetOutputs (no change)"},
         {"01 08 00 08 00 00 00 00 00 00", L"SetOutputs LED ID 3 on"},
         {"05 02 00 00 00 00 00 00 00 00", L"CallSequence 2"},
         {"06 00 00 00 00 01 40 42 0F 00", L"EndLoop to 16777216, 1000000 times"},
         {"07 60 70 00 00 00 00 00 00 00", L"SetTTLOutputs TTL 4 low, TTL 5 high, TTL 6 high"},
         // Intensity op codes by table position, the value as written (not inverted).
-        {"0A C8 00 00 00 00 00 00 00 00", L"SetIntensity1 Blue 200"},
         {"0C FF 00 00 00 00 00 00 00 00", L"SetIntensity3 Red 255"},
         {"FF 00 00 00 00 00 00 00 00 00", L"EndOfSequence"},
         {"08 00 00 00 00 00 00 00 00 00", L"Unknown op code 0x08"}};

@@ -12,15 +12,6 @@ namespace {
 
 using UploadAndRunTest = CliFixture;
 
-// The connect's payloads, then the given ones.
-std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads) {
-    std::vector<std::string> all = ToHex(ConnectPayloads());
-    for (const std::string& payload : CanonicalHex(payloads)) {
-        all.push_back(payload);
-    }
-    return all;
-}
-
 const std::string kMarkerSettings =
     "-AddSequence 0 \"Marker\"\n"
     "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n"
