@@ -13,7 +13,6 @@ TEST(ScriptCommandTextTest, DescribesTheRecordByTheDeviceLayout) {
     // The LEDs of data/OstraSetup.cfg: table order Blue, Green, Red with device IDs 0, 2, 1.
     const ScriptCommandText::LedNames leds{{L"Blue", 0}, {L"Green", 2}, {L"Red", 1}};
     const std::vector<std::pair<std::string, std::wstring>> cases{
-        {"00 63 00 00 00 00 00 00 00 00", L"WaitSteps 99"},
         {"00 FF FF FF FF FF FF FF FF 00", L"WaitSteps 18446744073709551615"},
         // LED masks by device ID: bit 1 is Red, bit 2 Green.
         {"01 02 00 06 00 00 00 00 00 00", L"SetOutputs Red on, Green off"},
@@ -24,7 +23,6 @@ TEST(ScriptCommandTextTest, DescribesTheRecordByTheDeviceLayout) {
         {"07 60 70 00 00 00 00 00 00 00", L"SetTTLOutputs TTL 4 low, TTL 5 high, TTL 6 high"},
         // Intensity op codes by table position, the value as written (not inverted).
         {"0C FF 00 00 00 00 00 00 00 00", L"SetIntensity3 Red 255"},
-        {"FF 00 00 00 00 00 00 00 00 00", L"EndOfSequence"},
         {"08 00 00 00 00 00 00 00 00 00", L"Unknown op code 0x08"}};
     for (const auto& [hex, text] : cases) {
         const Bytes record = HexBytes(hex);
