@@ -116,14 +116,6 @@ TEST_F(CliFixture, ADeviceThatRefusesACommandIsADeviceError) {
     EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"0A 81 00"}));
 }
 
-TEST_F(CliFixture, WithoutADeviceTheConnectFailsWithTheConnectionMessage) {
-    const CliResult result = Run({"upload"});
-    EXPECT_EQ(result.exitCode, 4);
-    EXPECT_NE(result.err.find("ostra-cli: Zavik Driver Connection Error: Unable to connect"),
-              std::string::npos)
-        << result.err;
-}
-
 // Ostra holds the tty exclusively while connected; a second program gets a clear answer.
 TEST_F(CliFixture, ASecondProgramOnAHeldPortIsToldThePortIsInUse) {
     StartSimulator();
@@ -131,6 +123,11 @@ TEST_F(CliFixture, ASecondProgramOnAHeldPortIsToldThePortIsInUse) {
     ASSERT_EQ(holder.Open(4), 0);
     const CliResult result = Run({"led", "off"});
     EXPECT_EQ(result.exitCode, 4);
+    // The connection error box, then what stands in the way.
+    EXPECT_NE(result.err.find("\nostra-cli: Zavik Driver Connection Error: Unable to connect"),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find(".\nostra-cli: The port COM4 ("), std::string::npos);
     EXPECT_NE(result.err.find(") is in use by another program.\n"), std::string::npos)
         << result.err;
     EXPECT_TRUE(driver_->Packets().empty());
