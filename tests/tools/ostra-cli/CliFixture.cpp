@@ -71,6 +71,14 @@ std::vector<Bytes> ConnectPayloads() {
     return {HexBytes("01"), HexBytes("0B 00 E5"), HexBytes("0B 02 E5"), HexBytes("0B 01 E5")};
 }
 
+std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads) {
+    std::vector<std::string> all = ToHex(ConnectPayloads());
+    for (const std::string& payload : CanonicalHex(payloads)) {
+        all.push_back(payload);
+    }
+    return all;
+}
+
 std::vector<std::string> Keys(const nlohmann::ordered_json& object) {
     std::vector<std::string> keys;
     for (const auto& member : object.items()) {

@@ -62,6 +62,8 @@ class CliFixture : public testing::Test {
 // data/OstraSetup.cfg (Blue, Green, Red: device IDs 0, 2, 1; 255 - 26 carried): the firmware
 // query, then the intensities in table order.
 std::vector<Bytes> ConnectPayloads();
+// The connect's payloads in hex, then the given ones.
+std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads);
 
 // The keys of a JSON object in order.
 std::vector<std::string> Keys(const nlohmann::ordered_json& object);

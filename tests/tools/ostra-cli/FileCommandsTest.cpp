@@ -19,7 +19,7 @@ const std::string kSettings =
 
 // An export changes nothing: the operator's file stays as written and only the run's closing
 // copy is saved. The import changes the settings, so they are saved.
-TEST_F(FileCommandsTest, ExportAndImportRoundTripASequence) {
+TEST_F(FileCommandsTest, ExportImportAndSaveACopy) {
     WriteSettings(kSettings);
     const std::string file = File("flash.cfg").string();
     EXPECT_EQ(Run({"export", "1", file}).out, "Exported sequence 1 (Flash) to " + file + ".\n");
@@ -37,6 +37,12 @@ TEST_F(FileCommandsTest, ExportAndImportRoundTripASequence) {
               "Imported sequence 5 (Second flash) from " + file + ": 2 steps, 20.1 ms.\n");
     EXPECT_NE(ReadFileBytes(SettingsFile()).find("-AddSequenceCommand 5 1 \"-Off Red\"\r\n"),
               std::string::npos);
+    // A copy of both sections.
+    const std::string copy = File("copy.cfg").string();
+    EXPECT_EQ(Run({"save-settings", copy}).out,
+              "Saved the settings to " + copy + ".\n2 sequences.\n");
+    EXPECT_TRUE(ReadFileBytes(copy).starts_with("#Micro Controller Settings\r\n"));
+    EXPECT_EQ(Run({"save-settings", File("missing/dir/copy.cfg").string()}).exitCode, 3);
 }
 
 // A file that fails part-way is not saved: what ran before the failing line would otherwise
@@ -60,18 +66,6 @@ TEST_F(FileCommandsTest, OpenSettingsReplacesTheSequencesOrSavesNothing) {
     const std::string saved = ReadFileBytes(SettingsFile());
     EXPECT_NE(saved.find("-AddSequence 1 \"Flash\"\r\n"), std::string::npos) << saved;
     EXPECT_EQ(saved.find("Old"), std::string::npos) << saved;
-}
-
-TEST_F(FileCommandsTest, SaveSettingsWritesBothSections) {
-    WriteSettings(kSettings);
-    const std::string file = File("copy.cfg").string();
-    EXPECT_EQ(Run({"save-settings", file}).out,
-              "Saved the settings to " + file + ".\n1 sequence.\n");
-    const std::string copy = ReadFileBytes(file);
-    EXPECT_TRUE(copy.starts_with("#Micro Controller Settings\r\n")) << copy;
-    EXPECT_NE(copy.find("-AddSequence 1 \"Flash\"\r\n"), std::string::npos) << copy;
-    EXPECT_EQ(ReadFileBytes(SettingsFile()), kSettings);
-    EXPECT_EQ(Run({"save-settings", File("missing/dir/copy.cfg").string()}).exitCode, 3);
 }
 
 // The import worked, but its result never reached the disk: that is a failure.
