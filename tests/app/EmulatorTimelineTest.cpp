@@ -66,7 +66,6 @@ class EmulatorTimelineTest : public testing::Test {
         std::filesystem::create_directories(dir_.Path() / "program");
         std::filesystem::copy_file(std::filesystem::path(OSTRA_SOURCE_DIR) / "data/OstraSetup.cfg",
                                    dir_.Path() / "program/OstraSetup.cfg");
-        driver_.Config().manualClock = true;
         driver_.Config().eventsPath = dir_.Path() / "events.tsv";
         ASSERT_EQ(driver_.Start(), 0);
         core_.SetProgramDirectory(NarrowToWide((dir_.Path() / "program").string()));

@@ -4,6 +4,9 @@ EmulatedDriver::EmulatedDriver(const std::filesystem::path& portDirectory, int p
     : portDirectoryVariable_("OSTRA_PORT_DIR", portDirectory.string()) {
     config_.portDirectory = portDirectory;
     config_.portNumber = portNumber;
+    // Device time moves only when a test advances it: a started sequence or pulse train is
+    // still running when the test looks, however slowly the machine runs the test.
+    config_.manualClock = true;
 }
 
 VlrDataTypes::VlrRetVal EmulatedDriver::Start() {
