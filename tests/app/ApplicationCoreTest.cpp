@@ -318,8 +318,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RefusedCase{"SecondStartInTheSameSecond", Planted::EarlierRun, "", kDataFailed,
                     kDatedRefused},
-        RefusedCase{"DatedDirectoryFile", Planted::File,
-                    "temp/VelorinData/Ostra/2017-05-16_09-05-03", kDataFailed, kDatedRefused},
         RefusedCase{"DataRootFile", Planted::File, "temp/VelorinData", kDataFailed,
                     RootRefused(L"VelorinData", L"temp/VelorinData is not a folder")},
         RefusedCase{
