@@ -132,37 +132,30 @@ TEST_F(EmulatorTimelineTest, SampleSequencesRunAsTheirTimelines) {
 }
 
 // Durations in whole device steps, so that only loops move times; sequences 0..4 may call the
-// ones above them, every other sequence is free of loops.
+// ones above them (added first), the odd ones loop.
 TEST_F(EmulatorTimelineTest, RandomSequencesWithLoopsAndCallsRunAsTheirTimelines) {
     std::mt19937 random(20261206);
     const auto pick = [&](int count) { return static_cast<int>(random() % count); };
-    const wchar_t* labels[] = {L"Blue", L"Green", L"Red"};
+    const auto w = [](int number) { return std::to_wstring(number); };
+    const std::wstring labels[] = {L"Blue", L"Green", L"Red"};
     SequenceContainer& sequences = core_.GetSequenceContainer();
-    // From the top, so that every called sequence exists already.
     for (std::uint32_t n = 10; n-- > 0;) {
-        ASSERT_EQ(sequences.AddSequence(n, L"R" + std::to_wstring(n)), 0);
+        ASSERT_EQ(sequences.AddSequence(n, L"R" + w(static_cast<int>(n))), 0);
         std::vector<std::vector<std::wstring>> steps;
-        const bool loop = n % 2 == 1;
-        if (loop) {
-            steps.push_back({L"-Loop " + std::to_wstring(2 + pick(3))});
-        }
         for (int s = 0, count = 2 + pick(4); s < count; ++s) {
-            std::vector<std::wstring> step;
-            if (n < 5 && pick(4) == 0) {
-                step.push_back(L"-Call " + std::to_wstring(5 + pick(5)));
-            } else if (pick(4) == 0) {
-                step.push_back(std::wstring(L"-SetIntensity ") + labels[pick(3)] + L" " +
-                               std::to_wstring(pick(256)));
+            const int kind = pick(4);
+            if (n < 5 && kind == 0) {
+                steps.push_back({L"-Call " + w(5 + pick(5))});
+            } else if (kind == 1) {
+                steps.push_back({L"-SetIntensity " + labels[pick(3)] + L" " + w(pick(256))});
             } else {
-                step.push_back((pick(2) ? L"-On " : L"-Off ") + std::wstring(labels[pick(3)]));
-                step.push_back((pick(2) ? L"-TTLHigh " : L"-TTLLow ") +
-                               std::to_wstring(3 + pick(4)));
-                step.push_back(L"-Duration " + std::to_wstring(1 + pick(200)) + L"." +
-                               std::to_wstring(pick(10)));
+                steps.push_back({(pick(2) ? L"-On " : L"-Off ") + labels[pick(3)],
+                                 (pick(2) ? L"-TTLHigh " : L"-TTLLow ") + w(3 + pick(4)),
+                                 L"-Duration " + w(1 + pick(200)) + L"." + w(pick(10))});
             }
-            steps.push_back(step);
         }
-        if (loop) {
+        if (n % 2 == 1) {
+            steps.insert(steps.begin(), std::vector<std::wstring>{L"-Loop " + w(2 + pick(3))});
             steps.push_back({L"-EndLoop"});
         }
         for (std::uint32_t set = 0; set < steps.size(); ++set) {

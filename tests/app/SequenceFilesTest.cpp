@@ -128,11 +128,6 @@ TEST_F(SequenceFilesTest, LoadStopsAtTheFailingLineAndKeepsNothing) {
         {firstStep + "\"\" 3 0\r\n", 3,
          L"FormatCmdLine::ProcessLine() - Error, Invalid Syntax, unable to determine what type of "
          L"line to process."},
-        {firstStep + "-AddSequenceCommand 3 0 -Off Blue\r\n", 3,
-         L"Error, the -AddSequenceCommand command expects 3 arguments.  There were 4 specified."},
-        {firstStep + "-AddSequenceCommandSet 3 2\r\n", 3,
-         L"Error adding command set for sequence 8, the command set index(2) is out of "
-         L"range(0..1)."},
         {firstStep + "-AddSequenceCommandSet 3 1\r\n-AddSequenceCommand 3 1 \"-Call 40\"\r\n", 4,
          L"Error verifying -Call command, the sequence number(40) at index 0 is invalid.  There is "
          L"not a valid sequence at the sequence number specified."},
