@@ -272,7 +272,7 @@ TEST_F(SimulatorTest, AClientThatGoesAwayLeavesNothingBehind) {
     ASSERT_EQ(ioctl(client_->Handle(), TIOCEXCL), 0);
     ASSERT_TRUE(client_->Write(kFirmwareQuery));
     ASSERT_TRUE(simulator_->WaitForPackets(1, kPatience));
-    client_->Close();
+    client_.reset();
     PtyClient next(simulator_->RegisteredPath());
     int exclusive = 1;
     for (auto end = std::chrono::steady_clock::now() + kPatience;
