@@ -17,39 +17,28 @@ FaultRule Parsed(const std::wstring& text) {
     return rule;
 }
 
-struct FaultCase {
-    std::string name;
-    std::wstring rule;
-    std::string sent;
-};
-
-void PrintTo(const FaultCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
-class SimulatorFault : public SimulatorFixture, public testing::WithParamInterface<FaultCase> {};
+using SimulatorFaultTest = SimulatorFixture;
 
 // The faulty answer is exactly the promised bytes: the next command's answer follows them
 // directly, so nothing more was sent.
-TEST_P(SimulatorFault, SendsExactlyThePromisedBytes) {
-    SimulatorConfig config = Config();
-    config.faults.push_back(Parsed(GetParam().rule));
-    StartWith(config);
-    const Bytes promised = HexBytes(GetParam().sent);
-    ASSERT_TRUE(client_->Write(kIntensityCommand));
-    EXPECT_EQ(ToHex(client_->Read(promised.size())), ToHex(promised));
-    ASSERT_TRUE(simulator_->WaitForPackets(1, kPatience));
-    EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+TEST_F(SimulatorFaultTest, SendsExactlyThePromisedBytes) {
+    const std::pair<std::wstring, std::string> rows[] = {
+        {L"status=0xFA:0x0B", "02 02 02 00 0B FA 03 F0"},
+        {L"silent:0x0B", ""},
+        {L"half:0x0B", "02 02 02 00"},
+    };
+    for (const auto& [rule, sent] : rows) {
+        SimulatorConfig config = Config();
+        config.faults.push_back(Parsed(rule));
+        StartWith(config);
+        ASSERT_TRUE(client_->Write(kIntensityCommand));
+        EXPECT_EQ(ToHex(client_->Read(HexBytes(sent).size())), sent);
+        ASSERT_TRUE(simulator_->WaitForPackets(1, kPatience));
+        EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+        client_.reset();
+        simulator_.reset();
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, SimulatorFault,
-    testing::Values(FaultCase{"Status", L"status=0xFA:0x0B", "02 02 02 00 0B FA 03 F0"},
-                    FaultCase{"Silent", L"silent:0x0B", ""},
-                    FaultCase{"Half", L"half:0x0B", "02 02 02 00"}),
-    [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
-
-using SimulatorFaultTest = SimulatorFixture;
 
 TEST_F(SimulatorFaultTest, RefusedCommandIsNotCarriedOutButALostAnswerIs) {
     Start();
