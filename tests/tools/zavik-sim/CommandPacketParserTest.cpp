@@ -16,19 +16,6 @@ struct Outcome {
     std::string packet;
 };
 
-// Packets the parser hands out, an invalid one marked with "bad ".
-struct ParseCase {
-    std::string name;
-    std::vector<std::string> chunks;
-    std::vector<std::string> packets;
-    std::size_t pending;
-    std::size_t dropped;
-};
-
-void PrintTo(const ParseCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
 const std::string kFirmwareQuery = "02 01 01 00 01 03 00";
 const std::string kIntensity = "02 01 03 00 0B 02 37 03 3D";
 
@@ -42,54 +29,55 @@ std::vector<Outcome> ParseAll(CommandPacketParser& parser) {
     return outcomes;
 }
 
-class CommandPacketParserSplits : public testing::TestWithParam<ParseCase> {};
-
-TEST_P(CommandPacketParserSplits, StreamIntoPackets) {
-    const ParseCase& test = GetParam();
-    CommandPacketParser parser;
-    std::vector<std::string> packets;
-    for (const std::string& chunk : test.chunks) {
-        const Bytes bytes = HexBytes(chunk);
-        parser.Append(bytes.data(), bytes.size());
-        for (const Outcome& outcome : ParseAll(parser)) {
-            packets.push_back((outcome.result == Result::ValidPacket ? "" : "bad ") +
-                              outcome.packet);
-        }
-    }
-    EXPECT_EQ(packets, test.packets);
-    EXPECT_EQ(parser.PendingBytes(), test.pending);
-    EXPECT_EQ(parser.DroppedBytes(), test.dropped);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Streams, CommandPacketParserSplits,
-    testing::Values(
-        ParseCase{"NoiseBeforeThePacketIsDropped",
-                  {"41 42 FF 03 00 " + kFirmwareQuery},
-                  {kFirmwareQuery},
-                  0,
-                  5},
-        ParseCase{
-            "PacketSplitAcrossReads", {"02", "01 03", "00 0B 02 37 03", "3D"}, {kIntensity}, 0, 0},
-        ParseCase{"TwoPacketsInOneRead",
-                  {kIntensity + " " + kFirmwareQuery},
-                  {kIntensity, kFirmwareQuery},
-                  0,
-                  0},
-        ParseCase{"BadChecksumIsConsumedWhole",
-                  {"02 01 01 00 01 03 01 " + kFirmwareQuery},
-                  {"bad 02 01 01 00 01 03 01", kFirmwareQuery},
-                  0,
-                  0},
-        ParseCase{"BadEtxIsInvalid", {"02 01 01 00 01 04 07"}, {"bad 02 01 01 00 01 04 07"}, 0, 0},
-        ParseCase{
-            "ResponseTypeIsInvalid", {"02 02 01 00 01 03 03"}, {"bad 02 02 01 00 01 03 03"}, 0, 0},
-        ParseCase{
-            "ZeroSizeIsNoPacketStart", {"02 01 00 00 " + kFirmwareQuery}, {kFirmwareQuery}, 0, 4},
+// Packets the parser hands out, an invalid one marked with "bad ", and the bytes it still holds
+// and has dropped.
+TEST(CommandPacketParser, SplitsTheStreamIntoPackets) {
+    const struct {
+        const char* name;
+        std::vector<std::string> chunks;
+        std::vector<std::string> packets;
+        std::size_t pending;
+        std::size_t dropped;
+    } rows[] = {
+        {"NoiseBeforeThePacketIsDropped",
+         {"41 42 FF 03 00 " + kFirmwareQuery},
+         {kFirmwareQuery},
+         0,
+         5},
+        {"PacketSplitAcrossReads", {"02", "01 03", "00 0B 02 37 03", "3D"}, {kIntensity}, 0, 0},
+        {"TwoPacketsInOneRead",
+         {kIntensity + " " + kFirmwareQuery},
+         {kIntensity, kFirmwareQuery},
+         0,
+         0},
+        {"BadChecksumIsConsumedWhole",
+         {"02 01 01 00 01 03 01 " + kFirmwareQuery},
+         {"bad 02 01 01 00 01 03 01", kFirmwareQuery},
+         0,
+         0},
+        {"BadEtxIsInvalid", {"02 01 01 00 01 04 07"}, {"bad 02 01 01 00 01 04 07"}, 0, 0},
+        {"ResponseTypeIsInvalid", {"02 02 01 00 01 03 03"}, {"bad 02 02 01 00 01 03 03"}, 0, 0},
+        {"ZeroSizeIsNoPacketStart", {"02 01 00 00 " + kFirmwareQuery}, {kFirmwareQuery}, 0, 4},
         // Every size is a packet's: its bytes are awaited, never scanned for packets.
-        ParseCase{"AnySizeWaitsForItsBytes", {"02 01 41 00 " + kFirmwareQuery}, {}, 11, 0},
-        ParseCase{"OnlyNoise", {"00 FF 03 01"}, {}, 0, 4}),
-    [](const testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
+        {"AnySizeWaitsForItsBytes", {"02 01 41 00 " + kFirmwareQuery}, {}, 11, 0},
+        {"OnlyNoise", {"00 FF 03 01"}, {}, 0, 4},
+    };
+    for (const auto& row : rows) {
+        CommandPacketParser parser;
+        std::vector<std::string> packets;
+        for (const std::string& chunk : row.chunks) {
+            const Bytes bytes = HexBytes(chunk);
+            parser.Append(bytes.data(), bytes.size());
+            for (const Outcome& outcome : ParseAll(parser)) {
+                packets.push_back((outcome.result == Result::ValidPacket ? "" : "bad ") +
+                                  outcome.packet);
+            }
+        }
+        EXPECT_EQ(packets, row.packets) << row.name;
+        EXPECT_EQ(parser.PendingBytes(), row.pending) << row.name;
+        EXPECT_EQ(parser.DroppedBytes(), row.dropped) << row.name;
+    }
+}
 
 TEST(CommandPacketParser, GivingUpAPartialPacketFindsThePacketInsideIt) {
     CommandPacketParser parser;

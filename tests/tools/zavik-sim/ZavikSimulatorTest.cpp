@@ -33,12 +33,13 @@ std::string Zeros(int count) {
 
 using SimulatorTest = SimulatorFixture;
 
-// Its payload holds a whole StopSequence packet, which must not be carried out.
+// Its payload holds a whole StopSequence packet, which must not be carried out (and answered).
 TEST_F(SimulatorTest, CommandLongerThanAnyIsRefusedWhole) {
     Start();
     EXPECT_EQ(ToHex(client_->Exchange(
                   HexBytes("02 01 41 00 33 02 01 01 00 19 03 18" + Zeros(57) + " 03 72"))),
               "02 02 02 00 33 FE 03 CC");
+    EXPECT_EQ(ToHex(client_->Exchange(kIntensityCommand)), ToHex(kIntensityAnswer));
 }
 
 // Answers hold bytes a cooked line would swallow or stop at (ETX is the interrupt character),
