@@ -93,10 +93,19 @@ TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     SimulatorConfig config = Config();
     config.stateFilePath = dir_.Path() / "state.txt";
     StartWith(config);
-    for (const char* payload :
-         {"0A 85 00", "0B 02 37", "15 03", "16 03 01 00 00 00",
-          "17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00", "18 03", "15 07", "14 03"}) {
+    // Each change shows at once; an upload changes neither the outputs nor the run.
+    const std::pair<const char*, const char*> steps[] = {
+        {"0A 85 00", "outputs 0x0085"},
+        {"0B 02 37", "carried 55 intensity 200"},
+        {"15 03", ""},
+        {"16 03 01 00 00 00", ""},
+        {"17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00", ""},
+        {"18 03", ""},
+        {"15 07", ""},
+        {"14 03", "running 3"}};
+    for (const auto& [payload, shown] : steps) {
         client_->Exchange(CommandPacket(HexBytes(payload)));
+        EXPECT_NE(ReadFileBytes(config.stateFilePath).find(shown), std::string::npos) << payload;
     }
     EXPECT_EQ(ReadFileBytes(config.stateFilePath),
               "outputs 0x0085 (Blue on, Green on, Red off)\n"
