@@ -11,89 +11,61 @@ namespace {
 
 using Result = CommandPacketParser::Result;
 
-struct Outcome {
-    Result result;
-    std::string packet;
-};
-
-// Packets the parser hands out, an invalid one marked with "bad ".
-struct ParseCase {
-    std::string name;
-    std::vector<std::string> chunks;
-    std::vector<std::string> packets;
-    std::size_t pending;
-    std::size_t dropped;
-};
-
-void PrintTo(const ParseCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
-const std::string kFirmwareQuery = "02 01 01 00 01 03 00";
+const std::string kQuery = "02 01 01 00 01 03 00";
 const std::string kIntensity = "02 01 03 00 0B 02 37 03 3D";
 
-std::vector<Outcome> ParseAll(CommandPacketParser& parser) {
-    std::vector<Outcome> outcomes;
-    Bytes packet;
-    for (Result result = parser.Next(packet); result != Result::NeedMoreBytes;
-         result = parser.Next(packet)) {
-        outcomes.push_back(Outcome{result, ToHex(packet)});
-    }
-    return outcomes;
-}
-
-class CommandPacketParserSplits : public testing::TestWithParam<ParseCase> {};
-
-TEST_P(CommandPacketParserSplits, StreamIntoPackets) {
-    const ParseCase& test = GetParam();
-    CommandPacketParser parser;
+// Appends the bytes and returns the packets the parser hands out, an invalid one marked "bad ".
+std::vector<std::string> Parse(CommandPacketParser& parser, const Bytes& bytes) {
+    parser.Append(bytes.data(), bytes.size());
     std::vector<std::string> packets;
-    for (const std::string& chunk : test.chunks) {
-        const Bytes bytes = HexBytes(chunk);
-        parser.Append(bytes.data(), bytes.size());
-        for (const Outcome& outcome : ParseAll(parser)) {
-            packets.push_back((outcome.result == Result::ValidPacket ? "" : "bad ") +
-                              outcome.packet);
-        }
+    Bytes packet;
+    for (Result result; (result = parser.Next(packet)) != Result::NeedMoreBytes;) {
+        packets.push_back((result == Result::ValidPacket ? "" : "bad ") + ToHex(packet));
     }
-    EXPECT_EQ(packets, test.packets);
-    EXPECT_EQ(parser.PendingBytes(), test.pending);
-    EXPECT_EQ(parser.DroppedBytes(), test.dropped);
+    return packets;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Streams, CommandPacketParserSplits,
-    testing::Values(
-        ParseCase{"NoiseBeforeThePacketIsDropped",
-                  {"41 42 FF 03 00 " + kFirmwareQuery},
-                  {kFirmwareQuery},
-                  0,
-                  5},
-        ParseCase{
-            "PacketSplitAcrossReads", {"02", "01 03", "00 0B 02 37 03", "3D"}, {kIntensity}, 0, 0},
-        ParseCase{"TwoPacketsInOneRead",
-                  {kIntensity + " " + kFirmwareQuery},
-                  {kIntensity, kFirmwareQuery},
-                  0,
-                  0},
-        ParseCase{"BadChecksumIsConsumedWhole",
-                  {"02 01 01 00 01 03 01 " + kFirmwareQuery},
-                  {"bad 02 01 01 00 01 03 01", kFirmwareQuery},
-                  0,
-                  0},
-        ParseCase{"BadEtxIsInvalid", {"02 01 01 00 01 04 07"}, {"bad 02 01 01 00 01 04 07"}, 0, 0},
-        ParseCase{
-            "ResponseTypeIsInvalid", {"02 02 01 00 01 03 03"}, {"bad 02 02 01 00 01 03 03"}, 0, 0},
-        ParseCase{
-            "ZeroSizeIsNoPacketStart", {"02 01 00 00 " + kFirmwareQuery}, {kFirmwareQuery}, 0, 4},
+// The packets handed out, and the bytes the parser still holds and has dropped.
+TEST(CommandPacketParser, SplitsTheStreamIntoPackets) {
+    const struct {
+        const char* name;
+        std::vector<std::string> chunks;
+        std::vector<std::string> packets;
+        std::size_t pending;
+        std::size_t dropped;
+    } rows[] = {
+        {"LeadingNoiseDropped", {"41 42 FF 03 00 " + kQuery}, {kQuery}, 0, 5},
+        {"PacketSplitAcrossReads", {"02", "01 03", "00 0B 02 37 03", "3D"}, {kIntensity}, 0, 0},
+        {"TwoInOneRead", {kIntensity + " " + kQuery}, {kIntensity, kQuery}, 0, 0},
+        {"BadChecksumIsConsumedWhole",
+         {"02 01 01 00 01 03 01 " + kQuery},
+         {"bad 02 01 01 00 01 03 01", kQuery},
+         0,
+         0},
+        {"BadEtxIsInvalid", {"02 01 01 00 01 04 07"}, {"bad 02 01 01 00 01 04 07"}, 0, 0},
+        {"ResponseTypeIsInvalid", {"02 02 01 00 01 03 03"}, {"bad 02 02 01 00 01 03 03"}, 0, 0},
+        {"ZeroSizeIsNoPacketStart", {"02 01 00 00 " + kQuery}, {kQuery}, 0, 4},
         // Every size is a packet's: its bytes are awaited, never scanned for packets.
-        ParseCase{"AnySizeWaitsForItsBytes", {"02 01 41 00 " + kFirmwareQuery}, {}, 11, 0},
-        ParseCase{"OnlyNoise", {"00 FF 03 01"}, {}, 0, 4}),
-    [](const testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
+        {"AnySizeWaitsForItsBytes", {"02 01 41 00 " + kQuery}, {}, 11, 0},
+        {"OnlyNoise", {"00 FF 03 01"}, {}, 0, 4},
+    };
+    for (const auto& row : rows) {
+        CommandPacketParser parser;
+        std::vector<std::string> packets;
+        for (const std::string& chunk : row.chunks) {
+            for (const std::string& packet : Parse(parser, HexBytes(chunk))) {
+                packets.push_back(packet);
+            }
+        }
+        EXPECT_EQ(packets, row.packets) << row.name;
+        EXPECT_EQ(parser.PendingBytes(), row.pending) << row.name;
+        EXPECT_EQ(parser.DroppedBytes(), row.dropped) << row.name;
+    }
+}
 
 TEST(CommandPacketParser, GivingUpAPartialPacketFindsThePacketInsideIt) {
     CommandPacketParser parser;
-    const Bytes bytes = HexBytes("02 01 10 00 " + kFirmwareQuery);
+    const Bytes bytes = HexBytes("02 01 10 00 " + kQuery);
     parser.Append(bytes.data(), bytes.size());
     Bytes packet;
     ASSERT_EQ(parser.Next(packet), Result::NeedMoreBytes);
@@ -101,7 +73,7 @@ TEST(CommandPacketParser, GivingUpAPartialPacketFindsThePacketInsideIt) {
     parser.DropPartialPacket();
 
     ASSERT_EQ(parser.Next(packet), Result::ValidPacket);
-    EXPECT_EQ(ToHex(packet), kFirmwareQuery);
+    EXPECT_EQ(ToHex(packet), kQuery);
     EXPECT_EQ(parser.DroppedBytes(), 4u);
 }
 
@@ -118,26 +90,21 @@ TEST(CommandPacketParser, RandomNoiseIsAccountedForAndRealigns) {
             // Plenty of STX and command-type bytes, so that candidates really occur.
             byte = static_cast<std::uint8_t>(random() % 4 == 0 ? random() % 3 : random());
         }
-        parser.Append(bytes.data(), bytes.size());
         appended += bytes.size();
-        for (const Outcome& outcome : ParseAll(parser)) {
-            const Bytes packet = HexBytes(outcome.packet);
+        for (const std::string& hex : Parse(parser, bytes)) {
+            const Bytes packet = HexBytes(hex.substr(hex[0] == 'b' ? 4 : 0));
             inPackets += packet.size();
-            if (outcome.result == Result::ValidPacket) {
+            if (hex[0] != 'b') {
                 EXPECT_EQ(CommandPacket(Bytes(packet.begin() + 4, packet.end() - 2)), packet);
             }
         }
     }
     EXPECT_EQ(inPackets + parser.DroppedBytes() + parser.PendingBytes(), appended);
 
-    const Bytes realign = Bytes(CommandPacketParser::kMaxDataSize + 6, 0x00);
-    parser.Append(realign.data(), realign.size());
-    const Bytes query = HexBytes(kFirmwareQuery);
-    parser.Append(query.data(), query.size());
-    const std::vector<Outcome> outcomes = ParseAll(parser);
-    ASSERT_FALSE(outcomes.empty());
-    EXPECT_EQ(outcomes.back().result, Result::ValidPacket);
-    EXPECT_EQ(outcomes.back().packet, kFirmwareQuery);
+    Parse(parser, Bytes(CommandPacketParser::kMaxDataSize + 6, 0x00));
+    const std::vector<std::string> packets = Parse(parser, HexBytes(kQuery));
+    ASSERT_FALSE(packets.empty());
+    EXPECT_EQ(packets.back(), kQuery);
     EXPECT_EQ(parser.PendingBytes(), 0u);
 }
 

@@ -7,84 +7,60 @@
 
 namespace {
 
-struct DecodeCase {
-    std::string data;
-    std::wstring description;
-};
-
-void PrintTo(const DecodeCase& test, std::ostream* out) {
-    *out << test.data;
+TEST(PacketDecoder, DescribesAValidPacket) {
+    const std::pair<std::string, std::wstring> rows[] = {
+        {"01", L"GetFirmwareVersion"},
+        {"0A 85 00", L"SetLEDOutputs mask 0x0085"},
+        {"14 07", L"StartSequence sequence 7"},
+        {"15 FE", L"BeginSequenceUpload sequence 254"},
+        {"16 03 0A 01 00 00", L"SetSequenceCommandCount sequence 3 count 266"},
+        {"17 03 02 01 00 00 00 E7 03 00 00 00 00 00 00 00",
+         L"SetSequenceScriptCommand sequence 3 index 258 record "
+         L"00 E7 03 00 00 00 00 00 00 00 = WaitSteps 999"},
+        {"17 00 01 00 00 00 05 02 00 00 00 00 00 00 00 00",
+         L"SetSequenceScriptCommand sequence 0 index 1 record "
+         L"05 02 00 00 00 00 00 00 00 00 = CallSequence 2"},
+        {"17 00 02 00 00 00 06 00 01 00 00 00 05 00 00 00",
+         L"SetSequenceScriptCommand sequence 0 index 2 record "
+         L"06 00 01 00 00 00 05 00 00 00 = EndLoop to 1 loops 5"},
+        {"17 00 03 00 00 00 07 00 10 00 00 00 00 00 00 00",
+         L"SetSequenceScriptCommand sequence 0 index 3 record "
+         L"07 00 10 00 00 00 00 00 00 00 = SetTTLOutputs value 0x00 change 0x10"},
+        {"17 00 04 00 00 00 0B C8 00 00 00 00 00 00 00 00",
+         L"SetSequenceScriptCommand sequence 0 index 4 record "
+         L"0B C8 00 00 00 00 00 00 00 00 = SetIntensity2 200"},
+        {"17 00 05 00 00 00 FF 00 00 00 00 00 00 00 00 00",
+         L"SetSequenceScriptCommand sequence 0 index 5 record "
+         L"FF 00 00 00 00 00 00 00 00 00 = EndOfSequence"},
+        {"17 00 06 00 00 00 08 05 00 00 00 00 00 00 00 00",
+         L"SetSequenceScriptCommand sequence 0 index 6 record "
+         L"08 05 00 00 00 00 00 00 00 00 = unknown op code 0x08"},
+        {"18 03", L"EndSequenceUpload sequence 3"},
+        {"19", L"StopSequence"},
+        {"1E 01 E8 03 00 00 00 00 00 00 D0 07 00 00 00 00 00 00 05 00 00 00",
+         L"SetLEDPulseTrain LED 1 on 1000 off 2000 loops 5"},
+        {"1E 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+         L"SetLEDPulseTrain LED 0 stop"},
+        {"33 01 02", L"unknown command 0x33 with 3 data bytes"},
+        {"0B 02", L"SetLEDIntensity with 2 data bytes (expects 3)"},
+        {"17", L"SetSequenceScriptCommand with 1 data bytes (expects 16)"},
+    };
+    for (const auto& [data, description] : rows) {
+        EXPECT_EQ(PacketDecoder::Describe(CommandPacket(HexBytes(data)), true), description);
+    }
 }
 
-class PacketDecoderDescribes : public testing::TestWithParam<DecodeCase> {};
-
-TEST_P(PacketDecoderDescribes, ValidPacket) {
-    EXPECT_EQ(PacketDecoder::Describe(CommandPacket(HexBytes(GetParam().data)), true),
-              GetParam().description);
+TEST(PacketDecoder, NamesTheFramingFaultOfAnInvalidPacket) {
+    const std::pair<std::string, std::wstring> rows[] = {
+        {"02 05 01 00 01 03 04", L"invalid packet (bad type 0x05) for GetFirmwareVersion"},
+        {"02 01 01 00 19 04 1F", L"invalid packet (bad ETX 0x04) for StopSequence"},
+        {"02 01 01 00 01 03 01",
+         L"invalid packet (bad checksum 0x01, expected 0x00) for GetFirmwareVersion"},
+        {"02 01 01 00 77 03 77", L"invalid packet (bad checksum 0x77, expected 0x76) for 0x77"},
+    };
+    for (const auto& [packet, description] : rows) {
+        EXPECT_EQ(PacketDecoder::Describe(HexBytes(packet), false), description);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, PacketDecoderDescribes,
-    testing::Values(
-        DecodeCase{"01", L"GetFirmwareVersion"},
-        DecodeCase{"0A 85 00", L"SetLEDOutputs mask 0x0085"},
-        DecodeCase{"14 07", L"StartSequence sequence 7"},
-        DecodeCase{"15 FE", L"BeginSequenceUpload sequence 254"},
-        DecodeCase{"16 03 0A 01 00 00", L"SetSequenceCommandCount sequence 3 count 266"},
-        DecodeCase{"17 03 02 01 00 00 00 E7 03 00 00 00 00 00 00 00",
-                   L"SetSequenceScriptCommand sequence 3 index 258 record "
-                   L"00 E7 03 00 00 00 00 00 00 00 = WaitSteps 999"},
-        DecodeCase{"17 00 01 00 00 00 05 02 00 00 00 00 00 00 00 00",
-                   L"SetSequenceScriptCommand sequence 0 index 1 record "
-                   L"05 02 00 00 00 00 00 00 00 00 = CallSequence 2"},
-        DecodeCase{"17 00 02 00 00 00 06 00 01 00 00 00 05 00 00 00",
-                   L"SetSequenceScriptCommand sequence 0 index 2 record "
-                   L"06 00 01 00 00 00 05 00 00 00 = EndLoop to 1 loops 5"},
-        DecodeCase{"17 00 03 00 00 00 07 00 10 00 00 00 00 00 00 00",
-                   L"SetSequenceScriptCommand sequence 0 index 3 record "
-                   L"07 00 10 00 00 00 00 00 00 00 = SetTTLOutputs value 0x00 change 0x10"},
-        DecodeCase{"17 00 04 00 00 00 0B C8 00 00 00 00 00 00 00 00",
-                   L"SetSequenceScriptCommand sequence 0 index 4 record "
-                   L"0B C8 00 00 00 00 00 00 00 00 = SetIntensity2 200"},
-        DecodeCase{"17 00 05 00 00 00 FF 00 00 00 00 00 00 00 00 00",
-                   L"SetSequenceScriptCommand sequence 0 index 5 record "
-                   L"FF 00 00 00 00 00 00 00 00 00 = EndOfSequence"},
-        DecodeCase{"17 00 06 00 00 00 08 05 00 00 00 00 00 00 00 00",
-                   L"SetSequenceScriptCommand sequence 0 index 6 record "
-                   L"08 05 00 00 00 00 00 00 00 00 = unknown op code 0x08"},
-        DecodeCase{"18 03", L"EndSequenceUpload sequence 3"}, DecodeCase{"19", L"StopSequence"},
-        DecodeCase{"1E 01 E8 03 00 00 00 00 00 00 D0 07 00 00 00 00 00 00 05 00 00 00",
-                   L"SetLEDPulseTrain LED 1 on 1000 off 2000 loops 5"},
-        DecodeCase{"1E 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
-                   L"SetLEDPulseTrain LED 0 stop"},
-        DecodeCase{"33 01 02", L"unknown command 0x33 with 3 data bytes"},
-        DecodeCase{"0B 02", L"SetLEDIntensity with 2 data bytes (expects 3)"},
-        DecodeCase{"17", L"SetSequenceScriptCommand with 1 data bytes (expects 16)"}));
-
-struct FramingCase {
-    std::string packet;
-    std::wstring description;
-};
-
-void PrintTo(const FramingCase& test, std::ostream* out) {
-    *out << test.packet;
-}
-
-class PacketDecoderNamesFramingFault : public testing::TestWithParam<FramingCase> {};
-
-TEST_P(PacketDecoderNamesFramingFault, InvalidPacket) {
-    EXPECT_EQ(PacketDecoder::Describe(HexBytes(GetParam().packet), false), GetParam().description);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Packets, PacketDecoderNamesFramingFault,
-    testing::Values(
-        FramingCase{"02 05 01 00 01 03 04",
-                    L"invalid packet (bad type 0x05) for GetFirmwareVersion"},
-        FramingCase{"02 01 01 00 19 04 1F", L"invalid packet (bad ETX 0x04) for StopSequence"},
-        FramingCase{"02 01 01 00 01 03 01",
-                    L"invalid packet (bad checksum 0x01, expected 0x00) for GetFirmwareVersion"},
-        FramingCase{"02 01 01 00 77 03 77",
-                    L"invalid packet (bad checksum 0x77, expected 0x76) for 0x77"}));
 
 }  // namespace

@@ -1,18 +1,21 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
-#include "tools/zavik-sim/ChildProcess.h"
-#include "tools/zavik-sim/PtyClient.h"
 #include "tools/zavik-sim/SimulatorFixture.h"
+
+extern char** environ;
 
 namespace {
 
@@ -20,6 +23,64 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kPatience = PtyClient::kPatience;
+
+// The program run with its standard output on a pipe; killed and reaped if still running at the
+// end.
+class ChildProcess {
+  public:
+    explicit ChildProcess(const std::vector<std::string>& arguments) {
+        int ends[2];
+        EXPECT_EQ(pipe(ends), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, ends[0]);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+        output_ = ends[0];
+    }
+    ~ChildProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(output_);
+    }
+
+    // The next line of its output; empty when none came in time.
+    std::string ReadLine() {
+        char byte = 0;
+        std::string line;
+        for (pollfd watched{output_, POLLIN, 0}; poll(&watched, 1, kPatience.count()) > 0 &&
+                                                 read(output_, &byte, 1) == 1 && byte != '\n';) {
+            line += byte;
+        }
+        return line;
+    }
+    void Signal(int signal) const { kill(pid_, signal); }
+    // Its exit status once it ended in time; none if it was still running or killed.
+    std::optional<int> WaitForExit() {
+        int status = 0;
+        for (auto end = std::chrono::steady_clock::now() + kPatience;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(5ms)) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+};
 
 class ZavikSimProgram : public testing::Test {
   protected:
@@ -35,7 +96,7 @@ class ZavikSimProgram : public testing::Test {
 
     // The ready line, checked word for word against where the port really is.
     void ExpectReadyLine(ChildProcess& program) {
-        const std::string line = program.ReadLine(kPatience);
+        const std::string line = program.ReadLine();
         ASSERT_TRUE(fs::is_symlink(Entry())) << line;
         EXPECT_EQ(line, "zavik-sim: Zavik Driver Virtual Com Port (COM5) at " +
                             fs::read_symlink(Entry()).string() + " (registered in " +
@@ -45,39 +106,16 @@ class ZavikSimProgram : public testing::Test {
     TempDir dir_;
 };
 
-class ZavikSimProgramStops : public ZavikSimProgram, public testing::WithParamInterface<int> {};
-
-TEST_P(ZavikSimProgramStops, OnTheSignalCleaningUp) {
-    ChildProcess program(Arguments({}));
-    ExpectReadyLine(program);
-    {
-        PtyClient client(Entry());
-        EXPECT_EQ(ToHex(client.Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
-    }
-    program.Signal(GetParam());
-    EXPECT_EQ(program.WaitForExit(kPatience), std::optional<int>(0));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(Entry())));
-}
-
 // A closed terminal (SIGHUP) too: the registration must not outlive the emulator.
-INSTANTIATE_TEST_SUITE_P(Signals, ZavikSimProgramStops, testing::Values(SIGINT, SIGTERM, SIGHUP),
-                         [](const testing::TestParamInfo<int>& info) {
-                             return info.param == SIGINT    ? "Interrupt"
-                                    : info.param == SIGTERM ? "Terminate"
-                                                            : "Hangup";
-                         });
-
-TEST_F(ZavikSimProgram, VerbosePrintsEachPacketAfterTheReadyLine) {
-    ChildProcess program(Arguments({"--verbose"}));
-    ExpectReadyLine(program);
-    PtyClient client(Entry());
-    client.Exchange(kFirmwareQuery);
-    EXPECT_TRUE(std::regex_match(program.ReadLine(kPatience),
-                                 std::regex(R"(\[[0-9]+\.[0-9]{3} s\] -- client connected)")));
-    EXPECT_TRUE(std::regex_match(program.ReadLine(kPatience),
-                                 std::regex(R"(\[[0-9]+\.[0-9]{3} s\] #1 GetFirmwareVersion; rx )"
-                                            R"(02 01 01 00 01 03 00; tx 02 02 0E 00 01 00 00 5A )"
-                                            R"(56 4B 2D 53 49 4D 20 31 2E 30 03 3E)")));
+TEST_F(ZavikSimProgram, StopsOnASignalCleaningUp) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ChildProcess program(Arguments({}));
+        ExpectReadyLine(program);
+        EXPECT_EQ(ToHex(PtyClient(Entry()).Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+        program.Signal(signal);
+        EXPECT_EQ(program.WaitForExit(), std::optional<int>(0)) << "signal " << signal;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(Entry())));
+    }
 }
 
 // A registration is stale when the emulator that made it is gone, even if its link still leads
@@ -107,17 +145,23 @@ TEST_F(ZavikSimProgram, ExitStatusOfEachWayToEnd) {
         {{"--fault", "sometimes"}, 2}};
     for (const auto& [extra, status] : runs) {
         ChildProcess program(Arguments(extra));
-        EXPECT_EQ(program.WaitForExit(kPatience), std::optional<int>(status)) << extra[0];
+        EXPECT_EQ(program.WaitForExit(), std::optional<int>(status)) << extra[0];
         EXPECT_FALSE(fs::exists(fs::symlink_status(Entry()))) << extra[0];
     }
 }
 
+// --verbose prints each packet after the ready line.
 TEST_F(ZavikSimProgram, HangupFaultEndsItWithStatus3) {
-    ChildProcess program(Arguments({"--fault", "hangup:0x01"}));
+    ChildProcess program(Arguments({"--verbose", "--fault", "hangup:0x01"}));
     ExpectReadyLine(program);
     PtyClient client(Entry());
     ASSERT_TRUE(client.Write(kFirmwareQuery));
-    EXPECT_EQ(program.WaitForExit(kPatience), std::optional<int>(3));
+    EXPECT_TRUE(std::regex_match(program.ReadLine(),
+                                 std::regex(R"(\[[0-9]+\.[0-9]{3} s\] -- client connected)")));
+    EXPECT_TRUE(std::regex_match(
+        program.ReadLine(), std::regex(R"(\[[0-9.]+ s\] #1 GetFirmwareVersion; rx [0-9A-F ]+; )"
+                                       R"(tx none; faults hangup)")));
+    EXPECT_EQ(program.WaitForExit(), std::optional<int>(3));
     EXPECT_FALSE(fs::exists(fs::symlink_status(Entry())));
 }
 
