@@ -185,18 +185,8 @@ TEST_F(ConfigFileProcessorTest, FailingLineStopsTheFileAndWhatRanBeforeStays) {
     }
 }
 
-// A missing file fails after "Started" without a line to report.
-TEST_F(ConfigFileProcessorTest, FailureNamesTheFileWithoutQuotesAndClearsOnTheNextFile) {
-    const std::wstring bad = WriteCfg("-AddLED\n", "bad.cfg");
-    EXPECT_EQ(RunFile(L"\"" + bad + L"\""), -1);
-    EXPECT_EQ(At(processor_.LastFailure()), (Where{bad, 1, L"-AddLED"}));
-    const std::wstring absent = dir_.File("absent.cfg");
-    EXPECT_EQ(RunFile(absent), -1);
-    EXPECT_EQ(At(processor_.LastFailure()), Where{});
-    EXPECT_EQ(Reported().size(), 2u);
-    EXPECT_EQ(Reported().front(), Processing(L"Started", absent));
-}
-
+// The failure names the file without its quotes; a missing file fails after "Started" and
+// clears the last failure.
 TEST_F(ConfigFileProcessorTest, FailureObserverRunsEveryLineAndHearsEachFailureRightAfterIt) {
     ASSERT_EQ(device_.AddLED(L"Blue", 0.0), 0);
     std::vector<std::pair<Where, std::wstring>> heard;
@@ -205,7 +195,7 @@ TEST_F(ConfigFileProcessorTest, FailureObserverRunsEveryLineAndHearsEachFailureR
     const std::wstring path = WriteCfg(
         "-SetIntensity Blue 300\n-SetIntensity Blue 40\nbad line\n-AddSequence 0 \"A\"\n"
         "-Frobnicate\n-SetIntensity Blue 90\n");
-    EXPECT_EQ(RunFile(path), -1);
+    EXPECT_EQ(RunFile(L"\"" + path + L"\""), -1);
     ASSERT_EQ(heard.size(), 3u);
     EXPECT_EQ(heard[0].first, (Where{path, 1, L"-SetIntensity Blue 300"}));
     EXPECT_EQ(heard[1].first, (Where{path, 3, L"bad line"}));
@@ -214,6 +204,10 @@ TEST_F(ConfigFileProcessorTest, FailureObserverRunsEveryLineAndHearsEachFailureR
     EXPECT_EQ(LedInfo(device_, 0).intensity, 90);
     EXPECT_EQ(sequences_.GetSequenceName(0), L"A");
     EXPECT_EQ(processor_.LastFailure().lineNumber, 1);
+    const std::wstring absent = dir_.File("absent.cfg");
+    EXPECT_EQ(RunFile(absent), -1);
+    EXPECT_EQ(At(processor_.LastFailure()), Where{});
+    EXPECT_EQ(Reported().front(), Processing(L"Started", absent));
 }
 
 }  // namespace

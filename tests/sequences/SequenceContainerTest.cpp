@@ -24,6 +24,7 @@ const std::wstring kLongestName(960, L'n');
 const std::wstring kLongestCommand = L"-Duration " + std::wstring(949, L'0') + L"5";
 const std::vector<CommandSet> kAlpha = {{L"-SetIntensity Blue 100", L"-Duration 10"},
                                         {L"-Off Blue"}};
+const std::vector<CommandSet> kWithLongest = {kAlpha[0], {L"-Off Blue", kLongestCommand}};
 
 // Sequences 0 (two steps), 2 (no steps) and 4 (calls 2); every other slot is free.
 class StandardModelTest : public ContainerFixture {
@@ -141,12 +142,8 @@ TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
         {"RemoveSetMovesLaterUp", OP(c.RemoveCommandSet(0, 0)), 1, 0, L"Alpha", {kAlpha[1]}},
         {"ClearSetKeepsIt", OP(c.ClearCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[1]}},
         {"SwapWithItself", OP(c.SwapCommandSets(0, 1, 1)), 1, 0, L"Alpha", kAlpha},
-        {"AddLongestCommandVerbatim",
-         OP(c.AddCommand(0, 1, kLongestCommand)),
-         1,
-         0,
-         L"Alpha",
-         {kAlpha[0], {L"-Off Blue", kLongestCommand}}},
+        {"AddLongestCommandVerbatim", OP(c.AddCommand(0, 1, kLongestCommand)), 1, 0, L"Alpha",
+         kWithLongest},
         {"ClearAll", OP(c.ClearAllSequences()), 1, 0, L"", {}},
     };
     for (const auto& c : cases) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,10 @@ class StimulusTimelineTest : public ContainerFixture {
     std::vector<std::wstring> SettingLines(std::uint32_t number) {
         const StimulusTimeline timeline = Build(number);
         const std::wstring tsv = TimelineToTsv(timeline, timeline.Expand(1000).events);
+        std::wistringstream in(tsv);
         std::vector<std::wstring> lines;
-        for (std::size_t pos = 0, end; (end = tsv.find(L'\n', pos)) != std::wstring::npos;
-             pos = end + 1) {
-            lines.push_back(tsv.substr(pos, end - pos));
+        for (std::wstring line; std::getline(in, line);) {
+            lines.push_back(line);
         }
         return {lines.begin() + 1 + timeline.Lanes().size(), lines.end()};
     }

@@ -31,23 +31,12 @@ TEST(SystemInfoLinux, WordSizeFollowsTheMachineName) {
     }
 }
 
-// The kernel's own count of usable memory, in kB.
-long long MemTotalKilobytes() {
+// The kernel's own count of usable memory, in kB, on the first line of /proc/meminfo.
+TEST(SystemInfo, PhysicalMemoryIsTheKernelsTotalInWholeMegabytes) {
     std::ifstream meminfo("/proc/meminfo");
     std::string key;
-    long long value = 0;
-    while (meminfo >> key >> value) {
-        if (key == "MemTotal:") {
-            return value;
-        }
-        meminfo.ignore(1000, '\n');
-    }
-    return -1;
-}
-
-TEST(SystemInfo, PhysicalMemoryIsTheKernelsTotalInWholeMegabytes) {
-    const long long kilobytes = MemTotalKilobytes();
-    ASSERT_GT(kilobytes, 0);
+    long long kilobytes = 0;
+    ASSERT_TRUE(meminfo >> key >> kilobytes && key == "MemTotal:");
     EXPECT_EQ(SystemInfo::PhysicalMemoryMegabytes(), static_cast<std::uint64_t>(kilobytes / 1024));
 }
 
