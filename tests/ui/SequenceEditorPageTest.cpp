@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -18,9 +17,8 @@ namespace {
 
 // An edit ends through queued calls: Qt's commit on Enter, then the page's.
 void Settle() {
-    for (int turn = 0; turn < 3; ++turn) {
+    for (int turn = 0; turn < 3; ++turn)
         QCoreApplication::processEvents();
-    }
 }
 
 class NoPrompts final : public SequenceEditorPrompts {
@@ -47,8 +45,7 @@ class SequenceEditorPageTest : public testing::Test {
     void DoubleClick(int row, int column) {
         const QPoint centre = page_.Grid()->visualRect(Index(row, column)).center();
         QTest::mouseClick(page_.Grid()->viewport(), Qt::LeftButton, {}, centre);
-        QTest::mouseDClick(page_.Grid()->viewport(), Qt::LeftButton, {},
-                           page_.Grid()->visualRect(Index(row, column)).center());
+        QTest::mouseDClick(page_.Grid()->viewport(), Qt::LeftButton, {}, centre);
     }
     // Closed editors are deleted later: the open one is the visible one.
     template <typename Widget>
@@ -89,16 +86,11 @@ TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorAndChoicesAreTheLogics) 
     DoubleClick(2, SequenceEditor::kFirstLedColumn);
     auto* box = OpenEditorOf<QComboBox>();
     ASSERT_NE(box, nullptr);
-    QStringList entries;
-    const auto setup = page_.Logic().BeginEdit(2, 4);
-    for (const std::wstring& entry : setup->entries) {
-        entries << QString::fromStdWString(entry);
-    }
-    QStringList shown;
+    std::vector<std::wstring> shown;
     for (int index = 0; index < box->count(); ++index) {
-        shown << box->itemText(index);
+        shown.push_back(box->itemText(index).toStdWString());
     }
-    EXPECT_EQ(shown, entries);
+    EXPECT_EQ(shown, page_.Logic().BeginEdit(2, 4)->entries);
     // Escape cancels, whatever entry is highlighted.
     box->setCurrentIndex(box->findText(QStringLiteral("-On")));
     QTest::keyClick(box, Qt::Key_Escape);
