@@ -70,17 +70,18 @@ TEST(WindowStatesTest, TitleAndTogglesShowTheState) {
 
 TEST(LedPanelTextsTest, DisplayTexts) {
     using namespace LedPanelTexts;
-    EXPECT_EQ(Percent(128), L"(50)%");
-    EXPECT_EQ(Percent(0), L"(0)%");
-    EXPECT_EQ(Power(128, 1000.0), L"501.96 mW");
-    EXPECT_EQ(MaximumPower(1000.0), L"(1000.00 mW)");
-    EXPECT_EQ(Power(128, 0.0), L"");
-    EXPECT_EQ(MaximumPower(0.0), L"");
-    EXPECT_EQ(Frequency(10, 90), L"10 Hz");
-    EXPECT_EQ(DutyCycle(10, 90), L"10 % Duty Cycle");
-    EXPECT_EQ(Frequency(1, 2), L"333.333 Hz");
-    EXPECT_EQ(DutyCycle(1, 2), L"33 % Duty Cycle");
-    EXPECT_EQ(Width(10), L"10.0");
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {Percent(128), L"(50)%"},
+        {Percent(0), L"(0)%"},
+        {Power(128, 1000.0), L"501.96 mW"},
+        {MaximumPower(1000.0), L"(1000.00 mW)"},
+        {Power(128, 0.0) + MaximumPower(0.0), L""},  // no power known
+        {Frequency(10, 90) + L"|" + DutyCycle(10, 90), L"10 Hz|10 % Duty Cycle"},
+        {Frequency(1, 2) + L"|" + DutyCycle(1, 2), L"333.333 Hz|33 % Duty Cycle"},
+        {Width(10), L"10.0"}};
+    for (const auto& [shown, expected] : cases) {
+        EXPECT_EQ(shown, expected);
+    }
 }
 
 TEST(LedPanelTextsTest, IntensityEntries) {
