@@ -40,6 +40,10 @@ class SequenceEditorPageTest : public testing::Test {
         page_.ShowSequence(3);
     }
     QModelIndex Index(int row, int column) { return page_.Grid()->model()->index(row, column); }
+    void StartEdit(int row, int column) {
+        page_.Grid()->setCurrentIndex(Index(row, column));
+        page_.Grid()->edit(Index(row, column));
+    }
     void DoubleClick(int row, int column) {
         const QPoint centre = page_.Grid()->visualRect(Index(row, column)).center();
         QTest::mouseClick(page_.Grid()->viewport(), Qt::LeftButton, {}, centre);
@@ -98,17 +102,13 @@ TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorAndChoicesAreTheLogics) 
 
 TEST_F(SequenceEditorPageTest, TabSkipsReadOnlyCellsAndLeavesAfterTheLast) {
     page_.Grid()->setFocus();
-    page_.Grid()->setCurrentIndex(Index(0, SequenceEditor::kLoopCallColumn));
-    page_.Grid()->edit(Index(0, SequenceEditor::kLoopCallColumn));
+    StartEdit(0, SequenceEditor::kLoopCallColumn);
     QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Tab);
     EXPECT_EQ(page_.Grid()->currentIndex(), Index(1, SequenceEditor::kLoopCallColumn));
     ASSERT_NE(OpenEditorOf<QComboBox>(), nullptr);
     QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(page_.Grid()->currentIndex(), Index(0, SequenceEditor::kLoopCallColumn));
-    const int lastRow = page_.Logic().RowCount() - 1;
-    const QModelIndex last = Index(lastRow, SequenceEditor::kLoopCallColumn);
-    page_.Grid()->setCurrentIndex(last);
-    page_.Grid()->edit(last);
+    StartEdit(page_.Logic().RowCount() - 1, SequenceEditor::kLoopCallColumn);
     QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Tab);
     Settle();
     EXPECT_EQ(OpenEditorOf<QComboBox>(), nullptr);
@@ -117,8 +117,7 @@ TEST_F(SequenceEditorPageTest, TabSkipsReadOnlyCellsAndLeavesAfterTheLast) {
 }
 
 TEST_F(SequenceEditorPageTest, EditingADurationUpdatesTimesAndTheModel) {
-    page_.Grid()->setCurrentIndex(Index(2, SequenceEditor::kDurationColumn));
-    page_.Grid()->edit(Index(2, SequenceEditor::kDurationColumn));
+    StartEdit(2, SequenceEditor::kDurationColumn);
     auto* edit = OpenEditorOf<QLineEdit>();
     ASSERT_NE(edit, nullptr);
     edit->setText(QStringLiteral("250"));
@@ -130,7 +129,7 @@ TEST_F(SequenceEditorPageTest, EditingADurationUpdatesTimesAndTheModel) {
     ExpectModelHoldsTheGrid();
 
     // An edit whose row is removed before it finishes stores nothing.
-    page_.Grid()->edit(Index(2, SequenceEditor::kDurationColumn));
+    StartEdit(2, SequenceEditor::kDurationColumn);
     OpenEditorOf<QLineEdit>()->setText(QStringLiteral("777"));
     QTest::mouseClick(page_.findChild<QPushButton*>("removeRow"), Qt::LeftButton);
     Settle();

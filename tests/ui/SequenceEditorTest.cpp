@@ -20,8 +20,7 @@ class FakePrompts final : public SequenceEditorPrompts {
     }
     std::optional<std::uint32_t> Next() {
         const auto answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return answers.pop_front(), answer;
     }
     std::deque<std::optional<std::uint32_t>> answers;
     std::vector<std::wstring> errors;
@@ -53,9 +52,7 @@ class SequenceEditorTest : public testing::Test {
         Define(0, L"Main", sets);
         editor.LoadSequence(0);
     }
-    void Edit(int row, int column, const std::wstring& chosen) {
-        editor.EndEdit(row, column, chosen);
-    }
+    void Edit(int row, int column, const std::wstring& text) { editor.EndEdit(row, column, text); }
     Set Stored(int row) { return model.GetCommandSets(0)[static_cast<std::size_t>(row)]; }
     std::wstring Cell(int row, int column) { return editor.CellText(row, column); }
 

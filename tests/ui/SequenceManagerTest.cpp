@@ -100,53 +100,43 @@ TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbersCalls) {
     EXPECT_EQ(*manager.Shown(), 7u);
 }
 
-TEST_F(SequenceManagerTest, SelectionAndReferenceRefusals) {
+// Refusals come before any dialog: nothing selected, no free number, a sequence still called.
+TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     manager.Select(-1);
     for (const Command command : {Command::Modify, Command::Remove, Command::Save}) {
         manager.Run(command);
     }
-    EXPECT_EQ(prompts.messages.size(), 3u);
-    EXPECT_EQ(prompts.dialogs, 0);
     SelectNumber(2);
     manager.Run(Command::Remove);
     EXPECT_NE(prompts.messages.back().find(L"being used by other sequences"), std::wstring::npos);
     EXPECT_EQ(List(), L"2.A 4.Caller ");
-}
-
-TEST_F(SequenceManagerTest, NoFreeNumberRefusesBeforeAnyDialog) {
     for (std::uint32_t number = 0; number < 255; ++number) {
         model.AddSequence(number, L"S" + std::to_wstring(number));
     }
-    prompts.file = L"never.cfg";
-    for (const Command command : {Command::Add, Command::Load}) {
-        manager.Run(command);
-    }
+    manager.Run(Command::Add);
+    manager.Run(Command::Load);
+    EXPECT_EQ(prompts.messages.size(), 6u);
     EXPECT_EQ(prompts.dialogs, 0);
-    EXPECT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(model.GetSequenceName(0), L"S0");
 }
 
 TEST_F(SequenceManagerTest, FailedLoadAndSaveTellTheOperator) {
     TempDir dir;
-    const std::wstring bad = dir.File("bad.cfg");
     std::ofstream(dir.Path() / "bad.cfg")
         << "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Bogus\"\n";
-    prompts.file = bad;
+    prompts.file = dir.File("bad.cfg");
     prompts.properties = {Properties{0, L"Loaded"}};
     manager.Run(Command::Load);
     EXPECT_EQ(List(), L"2.A 4.Caller ");
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_NE(prompts.messages[0].find(L":2:"), std::wstring::npos) << prompts.messages[0];
+    EXPECT_NE(prompts.messages.at(0).find(L":2:"), std::wstring::npos);
 
-    SelectNumber(2);
     model.RenameSequence(2, L"a/b");
     manager.Initialize(&log, model);
     SelectNumber(2);
     prompts.file = dir.File("missing/out.cfg");
     manager.Run(Command::Save);
     EXPECT_EQ(prompts.proposedFile, L"VlrSequenceFile(a_b).cfg");
-    ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_NE(prompts.messages[1].find(prompts.file), std::wstring::npos);
+    EXPECT_NE(prompts.messages.at(1).find(prompts.file), std::wstring::npos);
 }
 
 // Start only after an upload that followed the last change; a 12.6 ms sequence arms 12 ms.

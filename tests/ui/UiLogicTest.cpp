@@ -14,14 +14,11 @@ namespace {
 
 // Enabled controls of one panel as a word: slider, intensity, LED toggle, pulse edits, pulse
 // toggle, "-" for a disabled one.
-std::string Enabled(const PanelView& panel) {
-    std::string word;
-    for (const auto& [enabled, letter] : {std::pair{panel.slider, 's'},
-                                          {panel.intensity, 'i'},
-                                          {panel.ledToggle, 'l'},
-                                          {panel.pulseEdits, 'e'},
-                                          {panel.pulseToggle, 'p'}}) {
-        word += enabled ? letter : '-';
+std::string Enabled(const PanelView& p) {
+    std::string word = "silep";
+    const bool enabled[] = {p.slider, p.intensity, p.ledToggle, p.pulseEdits, p.pulseToggle};
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        word[i] = enabled[i] ? word[i] : '-';
     }
     return word;
 }
