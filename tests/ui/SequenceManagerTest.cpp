@@ -116,6 +116,9 @@ TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     manager.Run(Command::Add);
     manager.Run(Command::Load);
     EXPECT_EQ(prompts.messages.size(), 6u);
+    EXPECT_EQ(prompts.messages.back(),
+              L"Error|Every sequence number is in use.  Please remove a "
+              L"sequence before adding another.");
     EXPECT_EQ(prompts.dialogs, 0);
     EXPECT_EQ(model.GetSequenceName(0), L"S0");
 }
