@@ -10,7 +10,6 @@
 #include <QtTest/QTest>
 #include <chrono>
 #include <functional>
-#include <memory>
 
 #include "support/EmulatedDriver.h"
 #include "support/ListedPorts.h"
@@ -38,12 +37,11 @@ class RecordingPrompts final : public Prompts {
 
 inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!condition()) {
+    for (; !condition(); QThread::msleep(2)) {
         if (std::chrono::steady_clock::now() > end) {
             return false;
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
     }
     QCoreApplication::processEvents();
     return true;
@@ -60,25 +58,25 @@ class MainWindowTest : public testing::Test {
         window_ = std::make_unique<MainWindow>(prompts_, std::move(lister));
         ASSERT_EQ(window_->Start(), ApplicationCore::StartupResult::Started);
     }
-
+    void Settle() {
+        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+    }
     void Trigger(const char* action) {
         window_->findChild<QAction*>(action)->trigger();
-        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+        Settle();
+    }
+    QPushButton* Button(int panel, const char* name) {
+        return window_->ManualPage()->Panel(panel)->findChild<QPushButton*>(name);
     }
     void Click(int panel, const char* button) {
-        QTest::mouseClick(Panel(panel)->findChild<QPushButton*>(button), Qt::LeftButton);
-        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+        QTest::mouseClick(Button(panel, button), Qt::LeftButton);
+        Settle();
     }
     void Enter(int panel, const char* field, const QString& text) {
-        auto* edit = Panel(panel)->findChild<QLineEdit*>(field);
+        auto* edit = window_->ManualPage()->Panel(panel)->findChild<QLineEdit*>(field);
         edit->setText(text);
         emit edit->editingFinished();
-        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
-    }
-    LedPanel* Panel(int index) { return window_->ManualPage()->Panel(index); }
-    bool Enabled(const char* action) { return window_->findChild<QAction*>(action)->isEnabled(); }
-    std::optional<PulseTrain> Train(std::uint8_t ledId) {
-        return driver_->State().PulseTrainOf(ledId);
+        Settle();
     }
 
     TempDir dir_;

@@ -20,8 +20,7 @@ class FakePrompts final : public SequenceEditorPrompts {
     }
     std::optional<std::uint32_t> Next() {
         const auto answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return answers.pop_front(), answer;
     }
     std::deque<std::optional<std::uint32_t>> answers;
     std::vector<std::wstring> errors;
@@ -53,9 +52,7 @@ class SequenceEditorTest : public testing::Test {
         Define(0, L"Main", sets);
         editor.LoadSequence(0);
     }
-    void Edit(int row, int column, const std::wstring& chosen) {
-        editor.EndEdit(row, column, chosen);
-    }
+    void Edit(int row, int column, const std::wstring& text) { editor.EndEdit(row, column, text); }
     Set Stored(int row) { return model.GetCommandSets(0)[static_cast<std::size_t>(row)]; }
     std::wstring Cell(int row, int column) { return editor.CellText(row, column); }
 
@@ -81,9 +78,6 @@ TEST_F(SequenceEditorTest, LoopsComeAndGoInPairsAndCountTheBodyEveryTime) {
     }
     EXPECT_EQ(Cell(3, Editor::kDurationColumn), L"50.0");
     EXPECT_EQ(editor.TotalText(), L"62.5 ms");
-    double timed = 0.0;
-    ASSERT_EQ(model.GetSequenceDuration(0, timed), 0);
-    EXPECT_DOUBLE_EQ(timed, 62.5);
     // Inside the loop no second loop is offered; the end row moves only across body rows.
     EXPECT_EQ(editor.BuildLoopCallChoices(2)[1], L"-Call 1.Clear -Loop");
     editor.SelectRow(3);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 
@@ -17,9 +18,7 @@ class FakePrompts final : public SequenceManagerPrompts {
   public:
     std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& numbers,
                                             std::size_t preselect, const std::wstring&) override {
-        offered = numbers;
-        offeredAt = preselect;
-        ++dialogs;
+        offered = numbers, offeredAt = preselect, ++dialogs;
         if (properties.empty()) {
             return std::nullopt;
         }
@@ -35,16 +34,14 @@ class FakePrompts final : public SequenceManagerPrompts {
     void ShowMessage(const std::wstring& caption, const std::wstring& text) override {
         messages.push_back(caption + L"|" + text);
     }
-    bool Confirm(const std::wstring&, const std::wstring&) override { return confirm; }
+    bool Confirm(const std::wstring&, const std::wstring&) override { return true; }
 
     std::deque<std::optional<Properties>> properties;
     std::vector<std::uint32_t> offered;
     std::size_t offeredAt = 0;
     int dialogs = 0;
-    std::wstring file;
-    std::wstring proposedFile;
+    std::wstring file, proposedFile;
     std::vector<std::wstring> messages;
-    bool confirm = true;
 };
 
 // Sequences 2 "A" (12.6 ms) and 4 "Caller" (calls 2).
@@ -52,12 +49,12 @@ class SequenceManagerTest : public testing::Test {
   protected:
     void SetUp() override {
         model.SetLogFile(&log);
-        model.AddSequence(2, L"A");
-        model.AddCommandSet(2, 0);
-        model.AddCommand(2, 0, L"-Duration 12.6");
-        model.AddSequence(4, L"Caller");
-        model.AddCommandSet(4, 0);
-        model.AddCommand(4, 0, L"-Call 2");
+        for (const auto& [number, name, command] :
+             {std::tuple{2u, L"A", L"-Duration 12.6"}, {4u, L"Caller", L"-Call 2"}}) {
+            model.AddSequence(number, name);
+            model.AddCommandSet(number, 0);
+            model.AddCommand(number, 0, command);
+        }
         manager.Initialize(&log, model);
         manager.SetConnected(true);
     }
@@ -69,11 +66,10 @@ class SequenceManagerTest : public testing::Test {
         return text;
     }
     void SelectNumber(std::uint32_t number) {
-        for (std::size_t i = 0; i < manager.Rows().size(); ++i) {
-            if (manager.Rows()[i].number == number) {
-                manager.Select(static_cast<int>(i));
-            }
-        }
+        const auto& rows = manager.Rows();
+        const auto found = std::find_if(rows.begin(), rows.end(),
+                                        [number](const auto& row) { return row.number == number; });
+        manager.Select(static_cast<int>(found - rows.begin()));
     }
     void Upload() {
         ASSERT_TRUE(manager.BeginUpload(L""));
@@ -104,53 +100,46 @@ TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbersCalls) {
     EXPECT_EQ(*manager.Shown(), 7u);
 }
 
-TEST_F(SequenceManagerTest, SelectionAndReferenceRefusals) {
+// Refusals come before any dialog: nothing selected, no free number, a sequence still called.
+TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     manager.Select(-1);
     for (const Command command : {Command::Modify, Command::Remove, Command::Save}) {
         manager.Run(command);
     }
-    EXPECT_EQ(prompts.messages.size(), 3u);
-    EXPECT_EQ(prompts.dialogs, 0);
     SelectNumber(2);
     manager.Run(Command::Remove);
     EXPECT_NE(prompts.messages.back().find(L"being used by other sequences"), std::wstring::npos);
     EXPECT_EQ(List(), L"2.A 4.Caller ");
-}
-
-TEST_F(SequenceManagerTest, NoFreeNumberRefusesBeforeAnyDialog) {
     for (std::uint32_t number = 0; number < 255; ++number) {
         model.AddSequence(number, L"S" + std::to_wstring(number));
     }
-    prompts.file = L"never.cfg";
-    for (const Command command : {Command::Add, Command::Load}) {
-        manager.Run(command);
-    }
+    manager.Run(Command::Add);
+    manager.Run(Command::Load);
+    EXPECT_EQ(prompts.messages.size(), 6u);
+    EXPECT_EQ(prompts.messages.back(),
+              L"Error|Every sequence number is in use.  Please remove a "
+              L"sequence before adding another.");
     EXPECT_EQ(prompts.dialogs, 0);
-    EXPECT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(model.GetSequenceName(0), L"S0");
 }
 
 TEST_F(SequenceManagerTest, FailedLoadAndSaveTellTheOperator) {
     TempDir dir;
-    const std::wstring bad = dir.File("bad.cfg");
     std::ofstream(dir.Path() / "bad.cfg")
         << "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Bogus\"\n";
-    prompts.file = bad;
+    prompts.file = dir.File("bad.cfg");
     prompts.properties = {Properties{0, L"Loaded"}};
     manager.Run(Command::Load);
     EXPECT_EQ(List(), L"2.A 4.Caller ");
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_NE(prompts.messages[0].find(L":2:"), std::wstring::npos) << prompts.messages[0];
+    EXPECT_NE(prompts.messages.at(0).find(L":2:"), std::wstring::npos);
 
-    SelectNumber(2);
     model.RenameSequence(2, L"a/b");
     manager.Initialize(&log, model);
     SelectNumber(2);
     prompts.file = dir.File("missing/out.cfg");
     manager.Run(Command::Save);
     EXPECT_EQ(prompts.proposedFile, L"VlrSequenceFile(a_b).cfg");
-    ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_NE(prompts.messages[1].find(prompts.file), std::wstring::npos);
+    EXPECT_NE(prompts.messages.at(1).find(prompts.file), std::wstring::npos);
 }
 
 // Start only after an upload that followed the last change; a 12.6 ms sequence arms 12 ms.
@@ -169,14 +158,9 @@ TEST_F(SequenceManagerTest, OutOfDateRuleAndRun) {
     ASSERT_TRUE(start);
     EXPECT_EQ(start->timerMs, 12);
     model.RenameSequence(4, L"Again");
-    auto view = manager.ComputeView();
-    EXPECT_TRUE(view.startStop);
-    EXPECT_FALSE(view.upload);
-    EXPECT_EQ(view.startStopText, L"Stop Execution");
+    EXPECT_TRUE(manager.ComputeView().startStop && !manager.ComputeView().upload);
     manager.FinishRun({});
-    view = manager.ComputeView();
-    EXPECT_FALSE(view.startStop);
-    EXPECT_TRUE(view.upload);
+    EXPECT_TRUE(!manager.ComputeView().startStop && manager.ComputeView().upload);
     manager.SetConnected(false);
     EXPECT_FALSE(manager.ComputeView().upload);
 }
