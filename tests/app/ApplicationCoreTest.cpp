@@ -131,10 +131,8 @@ TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) 
     Start(core);
     const fs::path other = dir.Path() / "other.cfg";
     const std::string otherBytes =
-        "-SetIntensity \"Blue\" 0\r\n-AddSequence 7 \"Caller\"\r\n-AddSequence 0 \"First\"\r\n"
-        "-AddSequenceCommandSet 0 0\r\n-AddSequenceCommand 0 0 \"-Duration 12.5\"\r\n"
-        "-AddSequenceCommandSet 0 1\r\n-AddSequenceCommandSet 7 0\r\n"
-        "-AddSequenceCommand 7 0 \"-Call 0\"\r\n";
+        "-SetIntensity \"Blue\" 0\r\n-AddSequence 0 \"First\"\r\n-AddSequenceCommandSet 0 0\r\n"
+        "-AddSequenceCommand 0 0 \"-Duration 12.5\"\r\n-AddSequenceCommandSet 0 1\r\n";
     WriteFileBytes(other, otherBytes);
     ASSERT_EQ(core.ReadSettingsFile(Wide(other)), 0);
     SequenceContainer& sequences = core.GetSequenceContainer();

@@ -130,10 +130,6 @@ struct ExistingFileCase {
     int expected;
 };
 
-void PrintTo(const ExistingFileCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class ExistingFileTest : public SettingsFileWriterTest,
                          public testing::WithParamInterface<ExistingFileCase> {};
 
@@ -203,7 +199,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExistingFileCase{"InReadOnlyFolder", true, 0644, 0555, Link::None, false, 0},
         ExistingFileCase{"OwnerKept", false, 0604, 0755, Link::None, true, 0},
         ExistingFileCase{"OwnSymbolicLinkFollowed", false, 0644, 0755, Link::Own, false, 0},
-        ExistingFileCase{"OthersSymbolicLinkRefused", false, 0644, 0755, Link::Others, true, -1}));
+        ExistingFileCase{"OthersSymbolicLinkRefused", false, 0644, 0755, Link::Others, true, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A new file gets the permissions any new file gets, not those of a private temporary.
 TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {
