@@ -110,8 +110,6 @@ TEST_F(SettingsFileWriterTest, UnwritableTargetsAreLoggedAndLeaveNothingBehind) 
     EXPECT_THAT(TargetDirectory(), ElementsAre("folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_directory(TargetPath("folder.cfg")));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-    EXPECT_EQ(WriteSettingsFile(Target("missing/s.cfg"), kDeviceSection, kSequenceSection, nullptr),
-              -1);
 }
 
 // An existing file (longer than the new one) as the operator set it up: the writer respects
@@ -131,10 +129,6 @@ struct ExistingFileCase {
     bool otherOwner;
     int expected;
 };
-
-void PrintTo(const ExistingFileCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ExistingFileTest : public SettingsFileWriterTest,
                          public testing::WithParamInterface<ExistingFileCase> {};
@@ -205,7 +199,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExistingFileCase{"InReadOnlyFolder", true, 0644, 0555, Link::None, false, 0},
         ExistingFileCase{"OwnerKept", false, 0604, 0755, Link::None, true, 0},
         ExistingFileCase{"OwnSymbolicLinkFollowed", false, 0644, 0755, Link::Own, false, 0},
-        ExistingFileCase{"OthersSymbolicLinkRefused", false, 0644, 0755, Link::Others, true, -1}));
+        ExistingFileCase{"OthersSymbolicLinkRefused", false, 0644, 0755, Link::Others, true, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A new file gets the permissions any new file gets, not those of a private temporary.
 TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {
@@ -228,9 +223,8 @@ TEST_F(SettingsFileWriterTest, NextSaveRemovesStaleTemporaries) {
     waitpid(ended, nullptr, 0);
     const std::string gone = std::to_string(ended);
     const std::string alive = std::to_string(getppid());
-    for (const std::string& name :
-         {"s.cfg.tmp" + gone + "_0", "s.cfg.tmp" + alive + "_0", "s.cfg.tmp" + alive + "_1",
-          "t.cfg.tmp" + gone + "_0", "s.cfg.tmp" + gone + "_x", "s.cfg.tmp" + gone}) {
+    for (const std::string& name : {"s.cfg.tmp" + gone + "_0", "s.cfg.tmp" + alive + "_0",
+                                    "s.cfg.tmp" + alive + "_1", "t.cfg.tmp" + gone + "_0"}) {
         WriteFileBytes(TargetPath(name), "partial");
     }
     const std::filesystem::path old = TargetPath("s.cfg.tmp" + alive + "_1");
@@ -239,9 +233,9 @@ TEST_F(SettingsFileWriterTest, NextSaveRemovesStaleTemporaries) {
 
     EXPECT_EQ(Write(Target("s.cfg")), 0);
 
-    EXPECT_THAT(TargetDirectory(), testing::UnorderedElementsAre(
-                                       "s.cfg", "s.cfg.tmp" + gone, "s.cfg.tmp" + gone + "_x",
-                                       "s.cfg.tmp" + alive + "_0", "t.cfg.tmp" + gone + "_0"));
+    EXPECT_THAT(TargetDirectory(),
+                testing::UnorderedElementsAre("s.cfg", "s.cfg.tmp" + alive + "_0",
+                                              "t.cfg.tmp" + gone + "_0"));
 }
 
 }  // namespace
