@@ -96,48 +96,18 @@ class MicroControllerConnectionTest : public testing::Test {
 };
 
 TEST_F(MicroControllerConnectionTest, ConnectLogsOpenDumpAndFirmwareVersion) {
-    Answer({Response({0x01, 0x00, 0x07, '2', '.', '1', 0x00, 'x'})});
+    Answer({Response({0x01, 0x00, 0x07, '2', '.', 0xE9, 0x00, 'x'})});
     ASSERT_EQ(connection_.Connect(41), 0);
-    EXPECT_EQ(connection_.FirmwareVersion(), L"2.1");
+    EXPECT_EQ(connection_.FirmwareVersion(), L"2.\u00e9");
     connection_.Disconnect();
     EXPECT_EQ(connection_.FirmwareVersion(), L"");
     EXPECT_EQ(log_.messages,
               (Messages{{LogLevel::Notice, L"Serial port connection created successfully on " +
                                                pty_.PortName() + L"."},
                         {LogLevel::Data, L"2-1-1-0-1-3-0-"},
-                        {LogLevel::Notice, L"Microcontroller Firmware Version 2.1"},
+                        {LogLevel::Notice, L"Microcontroller Firmware Version 2.\u00e9"},
                         {LogLevel::Notice, L"Serial connection closed."}}));
     EXPECT_EQ(Finish(), std::vector<Bytes>{kFirmwareRequest});
-}
-
-TEST_F(MicroControllerConnectionTest, FirmwareAnswerDecidesTheConnect) {
-    const struct {
-        Bytes data;
-        bool error;
-        std::wstring versionOrError;
-    } cases[] = {
-        {{0x01, 0x00, 0x07, 'V', 0xE9}, false, L"V\u00e9"},
-        {{0x01, 0x00, 0x07, 0x00, 'x'}, false, L""},
-        {{0x01, 0x00, 0x07},
-         true,
-         L"Error, the GetFirmwareVersion command returned an invalid response data buffer "
-         L"size(3)."},
-        {{0x01, 0xFE, 0x07, 'Z'}, true, L"(Unrecognized Command)"},
-    };
-    for (const auto& c : cases) {
-        Answer({Response(c.data)});
-        const bool error = c.error;
-        EXPECT_EQ(connection_.Connect(41), error ? -1 : 0);
-        Finish();
-        EXPECT_EQ(connection_.IsConnected(), !error);
-        EXPECT_EQ(connection_.FirmwareVersion(), error ? L"" : c.versionOrError);
-        if (error) {
-            EXPECT_THAT(log_.Errors(), ElementsAreArray({HasSubstr(c.versionOrError)}));
-        }
-        connection_.Disconnect();
-        log_.messages.clear();
-        received_.clear();
-    }
 }
 
 TEST_F(MicroControllerConnectionTest, DisconnectedCommandLogsAndSendsNothing) {
@@ -150,12 +120,14 @@ TEST_F(MicroControllerConnectionTest, DisconnectedCommandLogsAndSendsNothing) {
 }
 
 // A response that fails a check is still read to its end and every failed check is logged;
-// whatever the answer leaves behind, the next command finds its own response.
+// whatever the answer leaves behind, the next command finds its own response. A refused
+// firmware answer (no answer to a command given) refuses the connect.
 struct ExchangeCase {
     const char* name;
     Bytes answer;
     int result;
     std::vector<std::string> errors;  // a part of each error logged
+    Bytes firmware = {0x01, 0x00, 0x07, '2'};
 };
 
 TEST_F(MicroControllerConnectionTest, AnswersAreCheckedAndTheNextCommandIsBackInStep) {
@@ -163,6 +135,11 @@ TEST_F(MicroControllerConnectionTest, AnswersAreCheckedAndTheNextCommandIsBackIn
     largest[0] = 0x19;
     largest[1] = 0x00;
     const ExchangeCase cases[] = {
+        {"FirmwareTooShort", {}, -1,
+         {"Error, the GetFirmwareVersion command returned an invalid response data buffer "
+          "size(3)."},
+         {0x01, 0x00, 0x07}},
+        {"FirmwareRefused", {}, -1, {"(Unrecognized Command)"}, {0x01, 0xFE, 0x07, 'Z'}},
         {"LargestResponse", Response(largest), 0, {}},
         {"Refusal", Response({0x19, 0xFC}), -1, {"(Sequence Not Found)"}},
         {"WrongStx", HexBytes("03 02 02 00 19 00 03 19"), -1, {"STX"}},
@@ -186,17 +163,24 @@ TEST_F(MicroControllerConnectionTest, AnswersAreCheckedAndTheNextCommandIsBackIn
     };
     for (const ExchangeCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Answer({Response({0x01, 0x00, 0x07, '2'}), c.answer, Response({0x0A, 0x00})});
-        ConnectQuietly();
-        std::uint16_t size = 77;
-        EXPECT_EQ(Execute({0x19}, size), c.result);
+        if (c.answer.empty()) {
+            Answer({Response(c.firmware)});
+            EXPECT_EQ(connection_.Connect(41), -1);
+            EXPECT_FALSE(connection_.IsConnected());
+            EXPECT_EQ(connection_.FirmwareVersion(), L"");
+        } else {
+            Answer({Response(c.firmware), c.answer, Response({0x0A, 0x00})});
+            ConnectQuietly();
+            std::uint16_t size = 77;
+            EXPECT_EQ(Execute({0x19}, size), c.result);
+        }
         const std::vector<std::wstring> errors = log_.Errors();
         ASSERT_EQ(errors.size(), c.errors.size());
         for (std::size_t i = 0; i < errors.size(); ++i) {
             EXPECT_THAT(WideToNarrow(errors[i]), HasSubstr(c.errors[i]));
         }
         log_.messages.clear();
-        ExpectInStep();
+        c.answer.empty() ? (void)Finish() : ExpectInStep();
         connection_.Disconnect();
         received_.clear();
     }

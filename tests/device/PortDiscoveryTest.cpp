@@ -20,8 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
+using NamePaths = std::vector<std::pair<std::wstring, std::string>>;
 
-const std::wstring kNotFoundMessage =
+const std::wstring kNotFound =
     L"Error retrieving Zavik Driver device information.  Unable to determine port number for "
     L"device.";
 
@@ -49,222 +50,140 @@ class FakeLister final : public SerialPortLister {
     std::optional<std::string> failure_;
 };
 
-// A log writing into a directory of its own, with its messages recorded.
 struct RecordedLog {
     TempDir dir;
     LogCapture log{dir.File("log")};
 };
 
-constexpr std::uint32_t kConfiguredPort = 4;
+constexpr std::uint32_t kConfigured = 4;
+const std::wstring kZ = L"Zavik Driver Virtual Com Port ";
 
 struct DiscoveryCase {
     std::vector<std::wstring> names;
-    std::optional<std::uint32_t> found;  // none: discovery fails
+    std::optional<std::uint32_t> found;  // none: discovery fails and keeps the configured port
 };
 
 class PortDiscoveryNames : public testing::TestWithParam<DiscoveryCase> {};
 
 TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
     RecordedLog recorded;
-    PortDiscovery::DriverPort port{kConfiguredPort, ""};
-    testing::internal::CaptureStdout();
+    PortDiscovery::DriverPort port{kConfigured, ""};
     const int result =
         PortDiscovery::DiscoverPort(FakeLister(GetParam().names), port, &recorded.log);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    const std::uint32_t portNumber = port.portNumber;
-
-    if (GetParam().found) {
-        EXPECT_EQ(result, 0);
-        EXPECT_EQ(portNumber, *GetParam().found);
-        EXPECT_TRUE(recorded.log.messages.empty());
-    } else {
-        EXPECT_EQ(result, -1);
-        EXPECT_EQ(portNumber, kConfiguredPort);
-        EXPECT_EQ(recorded.log.messages, (Messages{{LogLevel::Error, kNotFoundMessage}}));
-    }
+    EXPECT_EQ(result, GetParam().found ? 0 : -1);
+    EXPECT_EQ(port.portNumber, GetParam().found.value_or(kConfigured));
+    EXPECT_EQ(recorded.log.messages,
+              (GetParam().found ? Messages{} : Messages{{LogLevel::Error, kNotFound}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Listings, PortDiscoveryNames,
     testing::Values(
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM7)"}, 7},
-        DiscoveryCase{
-            {L"Zavik Driver Virtual Com Port (COM3)", L"Zavik Driver Virtual Com Port (COM9)"}, 9},
-        DiscoveryCase{
-            {L"Zavik Driver Virtual Com Port (COM9)", L"Zavik Driver Virtual Com Port (COM3)"}, 3},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM12)"}, 12},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM07)"}, 7},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM0)"}, 0},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM2147483647)"}, 2147483647u},
-        DiscoveryCase{{L"Communications Port (COM1)", L"Zavik Driver Virtual Com Port (COM5)",
-                       L"USB Serial Device (COM6)"},
-                      5},
-        DiscoveryCase{{L"Bench Zavik Driver Virtual Com Port #2 (COM21) spare"}, 21},
-        // Matching names without a usable number are skipped; an earlier match stands.
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM5)", L"Zavik Driver Virtual Com Port",
-                       L"Zavik Driver Virtual Com Port (COM8"},
-                      5},
+        DiscoveryCase{{kZ + L"(COM9)", L"USB Serial Device (COM6)", kZ + L"(COM3)"}, 3},
+        DiscoveryCase{{L"Bench " + kZ + L"#2 (COM021) spare"}, 21},
+        DiscoveryCase{{kZ + L"(COM2147483647)"}, 2147483647u},
+        DiscoveryCase{{kZ + L"(COM5)", kZ, kZ + L"(COM8"}, 5},  // later unusable names skipped
         DiscoveryCase{{}, std::nullopt},
-        DiscoveryCase{{L"Communications Port (COM1)", L"USB Serial Device (COM6)"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (ttyUSB3)"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM8"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port COM8"}, std::nullopt},
+        DiscoveryCase{{L"Communications Port (COM1)"}, std::nullopt},
+        DiscoveryCase{{kZ + L"(COM2147483648)"}, std::nullopt},  // beyond INT_MAX
         DiscoveryCase{{L"zavik driver virtual com port (COM8)"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (com8)"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM)"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM 8)"}, std::nullopt},
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM-8)"}, std::nullopt},
-        // Above what a port can be opened as.
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port (COM2147483648)"}, std::nullopt},
-        // The first ")" comes before the "COM".
-        DiscoveryCase{{L"(2) Zavik Driver Virtual Com Port COM8)"}, std::nullopt},
-        // The first "COM" is not the one before the number.
-        DiscoveryCase{{L"Zavik Driver Virtual Com Port COMBO (COM8)"}, std::nullopt}));
+        DiscoveryCase{{kZ + L"(com8)"}, std::nullopt}, DiscoveryCase{{kZ + L"(COM)"}, std::nullopt},
+        DiscoveryCase{{kZ + L"(COM-8)"}, std::nullopt},
+        DiscoveryCase{{kZ + L"(ttyUSB3)"}, std::nullopt},
+        DiscoveryCase{{L"(2) " + kZ + L"COM8)"}, std::nullopt},  // ")" before the "COM"
+        DiscoveryCase{{kZ + L"COMBO (COM8)"}, std::nullopt}));
 
-TEST(PortDiscoveryListingFailure, LogsTheReasonAndKeepsThePortNumber) {
+TEST(PortDiscovery, ListingFailureLogsTheReasonAndWorksWithoutALog) {
     RecordedLog recorded;
-    PortDiscovery::DriverPort port{kConfiguredPort, ""};
-    testing::internal::CaptureStdout();
-    const int result =
-        PortDiscovery::DiscoverPort(FakeLister(std::string("sysfs is gone")), port, &recorded.log);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(port.portNumber, kConfiguredPort);
+    PortDiscovery::DriverPort port{kConfigured, ""};
+    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister(std::string("sysfs is gone")), port,
+                                          &recorded.log),
+              -1);
+    EXPECT_EQ(port.portNumber, kConfigured);
     EXPECT_EQ(recorded.log.messages,
               (Messages{{LogLevel::Error, L"Failed to list serial ports: sysfs is gone"},
-                        {LogLevel::Error, kNotFoundMessage}}));
+                        {LogLevel::Error, kNotFound}}));
+    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister(std::string("x")), port, nullptr), -1);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({kZ + L"(COM2)"}), port, nullptr), 0);
 }
 
-TEST(PortDiscoveryWithoutLog, StillFailsAndSucceeds) {
-    PortDiscovery::DriverPort port{kConfiguredPort, ""};
-    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister(std::vector<std::wstring>{}), port, nullptr),
-              -1);
-    EXPECT_EQ(PortDiscovery::DiscoverPort(
-                  FakeLister(std::vector<std::wstring>{L"Zavik Driver Virtual Com Port (COM2)"}),
-                  port, nullptr),
-              0);
-    EXPECT_EQ(port.portNumber, 2u);
-}
-
-// A sysfs tree in a temporary directory, laid out as the kernel lays it out: class/tty/<name>
-// links to the tty's directory under devices/, whose "device" link leads to the interface or
-// port device, below the USB device that has the "product" file.
+// A sysfs tree laid out as the kernel lays it out: class/tty/<name> links to the tty's directory
+// under devices/, whose "device" link leads up to the interface, below the USB device that has
+// the "product" file.
 class FakeSystem {
   public:
     FakeSystem() { fs::create_directories(sys / "class" / "tty"); }
 
-    // A tty below devicesPath (relative to devices/); the device link points at that directory.
+    // A tty below devicesPath (relative to devices/); no device link when devicesPath is empty.
     void AddTty(const std::string& name, const std::string& devicesPath) const {
-        const fs::path device = sys / "devices" / devicesPath;
-        const fs::path ttyDirectory = device / "tty" / name;
-        fs::create_directories(ttyDirectory);
-        fs::create_directory_symlink(fs::path("../.."), ttyDirectory / "device");
-        fs::create_directory_symlink(fs::relative(ttyDirectory, sys / "class" / "tty"),
+        const fs::path tty = sys / "devices" / (devicesPath.empty() ? "virtual" : devicesPath) /
+                             "tty" / name;
+        fs::create_directories(tty);
+        if (!devicesPath.empty()) {
+            fs::create_directory_symlink("../..", tty / "device");
+        }
+        fs::create_directory_symlink(fs::relative(tty, sys / "class" / "tty"),
                                      sys / "class" / "tty" / name);
     }
-
-    // A tty of the kernel's own (tty0, console): no device link at all.
-    void AddVirtualTty(const std::string& name) const {
-        const fs::path ttyDirectory = sys / "devices" / "virtual" / "tty" / name;
-        fs::create_directories(ttyDirectory);
-        fs::create_directory_symlink(fs::relative(ttyDirectory, sys / "class" / "tty"),
-                                     sys / "class" / "tty" / name);
-    }
-
     void SetProduct(const std::string& devicesPath, const std::string& bytes) const {
         fs::create_directories(sys / "devices" / devicesPath);
         WriteFileBytes(sys / "devices" / devicesPath / "product", bytes);
     }
-
-    void Register(const std::string& name) const {
+    void Register(const std::string& name, const fs::path& target = "/dev/null") const {
         fs::create_directories(ports);
-        fs::create_symlink("/dev/null", ports / name);
+        fs::create_symlink(target, ports / name);
     }
-
-    SerialPortListerLinux Lister() const { return SerialPortListerLinux(sys, ports); }
+    int List(std::vector<SerialPortListing>& listed, std::string& reason) const {
+        return SerialPortListerLinux(sys, ports).ListPorts(listed, reason);
+    }
 
     TempDir dir;
     fs::path sys = dir.Path() / "sys";
     fs::path ports = dir.Path() / "ports";
 };
 
-constexpr char kUsbDevice[] = "pci0000:00/0000:00:14.0/usb1/1-2";
-constexpr char kAcmInterface[] = "pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0";
-
-std::vector<std::pair<std::wstring, std::string>> NamesAndPaths(
-    const std::vector<SerialPortListing>& ports) {
-    std::vector<std::pair<std::wstring, std::string>> result;
-    for (const SerialPortListing& port : ports) {
-        result.emplace_back(port.name, port.devicePath.string());
-    }
-    return result;
-}
+constexpr char kUsb[] = "pci0000:00/0000:00:14.0/usb1/1-";
 
 TEST(SerialPortListerLinux, NamesUsbTtysByProductThenListsThePortDirectory) {
     FakeSystem system;
-    system.SetProduct(kUsbDevice, "Zavik Driver Virtual Com Port\n");
-    system.AddTty("ttyACM7", kAcmInterface);
-    system.SetProduct("pci0000:00/0000:00:14.0/usb1/1-3", "FT232R USB UART\n");
-    system.AddTty("ttyUSB3", "pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0/ttyUSB3");
-    system.SetProduct("pci0000:00/0000:00:14.0/usb1/1-4", "Caf\xc3\xa9 Bridge");
-    system.AddTty("ttyACM10", "pci0000:00/0000:00:14.0/usb1/1-4/1-4:1.2");
+    WriteFileBytes(system.dir.Path() / "product", "Outside the sysfs root\n");
+    system.SetProduct(kUsb + std::string("2"), "Zavik Driver Virtual Com Port\n");
+    system.AddTty("ttyACM7", kUsb + std::string("2/1-2:1.0"));
+    system.SetProduct(kUsb + std::string("3"), "FT232R USB UART\n");
+    system.AddTty("ttyUSB3", kUsb + std::string("3/1-3:1.0/ttyUSB3"));
+    system.SetProduct(kUsb + std::string("4"), "Caf\xc3\xa9 Bridge");
+    system.AddTty("ttyACM10", kUsb + std::string("4/1-4:1.2"));
     system.AddTty("ttyS0", "platform/serial8250");
-    system.AddVirtualTty("tty0");
+    system.AddTty("tty0", "");
     system.Register("Zavik Driver Virtual Com Port (COM20)");
     system.Register("Emulator (COM3)");
 
-    std::vector<SerialPortListing> ports{{L"stale", "/dev/stale", L""}};
+    std::vector<SerialPortListing> listed{{L"stale", "/dev/stale", L""}};
     std::string reason;
-    ASSERT_EQ(system.Lister().ListPorts(ports, reason), 0);
-    const std::string registered = system.ports.string();
-    EXPECT_EQ(NamesAndPaths(ports), (std::vector<std::pair<std::wstring, std::string>>{
-                                        {L"Caf\u00e9 Bridge (COM10)", "/dev/ttyACM10"},
-                                        {L"Zavik Driver Virtual Com Port (COM7)", "/dev/ttyACM7"},
-                                        {L"FT232R USB UART (ttyUSB3)", "/dev/ttyUSB3"},
-                                        {L"Emulator (COM3)", registered + "/Emulator (COM3)"},
-                                        {L"Zavik Driver Virtual Com Port (COM20)",
-                                         registered + "/Zavik Driver Virtual Com Port (COM20)"}}));
+    ASSERT_EQ(system.List(listed, reason), 0);
+    NamePaths got;
+    for (const SerialPortListing& port : listed) {
+        got.emplace_back(port.name, port.devicePath.string());
+    }
+    const std::string dir = system.ports.string() + "/";
+    EXPECT_EQ(got, (NamePaths{{L"Caf\u00e9 Bridge (COM10)", "/dev/ttyACM10"},
+                              {L"Zavik Driver Virtual Com Port (COM7)", "/dev/ttyACM7"},
+                              {L"FT232R USB UART (ttyUSB3)", "/dev/ttyUSB3"},
+                              {L"Emulator (COM3)", dir + "Emulator (COM3)"},
+                              {L"Zavik Driver Virtual Com Port (COM20)",
+                               dir + "Zavik Driver Virtual Com Port (COM20)"}}));
 }
 
-TEST(SerialPortListerLinux, LooksForTheProductOnlyInsideTheSysfsRoot) {
-    FakeSystem system;
-    WriteFileBytes(system.dir.Path() / "product", "Outside\n");
-    system.AddTty("ttyS1", "platform/serial8250");
-    std::vector<SerialPortListing> ports;
-    std::string reason;
-    ASSERT_EQ(system.Lister().ListPorts(ports, reason), 0);
-    EXPECT_TRUE(ports.empty());
-}
-
-TEST(SerialPortListerLinux, MissingPortDirectoryMeansNoRegisteredPorts) {
-    FakeSystem system;
-    system.SetProduct(kUsbDevice, "Zavik Driver Virtual Com Port\n");
-    system.AddTty("ttyACM0", kAcmInterface);
-    std::vector<SerialPortListing> ports;
-    std::string reason;
-    ASSERT_EQ(system.Lister().ListPorts(ports, reason), 0);
-    EXPECT_EQ(NamesAndPaths(ports),
-              (std::vector<std::pair<std::wstring, std::string>>{
-                  {L"Zavik Driver Virtual Com Port (COM0)", "/dev/ttyACM0"}}));
-}
-
-TEST(SerialPortListerLinux, UnreadableSysfsFailsWithTheReason) {
-    FakeSystem system;
-    const fs::path missing = system.dir.Path() / "nosys";
-    std::vector<SerialPortListing> ports;
-    std::string reason;
-    EXPECT_EQ(SerialPortListerLinux(missing, system.ports).ListPorts(ports, reason), -1);
-    EXPECT_EQ(reason, missing.string() + "/class/tty: No such file or directory");
-}
-
-TEST(SerialPortListerLinux, PortDirectoryThatIsNoDirectoryFailsWithTheReason) {
+TEST(SerialPortListerLinux, UnreadableSysfsOrPortDirectoryFailsWithTheReason) {
     FakeSystem system;
     WriteFileBytes(system.ports, "not a directory");
-    std::vector<SerialPortListing> ports;
+    std::vector<SerialPortListing> listed;
     std::string reason;
-    EXPECT_EQ(system.Lister().ListPorts(ports, reason), -1);
+    EXPECT_EQ(system.List(listed, reason), -1);
     EXPECT_EQ(reason, system.ports.string() + " is not a folder.");
+    fs::remove_all(system.sys);
+    EXPECT_EQ(system.List(listed, reason), -1);
+    EXPECT_EQ(reason, system.sys.string() + "/class/tty: No such file or directory");
 }
 
 // Anyone who can add an entry could pose as the device: a port directory that another user
@@ -281,30 +200,30 @@ TEST_P(UnsafePortDirectory, IsNotUsed) {
     }
     FakeSystem system;
     const fs::path real = system.dir.Path() / "real";
+    const std::string entry = "Zavik Driver Virtual Com Port (COM4)";
     fs::create_directories(real);
-    fs::create_symlink("/dev/null", real / "Zavik Driver Virtual Com Port (COM4)");
+    fs::create_symlink("/dev/null", real / entry);
     if (planted == Planted::Link) {
         fs::create_directory_symlink(real, system.ports);
     } else {
         fs::rename(real, system.ports);
         chmod(system.ports.c_str(), planted == Planted::OpenDirectory ? 0777 : 0755);
-        const fs::path given = planted == Planted::OtherUsersEntry
-                                   ? system.ports / "Zavik Driver Virtual Com Port (COM4)"
-                                   : system.ports;
+        const fs::path given =
+            planted == Planted::OtherUsersEntry ? system.ports / entry : system.ports;
         ASSERT_TRUE(planted < Planted::OtherUsersDirectory ||
                     lchown(given.c_str(), 65534, 65534) == 0);
     }
     const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", system.ports.string());
 
-    std::vector<SerialPortListing> ports;
+    std::vector<SerialPortListing> listed;
     std::string reason;
     const bool ownDirectory = planted == Planted::OtherUsersEntry;
-    EXPECT_EQ(system.Lister().ListPorts(ports, reason), ownDirectory ? 0 : -1);
+    EXPECT_EQ(system.List(listed, reason), ownDirectory ? 0 : -1);
     EXPECT_TRUE(ownDirectory ||
                 reason.ends_with("  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR to a folder of your "
                                  "own."))
         << reason;
-    EXPECT_TRUE(ports.empty());
+    EXPECT_TRUE(listed.empty());
     EXPECT_EQ(PortDirectory::DevicePathForPort(4), fs::path("/dev/ttyACM4"));
 }
 
@@ -312,20 +231,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnsafePortDirectory,
                          testing::Values(Planted::Link, Planted::OpenDirectory,
                                          Planted::OtherUsersDirectory, Planted::OtherUsersEntry));
 
+// Without a port directory the USB tty is found; a registered port listed after it wins.
 TEST(SerialPortListerLinux, DiscoveryFindsTheDeviceAndTheLastRegisteredPortWins) {
     FakeSystem system;
-    system.SetProduct(kUsbDevice, "Zavik Driver Virtual Com Port\n");
-    system.AddTty("ttyACM7", kAcmInterface);
-    RecordedLog recorded;
+    system.SetProduct(kUsb + std::string("2"), "Zavik Driver Virtual Com Port\n");
+    system.AddTty("ttyACM7", kUsb + std::string("2/1-2:1.0"));
+    const SerialPortListerLinux lister(system.sys, system.ports);
     PortDiscovery::DriverPort port;
-
-    EXPECT_EQ(PortDiscovery::DiscoverPort(system.Lister(), port, &recorded.log), 0);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(lister, port, nullptr), 0);
     EXPECT_EQ(port.portNumber, 7u);
-
     system.Register("Zavik Driver Virtual Com Port (COM20)");
-    EXPECT_EQ(PortDiscovery::DiscoverPort(system.Lister(), port, &recorded.log), 0);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(lister, port, nullptr), 0);
     EXPECT_EQ(port.portNumber, 20u);
-    EXPECT_TRUE(recorded.log.messages.empty());
 }
 
 // An entry that leads to no terminal device is listed with the reason and never chosen.
@@ -333,41 +250,38 @@ TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
     FakeSystem system;
     fs::create_directories(system.sys / "dev" / "char" / "1:3");
     fs::create_symlink("../../class/mem", system.sys / "dev" / "char" / "1:3" / "subsystem");
-    fs::create_directories(system.ports);
     WriteFileBytes(system.dir.Path() / "plain", "");
-    const std::vector<std::pair<std::string, fs::path>> entries{
-        {"Zavik Driver Virtual Com Port (COM1)", "/dev/tty"},
-        {"Zavik Driver Virtual Com Port (COM2)", system.dir.Path() / "gone"},
-        {"Zavik Driver Virtual Com Port (COM3)", system.dir.Path() / "plain"},
-        {"Zavik Driver Virtual Com Port (COM4)", "/dev/null"}};
-    for (const auto& [name, target] : entries) {
-        fs::create_symlink(target, system.ports / name);
-    }
-    std::vector<SerialPortListing> ports;
+    const std::string kName = "Zavik Driver Virtual Com Port (COM";
+    system.Register(kName + "1)", "/dev/tty");
+    system.Register(kName + "2)", system.dir.Path() / "gone");
+    system.Register(kName + "3)", system.dir.Path() / "plain");
+    system.Register(kName + "4)", "/dev/null");
+    std::vector<SerialPortListing> listed;
     std::string reason;
-    ASSERT_EQ(system.Lister().ListPorts(ports, reason), 0);
+    ASSERT_EQ(system.List(listed, reason), 0);
     std::vector<std::wstring> reasons;
-    for (const SerialPortListing& port : ports) {
+    for (const SerialPortListing& port : listed) {
         reasons.push_back(port.unusable);
     }
-    EXPECT_EQ(reasons,
-              (std::vector<std::wstring>{L"", L"points at nothing", L"is not a terminal device",
-                                         L"is not a terminal device"}));
-    const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(ports);
+    EXPECT_EQ(reasons, (std::vector<std::wstring>{L"", L"points at nothing",
+                                                  L"is not a terminal device",
+                                                  L"is not a terminal device"}));
+    const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(listed);
     ASSERT_TRUE(found);
-    EXPECT_EQ(found->devicePath, system.ports / entries[0].first);
+    EXPECT_EQ(found->devicePath, system.ports / (kName + "1)"));
 }
 
 TEST(PlatformSerialPortLister, ListsTheSystemAndEndsWithThePortDirectory) {
     TempDir dir;
     const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", dir.Path().string());
-    fs::create_symlink("/dev/null", dir.Path() / "Zavik Driver Virtual Com Port (COM33)");
-    std::vector<SerialPortListing> ports;
+    const fs::path entry = dir.Path() / "Zavik Driver Virtual Com Port (COM33)";
+    fs::create_symlink("/dev/null", entry);
+    std::vector<SerialPortListing> listed;
     std::string reason;
-    ASSERT_EQ(CreatePlatformSerialPortLister()->ListPorts(ports, reason), 0) << reason;
-    ASSERT_FALSE(ports.empty());
-    EXPECT_EQ(ports.back().name, L"Zavik Driver Virtual Com Port (COM33)");
-    EXPECT_EQ(ports.back().devicePath, dir.Path() / "Zavik Driver Virtual Com Port (COM33)");
+    ASSERT_EQ(CreatePlatformSerialPortLister()->ListPorts(listed, reason), 0) << reason;
+    ASSERT_FALSE(listed.empty());
+    EXPECT_EQ(listed.back().name, L"Zavik Driver Virtual Com Port (COM33)");
+    EXPECT_EQ(listed.back().devicePath, entry);
 }
 
 }  // namespace
