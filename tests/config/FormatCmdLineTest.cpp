@@ -134,8 +134,6 @@ TEST_F(FormatCmdLineTest, CommandLinesAreCutAtCommentsAndSubstituted) {
         std::wstring expected;
     } rows[] = {
         {"", "-A x // y # z", L"-A x "},
-        // The format has no escape for # or //, so quotes do not protect them.
-        {"", "-A \"LED #2\" 500", L"-A \"LED "},
         {"", "-Load a/b c/ caf\xE9", L"-Load a/b c/ caf\u00e9"},
         {"%V = a#b\n", "-R %V # %V", L"-R a#b "},
         // Every occurrence, but only before a blank or the end; %V not inside %VV; case counts.
@@ -188,10 +186,7 @@ TEST_F(FormatCmdLineTest, FailingLineIsHandedOutWithItsNumberAndReadingGoesOn) {
         // The line is handed out as it was before substitution.
         {kLongV, "-R %V x",
          kReader + L"ProcessCommandLine() - Error, the line is longer than 999 characters after "
-                   L"macro substitution."},
-        {"", "%X = \"A B",
-         L"MiscFunctions::ParseCommandString() - Error Processing command(%X = \"A B) string, "
-         L"unable to find matching double quotes."}};
+                   L"macro substitution."}};
     for (const auto& row : rows) {
         Open(row.definitions + row.failingLine + "\n-After %X\n");
         const int number = LinesIn(row.definitions) + 1;

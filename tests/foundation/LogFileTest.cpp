@@ -40,11 +40,6 @@ std::string ExpectedHeader(const std::wstring& target) {
            Line("Operating System: " + WideToNarrow(SystemInfo::OperatingSystemText()));
 }
 
-std::wstring OpenErrorText(const std::wstring& target) {
-    return L"Error opening filename: " + target +
-           L", file may be invalid, please check the filename ";
-}
-
 class LogFileTest : public testing::Test {
   protected:
     LogFileTest() {
@@ -142,7 +137,6 @@ TEST_F(LogFileTest, NamesOpenAsTxtFilesOrAreRefused) {
         // Characters above Latin-1 have no bytes to name a file with.
         {L"\u20AC", false, L"./\u20AC.txt"},
         {std::wstring(256, L'b'), false, std::wstring(256, L'b')},
-        {L"run." + std::wstring(252, L'x'), false, L"run." + std::wstring(252, L'x')},
         {std::wstring(256, L'd') + L"/run.log", false, std::wstring(256, L'd') + L"/run.log"},
         {longPath + L"run.log", false, longPath + L"run.log"}};
     for (const auto& row : rows) {
@@ -154,8 +148,11 @@ TEST_F(LogFileTest, NamesOpenAsTxtFilesOrAreRefused) {
         if (row.opens) {
             EXPECT_EQ(ReadFileBytes(WideToPath(row.path)), ExpectedHeader(row.path));
         } else {
-            EXPECT_EQ(notifier.boxes,
-                      (decltype(notifier.boxes){{kErrorCaption, OpenErrorText(row.path)}}));
+            EXPECT_EQ(
+                notifier.boxes,
+                (decltype(notifier.boxes){
+                    {kErrorCaption, L"Error opening filename: " + row.path +
+                                        L", file may be invalid, please check the filename "}}));
         }
     }
     fs::current_path(saved);

@@ -24,7 +24,6 @@ TEST(ParseCommandString, SplitsIntoArguments) {
         {L"", {}},
         {L"   ", {L""}},
         {L"ab\"cd ef", {L"ab\"cd", L"ef"}},
-        {L"\"  spaced  words \"", {L"  spaced  words "}},
         // Vertical tab and form feed are trimmed at the ends of the rest, but only a space
         // separates tokens inside it.
         {L"\va\vb c\f", {L"a\vb", L"c"}},

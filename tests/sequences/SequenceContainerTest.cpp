@@ -15,8 +15,6 @@ namespace {
 
 const std::wstring kRange255 =
     L"Error validating sequence number.  The sequence number(255) is out of range(0..254).";
-const std::wstring kNoSets =
-    L") for sequence 2, a command set has not yet been created for the specified sequence.";
 const std::wstring kCannotBeStored =
     L") contains a double quote, # or //, which a settings file cannot hold.";
 // Texts of 960 characters are the longest whose lines a settings file can hold.
@@ -68,7 +66,6 @@ TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
         std::function<int(SequenceContainer&)> operation;
         std::wstring message;
     } cases[] = {
-        {OP(c.ValidateSequenceNumber(255)), kRange255},
         {OP(c.ModifySequenceNumber(0, 255)), kRange255},
         {OP(c.AddSequence(7, L"")),
          L"Error validating the sequence name.  The sequence name is blank."},
@@ -76,8 +73,6 @@ TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
          L"Error validating the sequence name, the sequence name(aLPHA) must be unique."},
         {OP(c.AddSequence(7, L"Say \"hi\"")),
          L"Error, the sequence name (Say \"hi\"" + kCannotBeStored},
-        {OP(c.AddSequence(7, L"Run #2")), L"Error, the sequence name (Run #2" + kCannotBeStored},
-        {OP(c.AddSequence(7, L"a//b")), L"Error, the sequence name (a//b" + kCannotBeStored},
         {OP(c.AddSequence(7, kLongestName + L"n")),
          L"Error, the sequence name is 961 characters long, more than the 960 a line of a settings "
          L"file can hold."},
@@ -86,7 +81,9 @@ TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
          L"Error modifying sequence number, the sequence to be modified (7) does not exist."},
         {OP(c.ModifySequenceNumber(0, 2)),
          L"Error modifying sequence number, the new sequence number (2) in already in use."},
-        {OP(c.ValidateCommandSetIndex(2, 0)), L"Error validating command set index(0" + kNoSets},
+        {OP(c.ValidateCommandSetIndex(2, 0)),
+         L"Error validating command set index(0) for sequence 2, a command set has not yet been "
+         L"created for the specified sequence."},
         {OP(c.SwapCommandSets(0, 1, 2)),
          L"Error validating command set index(2) for sequence 0, the value is out of range(0..1)."},
         {OP(c.AddCommandSet(7, 0)),
@@ -96,9 +93,6 @@ TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
          L"range(0..2)."},
         {OP(c.AddCommand(7, 0, L"-Off Blue")),
          L"Error adding command, a sequence does not exist at the specified index(7)."},
-        {OP(c.AddCommand(0, 1, L"-On \"Blue")),
-         L"MiscFunctions::ParseCommandString() - Error Processing command(-On \"Blue) string, "
-         L"unable to find matching double quotes."},
         {OP(c.AddCommand(0, 1, L"-Duration 0" + kLongestCommand.substr(10))),
          L"Error adding command to sequence 0 and command set 1.  The command is 961 characters "
          L"long, more than the 960 a line of a settings file can hold."},
@@ -141,7 +135,6 @@ TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
         {"AddSetInFront", OP(c.AddCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[0], kAlpha[1]}},
         {"RemoveSetMovesLaterUp", OP(c.RemoveCommandSet(0, 0)), 1, 0, L"Alpha", {kAlpha[1]}},
         {"ClearSetKeepsIt", OP(c.ClearCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[1]}},
-        {"SwapWithItself", OP(c.SwapCommandSets(0, 1, 1)), 1, 0, L"Alpha", kAlpha},
         {"AddLongestCommandVerbatim", OP(c.AddCommand(0, 1, kLongestCommand)), 1, 0, L"Alpha",
          kWithLongest},
         {"ClearAll", OP(c.ClearAllSequences()), 1, 0, L"", {}},
