@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <fstream>
 
 #include "sequences/SequenceContainer.h"
 #include "support/LogCapture.h"
@@ -19,12 +18,8 @@ class FakePrompts final : public SequenceManagerPrompts {
     std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& numbers,
                                             std::size_t preselect, const std::wstring&) override {
         offered = numbers, offeredAt = preselect, ++dialogs;
-        if (properties.empty()) {
-            return std::nullopt;
-        }
-        const auto answer = properties.front();
-        properties.pop_front();
-        return answer;
+        const auto answer = properties.empty() ? std::nullopt : properties.front();
+        return properties.empty() ? answer : (properties.pop_front(), answer);
     }
     std::wstring AskOpenFile() override { return ++dialogs, file; }
     std::wstring AskSaveFile(const std::wstring& proposed) override {
@@ -123,23 +118,16 @@ TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     EXPECT_EQ(model.GetSequenceName(0), L"S0");
 }
 
-TEST_F(SequenceManagerTest, FailedLoadAndSaveTellTheOperator) {
+// The load failure's message is built and pinned in the application layer.
+TEST_F(SequenceManagerTest, FailedSaveTellsTheOperator) {
     TempDir dir;
-    std::ofstream(dir.Path() / "bad.cfg")
-        << "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Bogus\"\n";
-    prompts.file = dir.File("bad.cfg");
-    prompts.properties = {Properties{0, L"Loaded"}};
-    manager.Run(Command::Load);
-    EXPECT_EQ(List(), L"2.A 4.Caller ");
-    EXPECT_NE(prompts.messages.at(0).find(L":2:"), std::wstring::npos);
-
     model.RenameSequence(2, L"a/b");
     manager.Initialize(&log, model);
     SelectNumber(2);
     prompts.file = dir.File("missing/out.cfg");
     manager.Run(Command::Save);
     EXPECT_EQ(prompts.proposedFile, L"VlrSequenceFile(a_b).cfg");
-    EXPECT_NE(prompts.messages.at(1).find(prompts.file), std::wstring::npos);
+    EXPECT_NE(prompts.messages.at(0).find(prompts.file), std::wstring::npos);
 }
 
 // Start only after an upload that followed the last change; a 12.6 ms sequence arms 12 ms.
