@@ -118,16 +118,20 @@ TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     EXPECT_EQ(model.GetSequenceName(0), L"S0");
 }
 
-// The load failure's message is built and pinned in the application layer.
-TEST_F(SequenceManagerTest, FailedSaveTellsTheOperator) {
+// The load failure's text is the application layer's; here only that it is shown.
+TEST_F(SequenceManagerTest, FailedLoadAndSaveTellTheOperator) {
     TempDir dir;
+    prompts.file = dir.File("missing.cfg");
+    prompts.properties = {Properties{0, L"Loaded"}};
+    manager.Run(Command::Load);
+    ASSERT_EQ(prompts.messages.size(), 1u);
     model.RenameSequence(2, L"a/b");
     manager.Initialize(&log, model);
     SelectNumber(2);
     prompts.file = dir.File("missing/out.cfg");
     manager.Run(Command::Save);
     EXPECT_EQ(prompts.proposedFile, L"VlrSequenceFile(a_b).cfg");
-    EXPECT_NE(prompts.messages.at(0).find(prompts.file), std::wstring::npos);
+    EXPECT_NE(prompts.messages.at(1).find(prompts.file), std::wstring::npos);
 }
 
 // Start only after an upload that followed the last change; a 12.6 ms sequence arms 12 ms.

@@ -25,22 +25,23 @@ std::string Enabled(const PanelView& p) {
 }
 
 TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
-    // ledOn: one digit per panel; menus: connect, disconnect, file commands; panels as Enabled.
+    // ledOn: one digit per panel; menus: connect, disconnect, file commands, pages; panels as
+    // Enabled.
     const struct {
         bool wired, connected, busy;
         int pulsing;
         std::string ledOn, menus, panels;
     } cases[] = {
         // An early start-up failure leaves only Exit and About.
-        {false, false, false, -1, "", "---", ""},
-        {true, false, false, -1, "00", "c-f", "----- ----- "},
-        {true, true, false, -1, "01", "-df", "silep sile- "},
+        {false, false, false, -1, "", "----", ""},
+        {true, false, false, -1, "00", "c-fp", "----- ----- "},
+        {true, true, false, -1, "01", "-dfp", "silep sile- "},
         // One panel pulses: every other panel is locked, also right after a reconnect.
-        {true, true, false, 1, "000", "-df", "----- si--p ----- "},
+        {true, true, false, 1, "000", "-dfp", "----- si--p ----- "},
         // A device operation runs: nothing starts another.
-        {true, true, true, 1, "00", "---", "----- ----- "},
+        {true, true, true, 1, "00", "---p", "----- ----- "},
         // Disconnected while a train was running: the panels stay locked until reconnected.
-        {true, false, false, 0, "00", "c-f", "----- ----- "},
+        {true, false, false, 0, "00", "c-fp", "----- ----- "},
     };
     for (const auto& c : cases) {
         std::vector<bool> ledOn(c.ledOn.size());
@@ -48,7 +49,7 @@ TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
                        [](char d) { return d == '1'; });
         const WindowView view = ComputeWindowView({c.wired, c.connected, c.busy, c.pulsing, ledOn});
         const std::string menus = {view.connect ? 'c' : '-', view.disconnect ? 'd' : '-',
-                                   view.fileCommands ? 'f' : '-'};
+                                   view.fileCommands ? 'f' : '-', view.pages ? 'p' : '-'};
         std::string panels;
         for (const PanelView& panel : view.panels) {
             panels += Enabled(panel) + " ";
