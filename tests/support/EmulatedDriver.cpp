@@ -26,18 +26,16 @@ void EmulatedDriver::MarkHandled() {
 std::vector<Bytes> EmulatedDriver::Received() const {
     std::vector<Bytes> packets;
     for (const PacketRecord& record : simulator_->Packets()) {
-        if (record.number > handled_) {
+        if (record.number > handled_)
             packets.push_back(record.received);
-        }
     }
     return packets;
 }
 
 std::vector<std::uint8_t> EmulatedDriver::CommandIds() const {
     std::vector<std::uint8_t> ids;
-    for (const Bytes& packet : Received()) {
+    for (const Bytes& packet : Received())
         ids.push_back(packet.at(4));
-    }
     return ids;
 }
 

@@ -1,18 +1,9 @@
 #include "support/FaultRules.h"
 
 FaultRule StatusFault(std::uint8_t commandId, std::uint8_t status, unsigned occurrence) {
-    FaultRule rule;
-    rule.kind = FaultKind::Status;
-    rule.status = status;
-    rule.commandId = commandId;
-    rule.occurrence = occurrence;
-    return rule;
+    return {FaultKind::Status, status, {}, commandId, occurrence};
 }
 
 FaultRule SilentFault(std::uint8_t commandId, unsigned occurrence) {
-    FaultRule rule;
-    rule.kind = FaultKind::Silent;
-    rule.commandId = commandId;
-    rule.occurrence = occurrence;
-    return rule;
+    return {FaultKind::Silent, 0, {}, commandId, occurrence};
 }

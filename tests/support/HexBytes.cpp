@@ -1,19 +1,17 @@
 #include "support/HexBytes.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
 
 Bytes HexBytes(const std::string& hex) {
     Bytes bytes;
     std::string digits;
-    for (const char c : hex) {
-        if (c != ' ') {
-            digits.push_back(c);
-        }
-    }
-    if (digits.size() % 2 != 0) {
+    std::copy_if(hex.begin(), hex.end(), std::back_inserter(digits),
+                 [](char c) { return c != ' '; });
+    if (digits.size() % 2 != 0)
         throw std::invalid_argument("odd number of hex digits: " + hex);
-    }
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     }
@@ -32,17 +30,15 @@ std::string ToHex(const Bytes& bytes) {
 
 std::vector<std::string> ToHex(const std::vector<Bytes>& packets, std::size_t first) {
     std::vector<std::string> hex;
-    for (std::size_t i = first; i < packets.size(); ++i) {
+    for (std::size_t i = first; i < packets.size(); ++i)
         hex.push_back(ToHex(packets[i]));
-    }
     return hex;
 }
 
 std::vector<std::string> CanonicalHex(const std::vector<std::string>& hex) {
     std::vector<std::string> canonical;
-    for (const std::string& text : hex) {
+    for (const std::string& text : hex)
         canonical.push_back(ToHex(HexBytes(text)));
-    }
     return canonical;
 }
 
@@ -52,9 +48,8 @@ Bytes CommandPacket(const Bytes& payload) {
     packet.insert(packet.end(), payload.begin(), payload.end());
     packet.push_back(0x03);
     std::uint8_t checksum = 0;
-    for (const std::uint8_t byte : packet) {
+    for (const std::uint8_t byte : packet)
         checksum ^= byte;
-    }
     packet.push_back(checksum);
     return packet;
 }

@@ -11,16 +11,12 @@
 class PrivateUserEnvironment {
   public:
     explicit PrivateUserEnvironment(const std::filesystem::path& root)
-        : temp_("TEMP", (root / "temp").string()),
-          appData_("APPDATA", (root / "appdata").string()),
-          xdgData_("XDG_DATA_HOME", std::nullopt),
-          xdgConfig_("XDG_CONFIG_HOME", std::nullopt),
-          home_("HOME", (root / "home").string()) {}
+        : variables_{{"TEMP", (root / "temp").string()},
+                     {"APPDATA", (root / "appdata").string()},
+                     {"XDG_DATA_HOME", std::nullopt},
+                     {"XDG_CONFIG_HOME", std::nullopt},
+                     {"HOME", (root / "home").string()}} {}
 
   private:
-    ScopedEnvironmentVariable temp_;
-    ScopedEnvironmentVariable appData_;
-    ScopedEnvironmentVariable xdgData_;
-    ScopedEnvironmentVariable xdgConfig_;
-    ScopedEnvironmentVariable home_;
+    ScopedEnvironmentVariable variables_[5];
 };

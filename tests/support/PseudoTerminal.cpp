@@ -10,12 +10,8 @@
 #include <chrono>
 #include <thread>
 
-namespace {
-
 // A bound that stops a faulty program from hanging the suite; never reached when it works.
-constexpr int kPatienceMs = 5000;
-
-}  // namespace
+static constexpr int kPatienceMs = 5000;
 
 PseudoTerminal::PseudoTerminal(const std::filesystem::path& directory, int portNumber)
     : portDirectory_("OSTRA_PORT_DIR", directory.string()) {
@@ -62,9 +58,8 @@ Bytes PseudoTerminal::Receive(std::size_t count) const {
         const ssize_t result = poll(&request, 1, kPatienceMs) > 0
                                    ? read(master_, bytes.data() + received, count - received)
                                    : -1;
-        if (result <= 0) {
+        if (result <= 0)
             break;
-        }
         received += static_cast<std::size_t>(result);
     }
     bytes.resize(received);
@@ -74,9 +69,8 @@ Bytes PseudoTerminal::Receive(std::size_t count) const {
 int PseudoTerminal::PendingForProgram(int count) const {
     int pending = 0;
     for (int waited = 0; waited < kPatienceMs; ++waited) {
-        if (ioctl(programSide_, FIONREAD, &pending) == 0 && pending >= count) {
+        if (ioctl(programSide_, FIONREAD, &pending) == 0 && pending >= count)
             break;
-        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return pending;

@@ -16,7 +16,7 @@ class ScopedCommaLocale {
         try {
             previousCpp_ = std::locale::global(std::locale(kName));
             set_ = true;
-        } catch (const std::runtime_error&) {
+        } catch (const std::runtime_error&) {  // the machine lacks it
         }
     }
     ~ScopedCommaLocale() {

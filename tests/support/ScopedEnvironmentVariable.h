@@ -11,9 +11,8 @@ class ScopedEnvironmentVariable {
   public:
     ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value)
         : name_(std::move(name)) {
-        if (const char* previous = std::getenv(name_.c_str())) {
+        if (const char* previous = std::getenv(name_.c_str()))
             previous_ = previous;
-        }
         Apply(value);
     }
     ~ScopedEnvironmentVariable() { Apply(previous_); }
@@ -22,11 +21,7 @@ class ScopedEnvironmentVariable {
 
   private:
     void Apply(const std::optional<std::string>& value) const {
-        if (value) {
-            setenv(name_.c_str(), value->c_str(), 1);
-        } else {
-            unsetenv(name_.c_str());
-        }
+        value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str());
     }
 
     std::string name_;

