@@ -127,6 +127,15 @@ TEST_F(SimulatorTest, RegistersTheSlaveUnderThePortNameUntilStop) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(entry)));
 }
 
+// A link to a gone tty with no process ID beside it (ProgramTest covers a dead owner's).
+TEST_F(SimulatorTest, ReplacesALinkToAGoneTty) {
+    fs::create_directories(PortDirectory());
+    const fs::path entry = PortDirectory() / "Zavik Driver Virtual Com Port (COM4)";
+    fs::create_symlink(dir_.Path() / "gone" / "tty", entry);
+    Start();
+    EXPECT_EQ(fs::read_symlink(entry), simulator_->SlavePath());
+}
+
 // The entry of a live emulator, and one that is no link, are refused and left as they were.
 TEST_F(SimulatorTest, RefusesAnEntryOfALiveDeviceOrNoLink) {
     ZavikSimulator first(Config());
