@@ -17,24 +17,6 @@ TEST(PacketDecoder, DescribesAValidPacket) {
         {"17 03 02 01 00 00 00 E7 03 00 00 00 00 00 00 00",
          L"SetSequenceScriptCommand sequence 3 index 258 record "
          L"00 E7 03 00 00 00 00 00 00 00 = WaitSteps 999"},
-        {"17 00 01 00 00 00 05 02 00 00 00 00 00 00 00 00",
-         L"SetSequenceScriptCommand sequence 0 index 1 record "
-         L"05 02 00 00 00 00 00 00 00 00 = CallSequence 2"},
-        {"17 00 02 00 00 00 06 00 01 00 00 00 05 00 00 00",
-         L"SetSequenceScriptCommand sequence 0 index 2 record "
-         L"06 00 01 00 00 00 05 00 00 00 = EndLoop to 1 loops 5"},
-        {"17 00 03 00 00 00 07 00 10 00 00 00 00 00 00 00",
-         L"SetSequenceScriptCommand sequence 0 index 3 record "
-         L"07 00 10 00 00 00 00 00 00 00 = SetTTLOutputs value 0x00 change 0x10"},
-        {"17 00 04 00 00 00 0B C8 00 00 00 00 00 00 00 00",
-         L"SetSequenceScriptCommand sequence 0 index 4 record "
-         L"0B C8 00 00 00 00 00 00 00 00 = SetIntensity2 200"},
-        {"17 00 05 00 00 00 FF 00 00 00 00 00 00 00 00 00",
-         L"SetSequenceScriptCommand sequence 0 index 5 record "
-         L"FF 00 00 00 00 00 00 00 00 00 = EndOfSequence"},
-        {"17 00 06 00 00 00 08 05 00 00 00 00 00 00 00 00",
-         L"SetSequenceScriptCommand sequence 0 index 6 record "
-         L"08 05 00 00 00 00 00 00 00 00 = unknown op code 0x08"},
         {"18 03", L"EndSequenceUpload sequence 3"},
         {"19", L"StopSequence"},
         {"1E 01 E8 03 00 00 00 00 00 00 D0 07 00 00 00 00 00 00 05 00 00 00",
@@ -47,6 +29,25 @@ TEST(PacketDecoder, DescribesAValidPacket) {
     };
     for (const auto& [data, description] : rows) {
         EXPECT_EQ(PacketDecoder::Describe(CommandPacket(HexBytes(data)), true), description);
+    }
+}
+
+// Each record as sequence 0's record 1: its bytes, then what they mean.
+TEST(PacketDecoder, DescribesEachScriptRecord) {
+    const std::pair<std::string, std::wstring> rows[] = {
+        {"01 05 00 05 00 00 00 00 00 00",
+         L"SetOutputs LED value 0x0005 change 0x0005 TTL value 0x00 change 0x00"},
+        {"05 02 00 00 00 00 00 00 00 00", L"CallSequence 2"},
+        {"06 00 01 00 00 00 05 00 00 00", L"EndLoop to 1 loops 5"},
+        {"07 00 10 00 00 00 00 00 00 00", L"SetTTLOutputs value 0x00 change 0x10"},
+        {"0B C8 00 00 00 00 00 00 00 00", L"SetIntensity2 200"},
+        {"FF 00 00 00 00 00 00 00 00 00", L"EndOfSequence"},
+        {"08 05 00 00 00 00 00 00 00 00", L"unknown op code 0x08"},
+    };
+    for (const auto& [record, meaning] : rows) {
+        EXPECT_EQ(PacketDecoder::Describe(CommandPacket(HexBytes("17 00 01 00 00 00 " + record)), true),
+                  L"SetSequenceScriptCommand sequence 0 index 1 record " +
+                      std::wstring(record.begin(), record.end()) + L" = " + meaning);
     }
 }
 

@@ -46,8 +46,7 @@ class ChildProcess {
         output_ = ends[0];
     }
     ~ChildProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
+        if (pid_ > 0 && kill(pid_, SIGKILL) == 0) {
             waitpid(pid_, nullptr, 0);
         }
         close(output_);
