@@ -7,7 +7,6 @@
 #include "foundation/DeviceLimits.h"
 #include "foundation/SequenceCommandWords.h"
 #include "foundation/TextConversion.h"
-#include "foundation/ArgumentReading.h"
 #include "sequences/SequenceContainer.h"
 
 using SequenceCommandWords::Word;

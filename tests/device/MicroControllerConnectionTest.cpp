@@ -135,7 +135,9 @@ TEST_F(MicroControllerConnectionTest, AnswersAreCheckedAndTheNextCommandIsBackIn
     largest[0] = 0x19;
     largest[1] = 0x00;
     const ExchangeCase cases[] = {
-        {"FirmwareTooShort", {}, -1,
+        {"FirmwareTooShort",
+         {},
+         -1,
          {"Error, the GetFirmwareVersion command returned an invalid response data buffer "
           "size(3)."},
          {0x01, 0x00, 0x07}},

@@ -42,9 +42,12 @@ TEST(DevicePathForPort, TakesTheFirstEntryEndingInThePortSuffixElseTheAcmDevice)
     const struct {
         int port;
         fs::path expected;
-    } cases[] = {{1, dir.Path() / "Emulator (COM1)"}, {11, dir.Path() / "Adapter (COM11)"},
-                 {5, dir.Path() / "a First (COM5)"},  {3, "/dev/ttyACM3"},
-                 {7, "/dev/ttyACM7"},                 {123, "/dev/ttyACM123"}};
+    } cases[] = {{1, dir.Path() / "Emulator (COM1)"},
+                 {11, dir.Path() / "Adapter (COM11)"},
+                 {5, dir.Path() / "a First (COM5)"},
+                 {3, "/dev/ttyACM3"},
+                 {7, "/dev/ttyACM7"},
+                 {123, "/dev/ttyACM123"}};
     for (const auto& c : cases) {
         EXPECT_EQ(PortDirectory::DevicePathForPort(c.port), c.expected) << c.port;
     }

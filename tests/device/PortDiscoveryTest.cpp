@@ -78,27 +78,28 @@ TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
 
 INSTANTIATE_TEST_SUITE_P(
     Listings, PortDiscoveryNames,
-    testing::Values(
-        DiscoveryCase{{kZ + L"(COM9)", L"USB Serial Device (COM6)", kZ + L"(COM3)"}, 3},
-        DiscoveryCase{{L"Bench " + kZ + L"#2 (COM021) spare"}, 21},
-        DiscoveryCase{{kZ + L"(COM2147483647)"}, 2147483647u},
-        DiscoveryCase{{kZ + L"(COM5)", kZ, kZ + L"(COM8"}, 5},  // later unusable names skipped
-        DiscoveryCase{{}, std::nullopt},
-        DiscoveryCase{{L"Communications Port (COM1)"}, std::nullopt},
-        DiscoveryCase{{kZ + L"(COM2147483648)"}, std::nullopt},  // beyond INT_MAX
-        DiscoveryCase{{L"zavik driver virtual com port (COM8)"}, std::nullopt},
-        DiscoveryCase{{kZ + L"(com8)"}, std::nullopt}, DiscoveryCase{{kZ + L"(COM)"}, std::nullopt},
-        DiscoveryCase{{kZ + L"(COM-8)"}, std::nullopt},
-        DiscoveryCase{{kZ + L"(ttyUSB3)"}, std::nullopt},
-        DiscoveryCase{{L"(2) " + kZ + L"COM8)"}, std::nullopt},  // ")" before the "COM"
-        DiscoveryCase{{kZ + L"COMBO (COM8)"}, std::nullopt}));
+    testing::Values(DiscoveryCase{{kZ + L"(COM9)", L"USB Serial Device (COM6)", kZ + L"(COM3)"}, 3},
+                    DiscoveryCase{{L"Bench " + kZ + L"#2 (COM021) spare"}, 21},
+                    DiscoveryCase{{kZ + L"(COM2147483647)"}, 2147483647u},
+                    DiscoveryCase{{kZ + L"(COM5)", kZ, kZ + L"(COM8"},
+                                  5},  // later unusable names skipped
+                    DiscoveryCase{{}, std::nullopt},
+                    DiscoveryCase{{L"Communications Port (COM1)"}, std::nullopt},
+                    DiscoveryCase{{kZ + L"(COM2147483648)"}, std::nullopt},  // beyond INT_MAX
+                    DiscoveryCase{{L"zavik driver virtual com port (COM8)"}, std::nullopt},
+                    DiscoveryCase{{kZ + L"(com8)"}, std::nullopt},
+                    DiscoveryCase{{kZ + L"(COM)"}, std::nullopt},
+                    DiscoveryCase{{kZ + L"(COM-8)"}, std::nullopt},
+                    DiscoveryCase{{kZ + L"(ttyUSB3)"}, std::nullopt},
+                    DiscoveryCase{{L"(2) " + kZ + L"COM8)"}, std::nullopt},  // ")" before the "COM"
+                    DiscoveryCase{{kZ + L"COMBO (COM8)"}, std::nullopt}));
 
 TEST(PortDiscovery, ListingFailureLogsTheReasonAndWorksWithoutALog) {
     RecordedLog recorded;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister(std::string("sysfs is gone")), port,
-                                          &recorded.log),
-              -1);
+    EXPECT_EQ(
+        PortDiscovery::DiscoverPort(FakeLister(std::string("sysfs is gone")), port, &recorded.log),
+        -1);
     EXPECT_EQ(port.portNumber, kConfigured);
     EXPECT_EQ(recorded.log.messages,
               (Messages{{LogLevel::Error, L"Failed to list serial ports: sysfs is gone"},
@@ -116,8 +117,8 @@ class FakeSystem {
 
     // A tty below devicesPath (relative to devices/); no device link when devicesPath is empty.
     void AddTty(const std::string& name, const std::string& devicesPath) const {
-        const fs::path tty = sys / "devices" / (devicesPath.empty() ? "virtual" : devicesPath) /
-                             "tty" / name;
+        const fs::path tty =
+            sys / "devices" / (devicesPath.empty() ? "virtual" : devicesPath) / "tty" / name;
         fs::create_directories(tty);
         if (!devicesPath.empty()) {
             fs::create_directory_symlink("../..", tty / "device");
@@ -263,9 +264,9 @@ TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
     for (const SerialPortListing& port : listed) {
         reasons.push_back(port.unusable);
     }
-    EXPECT_EQ(reasons, (std::vector<std::wstring>{L"", L"points at nothing",
-                                                  L"is not a terminal device",
-                                                  L"is not a terminal device"}));
+    EXPECT_EQ(reasons,
+              (std::vector<std::wstring>{L"", L"points at nothing", L"is not a terminal device",
+                                         L"is not a terminal device"}));
     const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(listed);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->devicePath, system.ports / (kName + "1)"));

@@ -2,9 +2,9 @@
 
 #include <chrono>
 
-// SIGINT, SIGTERM and SIGHUP as events a program waits for, instead of handlers that interrupt it in the
-// middle of a device transaction: once blocked they stay pending until the program looks, so it
-// can finish what it is doing (send the stop, remove its registration) before it exits.
+// SIGINT, SIGTERM and SIGHUP as events a program waits for, instead of handlers that interrupt it
+// in the middle of a device transaction: once blocked they stay pending until the program looks, so
+// it can finish what it is doing (send the stop, remove its registration) before it exits.
 namespace ExitSignals {
 
 // Holds the signals back in the calling thread and every thread it starts afterwards; call

@@ -45,9 +45,10 @@ TEST(PacketDecoder, DescribesEachScriptRecord) {
         {"08 05 00 00 00 00 00 00 00 00", L"unknown op code 0x08"},
     };
     for (const auto& [record, meaning] : rows) {
-        EXPECT_EQ(PacketDecoder::Describe(CommandPacket(HexBytes("17 00 01 00 00 00 " + record)), true),
-                  L"SetSequenceScriptCommand sequence 0 index 1 record " +
-                      std::wstring(record.begin(), record.end()) + L" = " + meaning);
+        EXPECT_EQ(
+            PacketDecoder::Describe(CommandPacket(HexBytes("17 00 01 00 00 00 " + record)), true),
+            L"SetSequenceScriptCommand sequence 0 index 1 record " +
+                std::wstring(record.begin(), record.end()) + L" = " + meaning);
     }
 }
 

@@ -269,10 +269,11 @@ TEST_F(SimulatorTest, KeepsTheMostRecentPacketsRawAndDecoded) {
     const std::vector<PacketRecord> packets = simulator_->Packets();
     ASSERT_EQ(packets.size(), 2u);
     EXPECT_EQ(simulator_->PacketCount(), 3u);
-    EXPECT_EQ(packets[0].ToLine() + L"\n" + packets[1].ToLine(),
-              L"#2 SetLEDIntensity LED 2 carried 55 (intensity 200); rx 02 01 03 00 0B 02 37 03 3D; "
-              L"tx 02 02 02 00 0B 00 03 0A\n#3 invalid packet (bad checksum 0x01, expected 0x00) "
-              L"for GetFirmwareVersion; rx 02 01 01 00 01 03 01; tx 02 02 02 00 01 FF 03 FF");
+    EXPECT_EQ(
+        packets[0].ToLine() + L"\n" + packets[1].ToLine(),
+        L"#2 SetLEDIntensity LED 2 carried 55 (intensity 200); rx 02 01 03 00 0B 02 37 03 3D; "
+        L"tx 02 02 02 00 0B 00 03 0A\n#3 invalid packet (bad checksum 0x01, expected 0x00) "
+        L"for GetFirmwareVersion; rx 02 01 01 00 01 03 01; tx 02 02 02 00 01 FF 03 FF");
     EXPECT_TRUE(packets[0].valid && !packets[1].valid);
 }
 
