@@ -50,7 +50,7 @@ class TimelineBuilder {
   public:
     TimelineBuilder(const SequenceContainer& container, const TimelineOutputs& outputs,
                     StimulusTimeline& timeline)
-        : container_(container), outputs_(outputs), timeline_(timeline) {
+        : container_(container), timeline_(timeline) {
         timeline.lanes_ = TimelineLanes(outputs);
         for (const std::wstring& label : container.GetColorLabels()) {
             const std::optional<std::size_t> led = FindNoCase(label, outputs.ledLabels);
@@ -241,7 +241,6 @@ class TimelineBuilder {
         }
     }
     const SequenceContainer& container_;
-    const TimelineOutputs& outputs_;
     StimulusTimeline& timeline_;
     std::array<Built, SequenceContainer::kSequenceCount> built_;
     // The lane of each of the model's colour labels (its on/off lane) and TTL bits; none for a
