@@ -20,6 +20,7 @@
 #include "foundation/TextConversion.h"
 #include "ui/ManualControlPage.h"
 #include "ui/SequenceManagerPage.h"
+#include "ui/TimelinePreview.h"
 #include "ui/WindowStates.h"
 
 namespace {
@@ -147,9 +148,13 @@ QWidget* MainWindow::BuildSequenceControlPage() {
     page->setObjectName(QStringLiteral("sequenceControlPage"));
     editorPage_ = new SequenceEditorPage(editorPrompts_);
     managerPage_ = new SequenceManagerPage(prompts_, *editorPage_);
+    // The timeline preview runs under the editor, where it has the width a timeline needs.
+    auto* right = new QVBoxLayout;
+    right->addWidget(editorPage_, 1);
+    right->addWidget(managerPage_->Preview());
     auto* layout = new QHBoxLayout(page);
     layout->addWidget(managerPage_, 175);
-    layout->addWidget(editorPage_, 523);
+    layout->addLayout(right, 523);
     return page;
 }
 

@@ -8,11 +8,14 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -20,11 +23,18 @@
 #include "ui/DeviceWorker.h"
 #include "ui/Prompts.h"
 #include "ui/SequenceEditorPage.h"
+#include "ui/TimelinePreview.h"
 
 namespace {
 
 QString Text(const std::wstring& text) {
     return QString::fromStdWString(text);
+}
+
+// "1.9 s": seconds with one decimal, from 64-bit milliseconds.
+QString Seconds(std::int64_t milliseconds) {
+    return QString::number(static_cast<double>(milliseconds) / 1000.0, 'f', 1) +
+           QStringLiteral(" s");
 }
 
 QString RunFileDialog(QFileDialog& dialog) {
@@ -132,6 +142,7 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
                 if (const auto shown = logic_.Shown()) {
                     editor_.ShowSequence(*shown);
                 }
+                ShowPreview();
                 Refresh();
             });
 
@@ -159,6 +170,17 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     startStop_->setObjectName(QStringLiteral("startStopButton"));
     connect(startStop_, &QPushButton::clicked, this, &SequenceManagerPage::StartStop);
 
+    preview_ = new TimelinePreview(this);
+    runTime_ = new QLabel;
+    runTime_->setObjectName(QStringLiteral("runTime"));
+    runProgress_ = new QProgressBar;
+    runProgress_->setObjectName(QStringLiteral("runProgress"));
+    runProgress_->setRange(0, 1000);
+    runProgress_->setTextVisible(false);
+    runTicker_ = new QTimer(this);
+    runTicker_->setInterval(50);
+    connect(runTicker_, &QTimer::timeout, this, &SequenceManagerPage::ShowRunTime);
+
     auto* listBox = new QGroupBox(QStringLiteral("Sequence List"));
     auto* listLayout = new QVBoxLayout(listBox);
     listLayout->addWidget(list_);
@@ -167,6 +189,8 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     auto* executionLayout = new QVBoxLayout(execution);
     executionLayout->addWidget(upload_);
     executionLayout->addWidget(startStop_);
+    executionLayout->addWidget(runTime_);
+    executionLayout->addWidget(runProgress_);
     auto* management = new QGroupBox(QStringLiteral("Sequence Management"));
     auto* managementLayout = new QVBoxLayout(management);
     managementLayout->addWidget(listBox, 1);
@@ -177,7 +201,12 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     // An edit in the editor makes the device's copy out of date: Start follows at once.
     logic_.SetChangeHandler([this] {
         QMetaObject::invokeMethod(
-            this, [this] { Refresh(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                ShowPreview();
+                Refresh();
+            },
+            Qt::QueuedConnection);
     });
     Refresh();
 }
@@ -208,7 +237,36 @@ void SequenceManagerPage::ShowList() {
     } else {
         editor_.Clear();
     }
+    ShowPreview();
     Refresh();
+}
+
+// The preview follows the selection and every change of the model.
+void SequenceManagerPage::ShowPreview() {
+    const auto shown = logic_.Shown();
+    if (core_ == nullptr || !shown) {
+        preview_->Clear(L"");
+        return;
+    }
+    preview_->ShowListing(core_->ListSequenceTimeline(*shown, TimelinePlot::kMaxEvents).timeline);
+}
+
+// "Running: 0.8 s of 1.9 s", with the cursor at the same time; 64-bit throughout, as a run can
+// outlast an int of milliseconds.
+void SequenceManagerPage::ShowRunTime() {
+    if (!logic_.Executing()) {
+        runTicker_->stop();
+        runTime_->clear();
+        runProgress_->setValue(0);
+        preview_->SetCursorTime(std::nullopt);
+        return;
+    }
+    const std::int64_t elapsed = std::min<std::int64_t>(runClock_.elapsed(), runLengthMs_);
+    runTime_->setText(
+        QStringLiteral("Running: %1 of %2").arg(Seconds(elapsed), Seconds(runLengthMs_)));
+    runProgress_->setValue(runLengthMs_ > 0 ? static_cast<int>(elapsed * 1000 / runLengthMs_)
+                                            : 1000);
+    preview_->SetCursorTime(static_cast<double>(elapsed));
 }
 
 void SequenceManagerPage::Refresh() {
@@ -295,6 +353,10 @@ void SequenceManagerPage::StartStop() {
         const std::lock_guard lock(stopMutex_);
         stopRequested_ = false;
     }
+    runLengthMs_ = start->timerMs;
+    runClock_.start();
+    runTicker_->start();
+    ShowRunTime();
     Refresh();
     auto result = std::make_shared<SequenceRun::Result>();
     // The run holds the worker until its end timer runs out or a stop is asked for; the page
@@ -310,6 +372,7 @@ void SequenceManagerPage::StartStop() {
         },
         [this, result] {
             logic_.FinishRun(*result);
+            ShowRunTime();
             Refresh();
         });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <atomic>
 #include <condition_variable>
@@ -12,10 +13,14 @@
 class ApplicationCore;
 class DeviceWorker;
 class Prompts;
+class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTableView;
+class QTimer;
 class QToolButton;
 class SequenceEditorPage;
+class TimelinePreview;
 
 // The "Sequence Properties" dialog, files and message boxes; boxes go through the window's
 // prompts so that the window's tests answer them.
@@ -46,6 +51,8 @@ class SequenceListModel final : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void Refresh();
+    void ShowPreview();
+    void ShowRunTime();
 
   private:
     const SequenceManager& manager_;
@@ -67,6 +74,8 @@ class SequenceManagerPage final : public QWidget {
     // Asks a running sequence to stop (the stop command, then every LED off).
     void RequestStop();
     const SequenceManager& Logic() const { return logic_; }
+    // The picture of the selected sequence; the window places it.
+    TimelinePreview* Preview() const { return preview_; }
 
   signals:
     void UploadProgress(int sequenceIndex, int sequenceCount, int sent, int count);
@@ -77,6 +86,8 @@ class SequenceManagerPage final : public QWidget {
     void StartStop();
     void ShowList();
     void Refresh();
+    void ShowPreview();
+    void ShowRunTime();
 
     QtSequenceManagerPrompts prompts_;
     SequenceManager logic_;
@@ -89,6 +100,12 @@ class SequenceManagerPage final : public QWidget {
     QToolButton* options_ = nullptr;
     QPushButton* upload_ = nullptr;
     QPushButton* startStop_ = nullptr;
+    TimelinePreview* preview_ = nullptr;
+    QLabel* runTime_ = nullptr;
+    QProgressBar* runProgress_ = nullptr;
+    QTimer* runTicker_ = nullptr;
+    QElapsedTimer runClock_;
+    std::int64_t runLengthMs_ = 0;
     std::atomic<bool> cancelUpload_{false};
     std::mutex stopMutex_;
     std::condition_variable stopSignal_;

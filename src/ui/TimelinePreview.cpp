@@ -1,0 +1,135 @@
+#include "ui/TimelinePreview.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+// The drawing surface inside the scroll area; it only paints what the plot says.
+class TimelineCanvas final : public QWidget {
+  public:
+    explicit TimelineCanvas(TimelinePreview& preview) : preview_(preview) {
+        setObjectName(QStringLiteral("timelineCanvas"));
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        const TimelinePlot& plot = preview_.plot_;
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().base());
+        const QColor text = palette().text().color();
+        for (std::size_t row = 0; row < plot.Rows().size(); ++row) {
+            const int top = plot.RowTop(row);
+            if (row % 2 == 1) {
+                painter.fillRect(0, top, width(), TimelinePlot::kRowHeight,
+                                 palette().alternateBase());
+            }
+            painter.setPen(text);
+            painter.drawText(QRect(2, top, TimelinePlot::kLabelWidth - 4, TimelinePlot::kRowHeight),
+                             Qt::AlignVCenter | Qt::AlignLeft,
+                             QString::fromStdWString(plot.Rows()[row]));
+        }
+        for (const TimelinePlot::Bar& bar : plot.Bars()) {
+            const TimelinePlot::Rect r = plot.BarRect(bar);
+            painter.fillRect(r.x, r.y, r.width, r.height,
+                             bar.ttl ? QColor(90, 90, 90) : QColor(40, 110, 220));
+        }
+        const int footer = plot.RowTop(plot.Rows().size());
+        painter.setPen(text);
+        if (plot.DurationMs() > 0.0) {
+            const int end = plot.X(plot.DurationMs());
+            painter.drawLine(end, TimelinePlot::kTop, end, footer);
+            const QString total = QStringLiteral("%1 ms").arg(
+                QString::fromStdWString(FormatTimelineTime(plot.DurationMs())));
+            painter.drawText(QRect(0, footer, end, TimelinePlot::kRowHeight),
+                             Qt::AlignVCenter | Qt::AlignRight, total);
+        }
+        if (!plot.Message().empty()) {
+            painter.drawText(QRect(2, footer, width(), TimelinePlot::kRowHeight),
+                             Qt::AlignVCenter | Qt::AlignLeft,
+                             QString::fromStdWString(plot.Message()));
+        }
+        if (preview_.cursorMs_) {
+            const int x = plot.X(*preview_.cursorMs_);
+            painter.setPen(QPen(Qt::red, 1));
+            painter.drawLine(x, 0, x, footer);
+        }
+    }
+
+    void wheelEvent(QWheelEvent* event) override {
+        if (event->modifiers() & Qt::ControlModifier) {
+            preview_.ZoomBy(event->angleDelta().y() > 0 ? 2 : -2);
+            event->accept();
+        } else {
+            QWidget::wheelEvent(event);
+        }
+    }
+
+  private:
+    TimelinePreview& preview_;
+};
+
+TimelinePreview::TimelinePreview(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("timelinePreview"));
+    canvas_ = new TimelineCanvas(*this);
+    scroll_ = new QScrollArea;
+    scroll_->setWidget(canvas_);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const auto button = [this](const char* name, const char* text, int factor) {
+        auto* zoom = new QToolButton;
+        zoom->setObjectName(QString::fromLatin1(name));
+        zoom->setText(QString::fromLatin1(text));
+        connect(zoom, &QToolButton::clicked, this, [this, factor] { ZoomBy(factor); });
+        return zoom;
+    };
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(button("zoomIn", "+", 2));
+    buttons->addWidget(button("zoomOut", "-", -2));
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll_, 1);
+    layout->addLayout(buttons);
+    Clear(L"");
+}
+
+void TimelinePreview::ShowListing(const TimelineListing& listing) {
+    plot_.SetListing(listing);
+    Relayout();
+}
+
+void TimelinePreview::Clear(const std::wstring& message) {
+    plot_.Clear(message);
+    Relayout();
+}
+
+void TimelinePreview::SetCursorTime(std::optional<double> ms) {
+    cursorMs_ = ms;
+    if (ms) {
+        scroll_->ensureVisible(plot_.X(*ms), 0, 40, 0);
+    }
+    canvas_->update();
+}
+
+// A positive factor zooms in, a negative one out.
+void TimelinePreview::ZoomBy(int factor) {
+    plot_.SetZoom(factor > 0 ? plot_.Zoom() * factor : plot_.Zoom() / -factor);
+    Relayout();
+}
+
+void TimelinePreview::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Relayout();
+}
+
+void TimelinePreview::Relayout() {
+    plot_.SetWidth(scroll_->viewport()->width());
+    canvas_->resize(plot_.PlotWidth(), plot_.PlotHeight());
+    setMinimumHeight(plot_.PlotHeight() + scroll_->horizontalScrollBar()->sizeHint().height() +
+                     2 * scroll_->frameWidth());
+    canvas_->update();
+}

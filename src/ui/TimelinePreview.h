@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+
+#include "ui/TimelinePlot.h"
+
+class QScrollArea;
+
+// The picture of the selected sequence over time (TimelinePlot says where everything goes),
+// with zoom buttons, Ctrl+wheel zoom and a cursor at the running sequence's time.
+class TimelinePreview final : public QWidget {
+  public:
+    explicit TimelinePreview(QWidget* parent = nullptr);
+
+    void ShowListing(const TimelineListing& listing);
+    void Clear(const std::wstring& message);
+    // Nothing hides the cursor.
+    void SetCursorTime(std::optional<double> ms);
+    void ZoomBy(int factor);
+    const TimelinePlot& Plot() const { return plot_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void Relayout();
+
+    TimelinePlot plot_;
+    std::optional<double> cursorMs_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* canvas_ = nullptr;
+    friend class TimelineCanvas;
+};
