@@ -177,6 +177,7 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     runProgress_->setObjectName(QStringLiteral("runProgress"));
     runProgress_->setRange(0, 1000);
     runProgress_->setTextVisible(false);
+    runProgress_->hide();
     runTicker_ = new QTimer(this);
     runTicker_->setInterval(50);
     connect(runTicker_, &QTimer::timeout, this, &SequenceManagerPage::ShowRunTime);
@@ -257,10 +258,11 @@ void SequenceManagerPage::ShowRunTime() {
     if (!logic_.Executing()) {
         runTicker_->stop();
         runTime_->clear();
-        runProgress_->setValue(0);
+        runProgress_->hide();
         preview_->SetCursorTime(std::nullopt);
         return;
     }
+    runProgress_->show();
     const std::int64_t elapsed = std::min<std::int64_t>(runClock_.elapsed(), runLengthMs_);
     runTime_->setText(
         QStringLiteral("Running: %1 of %2").arg(Seconds(elapsed), Seconds(runLengthMs_)));

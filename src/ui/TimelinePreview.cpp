@@ -77,6 +77,7 @@ TimelinePreview::TimelinePreview(QWidget* parent) : QWidget(parent) {
     canvas_ = new TimelineCanvas(*this);
     scroll_ = new QScrollArea;
     scroll_->setWidget(canvas_);
+    scroll_->viewport()->installEventFilter(this);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const auto button = [this](const char* name, const char* text, int factor) {
@@ -121,9 +122,11 @@ void TimelinePreview::ZoomBy(int factor) {
     Relayout();
 }
 
-void TimelinePreview::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    Relayout();
+bool TimelinePreview::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_->viewport() && event->type() == QEvent::Resize) {
+        Relayout();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TimelinePreview::Relayout() {

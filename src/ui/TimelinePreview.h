@@ -21,7 +21,8 @@ class TimelinePreview final : public QWidget {
     const TimelinePlot& Plot() const { return plot_; }
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
+    // The plot fits the scroll area's viewport, which resizes after this widget does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Relayout();
