@@ -48,10 +48,11 @@ TEST(FaultPlan, TurnsTheAnswerIntoTheBytesSent) {
     }
 }
 
+// The first random byte of either seed is STX, which garbage must not start with.
 TEST(FaultPlan, GarbageKeepsTheLengthNeverStartsWithStxAndRepeatsWithTheSeed) {
     const FaultDecision decision = PlanOf({L"garbage"}).Decide(0x0B);
     std::vector<Bytes> runs;
-    for (const std::uint32_t seed : {7u, 7u, 8u}) {
+    for (const std::uint32_t seed : {609u, 609u, 919u}) {
         std::mt19937 random(seed);
         runs.push_back(HexBytes(kIntensityAnswer));
         FaultPlan::Apply(decision, runs.back(), random);

@@ -41,12 +41,14 @@ TEST(FaultRule, ReadsTheWrittenFormAndWritesItCanonically) {
 TEST(FaultRule, RefusesAWrongForm) {
     const std::pair<std::wstring, std::wstring> rows[] = {
         {L"slow", L"unknown fault kind \"slow\""},
+        {L"Silent", L"unknown fault kind \"Silent\""},
         {L"status", L"status needs a value, as in status=0xFA"},
         {L"delay:0x17", L"delay needs a value, as in delay=500"},
         {L"silent=1", L"silent takes no value"},
         {L"status=256", L"status code \"256\" is not a number 0..255"},
         {L"delay=600001", L"delay \"600001\" is not a number 0..600000"},
         {L"half:0x100", L"command ID \"0x100\" is not a number 0..255"},
+        {L"half:1 7", L"command ID \"1 7\" is not a number 0..255"},
         {L"half@0", L"occurrence \"0\" is not a number from 1 on"},
     };
     for (const auto& [text, expected] : rows) {
