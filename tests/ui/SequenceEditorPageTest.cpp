@@ -80,11 +80,18 @@ class SequenceEditorPageTest : public testing::Test {
     SequenceEditorPage page_{prompts_};
 };
 
-TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditor) {
+TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorAndChoicesAreTheLogics) {
     QDir().mkpath(QStringLiteral(OSTRA_SCREENSHOT_DIR));
     ASSERT_TRUE(page_.grab().save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/sequence-editor.png")));
     DoubleClick(0, SequenceEditor::kDurationColumn);
     EXPECT_EQ(OpenEditorOf<QWidget>(), nullptr);
+    DoubleClick(2, SequenceEditor::kFirstLedColumn);
+    auto* box = OpenEditorOf<QComboBox>();
+    ASSERT_NE(box, nullptr);
+    const auto entries = page_.Logic().BeginEdit(2, SequenceEditor::kFirstLedColumn)->entries;
+    ASSERT_EQ(box->count(), static_cast<int>(entries.size()));
+    EXPECT_EQ(box->itemText(0).toStdWString() + box->itemText(box->count() - 1).toStdWString(),
+              entries.front() + entries.back());
 }
 
 TEST_F(SequenceEditorPageTest, TabSkipsReadOnlyCellsAndLeavesAfterTheLast) {
