@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <deque>
 
 #include "sequences/SequenceContainer.h"
@@ -55,16 +54,9 @@ class SequenceManagerTest : public testing::Test {
     }
     std::wstring List() const {
         std::wstring text;
-        for (const auto& row : manager.Rows()) {
+        for (const auto& row : manager.Rows())
             text += std::to_wstring(row.number) + L"." + row.name + L" ";
-        }
         return text;
-    }
-    void SelectNumber(std::uint32_t number) {
-        const auto& rows = manager.Rows();
-        const auto found = std::find_if(rows.begin(), rows.end(),
-                                        [number](const auto& row) { return row.number == number; });
-        manager.Select(static_cast<int>(found - rows.begin()));
     }
     void Upload() {
         ASSERT_TRUE(manager.BeginUpload(L""));
@@ -86,7 +78,7 @@ TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbersCalls) {
     EXPECT_EQ(List(), L"0.Main 2.A 3.Other 4.Caller ");
     EXPECT_EQ(*manager.Shown(), 3u);
 
-    SelectNumber(2);
+    manager.Select(1);
     prompts.properties = {Properties{7, L"A"}};
     manager.Run(Command::Modify);
     EXPECT_EQ(prompts.offered[prompts.offeredAt], 2u);
@@ -101,7 +93,7 @@ TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     for (const Command command : {Command::Modify, Command::Remove, Command::Save}) {
         manager.Run(command);
     }
-    SelectNumber(2);
+    manager.Select(0);
     manager.Run(Command::Remove);
     EXPECT_NE(prompts.messages.back().find(L"being used by other sequences"), std::wstring::npos);
     EXPECT_EQ(List(), L"2.A 4.Caller ");
@@ -127,7 +119,7 @@ TEST_F(SequenceManagerTest, FailedLoadAndSaveTellTheOperator) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     model.RenameSequence(2, L"a/b");
     manager.Initialize(&log, model);
-    SelectNumber(2);
+    manager.Select(0);
     prompts.file = dir.File("missing/out.cfg");
     manager.Run(Command::Save);
     EXPECT_EQ(prompts.proposedFile, L"VlrSequenceFile(a_b).cfg");
@@ -136,7 +128,7 @@ TEST_F(SequenceManagerTest, FailedLoadAndSaveTellTheOperator) {
 
 // Start only after an upload that followed the last change; a 12.6 ms sequence arms 12 ms.
 TEST_F(SequenceManagerTest, OutOfDateRuleAndRun) {
-    SelectNumber(2);
+    manager.Select(0);
     EXPECT_FALSE(manager.ComputeView().startStop);
     EXPECT_FALSE(manager.BeginUpload(L"x.cfg:3: the settings file stopped at this line: -Bad"));
     EXPECT_NE(prompts.messages.back().find(L"x.cfg:3"), std::wstring::npos);

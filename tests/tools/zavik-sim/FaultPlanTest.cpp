@@ -48,23 +48,17 @@ TEST(FaultPlan, TurnsTheAnswerIntoTheBytesSent) {
     }
 }
 
+// The first random byte of either seed is STX, which garbage must not start with.
 TEST(FaultPlan, GarbageKeepsTheLengthNeverStartsWithStxAndRepeatsWithTheSeed) {
-    FaultPlan plan = PlanOf({L"garbage"});
-    const FaultDecision decision = plan.Decide(0x0B);
+    const FaultDecision decision = PlanOf({L"garbage"}).Decide(0x0B);
     std::vector<Bytes> runs;
-    for (const std::uint32_t seed : {7u, 7u, 8u}) {
+    for (const std::uint32_t seed : {609u, 609u, 919u}) {
         std::mt19937 random(seed);
-        for (int i = 0; i < 200; ++i) {
-            Bytes answer = HexBytes(kIntensityAnswer);
-            FaultPlan::Apply(decision, answer, random);
-            ASSERT_EQ(answer.size(), 8u);
-            ASSERT_NE(answer[0], 0x02);
-            if (i == 0) {
-                runs.push_back(answer);
-            }
-        }
+        runs.push_back(HexBytes(kIntensityAnswer));
+        FaultPlan::Apply(decision, runs.back(), random);
+        EXPECT_EQ(runs.back().size(), 8u);
+        EXPECT_NE(runs.back()[0], 0x02);
     }
-    EXPECT_NE(runs[0], HexBytes(kIntensityAnswer));
     EXPECT_EQ(runs[0], runs[1]);
     EXPECT_NE(runs[0], runs[2]);
 }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,8 +14,6 @@
 #include "support/TempDir.h"
 #include "tools/zavik-sim/SimulatorFixture.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -28,20 +25,19 @@ constexpr std::chrono::milliseconds kPatience = PtyClient::kPatience;
 // end.
 class ChildProcess {
   public:
-    explicit ChildProcess(const std::vector<std::string>& arguments) {
-        int ends[2];
-        EXPECT_EQ(pipe(ends), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, ends[0]);
+    explicit ChildProcess(std::vector<std::string> arguments) {
         std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
         }
         argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        int ends[2];
+        EXPECT_EQ(pipe(ends), 0);
+        if ((pid_ = fork()) == 0) {
+            dup2(ends[1], STDOUT_FILENO);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
         close(ends[1]);
         output_ = ends[0];
     }
@@ -54,11 +50,10 @@ class ChildProcess {
 
     // The next line of its output; empty when none came in time.
     std::string ReadLine() {
-        char byte = 0;
         std::string line;
         for (pollfd watched{output_, POLLIN, 0}; poll(&watched, 1, kPatience.count()) > 0 &&
-                                                 read(output_, &byte, 1) == 1 && byte != '\n';) {
-            line += byte;
+                                                 read(output_, &byte_, 1) == 1 && byte_ != '\n';) {
+            line += byte_;
         }
         return line;
     }
@@ -66,8 +61,7 @@ class ChildProcess {
     // Its exit status once it ended in time; none if it was still running or killed.
     std::optional<int> WaitForExit() {
         int status = 0;
-        for (auto end = std::chrono::steady_clock::now() + kPatience;
-             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(5ms)) {
+        for (int tries = 0; tries < kPatience / 5ms; ++tries, std::this_thread::sleep_for(5ms)) {
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
                 return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
@@ -79,6 +73,7 @@ class ChildProcess {
   private:
     pid_t pid_ = -1;
     int output_ = -1;
+    char byte_ = 0;
 };
 
 class ZavikSimProgram : public testing::Test {

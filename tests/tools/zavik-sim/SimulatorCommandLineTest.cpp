@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,18 +19,14 @@ struct Parsed {
 
 // The words of line, split at spaces, after the program name.
 Parsed ParseLine(const std::string& line) {
-    std::istringstream words(line);
-    std::vector<std::string> kept{"zavik-sim"};
-    for (std::string word; words >> word;) {
-        kept.push_back(word);
-    }
+    std::istringstream words("zavik-sim " + line);
+    const std::vector<std::string> kept{std::istream_iterator<std::string>(words), {}};
     std::vector<const char*> arguments;
     for (const std::string& word : kept) {
         arguments.push_back(word.c_str());
     }
     Parsed parsed;
-    std::ostringstream out;
-    std::ostringstream err;
+    std::ostringstream out, err;
     parsed.result =
         SimulatorCommandLine::Parse(static_cast<int>(arguments.size()), arguments.data(),
                                     parsed.options, parsed.exitCode, out, err);

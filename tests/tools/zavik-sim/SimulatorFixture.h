@@ -29,8 +29,11 @@ class SimulatorFixture : public testing::Test {
         return config;
     }
 
-    // Starts the emulator and opens the client through the registered name.
+    // Starts the emulator, after ending any earlier one, and opens the client through the
+    // registered name.
     void StartWith(const SimulatorConfig& config) {
+        client_.reset();
+        simulator_.reset();
         simulator_ = std::make_unique<ZavikSimulator>(config, &log_);
         ASSERT_EQ(simulator_->Start(), 0);
         client_ = std::make_unique<PtyClient>(simulator_->RegisteredPath());

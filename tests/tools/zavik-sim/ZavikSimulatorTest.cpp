@@ -295,8 +295,6 @@ TEST_F(SimulatorTest, ChecksAScriptAtTheEndOfItsUpload) {
         EXPECT_EQ(log_.messages[0].second,
                   std::wstring(L"Sequence 3: the last command is not EndOfSequence") +
                       (strict ? L"; the upload is refused." : L"."));
-        client_.reset();
-        simulator_.reset();
     }
 }
 
