@@ -33,23 +33,19 @@ const std::string kFileBytes = WideToNarrow(kDeviceSection + kSequenceSection);
 
 // Files may grow to `bytes` only while the object lives: a write beyond fails as on a full
 // disk, part-way through, instead of raising SIGXFSZ.
-class ScopedFileSizeLimit {
-  public:
+struct ScopedFileSizeLimit {
     explicit ScopedFileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous_;
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit limit = previous;
         limit.rlim_cur = bytes;
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~ScopedFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, handler);
     }
-
-  private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
+    rlimit previous{};
+    void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
 };
 
 class SettingsFileWriterTest : public testing::Test {
