@@ -8,14 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ApplicationCore.h"
+#include "CoreOnEmulator.h"
 #include "app/TimelineScriptCheck.h"
-#include "foundation/TextConversion.h"
-#include "support/EmulatedDriver.h"
-#include "support/FileBytes.h"
-#include "support/PrivateUserEnvironment.h"
-#include "support/RecordingNotifier.h"
-#include "support/TempDir.h"
 
 namespace {
 
@@ -60,16 +54,13 @@ std::string RunOf(const std::string& events, std::uint32_t n) {
 // Every sequence uploaded by the application and run on the emulated driver in virtual time
 // records what its timeline lists: the same settings in the same order, at the same times where
 // no loop runs, within the device check's rounding where one does.
-class EmulatorTimelineTest : public testing::Test {
+class EmulatorTimelineTest : public CoreOnEmulator, public testing::Test {
   protected:
+    EmulatorTimelineTest() : CoreOnEmulator(kPort) {}
     void SetUp() override {
-        std::filesystem::create_directories(dir_.Path() / "program");
-        std::filesystem::copy_file(std::filesystem::path(OSTRA_SOURCE_DIR) / "data/OstraSetup.cfg",
-                                   dir_.Path() / "program/OstraSetup.cfg");
         driver_.Config().eventsPath = dir_.Path() / "events.tsv";
         ASSERT_EQ(driver_.Start(), 0);
-        core_.SetProgramDirectory(NarrowToWide((dir_.Path() / "program").string()));
-        ASSERT_EQ(core_.RunStartupSequence(), ApplicationCore::StartupResult::Started);
+        ASSERT_NO_FATAL_FAILURE(StartCore());
         MicroController& device = core_.GetMicroController();
         ASSERT_EQ(device.GetConnection().Connect(kPort), 0);
         ASSERT_EQ(device.SendAllIntensities(), 0);
@@ -112,12 +103,6 @@ class EmulatorTimelineTest : public testing::Test {
             }
         }
     }
-
-    TempDir dir_;
-    PrivateUserEnvironment environment_{dir_.Path()};
-    RecordingNotifier notifier_;
-    EmulatedDriver driver_{dir_.Path() / "ports", kPort};
-    ApplicationCore core_{notifier_};
 };
 
 TEST_F(EmulatorTimelineTest, SampleSequencesRunAsTheirTimelines) {

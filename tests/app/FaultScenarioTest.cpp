@@ -2,21 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "app/ApplicationCore.h"
+#include "CoreOnEmulator.h"
 #include "app/DeviceSession.h"
 #include "app/SequenceFiles.h"
-#include "foundation/TextConversion.h"
-#include "support/EmulatedDriver.h"
-#include "support/FileBytes.h"
 #include "support/ListedPorts.h"
-#include "support/PrivateUserEnvironment.h"
-#include "support/RecordingNotifier.h"
-#include "support/TempDir.h"
 
 namespace {
 
@@ -44,20 +37,11 @@ void PrintTo(const FaultScenario& scenario, std::ostream* out) {
     *out << scenario.name;
 }
 
-// The whole application without a window, in a private environment, talking to the emulated
-// driver through the operator's connect.
-class FaultScenarioTest : public testing::TestWithParam<FaultScenario> {
+class FaultScenarioTest : public CoreOnEmulator, public testing::TestWithParam<FaultScenario> {
   protected:
+    FaultScenarioTest() : CoreOnEmulator(6) {}
     void SetUp() override {
-        for (const char* folder : {"temp", "program", "appdata/Velorin/Ostra"}) {
-            std::filesystem::create_directories(dir_.Path() / folder);
-        }
-        WriteFileBytes(dir_.Path() / "program/OstraSetup.cfg", "-AddLED Blue\r\n-AddLED Red\r\n");
-        WriteFileBytes(dir_.Path() / "appdata/Velorin/Ostra/OstraSettings.cfg", kSettingsFile);
-        core_.SetProgramDirectory(NarrowToWide((dir_.Path() / "program").string()));
-        core_.SetClock([] { return LocalTime{2017, 5, 16, 9, 5, 3, 0}; });
-        core_.SetMessageReceiver(&receiver_);
-        ASSERT_EQ(core_.RunStartupSequence(), ApplicationCore::StartupResult::Started);
+        ASSERT_NO_FATAL_FAILURE(StartCore(kSettingsFile));
         // Short read time-outs, so a silent device costs a fraction of a second.
         core_.GetMicroController().GetConnection().Port().SetTimeouts({150ms, 300ms, 0ms});
         PlugInDriver();
@@ -68,12 +52,6 @@ class FaultScenarioTest : public testing::TestWithParam<FaultScenario> {
         lister_.ports = {driver_.Listing()};
     }
 
-    TempDir dir_;
-    PrivateUserEnvironment environment_{dir_.Path()};
-    EmulatedDriver driver_{dir_.Path() / "ports", 6};
-    RecordingNotifier notifier_;
-    RecordingReceiver receiver_;
-    ApplicationCore core_{notifier_};
     ListedPorts lister_;
 };
 
