@@ -12,9 +12,8 @@ namespace {
 
 class CheckTest : public CliFixture {
   protected:
-    // Files of each kind, good and bad. The sequence files: 3 calls the operator's 7, which
-    // calls the operator's 3 (imported as a new sequence, no cycle); 0 calls 1 of good.cfg
-    // (later files are read into the models of earlier ones).
+    // Sequence files: 3 calls the operator's 7, which calls the operator's 3 (imported as new,
+    // no cycle); 0 calls 1 of good.cfg (later files are read into the models of earlier ones).
     CheckTest() {
         WriteSettings(
             "-AddSequence 3 \"Flash\"\n-AddSequence 7 \"Wrapper\"\n"
@@ -53,15 +52,13 @@ const std::string kCall9 =
     "Error verifying -Call command, the sequence number(9) at index 0 is invalid.  There is not a "
     "valid sequence at the sequence number specified.";
 
-// Every failing line with the message the models logged for it, the lines between them still
-// run; every sequence of a good file with its duration. Nothing is written.
+// Every failing line with the models' message; every good file's sequences; nothing written.
 TEST_F(CheckTest, ReportsEveryFailureAndEveryGoodSequence) {
     const std::string settings = ReadFileBytes(SettingsFile());
     std::vector<std::string> arguments{"check"};
     for (const char* name :
-         {"calls9.cfg", "calls7.cfg", "bad.cfg", "unconvertible.cfg", "good.cfg", "calls1.cfg"}) {
+         {"calls9.cfg", "calls7.cfg", "bad.cfg", "unconvertible.cfg", "good.cfg", "calls1.cfg"})
         arguments.push_back(Path(name));
-    }
     const CliResult result = Run(arguments);
     EXPECT_EQ(result.exitCode, 3);
     const std::string bad = Path("bad.cfg");
@@ -83,13 +80,12 @@ TEST_F(CheckTest, ReportsEveryFailureAndEveryGoodSequence) {
             "  sequence 1 (Twice): 20.2 ms, 3 script commands",
             Path("calls1.cfg") + ": sequence file OK",
             "  sequence 0: 20.3 ms, 2 script commands"}));
-    // The findings are the report; standard error only says where the log is.
+    // Standard error only says where the log is.
     EXPECT_EQ(Lines(result.err).size(), 1u) << result.err;
     EXPECT_EQ(ReadFileBytes(SettingsFile()), settings);
 }
 
-// Every sample passes the check against the setup file that ships with the program, with no
-// settings of the operator's, and starts with a comment saying what it is.
+// Every sample, opening with a comment, passes the check against the shipped setup file.
 TEST_F(CliFixture, EverySamplePassesTheCheck) {
     std::map<std::string, int> kinds;
     for (const auto& entry :

@@ -15,11 +15,9 @@
 #include "support/TempDir.h"
 #include "tools/ostra-cli/CliProcess.h"
 
-// Runs the built ostra-cli with TEMP, APPDATA and OSTRA_PORT_DIR in a private directory, beside
-// an in-process emulated Zavik Driver started on request.
+// Runs ostra-cli with private TEMP, APPDATA and OSTRA_PORT_DIR, beside an emulated Zavik Driver.
 class CliFixture : public testing::Test {
   protected:
-    // Only a safety net against a hanging program.
     static constexpr std::chrono::milliseconds kPatience{60000};
 
     CliFixture();
@@ -46,14 +44,12 @@ class CliFixture : public testing::Test {
     std::vector<Bytes> ReceivedPayloads() const;
 
     TempDir dir_;
-    // Port 4, as the emulator presents itself unless a test says otherwise.
+    // Port 4 unless a test says otherwise.
     EmulatedDriver driver_{PortDirectory(), 4};
 };
 
-// The connect's payloads (firmware query, intensity 26 sent as 255 - 26 to Blue, Green, Red:
-// device IDs 0, 2, 1), then the given ones, all in hex.
+// In hex: the connect's payloads (firmware query, 255 - 26 to device LEDs 0, 2, 1), then these.
 std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads);
 
 std::vector<std::string> Keys(const nlohmann::ordered_json& object);
-// The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);

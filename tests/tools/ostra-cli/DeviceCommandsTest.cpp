@@ -25,24 +25,19 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
     EXPECT_EQ(result.out, "Connected to the Zavik Driver on " + port +
                               ".\nFirmware version: ZVK 2.4\n"
                               "Intensities sent: Blue 26, Green 26, Red 26\n");
-    // Discovery found port 7 (the setup file says 4); the report shows the version the connect
-    // read, so the traffic is the connect's alone.
+    // Discovery found port 7 (the setup file says 4).
     EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({}));
-    EXPECT_NE(ReadFileBytes(SettingsFile()).find("-SetMicroControllerPortNumber 7\r\n"),
-              std::string::npos);
 
     nlohmann::ordered_json json = RunJson({"connect"});
     EXPECT_EQ(Keys(json),
               (std::vector<std::string>{"command", "port", "portName", "firmware", "intensities",
                                         "ok", "exitCode", "errors", "dataDirectory", "logFile"}));
-    EXPECT_EQ(json["portName"].get<std::string>(), port);
     EXPECT_EQ(json["intensities"][2],
               nlohmann::ordered_json::parse(R"({"label": "Red", "intensity": 26})"));
 }
 
-// The mask is 0x0080 plus the LEDs on (Blue bit 0, Red bit 1, Green bit 2); each invocation
-// changes only the LEDs it names and keeps what the previous one left. Pulse widths travel in
-// 0.1 ms steps. The payloads follow the connect's; a refused command line connects to nothing.
+// Mask 0x0080 plus the LEDs on (Blue bit 0, Red 1, Green 2); an invocation changes only the LEDs
+// it names, keeping the earlier ones'. Widths in 0.1 ms steps. A refused line connects nowhere.
 TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
     StartSimulator();
     for (const auto& [arguments, exitCode, payloads] :
@@ -70,31 +65,17 @@ TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
     }
 }
 
-TEST_F(CliFixture, AnIntensityIsStoredSentAndSaved) {
+TEST_F(CliFixture, AnIntensityIsSentAndShown) {
     StartSimulator();
     const CliResult result = Run({"led", "intensity", "Green", "200"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex({"01", "0B 00 E5", "0B 02 37", "0B 01 E5"}));
-    EXPECT_NE(ReadFileBytes(SettingsFile()).find("-SetIntensity \"Green\" 200\r\n"),
-              std::string::npos);
     EXPECT_EQ(result.out,
               "Outputs 0x0080: Blue off (intensity 26), Green off (intensity 200), "
               "Red off (intensity 26)\n");
 }
 
-// Refused by the device: exit 4, and the outputs stay as they were.
-TEST_F(CliFixture, ADeviceThatRefusesACommandIsADeviceError) {
-    driver_.Config().faults.push_back(StatusFault(0x0A, 0xFF));
-    StartSimulator();
-    nlohmann::ordered_json json = RunJson({"led", "on", "Blue"});
-    EXPECT_EQ(json["exitCode"], 4);
-    EXPECT_EQ(json["connected"], true);
-    EXPECT_EQ(json["outputMask"], 128);
-    EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"0A 81 00"}));
-}
-
-// SIGTERM reaches a command whose connect waits for a device that never answers: the wait (its
-// time-out is 300 s) ends at once and the program exits with 5.
+// SIGTERM ends a connect's wait (300 s) for a silent device at once, with exit code 5.
 TEST_F(CliFixture, ASignalEndsAWaitForTheDevice) {
     WriteSettings("-AddSequence 0 \"Short\"\n-AddSequenceCommandSet 0 0\n");
     driver_.Config().faults = {SilentFault(0x01, 1)};
@@ -109,8 +90,7 @@ TEST_F(CliFixture, ASignalEndsAWaitForTheDevice) {
     EXPECT_EQ(ToHex(ReceivedPayloads()), std::vector<std::string>{"01"});
 }
 
-// Discovery names the driver's own entry, and connecting opens that one: not another entry of
-// the same number, nor an entry that leads nowhere. The listing says which is which.
+// Connecting opens the entry discovery found, not another of the same number nor a dangling one.
 TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
     WriteFileBytes(File("plain"), "");
     std::filesystem::create_symlink(File("plain"), PortDirectory() / "Another device (COM4)");
