@@ -4,8 +4,7 @@ EmulatedDriver::EmulatedDriver(const std::filesystem::path& portDirectory, int p
     : portDirectoryVariable_("OSTRA_PORT_DIR", portDirectory.string()) {
     config_.portDirectory = portDirectory;
     config_.portNumber = portNumber;
-    // Device time moves only when a test advances it: a started sequence or pulse train is
-    // still running when the test looks, however slowly the machine runs the test.
+    // Device time moves only when a test advances it, however slowly the machine runs.
     config_.manualClock = true;
 }
 
@@ -15,20 +14,11 @@ VlrDataTypes::VlrRetVal EmulatedDriver::Start() {
     return simulator_->Start();
 }
 
-void EmulatedDriver::Unplug() {
-    simulator_.reset();
-}
-
-void EmulatedDriver::MarkHandled() {
-    handled_ = simulator_->PacketCount();
-}
-
 std::vector<Bytes> EmulatedDriver::Received() const {
     std::vector<Bytes> packets;
-    for (const PacketRecord& record : simulator_->Packets()) {
+    for (const PacketRecord& record : simulator_->Packets())
         if (record.number > handled_)
             packets.push_back(record.received);
-    }
     return packets;
 }
 
@@ -37,8 +27,4 @@ std::vector<std::uint8_t> EmulatedDriver::CommandIds() const {
     for (const Bytes& packet : Received())
         ids.push_back(packet.at(4));
     return ids;
-}
-
-SerialPortListing EmulatedDriver::Listing() const {
-    return {simulator_->PortName(), simulator_->RegisteredPath(), L""};
 }

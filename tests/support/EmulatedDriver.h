@@ -12,9 +12,7 @@
 #include "support/ScopedEnvironmentVariable.h"
 #include "zavik-sim/ZavikSimulator.h"
 
-// An emulated Zavik Driver registered under a port number in a private port directory. While
-// the object lives OSTRA_PORT_DIR names that directory, so the serial port finds the driver by
-// its number as it would find the real one.
+// An emulated Zavik Driver registered in a port directory that OSTRA_PORT_DIR names meanwhile.
 class EmulatedDriver {
   public:
     EmulatedDriver(const std::filesystem::path& portDirectory, int portNumber);
@@ -24,20 +22,21 @@ class EmulatedDriver {
     // Plugs the driver in (again, after Unplug()).
     VlrDataTypes::VlrRetVal Start();
     // Stops the emulator and removes its registration, as pulling the plug does.
-    void Unplug();
+    void Unplug() { simulator_.reset(); }
 
     // The running emulator, for faults and its state.
     ZavikSimulator* operator->() const { return simulator_.get(); }
 
     // Later calls of Received() and CommandIds() show only what follows.
-    void MarkHandled();
-    // The packets received since the mark, byte for byte. Transactions are synchronous, so
-    // everything sent has been handled when an operation returns.
+    void MarkHandled() { handled_ = simulator_->PacketCount(); }
+    // The packets received since the mark (transactions are synchronous).
     std::vector<Bytes> Received() const;
     std::vector<std::uint8_t> CommandIds() const;
 
     // The driver as the system's port list shows it.
-    SerialPortListing Listing() const;
+    SerialPortListing Listing() const {
+        return {simulator_->PortName(), simulator_->RegisteredPath(), L""};
+    }
 
   private:
     ScopedEnvironmentVariable portDirectoryVariable_;

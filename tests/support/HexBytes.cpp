@@ -1,20 +1,16 @@
 #include "support/HexBytes.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <stdexcept>
 
 Bytes HexBytes(const std::string& hex) {
     Bytes bytes;
-    std::string digits;
-    std::copy_if(hex.begin(), hex.end(), std::back_inserter(digits),
-                 [](char c) { return c != ' '; });
+    std::string digits = hex;
+    std::erase(digits, ' ');
     if (digits.size() % 2 != 0)
         throw std::invalid_argument("odd number of hex digits: " + hex);
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
+    for (std::size_t i = 0; i < digits.size(); i += 2)
         bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    }
     return bytes;
 }
 

@@ -9,7 +9,10 @@
 class ListedPorts final : public SerialPortLister {
   public:
     VlrDataTypes::VlrRetVal ListPorts(std::vector<SerialPortListing>& listed,
-                                      std::string& reason) const override;
+                                      std::string& /*reason*/) const override {
+        listed = ports;
+        return VlrDataTypes::VLR_SUCCESS;
+    }
 
     std::vector<SerialPortListing> ports;
 };

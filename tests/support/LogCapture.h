@@ -1,15 +1,18 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "foundation/LogFile.h"
+#include "foundation/TextConversion.h"
 #include "support/RecordingReceiver.h"
 
-// A real log that is its own message receiver: what a component logs through it is recorded
-// for the test to check. Given a path it also writes that file, as the program's log does.
+// A real log that records what is logged through it; given a path it also writes that file.
 class LogCapture : public RecordingReceiver, public LogFile {
   public:
-    LogCapture();
-    // The test fails when the file cannot be opened.
-    explicit LogCapture(const std::wstring& path);
+    LogCapture() { SetMessageReceiver(this); }
+    explicit LogCapture(const std::wstring& path) : LogCapture() {
+        EXPECT_EQ(SetLogFilename(path), 0) << WideToNarrow(path);
+    }
 };

@@ -5,9 +5,8 @@
 
 #include "support/ScopedEnvironmentVariable.h"
 
-// While the object lives TEMP, APPDATA and HOME point into the given directory ("temp",
-// "appdata", "home") and the XDG data and configuration variables are unset, so a run of the
-// application touches nothing of the real user's.
+// While it lives TEMP, APPDATA and HOME point into the directory and the XDG data and
+// configuration variables are unset: the application touches nothing of the real user's.
 class PrivateUserEnvironment {
   public:
     explicit PrivateUserEnvironment(const std::filesystem::path& root)

@@ -7,10 +7,9 @@
 #include "support/HexBytes.h"
 #include "support/ScopedEnvironmentVariable.h"
 
-// A pseudo-terminal registered as "Test Port (COM<n>)" in a private port directory, which
-// OSTRA_PORT_DIR names while the object lives. The test plays the device at the master side.
-// It keeps the program's side open too, raw, so that the line stays up between opens and the
-// bytes waiting for the program can be counted.
+// A pseudo-terminal registered as "Test Port (COM<n>)" in a port directory that OSTRA_PORT_DIR
+// names while it lives; the test plays the device. The program's side stays open here too, raw,
+// so the line stays up between opens and the bytes waiting for the program can be counted.
 class PseudoTerminal {
   public:
     PseudoTerminal(const std::filesystem::path& directory, int portNumber);
@@ -18,19 +17,17 @@ class PseudoTerminal {
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    // The registered entry, as the port names it: "COM<n> (<path>)".
+    // "COM<n> (<path>)", as the port names its entry.
     const std::wstring& PortName() const { return portName_; }
-    // The program's side, open in this process.
     int ProgramSide() const { return programSide_; }
 
-    // Writes from the device's side; the test fails when the line refuses them.
+    // Writes from the device's side.
     void Send(const Bytes& bytes) const;
     // The next count bytes the program wrote; fewer when nothing more comes within five seconds.
     Bytes Receive(std::size_t count) const;
-    // The bytes waiting for the program, once at least count of them have arrived (or five
-    // seconds have passed): transfers through a pseudo-terminal are asynchronous.
+    // The bytes waiting for the program once count have arrived (transfers are asynchronous).
     int PendingForProgram(int count) const;
-    // Closes the device's side, as unplugging the device does.
+    // Closes the device's side, as unplugging does.
     void HangUp();
 
   private:

@@ -11,6 +11,8 @@
 // Records every message box the core asks for, as (caption, text).
 class RecordingNotifier final : public Notifier {
   public:
-    void ShowMessageBox(const std::wstring& caption, const std::wstring& text) override;
+    void ShowMessageBox(const std::wstring& caption, const std::wstring& text) override {
+        boxes.emplace_back(caption, text);
+    }
     std::vector<std::pair<std::wstring, std::wstring>> boxes;
 };

@@ -1,28 +1,18 @@
 #include "support/RecordingReceiver.h"
 
-void RecordingReceiver::AddLogMessage(LogLevel level, const std::wstring& message) {
-    messages.emplace_back(level, message);
-}
-
 std::vector<std::wstring> RecordingReceiver::MessagesAt(LogLevel level, std::size_t first) const {
     std::vector<std::wstring> found;
-    for (std::size_t i = first; i < messages.size(); ++i) {
+    for (std::size_t i = first; i < messages.size(); ++i)
         if (messages[i].first == level)
             found.push_back(messages[i].second);
-    }
     return found;
-}
-
-std::vector<std::wstring> RecordingReceiver::Errors(std::size_t first) const {
-    return MessagesAt(LogLevel::Error, first);
 }
 
 std::vector<RecordingReceiver::Message> RecordingReceiver::Without(LogLevel level) const {
     std::vector<Message> kept;
-    for (const Message& message : messages) {
+    for (const Message& message : messages)
         if (message.first != level)
             kept.push_back(message);
-    }
     return kept;
 }
 

@@ -5,9 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-// Switches the process to German, whose decimal point is a comma, as a front end that adopts
-// the operator's locale does: the C library's locale and the C++ global one. Both are put
-// back afterwards. IsSet() is false when the machine lacks the locale.
+// Switches the C and C++ global locales to German (decimal comma), as a front end adopting the
+// operator's locale does, and back afterwards. IsSet() is false when the machine lacks it.
 class ScopedCommaLocale {
   public:
     static constexpr const char* kName = "de_DE.UTF-8";

@@ -5,8 +5,7 @@
 #include <string>
 #include <utility>
 
-// Sets (or, given no value, removes) an environment variable while the object lives and puts
-// the previous state back afterwards.
+// Sets (given no value: removes) an environment variable while it lives, then restores it.
 class ScopedEnvironmentVariable {
   public:
     ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value)

@@ -6,17 +6,12 @@
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "ostra-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
+    if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary directory");
-    }
     path_ = pattern;
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
-}
-
-std::wstring TempDir::File(const std::string& name) const {
-    return (path_ / name).wstring();
 }

@@ -3,8 +3,7 @@
 #include <filesystem>
 #include <string>
 
-// A fresh directory under the system's temporary directory, removed with everything in it when
-// the object goes away.
+// A fresh temporary directory, removed with everything in it when the object goes away.
 class TempDir {
   public:
     TempDir();
@@ -14,7 +13,7 @@ class TempDir {
 
     const std::filesystem::path& Path() const { return path_; }
     // The path of a file inside the directory, as the wide text the core takes.
-    std::wstring File(const std::string& name) const;
+    std::wstring File(const std::string& name) const { return (path_ / name).wstring(); }
 
   private:
     std::filesystem::path path_;

@@ -19,7 +19,6 @@ std::map<std::string, std::string> CliFixture::Environment() const {
 CliResult CliFixture::Run(const std::vector<std::string>& arguments) const {
     return Start(arguments)->Finish(kPatience);
 }
-
 std::unique_ptr<CliProcess> CliFixture::Start(const std::vector<std::string>& arguments) const {
     auto process = std::make_unique<CliProcess>(OSTRA_CLI_PROGRAM, arguments, Environment());
     EXPECT_TRUE(process->IsStarted());
@@ -46,7 +45,8 @@ void CliFixture::WriteSettings(const std::string& text) const {
 std::vector<std::filesystem::path> CliFixture::DataDirectories() const {
     std::vector<std::filesystem::path> directories;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(ProductDirectory(), error))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(dir_.Path() / "tmp/VelorinData/Ostra", error))
         directories.push_back(entry.path());
     std::sort(directories.begin(), directories.end());
     return directories;

@@ -15,20 +15,14 @@
 #include "support/TempDir.h"
 #include "tools/ostra-cli/CliProcess.h"
 
-// End-to-end tests of the built ostra-cli: every run gets TEMP, APPDATA and OSTRA_PORT_DIR in a
-// private directory, so the data directories, the per-user settings file and the registered
-// ports are the test's own. An emulated Zavik Driver runs in-process on request.
+// Runs ostra-cli with private TEMP, APPDATA and OSTRA_PORT_DIR, beside an emulated Zavik Driver.
 class CliFixture : public testing::Test {
   protected:
-    // Only a safety net against a hanging program.
     static constexpr std::chrono::milliseconds kPatience{60000};
 
     CliFixture();
 
     std::filesystem::path PortDirectory() const { return dir_.Path() / "ports"; }
-    std::filesystem::path ProductDirectory() const {
-        return dir_.Path() / "tmp" / "VelorinData" / "Ostra";
-    }
     std::filesystem::path SettingsFile() const {
         return dir_.Path() / "appdata" / "Velorin" / "Ostra" / "OstraSettings.cfg";
     }
@@ -37,34 +31,25 @@ class CliFixture : public testing::Test {
     std::map<std::string, std::string> Environment() const;
     CliResult Run(const std::vector<std::string>& arguments) const;
     std::unique_ptr<CliProcess> Start(const std::vector<std::string>& arguments) const;
-    // Runs with --json first and parses standard output (members in their order); the test fails
-    // when it is no JSON.
+    // Runs with --json first and parses standard output; the test fails when it is no JSON.
     nlohmann::ordered_json RunJson(const std::vector<std::string>& arguments,
                                    CliResult* result = nullptr) const;
 
-    // The operator's settings file, written before a run.
     void WriteSettings(const std::string& text) const;
-    // Every dated data directory made so far.
+    // Every dated data directory made so far, sorted.
     std::vector<std::filesystem::path> DataDirectories() const;
 
-    // Starts the emulator as driver_.Config() says.
     void StartSimulator() { ASSERT_EQ(driver_.Start(), 0); }
-    // The payloads (command ID first) of every packet the emulator received, in order. The
-    // framing is checked here: each packet must be exactly the command packet of its payload.
+    // The payloads of the packets the emulator received, each checked to be framed exactly.
     std::vector<Bytes> ReceivedPayloads() const;
 
     TempDir dir_;
-    // Port 4, as the emulator presents itself unless a test says otherwise.
+    // Port 4 unless a test says otherwise.
     EmulatedDriver driver_{PortDirectory(), 4};
 };
 
-// The payloads a connect sends with the default intensity 26 on the three LEDs of
-// data/OstraSetup.cfg (Blue, Green, Red: device IDs 0, 2, 1; 255 - 26 carried): the firmware
-// query, then the intensities in table order; then the given ones, all in hex.
+// In hex: the connect's payloads (firmware query, 255 - 26 to device LEDs 0, 2, 1), then these.
 std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads);
 
-// The keys of a JSON object in order.
 std::vector<std::string> Keys(const nlohmann::ordered_json& object);
-
-// The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);

@@ -17,9 +17,8 @@ std::string ReadAll(int fd) {
     char buffer[4096];
     lseek(fd, 0, SEEK_SET);
     // A pseudo-terminal whose program has gone reports EIO instead of an end.
-    for (ssize_t count; (count = read(fd, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t count; (count = read(fd, buffer, sizeof buffer)) > 0;)
         text.append(buffer, static_cast<std::size_t>(count));
-    }
     return text;
 }
 
@@ -27,34 +26,30 @@ std::string ReadAll(int fd) {
 
 CliProcess::CliProcess(const std::string& program, const std::vector<std::string>& arguments,
                        const std::map<std::string, std::string>& environment, Output output) {
-    // env sets the variables, then becomes the program: the process is the program's.
+    // env sets the variables, then becomes the program.
     std::vector<std::string> words{"/usr/bin/env"};
-    for (const auto& [name, value] : environment) {
+    for (const auto& [name, value] : environment)
         words.push_back(name + "=" + value);
-    }
     words.push_back(program);
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    for (std::string& word : words) {
+    for (std::string& word : words)
         argv.push_back(word.data());
-    }
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (output == Output::Terminal) {
         out_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (out_ >= 0 && grantpt(out_) == 0 && unlockpt(out_) == 0) {
+        if (out_ >= 0 && grantpt(out_) == 0 && unlockpt(out_) == 0)
             posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, ptsname(out_), O_RDWR, 0);
-        }
     } else {
         out_ = memfd_create("out", MFD_CLOEXEC);
         posix_spawn_file_actions_adddup2(&actions, out_, STDOUT_FILENO);
     }
     err_ = memfd_create("err", MFD_CLOEXEC);
     posix_spawn_file_actions_adddup2(&actions, err_, STDERR_FILENO);
-    // The program starts with no signal blocked and SIGINT and SIGTERM at their defaults,
-    // whatever the test runner inherited.
+    // No signal blocked, SIGINT and SIGTERM at their defaults, whatever the runner inherited.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t signals;
@@ -80,9 +75,8 @@ CliProcess::~CliProcess() {
 }
 
 void CliProcess::Signal(int signal) const {
-    if (pid_ > 0) {
+    if (pid_ > 0)
         kill(pid_, signal);
-    }
 }
 
 CliResult CliProcess::Finish(std::chrono::milliseconds limit) {
@@ -90,14 +84,12 @@ CliResult CliProcess::Finish(std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
     while (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (std::chrono::steady_clock::now() >= deadline)
             kill(pid_, SIGKILL);
-        }
         usleep(1000);
     }
-    if (pid_ <= 0) {
+    if (pid_ <= 0)
         return result;
-    }
     pid_ = -1;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     fcntl(out_, F_SETFL, O_NONBLOCK);

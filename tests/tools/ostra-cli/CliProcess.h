@@ -7,17 +7,15 @@
 #include <string>
 #include <vector>
 
-// What a finished program left: its exit status (128 + N after signal N) and everything it
-// wrote.
+// What a finished program left: its exit status (128 + N after signal N) and its output.
 struct CliResult {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
 
-// A program run by a test with the test's environment plus the given variables. Its outputs go
-// to unnamed files read when it has ended (standard output optionally to a pseudo-terminal, for
-// output drawn only on terminals). Killed and reaped on destruction if it is still running.
+// A program run with the test's environment plus the given variables; its outputs go to unnamed
+// files (standard output optionally to a pseudo-terminal). Killed and reaped on destruction.
 class CliProcess {
   public:
     enum class Output { File, Terminal };
@@ -30,8 +28,7 @@ class CliProcess {
 
     bool IsStarted() const { return pid_ > 0; }
     void Signal(int signal) const;
-    // Waits for the end; one still running when the limit has passed is killed (a safety net
-    // against a hanging test, not a timing check, so it shows as exit code 137).
+    // Waits for the end; past the limit (a safety net, not a timing check) it kills: exit 137.
     CliResult Finish(std::chrono::milliseconds limit);
 
   private:

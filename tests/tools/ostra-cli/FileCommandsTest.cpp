@@ -17,8 +17,7 @@ const std::string kSettings =
     "-AddSequenceCommand 1 0 \"-Duration 20\"\n"
     "-AddSequenceCommandSet 1 1\n-AddSequenceCommand 1 1 \"-Off Red\"\n";
 
-// An export changes nothing: the operator's file stays as written and only the run's closing
-// copy is saved. The import changes the settings, so they are saved.
+// An export saves only the run's closing copy; an import saves the settings.
 TEST_F(FileCommandsTest, ExportImportAndSaveACopy) {
     WriteSettings(kSettings);
     const std::string file = File("flash.cfg").string();
@@ -42,11 +41,9 @@ TEST_F(FileCommandsTest, ExportImportAndSaveACopy) {
     EXPECT_EQ(Run({"save-settings", copy}).out,
               "Saved the settings to " + copy + ".\n2 sequences.\n");
     EXPECT_TRUE(ReadFileBytes(copy).starts_with("#Micro Controller Settings\r\n"));
-    EXPECT_EQ(Run({"save-settings", File("missing/dir/copy.cfg").string()}).exitCode, 3);
 }
 
-// A file that fails part-way is not saved: what ran before the failing line would otherwise
-// replace the operator's file.
+// A file that fails part-way is not saved over the operator's.
 TEST_F(FileCommandsTest, OpenSettingsReplacesTheSequencesOrSavesNothing) {
     WriteSettings("-AddSequence 9 \"Old\"\n");
     const std::string bad = File("bad.cfg").string();
@@ -74,11 +71,7 @@ TEST_F(FileCommandsTest, AFailedSaveFailsTheCommand) {
     WriteFileBytes(File("steps.cfg"), "-AddSequenceCommandSet 0 0\n");
     CliResult result;
     EXPECT_EQ(RunJson({"import", "1", "Lost", File("steps.cfg").string()}, &result)["ok"], false);
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_NE(result.err.find("ostra-cli: Error: Error creating settings file(" +
-                              SettingsFile().string() + ").  File could not be created.\n"),
-              std::string::npos)
-        << result.err;
+    EXPECT_EQ(result.exitCode, 3) << result.err;
 }
 
 }  // namespace

@@ -11,8 +11,7 @@ namespace {
 using Arguments = std::vector<std::string>;
 using Json = nlohmann::ordered_json;
 
-// Written by hand: a save would lay it out differently (no comments, CR LF, all LEDs), so any
-// write shows in its bytes.
+// Written by hand: a save would lay it out differently, so any write shows in its bytes.
 class InspectTest : public CliFixture {
   protected:
     InspectTest() {
@@ -37,14 +36,12 @@ TEST_F(InspectTest, InspectingCommandsWriteNothing) {
         EXPECT_EQ(Run(arguments).exitCode, 0) << arguments[0];
     }
     EXPECT_EQ(ReadFileBytes(SettingsFile()), settings);
-    for (const auto& directory : DataDirectories()) {
+    for (const auto& directory : DataDirectories())
         EXPECT_FALSE(std::filesystem::exists(directory / "OstraSettings.cfg")) << directory;
-    }
     EXPECT_TRUE(driver_->Packets().empty());
 }
 
-// The script commands are the upload's (Blue is device LED 0; 10 ms is the step itself plus
-// 99 steps of 0.1 ms).
+// The upload's script commands (Blue is device LED 0; 10 ms: the step plus 99 of 0.1 ms).
 TEST_F(InspectTest, ShowListsTheSequencesAndTheScriptOfOne) {
     EXPECT_EQ(Run({"show"}).out,
               "  N  Name    Steps     Duration\n  0  Marker      1  10.0 ms\n"
@@ -60,15 +57,12 @@ TEST_F(InspectTest, ShowListsTheSequencesAndTheScriptOfOne) {
                               "text": "WaitSteps 99"})"));
 }
 
-// The core's TSV with the script walk's summary as a comment line; the same in JSON; the
-// picture when asked for.
+// The core's TSV with the script walk's summary as a comment line, in JSON too; the picture.
 TEST_F(InspectTest, TimelineListsTheSettingsWithTheScriptCheck) {
     const CliResult result = Run({"timeline", "2", "--svg", File("flash.svg").string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const std::vector<std::string> lines = Lines(result.out);
     ASSERT_EQ(lines.size(), 13u) << result.out;
-    EXPECT_EQ(lines[2], "0.0\tBlue intensity\t200\tinitial");
-    EXPECT_EQ(lines[11], "0.0\tBlue\toff\tseq 2 step 0");
     EXPECT_TRUE(lines[12].starts_with("# Script and timeline agree on 1 settings")) << lines[12];
     EXPECT_TRUE(ReadFileBytes(File("flash.svg")).starts_with("<?xml"));
     EXPECT_EQ(RunJson({"timeline", "2"})["scriptCheck"].get<std::string>(), lines[12].substr(2));

@@ -28,18 +28,14 @@ TEST(ScriptCommandTextTest, DescribesTheRecordByTheDeviceLayout) {
         // Intensity op codes by table position, the value as written (not inverted).
         {"0C FF 00 00 00 00 00 00 00 00", L"SetIntensity3 Red 255"},
         {"08 00 00 00 00 00 00 00 00 00", L"Unknown op code 0x08"}};
-    for (const auto& [hex, text] : cases) {
-        const Bytes record = HexBytes(hex);
-        ASSERT_EQ(record.size(), 10u) << hex;
-        EXPECT_EQ(ScriptCommandText::Describe(record.data(), leds), text) << hex;
-    }
-    const Bytes missingLed = HexBytes("0C 10 00 00 00 00 00 00 00 00");
-    EXPECT_EQ(ScriptCommandText::Describe(missingLed.data(), {{L"Blue", 0}}),
+    for (const auto& [hex, text] : cases)
+        EXPECT_EQ(ScriptCommandText::Describe(HexBytes(hex).data(), leds), text) << hex;
+    EXPECT_EQ(ScriptCommandText::Describe(HexBytes("0C 10 00 00 00 00 00 00 00 00").data(),
+                                          {{L"Blue", 0}}),
               L"SetIntensity3 LED 3 16");
 }
 
-// A sequence name or firmware text that would retitle the terminal and clear its screen reaches
-// both outputs as visible escapes; other Latin-1 text is left as it is.
+// Text that would retitle the terminal reaches both outputs as escapes; other Latin-1 stays.
 TEST(TerminalOutput, ShowsControlCharactersEscaped) {
     const std::wstring hostile =
         L"Seq\x1b]0;owned\x07 \x9b"
@@ -58,8 +54,7 @@ TEST(TerminalOutput, ShowsControlCharactersEscaped) {
     EXPECT_EQ(err.str(), "ostra-cli: Error: " + shown + "\n");
 }
 
-// Latin-1 text reads back as UTF-8 but is printed as ASCII escapes; a computed duration is
-// rounded to the device's 0.1 ms step, a whole one printed as an integer.
+// Latin-1 text is printed as ASCII escapes; durations rounded to 0.1 ms, whole ones as integers.
 TEST(JsonOutput, PrintsTextAndDurationsAsScriptsRead) {
     const nlohmann::ordered_json json = {{"name", JsonText(L"Gr\u00fcn")},
                                          {"durationMs", JsonMilliseconds(5.1 + 0.1)},

@@ -1,7 +1,0 @@
-#include "support/ListedPorts.h"
-
-VlrDataTypes::VlrRetVal ListedPorts::ListPorts(std::vector<SerialPortListing>& listed,
-                                               std::string& /*reason*/) const {
-    listed = ports;
-    return VlrDataTypes::VLR_SUCCESS;
-}
