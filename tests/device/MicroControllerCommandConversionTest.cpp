@@ -116,10 +116,8 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         {{{L"-On Blue"}, {L"-Off Amber"}, {L"-On Violet"}}, {Error(unknownAmber)}},
         // The conversion's own argument count check has no log.
         {{{L"-Off Blue Red"}}, {}},
-        {{{L"-SetIntensity Blue"}}, {}},
         {{{L"-Call 2", L"-Off Blue"}}, {Error(Conflict(L"-Off", 5))}},
         {{{L"-On Blue", L"-Loop 2"}}, {Error(Conflict(L"-Loop", 1))}},
-        {{{L"-Loop 3", L"-EndLoop"}}, {Error(Conflict(L"-EndLoop", 8))}},
         {{{L"-On Blue"}, {L"-Loop 2"}, {L"-On Red", L"-Duration 5"}, {L"-Loop 3"}},
          {Error(L"Error, invalid start loop command found at index 3.")}},
         {{{L"-On Blue"}, {L"-EndLoop"}},

@@ -16,7 +16,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ElementsAreArray;
 using testing::HasSubstr;
 using testing::IsEmpty;
 using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
@@ -143,14 +142,11 @@ TEST_F(MicroControllerConnectionTest, AnswersAreCheckedAndTheNextCommandIsBackIn
          {0x01, 0x00, 0x07}},
         {"FirmwareRefused", {}, -1, {"(Unrecognized Command)"}, {0x01, 0xFE, 0x07, 'Z'}},
         {"LargestResponse", Response(largest), 0, {}},
-        {"Refusal", Response({0x19, 0xFC}), -1, {"(Sequence Not Found)"}},
-        {"WrongStx", HexBytes("03 02 02 00 19 00 03 19"), -1, {"STX"}},
         {"CommandTypeAndRefusal",
          HexBytes("02 01 02 00 19 FA 03 E1"),
          -1,
          {"packet type", "(Sequence In Progress)"}},
         {"SizeOne", HexBytes("02 02 01 00 19 03 1B"), -1, {"packet size", "size(1)"}},
-        {"OtherCommandEchoed", HexBytes("02 02 02 00 0B 00 03 0A"), -1, {"command ID(25)"}},
         {"ChecksumOneOff", HexBytes("02 02 02 00 19 00 03 19"), -1, {"CRC calculation(1)"}},
         {"FailureAndWrongEtx", HexBytes("02 02 02 00 19 FF 04 00"), -1, {"General", "ETX"}},
         {"Oversized",

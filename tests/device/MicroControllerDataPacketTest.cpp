@@ -61,7 +61,6 @@ TEST(ResponseCheck, HeaderDataAndFooterNameTheirFirstFault) {
         {"", "01 01 00", "", L""},
         {"", "01 01", "", data + L"The data section size(1) is invalid."},
         {"", "0B 0A 00", "", data + L"The command ID(11) is invalid."},
-        {"", "FF 0A FC", "", data + L"The command ID(255) is invalid."},
         {"", "15 15 FA", "", data + L"The command (21) failed to execute(Sequence In Progress)."},
         {"", "15 15 FB", "",
          data + L"The command (21) failed to execute(Sequence Already Exists)."},

@@ -6,14 +6,12 @@
 #include <vector>
 
 #include "device/MicroController.h"
-#include "foundation/TextConversion.h"
 #include "support/EmulatedDriver.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
-// The model with Blue (ID 0), Green (ID 2) and Red (ID 1) and bit 7 in its mask, logging into
-// a recorded log, and an emulated driver registered under the model's port number in a private
-// port directory.
+// The model with Blue (ID 0), Green (ID 2) and Red (ID 1) and bit 7 in its mask, on an emulated
+// driver in a private port directory.
 class ModelOnDriverFixture : public testing::Test {
   protected:
     static constexpr int kPortNumber = 47;
@@ -28,12 +26,11 @@ class ModelOnDriverFixture : public testing::Test {
     }
 
     void Connect() {
-        ASSERT_EQ(model_.GetConnection().Connect(static_cast<int>(model_.GetPortNumber())), 0)
-            << WideToNarrow(log_.Text());
+        ASSERT_EQ(model_.GetConnection().Connect(kPortNumber), 0);
         MarkSent();
     }
 
-    // Later calls of Received() and of the log's records show only what follows.
+    // Received() and the log show only what follows.
     void MarkSent() {
         driver_.MarkHandled();
         log_.messages.clear();

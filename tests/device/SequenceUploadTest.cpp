@@ -70,7 +70,6 @@ TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailure) {
         {0x15, 0, L"-Blink Blue", 1, "(Sequence Already Exists)"},
         {0x16, 0, L"-Off Blue", 2, "(22) failed to execute(Invalid Parameter)"},
         {0x17, 1, L"-Off Blue", 3, "(23) failed to execute(Invalid Parameter)"},
-        {0x17, 3, L"-Off Blue", 5, "(23) failed to execute(Invalid Parameter)"},
         {0x18, 0, L"-Off Blue", 6, "(24) failed to execute(Invalid Parameter)"},
     };
     Connect();
