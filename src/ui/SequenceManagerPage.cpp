@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "app/ApplicationCore.h"
 #include "ui/DeviceWorker.h"
@@ -315,8 +316,17 @@ void SequenceManagerPage::Upload() {
     auto result = std::make_shared<SequenceUpload::Result>();
     runJob_(
         [this, result] {
+            std::chrono::steady_clock::time_point lastShown;
             *result = core_->UploadSequences(
-                [this](const SequenceUpload::Progress& step) {
+                [this, &lastShown](const SequenceUpload::Progress& step) {
+                    // A signal per script command floods the window's event loop (and repaints
+                    // the dialog thousands of times); a few updates a second show the same.
+                    const auto now = std::chrono::steady_clock::now();
+                    if (step.commandsSent != step.commandCount &&
+                        now - lastShown < std::chrono::milliseconds(40)) {
+                        return;
+                    }
+                    lastShown = now;
                     // Queued to the window's thread: a signal from the worker thread.
                     emit UploadProgress(
                         static_cast<int>(step.sequenceIndex), static_cast<int>(step.sequenceCount),

@@ -266,3 +266,93 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+#include <QProgressDialog>
+#include <QTimer>
+#include <algorithm>
+
+namespace {
+
+// The demo protocol uploaded to the emulator with the sequence control tab showing.
+class SequenceRunTest : public MainWindowTest {
+  protected:
+    void OpenDemoAndConnect() {
+        prompts_.openPath =
+            QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
+        Trigger("openSettingsFile");
+        Trigger("connect");
+        window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
+        Settle();
+    }
+    QPushButton* PageButton(const char* name) {
+        return window_->ManagerPage()->findChild<QPushButton*>(name);
+    }
+    void UploadAndStart() {
+        OpenDemoAndConnect();
+        QTest::mouseClick(PageButton("uploadButton"), Qt::LeftButton);
+        Settle();
+        const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
+        QTest::mouseClick(PageButton("startStopButton"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return driver_->State().RunningSequence() == shown; }));
+        driver_.MarkHandled();
+    }
+    // The stop command first, then every LED off (the manual page may switch them off again).
+    void ExpectStopped() {
+        ASSERT_TRUE(WaitFor([this] { return !window_->ManagerPage()->Executing(); }));
+        Settle();
+        std::vector<std::uint8_t> expected(
+            1 + static_cast<std::size_t>(window_->Core().GetMicroController().GetLEDCount()), 0x0A);
+        expected.front() = 0x19;
+        std::vector<std::uint8_t> ids = driver_.CommandIds();
+        ids.resize(std::min(ids.size(), expected.size()));
+        EXPECT_EQ(ids, expected);
+        EXPECT_FALSE(driver_->State().RunningSequence());
+        EXPECT_EQ(PageButton("startStopButton")->text(), "Start Execution");
+    }
+};
+
+TEST_F(SequenceRunTest, StopExecutionSendsTheStopAndEveryLedOff) {
+    UploadAndStart();
+    QTest::mouseClick(PageButton("startStopButton"), Qt::LeftButton);
+    ExpectStopped();
+}
+
+// Leaving for the manual page, which switches every LED off, ends the run through the page's
+// own stop rather than leaving "Stop Execution" on a run that no longer happens.
+TEST_F(SequenceRunTest, SwitchingToManualControlStopsTheRun) {
+    UploadAndStart();
+    auto* pages = window_->findChild<QTabWidget*>("pages");
+    ASSERT_EQ(pages->tabText(0), "  Manual Control  ");
+    pages->setCurrentIndex(0);
+    ExpectStopped();
+}
+
+TEST_F(SequenceRunTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowResponsive) {
+    driver_.Unplug();
+    driver_.Config().answerDelay = std::chrono::milliseconds(20);
+    ASSERT_EQ(driver_.Start(), 0);
+    OpenDemoAndConnect();
+    SequenceManagerPage* page = window_->ManagerPage();
+    // Cancel at the first progress: the window hears of it while the upload goes on.
+    int turnsWhileBusy = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { turnsWhileBusy += window_->IsBusy(); });
+    ticker.start(1);
+    QObject::connect(page, &SequenceManagerPage::UploadProgress, page, [page] {
+        if (auto* progress = page->findChild<QProgressDialog*>("uploadProgress")) {
+            QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+        }
+    });
+    QTest::mouseClick(PageButton("uploadButton"), Qt::LeftButton);
+    Settle();
+    EXPECT_GT(turnsWhileBusy, 1);
+    EXPECT_LT(driver_->State().Sequences().size(),
+              window_->Core().GetSequenceContainer().UsedSequenceNumbers().size());
+    EXPECT_FALSE(PageButton("startStopButton")->isEnabled());
+    EXPECT_TRUE(PageButton("uploadButton")->isEnabled());
+    EXPECT_EQ(std::count(prompts_.boxes.begin(), prompts_.boxes.end(),
+                         std::pair<QString, QString>{"", "Upload Complete!"}),
+              0);
+}
+
+}  // namespace
