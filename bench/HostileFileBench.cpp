@@ -81,11 +81,7 @@ void Load(benchmark::State& state, const std::wstring& path, bool expectSuccess,
     double logBytes = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        std::unique_ptr<LogFile> log;
-        if (logged) {
-            log = std::make_unique<LogFile>(&notifier);
-            log->SetLogFilename(logDirectory.WideEntry("OstraLogFile"));
-        }
+        std::unique_ptr<LogFile> log = BenchmarkLog(logged, logDirectory, notifier);
         auto models = std::make_unique<SettingsModels>(log.get());
         state.ResumeTiming();
 

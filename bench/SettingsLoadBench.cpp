@@ -62,11 +62,7 @@ void BM_LoadLargeSettingsFile(benchmark::State& state) {
     bool compared = false;
     for (auto _ : state) {
         state.PauseTiming();
-        std::unique_ptr<LogFile> log;
-        if (logged) {
-            log = std::make_unique<LogFile>(&notifier);
-            log->SetLogFilename(logDirectory.WideEntry("OstraLogFile"));
-        }
+        std::unique_ptr<LogFile> log = BenchmarkLog(logged, logDirectory, notifier);
         auto models = std::make_unique<SettingsModels>(log.get());
         state.ResumeTiming();
 

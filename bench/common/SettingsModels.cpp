@@ -5,6 +5,8 @@
 #include "app/ScratchModels.h"
 #include "app/SequenceFiles.h"
 #include "app/SettingsCommands.h"
+#include "common/ScratchDirectory.h"
+#include "foundation/LogFile.h"
 
 using VlrDataTypes::VLR_SUCCESS;
 
@@ -37,4 +39,14 @@ std::uint32_t SettingsModels::CountUsedSequences() const {
 
 std::wstring SettingsModels::SettingsText() const {
     return device_.GetSettingsSection() + SequenceFiles::SettingsSection(sequences_);
+}
+
+std::unique_ptr<LogFile> BenchmarkLog(bool logged, const ScratchDirectory& directory,
+                                      Notifier& notifier) {
+    if (!logged) {
+        return nullptr;
+    }
+    auto log = std::make_unique<LogFile>(&notifier);
+    log->SetLogFilename(directory.WideEntry("OstraLogFile"));
+    return log;
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
 #include "foundation/VlrDataTypes.h"
 #include "sequences/SequenceContainer.h"
+
+class Notifier;
+class ScratchDirectory;
 
 class LogFile;
 
@@ -39,3 +43,8 @@ class SettingsModels {
     SequenceContainer sequences_;
     bool ready_ = false;
 };
+
+// A log writing "OstraLogFile.txt" into the directory when logged, none otherwise: what the
+// settings-loading benchmarks give their models, with and without the log.
+std::unique_ptr<LogFile> BenchmarkLog(bool logged, const ScratchDirectory& directory,
+                                      Notifier& notifier);
