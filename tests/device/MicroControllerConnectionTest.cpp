@@ -10,7 +10,7 @@
 #include "device/MicroControllerConnection.h"
 #include "foundation/TextConversion.h"
 #include "support/LogCapture.h"
-#include "support/PseudoTerminal.h"
+#include "support/ScriptedPort.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -87,7 +87,7 @@ class MicroControllerConnectionTest : public testing::Test {
     }
 
     TempDir dir_;
-    PseudoTerminal pty_{dir_.Path(), 41};
+    ScriptedPort pty_{dir_.Path(), 41};
     LogCapture log_;
     MicroControllerConnection connection_{&log_};
     std::thread device_;

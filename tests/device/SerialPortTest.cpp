@@ -10,7 +10,7 @@
 
 #include "device/SerialPort.h"
 #include "support/LogCapture.h"
-#include "support/PseudoTerminal.h"
+#include "support/ScriptedPort.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -42,7 +42,7 @@ class SerialPortTest : public testing::Test {
     }
 
     TempDir dir;
-    PseudoTerminal pty{dir.Path() / "ports", 41};
+    ScriptedPort pty{dir.Path() / "ports", 41};
     LogCapture log;
     SerialPort port{&log};
 };

@@ -41,8 +41,10 @@ class PseudoTerminal {
     ClientChanges TakeClientChanges();
     // After a client went away: what was meant for it and never read is dropped, and the tty
     // leaves exclusive mode (a client killed while holding it would otherwise lock every later
-    // one out). When nobody is left, what it sent and was not yet read is dropped too.
-    void ForgetClient(bool nobodyLeft);
+    // one out). When nobody is left, what it sent and was not yet read is dropped too, unless a
+    // client opened meanwhile: then the unread bytes may be the new client's first command, and
+    // they are returned to be handled instead of dropped.
+    std::vector<std::uint8_t> ForgetClient(bool nobodyLeft);
     // Reads what is there, up to capacity: the count, 0 for nothing, -1 on failure.
     long Read(std::uint8_t* buffer, std::size_t capacity);
     // Writes every byte, each one spacing after the one before (zero = all at once). False when
@@ -55,6 +57,7 @@ class PseudoTerminal {
     void Interrupt();
 
   private:
+    bool ClientChangePending() const;
     VlrDataTypes::VlrRetVal OpenMaster();
     VlrDataTypes::VlrRetVal OpenSlave();
     VlrDataTypes::VlrRetVal OpenInterruptChannel();

@@ -186,17 +186,31 @@ PseudoTerminal::ClientChanges PseudoTerminal::TakeClientChanges() {
     return changes;
 }
 
-void PseudoTerminal::ForgetClient(bool nobodyLeft) {
+std::vector<std::uint8_t> PseudoTerminal::ForgetClient(bool nobodyLeft) {
+    std::vector<std::uint8_t> unread;
     if (slave_ < 0) {
-        return;
+        return unread;
     }
     tcflush(slave_, TCIFLUSH);
     ioctl(slave_, TIOCNXCL);
-    if (nobodyLeft) {
-        std::uint8_t discard[4096];
-        while (read(master_, discard, sizeof discard) > 0) {
-        }
+    if (!nobodyLeft) {
+        return unread;
     }
+    std::uint8_t chunk[4096];
+    for (ssize_t count; (count = read(master_, chunk, sizeof chunk)) > 0;) {
+        unread.insert(unread.end(), chunk, chunk + count);
+    }
+    // A client's open is queued on the watch before its open() returns, so before its first
+    // byte: with no open pending now, every byte just read came from the one that left.
+    if (!ClientChangePending()) {
+        unread.clear();
+    }
+    return unread;
+}
+
+bool PseudoTerminal::ClientChangePending() const {
+    int queued = 0;
+    return watch_ >= 0 && ioctl(watch_, FIONREAD, &queued) == 0 && queued > 0;
 }
 
 long PseudoTerminal::Read(std::uint8_t* buffer, std::size_t capacity) {

@@ -275,9 +275,12 @@ void ZavikSimulator::HandleClientChanges() {
         const bool nextOpened = std::find(changes.begin() + static_cast<std::ptrdiff_t>(i),
                                           changes.end(), true) != changes.end();
         if (!opened) {
-            pty_.ForgetClient(clients_ == 0 && !nextOpened);
-            if (clients_ == 0 && !nextOpened) {
+            const bool nobodyLeft = clients_ == 0 && !nextOpened;
+            const std::vector<std::uint8_t> unread = pty_.ForgetClient(nobodyLeft);
+            if (nobodyLeft) {
                 parser_ = CommandPacketParser();
+                parser_.Append(unread.data(), unread.size());
+                lastInput_ = std::chrono::steady_clock::now();
             }
         }
     }

@@ -1,4 +1,4 @@
-#include "support/PseudoTerminal.h"
+#include "support/ScriptedPort.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 // Stops a faulty program from hanging the suite.
 static constexpr int kPatienceMs = 5000;
 
-PseudoTerminal::PseudoTerminal(const std::filesystem::path& directory, int portNumber)
+ScriptedPort::ScriptedPort(const std::filesystem::path& directory, int portNumber)
     : portDirectory_("OSTRA_PORT_DIR", directory.string()) {
     const std::filesystem::path entry =
         directory / ("Test Port (COM" + std::to_string(portNumber) + ")");
@@ -36,12 +36,12 @@ PseudoTerminal::PseudoTerminal(const std::filesystem::path& directory, int portN
     std::filesystem::create_symlink(path, entry);
 }
 
-PseudoTerminal::~PseudoTerminal() {
+ScriptedPort::~ScriptedPort() {
     close(programSide_);
     HangUp();
 }
 
-void PseudoTerminal::Send(const Bytes& bytes) const {
+void ScriptedPort::Send(const Bytes& bytes) const {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         const ssize_t result = write(master_, bytes.data() + sent, bytes.size() - sent);
@@ -50,7 +50,7 @@ void PseudoTerminal::Send(const Bytes& bytes) const {
     }
 }
 
-Bytes PseudoTerminal::Receive(std::size_t count) const {
+Bytes ScriptedPort::Receive(std::size_t count) const {
     Bytes bytes(count);
     std::size_t received = 0;
     while (received < count) {
@@ -66,7 +66,7 @@ Bytes PseudoTerminal::Receive(std::size_t count) const {
     return bytes;
 }
 
-int PseudoTerminal::PendingForProgram(int count) const {
+int ScriptedPort::PendingForProgram(int count) const {
     int pending = 0;
     for (int waited = 0; waited < kPatienceMs; ++waited) {
         if (ioctl(programSide_, FIONREAD, &pending) == 0 && pending >= count)
@@ -76,7 +76,7 @@ int PseudoTerminal::PendingForProgram(int count) const {
     return pending;
 }
 
-void PseudoTerminal::HangUp() {
+void ScriptedPort::HangUp() {
     close(master_);
     master_ = -1;
 }

@@ -10,12 +10,12 @@
 // A pseudo-terminal registered as "Test Port (COM<n>)" in a port directory that OSTRA_PORT_DIR
 // names while it lives; the test plays the device. The program's side stays open here too, raw,
 // so the line stays up between opens and the bytes waiting for the program can be counted.
-class PseudoTerminal {
+class ScriptedPort {
   public:
-    PseudoTerminal(const std::filesystem::path& directory, int portNumber);
-    ~PseudoTerminal();
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+    ScriptedPort(const std::filesystem::path& directory, int portNumber);
+    ~ScriptedPort();
+    ScriptedPort(const ScriptedPort&) = delete;
+    ScriptedPort& operator=(const ScriptedPort&) = delete;
 
     // "COM<n> (<path>)", as the port names its entry.
     const std::wstring& PortName() const { return portName_; }
