@@ -200,11 +200,16 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(management);
-    // An edit in the editor makes the device's copy out of date: Start follows at once.
+    // An edit in the editor makes the device's copy out of date: Start follows at once. A burst
+    // of changes (a file read, a pasted block: one per command) redraws once, not once each.
     logic_.SetChangeHandler([this] {
+        if (refreshQueued_.exchange(true)) {
+            return;
+        }
         QMetaObject::invokeMethod(
             this,
             [this] {
+                refreshQueued_ = false;
                 ShowPreview();
                 Refresh();
             },

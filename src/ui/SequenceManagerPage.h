@@ -106,6 +106,8 @@ class SequenceManagerPage final : public QWidget {
     QTimer* runTicker_ = nullptr;
     QElapsedTimer runClock_;
     std::int64_t runLengthMs_ = 0;
+    // A redraw after a model change is already waiting in the event queue.
+    std::atomic<bool> refreshQueued_{false};
     std::atomic<bool> cancelUpload_{false};
     std::mutex stopMutex_;
     std::condition_variable stopSignal_;
