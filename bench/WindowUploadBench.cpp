@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -90,10 +91,18 @@ std::optional<double> UploadThroughCore(Prompts& prompts, std::size_t& commandCo
     return elapsed;
 }
 
+// An event loop that looks every 5 ms: processEvents with a time limit never sleeps, and its
+// spinning would take the CPU from the upload being timed.
 void WaitWhileBusy(const MainWindow& window) {
-    while (window.IsBusy()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (!window.IsBusy()) {
+            loop.quit();
+        }
+    });
+    look.start(5);
+    loop.exec();
 }
 
 // The window's Upload button to the end of its job: the milliseconds. With longestGap, a 1 ms
