@@ -20,6 +20,7 @@
 #include "device/SerialPortLister.h"
 #include "foundation/TextConversion.h"
 #include "ui/FontUnits.h"
+#include "ui/KeyboardShortcutsDialog.h"
 #include "ui/ManualControlPage.h"
 #include "ui/SequenceManagerPage.h"
 #include "ui/TimelinePreview.h"
@@ -100,6 +101,11 @@ void MainWindow::BuildMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
     add(help, "&About Ostra", "about", &MainWindow::ShowAbout);
+    add(help, "&Keyboard Shortcuts", "keyboardShortcuts", [this] {
+        auto* shortcuts = new KeyboardShortcutsDialog(*this);
+        shortcuts->setAttribute(Qt::WA_DeleteOnClose);
+        shortcuts->open();
+    });
 }
 
 QWidget* MainWindow::BuildCentralWidget() {

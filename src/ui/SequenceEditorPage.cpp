@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/FontUnits.h"
 #include "ui/SequenceValidation.h"
@@ -295,7 +296,10 @@ void SequenceEditorPage::Initialize(LogFile* log, SequenceContainer& container) 
     editor_.InitializeGrid(log, container);
     Refresh();
     for (int column = 0; column < editor_.ColumnCount(); ++column) {
-        grid_->setColumnWidth(column, FontUnits::Width(grid_, SequenceEditor::ColumnWidth(column)));
+        // Never narrower than the header's text.
+        grid_->setColumnWidth(column,
+                              std::max(FontUnits::Width(grid_, SequenceEditor::ColumnWidth(column)),
+                                       grid_->horizontalHeader()->sectionSizeHint(column)));
     }
 }
 
@@ -336,12 +340,13 @@ void SequenceEditorPage::Refresh() {
     moveUp_->setEnabled(buttons.moveUp);
     moveDown_->setEnabled(buttons.moveDown);
     total_->setText(Text(editor_.TotalText()));
+    // After the total, never in it: the reason is the tooltip.
     const std::optional<std::wstring> cannotRun =
         validation_ == nullptr || editor_.ShownSequence() == SequenceEditor::kNoSequence
             ? std::nullopt
-            : validation_->TotalAddition(editor_.ShownSequence());
-    totalProblem_->setText(cannotRun ? Text(*cannotRun) : QString());
-    totalProblem_->setToolTip(totalProblem_->text());
+            : validation_->SequenceReason(editor_.ShownSequence());
+    totalProblem_->setText(cannotRun ? QStringLiteral("(cannot run)") : QString());
+    totalProblem_->setToolTip(cannotRun ? Text(*cannotRun) : QString());
     // The view follows the editor's current row without telling the editor again.
     const int current = editor_.CurrentRow();
     const QModelIndex shown = grid_->currentIndex();

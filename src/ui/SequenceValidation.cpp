@@ -198,10 +198,8 @@ std::optional<std::wstring> SequenceValidation::CellReason(std::uint32_t sequenc
     return found == cells_.end() ? std::nullopt : std::optional<std::wstring>(found->second);
 }
 
-std::optional<std::wstring> SequenceValidation::TotalAddition(std::uint32_t sequence) const {
+std::optional<std::wstring> SequenceValidation::SequenceReason(std::uint32_t sequence) const {
     const auto found = sequenceReasons_.find(sequence);
-    if (found == sequenceReasons_.end()) {
-        return std::nullopt;
-    }
-    return L"(cannot run: " + found->second + L")";
+    return found == sequenceReasons_.end() ? std::nullopt
+                                           : std::optional<std::wstring>(found->second);
 }

@@ -33,8 +33,8 @@ class SequenceValidation {
     // Each refused cell with the first reason given for it.
     const std::map<Cell, std::wstring>& Cells() const { return cells_; }
     std::optional<std::wstring> CellReason(std::uint32_t sequence, int row, int column) const;
-    // What follows the total time of a sequence that cannot run; none when it can.
-    std::optional<std::wstring> TotalAddition(std::uint32_t sequence) const;
+    // Why the sequence cannot run; none when it can.
+    std::optional<std::wstring> SequenceReason(std::uint32_t sequence) const;
     // Why "Upload" would fail: the upload's own message and the conversion's reason; none
     // when every sequence converts.
     const std::optional<std::wstring>& UploadRefusal() const { return uploadRefusal_; }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ScratchModels.h"
+#include "ui/KeyboardShortcuts.h"
 #include "ui/SequenceEditor.h"
 #include "ui/SequenceValidation.h"
 
@@ -54,9 +55,9 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
             {{6, 1, kLoopCall}, L"Error, invalid end loop command found at index 2."},
         }));
     for (const std::uint32_t number : {2u, 4u, 6u}) {
-        EXPECT_TRUE(validation.TotalAddition(number)) << number;
+        EXPECT_TRUE(validation.SequenceReason(number)) << number;
     }
-    EXPECT_EQ(validation.TotalAddition(1), std::nullopt);
+    EXPECT_EQ(validation.SequenceReason(1), std::nullopt);
     EXPECT_EQ(validation.UploadRefusal(),
               L"Sequence 2 (S2) cannot be converted to script commands; nothing was uploaded. " +
                   conflict + L"-TTLHigh command, it conflicts with the current op code(10).");
@@ -68,6 +69,26 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
     validation.Recompute(operatorModels.sequences);
     EXPECT_TRUE(validation.Cells().empty());
     EXPECT_EQ(validation.UploadRefusal(), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KeyboardShortcutsTest, ShortcutFirstThenTheMenuKeys) {
+    using KeyboardShortcuts::Row;
+    const std::vector<Row> rows = KeyboardShortcuts::List({
+        {{L"&File"}, L"&Open Settings File", L""},
+        {{L"&Edit"}, L"&Undo", L"Ctrl+Z"},
+        {{}, L"Stop All", L"Ctrl+."},
+        {{L"&Help"}, L"About", L""},
+        {{L"Save && &Load"}, L"A && &b", L""},
+    });
+    EXPECT_EQ(rows, (std::vector<Row>{{L"Open Settings File", L"Alt+F, O"},
+                                      {L"Undo", L"Ctrl+Z  (Alt+E, U)"},
+                                      {L"Stop All", L"Ctrl+."},
+                                      {L"About", L""},
+                                      {L"A & b", L"Alt+L, B"}}));
 }
 
 }  // namespace
