@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "ui/FontUnits.h"
 #include "ui/WindowStates.h"
 
 namespace {
@@ -53,7 +54,7 @@ LedPanel::LedPanel(QWidget* parent)
     slider_->setPageStep(25);
     // The device learns the value when the slider is let go, not at every pixel of a drag.
     slider_->setTracking(false);
-    intensity_->setMaximumWidth(60);
+    intensity_->setMaximumWidth(FontUnits::Width(intensity_, 60));
     auto* digitsOnly = new QIntValidator(0, 2147483647, loopCount_);
     digitsOnly->setLocale(QLocale::c());
     loopCount_->setValidator(digitsOnly);

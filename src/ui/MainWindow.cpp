@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -18,6 +19,8 @@
 
 #include "device/SerialPortLister.h"
 #include "foundation/TextConversion.h"
+#include "ui/FontUnits.h"
+#include "ui/KeyboardShortcutsDialog.h"
 #include "ui/ManualControlPage.h"
 #include "ui/SequenceManagerPage.h"
 #include "ui/TimelinePreview.h"
@@ -32,7 +35,8 @@ class AboutDialog final : public QDialog {
         setWindowTitle(QStringLiteral("About %1").arg(QStringLiteral("Ostra")));
         setWindowFlag(Qt::WindowStaysOnTopHint);
         auto* icon = new QLabel;
-        icon->setPixmap(windowIcon().pixmap(32, 32));
+        const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        icon->setPixmap(windowIcon().pixmap(iconSize, iconSize));
         auto* version = new QLabel(QStringLiteral("%1 Version: %2")
                                        .arg(QStringLiteral("Ostra"), QStringLiteral("2.0.0 ")));
         version->setObjectName(QStringLiteral("version"));
@@ -63,7 +67,7 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
     setObjectName(QStringLiteral("mainWindow"));
     BuildMenus();
     setCentralWidget(BuildCentralWidget());
-    resize(1070, 760);
+    resize(FontUnits::Width(this, 1070), FontUnits::Height(this, 760));
     UpdateStates();
 }
 
@@ -97,6 +101,11 @@ void MainWindow::BuildMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
     add(help, "&About Ostra", "about", &MainWindow::ShowAbout);
+    add(help, "&Keyboard Shortcuts", "keyboardShortcuts", [this] {
+        auto* shortcuts = new KeyboardShortcutsDialog(*this);
+        shortcuts->setAttribute(Qt::WA_DeleteOnClose);
+        shortcuts->open();
+    });
 }
 
 QWidget* MainWindow::BuildCentralWidget() {
@@ -117,12 +126,12 @@ QWidget* MainWindow::BuildCentralWidget() {
     logView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     logView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     logView_->verticalHeader()->hide();
-    logView_->verticalHeader()->setDefaultSectionSize(logView_->fontMetrics().height() + 4);
+    logView_->verticalHeader()->setDefaultSectionSize(FontUnits::Height(logView_, 17));
     logView_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
     logView_->horizontalHeader()->setStretchLastSection(true);
-    logView_->setColumnWidth(0, 100);
-    logView_->setColumnWidth(1, 60);
-    logView_->setColumnWidth(2, 800);
+    logView_->setColumnWidth(0, FontUnits::Width(logView_, 100));
+    logView_->setColumnWidth(1, FontUnits::Width(logView_, 60));
+    logView_->setColumnWidth(2, FontUnits::Width(logView_, 800));
     connect(&logModel_, &QAbstractItemModel::rowsInserted, logView_,
             [this] { logView_->scrollToBottom(); });
     auto* logBox = new QGroupBox(QStringLiteral("Message Log"));
@@ -136,7 +145,7 @@ QWidget* MainWindow::BuildCentralWidget() {
     splitter->addWidget(logBox);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({570, 190});
+    splitter->setSizes({FontUnits::Height(this, 570), FontUnits::Height(this, 190)});
     splitter->setChildrenCollapsible(false);
     return splitter;
 }

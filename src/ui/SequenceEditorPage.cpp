@@ -1,5 +1,6 @@
 #include "ui/SequenceEditorPage.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,8 +11,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/FontUnits.h"
+#include "ui/SequenceValidation.h"
 
 namespace {
 
@@ -104,9 +110,24 @@ QVariant SequenceGridModel::data(const QModelIndex& index, int role) const {
         return Text(editor_.CellText(index.row(), index.column()));
     }
     if (role == Qt::ForegroundRole && editor_.IsRowFrozen(index.row())) {
-        return QColor(Qt::darkGray);
+        // Dimmed as the palette dims, readable on a light or a dark one.
+        return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+    }
+    if (role == Qt::DecorationRole || role == Qt::ToolTipRole) {
+        if (const std::optional<std::wstring> refusal = Refusal(index)) {
+            return role == Qt::ToolTipRole ? QVariant(Text(*refusal))
+                                           : QVariant(QApplication::style()->standardIcon(
+                                                 QStyle::SP_MessageBoxCritical));
+        }
     }
     return {};
+}
+
+std::optional<std::wstring> SequenceGridModel::Refusal(const QModelIndex& index) const {
+    if (validation_ == nullptr || editor_.ShownSequence() == SequenceEditor::kNoSequence) {
+        return std::nullopt;
+    }
+    return validation_->CellReason(editor_.ShownSequence(), index.row(), index.column());
 }
 
 QVariant SequenceGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -226,7 +247,7 @@ SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* 
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     grid_->verticalHeader()->hide();
-    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+    grid_->verticalHeader()->setDefaultSectionSize(FontUnits::Height(grid_, 19));
     auto* duration = new DurationDelegate(grid_);
     grid_->setItemDelegate(new ChoiceDelegate(editor_, grid_));
     grid_->setItemDelegateForColumn(SequenceEditor::kDurationColumn, duration);
@@ -250,14 +271,17 @@ SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* 
     moveDown_ = button("Move Row Down", "moveRowDown", &SequenceEditor::MoveRowDown);
     total_ = new QLabel;
     total_->setObjectName(QStringLiteral("totalTime"));
+    totalProblem_ = new QLabel;
+    totalProblem_->setObjectName(QStringLiteral("totalTimeProblem"));
 
     auto* buttons = new QHBoxLayout;
     for (QWidget* widget : {addRow_, removeRow_, moveUp_, moveDown_}) {
         buttons->addWidget(widget);
     }
-    buttons->addSpacing(12);
+    buttons->addSpacing(FontUnits::Width(this, 12));
     buttons->addWidget(new QLabel(QStringLiteral("Total Sequence Time:")));
-    buttons->addWidget(total_, 1);
+    buttons->addWidget(total_);
+    buttons->addWidget(totalProblem_, 1);
     auto* box = new QGroupBox(QStringLiteral("Sequence Setup"));
     auto* boxLayout = new QVBoxLayout(box);
     boxLayout->addWidget(grid_);
@@ -272,8 +296,17 @@ void SequenceEditorPage::Initialize(LogFile* log, SequenceContainer& container) 
     editor_.InitializeGrid(log, container);
     Refresh();
     for (int column = 0; column < editor_.ColumnCount(); ++column) {
-        grid_->setColumnWidth(column, SequenceEditor::ColumnWidth(column));
+        // Never narrower than the header's text.
+        grid_->setColumnWidth(column,
+                              std::max(FontUnits::Width(grid_, SequenceEditor::ColumnWidth(column)),
+                                       grid_->horizontalHeader()->sectionSizeHint(column)));
     }
+}
+
+void SequenceEditorPage::SetValidation(const SequenceValidation* validation) {
+    validation_ = validation;
+    model_.SetValidation(validation);
+    Refresh();
 }
 
 void SequenceEditorPage::ShowSequence(std::uint32_t number) {
@@ -307,6 +340,13 @@ void SequenceEditorPage::Refresh() {
     moveUp_->setEnabled(buttons.moveUp);
     moveDown_->setEnabled(buttons.moveDown);
     total_->setText(Text(editor_.TotalText()));
+    // After the total, never in it: the reason is the tooltip.
+    const std::optional<std::wstring> cannotRun =
+        validation_ == nullptr || editor_.ShownSequence() == SequenceEditor::kNoSequence
+            ? std::nullopt
+            : validation_->SequenceReason(editor_.ShownSequence());
+    totalProblem_->setText(cannotRun ? QStringLiteral("(cannot run)") : QString());
+    totalProblem_->setToolTip(cannotRun ? Text(*cannotRun) : QString());
     // The view follows the editor's current row without telling the editor again.
     const int current = editor_.CurrentRow();
     const QModelIndex shown = grid_->currentIndex();

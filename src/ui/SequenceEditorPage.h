@@ -12,6 +12,7 @@ class LogFile;
 class QLabel;
 class QPushButton;
 class SequenceContainer;
+class SequenceValidation;
 
 // The editor's cells for a QTableView. Only cells the editor lets the operator change are
 // editable, so a read-only cell never opens an editor.
@@ -31,9 +32,14 @@ class SequenceGridModel final : public QAbstractTableModel {
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     // Shows the editor's current cells.
     void Refresh();
+    // Refused cells get a mark and their reason as tooltip; may be null.
+    void SetValidation(const SequenceValidation* validation) { validation_ = validation; }
 
   private:
+    std::optional<std::wstring> Refusal(const QModelIndex& index) const;
+
     const SequenceEditor& editor_;
+    const SequenceValidation* validation_ = nullptr;
     EditHandler onEdit_;
     int rows_ = 0;
     int columns_ = 0;
@@ -77,6 +83,9 @@ class SequenceEditorPage final : public QWidget {
     void Clear();
     const SequenceEditor& Logic() const { return editor_; }
     SequenceGridView* Grid() const { return grid_; }
+    // Marks what the validation refuses (it may be null) and keeps the marks current.
+    void SetValidation(const SequenceValidation* validation);
+    void ShowValidation() { Refresh(); }
 
   private:
     // Applies a finished edit, from a queued call: its dialogs never open inside the
@@ -93,4 +102,6 @@ class SequenceEditorPage final : public QWidget {
     QPushButton* moveUp_ = nullptr;
     QPushButton* moveDown_ = nullptr;
     QLabel* total_ = nullptr;
+    QLabel* totalProblem_ = nullptr;
+    const SequenceValidation* validation_ = nullptr;
 };

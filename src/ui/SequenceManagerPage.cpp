@@ -22,8 +22,10 @@
 
 #include "app/ApplicationCore.h"
 #include "ui/DeviceWorker.h"
+#include "ui/FontUnits.h"
 #include "ui/Prompts.h"
 #include "ui/SequenceEditorPage.h"
+#include "ui/SequenceValidation.h"
 #include "ui/TimelinePreview.h"
 
 namespace {
@@ -135,7 +137,7 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
-    list_->setColumnWidth(0, 50);
+    list_->setColumnWidth(0, FontUnits::Width(list_, 50));
     list_->horizontalHeader()->setStretchLastSection(true);
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
@@ -182,6 +184,11 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     runTicker_ = new QTimer(this);
     runTicker_->setInterval(50);
     connect(runTicker_, &QTimer::timeout, this, &SequenceManagerPage::ShowRunTime);
+    // A settings file changes the model line by line: one check after the last change.
+    validationTimer_ = new QTimer(this);
+    validationTimer_->setSingleShot(true);
+    validationTimer_->setInterval(50);
+    connect(validationTimer_, &QTimer::timeout, this, &SequenceManagerPage::Validate);
 
     auto* listBox = new QGroupBox(QStringLiteral("Sequence List"));
     auto* listLayout = new QVBoxLayout(listBox);
@@ -211,10 +218,35 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
             [this] {
                 refreshQueued_ = false;
                 ShowPreview();
+                ValidationStale();
                 Refresh();
             },
             Qt::QueuedConnection);
     });
+    Refresh();
+}
+
+SequenceManagerPage::~SequenceManagerPage() = default;
+
+void SequenceManagerPage::ValidationStale() {
+    validationStale_ = true;
+    if (!busy_) {
+        validationTimer_->start();
+    }
+}
+
+// The worker may be changing the model (a settings file) while a device job runs.
+void SequenceManagerPage::Validate() {
+    if (core_ == nullptr || busy_ || !validationStale_) {
+        return;
+    }
+    if (!validation_) {
+        validation_ = std::make_unique<SequenceValidation>(core_->GetSetupFilePath());
+        editor_.SetValidation(validation_.get());
+    }
+    validation_->Recompute(core_->GetSequenceContainer());
+    validationStale_ = false;
+    editor_.ShowValidation();
     Refresh();
 }
 
@@ -226,11 +258,16 @@ void SequenceManagerPage::Initialize(ApplicationCore& core, DeviceWorker& worker
     editor_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
     logic_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
     ShowList();
+    ValidationStale();
 }
 
 void SequenceManagerPage::ApplyState(bool connected, bool busy) {
     logic_.SetConnected(connected);
     logic_.SetBusy(busy);
+    busy_ = busy;
+    if (validationStale_) {
+        ValidationStale();
+    }
     Refresh();
 }
 
@@ -281,7 +318,11 @@ void SequenceManagerPage::Refresh() {
     const SequenceManager::View view = logic_.ComputeView();
     options_->setEnabled(view.menu);
     list_->setEnabled(view.menu);
-    upload_->setEnabled(view.upload);
+    // Disabled with the reason while a sequence would not convert, instead of failing halfway.
+    const std::optional<std::wstring> refusal =
+        validation_ ? validation_->UploadRefusal() : std::nullopt;
+    upload_->setEnabled(view.upload && !refusal);
+    upload_->setToolTip(refusal ? Text(*refusal) : QString());
     startStop_->setEnabled(view.startStop);
     startStop_->setText(Text(view.startStopText));
 }

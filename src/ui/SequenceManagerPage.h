@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "ui/SequenceManager.h"
@@ -20,6 +21,7 @@ class QTableView;
 class QTimer;
 class QToolButton;
 class SequenceEditorPage;
+class SequenceValidation;
 class TimelinePreview;
 
 // The "Sequence Properties" dialog, files and message boxes; boxes go through the window's
@@ -76,6 +78,7 @@ class SequenceManagerPage final : public QWidget {
     const SequenceManager& Logic() const { return logic_; }
     // The picture of the selected sequence; the window places it.
     TimelinePreview* Preview() const { return preview_; }
+    ~SequenceManagerPage() override;
 
   signals:
     void UploadProgress(int sequenceIndex, int sequenceCount, int sent, int count);
@@ -88,6 +91,9 @@ class SequenceManagerPage final : public QWidget {
     void Refresh();
     void ShowPreview();
     void ShowRunTime();
+    // Checks the sequences again once the changes have settled and no device job runs.
+    void ValidationStale();
+    void Validate();
 
     QtSequenceManagerPrompts prompts_;
     SequenceManager logic_;
@@ -112,4 +118,8 @@ class SequenceManagerPage final : public QWidget {
     std::mutex stopMutex_;
     std::condition_variable stopSignal_;
     bool stopRequested_ = false;
+    std::unique_ptr<SequenceValidation> validation_;
+    QTimer* validationTimer_ = nullptr;
+    bool validationStale_ = false;
+    bool busy_ = false;
 };

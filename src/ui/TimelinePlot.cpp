@@ -88,27 +88,27 @@ void TimelinePlot::SetZoom(int zoom) {
 }
 
 int TimelinePlot::PlotWidth() const {
-    const int fitted = std::max(width_, kLabelWidth + kRightMargin + 1);
-    return kLabelWidth + (fitted - kLabelWidth - kRightMargin) * zoom_ + kRightMargin;
+    const int fitted = std::max(width_, LabelWidth() + RightMargin() + 1);
+    return LabelWidth() + (fitted - LabelWidth() - RightMargin()) * zoom_ + RightMargin();
 }
 
 int TimelinePlot::PlotHeight() const {
-    return RowTop(rows_.size() + 1) + kTop;
+    return RowTop(rows_.size() + 1) + Top();
 }
 
 double TimelinePlot::PixelsPerMs() const {
-    const int span = PlotWidth() - kLabelWidth - kRightMargin;
+    const int span = PlotWidth() - LabelWidth() - RightMargin();
     return durationMs_ > 0.0 ? span / durationMs_ : 0.0;
 }
 
 int TimelinePlot::X(double ms) const {
-    return kLabelWidth + static_cast<int>(std::lround(ms * PixelsPerMs()));
+    return LabelWidth() + static_cast<int>(std::lround(ms * PixelsPerMs()));
 }
 
 TimelinePlot::Rect TimelinePlot::BarRect(const Bar& bar) const {
     const int x = X(bar.startMs);
     // Even the faintest setting stays visible: at least two pixels each way.
-    const int full = kRowHeight - 4;
+    const int full = rowHeight_ - 4;
     const int height = std::max(2, (full * bar.level + 127) / 255);
     return {x, RowTop(bar.row) + 2 + full - height, std::max(2, X(bar.endMs) - x), height};
 }

@@ -13,10 +13,6 @@ class TimelinePlot {
   public:
     // The preview lists this many settings at most, so a loop of a million passes stays quick.
     static constexpr std::uint64_t kMaxEvents = 5000;
-    static constexpr int kLabelWidth = 56;
-    static constexpr int kRightMargin = 8;
-    static constexpr int kTop = 4;
-    static constexpr int kRowHeight = 16;
     static constexpr int kMaxZoom = 1024;
 
     struct Bar {
@@ -42,6 +38,12 @@ class TimelinePlot {
     const std::wstring& Message() const { return message_; }
 
     void SetWidth(int width) { width_ = width; }
+    // The height of a row, from the font that draws the labels; the margins follow it.
+    void SetRowHeight(int height) { rowHeight_ = height; }
+    int RowHeight() const { return rowHeight_; }
+    int LabelWidth() const { return rowHeight_ * 7 / 2; }
+    int RightMargin() const { return rowHeight_ / 2; }
+    int Top() const { return rowHeight_ / 4; }
     int Zoom() const { return zoom_; }
     void SetZoom(int zoom);
     // The width the plot needs at this zoom.
@@ -50,7 +52,7 @@ class TimelinePlot {
     int PlotHeight() const;
     double PixelsPerMs() const;
     int X(double ms) const;
-    int RowTop(std::size_t row) const { return kTop + static_cast<int>(row) * kRowHeight; }
+    int RowTop(std::size_t row) const { return Top() + static_cast<int>(row) * rowHeight_; }
     Rect BarRect(const Bar& bar) const;
 
   private:
@@ -59,5 +61,6 @@ class TimelinePlot {
     double durationMs_ = 0.0;
     std::wstring message_;
     int width_ = 200;
+    int rowHeight_ = 16;
     int zoom_ = 1;
 };

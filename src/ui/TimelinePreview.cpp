@@ -24,31 +24,31 @@ class TimelineCanvas final : public QWidget {
         for (std::size_t row = 0; row < plot.Rows().size(); ++row) {
             const int top = plot.RowTop(row);
             if (row % 2 == 1) {
-                painter.fillRect(0, top, width(), TimelinePlot::kRowHeight,
-                                 palette().alternateBase());
+                painter.fillRect(0, top, width(), plot.RowHeight(), palette().alternateBase());
             }
             painter.setPen(text);
-            painter.drawText(QRect(2, top, TimelinePlot::kLabelWidth - 4, TimelinePlot::kRowHeight),
+            painter.drawText(QRect(2, top, plot.LabelWidth() - 4, plot.RowHeight()),
                              Qt::AlignVCenter | Qt::AlignLeft,
                              QString::fromStdWString(plot.Rows()[row]));
         }
+        // Palette colours, so that the bars stand out on a light and on a dark base.
         for (const TimelinePlot::Bar& bar : plot.Bars()) {
             const TimelinePlot::Rect r = plot.BarRect(bar);
             painter.fillRect(r.x, r.y, r.width, r.height,
-                             bar.ttl ? QColor(90, 90, 90) : QColor(40, 110, 220));
+                             bar.ttl ? palette().windowText() : palette().highlight());
         }
         const int footer = plot.RowTop(plot.Rows().size());
         painter.setPen(text);
         if (plot.DurationMs() > 0.0) {
             const int end = plot.X(plot.DurationMs());
-            painter.drawLine(end, TimelinePlot::kTop, end, footer);
+            painter.drawLine(end, plot.Top(), end, footer);
             const QString total = QStringLiteral("%1 ms").arg(
                 QString::fromStdWString(FormatTimelineTime(plot.DurationMs())));
-            painter.drawText(QRect(0, footer, end, TimelinePlot::kRowHeight),
+            painter.drawText(QRect(0, footer, end, plot.RowHeight()),
                              Qt::AlignVCenter | Qt::AlignRight, total);
         }
         if (!plot.Message().empty()) {
-            painter.drawText(QRect(2, footer, width(), TimelinePlot::kRowHeight),
+            painter.drawText(QRect(2, footer, width(), plot.RowHeight()),
                              Qt::AlignVCenter | Qt::AlignLeft,
                              QString::fromStdWString(plot.Message()));
         }
@@ -111,7 +111,7 @@ void TimelinePreview::Clear(const std::wstring& message) {
 void TimelinePreview::SetCursorTime(std::optional<double> ms) {
     cursorMs_ = ms;
     if (ms) {
-        scroll_->ensureVisible(plot_.X(*ms), 0, 40, 0);
+        scroll_->ensureVisible(plot_.X(*ms), 0, plot_.LabelWidth(), 0);
     }
     canvas_->update();
 }
@@ -130,6 +130,7 @@ bool TimelinePreview::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TimelinePreview::Relayout() {
+    plot_.SetRowHeight(fontMetrics().height() + fontMetrics().height() / 4);
     plot_.SetWidth(scroll_->viewport()->width());
     canvas_->resize(plot_.PlotWidth(), plot_.PlotHeight());
     setMinimumHeight(plot_.PlotHeight() + scroll_->horizontalScrollBar()->sizeHint().height() +

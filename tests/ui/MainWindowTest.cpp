@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QThread>
 #include <QtTest/QTest>
 #include <chrono>
@@ -230,6 +232,98 @@ TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
         EXPECT_TRUE(window_->grab().save(directory + name + ".png"));
     }
     EXPECT_TRUE(page->grab().save(directory + "sequence-manager.png"));
+}
+
+// A step the conversion refuses: its cell is marked, the total says so, and Upload is disabled
+// with the upload's reason until the step is mended. The pictures show it in the default and a
+// dark palette; a second run of this test in a child process takes it at scale factor 2.
+TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
+    prompts_.openPath =
+        QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
+    Trigger("openSettingsFile");
+    Trigger("connect");
+    auto* upload = window_->ManagerPage()->findChild<QPushButton*>("uploadButton");
+    ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
+    SequenceContainer& model = window_->Core().GetSequenceContainer();
+    const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
+    const auto set = static_cast<std::uint32_t>(model.GetCommandSets(shown).size());
+    model.AddCommandSet(shown, set);
+    model.AddCommand(shown, set, L"-SetIntensity Blue 200");
+    model.AddCommand(shown, set, L"-TTLHigh 3");
+    window_->EditorPage()->ShowSequence(shown);
+    ASSERT_TRUE(WaitFor([&] { return !upload->isEnabled(); }));
+    EXPECT_TRUE(upload->toolTip().startsWith(QStringLiteral("Sequence %1 (").arg(shown)))
+        << upload->toolTip().toStdString();
+    const QModelIndex ttl = window_->EditorPage()->Grid()->model()->index(
+        static_cast<int>(set), SequenceEditor::kTTLColumn);
+    EXPECT_EQ(ttl.data(Qt::ToolTipRole).toString(),
+              "Error updating Op Code for -TTLHigh command, it conflicts with the current op "
+              "code(10).");
+    EXPECT_EQ(window_->EditorPage()->findChild<QLabel*>("totalTimeProblem")->text(),
+              "(cannot run)");
+
+    window_->show();
+    window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
+    Settle();
+    QWidget* tab = window_->findChild<QWidget*>("sequenceControlPage");
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    const QString pictures = QStringLiteral(OSTRA_SCREENSHOT_DIR "/sequence-control-");
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        EXPECT_TRUE(tab->grab().save(pictures + "scale2.png"));
+        return;
+    }
+    EXPECT_TRUE(tab->grab().save(pictures + "default.png"));
+    const QPalette light = QApplication::palette();
+    QPalette dark;
+    for (const auto& [role, color] : {std::pair{QPalette::Window, QColor(45, 45, 48)},
+                                      {QPalette::Base, QColor(30, 30, 30)},
+                                      {QPalette::AlternateBase, QColor(50, 50, 54)},
+                                      {QPalette::Button, QColor(60, 60, 64)},
+                                      {QPalette::Highlight, QColor(60, 130, 220)},
+                                      {QPalette::WindowText, QColor(230, 230, 230)},
+                                      {QPalette::Text, QColor(230, 230, 230)},
+                                      {QPalette::ButtonText, QColor(230, 230, 230)}}) {
+        dark.setColor(role, color);
+        if (role == QPalette::WindowText || role == QPalette::Text ||
+            role == QPalette::ButtonText) {
+            dark.setColor(QPalette::Disabled, role, QColor(120, 120, 120));
+        }
+    }
+    QApplication::setPalette(dark);
+    Settle();
+    EXPECT_TRUE(tab->grab().save(pictures + "dark.png"));
+    QApplication::setPalette(light);
+
+    // Scale factor 2 holds for a whole process: this test again, in a child.
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_SCALE_FACTOR", "2");
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=MainWindowTest.AnUnconvertibleStepDisablesUploadWithTheReason"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+    const QImage normal(pictures + "default.png");
+    const QImage doubled(pictures + "scale2.png");
+    EXPECT_NEAR(doubled.width(), 2 * normal.width(), normal.width() / 10);
+
+    model.RemoveCommandSet(shown, set);
+    ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
+    EXPECT_TRUE(upload->toolTip().isEmpty());
+}
+
+// The list is read from the window's menus, so a new action shows without being added to it.
+TEST_F(MainWindowTest, KeyboardShortcutsListTheMenusActions) {
+    Trigger("keyboardShortcuts");
+    auto* list = window_->findChild<QTableWidget*>("shortcutList");
+    ASSERT_NE(list, nullptr);
+    QStringList rows;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        rows << list->item(row, 0)->text() + " = " + list->item(row, 1)->text();
+    }
+    EXPECT_TRUE(rows.contains("Disconnect From Zavik Driver = Alt+C, D"))
+        << rows.join("; ").toStdString();
+    EXPECT_TRUE(rows.contains("Keyboard Shortcuts = Alt+H, K"));
 }
 
 // The program itself: SIGTERM ends it as Close does.

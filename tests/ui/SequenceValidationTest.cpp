@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "app/ScratchModels.h"
+#include "ui/KeyboardShortcuts.h"
+#include "ui/SequenceEditor.h"
+#include "ui/SequenceValidation.h"
+
+namespace {
+
+using Sets = std::vector<std::vector<std::wstring>>;
+using Cells = std::map<SequenceValidation::Cell, std::wstring>;
+constexpr int kLoopCall = SequenceEditor::kLoopCallColumn;
+const std::wstring kSetup = OSTRA_SOURCE_DIR L"/data/OstraSetup.cfg";
+
+// The operator's models on the default setup file: Blue, Green, Red in columns 4, 5, 6.
+class SequenceValidationTest : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(operatorModels.ReadSetupFile(kSetup), 0); }
+    void Define(std::uint32_t number, const Sets& sets) {
+        SequenceContainer& model = operatorModels.sequences;
+        model.AddSequence(number, L"S" + std::to_wstring(number));
+        for (std::uint32_t set = 0; set < sets.size(); ++set) {
+            model.AddCommandSet(number, set);
+            for (const std::wstring& text : sets[set]) {
+                ASSERT_EQ(model.AddCommand(number, set, text), 0) << text;
+            }
+        }
+    }
+
+    ScratchModels operatorModels;
+    SequenceValidation validation{kSetup};
+};
+
+// Each sequence is one case; the refused cell is the one the conversion stops at.
+TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
+    Define(1, {{L"-On Blue", L"-Duration 5"}, {L"-Loop 2"}, {L"-Duration 1"}, {L"-EndLoop"}});
+    Define(2, {{L"-Duration 3"}, {L"-SetIntensity Blue 200", L"-TTLHigh 3"}});
+    Define(3, {{L"-On Blue", L"-SetIntensity Blue 9", L"-Off Red", L"-Duration 2"}});
+    Define(4, {{L"-Loop 3"}, {L"-Duration 5"}});
+    Define(5, {{L"-Loop 2"}, {L"-Duration 1"}, {L"-Loop 3"}, {L"-EndLoop"}});
+    Define(6, {{L"-Duration 1"}, {L"-EndLoop"}});
+    validation.Recompute(operatorModels.sequences);
+
+    const std::wstring conflict = L"Error updating Op Code for ";
+    EXPECT_EQ(
+        validation.Cells(),
+        (Cells{
+            {{2, 1, SequenceEditor::kTTLColumn},
+             conflict + L"-TTLHigh command, it conflicts with the current op code(10)."},
+            {{3, 0, 6}, conflict + L"-Off command, it conflicts with the current op code(10)."},
+            {{4, 0, kLoopCall},
+             L"Error, invalid start loop command found at index 0.  There is not a "
+             L"corresponding end loop command."},
+            {{5, 2, kLoopCall}, L"Error, invalid start loop command found at index 2."},
+            {{6, 1, kLoopCall}, L"Error, invalid end loop command found at index 2."},
+        }));
+    for (const std::uint32_t number : {2u, 4u, 6u}) {
+        EXPECT_TRUE(validation.SequenceReason(number)) << number;
+    }
+    EXPECT_EQ(validation.SequenceReason(1), std::nullopt);
+    EXPECT_EQ(validation.UploadRefusal(),
+              L"Sequence 2 (S2) cannot be converted to script commands; nothing was uploaded. " +
+                  conflict + L"-TTLHigh command, it conflicts with the current op code(10).");
+
+    // Mended, the marks and the refusal go at the next recompute.
+    for (const std::uint32_t number : {2u, 3u, 4u, 5u, 6u}) {
+        operatorModels.sequences.RemoveSequence(number);
+    }
+    validation.Recompute(operatorModels.sequences);
+    EXPECT_TRUE(validation.Cells().empty());
+    EXPECT_EQ(validation.UploadRefusal(), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KeyboardShortcutsTest, ShortcutFirstThenTheMenuKeys) {
+    using KeyboardShortcuts::Row;
+    const std::vector<Row> rows = KeyboardShortcuts::List({
+        {{L"&File"}, L"&Open Settings File", L""},
+        {{L"&Edit"}, L"&Undo", L"Ctrl+Z"},
+        {{}, L"Stop All", L"Ctrl+."},
+        {{L"&Help"}, L"About", L""},
+        {{L"Save && &Load"}, L"A && &b", L""},
+    });
+    EXPECT_EQ(rows, (std::vector<Row>{{L"Open Settings File", L"Alt+F, O"},
+                                      {L"Undo", L"Ctrl+Z  (Alt+E, U)"},
+                                      {L"Stop All", L"Ctrl+."},
+                                      {L"About", L""},
+                                      {L"A & b", L"Alt+L, B"}}));
+}
+
+}  // namespace
