@@ -171,9 +171,11 @@ VlrRetVal ApplicationCore::OpenPerUserFolder() {
         Paths::Join(Paths::Join(base, kCompanyName), kProductName) + Paths::Separator();
     settingsFilePath_ = directory + kSettingsFileName;
     PrivateFolder folder;
-    if (folder.Open(Paths::ToNativePath(base),
-                    Paths::ToNativePath(Paths::Join(kCompanyName, kProductName)),
-                    PrivateFolder::Missing::Create) != PrivateFolder::Outcome::Unsafe) {
+    const PrivateFolder::Outcome outcome = folder.Open(
+        Paths::ToNativePath(base), Paths::ToNativePath(Paths::Join(kCompanyName, kProductName)),
+        PrivateFolder::Missing::Create);
+    if (outcome != PrivateFolder::Outcome::Unsafe) {
+        settingsFolder_ = std::move(folder);
         return VLR_SUCCESS;
     }
     mayOverwriteSettingsFile_ = false;
@@ -192,6 +194,7 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
     if (!IsRegularFile(settingsFilePath_)) {
         log_.WriteMessage(LogLevel::Notice,
                           L"Settings file (" + settingsFilePath_ + L") was not found.");
+        settingsAtStartup_ = SettingsText();
         return VLR_SUCCESS;
     }
     // What ran before a failing line stays applied; the processor has logged the line.
@@ -199,6 +202,7 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
         KeepCopyOfFailedSettingsFile();
     }
     settingsAsRead_ = SettingsText();
+    settingsAtStartup_ = *settingsAsRead_;
     return VLR_SUCCESS;
 }
 
@@ -324,7 +328,8 @@ OperationResult ApplicationCore::StopSequence() {
 
 SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
                                                  const SequenceRun::StopWait& waitForStop,
-                                                 const SequenceRun::Tick& tick) {
+                                                 const SequenceRun::Tick& tick,
+                                                 const std::atomic<bool>* leaveRunning) {
     SequenceRun run(device_, sequences_, &log_);
     // The run tells its start by its first tick.
     std::optional<LocalTime> start;
@@ -337,7 +342,7 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
             tick(elapsed, total);
         }
     };
-    SequenceRun::Result result = run.Run(number, waitForStop, recordStart);
+    SequenceRun::Result result = run.Run(number, waitForStop, recordStart, leaveRunning);
     if (result.started && start) {
         SequenceTimeline::RunTimes times{*start, std::nullopt, result.completed};
         if (result.stopRequested) {
@@ -362,6 +367,10 @@ VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {
 // What a save writes, as wide text.
 std::wstring ApplicationCore::SettingsText() {
     return device_.GetSettingsSection() + SequenceFiles::SettingsSection(sequences_);
+}
+
+bool ApplicationCore::HasUnsavedSettings() {
+    return SettingsText() != settingsAtStartup_;
 }
 
 bool ApplicationCore::MayRewritePerUserFile() {

@@ -143,7 +143,8 @@ class ApplicationCore {
     // "Stimulus_<N>_YYYY-MM-DD_HH-MM-SS.tsv" (see SequenceTimeline::RecordText), with the clock's
     // time of the start and of a stop; a record that cannot be written is a Warning only.
     SequenceRun::Result RunSequence(std::uint32_t number, const SequenceRun::StopWait& waitForStop,
-                                    const SequenceRun::Tick& tick = nullptr);
+                                    const SequenceRun::Tick& tick = nullptr,
+                                    const std::atomic<bool>* leaveRunning = nullptr);
 
     // The stimulus timeline of sequence `number` from the device model's LEDs, their stored
     // intensities and its TTL bits, at most maxEvents settings listed, with the script walk's
@@ -163,6 +164,12 @@ class ApplicationCore {
     const std::wstring& GetDataDirectory() const { return dataDirectory_; }
     // Empty until the start-up fixed it.
     const std::wstring& GetSettingsFilePath() const { return settingsFilePath_; }
+    // The folder of the per-user settings, open once the start-up checked it (files beside the
+    // settings are made through it).
+    const PrivateFolder& GetSettingsFolder() const { return settingsFolder_; }
+    // The settings differ from what the per-user file held at start-up (from what the start-up
+    // made of nothing, when there was no file): a crash now would lose them.
+    bool HasUnsavedSettings();
 
   private:
     VlrDataTypes::VlrRetVal CreateDataDirectories();
@@ -197,6 +204,8 @@ class ApplicationCore {
     SettingsLock settingsLock_;
     // What the per-user file held when it was read; absent when there was no file.
     std::optional<std::wstring> settingsAsRead_;
+    std::wstring settingsAtStartup_;
+    PrivateFolder settingsFolder_;
     // Cleared when a settings file that failed part-way could not be copied (overwriting it
     // would then lose every line after the failing one), and when another program holds the
     // settings lock.

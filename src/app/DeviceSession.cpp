@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/RememberedOutputs.h"
+#include "app/platform/Paths.h"
 #include "device/MicroController.h"
 #include "device/PortDirectory.h"
 #include "device/PortDiscovery.h"
@@ -53,7 +54,12 @@ VlrRetVal DeviceSession::Connect() {
         if (connection.Port().LastOpenFoundPortInUse()) {
             lastError_ = PortInUseText(number, found.devicePath);
         }
-        notifier_.ShowMessageBox(kConnectionErrorCaption, kConnectionErrorText);
+        // The fix follows the box's own text, so the operator can copy the command.
+        notifier_.ShowMessageBox(
+            kConnectionErrorCaption,
+            connection.Port().LastOpenLackedPermission()
+                ? kConnectionErrorText + L"\n\n" + Paths::PortPermissionAdvice(found.devicePath)
+                : kConnectionErrorText);
         return VLR_FAILURE;
     }
     if (outputs_ != nullptr) {
@@ -77,6 +83,18 @@ OperationResult DeviceSession::StopAndDisconnect() {
     if (!IsConnected()) {
         return OperationResult::Success();
     }
+    const OperationResult stopped =
+        Stop(false, L"The device could not be stopped before the port was closed.");
+    Disconnect();
+    return stopped;
+}
+
+OperationResult DeviceSession::StopAll() {
+    return Stop(true, L"The device could not be stopped.");
+}
+
+// Each stop is tried even after another failed: the device should end as quiet as it can.
+OperationResult DeviceSession::Stop(bool always, const std::wstring& fallback) {
     const std::uint64_t errorsBefore = log_ != nullptr ? log_->GetErrorCount() : 0;
     bool stopped = true;
     bool anyPulse = false;
@@ -86,17 +104,42 @@ OperationResult DeviceSession::StopAndDisconnect() {
             stopped = device_.StopPulse(index) == VlrDataTypes::VLR_SUCCESS && stopped;
         }
     }
-    if (device_.HasStartedSequence() || anyPulse) {
+    if (always || device_.HasStartedSequence() || anyPulse) {
         stopped = device_.StopSequenceExecution() == VlrDataTypes::VLR_SUCCESS && stopped;
     }
-    Disconnect();
     if (stopped) {
         return OperationResult::Success();
     }
     return OperationResult::Failure(
-        log_ != nullptr && log_->GetErrorCount() > errorsBefore
-            ? log_->GetLastError()
-            : L"The device could not be stopped before the port was closed.");
+        log_ != nullptr && log_->GetErrorCount() > errorsBefore ? log_->GetLastError() : fallback);
+}
+
+bool DeviceSession::CloseIfHungUp() {
+    SerialPort& port = device_.GetConnection().Port();
+    if (!port.HasHungUp()) {
+        return false;
+    }
+    const std::wstring name = port.Name();
+    device_.GetConnection().Disconnect();
+    if (log_ != nullptr) {
+        log_->WriteMessage(LogLevel::Error, L"The Zavik Driver on " + name +
+                                                L" hung up (unplugged?); the connection is "
+                                                L"closed.");
+    }
+    return true;
+}
+
+std::wstring DeviceSession::PortName() const {
+    return device_.GetConnection().Port().Name();
+}
+
+std::wstring DeviceSession::FirmwareVersion() const {
+    return device_.GetConnection().FirmwareVersion();
+}
+
+bool DeviceSession::IsSimulated() const {
+    return IsConnected() &&
+           PortDirectory::IsEmulatorEntry(device_.GetConnection().Port().DevicePath());
 }
 
 bool DeviceSession::IsConnected() const {

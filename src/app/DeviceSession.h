@@ -35,6 +35,17 @@ class DeviceSession {
     // closed even when the device does not answer; the result says so.
     OperationResult StopAndDisconnect();
     bool IsConnected() const;
+    // The stop that always works: every pulse train stopped, then the stop command and every
+    // LED off, whether or not this session started anything. The first failure is the result.
+    OperationResult StopAll();
+    // After a transaction: when the line has hung up (the device was unplugged), the port is
+    // closed and the reason logged at Error; true then. False while the line is fine.
+    bool CloseIfHungUp();
+    // "COM6 (/dev/ttyACM6)" and the firmware version while connected; empty otherwise.
+    std::wstring PortName() const;
+    std::wstring FirmwareVersion() const;
+    // The open port is an emulator's registration, not a device.
+    bool IsSimulated() const;
     // A front end that lives for one command keeps the LED outputs between its runs: recalled
     // after each connect, recorded before each disconnect. Null (the default): not kept.
     void RememberOutputs(const RememberedOutputs* outputs) { outputs_ = outputs; }
@@ -45,6 +56,9 @@ class DeviceSession {
     const std::wstring& LastError() const { return lastError_; }
 
   private:
+    // Every train stopped; the stop command too when `always`, or when something was running.
+    OperationResult Stop(bool always, const std::wstring& fallback);
+
     MicroController& device_;
     const SerialPortLister& lister_;
     Notifier& notifier_;

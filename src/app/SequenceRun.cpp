@@ -35,7 +35,7 @@ OperationResult SequenceRun::Duration(std::uint32_t number, double& durationMs) 
 }
 
 SequenceRun::Result SequenceRun::Run(std::uint32_t number, const StopWait& waitForStop,
-                                     const Tick& tick) {
+                                     const Tick& tick, const std::atomic<bool>* leaveRunning) {
     Result result;
     result.status = Duration(number, result.durationMs);
     if (!result.status) {
@@ -43,6 +43,10 @@ SequenceRun::Result SequenceRun::Run(std::uint32_t number, const StopWait& waitF
     }
     const auto stopNow = [&] {
         result.stopRequested = true;
+        if (leaveRunning != nullptr && *leaveRunning) {
+            result.leftRunning = true;
+            return result;
+        }
         result.status = Stop();
         result.stopSent = result.status.Ok();
         return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,9 @@ class SequenceRun {
         bool stopRequested = false;
         // The stop command and every LED off reached the device.
         bool stopSent = false;
+        // A stop request came while `leaveRunning` was set: the run ended here and the device
+        // goes on with the sequence.
+        bool leftRunning = false;
         // The record of the delivered stimulus the application core wrote; empty when none.
         std::wstring stimulusRecord;
     };
@@ -45,8 +49,11 @@ class SequenceRun {
     // The total of sequence `number`; a failure carries the timing's reason.
     OperationResult Duration(std::uint32_t number, double& durationMs) const;
 
-    // Over the connected device. A stop request that is already pending skips the start.
-    Result Run(std::uint32_t number, const StopWait& waitForStop, const Tick& tick = nullptr);
+    // Over the connected device. A stop request that is already pending skips the start. With
+    // `leaveRunning` set when a stop is requested, nothing is sent (a window that closes
+    // without stopping the device).
+    Result Run(std::uint32_t number, const StopWait& waitForStop, const Tick& tick = nullptr,
+               const std::atomic<bool>* leaveRunning = nullptr);
 
     // The stop command, then every LED off.
     OperationResult Stop();

@@ -48,6 +48,12 @@ bool OwnEntries(const Place& place, std::vector<std::string>& names, std::string
 // The tty path for port number N by the rule above.
 std::filesystem::path DevicePathForPort(int portNumber);
 
+// The note an emulator keeps beside its entry (its process ID, in a dot file the listing skips).
+std::filesystem::path EmulatorNoteOf(const std::filesystem::path& entry);
+// True when the tty path is an entry of the port directory that an emulator registered, so
+// that a window can say it talks to no real device.
+bool IsEmulatorEntry(const std::filesystem::path& devicePath);
+
 // "(COMN)" as it ends a registered entry's name.
 std::wstring PortSuffix(int portNumber);
 

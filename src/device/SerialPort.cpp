@@ -71,6 +71,7 @@ VlrRetVal SerialPort::Open(int portNumber, const std::filesystem::path& path) {
     int handle = -1;
     const int error = SerialLine::OpenExclusive(path, handle);
     lastOpenFoundPortInUse_ = error == EBUSY;
+    lastOpenLackedPermission_ = error == EACCES;
     if (error != 0) {
         LogError(L"Error(" + ErrorNumber(error) + L") creating serial port interface on " + name +
                  L", an invalid handle to the device was returned.");
@@ -266,6 +267,10 @@ int SerialPort::ReadBeforeDeadline(Clock::time_point deadline, int abort) {
         return HungUp(handle_) ? EIO : kNothingYet;
     }
     return errno == EINTR || errno == EAGAIN ? kNothingYet : errno;
+}
+
+bool SerialPort::HasHungUp() const {
+    return open_ && handle_ >= 0 && HungUp(handle_);
 }
 
 void SerialPort::DiscardInput() {

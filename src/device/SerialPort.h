@@ -59,6 +59,11 @@ class SerialPort {
     // True when the last Open failed because another program holds the port, so that a front
     // end can say so instead of suggesting a wrong port number.
     bool LastOpenFoundPortInUse() const { return lastOpenFoundPortInUse_; }
+    // True when the last Open was refused for lack of permission (the user may not open the
+    // tty), so that a front end can say how to get it.
+    bool LastOpenLackedPermission() const { return lastOpenLackedPermission_; }
+    // True when the open line has hung up: the device was unplugged or the emulator ended.
+    bool HasHungUp() const;
 
   private:
     VlrDataTypes::VlrRetVal ApplyLineSettings();
@@ -74,6 +79,7 @@ class SerialPort {
     int handle_ = -1;
     bool open_ = false;
     bool lastOpenFoundPortInUse_ = false;
+    bool lastOpenLackedPermission_ = false;
     std::wstring name_;
     std::filesystem::path path_;
     int abort_ = -1;

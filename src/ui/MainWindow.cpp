@@ -12,8 +12,10 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStyle>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolBar>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -21,6 +23,7 @@
 #include "foundation/TextConversion.h"
 #include "ui/FontUnits.h"
 #include "ui/KeyboardShortcutsDialog.h"
+#include "ui/DeviceStatusLine.h"
 #include "ui/ManualControlPage.h"
 #include "ui/SequenceManagerPage.h"
 #include "ui/TimelinePreview.h"
@@ -68,6 +71,19 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
     BuildMenus();
     setCentralWidget(BuildCentralWidget());
     resize(FontUnits::Width(this, 1070), FontUnits::Height(this, 760));
+    status_ = new QLabel;
+    status_->setObjectName(QStringLiteral("deviceStatus"));
+    statusBar()->addWidget(status_, 1);
+    // The time left of a run counts down between state changes.
+    connect(&statusTicker_, &QTimer::timeout, this, &MainWindow::UpdateStatusLine);
+    statusTicker_.start(200);
+    connect(&keeper_, &SettingsKeeper::unsavedChanged, this, &MainWindow::UpdateStates);
+    connect(managerPage_, &SequenceManagerPage::UploadProgress, this,
+            [this](int index, int count, int, int) {
+                uploadSequence_ = index;
+                uploadCount_ = count;
+                UpdateStatusLine();
+            });
     UpdateStates();
 }
 
@@ -89,6 +105,8 @@ void MainWindow::BuildMenus() {
         add(file, "&Open Settings File", "openSettingsFile", &MainWindow::OpenSettingsFile);
     saveSettings_ =
         add(file, "&Save Settings File", "saveSettingsFile", &MainWindow::SaveSettingsFile);
+    recentFiles_ = file->addMenu(QStringLiteral("Recent Settings Files"));
+    recentFiles_->setObjectName(QStringLiteral("recentSettingsFiles"));
     file->addSeparator();
     clearLog_ = add(file, "Clear &Message Log", "clearMessageLog", [this] { logModel_.Clear(); });
     file->addSeparator();
@@ -106,6 +124,15 @@ void MainWindow::BuildMenus() {
         shortcuts->setAttribute(Qt::WA_DeleteOnClose);
         shortcuts->open();
     });
+    // Ctrl+. is the desktops' "stop" key and free here; Esc stays with dialogs and cell edits.
+    // It works while the upload's progress box has the focus too.
+    QToolBar* tools = addToolBar(QStringLiteral("Device"));
+    tools->setObjectName(QStringLiteral("deviceToolBar"));
+    stopAll_ = tools->addAction(QStringLiteral("Stop All"), this, [this] { StopAll(); });
+    stopAll_->setObjectName(QStringLiteral("stopAll"));
+    stopAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
+    stopAll_->setShortcutContext(Qt::ApplicationShortcut);
+    stopAll_->setToolTip(QStringLiteral("Stop the sequence and switch every LED off (Ctrl+.)"));
 }
 
 QWidget* MainWindow::BuildCentralWidget() {
@@ -178,6 +205,17 @@ ApplicationCore::StartupResult MainWindow::Start() {
     const ApplicationCore::StartupResult result = core_.RunStartupSequence();
     if (result == ApplicationCore::StartupResult::Started) {
         wired_ = true;
+        keeper_.Start();
+        prompts_.RememberFolders(&keeper_.Memory());
+        ShowRecentFiles();
+        // Offered, never applied on its own: the operator may prefer the saved settings.
+        keeper_.OfferRecoveryCopy([this](const QString& path) {
+            return prompts_.Confirm(
+                this, QStringLiteral("Recover Settings"),
+                QStringLiteral("Ostra did not close normally last time.  A copy of its unsaved "
+                               "settings was kept (%1).  Open it now?  Cancel discards it.")
+                    .arg(path));
+        });
         snapshot_ = TakeSnapshot();
         manualPage_->ShowSnapshot(snapshot_);
         ShowSequenceModel();
@@ -197,6 +235,9 @@ DeviceSnapshot MainWindow::TakeSnapshot() {
     DeviceSnapshot snapshot;
     snapshot.connected = session_.IsConnected();
     snapshot.outputMask = device.GetOutputMask();
+    snapshot.port = session_.PortName();
+    snapshot.firmware = session_.FirmwareVersion();
+    snapshot.simulated = session_.IsSimulated();
     for (int index = 0; index < device.GetLEDCount(); ++index) {
         LEDRecord led;
         device.GetLEDInfo(index, led);
@@ -209,14 +250,27 @@ void MainWindow::RunDeviceJob(std::function<void()> job, std::function<void()> d
     ++busy_;
     UpdateStates();
     auto snapshot = std::make_shared<DeviceSnapshot>();
+    auto lost = std::make_shared<std::wstring>();
     worker_.Run(
         this,
-        [this, job = std::move(job), snapshot] {
+        [this, job = std::move(job), snapshot, lost] {
             job();
+            // An unplugged device shows at its next transaction: the window then disconnects.
+            if (session_.CloseIfHungUp()) {
+                *lost = core_.GetLogFile().GetLastError();
+            }
             *snapshot = TakeSnapshot();
         },
-        [this, done = std::move(done), snapshot] {
+        [this, done = std::move(done), snapshot, lost] {
             --busy_;
+            if (!lost->empty()) {
+                deviceError_ = *lost;
+                manualPage_->PulseStopped();
+            }
+            if (busy_ == 0) {
+                uploadCount_ = 0;
+            }
+            keeper_.Changed();
             snapshot_ = *snapshot;
             manualPage_->ShowSnapshot(snapshot_);
             done();
@@ -237,7 +291,11 @@ void MainWindow::UpdateStates() {
         state.ledOn.push_back(snapshot_.IsOn(index));
     }
     const WindowView view = ComputeWindowView(state);
-    setWindowTitle(QString::fromStdWString(view.title));
+    // A leading "*" while a crash would lose settings the per-user file does not hold.
+    setWindowTitle((keeper_.Unsaved() ? QStringLiteral("*") : QString()) +
+                   QString::fromStdWString(view.title));
+    stopAll_->setEnabled(view.stopAll);
+    recentFiles_->setEnabled(view.fileCommands && !recentFiles_->isEmpty());
     connect_->setEnabled(view.connect);
     disconnect_->setEnabled(view.disconnect);
     for (QAction* action : {openSettings_, saveSettings_, clearLog_}) {
@@ -245,6 +303,7 @@ void MainWindow::UpdateStates() {
     }
     clearLog_->setEnabled(wired_);
     pages_->setEnabled(view.pages);
+    UpdateStatusLine();
     manualPage_->ApplyView(view);
     managerPage_->ApplyState(state.connected, state.busy);
     if (state.busy) {
@@ -259,8 +318,13 @@ void MainWindow::UpdateStates() {
 }
 
 void MainWindow::ConnectDevice() {
+    connecting_ = true;
     RunDeviceJob([this] { session_.Connect(); },
                  [this] {
+                     connecting_ = false;
+                     deviceError_ = snapshot_.connected            ? std::wstring()
+                                    : session_.LastError().empty() ? L"Unable to connect."
+                                                                   : session_.LastError();
                      // A port held by another program is not what the connection box suggests.
                      if (!session_.LastError().empty()) {
                          core_.GetLogFile().WriteMessage(LogLevel::Error, session_.LastError());
@@ -269,6 +333,7 @@ void MainWindow::ConnectDevice() {
 }
 
 void MainWindow::DisconnectDevice() {
+    deviceError_.clear();
     RunDeviceJob([this] { session_.Disconnect(); }, [] {});
 }
 
@@ -279,9 +344,21 @@ void MainWindow::OpenSettingsFile() {
         return;
     }
     const QString path = prompts_.OpenSettingsFile(this);
-    if (path.isEmpty()) {
-        return;
+    if (!path.isEmpty()) {
+        ReadSettings(path);
     }
+}
+
+void MainWindow::OpenRecentFile(const QString& path) {
+    if (prompts_.Confirm(this, QStringLiteral("Open Settings File"),
+                         QStringLiteral("Are you sure you want to open a settings file?  Any "
+                                        "unsaved data will be lost."))) {
+        ReadSettings(path);
+    }
+}
+
+void MainWindow::ReadSettings(const QString& path) {
+    NoteRecentFile(path);
     // A running train is stopped first: the refreshed panels would otherwise forget it.
     manualPage_->StopPulse([this, file = CorePath(path)](bool) {
         RunDeviceJob([this, file] { core_.ReadSettingsFile(file); },
@@ -292,8 +369,59 @@ void MainWindow::OpenSettingsFile() {
 void MainWindow::SaveSettingsFile() {
     const QString path = prompts_.SaveSettingsFile(this);
     if (!path.isEmpty()) {
+        NoteRecentFile(path);
         RunDeviceJob([this, file = CorePath(path)] { core_.WriteSettingsFile(file); }, [] {});
     }
+}
+
+// A file that is gone leaves the list when it is chosen.
+void MainWindow::NoteRecentFile(const QString& path) {
+    RecentFiles& memory = keeper_.Memory();
+    if (QFile::exists(path)) {
+        memory.Add(CorePath(path));
+    } else {
+        memory.Remove(CorePath(path));
+    }
+    keeper_.SaveMemory();
+    ShowRecentFiles();
+}
+
+void MainWindow::ShowRecentFiles() {
+    recentFiles_->clear();
+    for (const std::wstring& file : keeper_.Memory().Files()) {
+        const QString path = QFile::decodeName(WideToNarrow(file).c_str());
+        recentFiles_->addAction(path, this, [this, path] { OpenRecentFile(path); });
+    }
+    recentFiles_->setEnabled(!recentFiles_->isEmpty() && wired_ && busy_ == 0);
+}
+
+void MainWindow::StopAll(std::function<void()> then) {
+    managerPage_->CancelUpload();
+    if (managerPage_->Executing()) {
+        managerPage_->RequestStop();
+    }
+    RunDeviceJob([this] { session_.StopAll(); },
+                 [this, then = std::move(then)] {
+                     manualPage_->PulseStopped();
+                     if (then) {
+                         then();
+                     }
+                 });
+}
+
+void MainWindow::UpdateStatusLine() {
+    StatusLineState status;
+    status.connecting = connecting_;
+    status.connected = snapshot_.connected;
+    status.uploadSequence = uploadSequence_;
+    status.uploadCount = busy_ > 0 ? uploadCount_ : 0;
+    status.runningSequence = managerPage_->RunningSequence();
+    status.runLeftMs = managerPage_->RunLeftMs();
+    status.error = deviceError_;
+    status.port = snapshot_.port;
+    status.firmware = snapshot_.firmware;
+    status.simulated = snapshot_.simulated;
+    status_->setText(QString::fromStdWString(DeviceStatusLine(status)));
 }
 
 void MainWindow::ShowAbout() {
@@ -325,14 +453,34 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // Nothing is sent without asking: stop first (the close follows the stop), or leave the
+    // device running.
+    if (snapshot_.connected && (managerPage_->Executing() || manualPage_->PulsingPanel() >= 0)) {
+        switch (prompts_.AskStopBeforeClose(this)) {
+            case Prompts::CloseChoice::Cancel:
+                event->ignore();
+                return;
+            case Prompts::CloseChoice::Stop:
+                closePending_ = true;
+                StopAll();
+                event->ignore();
+                return;
+            case Prompts::CloseChoice::LeaveRunning:
+                managerPage_->RequestLeaveRunning();
+                break;
+        }
+    }
     if (managerPage_->Executing()) {
         managerPage_->RequestStop();
     }
     worker_.Stop();
     manualPage_->PulseStopped();
     session_.Disconnect();
-    core_.ShutDown(wired_ ? ApplicationCore::SettingsOnShutDown::Save
-                          : ApplicationCore::SettingsOnShutDown::Keep);
+    keeper_.SaveMemory();
+    const bool saved = core_.ShutDown(wired_ ? ApplicationCore::SettingsOnShutDown::Save
+                                             : ApplicationCore::SettingsOnShutDown::Keep) ==
+                       VlrDataTypes::VLR_SUCCESS;
+    keeper_.Closed(wired_ && saved);
     closed_ = true;
     exitCode_ = 0;
     event->accept();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -13,9 +14,12 @@
 #include "ui/MessageLogModel.h"
 #include "ui/Prompts.h"
 #include "ui/SequenceEditorPage.h"
+#include "ui/SettingsKeeper.h"
 
 class ManualControlPage;
 class QAction;
+class QLabel;
+class QMenu;
 class SequenceManagerPage;
 class QTabWidget;
 class QTableView;
@@ -44,6 +48,7 @@ class MainWindow final : public QMainWindow {
     ManualControlPage* ManualPage() const { return manualPage_; }
     SequenceEditorPage* EditorPage() const { return editorPage_; }
     SequenceManagerPage* ManagerPage() const { return managerPage_; }
+    SettingsKeeper& Keeper() { return keeper_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -64,6 +69,14 @@ class MainWindow final : public QMainWindow {
     void SaveSettingsFile();
     void ShowAbout();
     void TabSelected(int index);
+    // The sequence stop and every LED off, queued at once: an upload is cancelled at its next
+    // transaction and a run is asked to stop, so the stop waits behind neither.
+    void StopAll(std::function<void()> then = nullptr);
+    void UpdateStatusLine();
+    void ShowRecentFiles();
+    void NoteRecentFile(const QString& path);
+    void OpenRecentFile(const QString& path);
+    void ReadSettings(const QString& path);
 
     Prompts& prompts_;
     PromptNotifier notifier_;
@@ -75,6 +88,7 @@ class MainWindow final : public QMainWindow {
     ManualControl manual_;
     DeviceWorker worker_;
     QtSequenceEditorPrompts editorPrompts_{this};
+    SettingsKeeper keeper_{core_, [this] { return busy_ == 0; }};
 
     DeviceSnapshot snapshot_;
     bool wired_ = false;
@@ -82,6 +96,12 @@ class MainWindow final : public QMainWindow {
     bool closePending_ = false;
     bool closed_ = false;
     int exitCode_ = 0;
+    bool connecting_ = false;
+    // Why the connection failed or ended; shown until the next connect.
+    std::wstring deviceError_;
+    int uploadSequence_ = 0;
+    int uploadCount_ = 0;
+    QTimer statusTicker_;
 
     QTabWidget* pages_ = nullptr;
     ManualControlPage* manualPage_ = nullptr;
@@ -93,4 +113,7 @@ class MainWindow final : public QMainWindow {
     QAction* clearLog_ = nullptr;
     QAction* connect_ = nullptr;
     QAction* disconnect_ = nullptr;
+    QAction* stopAll_ = nullptr;
+    QMenu* recentFiles_ = nullptr;
+    QLabel* status_ = nullptr;
 };

@@ -5,7 +5,9 @@
 
 #include "foundation/Notifier.h"
 
+class QFileDialog;
 class QWidget;
+class RecentFiles;
 
 // File names cross between Qt and the core as the name's bytes, one per character of the
 // core's wide text, so any name the file system holds comes back unchanged.
@@ -23,6 +25,14 @@ class Prompts {
     // A settings file to open or to save to; empty when the operator cancelled.
     virtual QString OpenSettingsFile(QWidget* parent) = 0;
     virtual QString SaveSettingsFile(QWidget* parent) = 0;
+
+    // Closing while a sequence or a pulse train runs: stop the device first, leave it running,
+    // or stay open. Stop unless a front end asks (the device is left quiet).
+    enum class CloseChoice { Stop, LeaveRunning, Cancel };
+    virtual CloseChoice AskStopBeforeClose(QWidget* /*parent*/) { return CloseChoice::Stop; }
+    // Where the settings file dialogs open and what they note: the folder shown last. Null
+    // (the default) remembers nothing.
+    virtual void RememberFolders(RecentFiles* /*memory*/) {}
 };
 
 // Message boxes, confirmations and file dialogs of Qt.
@@ -32,6 +42,13 @@ class QtPrompts final : public Prompts {
     bool Confirm(QWidget* parent, const QString& caption, const QString& text) override;
     QString OpenSettingsFile(QWidget* parent) override;
     QString SaveSettingsFile(QWidget* parent) override;
+    CloseChoice AskStopBeforeClose(QWidget* parent) override;
+    void RememberFolders(RecentFiles* memory) override { memory_ = memory; }
+
+  private:
+    QString RunSettingsDialog(QFileDialog* dialog);
+
+    RecentFiles* memory_ = nullptr;
 };
 
 // The core's notifier: error boxes through the prompts, always on the window's thread. A box

@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 
 #include "foundation/TextConversion.h"
 #include "ui/Prompts.h"
+#include "ui/RecentFiles.h"
 
 namespace {
 
@@ -36,7 +39,11 @@ std::wstring CorePath(const QString& path) {
 }
 
 void QtPrompts::ShowError(QWidget* parent, const QString& caption, const QString& text) {
-    QMessageBox::critical(parent, caption.isEmpty() ? QStringLiteral("Ostra") : caption, text);
+    QMessageBox box(QMessageBox::Critical, caption.isEmpty() ? QStringLiteral("Ostra") : caption,
+                    text, QMessageBox::Ok, parent);
+    // A box may carry a command to run (the port permission's fix): it can be copied.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
 }
 
 bool QtPrompts::Confirm(QWidget* parent, const QString& caption, const QString& text) {
@@ -48,14 +55,44 @@ QString QtPrompts::OpenSettingsFile(QWidget* parent) {
     QFileDialog* dialog = SettingsFileDialog(parent, QStringLiteral("Process Settings File"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    return RunFileDialog(dialog);
+    return RunSettingsDialog(dialog);
 }
 
 QString QtPrompts::SaveSettingsFile(QWidget* parent) {
     QFileDialog* dialog = SettingsFileDialog(parent, QStringLiteral("Save Session File"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->selectFile(QStringLiteral("OstraSettings.cfg"));
-    return RunFileDialog(dialog);
+    return RunSettingsDialog(dialog);
+}
+
+// Both settings dialogs open where the last one was left.
+QString QtPrompts::RunSettingsDialog(QFileDialog* dialog) {
+    const std::wstring kind = L"settings";
+    if (memory_ != nullptr && !memory_->LastFolder(kind).empty()) {
+        dialog->setDirectory(QFile::decodeName(WideToNarrow(memory_->LastFolder(kind)).c_str()));
+    }
+    const QString chosen = RunFileDialog(dialog);
+    if (memory_ != nullptr && !chosen.isEmpty()) {
+        memory_->SetLastFolder(kind, CorePath(QFileInfo(chosen).absolutePath()));
+    }
+    return chosen;
+}
+
+Prompts::CloseChoice QtPrompts::AskStopBeforeClose(QWidget* parent) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Ostra"),
+                    QStringLiteral("A sequence or a pulse train is running on the Zavik Driver.  "
+                                   "Stop it before closing?"),
+                    QMessageBox::NoButton, parent);
+    QPushButton* stop = box.addButton(QStringLiteral("Stop"), QMessageBox::AcceptRole);
+    QPushButton* leave =
+        box.addButton(QStringLiteral("Leave Running"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(stop);
+    box.exec();
+    if (box.clickedButton() == stop) {
+        return CloseChoice::Stop;
+    }
+    return box.clickedButton() == leave ? CloseChoice::LeaveRunning : CloseChoice::Cancel;
 }
 
 void PromptNotifier::ShowMessageBox(const std::wstring& caption, const std::wstring& text) {

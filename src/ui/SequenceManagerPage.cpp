@@ -396,6 +396,19 @@ void SequenceManagerPage::RequestStop() {
     stopSignal_.notify_all();
 }
 
+void SequenceManagerPage::RequestLeaveRunning() {
+    leaveRunning_ = true;
+    RequestStop();
+}
+
+std::optional<std::uint32_t> SequenceManagerPage::RunningSequence() const {
+    return logic_.Executing() ? std::optional(runNumber_) : std::nullopt;
+}
+
+std::int64_t SequenceManagerPage::RunLeftMs() const {
+    return std::max<std::int64_t>(runLengthMs_ - runClock_.elapsed(), 0);
+}
+
 void SequenceManagerPage::StartStop() {
     if (logic_.Executing()) {
         RequestStop();
@@ -412,6 +425,8 @@ void SequenceManagerPage::StartStop() {
         stopRequested_ = false;
     }
     runLengthMs_ = start->timerMs;
+    runNumber_ = start->number;
+    leaveRunning_ = false;
     runClock_.start();
     runTicker_->start();
     ShowRunTime();
@@ -422,11 +437,14 @@ void SequenceManagerPage::StartStop() {
     worker_->Run(
         this,
         [this, result, number = start->number] {
-            *result = core_->RunSequence(number, [this](SequenceRun::Milliseconds wait) {
-                std::unique_lock lock(stopMutex_);
-                stopSignal_.wait_for(lock, wait, [this] { return stopRequested_; });
-                return std::exchange(stopRequested_, false);
-            });
+            *result = core_->RunSequence(
+                number,
+                [this](SequenceRun::Milliseconds wait) {
+                    std::unique_lock lock(stopMutex_);
+                    stopSignal_.wait_for(lock, wait, [this] { return stopRequested_; });
+                    return std::exchange(stopRequested_, false);
+                },
+                nullptr, &leaveRunning_);
         },
         [this, result] {
             logic_.FinishRun(*result);

@@ -75,6 +75,13 @@ class SequenceManagerPage final : public QWidget {
     bool Executing() const { return logic_.Executing(); }
     // Asks a running sequence to stop (the stop command, then every LED off).
     void RequestStop();
+    // Ends the page's run without a stop: the device goes on (a window closing that way).
+    void RequestLeaveRunning();
+    // Asks a running upload to end at its next transaction.
+    void CancelUpload() { cancelUpload_ = true; }
+    // The sequence that runs and the milliseconds it has left.
+    std::optional<std::uint32_t> RunningSequence() const;
+    std::int64_t RunLeftMs() const;
     const SequenceManager& Logic() const { return logic_; }
     // The picture of the selected sequence; the window places it.
     TimelinePreview* Preview() const { return preview_; }
@@ -114,6 +121,8 @@ class SequenceManagerPage final : public QWidget {
     std::int64_t runLengthMs_ = 0;
     // A redraw after a model change is already waiting in the event queue.
     std::atomic<bool> refreshQueued_{false};
+    std::uint32_t runNumber_ = 0;
+    std::atomic<bool> leaveRunning_{false};
     std::atomic<bool> cancelUpload_{false};
     std::mutex stopMutex_;
     std::condition_variable stopSignal_;

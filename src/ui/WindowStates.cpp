@@ -11,6 +11,7 @@ WindowView ComputeWindowView(const WindowState& state) {
     view.disconnect = idle && state.connected;
     view.fileCommands = idle;
     view.pages = state.wired;
+    view.stopAll = state.wired && state.connected;
     const bool deviceIdle = idle && state.connected;
     for (std::size_t index = 0; index < state.ledOn.size(); ++index) {
         const bool on = state.ledOn[index];

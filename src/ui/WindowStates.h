@@ -37,6 +37,8 @@ struct WindowView {
     // Open and Save Settings File, Clear Message Log, the tabs.
     bool fileCommands = false;
     bool pages = false;
+    // "Stop All": whenever connected, busy or not, so that a stop never waits for an enable.
+    bool stopAll = false;
     // Exit and About are always available.
     std::vector<PanelView> panels;
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/ApplicationCore.h"
+#include "app/PerUserFiles.h"
 #include "app/SequenceFiles.h"
 #include "foundation/TextConversion.h"
 #include "support/DirectoryEntries.h"
@@ -424,6 +425,43 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
                                           "# completed\tno (stopped early)\n"
                                         : "seq 2 step 0\n# completed\tyes\n"))
             << text;
+    }
+}
+
+// A run that crashes with unsaved settings leaves the recovery copy; the next run offers it and
+// reads it only when the operator says yes; a normal close of that run removes it.
+TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
+    {
+        ApplicationCore crashed(notifier);
+        Start(crashed);
+        PerUserFiles files(crashed);
+        EXPECT_FALSE(crashed.HasUnsavedSettings());
+        ASSERT_EQ(crashed.GetSequenceContainer().AddSequence(7, L"Kept"), 0);
+        EXPECT_TRUE(crashed.HasUnsavedSettings());
+        ASSERT_EQ(files.KeepRecoveryCopy(), 0);
+        // No shut-down: the process ends here.
+    }
+    const fs::path copy = SettingsPath().parent_path() / PerUserFiles::kRecoveryName;
+    ASSERT_TRUE(fs::exists(copy));
+    for (const bool accept : {false, true}) {
+        if (!accept) {
+            fs::copy_file(copy, dir.Path() / "copy.cfg");
+        } else {
+            fs::copy_file(dir.Path() / "copy.cfg", copy);
+        }
+        ApplicationCore next(notifier);
+        Start(next, LocalTime{2017, 5, 16, 9, accept ? 7 : 6, 3, 0});
+        PerUserFiles files(next);
+        std::wstring offered;
+        EXPECT_EQ(files.OfferRecoveryCopy([&](const std::wstring& path) {
+            offered = path;
+            return accept;
+        }),
+                  accept);
+        EXPECT_EQ(offered, Wide(copy));
+        EXPECT_EQ(next.GetSequenceContainer().GetSequenceName(7), accept ? L"Kept" : L"");
+        EXPECT_EQ(fs::exists(copy), accept);
+        next.ShutDown();
     }
 }
 

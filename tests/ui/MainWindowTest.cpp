@@ -60,7 +60,7 @@ bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
 }
 
 // The window started on the default setup file (Blue, Green, Red as device LEDs 0, 2, 1) in a
-// private user environment, with the emulated driver registered as port 6.
+// private user environment, with the emulated driver registered as port 4.
 class MainWindowTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -93,7 +93,8 @@ class MainWindowTest : public testing::Test {
 
     TempDir dir_;
     PrivateUserEnvironment environment_{dir_.Path()};
-    EmulatedDriver driver_{dir_.Path() / "ports", 6};
+    // The setup file's port: finding the driver there leaves the settings unchanged.
+    EmulatedDriver driver_{dir_.Path() / "ports", 4};
     RecordingPrompts prompts_;
     std::unique_ptr<MainWindow> window_;
 };
@@ -419,6 +420,32 @@ TEST_F(SequenceRunTest, SwitchingToManualControlStopsTheRun) {
     ASSERT_EQ(pages->tabText(0), "  Manual Control  ");
     pages->setCurrentIndex(0);
     ExpectStopped();
+}
+
+// Stop All goes through while the run holds the worker, and the status line said what ran.
+TEST_F(SequenceRunTest, StopAllSendsTheStopAndEveryLedOffWhileASequenceRuns) {
+    UploadAndStart();
+    auto* status = window_->findChild<QLabel*>("deviceStatus");
+    ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Running sequence "); }));
+    EXPECT_TRUE(status->text().endsWith(" | SIMULATED"));
+    QAction* stopAll = window_->findChild<QAction*>("stopAll");
+    ASSERT_TRUE(stopAll->isEnabled());
+    stopAll->trigger();
+    ExpectStopped();
+    EXPECT_TRUE(status->text().startsWith("Connected | COM4 "));
+}
+
+// An unplugged device shows at the next transaction: the window disconnects and says why.
+TEST_F(MainWindowTest, UnpluggingTheDevicePutsTheWindowInItsDisconnectedState) {
+    Trigger("connect");
+    driver_.Unplug();
+    Click(0, "ledToggle");
+    EXPECT_EQ(window_->windowTitle(), "Ostra - Disconnected From Zavik Driver");
+    EXPECT_FALSE(window_->Core().GetMicroController().GetConnection().IsConnected());
+    EXPECT_TRUE(window_->findChild<QAction*>("connect")->isEnabled());
+    EXPECT_FALSE(window_->findChild<QAction*>("stopAll")->isEnabled());
+    EXPECT_TRUE(
+        window_->findChild<QLabel*>("deviceStatus")->text().startsWith("Error: The Zavik Driver"));
 }
 
 TEST_F(SequenceRunTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowResponsive) {

@@ -163,3 +163,60 @@ TEST(PulseDeadlineTest, LongTrainsEndAfterTheirWholeLengthInChunks) {
 }
 
 }  // namespace
+
+#include "ui/DeviceStatusLine.h"
+#include "ui/RecentFiles.h"
+
+namespace {
+
+TEST(DeviceStatusLineTest, StateThenPortFirmwareAndEmulator) {
+    StatusLineState connected;
+    connected.connected = true;
+    connected.port = L"COM6 (/dev/ttyACM6)";
+    connected.firmware = L"1.00";
+    StatusLineState simulated = connected;
+    simulated.simulated = true;
+    StatusLineState uploading = connected;
+    uploading.uploadSequence = 2;
+    uploading.uploadCount = 5;
+    // A run outranks the upload count a finished upload may leave.
+    StatusLineState running = uploading;
+    running.runningSequence = 3;
+    running.runLeftMs = 12401;
+    StatusLineState connecting = connected;
+    connecting.connected = false;
+    connecting.connecting = true;
+    StatusLineState failed;
+    failed.error = L"The port COM6 is in use by another program.";
+    const std::pair<StatusLineState, std::wstring> cases[] = {
+        {StatusLineState{}, L"Disconnected"},
+        {connecting, L"Connecting"},
+        {connected, L"Connected | COM6 (/dev/ttyACM6) | Firmware 1.00"},
+        {simulated, L"Connected | COM6 (/dev/ttyACM6) | Firmware 1.00 | SIMULATED"},
+        {uploading, L"Uploading 2/5 | COM6 (/dev/ttyACM6) | Firmware 1.00"},
+        {running, L"Running sequence 3, 12.5 s left | COM6 (/dev/ttyACM6) | Firmware 1.00"},
+        {failed, L"Error: The port COM6 is in use by another program."},
+    };
+    for (const auto& [status, text] : cases) {
+        EXPECT_EQ(DeviceStatusLine(status), text);
+    }
+}
+
+TEST(RecentFilesTest, NewestFirstOnceAtMostEightAndKeptAsText) {
+    RecentFiles recent;
+    for (int file = 0; file < 10; ++file) {
+        recent.Add(L"/f" + std::to_wstring(file));
+    }
+    recent.Add(L"/f5");
+    recent.Remove(L"/f9");
+    recent.SetLastFolder(L"settings", L"/dir with blanks");
+    const std::vector<std::wstring> expected{L"/f5", L"/f8", L"/f7", L"/f6",
+                                             L"/f4", L"/f3", L"/f2"};
+    EXPECT_EQ(recent.Files(), expected);
+    const RecentFiles read = RecentFiles::FromText(recent.ToText() + L"junk line\n");
+    EXPECT_EQ(read.Files(), expected);
+    EXPECT_EQ(read.LastFolder(L"settings"), L"/dir with blanks");
+    EXPECT_EQ(read.LastFolder(L"sequence"), L"");
+}
+
+}  // namespace

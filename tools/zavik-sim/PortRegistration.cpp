@@ -32,7 +32,7 @@ std::wstring Reason(const std::error_code& error) {
 // The emulator that made an entry notes its process ID beside it, in a file the port listing
 // skips (its name begins with a dot).
 fs::path PidFileOf(const fs::path& entry) {
-    return entry.parent_path() / ("." + entry.filename().native() + ".pid");
+    return PortDirectory::EmulatorNoteOf(entry);
 }
 
 std::optional<pid_t> ReadPid(const fs::path& file) {

@@ -30,4 +30,8 @@ std::wstring PerUserBase();
 // written under a name reads back under the same name.
 std::filesystem::path ToNativePath(const std::wstring& path);
 
+// What to tell an operator whose user may not open the tty: the command that grants it, on a
+// line of its own so it can be copied.
+std::wstring PortPermissionAdvice(const std::filesystem::path& devicePath);
+
 }  // namespace Paths

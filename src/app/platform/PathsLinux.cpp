@@ -89,4 +89,11 @@ std::filesystem::path ToNativePath(const std::wstring& path) {
     return WideToPath(path);
 }
 
+std::wstring PortPermissionAdvice(const std::filesystem::path& devicePath) {
+    // Serial adapters belong to the group dialout; a new group counts from the next log-in.
+    return L"Your user may not open " + NarrowToWide(devicePath.string()) +
+           L".  Add it to the dialout group, then log out and in again:\n\n"
+           L"sudo usermod -aG dialout $USER";
+}
+
 }  // namespace Paths

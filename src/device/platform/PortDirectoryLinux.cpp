@@ -105,4 +105,14 @@ std::filesystem::path DevicePathForPort(int portNumber) {
     return "/dev/ttyACM" + std::to_string(portNumber);
 }
 
+std::filesystem::path EmulatorNoteOf(const std::filesystem::path& entry) {
+    return entry.parent_path() / ("." + entry.filename().native() + ".pid");
+}
+
+bool IsEmulatorEntry(const std::filesystem::path& devicePath) {
+    std::error_code error;
+    return devicePath.parent_path() == Location() &&
+           std::filesystem::exists(EmulatorNoteOf(devicePath), error);
+}
+
 }  // namespace PortDirectory

@@ -45,6 +45,9 @@ class PrivateFolder {
     // mode the umask gives: 0 or the error number.
     int CreateEmptyFile(const std::string& name) const;
 
+    // Removes the file `name` (a link itself, never what it names): 0 or the error number.
+    int RemoveFile(const std::string& name) const;
+
     // The bytes of the regular file `name` (never through a link), at most `limit` of them: 0 or
     // the error number.
     int ReadFile(const std::string& name, std::size_t limit, std::string& bytes) const;

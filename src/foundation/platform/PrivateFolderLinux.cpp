@@ -181,6 +181,10 @@ int PrivateFolder::CreateEmptyFile(const std::string& name) const {
     return 0;
 }
 
+int PrivateFolder::RemoveFile(const std::string& name) const {
+    return unlinkat(handle_, name.c_str(), 0) == 0 ? 0 : errno;
+}
+
 int PrivateFolder::ReadFile(const std::string& name, std::size_t limit, std::string& bytes) const {
     const int fd = openat(handle_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
