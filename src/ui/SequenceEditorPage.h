@@ -7,8 +7,10 @@
 #include <functional>
 
 #include "ui/SequenceEditor.h"
+#include "ui/StepCommands.h"
 
 class LogFile;
+class QAction;
 class QLabel;
 class QPushButton;
 class SequenceContainer;
@@ -77,6 +79,15 @@ class SequenceEditorPage final : public QWidget {
     void Clear();
     const SequenceEditor& Logic() const { return editor_; }
     SequenceGridView* Grid() const { return grid_; }
+    // Every change goes to the history as one step (null: none is recorded).
+    void SetHistory(SequenceHistory* history) { steps_.SetHistory(history); }
+    void SelectRow(int row);
+    // Cut, Copy, Paste, Duplicate and the moves of steps, for the window's Edit menu; their
+    // shortcuts work while the focus is on this page.
+    QList<QAction*> StepActions() const { return stepActions_; }
+
+  protected:
+    void changeEvent(QEvent* event) override;
 
   private:
     // Applies a finished edit, from a queued call: its dialogs never open inside the
@@ -84,8 +95,12 @@ class SequenceEditorPage final : public QWidget {
     void FinishEdit(std::uint64_t rowId, int column, const QString& text);
     void Run(void (SequenceEditor::*operation)());
     void Refresh();
+    void BuildStepActions();
+    // The selected rows: the first and how many (the current row when none is selected).
+    std::pair<int, int> SelectedSteps() const;
 
     SequenceEditor editor_;
+    StepCommands steps_;
     SequenceGridModel model_;
     SequenceGridView* grid_ = nullptr;
     QPushButton* addRow_ = nullptr;
@@ -93,4 +108,11 @@ class SequenceEditorPage final : public QWidget {
     QPushButton* moveUp_ = nullptr;
     QPushButton* moveDown_ = nullptr;
     QLabel* total_ = nullptr;
+    QList<QAction*> stepActions_;
+    QAction* cut_ = nullptr;
+    QAction* copy_ = nullptr;
+    QAction* paste_ = nullptr;
+    QAction* duplicate_ = nullptr;
+    QAction* stepUp_ = nullptr;
+    QAction* stepDown_ = nullptr;
 };

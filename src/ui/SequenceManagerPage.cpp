@@ -162,6 +162,7 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     menu->addSeparator();
     addCommand("Load Sequence File", Command::Load);
     addCommand("Save Sequence File", Command::Save);
+    addCommand("Duplicate Sequence", Command::Duplicate);
     options_->setMenu(menu);
 
     upload_ = new QPushButton(QStringLiteral("Upload"));
@@ -202,9 +203,13 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     layout->addWidget(management);
     // An edit in the editor makes the device's copy out of date: Start follows at once.
     logic_.SetChangeHandler([this] {
+        if (std::exchange(redrawQueued_, true)) {
+            return;
+        }
         QMetaObject::invokeMethod(
             this,
             [this] {
+                redrawQueued_ = false;
                 ShowPreview();
                 Refresh();
             },
@@ -279,6 +284,12 @@ void SequenceManagerPage::Refresh() {
     upload_->setEnabled(view.upload);
     startStop_->setEnabled(view.startStop);
     startStop_->setText(Text(view.startStopText));
+}
+
+void SequenceManagerPage::ShowRestored(const SequenceFocus& focus) {
+    logic_.Reload(focus.sequence);
+    ShowList();
+    editor_.SelectRow(focus.row);
 }
 
 void SequenceManagerPage::RunCommand(SequenceManager::Command command) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 
+#include "ui/SequenceChange.h"
 #include "ui/SequenceManager.h"
 
 class ApplicationCore;
@@ -70,6 +71,9 @@ class SequenceManagerPage final : public QWidget {
 
     void Initialize(ApplicationCore& core, DeviceWorker& worker, DeviceJobRunner runJob);
     void ApplyState(bool connected, bool busy);
+    void SetHistory(SequenceHistory* history) { logic_.SetHistory(history); }
+    // After an undo or redo: the list from the model, the sequence and row the operator was at.
+    void ShowRestored(const SequenceFocus& focus);
     bool Executing() const { return logic_.Executing(); }
     // Asks a running sequence to stop (the stop command, then every LED off).
     void RequestStop();
@@ -107,6 +111,8 @@ class SequenceManagerPage final : public QWidget {
     QElapsedTimer runClock_;
     std::int64_t runLengthMs_ = 0;
     std::atomic<bool> cancelUpload_{false};
+    // A change of many steps raises many change events; one redraw follows them all.
+    bool redrawQueued_ = false;
     std::mutex stopMutex_;
     std::condition_variable stopSignal_;
     bool stopRequested_ = false;
