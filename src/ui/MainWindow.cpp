@@ -70,6 +70,9 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
 }
 
 MainWindow::~MainWindow() {
+    // The stack's commands and signals reach the pages and the core: it goes first.
+    undoStack_->disconnect(this);
+    delete undoStack_;
     worker_.Stop();
     session_.Disconnect();
 }

@@ -38,12 +38,16 @@ std::optional<double> Number(const std::wstring& text) {
     return value;
 }
 
+// Every part, an empty last one included: a spreadsheet ends a row whose last cell is empty
+// with a tab.
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     std::vector<std::wstring> parts;
-    std::wstringstream in(text);
-    for (std::wstring part; std::getline(in, part, separator);) {
-        parts.push_back(part);
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(separator, start)) != std::wstring::npos;
+         start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
     }
+    parts.push_back(text.substr(start));
     return parts;
 }
 
