@@ -343,7 +343,7 @@ void SequenceEditorPage::SelectRow(int row) {
 // The window disables the pages while a device operation runs; the actions follow.
 void SequenceEditorPage::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::EnabledChange) {
+    if (event->type() == QEvent::EnabledChange && cut_ != nullptr) {
         Refresh();
     }
 }
