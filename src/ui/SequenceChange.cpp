@@ -97,7 +97,7 @@ SequenceChange::VlrRetVal SequenceChange::Apply(SequenceContainer& model, bool f
     for (const SlotChange& slot : slots_) {
         const Side& from = forward ? slot.before : slot.after;
         const Side& to = forward ? slot.after : slot.before;
-        if (from.name.empty()) {
+        if (from.name.empty() || to.name.empty()) {  // freed whole below
             continue;
         }
         const auto at = [&slot](std::size_t index) {
