@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -26,6 +27,7 @@
 #include "ui/DeviceStatusLine.h"
 #include "ui/ManualControlPage.h"
 #include "ui/SequenceManagerPage.h"
+#include "ui/SequenceUndoCommand.h"
 #include "ui/TimelinePreview.h"
 #include "ui/WindowStates.h"
 
@@ -88,6 +90,9 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
 }
 
 MainWindow::~MainWindow() {
+    // The stack's commands and signals reach the pages and the core: it goes first.
+    undoStack_->disconnect(this);
+    delete undoStack_;
     worker_.Stop();
     session_.Disconnect();
 }
@@ -111,6 +116,16 @@ void MainWindow::BuildMenus() {
     clearLog_ = add(file, "Clear &Message Log", "clearMessageLog", [this] { logModel_.Clear(); });
     file->addSeparator();
     add(file, "&Exit", "exit", &QWidget::close);
+    undoStack_ = new QUndoStack(this);
+    editMenu_ = menuBar()->addMenu(QStringLiteral("&Edit"));
+    editMenu_->setObjectName(QStringLiteral("editMenu"));
+    undo_ = add(editMenu_, "&Undo", "undo", [this] { undoStack_->undo(); });
+    undo_->setShortcut(QKeySequence::Undo);
+    redo_ = add(editMenu_, "&Redo", "redo", [this] { undoStack_->redo(); });
+    redo_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    for (const auto signal : {&QUndoStack::canUndoChanged, &QUndoStack::canRedoChanged}) {
+        connect(undoStack_, signal, this, &MainWindow::UpdateUndoActions);
+    }
     QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
     connection->setObjectName(QStringLiteral("connectionMenu"));
     connect_ = add(connection, "&Connect To Zavik Driver", "connect", &MainWindow::ConnectDevice);
@@ -184,6 +199,16 @@ QWidget* MainWindow::BuildSequenceControlPage() {
     page->setObjectName(QStringLiteral("sequenceControlPage"));
     editorPage_ = new SequenceEditorPage(editorPrompts_);
     managerPage_ = new SequenceManagerPage(prompts_, *editorPage_);
+    history_ = std::make_unique<UndoStackHistory>(
+        *undoStack_, core_.GetSequenceContainer(),
+        [this](const SequenceFocus& focus) { managerPage_->ShowRestored(focus); });
+    editorPage_->SetHistory(history_.get());
+    managerPage_->SetHistory(history_.get());
+    const QList<QAction*> steps = editorPage_->StepActions();
+    editMenu_->addSeparator();
+    editMenu_->addActions(steps.mid(0, 4));
+    editMenu_->addSeparator();
+    editMenu_->addActions(steps.mid(4));
     // The timeline preview runs under the editor, where it has the width a timeline needs.
     auto* right = new QVBoxLayout;
     right->addWidget(editorPage_, 1);
@@ -195,6 +220,8 @@ QWidget* MainWindow::BuildSequenceControlPage() {
 }
 
 void MainWindow::ShowSequenceModel() {
+    // Steps of the sequences a settings file replaced cannot be taken back.
+    undoStack_->clear();
     managerPage_->Initialize(core_, worker_, [this](auto job, auto done) {
         RunDeviceJob(std::move(job), std::move(done));
     });
@@ -304,6 +331,7 @@ void MainWindow::UpdateStates() {
     clearLog_->setEnabled(wired_);
     pages_->setEnabled(view.pages);
     UpdateStatusLine();
+    UpdateUndoActions();
     manualPage_->ApplyView(view);
     managerPage_->ApplyState(state.connected, state.busy);
     if (state.busy) {
@@ -315,6 +343,12 @@ void MainWindow::UpdateStates() {
             QApplication::restoreOverrideCursor();
         }
     }
+}
+
+// Undo and Redo change the sequences, so they wait as the pages do while the device works.
+void MainWindow::UpdateUndoActions() {
+    undo_->setEnabled(pages_->isEnabled() && undoStack_->canUndo());
+    redo_->setEnabled(pages_->isEnabled() && undoStack_->canRedo());
 }
 
 void MainWindow::ConnectDevice() {

@@ -23,6 +23,8 @@ class QMenu;
 class SequenceManagerPage;
 class QTabWidget;
 class QTableView;
+class QUndoStack;
+class UndoStackHistory;
 
 // The Ostra window: the two pages in tabs above the message log, the File, Connection and
 // Help menus, connect and disconnect, and the application core from start-up to shut-down.
@@ -62,6 +64,7 @@ class MainWindow final : public QMainWindow {
     void RunDeviceJob(std::function<void()> job, std::function<void()> done);
     DeviceSnapshot TakeSnapshot();
     void UpdateStates();
+    void UpdateUndoActions();
 
     void ConnectDevice();
     void DisconnectDevice();
@@ -116,4 +119,10 @@ class MainWindow final : public QMainWindow {
     QAction* stopAll_ = nullptr;
     QMenu* recentFiles_ = nullptr;
     QLabel* status_ = nullptr;
+    // Every change of the sequences, from the editor and the manager, as undoable steps.
+    QUndoStack* undoStack_ = nullptr;
+    std::unique_ptr<UndoStackHistory> history_;
+    QMenu* editMenu_ = nullptr;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
 };

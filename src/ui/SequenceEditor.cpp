@@ -118,7 +118,11 @@ bool SequenceEditor::IsReadOnly(int row, int column) const {
 }
 
 SequenceEditor::RowKind SequenceEditor::KindOf(int row) const {
-    switch (FirstWord(rows_[row].cells[kLoopCallColumn]).value_or(Word::On)) {
+    return KindOf(rows_[row].cells[kLoopCallColumn]);
+}
+
+SequenceEditor::RowKind SequenceEditor::KindOf(const std::wstring& loopCallText) {
+    switch (FirstWord(loopCallText).value_or(Word::On)) {
         case Word::Loop:
             return RowKind::LoopStart;
         case Word::EndLoop:
@@ -452,8 +456,11 @@ void SequenceEditor::SwapRows(int a, int b) {
 }
 
 std::vector<std::wstring> SequenceEditor::RowCommands(int row) const {
-    const std::vector<std::wstring>& cells = rows_[row].cells;
-    switch (KindOf(row)) {
+    return CommandsOf(rows_[row].cells);
+}
+
+std::vector<std::wstring> SequenceEditor::CommandsOf(const std::vector<std::wstring>& cells) const {
+    switch (KindOf(cells[kLoopCallColumn])) {
         case RowKind::Call: {
             const std::optional<std::uint32_t> called = CalledSequence(cells[kLoopCallColumn]);
             if (!called) {

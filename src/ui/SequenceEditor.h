@@ -74,6 +74,8 @@ class SequenceEditor {
     // A row whose stored command set the grid cannot show as it is.
     bool IsRowFrozen(int row) const { return rows_[row].frozen; }
     RowKind KindOf(int row) const;
+    // The kind of a row whose Loop/Call cell reads `loopCallText`.
+    static RowKind KindOf(const std::wstring& loopCallText);
     const std::wstring& TotalText() const { return total_; }
     const Buttons& GetButtons() const { return buttons_; }
     int CurrentRow() const { return currentRow_; }
@@ -101,6 +103,8 @@ class SequenceEditor {
 
     // The commands a row stands for, in the order they are stored.
     std::vector<std::wstring> RowCommands(int row) const;
+    // The commands a row showing `cells` (one text per column) would stand for.
+    std::vector<std::wstring> CommandsOf(const std::vector<std::wstring>& cells) const;
     // Rewrites the row's command set; when the model refuses it, the row shows the model's set.
     VlrRetVal CommitRow(int row);
     VlrRetVal UpdateTimes();

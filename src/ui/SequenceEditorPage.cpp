@@ -1,8 +1,11 @@
 #include "ui/SequenceEditorPage.h"
 
 #include <QApplication>
+#include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -234,6 +237,7 @@ void QtSequenceEditorPrompts::ShowRuleError(const std::wstring& caption, const s
 SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* parent)
     : QWidget(parent),
       editor_(prompts),
+      steps_(editor_, prompts),
       model_(editor_, [this](int row, int column, const QString& text) {
           QMetaObject::invokeMethod(
               this, [this, id = editor_.RowId(row), column, text] { FinishEdit(id, column, text); },
@@ -244,7 +248,7 @@ SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* 
     grid_->setObjectName(QStringLiteral("sequenceGrid"));
     grid_->setModel(&model_);
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setSelectionMode(QAbstractItemView::ContiguousSelection);
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setDefaultSectionSize(FontUnits::Height(grid_, 19));
@@ -289,11 +293,13 @@ SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(box);
+    BuildStepActions();
     Refresh();
 }
 
 void SequenceEditorPage::Initialize(LogFile* log, SequenceContainer& container) {
     editor_.InitializeGrid(log, container);
+    steps_.Initialize(container);
     Refresh();
     for (int column = 0; column < editor_.ColumnCount(); ++column) {
         // Never narrower than the header's text.
@@ -322,13 +328,13 @@ void SequenceEditorPage::Clear() {
 void SequenceEditorPage::FinishEdit(std::uint64_t rowId, int column, const QString& text) {
     const int row = editor_.FindRow(rowId);
     if (row >= 0) {
-        editor_.EndEdit(row, column, text.toStdWString());
+        steps_.EndEdit(row, column, text.toStdWString());
         Refresh();
     }
 }
 
 void SequenceEditorPage::Run(void (SequenceEditor::*operation)()) {
-    (editor_.*operation)();
+    steps_.Run(operation);
     Refresh();
 }
 
@@ -347,6 +353,14 @@ void SequenceEditorPage::Refresh() {
             : validation_->SequenceReason(editor_.ShownSequence());
     totalProblem_->setText(cannotRun ? QStringLiteral("(cannot run)") : QString());
     totalProblem_->setToolTip(cannotRun ? Text(*cannotRun) : QString());
+    const bool usable = isEnabled();
+    const bool row = usable && editor_.CurrentRow() >= 0;
+    for (QAction* action : {cut_, copy_, duplicate_}) {
+        action->setEnabled(row);
+    }
+    paste_->setEnabled(usable && buttons.addRow);
+    stepUp_->setEnabled(usable && buttons.moveUp);
+    stepDown_->setEnabled(usable && buttons.moveDown);
     // The view follows the editor's current row without telling the editor again.
     const int current = editor_.CurrentRow();
     const QModelIndex shown = grid_->currentIndex();
@@ -358,4 +372,67 @@ void SequenceEditorPage::Refresh() {
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         grid_->viewport()->update();
     }
+}
+
+void SequenceEditorPage::SelectRow(int row) {
+    editor_.SelectRow(row);
+    Refresh();
+}
+
+// The window disables the pages while a device operation runs; the actions follow.
+void SequenceEditorPage::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && cut_ != nullptr) {
+        Refresh();
+    }
+}
+
+std::pair<int, int> SequenceEditorPage::SelectedSteps() const {
+    const QModelIndexList rows = grid_->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return {editor_.CurrentRow(), editor_.CurrentRow() >= 0 ? 1 : 0};
+    }
+    const auto [low, high] = std::minmax_element(
+        rows.begin(), rows.end(),
+        [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    return {low->row(), high->row() - low->row() + 1};
+}
+
+void SequenceEditorPage::BuildStepActions() {
+    const auto action = [this](const char* text, const char* name, const QKeySequence& keys,
+                               auto handler) {
+        auto* added = new QAction(QString::fromLatin1(text), this);
+        added->setObjectName(QString::fromLatin1(name));
+        added->setShortcut(keys);
+        added->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(added, &QAction::triggered, this, [this, handler] {
+            handler();
+            Refresh();
+        });
+        addAction(added);
+        stepActions_.append(added);
+        return added;
+    };
+    const auto clipboard = [] { return QGuiApplication::clipboard(); };
+    cut_ = action("Cu&t Steps", "cutSteps", QKeySequence::Cut, [this, clipboard] {
+        const auto [first, count] = SelectedSteps();
+        if (const std::optional<std::wstring> text = steps_.Cut(first, count)) {
+            clipboard()->setText(Text(*text));
+        }
+    });
+    copy_ = action("&Copy Steps", "copySteps", QKeySequence::Copy, [this, clipboard] {
+        const auto [first, count] = SelectedSteps();
+        clipboard()->setText(Text(steps_.Copy(first, count)));
+    });
+    paste_ = action("&Paste Steps", "pasteSteps", QKeySequence::Paste,
+                    [this, clipboard] { steps_.Paste(clipboard()->text().toStdWString()); });
+    duplicate_ =
+        action("&Duplicate Steps", "duplicateSteps", QKeySequence(Qt::CTRL | Qt::Key_D), [this] {
+            const auto [first, count] = SelectedSteps();
+            steps_.Duplicate(first, count);
+        });
+    stepUp_ = action("Move Step &Up", "moveStepUp", QKeySequence(Qt::ALT | Qt::Key_Up),
+                     [this] { steps_.Run(&SequenceEditor::MoveRowUp); });
+    stepDown_ = action("Move Step Do&wn", "moveStepDown", QKeySequence(Qt::ALT | Qt::Key_Down),
+                       [this] { steps_.Run(&SequenceEditor::MoveRowDown); });
 }

@@ -7,8 +7,10 @@
 #include <functional>
 
 #include "ui/SequenceEditor.h"
+#include "ui/StepCommands.h"
 
 class LogFile;
+class QAction;
 class QLabel;
 class QPushButton;
 class SequenceContainer;
@@ -86,6 +88,15 @@ class SequenceEditorPage final : public QWidget {
     // Marks what the validation refuses (it may be null) and keeps the marks current.
     void SetValidation(const SequenceValidation* validation);
     void ShowValidation() { Refresh(); }
+    // Every change goes to the history as one step (null: none is recorded).
+    void SetHistory(SequenceHistory* history) { steps_.SetHistory(history); }
+    void SelectRow(int row);
+    // Cut, Copy, Paste, Duplicate and the moves of steps, for the window's Edit menu; their
+    // shortcuts work while the focus is on this page.
+    QList<QAction*> StepActions() const { return stepActions_; }
+
+  protected:
+    void changeEvent(QEvent* event) override;
 
   private:
     // Applies a finished edit, from a queued call: its dialogs never open inside the
@@ -93,8 +104,12 @@ class SequenceEditorPage final : public QWidget {
     void FinishEdit(std::uint64_t rowId, int column, const QString& text);
     void Run(void (SequenceEditor::*operation)());
     void Refresh();
+    void BuildStepActions();
+    // The selected rows: the first and how many (the current row when none is selected).
+    std::pair<int, int> SelectedSteps() const;
 
     SequenceEditor editor_;
+    StepCommands steps_;
     SequenceGridModel model_;
     SequenceGridView* grid_ = nullptr;
     QPushButton* addRow_ = nullptr;
@@ -104,4 +119,11 @@ class SequenceEditorPage final : public QWidget {
     QLabel* total_ = nullptr;
     QLabel* totalProblem_ = nullptr;
     const SequenceValidation* validation_ = nullptr;
+    QList<QAction*> stepActions_;
+    QAction* cut_ = nullptr;
+    QAction* copy_ = nullptr;
+    QAction* paste_ = nullptr;
+    QAction* duplicate_ = nullptr;
+    QAction* stepUp_ = nullptr;
+    QAction* stepDown_ = nullptr;
 };

@@ -5,7 +5,9 @@
 
 #include "app/SequenceFiles.h"
 #include "foundation/LogFile.h"
+#include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
+#include "ui/SequenceHistory.h"
 
 namespace {
 
@@ -71,6 +73,21 @@ void SequenceManager::Select(int row) {
 }
 
 void SequenceManager::Run(Command command) {
+    if (history_ == nullptr || sequences_ == nullptr || command == Command::Save) {
+        RunFlow(command);
+        return;
+    }
+    static const wchar_t* const kTexts[] = {L"Add Sequence",       L"Modify Sequence",
+                                            L"Remove Sequence",    L"Load Sequence File",
+                                            L"Save Sequence File", L"Duplicate Sequence"};
+    SequenceChange change(*sequences_, kTexts[static_cast<int>(command)], std::nullopt,
+                          {Shown(), -1});
+    RunFlow(command);
+    change.Finish(*sequences_, {Shown(), -1});
+    history_->Record(std::move(change));
+}
+
+void SequenceManager::RunFlow(Command command) {
     if (command == Command::Add) {
         Add();
         return;
@@ -94,6 +111,9 @@ void SequenceManager::Run(Command command) {
         case Command::Save:
             Save(row);
             break;
+        case Command::Duplicate:
+            Duplicate(row);
+            break;
         default:
             break;
     }
@@ -101,13 +121,20 @@ void SequenceManager::Run(Command command) {
 
 // With every number used the dialog would offer none; refuse before it opens rather than
 // take number 0 and redefine that sequence.
-std::optional<SequenceManager::Properties> SequenceManager::AskFreeNumber() {
+std::vector<std::uint32_t> SequenceManager::FreeNumbers() {
     std::vector<std::uint32_t> free;
     sequences_->GetAvailableSequenceNumbers(free);
     if (free.empty()) {
         prompts_.ShowMessage(L"Error",
                              L"Every sequence number is in use.  Please remove a "
                              L"sequence before adding another.");
+    }
+    return free;
+}
+
+std::optional<SequenceManager::Properties> SequenceManager::AskFreeNumber() {
+    const std::vector<std::uint32_t> free = FreeNumbers();
+    if (free.empty()) {
         return std::nullopt;
     }
     return prompts_.AskProperties(free, 0, L"");
@@ -218,6 +245,43 @@ void SequenceManager::Save(const Row& row) {
         prompts_.ShowMessage(L"Error",
                              L"Unable to save sequence file " + path + L".  " + result.Message());
     }
+}
+
+// The copy takes the next free number after the original's and the name "<name> copy" (then
+// "<name> copy 2", ...), without a dialog.
+void SequenceManager::Duplicate(const Row& row) {
+    const std::vector<std::uint32_t> free = FreeNumbers();
+    if (free.empty()) {
+        return;
+    }
+    const auto next = std::upper_bound(free.begin(), free.end(), row.number);
+    const std::uint32_t number = next != free.end() ? *next : free.front();
+    std::wstring name = row.name + L" copy";
+    const std::vector<std::uint32_t> used = sequences_->UsedSequenceNumbers();
+    const auto taken = [&](const std::wstring& candidate) {
+        return std::any_of(used.begin(), used.end(), [&](std::uint32_t other) {
+            return CompareNoCase(sequences_->GetSequenceName(other), candidate) == 0;
+        });
+    };
+    for (int suffix = 2; taken(name); ++suffix) {
+        name = row.name + L" copy " + std::to_wstring(suffix);
+    }
+    const std::vector<CommandSet> sets = sequences_->GetCommandSets(row.number);
+    bool copied = sequences_->AddSequence(number, name) == 0;
+    for (std::uint32_t set = 0; copied && set < sets.size(); ++set) {
+        copied = sequences_->AddCommandSet(number, set) == 0 &&
+                 sequences_->ReplaceCommandSet(number, set, sets[set]) == 0;
+    }
+    if (!copied) {
+        if (!sequences_->GetSequenceName(number).empty()) {
+            sequences_->RemoveSequence(number);
+        }
+        prompts_.ShowMessage(L"Error", L"Unable to duplicate sequence " + row.name + L" as " +
+                                           name + L".  See the message log.");
+        Rebuild(row.number);
+        return;
+    }
+    Rebuild(number);
 }
 
 void SequenceManager::SetConnected(bool connected) {

@@ -11,6 +11,7 @@
 
 class LogFile;
 class SequenceContainer;
+class SequenceHistory;
 
 // What the sequence manager asks the operator; tests answer instead of modal dialogs.
 class SequenceManagerPrompts {
@@ -35,7 +36,7 @@ class SequenceManagerPrompts {
 // the upload and run state. Every enabled state follows from the state alone (View).
 class SequenceManager {
   public:
-    enum class Command { Add, Modify, Remove, Load, Save };
+    enum class Command { Add, Modify, Remove, Load, Save, Duplicate };
     struct Row {
         std::uint32_t number = 0;
         std::wstring name;
@@ -64,7 +65,11 @@ class SequenceManager {
     // The sequence the editor shows; nothing when the list is empty.
     std::optional<std::uint32_t> Shown() const;
     void Select(int row);
+    // Rebuilds the list from the model (after an undo), selecting `number` when it is used.
+    void Reload(std::optional<std::uint32_t> number) { Rebuild(number); }
 
+    // Each command that changes the sequences goes to the history (may be null) as one step.
+    void SetHistory(SequenceHistory* history) { history_ = history; }
     void Run(Command command);
 
     void SetConnected(bool connected);
@@ -87,13 +92,18 @@ class SequenceManager {
     using Properties = SequenceManagerPrompts::Properties;
     void OnSequencesChanged();
     void Rebuild(std::optional<std::uint32_t> select);
+    void RunFlow(Command command);
+    // Every free number; with none the operator is told so, before any dialog opens.
+    std::vector<std::uint32_t> FreeNumbers();
     std::optional<Properties> AskFreeNumber();
     void Add();
     void Modify(const Row& row);
     void Remove(const Row& row);
     void Load();
     void Save(const Row& row);
+    void Duplicate(const Row& row);
     SequenceManagerPrompts& prompts_;
+    SequenceHistory* history_ = nullptr;
     LogFile* log_ = nullptr;
     SequenceContainer* sequences_ = nullptr;
     SequenceContainer* subscribed_ = nullptr;

@@ -164,6 +164,7 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     menu->addSeparator();
     addCommand("Load Sequence File", Command::Load);
     addCommand("Save Sequence File", Command::Save);
+    addCommand("Duplicate Sequence", Command::Duplicate);
     options_->setMenu(menu);
 
     upload_ = new QPushButton(QStringLiteral("Upload"));
@@ -325,6 +326,12 @@ void SequenceManagerPage::Refresh() {
     upload_->setToolTip(refusal ? Text(*refusal) : QString());
     startStop_->setEnabled(view.startStop);
     startStop_->setText(Text(view.startStopText));
+}
+
+void SequenceManagerPage::ShowRestored(const SequenceFocus& focus) {
+    logic_.Reload(focus.sequence);
+    ShowList();
+    editor_.SelectRow(focus.row);
 }
 
 void SequenceManagerPage::RunCommand(SequenceManager::Command command) {

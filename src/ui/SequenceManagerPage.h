@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+#include "ui/SequenceChange.h"
 #include "ui/SequenceManager.h"
 
 class ApplicationCore;
@@ -72,6 +73,9 @@ class SequenceManagerPage final : public QWidget {
 
     void Initialize(ApplicationCore& core, DeviceWorker& worker, DeviceJobRunner runJob);
     void ApplyState(bool connected, bool busy);
+    void SetHistory(SequenceHistory* history) { logic_.SetHistory(history); }
+    // After an undo or redo: the list from the model, the sequence and row the operator was at.
+    void ShowRestored(const SequenceFocus& focus);
     bool Executing() const { return logic_.Executing(); }
     // Asks a running sequence to stop (the stop command, then every LED off).
     void RequestStop();

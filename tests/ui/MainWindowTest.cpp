@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include "ui/LedPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualControlPage.h"
+#include "ui/SequenceEditorPage.h"
 #include "ui/SequenceManagerPage.h"
 
 namespace {
@@ -325,6 +327,48 @@ TEST_F(MainWindowTest, KeyboardShortcutsListTheMenusActions) {
     EXPECT_TRUE(rows.contains("Disconnect From Zavik Driver = Alt+C, D"))
         << rows.join("; ").toStdString();
     EXPECT_TRUE(rows.contains("Keyboard Shortcuts = Alt+H, K"));
+}
+
+// Ctrl+Z takes a cell edit back, in the grid and the model; a two-step TSV on the clipboard
+// pastes as two steps.
+TEST_F(MainWindowTest, CtrlZUndoesACellEditAndPasteTakesStepsFromTheClipboard) {
+    prompts_.openPath =
+        QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
+    Trigger("openSettingsFile");
+    window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    SequenceEditorPage* page = window_->EditorPage();
+    const SequenceEditor& editor = page->Logic();
+    const SequenceContainer& model = window_->Core().GetSequenceContainer();
+    const std::uint32_t shown = editor.ShownSequence();
+    int row = 0;
+    while (editor.IsReadOnly(row, SequenceEditor::kDurationColumn)) {
+        ++row;
+    }
+    const auto before = model.GetCommandSets(shown);
+    const std::wstring cell = editor.CellText(row, SequenceEditor::kDurationColumn);
+    QTableView* grid = page->Grid();
+    const QModelIndex index = grid->model()->index(row, SequenceEditor::kDurationColumn);
+    grid->setFocus();
+    grid->setCurrentIndex(index);
+    grid->edit(index);
+    auto* edit = grid->viewport()->findChild<QLineEdit*>("durationEditor");
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QStringLiteral("321"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return model.GetCommandSets(shown) != before; }));
+    QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(model.GetCommandSets(shown), before);
+    EXPECT_EQ(editor.CellText(row, SequenceEditor::kDurationColumn), cell);
+    EXPECT_EQ(grid->model()->data(index).toString().toStdWString(), cell);
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("0\t5\t\t\t-On\n0\t6\t\t\t\t-Off\n"));
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(model.GetCommandSets(shown).size(), before.size() + 2);
+    EXPECT_EQ(grid->model()->rowCount(), editor.RowCount());
+    EXPECT_TRUE(prompts_.boxes.empty());
 }
 
 // The program itself: SIGTERM ends it as Close does.

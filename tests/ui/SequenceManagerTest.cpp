@@ -100,9 +100,10 @@ TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     for (std::uint32_t number = 0; number < 255; ++number) {
         model.AddSequence(number, L"S" + std::to_wstring(number));
     }
-    manager.Run(Command::Add);
-    manager.Run(Command::Load);
-    EXPECT_EQ(prompts.messages.size(), 6u);
+    for (const Command command : {Command::Add, Command::Load, Command::Duplicate}) {
+        manager.Run(command);
+    }
+    EXPECT_EQ(prompts.messages.size(), 7u);
     EXPECT_EQ(prompts.messages.back(),
               L"Error|Every sequence number is in use.  Please remove a "
               L"sequence before adding another.");

@@ -1,0 +1,340 @@
+#include "ui/StepCommands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <locale>
+#include <sstream>
+
+#include "foundation/SequenceCommandWords.h"
+#include "foundation/TextConversion.h"
+#include "sequences/SequenceContainer.h"
+#include "ui/SequenceHistory.h"
+
+using Word = SequenceCommandWords::Word;
+using Kind = SequenceEditor::RowKind;
+
+namespace {
+
+const wchar_t kPasteError[] = L"Unable to Paste Steps";
+const std::wstring kIntensityHead = L"-SetIntensity(";
+constexpr double kMinDuration = 0.1;
+constexpr double kMaxDuration = 1800000.0;
+constexpr double kMaxLoopCount = 1000000.0;
+
+std::vector<std::wstring> Words(const std::wstring& text) {
+    std::wistringstream in(text);
+    return {std::istream_iterator<std::wstring, wchar_t>(in), {}};
+}
+
+// The whole text as a number, in the "C" locale; nothing when anything else follows it.
+std::optional<double> Number(const std::wstring& text) {
+    std::wistringstream in(text);
+    in.imbue(std::locale::classic());
+    double value = 0.0;
+    if (!(in >> value) || !(in >> std::ws).eof()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Every part, an empty last one included: a spreadsheet ends a row whose last cell is empty
+// with a tab.
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(separator, start)) != std::wstring::npos;
+         start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+bool IsOneOf(const std::wstring& token, std::initializer_list<Word> words) {
+    const std::optional<Word> found = SequenceCommandWords::Find(token);
+    return found && std::find(words.begin(), words.end(), *found) != words.end();
+}
+
+// "-SetIntensity(200)" holds an intensity the device takes: 0..255.
+bool IsIntensity(const std::wstring& token) {
+    if (token.size() <= kIntensityHead.size() + 1 || token.rfind(kIntensityHead, 0) != 0 ||
+        token.back() != L')') {
+        return false;
+    }
+    const std::optional<double> value =
+        Number(token.substr(kIntensityHead.size(), token.size() - kIntensityHead.size() - 1));
+    return value && *value == std::floor(*value) && *value >= 0 && *value <= 255;
+}
+
+}  // namespace
+
+SequenceFocus StepCommands::Focus() const {
+    return {editor_.ShownSequence(), editor_.CurrentRow()};
+}
+
+template <typename Change>
+bool StepCommands::Recorded(const std::wstring& text, Change change,
+                            std::optional<SequenceChange::Cell> cell) {
+    const std::uint32_t shown = editor_.ShownSequence();
+    if (history_ == nullptr || model_ == nullptr || shown == SequenceEditor::kNoSequence) {
+        return change();
+    }
+    SequenceChange recorded(*model_, text, shown, Focus());
+    const bool result = change();
+    recorded.Finish(*model_, Focus());
+    if (cell) {
+        recorded.SetCell(*cell);
+    }
+    history_->Record(std::move(recorded));
+    return result;
+}
+
+bool StepCommands::EndEdit(int row, int column, const std::wstring& chosen) {
+    return Recorded(
+        L"Edit Cell", [&] { return editor_.EndEdit(row, column, chosen); },
+        SequenceChange::Cell{editor_.ShownSequence(), row, column});
+}
+
+void StepCommands::Run(Operation operation) {
+    const std::wstring text = operation == &SequenceEditor::AddRow      ? L"Add Row"
+                              : operation == &SequenceEditor::RemoveRow ? L"Remove Row"
+                              : operation == &SequenceEditor::MoveRowUp ? L"Move Row Up"
+                                                                        : L"Move Row Down";
+    Recorded(text, [&] {
+        (editor_.*operation)();
+        return true;
+    });
+}
+
+std::wstring StepCommands::Copy(int first, int count) const {
+    std::wstring text;
+    for (int row = std::max(first, 0); row < std::min(first + count, editor_.RowCount()); ++row) {
+        for (int column = 0; column < editor_.ColumnCount(); ++column) {
+            text += (column > 0 ? L"\t" : L"") + editor_.CellText(row, column);
+        }
+        text += L"\n";
+    }
+    return text;
+}
+
+std::optional<std::wstring> StepCommands::Cut(int first, int count) {
+    const int end = first + count;
+    if (model_ == nullptr || count <= 0 || first < 0 || end > editor_.RowCount()) {
+        return std::nullopt;
+    }
+    const auto inside = [first, end](int row) { return row >= first && row < end; };
+    int open = -1;
+    for (int row = 0; row < editor_.RowCount(); ++row) {
+        const Kind kind = editor_.KindOf(row);
+        if (kind == Kind::LoopStart) {
+            open = row;
+        } else if (kind == Kind::LoopEnd && open >= 0) {
+            if (inside(open) != inside(row)) {
+                prompts_.ShowRuleError(L"Unable to Cut Steps",
+                                       L"A loop's start and end go together: select both, or "
+                                       L"neither.");
+                return std::nullopt;
+            }
+            open = -1;
+        }
+    }
+    std::wstring text = Copy(first, count);
+    const std::uint32_t shown = editor_.ShownSequence();
+    Recorded(L"Cut Steps", [&] {
+        for (int row = end - 1; row >= first; --row) {
+            model_->RemoveCommandSet(shown, static_cast<std::uint32_t>(row));
+        }
+        editor_.LoadSequence(shown);
+        editor_.SelectRow(std::min(first, editor_.RowCount() - 1));
+        return true;
+    });
+    return text;
+}
+
+bool StepCommands::Paste(const std::wstring& text) {
+    const int current = editor_.CurrentRow();
+    return Insert(text, current >= 0 ? current : editor_.RowCount(), L"Paste Steps");
+}
+
+bool StepCommands::Duplicate(int first, int count) {
+    if (count <= 0 || first < 0 || first + count > editor_.RowCount()) {
+        return false;
+    }
+    return Insert(Copy(first, count), first + count, L"Duplicate Steps");
+}
+
+std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int position,
+                                               std::vector<CommandSet>& sets) const {
+    std::vector<std::wstring> lines = Split(text, L'\n');
+    for (std::wstring& line : lines) {
+        if (!line.empty() && line.back() == L'\r') {
+            line.pop_back();
+        }
+    }
+    while (!lines.empty() && lines.back().empty()) {
+        lines.pop_back();
+    }
+    if (lines.empty()) {
+        return L"There are no steps to paste.";
+    }
+    bool loopAbove = false;
+    for (int row = 0; row < position; ++row) {
+        const Kind kind = editor_.KindOf(row);
+        loopAbove = kind == Kind::LoopStart || (loopAbove && kind != Kind::LoopEnd);
+    }
+    const auto columns = static_cast<std::size_t>(editor_.ColumnCount());
+    bool open = false;
+    int opened = 0;
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::wstring step = L"Step " + std::to_wstring(index + 1) + L": ";
+        std::vector<std::wstring> cells = Split(lines[index], L'\t');
+        if (cells.size() > columns) {
+            return step + L"it has " + std::to_wstring(cells.size()) + L" columns; the grid has " +
+                   std::to_wstring(columns) + L".";
+        }
+        cells.resize(columns);
+        const bool wasOpen = open;
+        if (const std::optional<std::wstring> reason = CheckStep(cells, loopAbove, open)) {
+            return step + *reason;
+        }
+        opened = open && !wasOpen ? static_cast<int>(index) + 1 : opened;
+        sets.push_back(editor_.CommandsOf(cells));
+    }
+    if (open) {
+        return L"Step " + std::to_wstring(opened) + L": the loop it starts has no end.";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::wstring> StepCommands::CheckStep(std::vector<std::wstring>& cells,
+                                                    bool loopAbove, bool& open) const {
+    const std::wstring& loopCall = cells[SequenceEditor::kLoopCallColumn];
+    const std::vector<std::wstring> words = Words(loopCall);
+    if (!words.empty()) {
+        if (IsOneOf(words[0], {Word::Loop})) {
+            const std::optional<double> count = words.size() == 2 ? Number(words[1]) : std::nullopt;
+            if (!count || *count != std::floor(*count) || *count < 2 || *count > kMaxLoopCount) {
+                return L"a loop count is a whole number from 2 to 1000000.";
+            }
+            if (open || loopAbove) {
+                return L"a loop cannot start inside another loop.";
+            }
+            open = true;
+        } else if (IsOneOf(words[0], {Word::EndLoop}) && words.size() == 1) {
+            if (!open) {
+                return L"the loop end has no loop start among the pasted steps.";
+            }
+            open = false;
+        } else if (IsOneOf(words[0], {Word::Call})) {
+            std::uint32_t called = 0;
+            if (model_->ExtractSequenceNumberFromLabel(loopCall, called) != 0 ||
+                model_->GetSequenceName(called).empty()) {
+                return L"\"" + loopCall + L"\" calls no defined sequence.";
+            }
+            if (model_->CheckCallNesting(editor_.ShownSequence(), called)) {
+                return L"the call would create a nested loop violation.";
+            }
+        } else {
+            return L"\"" + loopCall + L"\" is neither a loop nor a call.";
+        }
+        for (int column = SequenceEditor::kTTLColumn; column < editor_.ColumnCount(); ++column) {
+            if (!Words(cells[column]).empty()) {
+                return L"a loop or call step holds nothing else.";
+            }
+        }
+        return std::nullopt;
+    }
+    std::wstring& durationCell = cells[SequenceEditor::kDurationColumn];
+    const std::optional<double> duration = Number(durationCell);
+    if (!duration || *duration < kMinDuration || *duration > kMaxDuration) {
+        return L"the duration \"" + durationCell +
+               L"\" is not a number of milliseconds from 0.1 to 1800000.";
+    }
+    durationCell = FixedText(*duration, 1);
+    const std::vector<std::wstring>& bits = model_->GetTTLBitNames();
+    std::vector<std::wstring> used;
+    bool named = false;
+    for (const std::wstring& token : Words(cells[SequenceEditor::kTTLColumn])) {
+        if (IsOneOf(token, {Word::TTLHigh, Word::TTLLow})) {
+            named = true;
+        } else if (!named || std::find(bits.begin(), bits.end(), token) == bits.end() ||
+                   std::find(used.begin(), used.end(), token) != used.end()) {
+            return L"\"" + cells[SequenceEditor::kTTLColumn] +
+                   L"\" does not name each TTL bit at most once after -TTLHigh or -TTLLow.";
+        } else {
+            used.push_back(token);
+        }
+    }
+    int intensities = 0;
+    for (int column = SequenceEditor::kFirstLedColumn; column < editor_.ColumnCount(); ++column) {
+        int switches = 0;
+        int levels = 0;
+        for (const std::wstring& token : Words(cells[column])) {
+            if (IsOneOf(token, {Word::On, Word::Off})) {
+                ++switches;
+            } else if (IsIntensity(token)) {
+                ++levels;
+            } else {
+                return L"\"" + token + L"\" is not -On, -Off or -SetIntensity(0..255).";
+            }
+        }
+        if (switches > 1 || levels > 1) {
+            return L"the " + editor_.ColumnHeader(column) +
+                   L" cell holds more than one switch or intensity.";
+        }
+        intensities += levels;
+    }
+    if (intensities > 1) {
+        return L"only one LED of a step may set an intensity.";
+    }
+    return std::nullopt;
+}
+
+bool StepCommands::Insert(const std::wstring& text, int position, const std::wstring& undoText) {
+    const std::uint32_t shown = editor_.ShownSequence();
+    if (model_ == nullptr || shown == SequenceEditor::kNoSequence) {
+        return false;
+    }
+    std::vector<CommandSet> sets;
+    if (const std::optional<std::wstring> reason = Read(text, position, sets)) {
+        prompts_.ShowRuleError(kPasteError, *reason);
+        return false;
+    }
+    std::optional<std::wstring> refused;
+    const int current = editor_.CurrentRow();
+    const bool inserted = Recorded(undoText, [&] {
+        // All or nothing: what the model refuses takes back the steps already in.
+        SequenceChange attempt(*model_, undoText, shown, {});
+        for (std::size_t index = 0; index < sets.size() && !refused; ++index) {
+            const auto set =
+                static_cast<std::uint32_t>(position) + static_cast<std::uint32_t>(index);
+            if (model_->AddCommandSet(shown, set) != 0 ||
+                model_->ReplaceCommandSet(shown, set, sets[index]) != 0) {
+                refused = L"Step " + std::to_wstring(index + 1) +
+                          L": the sequence model refused it (see the message log).";
+            }
+        }
+        editor_.LoadSequence(shown);
+        for (int row = position; row < position + static_cast<int>(sets.size()) && !refused;
+             ++row) {
+            if (editor_.IsRowFrozen(row)) {
+                refused = L"Step " + std::to_wstring(row - position + 1) +
+                          L": the grid would not show it as it was pasted.";
+            }
+        }
+        if (refused) {
+            attempt.Finish(*model_, {});
+            attempt.Undo(*model_);
+            editor_.LoadSequence(shown);
+            editor_.SelectRow(current);
+            return false;
+        }
+        editor_.SelectRow(position);
+        return true;
+    });
+    if (refused) {
+        prompts_.ShowRuleError(kPasteError, *refused);
+    }
+    return inserted;
+}

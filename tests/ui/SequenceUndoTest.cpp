@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+
+#include "sequences/SequenceContainer.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+#include "ui/SequenceHistory.h"
+#include "ui/SequenceManager.h"
+#include "ui/StepCommands.h"
+
+namespace {
+
+using Set = std::vector<std::wstring>;
+using Command = SequenceManager::Command;
+using Properties = SequenceManagerPrompts::Properties;
+
+// Keeps the steps as the window's stack does, merging as it merges.
+class Recorder final : public SequenceHistory {
+  public:
+    std::vector<SequenceChange> steps;
+
+  protected:
+    void Keep(SequenceChange change) override {
+        if (!steps.empty() && steps.back().MergeWith(change)) {
+            if (steps.back().IsEmpty()) {
+                steps.pop_back();
+            }
+            return;
+        }
+        steps.push_back(std::move(change));
+    }
+};
+
+class Prompts final : public SequenceEditorPrompts, public SequenceManagerPrompts {
+  public:
+    std::optional<std::uint32_t> AskLoopCount() override { return std::nullopt; }
+    std::optional<std::uint32_t> AskIntensity() override { return std::nullopt; }
+    void ShowRuleError(const std::wstring&, const std::wstring& text) override {
+        errors.push_back(text);
+    }
+    std::optional<Properties> AskProperties(const std::vector<std::uint32_t>&, std::size_t,
+                                            const std::wstring&) override {
+        return properties;
+    }
+    std::wstring AskOpenFile() override { return file; }
+    std::wstring AskSaveFile(const std::wstring&) override { return file; }
+    void ShowMessage(const std::wstring&, const std::wstring& text) override {
+        errors.push_back(text);
+    }
+    bool Confirm(const std::wstring&, const std::wstring&) override { return true; }
+
+    std::vector<std::wstring> errors;
+    std::optional<Properties> properties;
+    std::wstring file;
+};
+
+// Sequence 2 "A" is edited (columns: 4 Blue, 5 Red, 6 Green); 4 "Caller" calls it; 5 "Leaf".
+class SequenceUndoTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        model.SetLogFile(&log);
+        model.SetColorLabels({L"Blue", L"Red", L"Green"});
+        Define(2, L"A", {{L"-On Blue", L"-Duration 5"}, {L"-TTLHigh 3", L"-Duration 2.0"}, {}});
+        Define(4, L"Caller", {{L"-Call 2"}});
+        Define(5, L"Leaf", {{L"-Duration 1"}});
+        editor.InitializeGrid(&log, model);
+        editor.LoadSequence(2);
+        steps.Initialize(model);
+        steps.SetHistory(&history);
+        manager.Initialize(&log, model);
+        manager.SetHistory(&history);
+        manager.SetConnected(true);
+    }
+    void Define(std::uint32_t number, const std::wstring& name, const std::vector<Set>& sets) {
+        model.AddSequence(number, name);
+        for (std::uint32_t set = 0; set < sets.size(); ++set) {
+            model.AddCommandSet(number, set);
+            model.ReplaceCommandSet(number, set, sets[set]);
+        }
+    }
+    std::vector<std::pair<std::wstring, std::vector<CommandSet>>> All() const {
+        std::vector<std::pair<std::wstring, std::vector<CommandSet>>> all;
+        for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
+            all.emplace_back(model.GetSequenceName(number), model.GetCommandSets(number));
+        }
+        return all;
+    }
+    void Select(std::uint32_t number) {
+        manager.Reload(number);
+        editor.LoadSequence(number);
+    }
+    void EditDuration(int row, const wchar_t* text) {
+        steps.EndEdit(row, SequenceEditor::kDurationColumn, text);
+    }
+
+    LogCapture log;
+    SequenceContainer model;
+    Prompts prompts;
+    Recorder history;
+    SequenceEditor editor{prompts};
+    StepCommands steps{editor, prompts};
+    SequenceManager manager{prompts};
+};
+
+TEST_F(SequenceUndoTest, EveryKindOfChangeUndoesAndRedoesExactly) {
+    TempDir dir;
+    prompts.file = dir.File("a.cfg");
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"cell", [&] { EditDuration(1, L"9"); }},
+        {"add row", [&] { editor.SelectRow(0), steps.Run(&SequenceEditor::AddRow); }},
+        {"move row", [&] { editor.SelectRow(0), steps.Run(&SequenceEditor::MoveRowDown); }},
+        {"remove row", [&] { editor.SelectRow(0), steps.Run(&SequenceEditor::RemoveRow); }},
+        {"paste", [&] { steps.Paste(L"\t3\t\t-TTLLow 4\t-On\n\t4\t\t\t\t\t-Off\n"); }},
+        {"cut", [&] { steps.Cut(1, 2); }},
+        {"duplicate steps", [&] { steps.Duplicate(0, 2); }},
+        {"add",
+         [&] {
+             prompts.properties = {7, L"New"}, manager.Run(Command::Add);
+         }},
+        {"renumber",
+         [&] {
+             Select(2), prompts.properties = {9, L"B"}, manager.Run(Command::Modify);
+         }},
+        {"remove", [&] { Select(7), manager.Run(Command::Remove); }},
+        {"load",
+         [&] {
+             Select(9), manager.Run(Command::Save), prompts.properties = {12, L"Loaded"};
+             manager.Run(Command::Load);
+         }},
+        {"duplicate", [&] { Select(9), manager.Run(Command::Duplicate); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        const auto before = All();
+        const std::size_t count = history.steps.size();
+        change();
+        const auto after = All();
+        ASSERT_NE(after, before);
+        ASSERT_EQ(history.steps.size(), count + 1);
+        ASSERT_TRUE(manager.BeginUpload(L""));
+        manager.FinishUpload({});
+        EXPECT_EQ(history.steps.back().Undo(model), 0);
+        EXPECT_EQ(All(), before);
+        EXPECT_FALSE(manager.UpToDate());
+        EXPECT_EQ(history.steps.back().Redo(model), 0);
+        EXPECT_EQ(All(), after);
+        Select(*history.steps.back().FocusAfter().sequence);
+    }
+    EXPECT_EQ(model.GetCommandSets(4)[0], Set{L"-Call 9"});
+    EXPECT_EQ(model.GetSequenceName(10), L"B copy");
+}
+
+TEST_F(SequenceUndoTest, ConsecutiveEditsOfOneCellAreOneStep) {
+    const auto initial = All();
+    EditDuration(1, L"7");
+    EditDuration(1, L"2");  // back to what it held: no step left
+    EXPECT_TRUE(history.steps.empty());
+    EditDuration(1, L"7");
+    EditDuration(1, L"8");
+    EditDuration(0, L"3");
+    EditDuration(1, L"9");
+    ASSERT_EQ(history.steps.size(), 3u);
+    history.steps[2].Undo(model);
+    history.steps[1].Undo(model);
+    EXPECT_EQ(model.GetCommandSets(2)[1], (Set{L"-TTLHigh 3", L"-Duration 8.0"}));
+    history.steps[0].Undo(model);
+    EXPECT_EQ(All(), initial);
+}
+
+// Steps go out in the grid's texts; a paste the editor's rules refuse pastes nothing.
+TEST_F(SequenceUndoTest, PastedStepsFollowTheEditorsRules) {
+    EXPECT_EQ(steps.Copy(0, 1), L"0.0\t5\t\t\t-On\t\t\n");
+    const std::vector<std::pair<const wchar_t*, const wchar_t*>> cases = {
+        {L"0\t5\t\t-TTLHigh 3 -TTLLow 4\t-On\t-SetIntensity(20)\t\r\n\t\t-Call 5.Leaf\n", L""},
+        {L"\t\t-Loop 3\n\t1\n\t\t-EndLoop\n", L""},
+        {L"\n", L"There are no steps to paste."},
+        {L"\t1\t\t\t\t\t\t", L"Step 1: it has 8 columns; the grid has 7."},
+        {L"\t1\n\tabc", L"Step 2: the duration \"abc\" is not a number of milliseconds"},
+        {L"\t0.05", L"Step 1: the duration"},
+        {L"\t1\t\t-TTLHigh 3 3", L"does not name each TTL bit"},
+        {L"\t1\t\t3", L"does not name each TTL bit"},
+        {L"\t1\t\t-TTLLow 9", L"does not name each TTL bit"},
+        {L"\t1\t\t\t-On -Off", L"the Blue cell holds more than one switch"},
+        {L"\t1\t\t\t-SetIntensity(300)", L"\"-SetIntensity(300)\" is not -On, -Off"},
+        {L"\t1\t\t\t-SetIntensity(1)\t-SetIntensity(2)", L"only one LED of a step"},
+        {L"\t\t-Loop 1\n\t\t-EndLoop", L"a loop count is a whole number"},
+        {L"\t\t-Loop 2\n\t1", L"Step 1: the loop it starts has no end."},
+        {L"\t\t-EndLoop", L"the loop end has no loop start"},
+        {L"\t\t-Loop 2\n\t\t-Loop 2", L"Step 2: a loop cannot start inside another loop."},
+        {L"\t\t-Call 4.Caller", L"nested loop violation"},
+        {L"\t\t-Call 99.None", L"calls no defined sequence"},
+        {L"\t\t-Goto", L"is neither a loop nor a call"},
+        {L"\t\t-Call 5.Leaf\t\t-On", L"a loop or call step holds nothing else"},
+    };
+    for (const auto& [text, reason] : cases) {
+        SCOPED_TRACE(text);
+        prompts.errors.clear();
+        const std::size_t rows = model.GetCommandSets(2).size();
+        editor.SelectRow(-1);  // pasted at the end
+        const bool pasted = steps.Paste(text);
+        EXPECT_EQ(pasted, *reason == L'\0');
+        if (pasted) {
+            EXPECT_GT(model.GetCommandSets(2).size(), rows);
+            continue;
+        }
+        EXPECT_EQ(model.GetCommandSets(2).size(), rows);
+        ASSERT_EQ(prompts.errors.size(), 1u);
+        EXPECT_NE(prompts.errors[0].find(reason), std::wstring::npos) << prompts.errors[0];
+    }
+    EXPECT_EQ(model.GetCommandSets(2)[3], (Set{L"-On Blue", L"-SetIntensity Red 20", L"-TTLHigh 3",
+                                               L"-TTLLow 4", L"-Duration 5.0"}));
+    // A cut that would part a loop's start from its end is refused too.
+    EXPECT_FALSE(steps.Cut(5, 1));
+}
+
+}  // namespace
