@@ -11,8 +11,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
-#include <QStyle>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -22,9 +22,9 @@
 
 #include "device/SerialPortLister.h"
 #include "foundation/TextConversion.h"
+#include "ui/DeviceStatusLine.h"
 #include "ui/FontUnits.h"
 #include "ui/KeyboardShortcutsDialog.h"
-#include "ui/DeviceStatusLine.h"
 #include "ui/ManualControlPage.h"
 #include "ui/SequenceManagerPage.h"
 #include "ui/SequenceUndoCommand.h"

@@ -1,7 +1,7 @@
 #include "ui/SequenceEditorPage.h"
 
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
