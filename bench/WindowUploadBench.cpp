@@ -13,9 +13,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
-#include <optional>
 #include <clocale>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "app/ApplicationCore.h"
@@ -184,8 +184,8 @@ int main(int argc, char* argv[]) {
         ratios.push_back(windowMs[i] / coreMs[i]);
     }
     std::printf("script commands uploaded:               %8zu\n", commandCount);
-    std::printf("core alone (UploadSequences): median %8.1f ms, fastest %8.1f ms\n",
-                Median(coreMs), *std::min_element(coreMs.begin(), coreMs.end()));
+    std::printf("core alone (UploadSequences): median %8.1f ms, fastest %8.1f ms\n", Median(coreMs),
+                *std::min_element(coreMs.begin(), coreMs.end()));
     std::printf("window (Upload to done):      median %8.1f ms, fastest %8.1f ms\n",
                 Median(windowMs), *std::min_element(windowMs.begin(), windowMs.end()));
     std::printf("window / core: median of the rounds' ratios %.2f, of the fastest %.2f\n",

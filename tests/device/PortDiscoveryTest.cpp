@@ -56,8 +56,7 @@ class PortDiscoveryNames : public testing::TestWithParam<DiscoveryCase> {};
 TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
     LogCapture log;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    const int result =
-        PortDiscovery::DiscoverPort(FakeLister(GetParam().names), port, &log);
+    const int result = PortDiscovery::DiscoverPort(FakeLister(GetParam().names), port, &log);
     EXPECT_EQ(result, GetParam().found ? 0 : -1);
     EXPECT_EQ(port.portNumber, GetParam().found.value_or(kConfigured));
     EXPECT_EQ(log.messages,
@@ -83,9 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PortDiscovery, ListingFailureLogsTheReasonAndWorksWithoutALog) {
     LogCapture log;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    EXPECT_EQ(
-        PortDiscovery::DiscoverPort(FakeLister({}, "sysfs is gone"), port, &log),
-        -1);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({}, "sysfs is gone"), port, &log), -1);
     EXPECT_EQ(port.portNumber, kConfigured);
     EXPECT_EQ(log.messages,
               (Messages{{LogLevel::Error, L"Failed to list serial ports: sysfs is gone"},
