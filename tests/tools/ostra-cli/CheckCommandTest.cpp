@@ -53,7 +53,7 @@ TEST_F(CheckTest, ReportsEveryFailureAndEveryGoodSequence) {
     for (const char* name :
          {"calls7.cfg", "bad.cfg", "unconvertible.cfg", "good.cfg", "calls1.cfg"})
         arguments.push_back(Path(name));
-    const CliResult result = Run(arguments);
+    const ProcessResult result = Run(arguments);
     EXPECT_EQ(result.exitCode, 3);
     const std::string bad = Path("bad.cfg");
     EXPECT_EQ(
@@ -85,7 +85,7 @@ TEST_F(CliFixture, EverySamplePassesTheCheck) {
          std::filesystem::recursive_directory_iterator(OSTRA_SOURCE_DIR "/samples")) {
         if (entry.path().extension() == ".cfg") {
             EXPECT_TRUE(ReadFileBytes(entry.path()).starts_with("# ")) << entry.path();
-            CliResult result;
+            ProcessResult result;
             nlohmann::ordered_json json = RunJson(
                 {"--setup-dir", OSTRA_SOURCE_DIR "/data", "check", entry.path().string()}, &result);
             EXPECT_EQ(result.exitCode, 0) << result.out << result.err;

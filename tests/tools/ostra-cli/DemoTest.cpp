@@ -16,11 +16,11 @@ using DemoTest = CliFixture;
 // device's LEDs off and say where the run's files are.
 TEST_F(DemoTest, TheDemonstrationRunsToItsEnd) {
     const std::filesystem::path work = File("demo");
-    CliProcess demo(
+    ChildProcess demo(
         "/bin/bash",
         {OSTRA_SOURCE_DIR "/scripts/demo.sh", OSTRA_CLI_PROGRAM, ZAVIK_SIM_PROGRAM, work.string()},
         {});
-    const CliResult result = demo.Finish(kPatience);
+    const ProcessResult result = demo.Finish(kPatience);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     const std::vector<std::string> lines = Lines(result.out);
     for (const std::string& expected :

@@ -18,7 +18,7 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
     driver_.Config().portNumber = 7;
     driver_.Config().firmwareVersion = L"ZVK 2.4";
     StartSimulator();
-    const CliResult result = Run({"connect"});
+    const ProcessResult result = Run({"connect"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const std::string port =
         "COM7 (" + (PortDirectory() / "Zavik Driver Virtual Com Port (COM7)").string() + ")";
@@ -53,7 +53,7 @@ TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
              {{"led", "on", "Blue", "Purple"}, 3, {}},
              {{"stop"}, 0, {"19", "0A 80 00", "0A 80 00", "0A 80 00"}}}) {
         driver_.MarkHandled();
-        const CliResult result = Run(arguments);
+        const ProcessResult result = Run(arguments);
         EXPECT_EQ(result.exitCode, exitCode) << result.err;
         EXPECT_EQ(ToHex(ReceivedPayloads()),
                   exitCode == 0 ? AfterConnect(payloads) : std::vector<std::string>{})
@@ -67,7 +67,7 @@ TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
 
 TEST_F(CliFixture, AnIntensityIsSentAndShown) {
     StartSimulator();
-    const CliResult result = Run({"led", "intensity", "Green", "200"});
+    const ProcessResult result = Run({"led", "intensity", "Green", "200"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex({"01", "0B 00 E5", "0B 02 37", "0B 01 E5"}));
     EXPECT_EQ(result.out,
@@ -86,11 +86,11 @@ TEST_F(CliFixture, ASignalEndsAWaitForTheDevice) {
     WriteSettings("-AddSequence 0 \"Short\"\n-AddSequenceCommandSet 0 0\n");
     driver_.Config().faults = {SilentFault(0x01, 1)};
     StartSimulator();
-    const std::unique_ptr<CliProcess> process = Start({"run", "0"});
+    const std::unique_ptr<ChildProcess> process = Start({"run", "0"});
     ASSERT_TRUE(driver_->WaitForPackets(1, kPatience));
     const auto signalled = std::chrono::steady_clock::now();
     process->Signal(SIGTERM);
-    const CliResult result = process->Finish(std::chrono::seconds(10));
+    const ProcessResult result = process->Finish(std::chrono::seconds(10));
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(3));
     EXPECT_EQ(result.exitCode, 5) << result.err;
     EXPECT_EQ(ToHex(ReceivedPayloads()), std::vector<std::string>{"01"});
@@ -107,7 +107,7 @@ TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
                                      "found: connecting uses the port number of the "
                                      "setup and settings files.\n"));
     StartSimulator();
-    const CliResult result = Run({"connect"});
+    const ProcessResult result = Run({"connect"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const auto entry = [this](const std::string& name) {
         return name + "  " + (PortDirectory() / name).string();

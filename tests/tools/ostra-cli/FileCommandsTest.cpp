@@ -31,7 +31,7 @@ TEST_F(FileCommandsTest, ExportImportAndSaveACopy) {
     EXPECT_NE(ReadFileBytes(DataDirectories()[0] / "OstraSettings.cfg").find("\"Red\" 90\r\n"),
               std::string::npos);
 
-    const CliResult imported = Run({"import", "5", "Second flash", file});
+    const ProcessResult imported = Run({"import", "5", "Second flash", file});
     EXPECT_EQ(imported.out,
               "Imported sequence 5 (Second flash) from " + file + ": 2 steps, 20.1 ms.\n");
     EXPECT_NE(ReadFileBytes(SettingsFile()).find("-AddSequenceCommand 5 1 \"-Off Red\"\r\n"),
@@ -48,7 +48,7 @@ TEST_F(FileCommandsTest, OpenSettingsReplacesTheSequencesOrSavesNothing) {
     WriteSettings("-AddSequence 9 \"Old\"\n");
     const std::string bad = File("bad.cfg").string();
     WriteFileBytes(bad, "-AddSequence 2 \"New\"\n-SetIntensity Purple 3\n");
-    const CliResult failed = Run({"open-settings", bad});
+    const ProcessResult failed = Run({"open-settings", bad});
     EXPECT_EQ(failed.exitCode, 3);
     EXPECT_NE(failed.err.find("ostra-cli: " + bad +
                               ":2: the file stopped at this line: -SetIntensity Purple 3\n"
@@ -69,7 +69,7 @@ TEST_F(FileCommandsTest, OpenSettingsReplacesTheSequencesOrSavesNothing) {
 TEST_F(FileCommandsTest, AFailedSaveFailsTheCommand) {
     std::filesystem::create_directories(SettingsFile());
     WriteFileBytes(File("steps.cfg"), "-AddSequenceCommandSet 0 0\n");
-    CliResult result;
+    ProcessResult result;
     EXPECT_EQ(RunJson({"import", "1", "Lost", File("steps.cfg").string()}, &result)["ok"], false);
     EXPECT_EQ(result.exitCode, 3) << result.err;
 }
