@@ -383,16 +383,6 @@ TEST_F(ApplicationCoreTest, OneWriterAtATimeAndReadersNeverWrite) {
     EXPECT_EQ(ReadFileBytes(SettingsPath()), handWritten);
 }
 
-// The build puts the default setup file beside this test, as beside every program that
-// starts the application.
-TEST_F(ApplicationCoreTest, DefaultSetupFileBesideTheExecutableStartsTheApplication) {
-    ASSERT_EQ(core.RunStartupSequence(), Result::Started);
-    EXPECT_EQ(core.GetProgramDirectory(), Wide(fs::read_symlink("/proc/self/exe").parent_path()));
-    EXPECT_EQ(core.GetMicroController().GetLEDCount(), 3);
-    EXPECT_EQ(LedInfo(core.GetMicroController(), 0).maximumPower, 12.5);
-    EXPECT_EQ(core.GetMicroController().GetPortNumber(), 4u);
-}
-
 // --- The record of a run ---------------------------------------------------------------
 
 // A run leaves the timeline with the clock's start, and for a stop (asked for while the run

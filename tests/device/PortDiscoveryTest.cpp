@@ -56,8 +56,7 @@ class PortDiscoveryNames : public testing::TestWithParam<DiscoveryCase> {};
 TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
     LogCapture log;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    const int result =
-        PortDiscovery::DiscoverPort(FakeLister(GetParam().names), port, &log);
+    const int result = PortDiscovery::DiscoverPort(FakeLister(GetParam().names), port, &log);
     EXPECT_EQ(result, GetParam().found ? 0 : -1);
     EXPECT_EQ(port.portNumber, GetParam().found.value_or(kConfigured));
     EXPECT_EQ(log.messages,
@@ -83,9 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PortDiscovery, ListingFailureLogsTheReasonAndWorksWithoutALog) {
     LogCapture log;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    EXPECT_EQ(
-        PortDiscovery::DiscoverPort(FakeLister({}, "sysfs is gone"), port, &log),
-        -1);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({}, "sysfs is gone"), port, &log), -1);
     EXPECT_EQ(port.portNumber, kConfigured);
     EXPECT_EQ(log.messages,
               (Messages{{LogLevel::Error, L"Failed to list serial ports: sysfs is gone"},
@@ -242,19 +239,6 @@ TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
     const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(listed);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->devicePath, system.ports / (kName + "1)"));
-}
-
-TEST(PlatformSerialPortLister, ListsTheSystemAndEndsWithThePortDirectory) {
-    TempDir dir;
-    const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", dir.Path().string());
-    const fs::path entry = dir.Path() / "Zavik Driver Virtual Com Port (COM33)";
-    fs::create_symlink("/dev/null", entry);
-    std::vector<SerialPortListing> listed;
-    std::string reason;
-    ASSERT_EQ(CreatePlatformSerialPortLister()->ListPorts(listed, reason), 0) << reason;
-    ASSERT_FALSE(listed.empty());
-    EXPECT_EQ(listed.back().name, L"Zavik Driver Virtual Com Port (COM33)");
-    EXPECT_EQ(listed.back().devicePath, entry);
 }
 
 }  // namespace
