@@ -59,7 +59,7 @@ class EmulatorTimelineTest : public CoreOnEmulator, public testing::Test {
     void SetUp() override {
         driver_.Config().eventsPath = dir_.Path() / "events.tsv";
         ASSERT_EQ(driver_.Start(), 0);
-        ASSERT_NO_FATAL_FAILURE(StartCore());
+        ASSERT_NO_FATAL_FAILURE(Start(core_));
         MicroController& device = core_.GetMicroController();
         ASSERT_EQ(device.GetConnection().Connect(kPort), 0);
         ASSERT_EQ(device.SendAllIntensities(), 0);
