@@ -148,7 +148,6 @@ TEST_F(MicroControllerConnectionTest, AnswersAreCheckedAndTheNextCommandIsBackIn
          HexBytes("02 01 02 00 19 FA 03 E1"),
          -1,
          {"packet type", "(Sequence In Progress)"}},
-        {"SizeOne", HexBytes("02 02 01 00 19 03 1B"), -1, {"packet size", "size(1)"}},
         {"ChecksumOneOff", HexBytes("02 02 02 00 19 00 03 19"), -1, {"CRC calculation(1)"}},
         {"FailureAndWrongEtx", HexBytes("02 02 02 00 19 FF 04 00"), -1, {"General", "ETX"}},
         {"Oversized",
