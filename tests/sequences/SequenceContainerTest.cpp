@@ -24,14 +24,18 @@ const std::wstring kLongestCommand = L"-Duration " + std::wstring(949, L'0') + L
 const std::vector<CommandSet> kAlpha = {{L"-SetIntensity Blue 100", L"-Duration 10"},
                                         {L"-Off Blue"}};
 const std::vector<CommandSet> kWithLongest = {kAlpha[0], {L"-Off Blue", kLongestCommand}};
+const std::vector<CommandSet> kLoop = {{L"-Loop 3"}, {L"-Duration 5"}, {L"-EndLoop"}};
+const std::vector<CommandSet> kLoopWithGap = {kLoop[0], {}, kLoop[1], kLoop[2]};
+const std::vector<CommandSet> kLoopSwapped = {kLoop[1], kLoop[0], kLoop[2]};
 
-// Sequences 0 (two steps), 2 (no steps) and 4 (calls 2); every other slot is free.
+// Sequences 0 (two steps), 2 (no steps), 4 (calls 2) and 6 (a loop); every other slot is free.
 class StandardModelTest : public ContainerFixture {
   protected:
     void SetUp() override {
         Define(0, L"Alpha", kAlpha);
         Define(2, L"Beta", {});
         Define(4, L"Gamma", {{L"-Call 2"}});
+        Define(6, L"Loop", kLoop);
         ResetRecords();
     }
 };
@@ -117,7 +121,8 @@ TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
     }
 }
 
-// Each success raises the change event once (renumbering twice) and leaves the slots it names so.
+// Each success raises the change event once (renumbering twice) and leaves the slots it names so,
+// timed as its texts read though every sequence was timed before the change.
 TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
     const struct {
         const char* name;
@@ -126,27 +131,37 @@ TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
         std::uint32_t number;
         std::wstring sequenceName;
         std::vector<CommandSet> steps;
+        double duration;
     } cases[] = {
-        {"AddRedefinesAUsedSlot", OP(c.AddSequence(0, L"Fresh")), 1, 0, L"Fresh", {}},
-        {"AddLongestName", OP(c.AddSequence(254, kLongestName)), 1, 254, kLongestName, {}},
-        {"RenameOfAFreeSlotUsesIt", OP(c.RenameSequence(8, L"New")), 1, 8, L"New", {}},
-        {"RemoveLeavesTheCall", OP(c.RemoveSequence(2)), 1, 4, L"Gamma", {{L"-Call 2"}}},
-        {"ModifyMovesTheSequence", OP(c.ModifySequenceNumber(0, 9)), 2, 9, L"Alpha", kAlpha},
-        {"ModifyEmptiesTheOldSlot", OP(c.ModifySequenceNumber(0, 9)), 2, 0, L"", {}},
-        {"AddSetInFront", OP(c.AddCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[0], kAlpha[1]}},
-        {"RemoveSetMovesLaterUp", OP(c.RemoveCommandSet(0, 0)), 1, 0, L"Alpha", {kAlpha[1]}},
-        {"ClearSetKeepsIt", OP(c.ClearCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[1]}},
+        {"AddRedefinesAUsedSlot", OP(c.AddSequence(0, L"Fresh")), 1, 0, L"Fresh", {}, 0.0},
+        {"AddLongestName", OP(c.AddSequence(254, kLongestName)), 1, 254, kLongestName, {}, 0.0},
+        {"RenameOfAFreeSlotUsesIt", OP(c.RenameSequence(8, L"New")), 1, 8, L"New", {}, 0.0},
+        {"RemoveLeavesTheCall", OP(c.RemoveSequence(2)), 1, 4, L"Gamma", {{L"-Call 2"}}, 0.1},
+        {"ModifyMovesTheSequence", OP(c.ModifySequenceNumber(0, 9)), 2, 9, L"Alpha", kAlpha, 10.1},
+        {"ModifyEmptiesTheOldSlot", OP(c.ModifySequenceNumber(0, 9)), 2, 0, L"", {}, 0.0},
+        {"AddSetInALoop", OP(c.AddCommandSet(6, 1)), 1, 6, L"Loop", kLoopWithGap, 15.3},
+        {"RemoveSetMovesLaterUp", OP(c.RemoveCommandSet(0, 0)), 1, 0, L"Alpha", {kAlpha[1]}, 0.1},
+        {"ClearSetKeepsIt", OP(c.ClearCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[1]}, 0.2},
+        {"SwapOutOfTheLoop", OP(c.SwapCommandSets(6, 0, 1)), 1, 6, L"Loop", kLoopSwapped, 5.0},
         {"AddLongestCommandVerbatim", OP(c.AddCommand(0, 1, kLongestCommand)), 1, 0, L"Alpha",
-         kWithLongest},
-        {"ClearAll", OP(c.ClearAllSequences()), 1, 0, L"", {}},
+         kWithLongest, 15.0},
+        {"CalledSequenceChanged", OP(c.AddCommandSet(2, 0)), 1, 4, L"Gamma", {{L"-Call 2"}}, 0.2},
+        {"ClearAll", OP(c.ClearAllSequences()), 1, 0, L"", {}, 0.0},
     };
     for (const auto& c : cases) {
         container.ClearAllSequences();
         SetUp();  // afresh for every row
+        double duration = 0.0;
+        for (const std::uint32_t number : {0u, 2u, 4u, 6u, 9u, 254u}) {
+            container.GetSequenceDuration(number, duration);
+        }
         EXPECT_EQ(c.operation(container), 0) << c.name << log.Text();
         EXPECT_EQ(changes, c.events) << c.name;
         EXPECT_EQ(container.GetSequenceName(c.number), c.sequenceName) << c.name;
         EXPECT_EQ(container.GetCommandSets(c.number), c.steps) << c.name;
+        duration = 0.0;
+        EXPECT_EQ(container.GetSequenceDuration(c.number, duration), 0) << c.name;
+        EXPECT_NEAR(duration, c.duration, 1e-9) << c.name;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "sequences/ContainerFixture.h"
 #include "sequences/SequenceContainer.h"
+#include "sequences/StimulusTimeline.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ const std::wstring kTooDeep =
     L"of nested call commands allowed.";
 
 // Every step lasts 0.1 ms or its last -Duration, times the loop factor in force; a call step
-// adds the called sequence. Sequence 0 lasts 3.1 ms, sequence 1 12.6 ms.
+// adds the called sequence. Sequence 0 lasts 3.1 ms, sequence 1 12.6 ms. The timeline agrees.
 TEST_F(ContainerFixture, DurationAddsEveryStepTimesItsLoopFactor) {
     const struct {
         const char* name;
@@ -56,6 +57,9 @@ TEST_F(ContainerFixture, DurationAddsEveryStepTimesItsLoopFactor) {
         ASSERT_EQ(container.GetSequenceDuration(5, duration), 0) << log.Text();
         EXPECT_NEAR(duration, c.expected, 1e-9) << c.name;
         EXPECT_EQ(log.messages.size(), 0u);
+        const TimelineBuild build = StimulusTimeline::Build(container, 5, {{L"Blue"}, {26}});
+        ASSERT_TRUE(build.timeline) << build.error;
+        EXPECT_EQ(build.timeline->DurationMs(), duration) << c.name;  // to the last bit
     }
 }
 
