@@ -12,6 +12,7 @@
 #include "device/PortDiscovery.h"
 #include "device/platform/SerialPortListerLinux.h"
 #include "support/FileBytes.h"
+#include "support/ListedPorts.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TempDir.h"
@@ -26,23 +27,6 @@ const std::wstring kNotFound =
     L"Error retrieving Zavik Driver device information.  Unable to determine port number for "
     L"device.";
 
-// Lists the given names, or fails with the given reason when there is one.
-struct FakeLister final : SerialPortLister {
-    FakeLister(std::vector<std::wstring> names, std::string failure = "")
-        : names(std::move(names)), failure(std::move(failure)) {}
-    VlrDataTypes::VlrRetVal ListPorts(std::vector<SerialPortListing>& ports,
-                                      std::string& reason) const override {
-        reason = failure;
-        ports.clear();
-        for (const std::wstring& name : names) {
-            ports.push_back({name, "/dev/null", L""});
-        }
-        return failure.empty() ? 0 : -1;
-    }
-    std::vector<std::wstring> names;
-    std::string failure;
-};
-
 constexpr std::uint32_t kConfigured = 4;
 const std::wstring kZ = L"Zavik Driver Virtual Com Port ";
 
@@ -56,7 +40,7 @@ class PortDiscoveryNames : public testing::TestWithParam<DiscoveryCase> {};
 TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
     LogCapture log;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    const int result = PortDiscovery::DiscoverPort(FakeLister(GetParam().names), port, &log);
+    const int result = PortDiscovery::DiscoverPort(ListedPorts(GetParam().names), port, &log);
     EXPECT_EQ(result, GetParam().found ? 0 : -1);
     EXPECT_EQ(port.portNumber, GetParam().found.value_or(kConfigured));
     EXPECT_EQ(log.messages,
@@ -82,13 +66,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PortDiscovery, ListingFailureLogsTheReasonAndWorksWithoutALog) {
     LogCapture log;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({}, "sysfs is gone"), port, &log), -1);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(ListedPorts({}, "sysfs is gone"), port, &log), -1);
     EXPECT_EQ(port.portNumber, kConfigured);
     EXPECT_EQ(log.messages,
               (Messages{{LogLevel::Error, L"Failed to list serial ports: sysfs is gone"},
                         {LogLevel::Error, kNotFound}}));
-    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({}, "x"), port, nullptr), -1);
-    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({kZ + L"(COM2)"}), port, nullptr), 0);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(ListedPorts({}, "x"), port, nullptr), -1);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(ListedPorts({kZ + L"(COM2)"}), port, nullptr), 0);
 }
 
 // A sysfs tree laid out as the kernel lays it out: class/tty/<name> links to the tty's directory
