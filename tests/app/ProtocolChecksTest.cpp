@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -49,21 +51,36 @@ TEST(ConfigFileSurveyTest, JudgesTheFileByItsCommandWords) {
     EXPECT_EQ(ConfigFileSurvey::Of(dir.File("missing.cfg")).kind, Kind::Settings);
 }
 
-// Sequence files are checked as an import reads them, each beside the same sequences: one
-// file checked does not stand in the way of the next, and a -Break is refused as by an import.
-TEST(ProtocolCheckTest, ChecksSequenceFilesOneAfterAnotherAsImportsWouldRead) {
-    const std::string samples = std::string(OSTRA_SOURCE_DIR) + "/samples/sequences/";
+// Every sample, opening with a comment, passes against the shipped setup file. Sequence files are
+// checked as an import reads them, each beside the same sequences: one file checked does not
+// stand in the way of the next (RedFlashes again), and a -Break is refused as by an import.
+TEST(ProtocolCheckTest, SamplesPassOneAfterAnotherAndABreakIsRefused) {
     TempDir dir;
     WriteFileBytes(dir.Path() / "break.cfg", "-AddSequenceCommandSet 1 0\n-Break\n");
     SequenceContainer operatorSequences;
     ProtocolCheck check(NarrowToWide(std::string(OSTRA_SOURCE_DIR) + "/data/OstraSetup.cfg"),
                         operatorSequences);
-    for (const char* name : {"RedFlashes.cfg", "PairedPulse.cfg", "RedFlashes.cfg"}) {
-        const ProtocolCheck::FileResult result = check.CheckFile(NarrowToWide(samples + name));
-        EXPECT_TRUE(result.Ok()) << name << ": "
-                                 << WideToNarrow(result.findings.front().reasons.front());
-        EXPECT_EQ(result.sequences.size(), 1u) << name;
+    std::vector<std::filesystem::path> samples;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(OSTRA_SOURCE_DIR "/samples")) {
+        samples.push_back(entry.path());
     }
+    samples.push_back(OSTRA_SOURCE_DIR "/samples/sequences/RedFlashes.cfg");
+    std::map<Kind, int> kinds;
+    for (const std::filesystem::path& sample : samples) {
+        if (sample.extension() == ".cfg") {
+            EXPECT_TRUE(ReadFileBytes(sample).starts_with("# ")) << sample;
+            const ProtocolCheck::FileResult result = check.CheckFile(NarrowToWide(sample.string()));
+            EXPECT_TRUE(result.Ok())
+                << sample << ": " << WideToNarrow(result.findings.front().reasons.front());
+            EXPECT_TRUE(result.kind == Kind::Sequence ? result.sequences.size() == 1
+                                                      : !result.sequences.empty())
+                << sample;
+            ++kinds[result.kind];
+        }
+    }
+    EXPECT_GE(kinds[Kind::Settings], 2);
+    EXPECT_GE(kinds[Kind::Sequence], 3);
     const ProtocolCheck::FileResult refused = check.CheckFile(dir.File("break.cfg"));
     ASSERT_EQ(refused.findings.size(), 1u);
     EXPECT_EQ(refused.findings.front().lineNumber, 2);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -136,25 +135,6 @@ TEST_F(CheckTest, ReportsEveryFailureAndEveryGoodSequence) {
     // Standard error only says where the log is.
     EXPECT_EQ(Lines(result.err).size(), 1u) << result.err;
     EXPECT_EQ(ReadFileBytes(SettingsFile()), settings);
-}
-
-// Every sample, opening with a comment, passes the check against the shipped setup file.
-TEST_F(CliFixture, EverySamplePassesTheCheck) {
-    std::map<std::string, int> kinds;
-    for (const auto& entry :
-         std::filesystem::recursive_directory_iterator(OSTRA_SOURCE_DIR "/samples")) {
-        if (entry.path().extension() == ".cfg") {
-            EXPECT_TRUE(ReadFileBytes(entry.path()).starts_with("# ")) << entry.path();
-            ProcessResult result;
-            nlohmann::ordered_json json = RunJson(
-                {"--setup-dir", OSTRA_SOURCE_DIR "/data", "check", entry.path().string()}, &result);
-            EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-            EXPECT_FALSE(json["files"][0]["sequences"].empty()) << result.out;
-            ++kinds[json["files"][0]["kind"].get<std::string>()];
-        }
-    }
-    EXPECT_GE(kinds["settings"], 2);
-    EXPECT_GE(kinds["sequence"], 2);
 }
 
 }  // namespace
