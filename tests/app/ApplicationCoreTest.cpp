@@ -12,18 +12,14 @@
 #include <utility>
 #include <vector>
 
+#include "CoreOnEmulator.h"
 #include "app/ApplicationCore.h"
 #include "app/PerUserFiles.h"
 #include "app/SequenceFiles.h"
 #include "foundation/TextConversion.h"
 #include "support/DirectoryEntries.h"
-#include "support/EmulatedDriver.h"
-#include "support/FileBytes.h"
 #include "support/LedInfo.h"
-#include "support/PrivateUserEnvironment.h"
-#include "support/RecordingNotifier.h"
 #include "support/ScopedEnvironmentVariable.h"
-#include "support/TempDir.h"
 
 namespace {
 
@@ -34,12 +30,7 @@ using testing::IsEmpty;
 using testing::Pair;
 using Result = ApplicationCore::StartupResult;
 
-const LocalTime kStartTime{2017, 5, 16, 9, 5, 3, 0};
 const LocalTime kNextSecond{2017, 5, 16, 9, 5, 4, 0};
-
-const std::string kSetupFile =
-    "# the test rig\r\n-AddLED Blue 12.5\r\n-AddLED Green 9.8\r\n-AddLED Red 15\r\n"
-    "-SetMicroControllerPortNumber 6\r\n";
 
 std::string LEDLines(const std::string& label, const std::string& intensity,
                      const std::string& pulse) {
@@ -49,7 +40,7 @@ std::string LEDLines(const std::string& label, const std::string& intensity,
 
 // What the shut-down writes after a run that changed nothing.
 const std::string kUntouchedSettings =
-    "#Micro Controller Settings\r\n-SetMicroControllerPortNumber 6\r\n\r\n" +
+    "#Micro Controller Settings\r\n-SetMicroControllerPortNumber 4\r\n\r\n" +
     LEDLines("Blue", "26", "10 90 0") + LEDLines("Green", "26", "10 90 0") +
     LEDLines("Red", "26", "10 90 0") + "\r\n#Sequence Container Settings\r\n\r\n\r\n";
 
@@ -59,113 +50,85 @@ std::wstring Wide(const fs::path& path) {
 
 // The environment of every test points into a temporary directory, so no test touches the
 // real home; TEMP and APPDATA are set, the XDG variables are not.
-class ApplicationCoreTest : public testing::Test {
+class ApplicationCoreTest : public CoreOnEmulator, public testing::Test {
   protected:
-    ApplicationCoreTest() {
-        fs::create_directories(dir.Path() / "temp");
-        fs::create_directories(ProgramPath());
-        WriteFileBytes(ProgramPath() / "OstraSetup.cfg", kSetupFile);
-    }
+    ApplicationCoreTest() : CoreOnEmulator(4) {}
 
-    fs::path ProgramPath() const { return dir.Path() / "program"; }
-    fs::path DataPath() const { return dir.Path() / "temp/VelorinData/Ostra/2017-05-16_09-05-03"; }
-    fs::path SettingsPath() const {
-        return dir.Path() / "appdata" / "Velorin" / "Ostra" / "OstraSettings.cfg";
-    }
-    void WriteSettings(const std::string& bytes) const {
-        fs::create_directories(SettingsPath().parent_path());
-        WriteFileBytes(SettingsPath(), bytes);
-    }
-
-    Result Configure(ApplicationCore& core, const LocalTime& time = kStartTime) {
-        core.SetProgramDirectory(Wide(ProgramPath()));
-        core.SetClock([time] { return time; });
-        core.SetMessageReceiver(&receiver);
-        return core.RunStartupSequence();
-    }
-    void Start(ApplicationCore& core, const LocalTime& time = kStartTime) {
-        ASSERT_EQ(Configure(core, time), Result::Started) << WideToNarrow(receiver.Text());
-    }
-
-    TempDir dir;
-    PrivateUserEnvironment environment{dir.Path()};
-    RecordingNotifier notifier;
-    RecordingReceiver receiver;
-    ApplicationCore core{notifier};
+    fs::path DataPath() const { return dir_.Path() / "temp/VelorinData/Ostra/2017-05-16_09-05-03"; }
 };
 
 // --- Start-up ---------------------------------------------------------------------------
 
 TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModelsAndTheCloseSaves) {
-    Start(core);
-    EXPECT_EQ(core.GetExitCode(), 0);
-    EXPECT_EQ(core.GetDataDirectory(), Wide(DataPath()));
-    EXPECT_EQ(core.GetSettingsFilePath(), Wide(SettingsPath()));
+    Start(core_);
+    EXPECT_EQ(core_.GetExitCode(), 0);
+    EXPECT_EQ(core_.GetDataDirectory(), Wide(DataPath()));
+    EXPECT_EQ(core_.GetSettingsFilePath(), Wide(SettingsPath()));
     const fs::path logPath = DataPath() / "OstraLogFile.txt";
     EXPECT_TRUE(ReadFileBytes(logPath).starts_with(
         "Velorin Base Log File Opened - File Name: " + logPath.string() +
         "\r\nTime Opened: (m/d/y)  5/16/2017 at time 9:5:3.0\r\n"));
-    EXPECT_EQ(core.GetLogFile().GetFullPath(), Wide(logPath));
+    EXPECT_EQ(core_.GetLogFile().GetFullPath(), Wide(logPath));
     // The sequence model knows the LEDs and snapshots into the run's directory.
-    EXPECT_THAT(core.GetSequenceContainer().GetColorLabels(),
+    EXPECT_THAT(core_.GetSequenceContainer().GetColorLabels(),
                 ElementsAre(L"Blue", L"Green", L"Red"));
-    EXPECT_EQ(core.GetSnapshotFileName(),
+    EXPECT_EQ(core_.GetSnapshotFileName(),
               Wide(DataPath()) + L"/TrivaneSettings_2017-05-16_09-05-03.cfg");
 
     // A missing settings file is a notice, and the close creates it.
-    EXPECT_THAT(receiver.MessagesAt(LogLevel::Notice),
+    EXPECT_THAT(receiver_.MessagesAt(LogLevel::Notice),
                 Contains(L"Settings file (" + Wide(SettingsPath()) + L") was not found."));
     EXPECT_FALSE(fs::exists(SettingsPath()));
-    core.ShutDown();
+    core_.ShutDown();
     EXPECT_EQ(ReadFileBytes(SettingsPath()), kUntouchedSettings);
     EXPECT_EQ(ReadFileBytes(DataPath() / "OstraSettings.cfg"), kUntouchedSettings);
     EXPECT_THAT(DirectoryEntries(DataPath()), ElementsAre("OstraLogFile.txt", "OstraSettings.cfg"));
-    EXPECT_FALSE(core.GetLogFile().IsOpen());
+    EXPECT_FALSE(core_.GetLogFile().IsOpen());
     EXPECT_TRUE(ReadFileBytes(logPath).ends_with("Log File Closed - End of File\r\n\r\n"));
-    EXPECT_THAT(notifier.boxes, IsEmpty());
+    EXPECT_THAT(notifier_.boxes, IsEmpty());
 }
 
 // A file read on demand replaces the sequences and is not remembered: the close saves to the
 // per-user file, and what it saves the next run reads back and saves again byte for byte.
 TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) {
     WriteSettings("-SetIntensity \"Green\" 100\r\n-AddSequence 3 \"Old\"\r\n");
-    Start(core);
-    const fs::path other = dir.Path() / "other.cfg";
+    Start(core_);
+    const fs::path other = dir_.Path() / "other.cfg";
     const std::string otherBytes =
         "-SetIntensity \"Blue\" 0\r\n-AddSequence 0 \"First\"\r\n-AddSequenceCommandSet 0 0\r\n"
         "-AddSequenceCommand 0 0 \"-Duration 12.5\"\r\n-AddSequenceCommandSet 0 1\r\n";
     WriteFileBytes(other, otherBytes);
-    ASSERT_EQ(core.ReadSettingsFile(Wide(other)), 0);
-    SequenceContainer& sequences = core.GetSequenceContainer();
+    ASSERT_EQ(core_.ReadSettingsFile(Wide(other)), 0);
+    SequenceContainer& sequences = core_.GetSequenceContainer();
     EXPECT_EQ(sequences.GetSequenceName(3), L"");
-    EXPECT_EQ(LedInfo(core.GetMicroController(), 0).intensity, 0);
-    EXPECT_EQ(LedInfo(core.GetMicroController(), 1).intensity, 100);  // untouched by the file
-    core.ShutDown();
+    EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 0);
+    EXPECT_EQ(LedInfo(core_.GetMicroController(), 1).intensity, 100);  // untouched by the file
+    core_.ShutDown();
     const std::string first = ReadFileBytes(SettingsPath());
     EXPECT_EQ(ReadFileBytes(other), otherBytes);
     EXPECT_NE(first.find(LEDLines("Green", "100", "10 90 0")), std::string::npos) << first;
     EXPECT_TRUE(first.ends_with(WideToNarrow(SequenceFiles::SettingsSection(sequences)))) << first;
 
-    ApplicationCore second(notifier);
+    ApplicationCore second(notifier_);
     Start(second, kNextSecond);
     second.ShutDown();
     EXPECT_EQ(ReadFileBytes(DataPath().string() + "/../2017-05-16_09-05-04/OstraSettings.cfg"),
               first);
-    EXPECT_THAT(receiver.Errors(), IsEmpty());
+    EXPECT_THAT(receiver_.Errors(), IsEmpty());
 }
 
 // Numbering goes on past a hundred runs within one second.
 TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond) {
-    Start(core);
+    Start(core_);
     for (int n = 2; n <= 150; ++n) {
         fs::create_directory(DataPath().string() + "_" + std::to_string(n));
     }
-    ApplicationCore reader(notifier);
+    ApplicationCore reader(notifier_);
     reader.SetAllowNumberedDataDirectory(true);
     reader.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
     Start(reader);
     EXPECT_EQ(reader.GetLogFile().GetFullPath(), Wide(DataPath()) + L"_151/OstraLogFile.txt");
-    EXPECT_THAT(notifier.boxes, IsEmpty());
+    EXPECT_THAT(notifier_.boxes, IsEmpty());
 }
 
 // --- Where the directories are, and what may stop them ---------------------------------
@@ -194,17 +157,17 @@ TEST_P(LocationTest, DirectoriesFollowTheEnvironment) {
         std::string value;
         values >> value;
         if (value.starts_with("@")) {
-            value = dir.Path().string() + value.substr(1);
+            value = dir_.Path().string() + value.substr(1);
         }
         variables.emplace_back(
             name, value == "-" ? std::nullopt : std::optional(value == "." ? "" : value));
     }
-    Start(core);
-    EXPECT_EQ(core.GetDataDirectory(),
-              Wide(dir.Path() / c.dataRoot / "Ostra" / "2017-05-16_09-05-03"));
-    EXPECT_TRUE(fs::is_directory(WideToNarrow(core.GetDataDirectory())));
-    EXPECT_EQ(core.GetSettingsFilePath(), Wide(dir.Path() / c.perUser / "OstraSettings.cfg"));
-    EXPECT_TRUE(fs::is_directory(dir.Path() / c.perUser));
+    Start(core_);
+    EXPECT_EQ(core_.GetDataDirectory(),
+              Wide(dir_.Path() / c.dataRoot / "Ostra" / "2017-05-16_09-05-03"));
+    EXPECT_TRUE(fs::is_directory(WideToNarrow(core_.GetDataDirectory())));
+    EXPECT_EQ(core_.GetSettingsFilePath(), Wide(dir_.Path() / c.perUser / "OstraSettings.cfg"));
+    EXPECT_TRUE(fs::is_directory(dir_.Path() / c.perUser));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -249,14 +212,14 @@ TEST_P(RefusedLocationTest, StartStopsAndSaysWhy) {
     if (c.planted == Planted::OtherUsersFolder && geteuid() != 0) {
         GTEST_SKIP() << "only root can give a folder to another user";
     }
-    const fs::path planted = dir.Path() / c.at;
+    const fs::path planted = dir_.Path() / c.at;
     fs::create_directories(planted.parent_path());
     if (c.planted == Planted::File) {
         WriteFileBytes(planted, "not a directory");
     } else if (c.planted == Planted::Link) {
-        fs::create_symlink(dir.Path(), planted);
+        fs::create_symlink(dir_.Path(), planted);
     } else if (c.planted == Planted::EarlierRun) {
-        ApplicationCore earlier(notifier);
+        ApplicationCore earlier(notifier_);
         Start(earlier);
     } else {
         fs::create_directories(planted);
@@ -267,19 +230,19 @@ TEST_P(RefusedLocationTest, StartStopsAndSaysWhy) {
     }
     const std::string logBefore =
         c.planted == Planted::EarlierRun ? ReadFileBytes(DataPath() / "OstraLogFile.txt") : "";
-    core.SetAllowNumberedDataDirectory(c.planted != Planted::EarlierRun);
-    ASSERT_EQ(Configure(core), c.result) << WideToNarrow(receiver.Text());
+    core_.SetAllowNumberedDataDirectory(c.planted != Planted::EarlierRun);
+    ASSERT_EQ(Configure(core_), c.result) << WideToNarrow(receiver_.Text());
 
     std::wstring message = c.message;
     for (std::size_t at = message.find(L'@'); at != std::wstring::npos; at = message.find(L'@')) {
-        message.replace(at, 1, Wide(dir.Path()));
+        message.replace(at, 1, Wide(dir_.Path()));
     }
-    EXPECT_THAT(notifier.boxes, ElementsAre(Pair(L"Data Directory Error", message)));
+    EXPECT_THAT(notifier_.boxes, ElementsAre(Pair(L"Data Directory Error", message)));
     const bool dataFailed = c.result == Result::DataDirectoryFailed;
-    EXPECT_EQ(core.GetLogFile().IsOpen(), !dataFailed);
-    EXPECT_EQ(core.GetExitCode(), dataFailed ? 0 : 1);
-    core.ShutDown();
-    EXPECT_EQ(notifier.boxes.size(), 1u);
+    EXPECT_EQ(core_.GetLogFile().IsOpen(), !dataFailed);
+    EXPECT_EQ(core_.GetExitCode(), dataFailed ? 0 : 1);
+    core_.ShutDown();
+    EXPECT_EQ(notifier_.boxes.size(), 1u);
     EXPECT_FALSE(fs::exists(SettingsPath()));
     if (c.planted == Planted::EarlierRun) {
         EXPECT_EQ(ReadFileBytes(DataPath() / "OstraLogFile.txt"), logBefore);
@@ -320,14 +283,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ApplicationCoreTest, SetupFileFailureAsksToEndTheApplication) {
     const fs::path setup = ProgramPath() / "OstraSetup.cfg";
     fs::remove(setup);
-    EXPECT_EQ(Configure(core), Result::SetupFileFailed);
-    EXPECT_EQ(core.GetExitCode(), 1);
-    EXPECT_THAT(notifier.boxes,
+    EXPECT_EQ(Configure(core_), Result::SetupFileFailed);
+    EXPECT_EQ(core_.GetExitCode(), 1);
+    EXPECT_THAT(notifier_.boxes,
                 ElementsAre(Pair(L"Configuration Error",
                                  L"Error, setup file (" + Wide(setup) +
                                      L") could not be found or was invalid.  Unable to start "
                                      L"application, please contact Velorin support")));
-    EXPECT_EQ(core.GetSettingsFilePath(), L"");
+    EXPECT_EQ(core_.GetSettingsFilePath(), L"");
 }
 
 // A settings file that stops part-way is copied beside the log. A run that changes nothing
@@ -336,13 +299,13 @@ TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsAnnouncedOnEveryStart) {
     const std::string original = "-SetIntensity \"Blue\" 100\r\n-SetIntensity \"Amber\" 5\r\n";
     WriteSettings(original);
     for (const LocalTime& time : {kStartTime, kNextSecond}) {
-        ApplicationCore run(notifier);
+        ApplicationCore run(notifier_);
         run.SetAllowNumberedDataDirectory(true);
-        receiver.messages.clear();
+        receiver_.messages.clear();
         Start(run, time);
         const fs::path copy =
             fs::path(WideToNarrow(run.GetDataDirectory())) / "OstraSettings_failed_original.cfg";
-        EXPECT_THAT(receiver.MessagesAt(LogLevel::Warning),
+        EXPECT_THAT(receiver_.MessagesAt(LogLevel::Warning),
                     ElementsAre(L"Settings file (" + Wide(SettingsPath()) +
                                 L") could not be read completely; the original is kept as " +
                                 Wide(copy) + L"."));
@@ -361,9 +324,9 @@ TEST_F(ApplicationCoreTest, SettingsFileFailingPartWayIsAnnouncedOnEveryStart) {
 TEST_F(ApplicationCoreTest, OneWriterAtATimeAndReadersNeverWrite) {
     const std::string handWritten = "# mine\r\n-SetIntensity Blue 100\r\n";
     WriteSettings(handWritten);
-    Start(core);
+    Start(core_);
     for (const bool reads : {false, true}) {
-        ApplicationCore other(notifier);
+        ApplicationCore other(notifier_);
         other.SetAllowNumberedDataDirectory(true);
         if (reads) {
             other.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
@@ -373,25 +336,15 @@ TEST_F(ApplicationCoreTest, OneWriterAtATimeAndReadersNeverWrite) {
         ASSERT_EQ(other.GetMicroController().SetIntensity(1, L"Blue"), 0);
         other.ShutDown();
     }
-    EXPECT_THAT(notifier.boxes,
+    EXPECT_THAT(notifier_.boxes,
                 ElementsAre(Pair(L"Settings In Use",
                                  L"The settings file (" + Wide(SettingsPath()) +
                                      L") is in use by ostra_tests_app (process " +
                                      std::to_wstring(getpid()) +
                                      L").  Close that program, or wait until it ends, and try "
                                      L"again.")));
-    core.ShutDown();
+    core_.ShutDown();
     EXPECT_EQ(ReadFileBytes(SettingsPath()), handWritten);
-}
-
-// The build puts the default setup file beside this test, as beside every program that
-// starts the application.
-TEST_F(ApplicationCoreTest, DefaultSetupFileBesideTheExecutableStartsTheApplication) {
-    ASSERT_EQ(core.RunStartupSequence(), Result::Started);
-    EXPECT_EQ(core.GetProgramDirectory(), Wide(fs::read_symlink("/proc/self/exe").parent_path()));
-    EXPECT_EQ(core.GetMicroController().GetLEDCount(), 3);
-    EXPECT_EQ(LedInfo(core.GetMicroController(), 0).maximumPower, 12.5);
-    EXPECT_EQ(core.GetMicroController().GetPortNumber(), 4u);
 }
 
 // --- The record of a run ---------------------------------------------------------------
@@ -399,19 +352,18 @@ TEST_F(ApplicationCoreTest, DefaultSetupFileBesideTheExecutableStartsTheApplicat
 // A run leaves the timeline with the clock's start, and for a stop (asked for while the run
 // waits) the stop, in the data directory; the closing line says which.
 TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
-    EmulatedDriver driver(dir.Path() / "ports", 6);
-    ASSERT_EQ(driver.Start(), 0);
+    ASSERT_EQ(driver_.Start(), 0);
     WriteSettings(
         "-AddSequence 2 \"Flash\"\r\n-AddSequenceCommandSet 2 0\r\n"
         "-AddSequenceCommand 2 0 \"-On Green\"\r\n-AddSequenceCommand 2 0 \"-Duration 2\"\r\n");
-    Start(core);
-    ASSERT_EQ(core.GetMicroController().GetConnection().Connect(6), 0);
-    ASSERT_TRUE(core.UploadSequences().status.Ok());
+    Start(core_);
+    ASSERT_EQ(core_.GetMicroController().GetConnection().Connect(4), 0);
+    ASSERT_TRUE(core_.UploadSequences().status.Ok());
     const fs::path record = DataPath() / "Stimulus_2_2017-05-16_09-05-03.tsv";
     for (const bool stop : {false, true}) {
         int waits = 0;
         const SequenceRun::Result run =
-            core.RunSequence(2, [&](SequenceRun::Milliseconds) { return stop && ++waits == 2; });
+            core_.RunSequence(2, [&](SequenceRun::Milliseconds) { return stop && ++waits == 2; });
         ASSERT_EQ(run.completed, !stop);
         EXPECT_EQ(run.stimulusRecord, Wide(record));
         const std::string text = ReadFileBytes(record);
@@ -432,7 +384,7 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
 // reads it only when the operator says yes; a normal close of that run removes it.
 TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
     {
-        ApplicationCore crashed(notifier);
+        ApplicationCore crashed(notifier_);
         Start(crashed);
         PerUserFiles files(crashed);
         EXPECT_FALSE(crashed.HasUnsavedSettings());
@@ -445,11 +397,11 @@ TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
     ASSERT_TRUE(fs::exists(copy));
     for (const bool accept : {false, true}) {
         if (!accept) {
-            fs::copy_file(copy, dir.Path() / "copy.cfg");
+            fs::copy_file(copy, dir_.Path() / "copy.cfg");
         } else {
-            fs::copy_file(dir.Path() / "copy.cfg", copy);
+            fs::copy_file(dir_.Path() / "copy.cfg", copy);
         }
-        ApplicationCore next(notifier);
+        ApplicationCore next(notifier_);
         Start(next, LocalTime{2017, 5, 16, 9, accept ? 7 : 6, 3, 0});
         PerUserFiles files(next);
         std::wstring offered;

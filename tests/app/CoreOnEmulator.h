@@ -13,27 +13,37 @@
 #include "support/RecordingNotifier.h"
 #include "support/TempDir.h"
 
-// The whole application without a window: an ApplicationCore started from the shipped setup
-// file in a private TEMP/APPDATA, beside an emulated driver on `port` (started by the test).
+// The whole application without a window: ApplicationCores started from the shipped setup file
+// in a private TEMP/APPDATA, beside an emulated driver on `port` (started by the test).
 class CoreOnEmulator {
   protected:
-    explicit CoreOnEmulator(int port) : driver_{dir_.Path() / "ports", port} {}
+    static constexpr LocalTime kStartTime{2017, 5, 16, 9, 5, 3, 0};
 
-    // `settings`, if given, is the per-user settings file the start reads.
-    void StartCore(const std::string& settings = "") {
-        const std::filesystem::path program = dir_.Path() / "program";
-        std::filesystem::create_directories(program);
+    explicit CoreOnEmulator(int port) : driver_{dir_.Path() / "ports", port} {
+        std::filesystem::create_directories(ProgramPath());
         std::filesystem::copy_file(std::filesystem::path(OSTRA_SOURCE_DIR) / "data/OstraSetup.cfg",
-                                   program / "OstraSetup.cfg");
-        if (!settings.empty()) {
-            const std::filesystem::path user = dir_.Path() / "appdata/Velorin/Ostra";
-            std::filesystem::create_directories(user);
-            WriteFileBytes(user / "OstraSettings.cfg", settings);
-        }
-        core_.SetProgramDirectory(NarrowToWide(program.string()));
-        core_.SetClock([] { return LocalTime{2017, 5, 16, 9, 5, 3, 0}; });
-        core_.SetMessageReceiver(&receiver_);
-        ASSERT_EQ(core_.RunStartupSequence(), ApplicationCore::StartupResult::Started)
+                                   ProgramPath() / "OstraSetup.cfg");
+    }
+
+    std::filesystem::path ProgramPath() const { return dir_.Path() / "program"; }
+    std::filesystem::path SettingsPath() const {
+        return dir_.Path() / "appdata/Velorin/Ostra/OstraSettings.cfg";
+    }
+    // The per-user settings file the start reads.
+    void WriteSettings(const std::string& bytes) const {
+        std::filesystem::create_directories(SettingsPath().parent_path());
+        WriteFileBytes(SettingsPath(), bytes);
+    }
+
+    ApplicationCore::StartupResult Configure(ApplicationCore& core,
+                                             const LocalTime& time = kStartTime) {
+        core.SetProgramDirectory(NarrowToWide(ProgramPath().string()));
+        core.SetClock([time] { return time; });
+        core.SetMessageReceiver(&receiver_);
+        return core.RunStartupSequence();
+    }
+    void Start(ApplicationCore& core, const LocalTime& time = kStartTime) {
+        ASSERT_EQ(Configure(core, time), ApplicationCore::StartupResult::Started)
             << WideToNarrow(receiver_.Text());
     }
 

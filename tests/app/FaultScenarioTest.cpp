@@ -41,7 +41,8 @@ class FaultScenarioTest : public CoreOnEmulator, public testing::TestWithParam<F
   protected:
     FaultScenarioTest() : CoreOnEmulator(6) {}
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(StartCore(kSettingsFile));
+        WriteSettings(kSettingsFile);
+        ASSERT_NO_FATAL_FAILURE(Start(core_));
         // Short read time-outs, so a silent device costs a fraction of a second.
         core_.GetMicroController().GetConnection().Port().SetTimeouts({150ms, 300ms, 0ms});
         PlugInDriver();

@@ -23,7 +23,6 @@
 namespace {
 
 using testing::ElementsAre;
-using testing::Pair;
 
 // The writer joins the two sections as they come.
 const std::wstring kDeviceSection = L"-SetIntensity \"Bl\u00fc\" 26\r\n\r\n";
@@ -48,61 +47,55 @@ struct ScopedFileSizeLimit {
     void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
 };
 
+// Files are written into a folder of their own, so a temporary left behind shows in its listing.
 class SettingsFileWriterTest : public testing::Test {
   protected:
-    SettingsFileWriterTest() { std::filesystem::create_directory(dir.Path() / "target"); }
+    SettingsFileWriterTest() { std::filesystem::create_directory(target); }
 
     std::wstring Target(const std::string& name) const { return dir.File("target/" + name); }
-    std::filesystem::path TargetPath(const std::string& name) const {
-        return dir.Path() / "target" / name;
-    }
-
-    // Everything in the target directory, so a temporary left behind shows up.
-    std::vector<std::string> TargetDirectory() const {
-        return DirectoryEntries(dir.Path() / "target");
-    }
-
     int Write(const std::wstring& path) {
         return WriteSettingsFile(path, kDeviceSection, kSequenceSection, &log);
     }
-
-    std::wstring FailureMessage(const std::wstring& path) const {
-        return L"Error creating settings file(" + path + L").  File could not be created.";
+    // The one message of a failed write.
+    static std::vector<std::pair<LogLevel, std::wstring>> Failure(const std::wstring& path) {
+        return {{LogLevel::Error,
+                 L"Error creating settings file(" + path + L").  File could not be created."}};
     }
 
     TempDir dir;
-    LogCapture log{dir.File("writer.txt")};
+    const std::filesystem::path target = dir.Path() / "target";
+    LogCapture log;
 };
 
 // The fault this writer exists for: a write that fails part-way (here the file size limit,
 // as a full disk would) must leave the previous file complete.
 TEST_F(SettingsFileWriterTest, WriteFailingPartWayKeepsTheOldFile) {
     const std::string old = "-SetMicroControllerPortNumber 9\r\n";
-    WriteFileBytes(TargetPath("settings.cfg"), old);
-    const std::wstring big(20000, L'x');
+    WriteFileBytes(target / "settings.cfg", old);
     {
         ScopedFileSizeLimit limit(4096);
-        EXPECT_EQ(WriteSettingsFile(Target("settings.cfg"), big, kSequenceSection, &log), -1);
+        EXPECT_EQ(WriteSettingsFile(Target("settings.cfg"), std::wstring(20000, L'x'),
+                                    kSequenceSection, &log),
+                  -1);
     }
-    EXPECT_EQ(ReadFileBytes(TargetPath("settings.cfg")), old);
-    EXPECT_THAT(TargetDirectory(), ElementsAre("settings.cfg"));
-    EXPECT_THAT(log.messages,
-                ElementsAre(Pair(LogLevel::Error, FailureMessage(Target("settings.cfg")))));
+    EXPECT_EQ(ReadFileBytes(target / "settings.cfg"), old);
+    EXPECT_THAT(DirectoryEntries(target), ElementsAre("settings.cfg"));
+    EXPECT_EQ(log.messages, Failure(Target("settings.cfg")));
 }
 
 // A directory where a file is expected can be neither written nor replaced; nothing is left. A
 // full disk answers every write with ENOSPC; it is written in place, as no device may be
 // replaced by a file.
 TEST_F(SettingsFileWriterTest, UnwritableTargetsAreLoggedAndLeaveNothingBehind) {
-    std::filesystem::create_directory(TargetPath("folder.cfg"));
+    std::filesystem::create_directory(target / "folder.cfg");
     for (const std::wstring& path : {Target("missing/s.cfg"), Target("folder.cfg"), std::wstring(),
                                      std::wstring(L"/dev/full")}) {
         log.messages.clear();
         EXPECT_EQ(Write(path), -1);
-        EXPECT_THAT(log.messages, ElementsAre(Pair(LogLevel::Error, FailureMessage(path))));
+        EXPECT_EQ(log.messages, Failure(path));
     }
-    EXPECT_THAT(TargetDirectory(), ElementsAre("folder.cfg"));
-    EXPECT_TRUE(std::filesystem::is_directory(TargetPath("folder.cfg")));
+    EXPECT_THAT(DirectoryEntries(target), ElementsAre("folder.cfg"));
+    EXPECT_TRUE(std::filesystem::is_directory(target / "folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
@@ -143,15 +136,15 @@ TEST_P(ExistingFileTest, RespectsTheFile) {
     }
     const bool symbolic = c.link == Link::Own || c.link == Link::Others;
     const std::string name = symbolic ? "link.cfg" : "s.cfg";
-    const std::filesystem::path file = symbolic ? dir.Path() / "real.cfg" : TargetPath(name);
+    const std::filesystem::path file = symbolic ? dir.Path() / "real.cfg" : target / name;
     const std::string old(10000, '#');
     WriteFileBytes(file, old);
     chmod(file.c_str(), c.fileMode);
     if (c.link == Link::Hard) {
         std::filesystem::create_hard_link(file, dir.Path() / "link.cfg");
     } else if (symbolic) {
-        std::filesystem::create_symlink(file, TargetPath(name));
-        ASSERT_EQ(c.link == Link::Others ? lchown(TargetPath(name).c_str(), kUser, kUser) : 0, 0);
+        std::filesystem::create_symlink(file, target / name);
+        ASSERT_EQ(c.link == Link::Others ? lchown((target / name).c_str(), kUser, kUser) : 0, 0);
     }
     if ((c.asUser || c.otherOwner) && root && !symbolic) {
         chmod(dir.Path().c_str(), 0755);
@@ -183,7 +176,7 @@ TEST_P(ExistingFileTest, RespectsTheFile) {
     if (c.link == Link::Hard || c.folderMode == 0555) {
         EXPECT_EQ(after.st_ino, before.st_ino);
     }
-    EXPECT_THAT(TargetDirectory(), ElementsAre(name));
+    EXPECT_THAT(DirectoryEntries(target), ElementsAre(name));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -197,36 +190,29 @@ INSTANTIATE_TEST_SUITE_P(
         ExistingFileCase{"OthersSymbolicLinkRefused", false, 0644, 0755, Link::Others, true, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A new file gets the permissions any new file gets, not those of a private temporary.
-TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmask) {
-    const mode_t previous = umask(022);
-    const int result = Write(Target("fresh.cfg"));
-    umask(previous);
-    ASSERT_EQ(result, 0);
-    EXPECT_EQ(Stat(TargetPath("fresh.cfg")).st_mode & 0777, 0644u);
-}
-
 // A save cut short by a signal leaves its temporary; the next save of that name removes the
 // ones whose process is gone or which are too old to be a save in progress, and nothing else.
-TEST_F(SettingsFileWriterTest, NextSaveRemovesStaleTemporaries) {
+// The new file gets the permissions any new file gets, not those of a private temporary.
+TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmaskAndStaleTemporariesGo) {
     const pid_t ended = fork();
-    if (ended == 0) {
+    if (ended == 0)
         _exit(0);
-    }
     waitpid(ended, nullptr, 0);
     const std::string gone = std::to_string(ended);
     const std::string alive = std::to_string(getppid());
     for (const std::string& name : {"s.cfg.tmp" + gone + "_0", "s.cfg.tmp" + alive + "_0",
                                     "s.cfg.tmp" + alive + "_1", "t.cfg.tmp" + gone + "_0"}) {
-        WriteFileBytes(TargetPath(name), "partial");
+        WriteFileBytes(target / name, "partial");
     }
-    const std::filesystem::path old = TargetPath("s.cfg.tmp" + alive + "_1");
+    const std::filesystem::path old = target / ("s.cfg.tmp" + alive + "_1");
     std::filesystem::last_write_time(old,
                                      std::filesystem::last_write_time(old) - std::chrono::hours(1));
 
+    const mode_t previous = umask(022);
     EXPECT_EQ(Write(Target("s.cfg")), 0);
-
-    EXPECT_THAT(TargetDirectory(),
+    umask(previous);
+    EXPECT_EQ(Stat(target / "s.cfg").st_mode & 0777, 0644u);
+    EXPECT_THAT(DirectoryEntries(target),
                 testing::UnorderedElementsAre("s.cfg", "s.cfg.tmp" + alive + "_0",
                                               "t.cfg.tmp" + gone + "_0"));
 }

@@ -132,14 +132,15 @@ TEST(SettingsArguments, ReadAsWcstolAndWcstodInTheCLocale) {
 }
 
 // Both models restored from a setup file and a saved settings file, every command with its
-// arguments in their places; the saved file's CR LF line ends and a variable go through too.
+// arguments in their places; the saved file's CR LF line ends, a variable and a quoted label's
+// blanks go through too.
 TEST_F(ConfigFileProcessorTest, SetupThenSettingsRestoreBothModels) {
     const std::wstring setup = WriteCfg(
-        "# Installation\n-AddLED Blue 12.5\n-addled Red   # no power given\n", "setup.cfg");
+        "# Installation\n-AddLED Blue 12.5\n-addled \" Red \"   # no power given\n", "setup.cfg");
     const std::wstring settings = WriteCfg(
         "#Micro Controller Settings\r\n%PORT = 5\r\n-SetMicroControllerPortNumber %PORT\r\n\r\n"
         "-SetIntensity \"Blue\" 200\r\n-SetLEDPulse \"Blue\" 12.5 87.5 3\r\n"
-        "-SETLEDPULSE \"Red\" 1.8e+06 0.1 1000000\r\n-AddSequence 4 \"Caller\"\r\n"
+        "-SETLEDPULSE \" Red \" 1.8e+06 0.1 1000000\r\n-AddSequence 4 \"Caller\"\r\n"
         "-AddSequenceCommandSet 4 0\r\n-AddSequenceCommandSet 4 0\r\n"
         "-AddSequenceCommand 4 0 \"-Duration 5\"\r\n-AddSequenceCommand 4 1 \"-Off Blue\"\r\n"
         "-break#end\r\nnot read\r\n",
@@ -151,7 +152,7 @@ TEST_F(ConfigFileProcessorTest, SetupThenSettingsRestoreBothModels) {
     EXPECT_EQ(device_.GetPortNumber(), 5u);
     ASSERT_EQ(device_.GetLEDCount(), 2);
     EXPECT_EQ(Fields(LedInfo(device_, 0)), (Led{L"Blue", 12.5, 200, 12.5, 87.5, 3}));
-    EXPECT_EQ(Fields(LedInfo(device_, 1)), (Led{L"Red", 0.0, 26, 1800000.0, 0.1, 1000000}));
+    EXPECT_EQ(Fields(LedInfo(device_, 1)), (Led{L" Red ", 0.0, 26, 1800000.0, 0.1, 1000000}));
     EXPECT_EQ(sequences_.GetSequenceName(4), L"Caller");
     EXPECT_THAT(sequences_.GetCommandSets(4),
                 ElementsAre(CommandSet{L"-Duration 5"}, CommandSet{L"-Off Blue"}));

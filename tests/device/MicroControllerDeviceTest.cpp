@@ -2,15 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "device/ModelOnDriverFixture.h"
+#include "foundation/TextConversion.h"
 #include "support/FaultRules.h"
 
 namespace {
 
 using testing::ElementsAre;
+using testing::ElementsAreArray;
+using testing::HasSubstr;
 using testing::IsEmpty;
 using MicroControllerOnDevice = ModelOnDriverFixture;
 
@@ -88,6 +92,109 @@ TEST_F(MicroControllerOnDevice, StopPulseSendsTheZeroTrainThenClearsTheOutput) {
     EXPECT_EQ(model_.GetOutputMask(), 0x0081);
     EXPECT_THAT(Received(), ElementsAre(Outputs(0x0081), Outputs(0x0083), PulseTrain(1, kZeroTrain),
                                         Outputs(0x0081), PulseTrain(0, kZeroTrain)));
+}
+
+// Every packet of the upload of "-Off Blue -Duration 10" as sequence 3, in order: begin, the
+// command count (little-endian), each script command with its index, end.
+const std::vector<std::string> kOffBlueUpload = {
+    "15 03",
+    "16 03 03 00 00 00",
+    "17 03 00 00 00 00 01 00 00 01 00 00 00 00 00 00",
+    "17 03 01 00 00 00 00 63 00 00 00 00 00 00 00 00",
+    "17 03 02 00 00 00 FF 00 00 00 00 00 00 00 00 00",
+    "18 03",
+};
+
+std::vector<Bytes> Packets(std::size_t count) {
+    std::vector<Bytes> packets;
+    for (std::size_t i = 0; i < count; ++i) {
+        packets.push_back(CommandPacket(HexBytes(kOffBlueUpload[i])));
+    }
+    return packets;
+}
+
+using SequenceOnDevice = ModelOnDriverFixture;
+
+TEST_F(SequenceOnDevice, UploadSendsEveryScriptCommandInOrder) {
+    Connect();
+    EXPECT_EQ(model_.UploadSequence(3, {{L"-Off Blue", L"-Duration 10"}}), 0);
+    EXPECT_THAT(Received(), ElementsAreArray(Packets(6)));
+    EXPECT_THAT(log_.Without(LogLevel::Data),
+                ElementsAre(std::make_pair(LogLevel::Notice,
+                                           L"Converting sequence(3) commands to script commands."),
+                            std::make_pair(LogLevel::Notice, L"Uploading sequence(3) commands."),
+                            std::make_pair(LogLevel::Notice,
+                                           L"Sequence 3 commands uploaded successfully.")));
+    EXPECT_EQ(driver_->State().Sequences().at(3).size(), 3u);
+    MarkSent();
+    EXPECT_EQ(model_.StartSequence(3), 0);
+    EXPECT_EQ(model_.StartSequence(9), -1);
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x14, 0x03}), CommandPacket({0x14, 0x09})));
+    EXPECT_EQ(driver_->State().RunningSequence(), std::optional<std::uint8_t>(3));
+}
+
+// The upload stops at the first failure without the success line: a conversion error after the
+// begin, a refused begin before converting, a refusal of any later command.
+TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailure) {
+    const struct {
+        std::uint8_t refusedId;  // 0: none
+        unsigned occurrence;
+        std::wstring command;
+        std::size_t packetsSent;
+        std::string lastError;
+    } cases[] = {
+        {0, 0, L"-Blink Blue", 1, "The command(-Blink Blue) was invalid."},
+        {0x15, 0, L"-Blink Blue", 1, "(Sequence Already Exists)"},
+        {0x16, 0, L"-Off Blue", 2, "(22) failed to execute(Invalid Parameter)"},
+        {0x17, 1, L"-Off Blue", 3, "(23) failed to execute(Invalid Parameter)"},
+        {0x18, 0, L"-Off Blue", 6, "(24) failed to execute(Invalid Parameter)"},
+    };
+    Connect();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.packetsSent);
+        driver_->ClearFaults();
+        if (c.refusedId != 0) {
+            driver_->AddFault(
+                StatusFault(c.refusedId, c.refusedId == 0x15 ? 0xFB : 0xFD, c.occurrence));
+        }
+        MarkSent();
+        EXPECT_EQ(model_.UploadSequence(3, {{c.command, L"-Duration 10"}}), -1);
+        EXPECT_THAT(Received(), ElementsAreArray(Packets(c.packetsSent)));
+        EXPECT_THAT(log_.Without(LogLevel::Data), testing::Not(testing::Contains(testing::Pair(
+                                                      LogLevel::Notice, HasSubstr(L"success")))));
+        ASSERT_FALSE(log_.Errors().empty());
+        EXPECT_THAT(WideToNarrow(log_.Errors().back()), HasSubstr(c.lastError));
+        EXPECT_EQ(driver_->State().Sequences().count(3), 0u);
+    }
+}
+
+// Stopping switches every LED off in table order (Blue, Green, Red: device IDs 0, 2, 1) and
+// ends at the first refusal, keeping what was accepted.
+TEST_F(SequenceOnDevice, StopSwitchesEachLEDOffInTableOrderUntilARefusal) {
+    Connect();
+    for (int index = 0; index < 3; ++index) {
+        ASSERT_EQ(model_.TurnLEDOn(index), 0);
+    }
+    for (const unsigned refusedMask : {0u, 2u}) {
+        ASSERT_EQ(model_.GetOutputMask(), 0x0087);
+        MarkSent();
+        if (refusedMask != 0) {
+            driver_->AddFault(StatusFault(0x0A, 0xFF, refusedMask));
+        }
+        EXPECT_EQ(model_.StopSequenceExecution(), refusedMask == 0 ? 0 : -1);
+        std::vector<Bytes> expected{CommandPacket({0x19}), Outputs(0x0086), Outputs(0x0082),
+                                    Outputs(0x0080)};
+        expected.resize(refusedMask == 0 ? 4 : 3);
+        EXPECT_THAT(Received(), ElementsAreArray(expected));
+        EXPECT_EQ(model_.GetOutputMask(), refusedMask == 0 ? 0x0080 : 0x0086);
+        for (int index = 0; index < 3 && refusedMask == 0; ++index) {
+            ASSERT_EQ(model_.TurnLEDOn(index), 0);
+        }
+    }
+    driver_->AddFault(StatusFault(0x19, 0xFF));
+    MarkSent();
+    EXPECT_EQ(model_.StopSequenceExecution(), -1);
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x19})));
 }
 
 }  // namespace

@@ -106,4 +106,33 @@ TEST_F(MicroControllerTest, IntensityAndPulseAreCheckedAndNothingIsStoredOnFailu
     EXPECT_EQ(stored.widthOff, limits.widthOff);
 }
 
+// Each label quoted, so the reader hands back its blanks, "%" and "/" as one argument.
+TEST(MicroControllerSection, WritesEveryLEDInTableOrder) {
+    MicroController model;
+    EXPECT_EQ(model.GetSettingsSection(),
+              L"#Micro Controller Settings\r\n-SetMicroControllerPortNumber 4\r\n\r\n\r\n");
+    model.SetPortNumber(4294967295u);
+    const std::wstring labels[] = {L"50% Blue", L"  Gr\u00fcn  ", L"UV/365"};
+    ASSERT_EQ(model.AddLED(labels[0], 1000.0), 0);
+    ASSERT_EQ(model.AddLED(labels[1], 0.0), 0);
+    ASSERT_EQ(model.AddLED(labels[2], 0.0), 0);
+    ASSERT_EQ(model.SetIntensity(255, labels[0]), 0);
+    ASSERT_EQ(model.SetLEDPulse(labels[1], {3, 1234.567, 0.123456789}), 0);
+    ASSERT_EQ(model.SetLEDPulse(labels[2], {1000000, 999999.5, 1800000.0}), 0);
+    EXPECT_EQ(model.GetSettingsSection(),
+              L"#Micro Controller Settings\r\n"
+              L"-SetMicroControllerPortNumber 4294967295\r\n"
+              L"\r\n"
+              L"-SetIntensity \"50% Blue\" 255\r\n"
+              L"-SetLEDPulse \"50% Blue\" 10 90 0\r\n"
+              L"\r\n"
+              L"-SetIntensity \"  Gr\u00fcn  \" 26\r\n"
+              L"-SetLEDPulse \"  Gr\u00fcn  \" 1234.57 0.123457 3\r\n"
+              L"\r\n"
+              L"-SetIntensity \"UV/365\" 26\r\n"
+              L"-SetLEDPulse \"UV/365\" 1e+06 1.8e+06 1000000\r\n"
+              L"\r\n"
+              L"\r\n");
+}
+
 }  // namespace

@@ -12,6 +12,7 @@
 #include "device/PortDiscovery.h"
 #include "device/platform/SerialPortListerLinux.h"
 #include "support/FileBytes.h"
+#include "support/ListedPorts.h"
 #include "support/LogCapture.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TempDir.h"
@@ -26,23 +27,6 @@ const std::wstring kNotFound =
     L"Error retrieving Zavik Driver device information.  Unable to determine port number for "
     L"device.";
 
-// Lists the given names, or fails with the given reason when there is one.
-struct FakeLister final : SerialPortLister {
-    FakeLister(std::vector<std::wstring> names, std::string failure = "")
-        : names(std::move(names)), failure(std::move(failure)) {}
-    VlrDataTypes::VlrRetVal ListPorts(std::vector<SerialPortListing>& ports,
-                                      std::string& reason) const override {
-        reason = failure;
-        ports.clear();
-        for (const std::wstring& name : names) {
-            ports.push_back({name, "/dev/null", L""});
-        }
-        return failure.empty() ? 0 : -1;
-    }
-    std::vector<std::wstring> names;
-    std::string failure;
-};
-
 constexpr std::uint32_t kConfigured = 4;
 const std::wstring kZ = L"Zavik Driver Virtual Com Port ";
 
@@ -56,7 +40,7 @@ class PortDiscoveryNames : public testing::TestWithParam<DiscoveryCase> {};
 TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
     LogCapture log;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    const int result = PortDiscovery::DiscoverPort(FakeLister(GetParam().names), port, &log);
+    const int result = PortDiscovery::DiscoverPort(ListedPorts(GetParam().names), port, &log);
     EXPECT_EQ(result, GetParam().found ? 0 : -1);
     EXPECT_EQ(port.portNumber, GetParam().found.value_or(kConfigured));
     EXPECT_EQ(log.messages,
@@ -82,13 +66,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PortDiscovery, ListingFailureLogsTheReasonAndWorksWithoutALog) {
     LogCapture log;
     PortDiscovery::DriverPort port{kConfigured, ""};
-    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({}, "sysfs is gone"), port, &log), -1);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(ListedPorts({}, "sysfs is gone"), port, &log), -1);
     EXPECT_EQ(port.portNumber, kConfigured);
     EXPECT_EQ(log.messages,
               (Messages{{LogLevel::Error, L"Failed to list serial ports: sysfs is gone"},
                         {LogLevel::Error, kNotFound}}));
-    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({}, "x"), port, nullptr), -1);
-    EXPECT_EQ(PortDiscovery::DiscoverPort(FakeLister({kZ + L"(COM2)"}), port, nullptr), 0);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(ListedPorts({}, "x"), port, nullptr), -1);
+    EXPECT_EQ(PortDiscovery::DiscoverPort(ListedPorts({kZ + L"(COM2)"}), port, nullptr), 0);
 }
 
 // A sysfs tree laid out as the kernel lays it out: class/tty/<name> links to the tty's directory
@@ -241,17 +225,51 @@ TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
     EXPECT_EQ(found->devicePath, system.ports / (kName + "1)"));
 }
 
-TEST(PlatformSerialPortLister, ListsTheSystemAndEndsWithThePortDirectory) {
+TEST(PortDirectoryLocation, FollowsTheEnvironmentInOrderOfPrecedence) {
+    using Env = std::optional<std::string>;
+    const std::string tmp = "/tmp/ostra-" + std::to_string(getuid()) + "/ports";
+    const struct {
+        Env own, runtime;
+        std::string expected;
+    } cases[] = {{"/srv/ports", "/run/user/7", "/srv/ports"},
+                 {"", "/run/user/7", "/run/user/7/ostra/ports"},
+                 {std::nullopt, "/run/user/7", "/run/user/7/ostra/ports"},
+                 {std::nullopt, std::nullopt, tmp},
+                 {"", "", tmp}};
+    for (const auto& c : cases) {
+        const ScopedEnvironmentVariable own("OSTRA_PORT_DIR", c.own);
+        const ScopedEnvironmentVariable runtime("XDG_RUNTIME_DIR", c.runtime);
+        EXPECT_EQ(PortDirectory::Location(), fs::path(c.expected)) << c.expected;
+    }
+}
+
+// Port N is the first entry (by name) ending in "(COMN)", else /dev/ttyACMN.
+TEST(DevicePathForPort, TakesTheFirstEntryEndingInThePortSuffixElseTheAcmDevice) {
     TempDir dir;
-    const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", dir.Path().string());
-    const fs::path entry = dir.Path() / "Zavik Driver Virtual Com Port (COM33)";
-    fs::create_symlink("/dev/null", entry);
-    std::vector<SerialPortListing> listed;
-    std::string reason;
-    ASSERT_EQ(CreatePlatformSerialPortLister()->ListPorts(listed, reason), 0) << reason;
-    ASSERT_FALSE(listed.empty());
-    EXPECT_EQ(listed.back().name, L"Zavik Driver Virtual Com Port (COM33)");
-    EXPECT_EQ(listed.back().devicePath, entry);
+    const ScopedEnvironmentVariable portDir("OSTRA_PORT_DIR", dir.Path().string());
+    for (const char* name : {"Emulator (COM1)", "Adapter (COM11)", "b Second (COM5)",
+                             "a First (COM5)", "Spare (COM3) old", "Plain COM7"}) {
+        fs::create_symlink("/dev/null", dir.Path() / name);
+    }
+    const struct {
+        int port;
+        fs::path expected;
+    } cases[] = {{1, dir.Path() / "Emulator (COM1)"},
+                 {11, dir.Path() / "Adapter (COM11)"},
+                 {5, dir.Path() / "a First (COM5)"},
+                 {3, "/dev/ttyACM3"},
+                 {7, "/dev/ttyACM7"},
+                 {123, "/dev/ttyACM123"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(PortDirectory::DevicePathForPort(c.port), c.expected) << c.port;
+    }
+    const ScopedEnvironmentVariable absent("OSTRA_PORT_DIR", (dir.Path() / "absent").string());
+    EXPECT_EQ(PortDirectory::DevicePathForPort(1), fs::path("/dev/ttyACM1"));
+}
+
+TEST(PathText, DecodesUtf8AndTakesOtherBytesOneByOne) {
+    EXPECT_EQ(PortDirectory::PathText("Caf\xc3\xa9 (COM2)"), L"Caf\u00e9 (COM2)");
+    EXPECT_EQ(PortDirectory::PathText("Caf\xe9 (COM2)"), L"Caf\u00e9 (COM2)");
 }
 
 }  // namespace

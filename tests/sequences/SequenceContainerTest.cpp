@@ -8,6 +8,7 @@
 #include "device/MicroController.h"
 #include "sequences/ContainerFixture.h"
 #include "sequences/SequenceContainer.h"
+#include "sequences/SubscribedEvent.h"
 
 namespace {
 
@@ -15,22 +16,26 @@ namespace {
 
 const std::wstring kRange255 =
     L"Error validating sequence number.  The sequence number(255) is out of range(0..254).";
-const std::wstring kCannotBeStored =
-    L") contains a double quote, # or //, which a settings file cannot hold.";
+const std::wstring kCannotHold =
+    L"contains a double quote, # or //, which a settings file cannot hold.";
 // Texts of 960 characters are the longest whose lines a settings file can hold.
 const std::wstring kLongestName(960, L'n');
 const std::wstring kLongestCommand = L"-Duration " + std::wstring(949, L'0') + L"5";
 const std::vector<CommandSet> kAlpha = {{L"-SetIntensity Blue 100", L"-Duration 10"},
                                         {L"-Off Blue"}};
 const std::vector<CommandSet> kWithLongest = {kAlpha[0], {L"-Off Blue", kLongestCommand}};
+const std::vector<CommandSet> kLoop = {{L"-Loop 3"}, {L"-Duration 5"}, {L"-EndLoop"}};
+const std::vector<CommandSet> kLoopWithGap = {kLoop[0], {}, kLoop[1], kLoop[2]};
+const std::vector<CommandSet> kLoopSwapped = {kLoop[1], kLoop[0], kLoop[2]};
 
-// Sequences 0 (two steps), 2 (no steps) and 4 (calls 2); every other slot is free.
+// Sequences 0 (two steps), 2 (no steps), 4 (calls 2) and 6 (a loop); every other slot is free.
 class StandardModelTest : public ContainerFixture {
   protected:
     void SetUp() override {
         Define(0, L"Alpha", kAlpha);
         Define(2, L"Beta", {});
         Define(4, L"Gamma", {{L"-Call 2"}});
+        Define(6, L"Loop", kLoop);
         ResetRecords();
     }
 };
@@ -72,7 +77,7 @@ TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
         {OP(c.AddSequence(7, L"aLPHA")),
          L"Error validating the sequence name, the sequence name(aLPHA) must be unique."},
         {OP(c.AddSequence(7, L"Say \"hi\"")),
-         L"Error, the sequence name (Say \"hi\"" + kCannotBeStored},
+         L"Error, the sequence name (Say \"hi\") " + kCannotHold},
         {OP(c.AddSequence(7, kLongestName + L"n")),
          L"Error, the sequence name is 961 characters long, more than the 960 a line of a settings "
          L"file can hold."},
@@ -116,7 +121,8 @@ TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
     }
 }
 
-// Each success raises the change event once (renumbering twice) and leaves the slots it names so.
+// Each success raises the change event once (renumbering twice) and leaves the slots it names so,
+// timed as its texts read though every sequence was timed before the change.
 TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
     const struct {
         const char* name;
@@ -125,27 +131,37 @@ TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
         std::uint32_t number;
         std::wstring sequenceName;
         std::vector<CommandSet> steps;
+        double duration;
     } cases[] = {
-        {"AddRedefinesAUsedSlot", OP(c.AddSequence(0, L"Fresh")), 1, 0, L"Fresh", {}},
-        {"AddLongestName", OP(c.AddSequence(254, kLongestName)), 1, 254, kLongestName, {}},
-        {"RenameOfAFreeSlotUsesIt", OP(c.RenameSequence(8, L"New")), 1, 8, L"New", {}},
-        {"RemoveLeavesTheCall", OP(c.RemoveSequence(2)), 1, 4, L"Gamma", {{L"-Call 2"}}},
-        {"ModifyMovesTheSequence", OP(c.ModifySequenceNumber(0, 9)), 2, 9, L"Alpha", kAlpha},
-        {"ModifyEmptiesTheOldSlot", OP(c.ModifySequenceNumber(0, 9)), 2, 0, L"", {}},
-        {"AddSetInFront", OP(c.AddCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[0], kAlpha[1]}},
-        {"RemoveSetMovesLaterUp", OP(c.RemoveCommandSet(0, 0)), 1, 0, L"Alpha", {kAlpha[1]}},
-        {"ClearSetKeepsIt", OP(c.ClearCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[1]}},
+        {"AddRedefinesAUsedSlot", OP(c.AddSequence(0, L"Fresh")), 1, 0, L"Fresh", {}, 0.0},
+        {"AddLongestName", OP(c.AddSequence(254, kLongestName)), 1, 254, kLongestName, {}, 0.0},
+        {"RenameOfAFreeSlotUsesIt", OP(c.RenameSequence(8, L"New")), 1, 8, L"New", {}, 0.0},
+        {"RemoveLeavesTheCall", OP(c.RemoveSequence(2)), 1, 4, L"Gamma", {{L"-Call 2"}}, 0.1},
+        {"ModifyMovesTheSequence", OP(c.ModifySequenceNumber(0, 9)), 2, 9, L"Alpha", kAlpha, 10.1},
+        {"ModifyEmptiesTheOldSlot", OP(c.ModifySequenceNumber(0, 9)), 2, 0, L"", {}, 0.0},
+        {"AddSetInALoop", OP(c.AddCommandSet(6, 1)), 1, 6, L"Loop", kLoopWithGap, 15.3},
+        {"RemoveSetMovesLaterUp", OP(c.RemoveCommandSet(0, 0)), 1, 0, L"Alpha", {kAlpha[1]}, 0.1},
+        {"ClearSetKeepsIt", OP(c.ClearCommandSet(0, 0)), 1, 0, L"Alpha", {{}, kAlpha[1]}, 0.2},
+        {"SwapOutOfTheLoop", OP(c.SwapCommandSets(6, 0, 1)), 1, 6, L"Loop", kLoopSwapped, 5.0},
         {"AddLongestCommandVerbatim", OP(c.AddCommand(0, 1, kLongestCommand)), 1, 0, L"Alpha",
-         kWithLongest},
-        {"ClearAll", OP(c.ClearAllSequences()), 1, 0, L"", {}},
+         kWithLongest, 15.0},
+        {"CalledSequenceChanged", OP(c.AddCommandSet(2, 0)), 1, 4, L"Gamma", {{L"-Call 2"}}, 0.2},
+        {"ClearAll", OP(c.ClearAllSequences()), 1, 0, L"", {}, 0.0},
     };
     for (const auto& c : cases) {
         container.ClearAllSequences();
         SetUp();  // afresh for every row
+        double duration = 0.0;
+        for (const std::uint32_t number : {0u, 2u, 4u, 6u, 9u, 254u}) {
+            container.GetSequenceDuration(number, duration);
+        }
         EXPECT_EQ(c.operation(container), 0) << c.name << log.Text();
         EXPECT_EQ(changes, c.events) << c.name;
         EXPECT_EQ(container.GetSequenceName(c.number), c.sequenceName) << c.name;
         EXPECT_EQ(container.GetCommandSets(c.number), c.steps) << c.name;
+        duration = 0.0;
+        EXPECT_EQ(container.GetSequenceDuration(c.number, duration), 0) << c.name;
+        EXPECT_NEAR(duration, c.duration, 1e-9) << c.name;
     }
 }
 
@@ -196,6 +212,127 @@ TEST_F(ContainerFixture, StepsAddedAtTheFrontTakeLinearTime) {
         ASSERT_EQ(container.AddCommandSet(0, 0), 0);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+std::wstring Verify(const std::wstring& word, const std::wstring& problem) {
+    return L"Error verifying " + word + L" command, the " + problem;
+}
+
+std::wstring Count(const std::wstring& word, int expected, int given) {
+    return L"Error, the " + word + L" command expects " + std::to_wstring(expected) +
+           L" arguments.  There were " + std::to_wstring(given) + L" specified.";
+}
+
+std::wstring Added(const std::wstring& text, const std::wstring& problem) {
+    return L"Error adding command(" + text + L") to sequence 1 and command set 0" + problem;
+}
+
+// Quotes and // are refused by the same check as in names. Sequence 0 exists to be called; each
+// command goes into sequence 1's empty set. An empty message means the command is stored verbatim.
+TEST_F(ContainerFixture, CommandsAreAcceptedOrRefusedWithTheirMessage) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"-on blue", L""},
+        {L"-On Purple", Verify(L"-On", L"color value(Purple) at index 0 is invalid.")},
+        {L"-OFF Blue Red", Count(L"-Off", 1, 2)},
+        {L"-setintensity RED 255", L""},
+        {L"-SetIntensity Blue 12abc", L""},
+        {L"-SetIntensity Blue 256",
+         Verify(L"-SetIntensity", L"intensity(256) is out of range(0...255).")},
+        {L"-CALL 0", L""},
+        {L"-Call 09", Verify(L"-Call",
+                             L"sequence number(09) at index 0 is invalid.  There is not a "
+                             L"valid sequence at the sequence number specified.")},
+        {L"-Call 300",
+         L"Error validating sequence number.  The sequence number(300) is out of range(0..254)."},
+        {L"-loop 2", L""},
+        {L"-Loop 1", Verify(L"-Loop", L"loop count(1) is out of range(2...1000000).")},
+        {L"-Loop 99999999999",
+         Verify(L"-Loop", L"loop count(2147483647) is out of range(2...1000000).")},
+        {L"-EndLoop 1", Count(L"-EndLoop", 0, 1)},
+        {L"-duration 1800000ms", L""},
+        {L"-Duration 0.09",
+         Verify(L"-Duration", L"duration(0.1) is out of range(0.1...1800000.0).")},
+        {L"-Duration fast",
+         Verify(L"-Duration", L"duration(0.0) is out of range(0.1...1800000.0).")},
+        {L"-TTLLow 7", L"Error verifying -TTLLow command, the TTL bit (7) is invalid."},
+        {L"-Blink Blue", Added(L"-Blink Blue", L".  The command is invalid.")},
+        {L"-Duration 5#x", Added(L"-Duration 5#x", L".  The command " + kCannotHold)},
+    };
+    Define(0, L"Callee", {{L"-Duration 2"}});
+    Define(1, L"Target", {{}});
+    for (const auto& [text, message] : cases) {
+        ResetRecords();
+        const int result = container.AddCommand(1, 0, text);
+        if (message.empty()) {
+            EXPECT_EQ(result, 0) << log.Text();
+            EXPECT_EQ(container.GetCommandSets(1), std::vector<CommandSet>{{text}});
+            ASSERT_EQ(container.ClearCommandSet(1, 0), 0);
+            EXPECT_EQ(changes, 2);
+        } else {
+            EXPECT_EQ(result, -1) << text;
+            EXPECT_EQ(ErrorMessages(), std::vector<std::wstring>{message});
+            EXPECT_EQ(container.GetCommandSets(1), std::vector<CommandSet>{{}});
+            EXPECT_EQ(changes, 0);
+        }
+    }
+}
+
+// A refused command anywhere in the new set leaves the old set whole, with no change event; an
+// accepted set replaces the old one with one event.
+TEST_F(ContainerFixture, ReplacingACommandSetIsAllOrNothing) {
+    Define(1, L"Outer", {{L"-Duration 5"}});
+    Define(0, L"Inner", {{L"-Call 1"}});
+    Define(2, L"Edited", {{L"-On Blue", L"-Duration 2"}});
+    const struct {
+        std::uint32_t number;
+        CommandSet texts;
+        bool accepted;
+    } kCases[] = {
+        {2, {L"-Off Blue", L"-Flash Blue", L"-Duration 3"}, false},
+        {2, {L"-Off Blue", L"-Loop 3"}, false},  // a -Loop must open its set
+        {1, {L"-Call 0"}, false},                // a call cycle, found by timing
+        {2, {L"-Off Blue", L"-TTLHigh 3", L"-Duration 3"}, true},
+    };
+    for (const auto& c : kCases) {
+        const ModelSnapshot before = TakeSnapshot(container);
+        ResetRecords();
+        EXPECT_EQ(container.ReplaceCommandSet(c.number, 0, c.texts), c.accepted ? 0 : -1);
+        if (c.accepted) {
+            EXPECT_EQ(container.GetCommandSets(c.number)[0], c.texts);
+            EXPECT_EQ(changes, 1);
+        } else {
+            EXPECT_EQ(TakeSnapshot(container), before) << c.texts[1];
+            EXPECT_EQ(changes, 0);
+        }
+    }
+}
+
+// Each row: what the subscribers return, in subscription order; which of them run; the result.
+TEST(SubscribedEventTest, CallsInOrderAndStopsAtTheFirstNonZero) {
+    const struct {
+        std::vector<int> returns, calls;
+        int result;
+    } cases[] = {
+        {{}, {}, 0}, {{0, 0, 0}, {0, 1, 2}, 0}, {{0, 7, 0}, {0, 1}, 7}, {{-1, 5}, {0}, -1}};
+    for (const auto& c : cases) {
+        SubscribedEvent<int()> event;
+        std::vector<int> calls;
+        for (int i = 0; i < static_cast<int>(c.returns.size()); ++i) {
+            EXPECT_EQ(event.Subscribe([&, i] { return calls.push_back(i), c.returns[i]; }),
+                      unsigned(i));
+        }
+        EXPECT_EQ(event.Raise(), c.result);
+        EXPECT_EQ(calls, c.calls);
+    }
+}
+
+TEST(SubscribedEventTest, AnEmptyCallableIsPassedOverAndACallbackMayRaiseAgain) {
+    SubscribedEvent<int()> event;
+    int depth = 0;
+    EXPECT_EQ(event.Subscribe(nullptr), 0u);
+    event.Subscribe([&] { return ++depth < 3 ? event.Raise() : 0; });
+    EXPECT_EQ(event.Raise(), 0);
+    EXPECT_EQ(depth, 3);
 }
 
 }  // namespace

@@ -16,20 +16,20 @@ std::map<std::string, std::string> CliFixture::Environment() const {
             {"OSTRA_PORT_DIR", PortDirectory().string()}};
 }
 
-CliResult CliFixture::Run(const std::vector<std::string>& arguments) const {
+ProcessResult CliFixture::Run(const std::vector<std::string>& arguments) const {
     return Start(arguments)->Finish(kPatience);
 }
-std::unique_ptr<CliProcess> CliFixture::Start(const std::vector<std::string>& arguments) const {
-    auto process = std::make_unique<CliProcess>(OSTRA_CLI_PROGRAM, arguments, Environment());
+std::unique_ptr<ChildProcess> CliFixture::Start(const std::vector<std::string>& arguments) const {
+    auto process = std::make_unique<ChildProcess>(OSTRA_CLI_PROGRAM, arguments, Environment());
     EXPECT_TRUE(process->IsStarted());
     return process;
 }
 
 nlohmann::ordered_json CliFixture::RunJson(const std::vector<std::string>& arguments,
-                                           CliResult* result) const {
+                                           ProcessResult* result) const {
     std::vector<std::string> withJson{"--json"};
     withJson.insert(withJson.end(), arguments.begin(), arguments.end());
-    const CliResult run = Run(withJson);
+    const ProcessResult run = Run(withJson);
     if (result != nullptr)
         *result = run;
     nlohmann::ordered_json json = nlohmann::ordered_json::parse(run.out, nullptr, false);

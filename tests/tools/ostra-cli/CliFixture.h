@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "support/ChildProcess.h"
 #include "support/EmulatedDriver.h"
 #include "support/HexBytes.h"
 #include "support/TempDir.h"
-#include "tools/ostra-cli/CliProcess.h"
 
 // Runs ostra-cli with private TEMP, APPDATA and OSTRA_PORT_DIR, beside an emulated Zavik Driver.
 class CliFixture : public testing::Test {
@@ -29,11 +29,11 @@ class CliFixture : public testing::Test {
     std::filesystem::path File(const std::string& name) const { return dir_.Path() / name; }
 
     std::map<std::string, std::string> Environment() const;
-    CliResult Run(const std::vector<std::string>& arguments) const;
-    std::unique_ptr<CliProcess> Start(const std::vector<std::string>& arguments) const;
+    ProcessResult Run(const std::vector<std::string>& arguments) const;
+    std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments) const;
     // Runs with --json first and parses standard output; the test fails when it is no JSON.
     nlohmann::ordered_json RunJson(const std::vector<std::string>& arguments,
-                                   CliResult* result = nullptr) const;
+                                   ProcessResult* result = nullptr) const;
 
     void WriteSettings(const std::string& text) const;
     // Every dated data directory made so far, sorted.

@@ -22,7 +22,7 @@ std::vector<const char*> Argv(const Arguments& arguments) {
 }
 
 // The program in this process: help and refused command lines touch only the two streams.
-CliResult RunHere(const Arguments& arguments) {
+ProcessResult RunHere(const Arguments& arguments) {
     const std::vector<const char*> argv = Argv(arguments);
     std::ostringstream out;
     std::ostringstream err;
@@ -34,7 +34,7 @@ CliResult RunHere(const Arguments& arguments) {
 TEST(CommandLineTest, EverySubcommandHasHelpWithTheExitCodes) {
     for (const std::string path : {"", " upload", " led", " led pulse-start", " open-settings"}) {
         std::istringstream words(path + " --help");
-        const CliResult result = RunHere({std::istream_iterator<std::string>(words), {}});
+        const ProcessResult result = RunHere({std::istream_iterator<std::string>(words), {}});
         EXPECT_EQ(result.exitCode, 0) << path;
         EXPECT_NE(result.out.find("Usage: ostra-cli" + path), std::string::npos) << result.out;
         EXPECT_NE(result.out.find("\n  2  usage error (wrong command line)\n"), std::string::npos)
@@ -51,14 +51,14 @@ TEST(CommandLineTest, AUsageErrorIsExitCodeTwoAndWithJsonTheFailureReport) {
              {{"--read-timeout-ms", "0", "show"}, ""},
              {{"import", "1", "Name"}, ""}}) {
         const std::string name = testing::PrintToString(arguments);
-        const CliResult text = RunHere(arguments);
+        const ProcessResult text = RunHere(arguments);
         EXPECT_EQ(text.exitCode, 2) << name;
         EXPECT_EQ(text.out, "") << name;
         EXPECT_TRUE(text.err.starts_with(message) && !text.err.empty()) << text.err;
 
         Arguments withJson{"--json"};
         withJson.insert(withJson.end(), arguments.begin(), arguments.end());
-        const CliResult report = RunHere(withJson);
+        const ProcessResult report = RunHere(withJson);
         EXPECT_EQ(report.exitCode, 2) << name;
         const auto json = nlohmann::ordered_json::parse(report.out, nullptr, false);
         ASSERT_TRUE(json.is_object()) << name << report.out;
@@ -138,7 +138,7 @@ TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
         const std::string name = testing::PrintToString(c.arguments);
         WriteSettings(kMarker + c.settings);
         driver_.MarkHandled();
-        const CliResult result = Run(c.arguments);
+        const ProcessResult result = Run(c.arguments);
         EXPECT_EQ(result.exitCode, c.exitCode) << name;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << name << "\n" << result.err;
         EXPECT_EQ(ReceivedPayloads().size(), c.packets) << name;
@@ -149,7 +149,7 @@ TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
 // The settings loaded only in part: the command worked, but the report is not ok.
 TEST_F(CliFixture, AnErrorOnTheWayMakesTheReportNotOk) {
     WriteSettings("-AddSequence 0 \"M\"\n-SetIntensity Purple 3\n");
-    CliResult result;
+    ProcessResult result;
     const nlohmann::ordered_json json = RunJson({"show"}, &result);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(json["ok"], false);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,7 +20,7 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
     driver_.Config().portNumber = 7;
     driver_.Config().firmwareVersion = L"ZVK 2.4";
     StartSimulator();
-    const CliResult result = Run({"connect"});
+    const ProcessResult result = Run({"connect"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const std::string port =
         "COM7 (" + (PortDirectory() / "Zavik Driver Virtual Com Port (COM7)").string() + ")";
@@ -53,7 +55,7 @@ TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
              {{"led", "on", "Blue", "Purple"}, 3, {}},
              {{"stop"}, 0, {"19", "0A 80 00", "0A 80 00", "0A 80 00"}}}) {
         driver_.MarkHandled();
-        const CliResult result = Run(arguments);
+        const ProcessResult result = Run(arguments);
         EXPECT_EQ(result.exitCode, exitCode) << result.err;
         EXPECT_EQ(ToHex(ReceivedPayloads()),
                   exitCode == 0 ? AfterConnect(payloads) : std::vector<std::string>{})
@@ -67,7 +69,7 @@ TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
 
 TEST_F(CliFixture, AnIntensityIsSentAndShown) {
     StartSimulator();
-    const CliResult result = Run({"led", "intensity", "Green", "200"});
+    const ProcessResult result = Run({"led", "intensity", "Green", "200"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex({"01", "0B 00 E5", "0B 02 37", "0B 01 E5"}));
     EXPECT_EQ(result.out,
@@ -86,11 +88,11 @@ TEST_F(CliFixture, ASignalEndsAWaitForTheDevice) {
     WriteSettings("-AddSequence 0 \"Short\"\n-AddSequenceCommandSet 0 0\n");
     driver_.Config().faults = {SilentFault(0x01, 1)};
     StartSimulator();
-    const std::unique_ptr<CliProcess> process = Start({"run", "0"});
+    const std::unique_ptr<ChildProcess> process = Start({"run", "0"});
     ASSERT_TRUE(driver_->WaitForPackets(1, kPatience));
     const auto signalled = std::chrono::steady_clock::now();
     process->Signal(SIGTERM);
-    const CliResult result = process->Finish(std::chrono::seconds(10));
+    const ProcessResult result = process->Finish(std::chrono::seconds(10));
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(3));
     EXPECT_EQ(result.exitCode, 5) << result.err;
     EXPECT_EQ(ToHex(ReceivedPayloads()), std::vector<std::string>{"01"});
@@ -107,7 +109,7 @@ TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
                                      "found: connecting uses the port number of the "
                                      "setup and settings files.\n"));
     StartSimulator();
-    const CliResult result = Run({"connect"});
+    const ProcessResult result = Run({"connect"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const auto entry = [this](const std::string& name) {
         return name + "  " + (PortDirectory() / name).string();
@@ -120,6 +122,35 @@ TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
                                       "  <- Zavik Driver, port 4\n" +
                                       entry("Zavik Driver Virtual Com Port (COM5)") +
                                       "  (skipped: points at nothing)\nConnecting uses port 4.\n");
+}
+
+// The demonstration of ./run, with the programs of this build: it must end with the emulated
+// device's LEDs off and say where the run's files are.
+TEST_F(CliFixture, TheDemonstrationRunsToItsEnd) {
+    const std::filesystem::path work = File("demo");
+    ChildProcess demo(
+        "/bin/bash",
+        {OSTRA_SOURCE_DIR "/scripts/demo.sh", OSTRA_CLI_PROGRAM, ZAVIK_SIM_PROGRAM, work.string()},
+        {});
+    const ProcessResult result = demo.Finish(kPatience);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    const std::vector<std::string> lines = Lines(result.out);
+    for (const std::string& expected :
+         {"No Zavik Driver found: starting the emulator zavik-sim (port directory " +
+              (work / "ports").string() + ").",
+          std::string("Firmware version: ZVK-SIM 1.0"), std::string("Upload Complete!"),
+          std::string("Sequence 3 (Demo trial) completed after 1910.8 ms."),
+          std::string("Every LED is off (output mask 0x0080: only the always-set bit 7)."),
+          "Settings file: " + (work / "appdata/Velorin/Ostra/OstraSettings.cfg").string(),
+          std::string("Demonstration complete.")}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+    }
+    const std::string state = ReadFileBytes(work / "zavik-sim-state.txt");
+    EXPECT_TRUE(state.starts_with("outputs 0x0080 (Blue off, Green off, Red off)\n")) << state;
+    EXPECT_NE(state.find("sequence 10 records 6\n"), std::string::npos) << state;
+    EXPECT_NE(state.find("running none\n"), std::string::npos) << state;
+    // Nothing of the demonstration lands in the test's own TEMP and APPDATA.
+    EXPECT_TRUE(DataDirectories().empty());
 }
 
 }  // namespace

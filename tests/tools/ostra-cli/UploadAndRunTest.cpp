@@ -20,7 +20,7 @@ const std::string kMarkerSettings =
 TEST_F(UploadAndRunTest, RunUploadsStartsAndReportsTheEnd) {
     WriteSettings(kMarkerSettings);
     StartSimulator();
-    const CliResult result = Run({"run", "0", "--upload"});
+    const ProcessResult result = Run({"run", "0", "--upload"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     // The upload's bytes are the device tests'; here: begin, size, 4 records, end, start.
     EXPECT_EQ(driver_.CommandIds(), (std::vector<std::uint8_t>{1, 11, 11, 11, 0x15, 0x16, 0x17,
@@ -54,9 +54,9 @@ TEST_F(UploadAndRunTest, RunUploadsStartsAndReportsTheEnd) {
 TEST_F(UploadAndRunTest, ProgressIsDrawnOnATerminal) {
     WriteSettings(kMarkerSettings);
     StartSimulator();
-    CliProcess run(OSTRA_CLI_PROGRAM, {"run", "0", "--upload"}, Environment(),
-                   CliProcess::Output::Terminal);
-    const CliResult result = run.Finish(kPatience);
+    ChildProcess run(OSTRA_CLI_PROGRAM, {"run", "0", "--upload"}, Environment(),
+                     ChildProcess::Output::Terminal);
+    const ProcessResult result = run.Finish(kPatience);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(
         result.out.find("\rUploading sequence 0 (Marker), 1 of 1: 4 of 4 script commands\x1b[K\r\n"
@@ -82,10 +82,10 @@ TEST_F(UploadAndRunTest, AnInterruptSendsTheStopBeforeExiting) {
     ASSERT_EQ(Run({"upload"}).exitCode, 0);
     driver_.MarkHandled();
     const std::size_t before = driver_->Packets().size();
-    const std::unique_ptr<CliProcess> run = Start({"run", "0"});
+    const std::unique_ptr<ChildProcess> run = Start({"run", "0"});
     ASSERT_TRUE(driver_->WaitForPackets(before + 5, kPatience));
     run->Signal(SIGINT);
-    const CliResult result = run->Finish(kPatience);
+    const ProcessResult result = run->Finish(kPatience);
     EXPECT_EQ(result.exitCode, 5) << result.err;
     EXPECT_EQ(ToHex(ReceivedPayloads()),
               AfterConnect({"14 00", "19", "0A 80 00", "0A 80 00", "0A 80 00"}));

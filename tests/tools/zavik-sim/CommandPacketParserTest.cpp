@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -75,37 +74,6 @@ TEST(CommandPacketParser, GivingUpAPartialPacketFindsThePacketInsideIt) {
     ASSERT_EQ(parser.Next(packet), Result::ValidPacket);
     EXPECT_EQ(ToHex(packet), kQuery);
     EXPECT_EQ(parser.DroppedBytes(), 4u);
-}
-
-// Random line noise in random read sizes: nothing is lost or invented, every valid packet
-// really is one, and a run of zero bytes longer than any packet realigns the stream.
-TEST(CommandPacketParser, RandomNoiseIsAccountedForAndRealigns) {
-    std::mt19937 random(20240611);
-    CommandPacketParser parser;
-    std::size_t appended = 0;
-    std::size_t inPackets = 0;
-    for (int chunk = 0; chunk < 2000; ++chunk) {
-        Bytes bytes(1 + random() % 40);
-        for (std::uint8_t& byte : bytes) {
-            // Plenty of STX and command-type bytes, so that candidates really occur.
-            byte = static_cast<std::uint8_t>(random() % 4 == 0 ? random() % 3 : random());
-        }
-        appended += bytes.size();
-        for (const std::string& hex : Parse(parser, bytes)) {
-            const Bytes packet = HexBytes(hex.substr(hex[0] == 'b' ? 4 : 0));
-            inPackets += packet.size();
-            if (hex[0] != 'b') {
-                EXPECT_EQ(CommandPacket(Bytes(packet.begin() + 4, packet.end() - 2)), packet);
-            }
-        }
-    }
-    EXPECT_EQ(inPackets + parser.DroppedBytes() + parser.PendingBytes(), appended);
-
-    Parse(parser, Bytes(CommandPacketParser::kMaxDataSize + 6, 0x00));
-    const std::vector<std::string> packets = Parse(parser, HexBytes(kQuery));
-    ASSERT_FALSE(packets.empty());
-    EXPECT_EQ(packets.back(), kQuery);
-    EXPECT_EQ(parser.PendingBytes(), 0u);
 }
 
 }  // namespace

@@ -1,96 +1,44 @@
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
+#include <map>
+#include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 #include "tools/zavik-sim/SimulatorFixture.h"
+#include "zavik-sim/SimulatorCommandLine.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
 constexpr std::chrono::milliseconds kPatience = PtyClient::kPatience;
-
-// The program run with its standard output on a pipe; killed and reaped if still running at the
-// end.
-class ChildProcess {
-  public:
-    explicit ChildProcess(std::vector<std::string> arguments) {
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        int ends[2];
-        EXPECT_EQ(pipe(ends), 0);
-        if ((pid_ = fork()) == 0) {
-            dup2(ends[1], STDOUT_FILENO);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(ends[1]);
-        output_ = ends[0];
-    }
-    ~ChildProcess() {
-        if (pid_ > 0 && kill(pid_, SIGKILL) == 0) {
-            waitpid(pid_, nullptr, 0);
-        }
-        close(output_);
-    }
-
-    // The next line of its output; empty when none came in time.
-    std::string ReadLine() {
-        std::string line;
-        for (pollfd watched{output_, POLLIN, 0}; poll(&watched, 1, kPatience.count()) > 0 &&
-                                                 read(output_, &byte_, 1) == 1 && byte_ != '\n';) {
-            line += byte_;
-        }
-        return line;
-    }
-    void Signal(int signal) const { kill(pid_, signal); }
-    // Its exit status once it ended in time; none if it was still running or killed.
-    std::optional<int> WaitForExit() {
-        int status = 0;
-        for (int tries = 0; tries < kPatience / 5ms; ++tries, std::this_thread::sleep_for(5ms)) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
-            }
-        }
-        return std::nullopt;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int output_ = -1;
-    char byte_ = 0;
-};
 
 class ZavikSimProgram : public testing::Test {
   protected:
     fs::path Ports() const { return dir_.Path() / "ports"; }
     fs::path Entry() const { return Ports() / "Zavik Driver Virtual Com Port (COM5)"; }
 
-    std::vector<std::string> Arguments(const std::vector<std::string>& extra) const {
-        std::vector<std::string> arguments{ZAVIK_SIM_PROGRAM, "--port", "5", "--port-dir",
-                                           Ports().string()};
+    std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& extra) const {
+        std::vector<std::string> arguments{"--port", "5", "--port-dir", Ports().string()};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return arguments;
+        return std::make_unique<ChildProcess>(ZAVIK_SIM_PROGRAM, arguments,
+                                              std::map<std::string, std::string>{});
     }
+    static int ExitCode(ChildProcess& program) { return program.Finish(kPatience).exitCode; }
 
     // The ready line, checked word for word against where the port really is.
     void ExpectReadyLine(ChildProcess& program) {
-        const std::string line = program.ReadLine();
+        const std::string line = program.ReadLine(kPatience);
         ASSERT_TRUE(fs::is_symlink(Entry())) << line;
         EXPECT_EQ(line, "zavik-sim: Zavik Driver Virtual Com Port (COM5) at " +
                             fs::read_symlink(Entry()).string() + " (registered in " +
@@ -103,11 +51,11 @@ class ZavikSimProgram : public testing::Test {
 // A closed terminal (SIGHUP) too: the registration must not outlive the emulator.
 TEST_F(ZavikSimProgram, StopsOnASignalCleaningUp) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        ChildProcess program(Arguments({}));
-        ExpectReadyLine(program);
+        const auto program = Start({});
+        ExpectReadyLine(*program);
         EXPECT_EQ(ToHex(PtyClient(Entry()).Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
-        program.Signal(signal);
-        EXPECT_EQ(program.WaitForExit(), std::optional<int>(0)) << "signal " << signal;
+        program->Signal(signal);
+        EXPECT_EQ(ExitCode(*program), 0) << "signal " << signal;
         EXPECT_FALSE(fs::exists(fs::symlink_status(Entry())));
     }
 }
@@ -124,8 +72,7 @@ TEST_F(ZavikSimProgram, ReplacesTheRegistrationOfADeadEmulator) {
     fs::create_symlink("/dev/null", Entry());
     WriteFileBytes(Ports() / ("." + Entry().filename().string() + ".pid"),
                    std::to_string(dead) + "\n");
-    ChildProcess program(Arguments({}));
-    ExpectReadyLine(program);
+    ExpectReadyLine(*Start({}));
 }
 
 // Settings no connect could work with, or a state file that cannot be written, stop the start;
@@ -138,25 +85,84 @@ TEST_F(ZavikSimProgram, ExitStatusOfEachWayToEnd) {
         {{"--state-file", unwritable}, 1},
         {{"--fault", "sometimes"}, 2}};
     for (const auto& [extra, status] : runs) {
-        ChildProcess program(Arguments(extra));
-        EXPECT_EQ(program.WaitForExit(), std::optional<int>(status)) << extra[0];
+        EXPECT_EQ(ExitCode(*Start(extra)), status) << extra[0];
         EXPECT_FALSE(fs::exists(fs::symlink_status(Entry()))) << extra[0];
     }
 }
 
 // --verbose prints each packet after the ready line.
 TEST_F(ZavikSimProgram, HangupFaultEndsItWithStatus3) {
-    ChildProcess program(Arguments({"--verbose", "--fault", "hangup:0x01"}));
-    ExpectReadyLine(program);
+    const auto program = Start({"--verbose", "--fault", "hangup:0x01"});
+    ExpectReadyLine(*program);
     PtyClient client(Entry());
     ASSERT_TRUE(client.Write(kFirmwareQuery));
-    EXPECT_TRUE(std::regex_match(program.ReadLine(),
+    EXPECT_TRUE(std::regex_match(program->ReadLine(kPatience),
                                  std::regex(R"(\[[0-9]+\.[0-9]{3} s\] -- client connected)")));
-    EXPECT_TRUE(std::regex_match(
-        program.ReadLine(), std::regex(R"(\[[0-9.]+ s\] #1 GetFirmwareVersion; rx [0-9A-F ]+; )"
-                                       R"(tx none; faults hangup)")));
-    EXPECT_EQ(program.WaitForExit(), std::optional<int>(3));
+    EXPECT_TRUE(
+        std::regex_match(program->ReadLine(kPatience),
+                         std::regex(R"(\[[0-9.]+ s\] #1 GetFirmwareVersion; rx [0-9A-F ]+; )"
+                                    R"(tx none; faults hangup)")));
+    EXPECT_EQ(ExitCode(*program), 3);
     EXPECT_FALSE(fs::exists(fs::symlink_status(Entry())));
+}
+
+struct Parsed {
+    int result = 0;
+    int exitCode = -99;
+    ProgramOptions options;
+    std::string out;
+    std::string err;
+};
+
+// The words of line, split at spaces, after the program name.
+Parsed ParseLine(const std::string& line) {
+    std::istringstream words("zavik-sim " + line);
+    const std::vector<std::string> kept{std::istream_iterator<std::string>(words), {}};
+    std::vector<const char*> arguments;
+    for (const std::string& word : kept) {
+        arguments.push_back(word.c_str());
+    }
+    Parsed parsed;
+    std::ostringstream out, err;
+    parsed.result =
+        SimulatorCommandLine::Parse(static_cast<int>(arguments.size()), arguments.data(),
+                                    parsed.options, parsed.exitCode, out, err);
+    parsed.out = out.str();
+    parsed.err = err.str();
+    return parsed;
+}
+
+// One option of each kind: a number, a text, a flag.  The rest are run by ProgramTest.
+TEST(SimulatorCommandLine, OptionsReachTheConfiguration) {
+    const Parsed parsed = ParseLine("--port 12 --firmware FW-2.5 --pace");
+    ASSERT_EQ(parsed.result, 0) << parsed.err;
+    EXPECT_EQ(parsed.options.simulator.portNumber, 12);
+    EXPECT_EQ(parsed.options.simulator.firmwareVersion, L"FW-2.5");
+    EXPECT_TRUE(parsed.options.simulator.pace);
+}
+
+// The exit statuses scripts rely on are documented where the user looks.
+TEST(SimulatorCommandLine, HelpEndsWithTheExitStatuses) {
+    const Parsed parsed = ParseLine("--help");
+    EXPECT_EQ(parsed.result, -1);
+    EXPECT_EQ(parsed.exitCode, 0);
+    EXPECT_NE(parsed.out.find("Exit status: 0 after a signal or --exit-after-ms, 1 when it cannot "
+                              "start, 2 for wrong options, 3 after a hangup fault."),
+              std::string::npos)
+        << parsed.out;
+}
+
+TEST(SimulatorCommandLine, RefusesAWrongLineWithExitCode2) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"--port 0", "--port"},
+        {"--no-such-option", "--no-such-option"},
+    };
+    for (const auto& [line, explanation] : rows) {
+        const Parsed parsed = ParseLine(line);
+        EXPECT_EQ(parsed.result, -1) << line;
+        EXPECT_EQ(parsed.exitCode, 2) << line;
+        EXPECT_NE(parsed.err.find(explanation), std::string::npos) << parsed.err;
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/TextConversion.h"
 #include "support/FileBytes.h"
 #include "tools/zavik-sim/SimulatorFixture.h"
 #include "zavik-sim/ZavikSimulator.h"
@@ -32,6 +33,57 @@ std::string Zeros(int count) {
 }
 
 using SimulatorTest = SimulatorFixture;
+
+FaultRule Parsed(const std::wstring& text) {
+    FaultRule rule;
+    std::wstring problem;
+    EXPECT_EQ(FaultRule::Parse(text, rule, problem), 0) << problem;
+    return rule;
+}
+
+// The faulty answer is exactly the promised bytes, paced too: the next command's answer follows
+// them directly, so nothing more was sent.
+TEST_F(SimulatorTest, SendsExactlyThePromisedBytes) {
+    const std::pair<std::wstring, std::string> rows[] = {
+        {L"status=0xFA:0x0B", "02 02 02 00 0B FA 03 F0"},
+        {L"silent:0x0B", ""},
+        {L"half:0x0B", "02 02 02 00"},
+    };
+    for (const auto& [rule, sent] : rows) {
+        SimulatorConfig config = Config();
+        config.pace = true;
+        config.faults.push_back(Parsed(rule));
+        StartWith(config);
+        ASSERT_TRUE(client_->Write(kIntensityCommand));
+        EXPECT_EQ(ToHex(client_->Read(HexBytes(sent).size())), sent);
+        ASSERT_TRUE(simulator_->WaitForPackets(1, kPatience));
+        EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+    }
+}
+
+TEST_F(SimulatorTest, RefusedCommandIsNotCarriedOutButALostAnswerIs) {
+    Start();
+    simulator_->AddFault(Parsed(L"status=0xFF:0x0B@1"));
+    simulator_->AddFault(Parsed(L"silent:0x0A"));
+    client_->Exchange(kIntensityCommand);
+    ASSERT_TRUE(client_->Write(HexBytes("02 01 03 00 0A 85 00 03 8C")));
+    ASSERT_TRUE(simulator_->WaitForPackets(2, kPatience));
+    const DeviceState state = simulator_->State();
+    EXPECT_EQ(state.CarriedIntensity(2), std::nullopt);
+    EXPECT_EQ(state.OutputMask(), 0x0085);
+}
+
+TEST_F(SimulatorTest, HangupUnplugsTheDevice) {
+    Start();
+    simulator_->AddFault(Parsed(L"hangup:0x0B"));
+    EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
+    ASSERT_TRUE(client_->Write(kIntensityCommand));
+
+    ASSERT_TRUE(simulator_->WaitForHangup(kPatience));
+    EXPECT_TRUE(client_->SeesHangup());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(simulator_->RegisteredPath())));
+    EXPECT_EQ(simulator_->State().CarriedIntensity(2), std::optional<std::uint8_t>(0x37));
+}
 
 // Its payload holds a whole StopSequence packet, which must not be carried out (and answered).
 TEST_F(SimulatorTest, CommandLongerThanAnyIsRefusedWhole) {
@@ -101,12 +153,8 @@ TEST_F(SimulatorTest, StateFileFollowsEachChange) {
         client_->Exchange(CommandPacket(HexBytes(payload)));
         EXPECT_NE(ReadFileBytes(config.stateFilePath).find(shown), std::string::npos) << payload;
     }
-    EXPECT_EQ(ReadFileBytes(config.stateFilePath),
-              "outputs 0x0085 (Blue on, Green on, Red off)\n"
-              "ttl 0x00 (TTL 3 low, TTL 4 low, TTL 5 low, TTL 6 low)\n"
-              "led 0 carried none pulse none\nled 1 carried none pulse none\n"
-              "led 2 carried 55 intensity 200 pulse none\n"
-              "sequence 3 records 1\nupload 7 count none received 0\nrunning 3\n");
+    // The state's text is pinned with the command interpreter.
+    EXPECT_EQ(ReadFileBytes(config.stateFilePath), WideToNarrow(simulator_->State().Describe()));
 }
 
 TEST_F(SimulatorTest, RegistersTheSlaveUnderThePortNameUntilStop) {

@@ -1,4 +1,4 @@
-#include "tools/ostra-cli/CliProcess.h"
+#include "support/ChildProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -24,8 +24,8 @@ std::string ReadAll(int fd) {
 
 }  // namespace
 
-CliProcess::CliProcess(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::map<std::string, std::string>& environment, Output output) {
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::map<std::string, std::string>& environment, Output output) {
     // env sets the variables, then becomes the program.
     std::vector<std::string> words{"/usr/bin/env"};
     for (const auto& [name, value] : environment)
@@ -67,20 +67,36 @@ CliProcess::CliProcess(const std::string& program, const std::vector<std::string
     posix_spawn_file_actions_destroy(&actions);
 }
 
-CliProcess::~CliProcess() {
+ChildProcess::~ChildProcess() {
     Signal(SIGKILL);
     Finish(std::chrono::milliseconds(0));
     close(out_);
     close(err_);
 }
 
-void CliProcess::Signal(int signal) const {
+void ChildProcess::Signal(int signal) const {
     if (pid_ > 0)
         kill(pid_, signal);
 }
 
-CliResult CliProcess::Finish(std::chrono::milliseconds limit) {
-    CliResult result;
+std::string ChildProcess::ReadLine(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::string line;
+    for (char byte = 0; std::chrono::steady_clock::now() < deadline;) {
+        if (pread(out_, &byte, 1, lineStart_ + static_cast<off_t>(line.size())) != 1) {
+            usleep(1000);
+        } else if (byte == '\n') {
+            lineStart_ += static_cast<off_t>(line.size()) + 1;
+            break;
+        } else {
+            line += byte;
+        }
+    }
+    return line;
+}
+
+ProcessResult ChildProcess::Finish(std::chrono::milliseconds limit) {
+    ProcessResult result;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
     while (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0) {
