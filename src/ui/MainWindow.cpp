@@ -113,7 +113,8 @@ void MainWindow::BuildMenus() {
     recentFiles_ = file->addMenu(QStringLiteral("Recent Settings Files"));
     recentFiles_->setObjectName(QStringLiteral("recentSettingsFiles"));
     file->addSeparator();
-    clearLog_ = add(file, "Clear &Message Log", "clearMessageLog", [this] { logModel_.Clear(); });
+    clearLog_ =
+        add(file, "Clear &Message Log", "clearMessageLog", [this] { logReceiver_.Clear(); });
     file->addSeparator();
     add(file, "&Exit", "exit", &QWidget::close);
     undoStack_ = new QUndoStack(this);

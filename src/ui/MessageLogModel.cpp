@@ -1,6 +1,7 @@
 #include "ui/MessageLogModel.h"
 
 #include <QBrush>
+#include <QTimer>
 #include <algorithm>
 
 #include "foundation/TimeOfDay.h"
@@ -70,9 +71,13 @@ void MessageLogModel::Clear() {
     endResetModel();
 }
 
+// The rows are handed over a little after the first message: a busy device job (an upload
+// logs each packet) then wakes the window a few times a second instead of once per message,
+// and leaves the processor to the job.
 QueuedLogReceiver::QueuedLogReceiver(MessageLogModel& model) : model_(model) {
     connect(
-        this, &QueuedLogReceiver::messagesQueued, &model, [this] { Deliver(); },
+        this, &QueuedLogReceiver::messagesQueued, &model,
+        [this] { QTimer::singleShot(kDeliveryDelay, &model_, [this] { Deliver(); }); },
         Qt::QueuedConnection);
 }
 
@@ -86,6 +91,14 @@ void QueuedLogReceiver::AddLogMessage(LogLevel level, const std::wstring& messag
     if (wasEmpty) {
         emit messagesQueued();
     }
+}
+
+void QueuedLogReceiver::Clear() {
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        queued_.clear();
+    }
+    model_.Clear();
 }
 
 void QueuedLogReceiver::Deliver() {

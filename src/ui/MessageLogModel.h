@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -41,11 +42,14 @@ class QueuedLogReceiver final : public QObject, public LogMessageReceiver {
   public:
     explicit QueuedLogReceiver(MessageLogModel& model);
     void AddLogMessage(LogLevel level, const std::wstring& message) override;
+    // Empties the message log, with the messages still on their way to it.
+    void Clear();
 
   signals:
     void messagesQueued();
 
   private:
+    static constexpr std::chrono::milliseconds kDeliveryDelay{30};
     void Deliver();
 
     MessageLogModel& model_;
