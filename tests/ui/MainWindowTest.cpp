@@ -44,9 +44,15 @@ class RecordingPrompts final : public Prompts {
     bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
     QString OpenSettingsFile(QWidget*) override { return openPath; }
     QString SaveSettingsFile(QWidget*) override { return {}; }
+    CloseChoice AskStopBeforeClose(QWidget*) override {
+        ++closeQuestions;
+        return closeChoice;
+    }
 
     Boxes boxes;
     QString openPath;
+    CloseChoice closeChoice = CloseChoice::Stop;
+    int closeQuestions = 0;
 };
 
 bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
@@ -67,9 +73,15 @@ class MainWindowTest : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_EQ(driver_.Start(), 0);
+        OpenWindow();
+    }
+    void OpenWindow() {
         auto lister = std::make_unique<ListedPorts>();
         lister->ports.push_back(driver_.Listing());
+        window_.reset();
         window_ = std::make_unique<MainWindow>(prompts_, std::move(lister));
+        // A window opened again within the second needs a data directory of its own.
+        window_->Core().SetAllowNumberedDataDirectory(true);
         ASSERT_EQ(window_->Start(), ApplicationCore::StartupResult::Started);
     }
     void Settle() {
@@ -145,6 +157,33 @@ TEST_F(MainWindowTest, ManualCommandsReachTheDevice) {
     EXPECT_EQ(prompts_.boxes.size(), 1u);
     EXPECT_EQ(window_->ManualPage()->Panel(0)->IntensityField()->text(), "26");
     EXPECT_TRUE(driver_.CommandIds().empty());
+}
+
+// Closing while a pulse train runs asks first: Cancel keeps the window and sends nothing, Stop
+// ends the train and every LED before the window closes, Leave Running sends nothing.
+TEST_F(MainWindowTest, ClosingWhileAPulseTrainRunsAsksBeforeSendingAnything) {
+    using Choice = Prompts::CloseChoice;
+    for (const Choice choice : {Choice::Cancel, Choice::Stop, Choice::LeaveRunning}) {
+        SCOPED_TRACE(static_cast<int>(choice));
+        if (window_->IsClosed()) {
+            OpenWindow();
+        }
+        Trigger("connect");
+        if (window_->ManualPage()->PulsingPanel() < 0) {
+            Enter(0, "loopCount", "0");
+            Click(0, "pulseToggle");
+        }
+        ASSERT_NE(driver_->State().PulseTrainOf(0), std::nullopt);
+        driver_.MarkHandled();
+        prompts_.closeChoice = choice;
+        prompts_.closeQuestions = 0;
+        window_->close();
+        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+        EXPECT_EQ(prompts_.closeQuestions, 1);
+        EXPECT_EQ(window_->IsClosed(), choice != Choice::Cancel);
+        EXPECT_EQ(driver_.CommandIds().empty(), choice != Choice::Stop);
+        EXPECT_EQ(driver_->State().PulseTrainOf(0) == std::nullopt, choice == Choice::Stop);
+    }
 }
 
 // Reading a settings file once reset a pulsing panel to "Start Pulse", and its timer then
