@@ -161,11 +161,13 @@ std::string TimelineToSvg(const StimulusTimeline& timeline, const std::wstring& 
                Number(base) + "\">" + Escape(lane.name) + "</text><polyline fill=\"none\" " +
                "stroke=\"black\" points=\"" + X(0.0) + "," + Y(lane.initial);
         int value = lane.initial;
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on " " + std::string&&.
         for (const Change& change : layout.changes[i]) {
-            svg += " " + X(change.x) + "," + Y(value) + " " + X(change.x) + "," + Y(change.value);
+            svg.append(" ").append(X(change.x)).append(",").append(Y(value));
+            svg.append(" ").append(X(change.x)).append(",").append(Y(change.value));
             value = change.value;
         }
-        svg += " " + X(drawnTotal) + "," + Y(value) + "\"/></g>\n";
+        svg.append(" ").append(X(drawnTotal)).append(",").append(Y(value)).append("\"/></g>\n");
     }
 
     const double axis = kTop + shown * kLaneHeight + 10.0;

@@ -197,7 +197,9 @@ TEST_F(FormatCmdLineTest, FailingLineIsHandedOutWithItsNumberAndReadingGoesOn) {
 }
 
 std::string CommandOfLength(std::size_t bytes) {
-    return "-" + std::string(bytes - 1, 'x');
+    std::string command(bytes, 'x');
+    command.front() = '-';
+    return command;
 }
 
 // Operators carry files between Windows and Linux: only the CR directly before an LF goes.

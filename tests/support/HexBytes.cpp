@@ -1,5 +1,6 @@
 #include "support/HexBytes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -41,7 +42,9 @@ std::vector<std::string> CanonicalHex(const std::vector<std::string>& hex) {
 Bytes CommandPacket(const Bytes& payload) {
     Bytes packet{0x02, 0x01, static_cast<std::uint8_t>(payload.size()),
                  static_cast<std::uint8_t>(payload.size() >> 8)};
-    packet.insert(packet.end(), payload.begin(), payload.end());
+    // Resized and copied: GCC 12 warns falsely (-Warray-bounds) on an insert here.
+    packet.resize(4 + payload.size());
+    std::copy(payload.begin(), payload.end(), packet.begin() + 4);
     packet.push_back(0x03);
     std::uint8_t checksum = 0;
     for (const std::uint8_t byte : packet)

@@ -32,8 +32,10 @@ VlrRetVal PacketLog::Open(std::ostream* echo, const std::filesystem::path& file)
 
 void PacketLog::Write(const std::wstring& line) {
     const std::chrono::duration<double> since = std::chrono::steady_clock::now() - start_;
-    const std::string bytes = "[" + WideToNarrow(FormatTimelineTime(since.count(), 3)) + " s] " +
-                              WideToNarrow(line) + "\n";
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "[" + std::string&&.
+    std::string bytes = "[";
+    bytes.append(WideToNarrow(FormatTimelineTime(since.count(), 3))).append(" s] ");
+    bytes.append(WideToNarrow(line)).append("\n");
     if (echo_ != nullptr) {
         *echo_ << bytes << std::flush;
     }

@@ -70,7 +70,7 @@ TEST_F(ZavikSimProgram, ReplacesTheRegistrationOfADeadEmulator) {
     waitpid(dead, nullptr, 0);
     fs::create_directories(Ports());
     fs::create_symlink("/dev/null", Entry());
-    WriteFileBytes(Ports() / ("." + Entry().filename().string() + ".pid"),
+    WriteFileBytes(Ports() / ("." + Entry().filename().native()).append(".pid"),
                    std::to_string(dead) + "\n");
     ExpectReadyLine(*Start({}));
 }

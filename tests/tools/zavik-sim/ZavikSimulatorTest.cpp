@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string HexByte(std::size_t value) {
-    char text[4];
+    char text[24];
     std::snprintf(text, sizeof text, "%02zX", value);
     return text;
 }
