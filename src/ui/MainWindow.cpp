@@ -70,6 +70,8 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
       session_(core_.GetMicroController(), *lister_, notifier_, &core_.GetLogFile()),
       manual_(core_.GetMicroController(), &core_.GetLogFile()) {
     setObjectName(QStringLiteral("mainWindow"));
+    core_.GetMicroController().GetConnection().Port().SetAbortDescriptor(
+        closeRequest_.Descriptor());
     BuildMenus();
     setCentralWidget(BuildCentralWidget());
     resize(FontUnits::Width(this, 1070), FontUnits::Height(this, 760));
@@ -483,7 +485,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     if (busy_ > 0) {
-        // The device operation ends first (a silent device answers within its time-out).
+        // The device operation ends first: a device that answers finishes its transaction, a
+        // silent one is given up within half a second instead of its read time-out.
+        closeRequest_.Raise();
         closePending_ = true;
         event->ignore();
         return;

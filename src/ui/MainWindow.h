@@ -9,6 +9,7 @@
 #include "app/DeviceSession.h"
 #include "app/ManualControl.h"
 #include "device/SerialPortLister.h"
+#include "foundation/platform/AbortRequest.h"
 #include "ui/DeviceSnapshot.h"
 #include "ui/DeviceWorker.h"
 #include "ui/MessageLogModel.h"
@@ -85,6 +86,9 @@ class MainWindow final : public QMainWindow {
     PromptNotifier notifier_;
     MessageLogModel logModel_;
     QueuedLogReceiver logReceiver_;
+    // Raised when the window closes during a device operation, so a silent device cannot keep
+    // it open for the read time-out. It outlives the core, whose port watches it.
+    AbortRequest closeRequest_;
     ApplicationCore core_;
     std::unique_ptr<SerialPortLister> lister_;
     DeviceSession session_;

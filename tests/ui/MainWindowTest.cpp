@@ -22,6 +22,7 @@
 
 #include "foundation/TextConversion.h"
 #include "support/EmulatedDriver.h"
+#include "support/FaultRules.h"
 #include "support/ListedPorts.h"
 #include "support/PrivateUserEnvironment.h"
 #include "support/TempDir.h"
@@ -184,6 +185,18 @@ TEST_F(MainWindowTest, ClosingWhileAPulseTrainRunsAsksBeforeSendingAnything) {
         EXPECT_EQ(driver_.CommandIds().empty(), choice != Choice::Stop);
         EXPECT_EQ(driver_->State().PulseTrainOf(0) == std::nullopt, choice == Choice::Stop);
     }
+}
+
+// A silent device once kept a closing window open for the read time-out (300 s).
+TEST_F(MainWindowTest, ClosingDuringAnOperationOnASilentDeviceEndsWithinSeconds) {
+    driver_->AddFault(SilentFault(0x01));
+    window_->findChild<QAction*>("connect")->trigger();
+    ASSERT_TRUE(window_->IsBusy());
+    ASSERT_TRUE(driver_->WaitForPackets(1, std::chrono::seconds(5)));
+    const auto start = std::chrono::steady_clock::now();
+    window_->close();
+    ASSERT_TRUE(WaitFor([this] { return window_->IsClosed(); }, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 // Reading a settings file once reset a pulsing panel to "Start Pulse", and its timer then
