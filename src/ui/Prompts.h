@@ -30,9 +30,13 @@ class Prompts {
     // or stay open. Stop unless a front end asks (the device is left quiet).
     enum class CloseChoice { Stop, LeaveRunning, Cancel };
     virtual CloseChoice AskStopBeforeClose(QWidget* /*parent*/) { return CloseChoice::Stop; }
-    // Where the settings file dialogs open and what they note: the folder shown last. Null
-    // (the default) remembers nothing.
+    // Where the file dialogs open and what they note: the folder shown last, per kind of file.
+    // Null (the default) remembers nothing.
     virtual void RememberFolders(RecentFiles* /*memory*/) {}
+    // Runs a file dialog for a kind of file ("settings", "sequences"): the chosen file, or
+    // empty when the operator cancelled. Qt's own dialog (it matches "*.cfg" without regard to
+    // case, so "*.CFG" is listed too), ".cfg" added to a name without one.
+    virtual QString ChooseFile(QFileDialog& dialog, const std::wstring& kind);
 };
 
 // Message boxes, confirmations and file dialogs of Qt.
@@ -45,9 +49,9 @@ class QtPrompts final : public Prompts {
     CloseChoice AskStopBeforeClose(QWidget* parent) override;
     void RememberFolders(RecentFiles* memory) override { memory_ = memory; }
 
-  private:
-    QString RunSettingsDialog(QFileDialog* dialog);
+    QString ChooseFile(QFileDialog& dialog, const std::wstring& kind) override;
 
+  private:
     RecentFiles* memory_ = nullptr;
 };
 

@@ -12,24 +12,10 @@
 namespace {
 
 const QString kSettingsFilter = QStringLiteral("Settings Files (*.cfg)");
+const std::wstring kSettingsKind = L"settings";
 
-// Qt's own file dialog matches the filter without regard to case, so "*.cfg" also lists
-// "*.CFG"; some platform dialogs would not.
-QFileDialog* SettingsFileDialog(QWidget* parent, const QString& title) {
-    auto* dialog = new QFileDialog(parent, title);
-    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setNameFilter(kSettingsFilter);
-    dialog->setDefaultSuffix(QStringLiteral("cfg"));
-    return dialog;
-}
-
-QString RunFileDialog(QFileDialog* dialog) {
-    const QString chosen = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()
-                               ? dialog->selectedFiles().constFirst()
-                               : QString();
-    delete dialog;
-    return chosen;
+void PrepareSettingsDialog(QFileDialog& dialog) {
+    dialog.setNameFilter(kSettingsFilter);
 }
 
 }  // namespace
@@ -52,26 +38,35 @@ bool QtPrompts::Confirm(QWidget* parent, const QString& caption, const QString& 
 }
 
 QString QtPrompts::OpenSettingsFile(QWidget* parent) {
-    QFileDialog* dialog = SettingsFileDialog(parent, QStringLiteral("Process Settings File"));
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    return RunSettingsDialog(dialog);
+    QFileDialog dialog(parent, QStringLiteral("Process Settings File"));
+    PrepareSettingsDialog(dialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    return ChooseFile(dialog, kSettingsKind);
 }
 
 QString QtPrompts::SaveSettingsFile(QWidget* parent) {
-    QFileDialog* dialog = SettingsFileDialog(parent, QStringLiteral("Save Session File"));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->selectFile(QStringLiteral("OstraSettings.cfg"));
-    return RunSettingsDialog(dialog);
+    QFileDialog dialog(parent, QStringLiteral("Save Session File"));
+    PrepareSettingsDialog(dialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(QStringLiteral("OstraSettings.cfg"));
+    return ChooseFile(dialog, kSettingsKind);
 }
 
-// Both settings dialogs open where the last one was left.
-QString QtPrompts::RunSettingsDialog(QFileDialog* dialog) {
-    const std::wstring kind = L"settings";
+QString Prompts::ChooseFile(QFileDialog& dialog, const std::wstring&) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setDefaultSuffix(QStringLiteral("cfg"));
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().constFirst()
+               : QString();
+}
+
+// Dialogs of one kind open where the last one was left.
+QString QtPrompts::ChooseFile(QFileDialog& dialog, const std::wstring& kind) {
     if (memory_ != nullptr && !memory_->LastFolder(kind).empty()) {
-        dialog->setDirectory(QFile::decodeName(WideToNarrow(memory_->LastFolder(kind)).c_str()));
+        dialog.setDirectory(QFile::decodeName(WideToNarrow(memory_->LastFolder(kind)).c_str()));
     }
-    const QString chosen = RunFileDialog(dialog);
+    const QString chosen = Prompts::ChooseFile(dialog, kind);
     if (memory_ != nullptr && !chosen.isEmpty()) {
         memory_->SetLastFolder(kind, CorePath(QFileInfo(chosen).absolutePath()));
     }

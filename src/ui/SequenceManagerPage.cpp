@@ -34,18 +34,13 @@ QString Text(const std::wstring& text) {
     return QString::fromStdWString(text);
 }
 
+// The sequence file dialogs remember their folder apart from the settings dialogs'.
+const std::wstring kSequencesKind = L"sequences";
+
 // "1.9 s": seconds with one decimal, from 64-bit milliseconds.
 QString Seconds(std::int64_t milliseconds) {
     return QString::number(static_cast<double>(milliseconds) / 1000.0, 'f', 1) +
            QStringLiteral(" s");
-}
-
-QString RunFileDialog(QFileDialog& dialog) {
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setDefaultSuffix(QStringLiteral("cfg"));
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-               ? dialog.selectedFiles().constFirst()
-               : QString();
 }
 
 }  // namespace
@@ -78,7 +73,7 @@ std::wstring QtSequenceManagerPrompts::AskOpenFile() {
     QFileDialog dialog(parent_, QStringLiteral("Open Stimulus Sequence File"), QString(),
                        QStringLiteral("Stimulus Sequence Files (*.cfg)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    const QString path = RunFileDialog(dialog);
+    const QString path = prompts_.ChooseFile(dialog, kSequencesKind);
     return path.isEmpty() ? std::wstring() : CorePath(path);
 }
 
@@ -86,7 +81,7 @@ std::wstring QtSequenceManagerPrompts::AskSaveFile(const std::wstring& proposed)
     QFileDialog dialog(parent_, QStringLiteral("Save Stimulus Sequence Command File"),
                        Text(proposed), QStringLiteral("Text Files (*.cfg)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    const QString path = RunFileDialog(dialog);
+    const QString path = prompts_.ChooseFile(dialog, kSequencesKind);
     return path.isEmpty() ? std::wstring() : CorePath(path);
 }
 
