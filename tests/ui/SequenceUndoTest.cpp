@@ -75,6 +75,10 @@ TEST_F(SequenceUndoTest, EveryKindOfChangeUndoesAndRedoesExactly) {
          [&] {
              prompts.properties = {Properties{7, L"New"}}, manager.Run(Command::Add);
          }},
+        {"rename",
+         [&] {
+             Select(2), prompts.properties = {Properties{2, L"R"}}, manager.Run(Command::Modify);
+         }},
         {"renumber",
          [&] {
              Select(2), prompts.properties = {Properties{9, L"B"}}, manager.Run(Command::Modify);
