@@ -8,12 +8,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <csignal>
@@ -104,6 +107,42 @@ class MainWindowTest : public testing::Test {
         edit->setText(text);
         emit edit->editingFinished();
         Settle();
+    }
+    // The demo protocol read (and connected) with the sequence control tab showing.
+    void OpenDemo(bool connect) {
+        prompts_.openPath =
+            QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
+        Trigger("openSettingsFile");
+        if (connect) {
+            Trigger("connect");
+        }
+        window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
+        Settle();
+    }
+    QPushButton* PageButton(const char* name) {
+        return window_->ManagerPage()->findChild<QPushButton*>(name);
+    }
+    // Uploads the demo protocol and starts the sequence shown.
+    void UploadAndStart() {
+        QTest::mouseClick(PageButton("uploadButton"), Qt::LeftButton);
+        Settle();
+        const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
+        QTest::mouseClick(PageButton("startStopButton"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return driver_->State().RunningSequence() == shown; }));
+        driver_.MarkHandled();
+    }
+    // The stop command first, then every LED off (the manual page may switch them off again).
+    void ExpectStopped() {
+        ASSERT_TRUE(WaitFor([this] { return !window_->ManagerPage()->Executing(); }));
+        Settle();
+        std::vector<std::uint8_t> expected(
+            1 + static_cast<std::size_t>(window_->Core().GetMicroController().GetLEDCount()), 0x0A);
+        expected.front() = 0x19;
+        std::vector<std::uint8_t> ids = driver_.CommandIds();
+        ids.resize(std::min(ids.size(), expected.size()));
+        EXPECT_EQ(ids, expected);
+        EXPECT_FALSE(driver_->State().RunningSequence());
+        EXPECT_EQ(PageButton("startStopButton")->text(), "Start Execution");
     }
 
     TempDir dir_;
@@ -249,31 +288,21 @@ TEST_F(MainWindowTest, CloseDisconnectsSavesBothSettingsFilesAndExitsWithZero) {
 
 // The demo protocol uploaded to the emulator, one sequence run and stopped, then an edit.
 TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
-    prompts_.openPath =
-        QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
-    Trigger("openSettingsFile");
-    Trigger("connect");
+    OpenDemo(true);
     SequenceManagerPage* page = window_->ManagerPage();
-    auto* upload = page->findChild<QPushButton*>("uploadButton");
-    auto* startStop = page->findChild<QPushButton*>("startStopButton");
+    auto* startStop = PageButton("startStopButton");
     EXPECT_FALSE(startStop->isEnabled());
-    QTest::mouseClick(upload, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+    UploadAndStart();
     ASSERT_EQ(prompts_.boxes, (Boxes{{"", "Upload Complete!"}}));
-    const SequenceContainer& model = window_->Core().GetSequenceContainer();
-    EXPECT_EQ(driver_->State().Sequences().size(), model.UsedSequenceNumbers().size());
-
-    const std::uint32_t shown = *page->Logic().Shown();
-    QTest::mouseClick(startStop, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return driver_->State().RunningSequence() == shown; }));
+    EXPECT_EQ(driver_->State().Sequences().size(),
+              window_->Core().GetSequenceContainer().UsedSequenceNumbers().size());
     EXPECT_EQ(startStop->text(), "Stop Execution");
-    EXPECT_FALSE(upload->isEnabled());
+    EXPECT_FALSE(PageButton("uploadButton")->isEnabled());
     QTest::mouseClick(startStop, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !page->Executing(); }));
-    EXPECT_FALSE(driver_->State().RunningSequence());
-    EXPECT_EQ(startStop->text(), "Start Execution");
+    ExpectStopped();
     EXPECT_TRUE(startStop->isEnabled());
 
+    const std::uint32_t shown = *page->Logic().Shown();
     window_->Core().GetSequenceContainer().RenameSequence(shown, L"Edited");
     ASSERT_TRUE(WaitFor([&] { return !startStop->isEnabled(); }));
 
@@ -293,11 +322,8 @@ TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
 // with the upload's reason until the step is mended. The pictures show it in the default and a
 // dark palette; a second run of this test in a child process takes it at scale factor 2.
 TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
-    prompts_.openPath =
-        QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
-    Trigger("openSettingsFile");
-    Trigger("connect");
-    auto* upload = window_->ManagerPage()->findChild<QPushButton*>("uploadButton");
+    OpenDemo(true);
+    auto* upload = PageButton("uploadButton");
     ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
     SequenceContainer& model = window_->Core().GetSequenceContainer();
     const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
@@ -318,7 +344,6 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
               "(cannot run)");
 
     window_->show();
-    window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
     Settle();
     QWidget* tab = window_->findChild<QWidget*>("sequenceControlPage");
     ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
@@ -329,22 +354,8 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     }
     EXPECT_TRUE(tab->grab().save(pictures + "default.png"));
     const QPalette light = QApplication::palette();
-    QPalette dark;
-    for (const auto& [role, color] : {std::pair{QPalette::Window, QColor(45, 45, 48)},
-                                      {QPalette::Base, QColor(30, 30, 30)},
-                                      {QPalette::AlternateBase, QColor(50, 50, 54)},
-                                      {QPalette::Button, QColor(60, 60, 64)},
-                                      {QPalette::Highlight, QColor(60, 130, 220)},
-                                      {QPalette::WindowText, QColor(230, 230, 230)},
-                                      {QPalette::Text, QColor(230, 230, 230)},
-                                      {QPalette::ButtonText, QColor(230, 230, 230)}}) {
-        dark.setColor(role, color);
-        if (role == QPalette::WindowText || role == QPalette::Text ||
-            role == QPalette::ButtonText) {
-            dark.setColor(QPalette::Disabled, role, QColor(120, 120, 120));
-        }
-    }
-    QApplication::setPalette(dark);
+    // Light text on dark grey: Qt derives the other colours from the button and window ones.
+    QApplication::setPalette(QPalette(QColor(60, 60, 64), QColor(45, 45, 48)));
     Settle();
     EXPECT_TRUE(tab->grab().save(pictures + "dark.png"));
     QApplication::setPalette(light);
@@ -384,10 +395,7 @@ TEST_F(MainWindowTest, KeyboardShortcutsListTheMenusActions) {
 // Ctrl+Z takes a cell edit back, in the grid and the model; a two-step TSV on the clipboard
 // pastes as two steps.
 TEST_F(MainWindowTest, CtrlZUndoesACellEditAndPasteTakesStepsFromTheClipboard) {
-    prompts_.openPath =
-        QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
-    Trigger("openSettingsFile");
-    window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
+    OpenDemo(false);
     window_->show();
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
@@ -458,59 +466,12 @@ int main(int argc, char** argv) {
     return RUN_ALL_TESTS();
 }
 
-#include <QProgressDialog>
-#include <QTimer>
-#include <algorithm>
-
 namespace {
-
-// The demo protocol uploaded to the emulator with the sequence control tab showing.
-class SequenceRunTest : public MainWindowTest {
-  protected:
-    void OpenDemoAndConnect() {
-        prompts_.openPath =
-            QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
-        Trigger("openSettingsFile");
-        Trigger("connect");
-        window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
-        Settle();
-    }
-    QPushButton* PageButton(const char* name) {
-        return window_->ManagerPage()->findChild<QPushButton*>(name);
-    }
-    void UploadAndStart() {
-        OpenDemoAndConnect();
-        QTest::mouseClick(PageButton("uploadButton"), Qt::LeftButton);
-        Settle();
-        const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
-        QTest::mouseClick(PageButton("startStopButton"), Qt::LeftButton);
-        ASSERT_TRUE(WaitFor([&] { return driver_->State().RunningSequence() == shown; }));
-        driver_.MarkHandled();
-    }
-    // The stop command first, then every LED off (the manual page may switch them off again).
-    void ExpectStopped() {
-        ASSERT_TRUE(WaitFor([this] { return !window_->ManagerPage()->Executing(); }));
-        Settle();
-        std::vector<std::uint8_t> expected(
-            1 + static_cast<std::size_t>(window_->Core().GetMicroController().GetLEDCount()), 0x0A);
-        expected.front() = 0x19;
-        std::vector<std::uint8_t> ids = driver_.CommandIds();
-        ids.resize(std::min(ids.size(), expected.size()));
-        EXPECT_EQ(ids, expected);
-        EXPECT_FALSE(driver_->State().RunningSequence());
-        EXPECT_EQ(PageButton("startStopButton")->text(), "Start Execution");
-    }
-};
-
-TEST_F(SequenceRunTest, StopExecutionSendsTheStopAndEveryLedOff) {
-    UploadAndStart();
-    QTest::mouseClick(PageButton("startStopButton"), Qt::LeftButton);
-    ExpectStopped();
-}
 
 // Leaving for the manual page, which switches every LED off, ends the run through the page's
 // own stop rather than leaving "Stop Execution" on a run that no longer happens.
-TEST_F(SequenceRunTest, SwitchingToManualControlStopsTheRun) {
+TEST_F(MainWindowTest, SwitchingToManualControlStopsTheRun) {
+    OpenDemo(true);
     UploadAndStart();
     auto* pages = window_->findChild<QTabWidget*>("pages");
     ASSERT_EQ(pages->tabText(0), "  Manual Control  ");
@@ -519,7 +480,8 @@ TEST_F(SequenceRunTest, SwitchingToManualControlStopsTheRun) {
 }
 
 // Stop All goes through while the run holds the worker, and the status line said what ran.
-TEST_F(SequenceRunTest, StopAllSendsTheStopAndEveryLedOffWhileASequenceRuns) {
+TEST_F(MainWindowTest, StopAllSendsTheStopAndEveryLedOffWhileASequenceRuns) {
+    OpenDemo(true);
     UploadAndStart();
     auto* status = window_->findChild<QLabel*>("deviceStatus");
     ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Running sequence "); }));
@@ -544,11 +506,11 @@ TEST_F(MainWindowTest, UnpluggingTheDevicePutsTheWindowInItsDisconnectedState) {
         window_->findChild<QLabel*>("deviceStatus")->text().startsWith("Error: The Zavik Driver"));
 }
 
-TEST_F(SequenceRunTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowResponsive) {
+TEST_F(MainWindowTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowResponsive) {
     driver_.Unplug();
     driver_.Config().answerDelay = std::chrono::milliseconds(20);
     ASSERT_EQ(driver_.Start(), 0);
-    OpenDemoAndConnect();
+    OpenDemo(true);
     SequenceManagerPage* page = window_->ManagerPage();
     // Cancel at the first progress: the window hears of it while the upload goes on.
     int turnsWhileBusy = 0;

@@ -8,6 +8,7 @@
 #include <QtTest/QTest>
 #include <algorithm>
 
+#include "FakePrompts.h"
 #include "app/ScratchModels.h"
 #include "ui/SequenceEditorPage.h"
 
@@ -18,13 +19,6 @@ void Settle() {
     for (int turn = 0; turn < 3; ++turn)
         QCoreApplication::processEvents();
 }
-
-class NoPrompts final : public SequenceEditorPrompts {
-  public:
-    std::optional<std::uint32_t> AskLoopCount() override { return std::nullopt; }
-    std::optional<std::uint32_t> AskIntensity() override { return std::nullopt; }
-    void ShowRuleError(const std::wstring&, const std::wstring&) override {}
-};
 
 // The page showing the samples' "Demo trial" (sequence 3): two call rows, then ordinary rows.
 class SequenceEditorPageTest : public testing::Test {
@@ -76,7 +70,7 @@ class SequenceEditorPageTest : public testing::Test {
     }
 
     ScratchModels models_;
-    NoPrompts prompts_;
+    FakePrompts prompts_;
     SequenceEditorPage page_{prompts_};
 };
 

@@ -1,70 +1,39 @@
 #include <gtest/gtest.h>
 
-#include <deque>
-
-#include "sequences/SequenceContainer.h"
-#include "support/LogCapture.h"
-#include "ui/SequenceEditor.h"
+#include "FakePrompts.h"
+#include "sequences/ContainerFixture.h"
 
 namespace {
 
 using Set = std::vector<std::wstring>;
 using Editor = SequenceEditor;
 
-class FakePrompts final : public SequenceEditorPrompts {
-  public:
-    std::optional<std::uint32_t> AskLoopCount() override { return Next(); }
-    std::optional<std::uint32_t> AskIntensity() override { return Next(); }
-    void ShowRuleError(const std::wstring& caption, const std::wstring&) override {
-        errors.push_back(caption);
-    }
-    std::optional<std::uint32_t> Next() {
-        const auto answer = answers.front();
-        return answers.pop_front(), answer;
-    }
-    std::deque<std::optional<std::uint32_t>> answers;
-    std::vector<std::wstring> errors;
-};
-
 // Sequence 0 is edited; 1 lasts 100 ms; 2 calls 0, so calling 2 from 0 closes a cycle. Columns:
 // 4 Blue, 5 Red, 6 Green.
-class SequenceEditorTest : public testing::Test {
+class SequenceEditorTest : public ContainerFixture {
   protected:
     void SetUp() override {
-        model.SetLogFile(&log);
-        model.SetColorLabels({L"Blue", L"Red", L"Green"});
         Define(0, L"Main", {});
         Define(1, L"Clear -Loop", {{L"-Duration 100"}});
         Define(2, L"Caller", {{L"-Call 0"}});
-        editor.InitializeGrid(&log, model);
-    }
-    void Define(std::uint32_t number, const std::wstring& name, const std::vector<Set>& sets) {
-        model.AddSequence(number, name);
-        for (std::uint32_t set = 0; set < sets.size(); ++set) {
-            model.AddCommandSet(number, set);
-            for (const std::wstring& text : sets[set]) {
-                ASSERT_EQ(model.AddCommand(number, set, text), 0) << text;
-            }
-        }
+        editor.InitializeGrid(&log, container);
     }
     void Load(const std::vector<Set>& sets) {
-        model.RemoveSequence(0);
+        container.RemoveSequence(0);
         Define(0, L"Main", sets);
         editor.LoadSequence(0);
     }
     void Edit(int row, int column, const std::wstring& text) { editor.EndEdit(row, column, text); }
-    Set Stored(int row) { return model.GetCommandSets(0)[static_cast<std::size_t>(row)]; }
+    Set Stored(int row) { return container.GetCommandSets(0)[static_cast<std::size_t>(row)]; }
     std::wstring Cell(int row, int column) { return editor.CellText(row, column); }
 
-    LogCapture log;
-    SequenceContainer model;
     FakePrompts prompts;
     Editor editor{prompts};
 };
 
 TEST_F(SequenceEditorTest, LoopsComeAndGoInPairsAndCountTheBodyEveryTime) {
     Load({{}});
-    prompts.answers = {5};
+    prompts.numbers = {5};
     Edit(0, Editor::kLoopCallColumn, L"-Loop");
     ASSERT_EQ(editor.RowCount(), 2);
     EXPECT_EQ(Stored(0), Set{L"-Loop 5"});
@@ -86,14 +55,14 @@ TEST_F(SequenceEditorTest, LoopsComeAndGoInPairsAndCountTheBodyEveryTime) {
     editor.SelectRow(0);
     EXPECT_FALSE(editor.GetButtons().moveUp);
     // A new count keeps the end row; clearing the start removes it and keeps the body.
-    prompts.answers = {3};
+    prompts.numbers = {3};
     Edit(0, Editor::kLoopCallColumn, L"-Loop");
     EXPECT_EQ(editor.RowCount(), 4);
     Edit(0, Editor::kLoopCallColumn, L"Clear");
     EXPECT_EQ(editor.RowCount(), 3);
     EXPECT_EQ(Cell(0, Editor::kDurationColumn), L"0.1");
     EXPECT_FALSE(editor.IsReadOnly(0, Editor::kDurationColumn));
-    EXPECT_EQ(model.GetCommandSets(0).size(), 3u);
+    EXPECT_EQ(container.GetCommandSets(0).size(), 3u);
 }
 
 // Loading classifies by the first word without regard to case; a set the grid cannot show as
@@ -113,7 +82,7 @@ TEST_F(SequenceEditorTest, RowsShowWhatTheModelHolds) {
     EXPECT_EQ(editor.KindOf(3), Editor::RowKind::Call);
     EXPECT_EQ(Cell(4, Editor::kDurationColumn), L"?");
 
-    prompts.answers = {300};  // an intensity the model refuses
+    prompts.numbers = {300};  // an intensity the model refuses
     Edit(0, 5, L"-SetIntensity");
     EXPECT_EQ(Stored(0), (Set{L"-on blue", L"-Duration 5"}));
     EXPECT_EQ(Cell(0, 5), L"");
@@ -127,7 +96,7 @@ TEST_F(SequenceEditorTest, RowsShowWhatTheModelHolds) {
     editor.RemoveRow();
     editor.SelectRow(3);
     editor.RemoveRow();
-    EXPECT_EQ(model.GetCommandSets(0).size(), 3u);
+    EXPECT_EQ(container.GetCommandSets(0).size(), 3u);
     EXPECT_EQ(editor.TotalText(), L"11.1 ms");
 }
 
@@ -135,7 +104,7 @@ TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
     Load({{L"-On Green", L"-SetIntensity Blue 200"}, {}, {}, {}});
     EXPECT_EQ(editor.BuildValueChoices(0, 5), (Set{L"Clear", L"-On", L"-Off"}));
     EXPECT_EQ(editor.BuildValueChoices(3, 6), (Set{L"Clear", L"-SetIntensity", L"-Off"}));
-    prompts.answers = {128};
+    prompts.numbers = {128};
     Edit(3, 6, L"-SetIntensity");
     Edit(3, 6, L"-On");
     EXPECT_EQ(Cell(3, 6), L"-On -SetIntensity(128)");
@@ -160,10 +129,11 @@ TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
     }
     // A call that would close a cycle is refused with the rule's box.
     Edit(2, Editor::kLoopCallColumn, L"-Call 2.Caller");
-    EXPECT_EQ(prompts.errors, Set{L"Command Usage Error"});
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].starts_with(L"Command Usage Error|"));
     EXPECT_EQ(Cell(2, Editor::kLoopCallColumn), L"");
     // Initializing again leaves the page as ClearGrid does.
-    editor.InitializeGrid(&log, model);
+    editor.InitializeGrid(&log, container);
     EXPECT_EQ(editor.ShownSequence(), Editor::kNoSequence);
     EXPECT_FALSE(editor.GetButtons().addRow || editor.GetButtons().removeRow);
     EXPECT_EQ(editor.TotalText(), L"0 ms");

@@ -1,42 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <deque>
-
+#include "FakePrompts.h"
 #include "sequences/SequenceContainer.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
-#include "ui/SequenceManager.h"
 
 namespace {
 
 using Command = SequenceManager::Command;
 using Properties = SequenceManagerPrompts::Properties;
-
-class FakePrompts final : public SequenceManagerPrompts {
-  public:
-    std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& numbers,
-                                            std::size_t preselect, const std::wstring&) override {
-        offered = numbers, offeredAt = preselect, ++dialogs;
-        const auto answer = properties.empty() ? std::nullopt : properties.front();
-        return properties.empty() ? answer : (properties.pop_front(), answer);
-    }
-    std::wstring AskOpenFile() override { return ++dialogs, file; }
-    std::wstring AskSaveFile(const std::wstring& proposed) override {
-        proposedFile = proposed;
-        return ++dialogs, file;
-    }
-    void ShowMessage(const std::wstring& caption, const std::wstring& text) override {
-        messages.push_back(caption + L"|" + text);
-    }
-    bool Confirm(const std::wstring&, const std::wstring&) override { return true; }
-
-    std::deque<std::optional<Properties>> properties;
-    std::vector<std::uint32_t> offered;
-    std::size_t offeredAt = 0;
-    int dialogs = 0;
-    std::wstring file, proposedFile;
-    std::vector<std::wstring> messages;
-};
 
 // Sequences 2 "A" (12.6 ms) and 4 "Caller" (calls 2).
 class SequenceManagerTest : public testing::Test {

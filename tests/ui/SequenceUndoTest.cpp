@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 
-#include "sequences/SequenceContainer.h"
-#include "support/LogCapture.h"
-#include "support/TempDir.h"
+#include "FakePrompts.h"
+#include "sequences/ContainerFixture.h"
 #include "ui/SequenceHistory.h"
 #include "ui/SequenceManager.h"
 #include "ui/StepCommands.h"
@@ -33,59 +31,20 @@ class Recorder final : public SequenceHistory {
     }
 };
 
-class Prompts final : public SequenceEditorPrompts, public SequenceManagerPrompts {
-  public:
-    std::optional<std::uint32_t> AskLoopCount() override { return std::nullopt; }
-    std::optional<std::uint32_t> AskIntensity() override { return std::nullopt; }
-    void ShowRuleError(const std::wstring&, const std::wstring& text) override {
-        errors.push_back(text);
-    }
-    std::optional<Properties> AskProperties(const std::vector<std::uint32_t>&, std::size_t,
-                                            const std::wstring&) override {
-        return properties;
-    }
-    std::wstring AskOpenFile() override { return file; }
-    std::wstring AskSaveFile(const std::wstring&) override { return file; }
-    void ShowMessage(const std::wstring&, const std::wstring& text) override {
-        errors.push_back(text);
-    }
-    bool Confirm(const std::wstring&, const std::wstring&) override { return true; }
-
-    std::vector<std::wstring> errors;
-    std::optional<Properties> properties;
-    std::wstring file;
-};
-
 // Sequence 2 "A" is edited (columns: 4 Blue, 5 Red, 6 Green); 4 "Caller" calls it; 5 "Leaf".
-class SequenceUndoTest : public testing::Test {
+class SequenceUndoTest : public ContainerFixture {
   protected:
     void SetUp() override {
-        model.SetLogFile(&log);
-        model.SetColorLabels({L"Blue", L"Red", L"Green"});
         Define(2, L"A", {{L"-On Blue", L"-Duration 5"}, {L"-TTLHigh 3", L"-Duration 2.0"}, {}});
         Define(4, L"Caller", {{L"-Call 2"}});
         Define(5, L"Leaf", {{L"-Duration 1"}});
-        editor.InitializeGrid(&log, model);
+        editor.InitializeGrid(&log, container);
         editor.LoadSequence(2);
-        steps.Initialize(model);
+        steps.Initialize(container);
         steps.SetHistory(&history);
-        manager.Initialize(&log, model);
+        manager.Initialize(&log, container);
         manager.SetHistory(&history);
         manager.SetConnected(true);
-    }
-    void Define(std::uint32_t number, const std::wstring& name, const std::vector<Set>& sets) {
-        model.AddSequence(number, name);
-        for (std::uint32_t set = 0; set < sets.size(); ++set) {
-            model.AddCommandSet(number, set);
-            model.ReplaceCommandSet(number, set, sets[set]);
-        }
-    }
-    std::vector<std::pair<std::wstring, std::vector<CommandSet>>> All() const {
-        std::vector<std::pair<std::wstring, std::vector<CommandSet>>> all;
-        for (std::uint32_t number = 0; number < SequenceContainer::kSequenceCount; ++number) {
-            all.emplace_back(model.GetSequenceName(number), model.GetCommandSets(number));
-        }
-        return all;
     }
     void Select(std::uint32_t number) {
         manager.Reload(number);
@@ -95,9 +54,7 @@ class SequenceUndoTest : public testing::Test {
         steps.EndEdit(row, SequenceEditor::kDurationColumn, text);
     }
 
-    LogCapture log;
-    SequenceContainer model;
-    Prompts prompts;
+    FakePrompts prompts;
     Recorder history;
     SequenceEditor editor{prompts};
     StepCommands steps{editor, prompts};
@@ -105,7 +62,6 @@ class SequenceUndoTest : public testing::Test {
 };
 
 TEST_F(SequenceUndoTest, EveryKindOfChangeUndoesAndRedoesExactly) {
-    TempDir dir;
     prompts.file = dir.File("a.cfg");
     const std::vector<std::pair<const char*, std::function<void()>>> changes = {
         {"cell", [&] { EditDuration(1, L"9"); }},
@@ -117,43 +73,48 @@ TEST_F(SequenceUndoTest, EveryKindOfChangeUndoesAndRedoesExactly) {
         {"duplicate steps", [&] { steps.Duplicate(0, 2); }},
         {"add",
          [&] {
-             prompts.properties = {7, L"New"}, manager.Run(Command::Add);
+             prompts.properties = {Properties{7, L"New"}}, manager.Run(Command::Add);
+         }},
+        {"rename",
+         [&] {
+             Select(2), prompts.properties = {Properties{2, L"R"}}, manager.Run(Command::Modify);
          }},
         {"renumber",
          [&] {
-             Select(2), prompts.properties = {9, L"B"}, manager.Run(Command::Modify);
+             Select(2), prompts.properties = {Properties{9, L"B"}}, manager.Run(Command::Modify);
          }},
         {"remove", [&] { Select(7), manager.Run(Command::Remove); }},
         {"load",
          [&] {
-             Select(9), manager.Run(Command::Save), prompts.properties = {12, L"Loaded"};
+             Select(9), manager.Run(Command::Save),
+                 prompts.properties = {Properties{12, L"Loaded"}};
              manager.Run(Command::Load);
          }},
         {"duplicate", [&] { Select(9), manager.Run(Command::Duplicate); }},
     };
     for (const auto& [name, change] : changes) {
         SCOPED_TRACE(name);
-        const auto before = All();
+        const auto before = TakeSnapshot(container);
         const std::size_t count = history.steps.size();
         change();
-        const auto after = All();
+        const auto after = TakeSnapshot(container);
         ASSERT_NE(after, before);
         ASSERT_EQ(history.steps.size(), count + 1);
         ASSERT_TRUE(manager.BeginUpload(L""));
         manager.FinishUpload({});
-        EXPECT_EQ(history.steps.back().Undo(model), 0);
-        EXPECT_EQ(All(), before);
+        EXPECT_EQ(history.steps.back().Undo(container), 0);
+        EXPECT_EQ(TakeSnapshot(container), before);
         EXPECT_FALSE(manager.UpToDate());
-        EXPECT_EQ(history.steps.back().Redo(model), 0);
-        EXPECT_EQ(All(), after);
+        EXPECT_EQ(history.steps.back().Redo(container), 0);
+        EXPECT_EQ(TakeSnapshot(container), after);
         Select(*history.steps.back().FocusAfter().sequence);
     }
-    EXPECT_EQ(model.GetCommandSets(4)[0], Set{L"-Call 9"});
-    EXPECT_EQ(model.GetSequenceName(10), L"B copy");
+    EXPECT_EQ(container.GetCommandSets(4)[0], Set{L"-Call 9"});
+    EXPECT_EQ(container.GetSequenceName(10), L"B copy");
 }
 
 TEST_F(SequenceUndoTest, ConsecutiveEditsOfOneCellAreOneStep) {
-    const auto initial = All();
+    const auto initial = TakeSnapshot(container);
     EditDuration(1, L"7");
     EditDuration(1, L"2");  // back to what it held: no step left
     EXPECT_TRUE(history.steps.empty());
@@ -162,11 +123,11 @@ TEST_F(SequenceUndoTest, ConsecutiveEditsOfOneCellAreOneStep) {
     EditDuration(0, L"3");
     EditDuration(1, L"9");
     ASSERT_EQ(history.steps.size(), 3u);
-    history.steps[2].Undo(model);
-    history.steps[1].Undo(model);
-    EXPECT_EQ(model.GetCommandSets(2)[1], (Set{L"-TTLHigh 3", L"-Duration 8.0"}));
-    history.steps[0].Undo(model);
-    EXPECT_EQ(All(), initial);
+    history.steps[2].Undo(container);
+    history.steps[1].Undo(container);
+    EXPECT_EQ(container.GetCommandSets(2)[1], (Set{L"-TTLHigh 3", L"-Duration 8.0"}));
+    history.steps[0].Undo(container);
+    EXPECT_EQ(TakeSnapshot(container), initial);
 }
 
 // Steps go out in the grid's texts; a paste the editor's rules refuse pastes nothing.
@@ -196,21 +157,21 @@ TEST_F(SequenceUndoTest, PastedStepsFollowTheEditorsRules) {
     };
     for (const auto& [text, reason] : cases) {
         SCOPED_TRACE(text);
-        prompts.errors.clear();
-        const std::size_t rows = model.GetCommandSets(2).size();
+        prompts.messages.clear();
+        const std::size_t rows = container.GetCommandSets(2).size();
         editor.SelectRow(-1);  // pasted at the end
         const bool pasted = steps.Paste(text);
         EXPECT_EQ(pasted, *reason == L'\0');
         if (pasted) {
-            EXPECT_GT(model.GetCommandSets(2).size(), rows);
+            EXPECT_GT(container.GetCommandSets(2).size(), rows);
             continue;
         }
-        EXPECT_EQ(model.GetCommandSets(2).size(), rows);
-        ASSERT_EQ(prompts.errors.size(), 1u);
-        EXPECT_NE(prompts.errors[0].find(reason), std::wstring::npos) << prompts.errors[0];
+        EXPECT_EQ(container.GetCommandSets(2).size(), rows);
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_NE(prompts.messages[0].find(reason), std::wstring::npos) << prompts.messages[0];
     }
-    EXPECT_EQ(model.GetCommandSets(2)[3], (Set{L"-On Blue", L"-SetIntensity Red 20", L"-TTLHigh 3",
-                                               L"-TTLLow 4", L"-Duration 5.0"}));
+    EXPECT_EQ(container.GetCommandSets(2)[3], (Set{L"-On Blue", L"-SetIntensity Red 20",
+                                                   L"-TTLHigh 3", L"-TTLLow 4", L"-Duration 5.0"}));
     // A cut that would part a loop's start from its end is refused too.
     EXPECT_FALSE(steps.Cut(5, 1));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "foundation/TextConversion.h"
 #include "sequences/ContainerFixture.h"
 #include "ui/TimelinePlot.h"
 
@@ -8,12 +9,15 @@ namespace {
 using Bar = TimelinePlot::Bar;
 using Rect = TimelinePlot::Rect;
 
-std::vector<std::tuple<std::size_t, double, double, int, bool>> Tuples(const TimelinePlot& plot) {
-    std::vector<std::tuple<std::size_t, double, double, int, bool>> bars;
+// Each bar as "row start-end level", times to 0.01 ms, TTL bars marked.
+std::wstring BarTexts(const TimelinePlot& plot) {
+    std::wstring text;
     for (const Bar& bar : plot.Bars()) {
-        bars.emplace_back(bar.row, bar.startMs, bar.endMs, bar.level, bar.ttl);
+        text += std::to_wstring(bar.row) + L" " + FixedText(bar.startMs, 2) + L"-" +
+                FixedText(bar.endMs, 2) + L" " + std::to_wstring(bar.level) +
+                (bar.ttl ? L" TTL|" : L"|");
     }
-    return bars;
+    return text;
 }
 
 class TimelinePlotTest : public ContainerFixture {
@@ -40,21 +44,9 @@ TEST_F(TimelinePlotTest, BarsFollowTheSettingsOfEveryPass) {
             {L"-EndLoop"}});
     const TimelinePlot plot = Plot(2);
     EXPECT_EQ(plot.Rows(), (std::vector<std::wstring>{L"Blue", L"Red", L"TTL 3"}));
-    const std::vector<std::tuple<std::size_t, double, double, int, bool>> bars{
-        {0, 0.0, 10.0, 26, false},
-        {0, 10.0, 20.0, 255, false},
-        {1, 20.2, 22.2, 40, false},
-        {1, 22.4, 24.4, 40, false},
-        {2, 0.0, 20.0, 255, true}};
-    const auto actual = Tuples(plot);
-    ASSERT_EQ(actual.size(), bars.size());
-    for (std::size_t i = 0; i < bars.size(); ++i) {
-        EXPECT_EQ(std::get<0>(actual[i]), std::get<0>(bars[i])) << i;
-        EXPECT_NEAR(std::get<1>(actual[i]), std::get<1>(bars[i]), 1e-9) << i;
-        EXPECT_NEAR(std::get<2>(actual[i]), std::get<2>(bars[i]), 1e-9) << i;
-        EXPECT_EQ(std::get<3>(actual[i]), std::get<3>(bars[i])) << i;
-        EXPECT_EQ(std::get<4>(actual[i]), std::get<4>(bars[i])) << i;
-    }
+    EXPECT_EQ(BarTexts(plot),
+              L"0 0.00-10.00 26|0 10.00-20.00 255|1 20.20-22.20 40|"
+              L"1 22.40-24.40 40|2 0.00-20.00 255 TTL|");
     EXPECT_TRUE(plot.Message().empty());
 }
 

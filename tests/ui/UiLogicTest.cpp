@@ -170,35 +170,33 @@ TEST(PulseDeadlineTest, LongTrainsEndAfterTheirWholeLengthInChunks) {
 namespace {
 
 TEST(DeviceStatusLineTest, StateThenPortFirmwareAndEmulator) {
-    StatusLineState connected;
-    connected.connected = true;
-    connected.port = L"COM6 (/dev/ttyACM6)";
-    connected.firmware = L"1.00";
-    StatusLineState simulated = connected;
-    simulated.simulated = true;
-    StatusLineState uploading = connected;
-    uploading.uploadSequence = 2;
-    uploading.uploadCount = 5;
-    // A run outranks the upload count a finished upload may leave.
-    StatusLineState running = uploading;
-    running.runningSequence = 3;
-    running.runLeftMs = 12401;
-    StatusLineState connecting = connected;
-    connecting.connected = false;
-    connecting.connecting = true;
-    StatusLineState failed;
-    failed.error = L"The port COM6 is in use by another program.";
-    const std::pair<StatusLineState, std::wstring> cases[] = {
-        {StatusLineState{}, L"Disconnected"},
-        {connecting, L"Connecting"},
-        {connected, L"Connected | COM6 (/dev/ttyACM6) | Firmware 1.00"},
-        {simulated, L"Connected | COM6 (/dev/ttyACM6) | Firmware 1.00 | SIMULATED"},
-        {uploading, L"Uploading 2/5 | COM6 (/dev/ttyACM6) | Firmware 1.00"},
-        {running, L"Running sequence 3, 12.5 s left | COM6 (/dev/ttyACM6) | Firmware 1.00"},
-        {failed, L"Error: The port COM6 is in use by another program."},
+    const std::wstring where = L" | COM6 (/dev/ttyACM6) | Firmware 1.00";
+    const std::wstring inUse = L"The port COM6 is in use by another program.";
+    const struct {
+        bool connecting, connected, simulated;
+        int upload;  // sequence n of 5 is uploading; 0: none
+        std::optional<std::uint32_t> running;
+        std::wstring error, text;
+    } cases[] = {
+        {false, false, false, 0, {}, L"", L"Disconnected"},
+        {true, false, false, 0, {}, L"", L"Connecting"},
+        {false, true, false, 0, {}, L"", L"Connected" + where},
+        {false, true, true, 0, {}, L"", L"Connected" + where + L" | SIMULATED"},
+        {false, true, false, 2, {}, L"", L"Uploading 2/5" + where},
+        // A run outranks the upload count a finished upload may leave.
+        {false, true, false, 2, 3, L"", L"Running sequence 3, 12.5 s left" + where},
+        {false, false, false, 0, {}, inUse, L"Error: " + inUse},
     };
-    for (const auto& [status, text] : cases) {
-        EXPECT_EQ(DeviceStatusLine(status), text);
+    for (const auto& c : cases) {
+        StatusLineState state;
+        state.connecting = c.connecting, state.connected = c.connected;
+        state.simulated = c.simulated, state.error = c.error;
+        state.uploadSequence = c.upload, state.uploadCount = c.upload ? 5 : 0;
+        state.runningSequence = c.running, state.runLeftMs = 12401;
+        if (c.connecting || c.connected) {
+            state.port = L"COM6 (/dev/ttyACM6)", state.firmware = L"1.00";
+        }
+        EXPECT_EQ(DeviceStatusLine(state), c.text);
     }
 }
 

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/SequenceEditor.h"
+#include "ui/SequenceManager.h"
+
+// Answers the sequence pages' questions from what the test queued (an empty queue answers as a
+// cancel) and records each box as "caption|text" and the dialogs' arguments.
+class FakePrompts final : public SequenceEditorPrompts, public SequenceManagerPrompts {
+  public:
+    std::optional<std::uint32_t> AskLoopCount() override { return Next(numbers); }
+    std::optional<std::uint32_t> AskIntensity() override { return Next(numbers); }
+    void ShowRuleError(const std::wstring& caption, const std::wstring& text) override {
+        messages.push_back(caption + L"|" + text);
+    }
+    std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& offeredNumbers,
+                                            std::size_t preselect, const std::wstring&) override {
+        offered = offeredNumbers, offeredAt = preselect, ++dialogs;
+        return Next(properties);
+    }
+    std::wstring AskOpenFile() override { return ++dialogs, file; }
+    std::wstring AskSaveFile(const std::wstring& proposed) override {
+        return proposedFile = proposed, ++dialogs, file;
+    }
+    void ShowMessage(const std::wstring& caption, const std::wstring& text) override {
+        ShowRuleError(caption, text);
+    }
+    bool Confirm(const std::wstring&, const std::wstring&) override { return true; }
+
+    std::deque<std::optional<std::uint32_t>> numbers;  // loop counts and intensities
+    std::deque<std::optional<Properties>> properties;
+    std::vector<std::uint32_t> offered;
+    std::size_t offeredAt = 0;
+    int dialogs = 0;
+    std::wstring file, proposedFile;
+    std::vector<std::wstring> messages;
+
+  private:
+    template <typename T>
+    static std::optional<T> Next(std::deque<std::optional<T>>& queue) {
+        if (queue.empty()) {
+            return std::nullopt;
+        }
+        const std::optional<T> answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};
