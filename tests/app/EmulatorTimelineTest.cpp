@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -112,6 +113,43 @@ TEST_F(EmulatorTimelineTest, SampleSequencesRunAsTheirTimelines) {
         100, L"Red flashes", NarrowToWide((samples / "sequences/RedFlashes.cfg").string())));
     ASSERT_TRUE(core_.ImportSequenceFile(
         101, L"Paired pulse", NarrowToWide((samples / "sequences/PairedPulse.cfg").string())));
+    ExpectRunsAsTimeline();
+}
+
+// Durations in whole device steps, so that only loops move times; sequences 0..4 may call the
+// ones above them (added first), the odd ones loop.
+TEST_F(EmulatorTimelineTest, RandomSequencesWithLoopsAndCallsRunAsTheirTimelines) {
+    std::mt19937 random(20261206);
+    const auto pick = [&](int count) { return static_cast<int>(random() % count); };
+    const auto w = [](int number) { return std::to_wstring(number); };
+    const std::wstring labels[] = {L"Blue", L"Green", L"Red"};
+    SequenceContainer& sequences = core_.GetSequenceContainer();
+    for (std::uint32_t n = 10; n-- > 0;) {
+        ASSERT_EQ(sequences.AddSequence(n, L"R" + w(static_cast<int>(n))), 0);
+        std::vector<std::vector<std::wstring>> steps;
+        for (int s = 0, count = 2 + pick(4); s < count; ++s) {
+            const int kind = pick(4);
+            if (n < 5 && kind == 0) {
+                steps.push_back({L"-Call " + w(5 + pick(5))});
+            } else if (kind == 1) {
+                steps.push_back({L"-SetIntensity " + labels[pick(3)] + L" " + w(pick(256))});
+            } else {
+                steps.push_back({(pick(2) ? L"-On " : L"-Off ") + labels[pick(3)],
+                                 (pick(2) ? L"-TTLHigh " : L"-TTLLow ") + w(3 + pick(4)),
+                                 L"-Duration " + w(1 + pick(200)) + L"." + w(pick(10))});
+            }
+        }
+        if (n % 2 == 1) {
+            steps.insert(steps.begin(), std::vector<std::wstring>{L"-Loop " + w(2 + pick(3))});
+            steps.push_back({L"-EndLoop"});
+        }
+        for (std::uint32_t set = 0; set < steps.size(); ++set) {
+            ASSERT_EQ(sequences.AddCommandSet(n, set), 0);
+            for (const std::wstring& text : steps[set]) {
+                ASSERT_EQ(sequences.AddCommand(n, set, text), 0) << WideToNarrow(text);
+            }
+        }
+    }
     ExpectRunsAsTimeline();
 }
 

@@ -1,0 +1,136 @@
+// The container times sequences from the parsed form it keeps beside each command text. Random
+// operations are compared with a reference walk that tokenises the texts on every visit, and with
+// the timeline: a parsed form out of step with its text shows up as a difference.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/MiscFunctions.h"
+#include "foundation/TextConversion.h"
+#include "sequences/ContainerFixture.h"
+#include "sequences/StimulusTimeline.h"
+
+namespace {
+
+// The command's word in lower case (every component ignores its case) and its arguments.
+std::vector<std::wstring> Tokens(const std::wstring& text) {
+    std::vector<std::wstring> tokens;
+    std::wstring error;
+    MiscFunctions::ParseCommandString(text, tokens, error);
+    std::transform(tokens[0].begin(), tokens[0].end(), tokens[0].begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    return tokens;
+}
+
+std::uint32_t Number(const std::wstring& text) {
+    return static_cast<std::uint32_t>(std::wcstol(text.c_str(), nullptr, 10));
+}
+
+constexpr std::uint32_t kPool = 10;  // sequence numbers in play: collisions are the point
+
+class RandomModelTest : public ContainerFixture, public ::testing::WithParamInterface<unsigned> {
+  protected:
+    // Every step lasts 0.1 ms or its last -Duration, times the loop factor in force.
+    bool Time(std::uint32_t n, double& total, std::vector<std::uint32_t> stack) {
+        // Messages are the call-nesting tests' business; here only whether timing fails.
+        if (n >= 255 || stack.size() > 4 ||
+            std::find(stack.begin(), stack.end(), n) != stack.end()) {
+            return false;
+        }
+        stack.push_back(n);
+        std::uint32_t factor = 1;
+        for (const CommandSet& set : container.GetCommandSets(n)) {
+            double step = 0.1;
+            for (const std::wstring& text : set) {
+                const std::vector<std::wstring> tokens = Tokens(text);
+                if (tokens[0] == L"-duration") {
+                    TextToDouble(tokens[1], step);
+                } else if (tokens[0] == L"-call" && !Time(Number(tokens[1]), step, stack)) {
+                    return false;
+                } else if (tokens[0] == L"-loop" || tokens[0] == L"-endloop") {
+                    factor = tokens[0] == L"-loop" ? Number(tokens[1]) : 1;
+                    step = 0.0;
+                }
+            }
+            total += static_cast<double>(factor) * step;
+        }
+        return true;
+    }
+
+    std::uint32_t Pick(std::uint32_t count) {
+        return std::uniform_int_distribution<std::uint32_t>(0, count - 1)(random_);
+    }
+
+    // An empty set mostly gets a word that must open its set, a filled one any other word.
+    std::wstring RandomCommand(bool emptySet) {
+        const std::wstring n = std::to_wstring(Pick(kPool));
+        const std::wstring words[2][4] = {
+            {L"-Call " + n, L"-call " + n, L"-Loop 3", L"-ENDLOOP"},
+            {L"-Duration 0.1", L"-duration 2.5", L"-Off Blue", L"-TTLHigh 3"}};
+        return words[emptySet == (Pick(5) != 0) ? 0 : 1][Pick(4)];
+    }
+
+    // Results are the table tests' business; here only what the model holds afterwards counts.
+    void ApplyRandomOperation() {
+        const std::uint32_t kind = Pick(100);
+        const std::uint32_t n = Pick(kPool);
+        const std::vector<CommandSet> sets = container.GetCommandSets(n);
+        const auto count = static_cast<std::uint32_t>(sets.size());
+        const std::uint32_t a = Pick(count + 1);
+        const std::uint32_t b = count > 0 ? Pick(count) : 0;
+        if (kind < 6) {
+            container.AddSequence(n, L"S" + std::to_wstring(nextName_++));
+        } else if (kind < 9) {
+            container.RemoveSequence(n);
+        } else if (kind < 15) {
+            container.ModifySequenceNumber(n, Pick(kPool));
+        } else if (kind < 30) {
+            container.AddCommandSet(n, a);
+        } else if (kind < 33) {
+            container.RemoveCommandSet(n, b);
+        } else if (kind < 36) {
+            container.ClearCommandSet(n, b);
+        } else if (kind < 40) {
+            container.SwapCommandSets(n, b, count > 0 ? a % count : 0);
+        } else if (count > 0) {
+            container.AddCommand(n, b, RandomCommand(sets[b].empty()));
+        }
+    }
+
+    // Totals to the last bit (same operations in the same order), failures, the timeline's end.
+    void Compare() {
+        for (std::uint32_t n = 0; n < kPool; ++n) {
+            double actual = 0.0;
+            double expected = 0.0;
+            const bool timed = Time(n, expected, {});
+            ASSERT_EQ(container.GetSequenceDuration(n, actual) == 0, timed) << n;
+            EXPECT_EQ(actual, expected) << n;
+            if (timed && !container.GetSequenceName(n).empty()) {
+                const TimelineBuild build =
+                    StimulusTimeline::Build(container, n, {{L"Blue"}, {26}});
+                ASSERT_TRUE(build.timeline) << build.error;
+                EXPECT_EQ(build.timeline->DurationMs(), actual) << n;
+            }
+        }
+    }
+
+    std::mt19937 random_{GetParam()};
+    int nextName_ = 0;
+};
+
+TEST_P(RandomModelTest, AgreesWithTheReferenceWalk) {
+    for (int step = 0; step < 600 && !HasFatalFailure(); ++step) {
+        ApplyRandomOperation();
+        Compare();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomModelTest, ::testing::Values(1u, 42u, 2024u, 99991u));
+
+}  // namespace
