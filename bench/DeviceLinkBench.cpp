@@ -24,13 +24,13 @@
 #include <string>
 #include <vector>
 
-#include "common/EmulatedDriver.h"
 #include "common/PtyEchoPeer.h"
-#include "common/ScratchDirectory.h"
 #include "device/MicroController.h"
 #include "device/MicroControllerConnection.h"
 #include "device/PacketConstants.h"
 #include "foundation/LogFile.h"
+#include "support/EmulatedDriver.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -51,13 +51,13 @@ class RunLog {
     explicit RunLog(bool logged) {
         if (logged) {
             log_ = std::make_unique<LogFile>(&notifier_);
-            log_->SetLogFilename(directory_.WideEntry("OstraLogFile"));
+            log_->SetLogFilename(directory_.File("OstraLogFile"));
         }
     }
     LogFile* Get() { return log_.get(); }
 
   private:
-    ScratchDirectory directory_;
+    TempDir directory_;
     StderrNotifier notifier_;
     std::unique_ptr<LogFile> log_;
 };
@@ -87,14 +87,14 @@ std::vector<std::vector<std::wstring>> LongSequence() {
 }
 
 // The floor must carry exactly what the transaction carries.
-bool LastExchangeHasSizes(ZavikSimulator& simulator, std::size_t sent, std::size_t answered) {
-    const std::vector<PacketRecord> packets = simulator.Packets();
+bool LastExchangeHasSizes(const EmulatedDriver& driver, std::size_t sent, std::size_t answered) {
+    const std::vector<PacketRecord> packets = driver->Packets();
     return !packets.empty() && packets.back().received.size() == sent &&
            packets.back().sent.size() == answered;
 }
 
-bool HoldsTheWholeSequence(ZavikSimulator& simulator) {
-    const DeviceState device = simulator.State();
+bool HoldsTheWholeSequence(const EmulatedDriver& driver) {
+    const DeviceState device = driver->State();
     const auto stored = device.Sequences().find(kUploadedNumber);
     return stored != device.Sequences().end() && stored->second.size() == kUploadScriptCommands;
 }
@@ -122,7 +122,8 @@ void BM_BareRoundTrip(benchmark::State& state) {
 
 void BM_TransactionVsRoundTrip(benchmark::State& state) {
     RunLog log(state.range(0) != 0);
-    EmulatedDriver driver(kPortNumber);
+    TempDir ports;
+    EmulatedDriver driver(ports.Path(), kPortNumber);
     MicroControllerConnection connection(log.Get());
     PtyEchoPeer peer(kOutputsCommandBytes, kAnswerBytes);
     if (driver.Start() != VlrDataTypes::VLR_SUCCESS ||
@@ -149,7 +150,7 @@ void BM_TransactionVsRoundTrip(benchmark::State& state) {
         transactions.push_back(Microseconds(middle - start));
         roundTrips.push_back(Microseconds(end - middle));
     }
-    if (!LastExchangeHasSizes(driver.Simulator(), kOutputsCommandBytes, kAnswerBytes)) {
+    if (!LastExchangeHasSizes(driver, kOutputsCommandBytes, kAnswerBytes)) {
         state.SkipWithError("the exchange does not have the sizes of its floor");
     }
     ReportAgainstFloor(state, "transaction_us", Median(transactions), Median(roundTrips));
@@ -158,7 +159,8 @@ void BM_TransactionVsRoundTrip(benchmark::State& state) {
 
 void BM_UploadVsRoundTrip(benchmark::State& state) {
     RunLog log(state.range(0) != 0);
-    EmulatedDriver driver(kPortNumber);
+    TempDir ports;
+    EmulatedDriver driver(ports.Path(), kPortNumber);
     MicroController model(log.Get());
     PtyEchoPeer peer(kScriptCommandBytes, kAnswerBytes);
     model.SetOutputMaskBit7();
@@ -190,7 +192,7 @@ void BM_UploadVsRoundTrip(benchmark::State& state) {
         uploads.push_back(Microseconds(middle - start) / kUploadScriptCommands);
         roundTrips.push_back(Microseconds(end - middle) / kUploadScriptCommands);
     }
-    if (!HoldsTheWholeSequence(driver.Simulator())) {
+    if (!HoldsTheWholeSequence(driver)) {
         state.SkipWithError("the device does not hold the whole sequence");
     }
     ReportAgainstFloor(state, "per_script_command_us", Median(uploads), Median(roundTrips));

@@ -16,10 +16,10 @@
 #include <memory>
 #include <string>
 
-#include "common/ScratchDirectory.h"
 #include "common/SettingsModels.h"
 #include "foundation/LogFile.h"
 #include "foundation/Notifier.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -59,13 +59,13 @@ class Files {
         Write("calls.cfg", CallInEveryStep());
         Write("comments.cfg", Comments());
     }
-    std::wstring Path(const std::string& name) const { return directory_.WideEntry(name); }
+    std::wstring Path(const std::string& name) const { return directory_.File(name); }
 
   private:
     void Write(const std::string& name, const std::string& text) {
-        std::ofstream(directory_.Entry(name), std::ios::binary) << text;
+        std::ofstream(directory_.Path() / name, std::ios::binary) << text;
     }
-    ScratchDirectory directory_;
+    TempDir directory_;
 };
 
 const Files& TheFiles() {
@@ -76,7 +76,7 @@ const Files& TheFiles() {
 // Reads the file into fresh models; the log, when asked for, goes to a file whose size is
 // returned in logBytes.
 void Load(benchmark::State& state, const std::wstring& path, bool expectSuccess, bool logged) {
-    ScratchDirectory logDirectory;
+    TempDir logDirectory;
     StderrNotifier notifier;
     double logBytes = 0;
     for (auto _ : state) {
@@ -96,8 +96,8 @@ void Load(benchmark::State& state, const std::wstring& path, bool expectSuccess,
         log.reset();
         if (logged) {
             logBytes = static_cast<double>(
-                std::filesystem::file_size(logDirectory.Entry("OstraLogFile.txt")));
-            std::filesystem::remove(logDirectory.Entry("OstraLogFile.txt"));
+                std::filesystem::file_size(logDirectory.Path() / "OstraLogFile.txt"));
+            std::filesystem::remove(logDirectory.Path() / "OstraLogFile.txt");
         }
         state.ResumeTiming();
     }

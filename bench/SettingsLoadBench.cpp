@@ -14,27 +14,27 @@
 #include <string>
 
 #include "common/LargeSettingsFile.h"
-#include "common/ScratchDirectory.h"
 #include "common/SettingsModels.h"
 #include "foundation/LogFile.h"
 #include "foundation/TextConversion.h"
+#include "support/TempDir.h"
 
 namespace {
 
 // Written once per program run; every benchmark reads the same file.
 class LargeFileOnDisk {
   public:
-    LargeFileOnDisk() { written_ = LargeSettingsFile::Write(directory_.Entry("Large.cfg")); }
+    LargeFileOnDisk() { written_ = LargeSettingsFile::Write(directory_.Path() / "Large.cfg"); }
 
     bool IsWritten() const { return written_; }
-    std::wstring Path() const { return directory_.WideEntry("Large.cfg"); }
+    std::wstring Path() const { return directory_.File("Large.cfg"); }
     std::string Bytes() const {
-        std::ifstream file(directory_.Entry("Large.cfg"), std::ios::binary);
+        std::ifstream file(directory_.Path() / "Large.cfg", std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
   private:
-    ScratchDirectory directory_;
+    TempDir directory_;
     bool written_ = false;
 };
 
@@ -57,7 +57,7 @@ void BM_LoadLargeSettingsFile(benchmark::State& state) {
         state.SkipWithError("the large settings file could not be written");
         return;
     }
-    ScratchDirectory logDirectory;
+    TempDir logDirectory;
     StderrNotifier notifier;
     bool compared = false;
     for (auto _ : state) {
@@ -81,7 +81,7 @@ void BM_LoadLargeSettingsFile(benchmark::State& state) {
         compared = true;
         models.reset();
         log.reset();
-        std::filesystem::remove(logDirectory.Entry("OstraLogFile.txt"));
+        std::filesystem::remove(logDirectory.Path() / "OstraLogFile.txt");
         state.ResumeTiming();
     }
     state.counters["sequences"] = LargeSettingsFile::kSequenceCount;

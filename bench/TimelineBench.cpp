@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "common/LargeSettingsFile.h"
-#include "common/ScratchDirectory.h"
 #include "common/SettingsModels.h"
 #include "sequences/StimulusTimeline.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -20,11 +20,10 @@ constexpr std::uint32_t kDeepest = 0;
 // Read once per program run.
 const SettingsModels* TheLargeModels() {
     static const std::unique_ptr<SettingsModels> models = [] {
-        ScratchDirectory directory;
+        TempDir directory;
         auto loaded = std::make_unique<SettingsModels>(nullptr);
-        if (!LargeSettingsFile::Write(directory.Entry("Large.cfg")) ||
-            loaded->ReadSettingsFile(directory.WideEntry("Large.cfg")) !=
-                VlrDataTypes::VLR_SUCCESS ||
+        if (!LargeSettingsFile::Write(directory.Path() / "Large.cfg") ||
+            loaded->ReadSettingsFile(directory.File("Large.cfg")) != VlrDataTypes::VLR_SUCCESS ||
             loaded->CountUsedSequences() != LargeSettingsFile::kSequenceCount) {
             loaded.reset();
         }

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "app/ApplicationCore.h"
-#include "common/EmulatedDriver.h"
 #include "common/StartupEnvironment.h"
 #include "device/MicroController.h"
 #include "device/SerialPort.h"
+#include "support/EmulatedDriver.h"
 #include "ui/LedPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualControlPage.h"
@@ -110,7 +110,8 @@ int main(int argc, char* argv[]) {
     std::printf("window start-up to shown:        %8.1f ms  (%.2f x the core)\n", windowStart,
                 windowStart / core);
 
-    EmulatedDriver driver(6);
+    TempDir ports;
+    EmulatedDriver driver(ports.Path(), 6);
     if (driver.Start() != 0) {
         std::fprintf(stderr, "the emulated driver did not start\n");
         return 1;
@@ -127,7 +128,7 @@ int main(int argc, char* argv[]) {
     FaultRule silent;
     silent.kind = FaultKind::Silent;
     silent.commandId = 0x0A;
-    driver.Simulator().AddFault(silent);
+    driver->AddFault(silent);
 
     QElapsedTimer clock;
     clock.start();

@@ -20,10 +20,10 @@
 
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
-#include "common/EmulatedDriver.h"
 #include "common/StartupEnvironment.h"
 #include "device/MicroController.h"
 #include "device/SerialPortLister.h"
+#include "support/EmulatedDriver.h"
 #include "ui/MainWindow.h"
 #include "ui/SequenceManagerPage.h"
 
@@ -148,7 +148,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     StartupEnvironment environment;
-    EmulatedDriver driver(6);
+    TempDir ports;
+    EmulatedDriver driver(ports.Path(), 6);
     if (!environment.IsReady() || driver.Start() != 0) {
         std::fprintf(stderr, "the start-up environment or the emulated driver is missing\n");
         return 1;

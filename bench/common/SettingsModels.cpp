@@ -5,8 +5,8 @@
 #include "app/ScratchModels.h"
 #include "app/SequenceFiles.h"
 #include "app/SettingsCommands.h"
-#include "common/ScratchDirectory.h"
 #include "foundation/LogFile.h"
+#include "support/TempDir.h"
 
 using VlrDataTypes::VLR_SUCCESS;
 
@@ -41,12 +41,11 @@ std::wstring SettingsModels::SettingsText() const {
     return device_.GetSettingsSection() + SequenceFiles::SettingsSection(sequences_);
 }
 
-std::unique_ptr<LogFile> BenchmarkLog(bool logged, const ScratchDirectory& directory,
-                                      Notifier& notifier) {
+std::unique_ptr<LogFile> BenchmarkLog(bool logged, const TempDir& directory, Notifier& notifier) {
     if (!logged) {
         return nullptr;
     }
     auto log = std::make_unique<LogFile>(&notifier);
-    log->SetLogFilename(directory.WideEntry("OstraLogFile"));
+    log->SetLogFilename(directory.File("OstraLogFile"));
     return log;
 }

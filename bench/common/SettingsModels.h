@@ -9,7 +9,7 @@
 #include "sequences/SequenceContainer.h"
 
 class Notifier;
-class ScratchDirectory;
+class TempDir;
 
 class LogFile;
 
@@ -46,5 +46,4 @@ class SettingsModels {
 
 // A log writing "OstraLogFile.txt" into the directory when logged, none otherwise: what the
 // settings-loading benchmarks give their models, with and without the log.
-std::unique_ptr<LogFile> BenchmarkLog(bool logged, const ScratchDirectory& directory,
-                                      Notifier& notifier);
+std::unique_ptr<LogFile> BenchmarkLog(bool logged, const TempDir& directory, Notifier& notifier);

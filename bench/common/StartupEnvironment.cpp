@@ -15,12 +15,12 @@ const char* const kVariables[] = {"TEMP", "APPDATA", "XDG_CONFIG_HOME", "XDG_DAT
 
 StartupEnvironment::StartupEnvironment() {
     for (const char* variable : kVariables) {
-        setenv(variable, home_.Entry(variable).c_str(), 1);
+        setenv(variable, (home_.Path() / variable).c_str(), 1);
     }
-    const std::filesystem::path settings = home_.Entry("APPDATA") / "Velorin" / "Ostra";
+    const std::filesystem::path settings = home_.Path() / "APPDATA" / "Velorin" / "Ostra";
     std::error_code error;
     std::filesystem::create_directories(settings, error);
-    std::filesystem::create_directories(home_.Entry("TEMP"), error);
+    std::filesystem::create_directories(home_.Path() / "TEMP", error);
     ready_ = !error && LargeSettingsFile::Write(settings / "OstraSettings.cfg");
 }
 
@@ -46,5 +46,5 @@ std::string StartupEnvironment::CheckStarted(ApplicationCore& core, bool started
 
 void StartupEnvironment::ForgetRuns() {
     std::error_code ignored;
-    std::filesystem::remove_all(home_.Entry("TEMP") / "VelorinData", ignored);
+    std::filesystem::remove_all(home_.Path() / "TEMP" / "VelorinData", ignored);
 }

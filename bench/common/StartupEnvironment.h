@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "common/ScratchDirectory.h"
+#include "support/TempDir.h"
 
 class ApplicationCore;
 
@@ -26,6 +26,6 @@ class StartupEnvironment {
     void ForgetRuns();
 
   private:
-    ScratchDirectory home_;
+    TempDir home_;
     bool ready_ = false;
 };
