@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Median.h"
 #include "common/PtyEchoPeer.h"
 #include "device/MicroController.h"
 #include "device/MicroControllerConnection.h"
@@ -64,16 +65,6 @@ class RunLog {
 
 double Microseconds(Clock::duration duration) {
     return std::chrono::duration<double, std::micro>(duration).count();
-}
-
-// The median is what a typical exchange costs; a preempted one does not move it.
-double Median(std::vector<double> values) {
-    if (values.empty()) {
-        return 0.0;
-    }
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
 }
 
 // Every step switches an output, so each is one script command and none has a wait.

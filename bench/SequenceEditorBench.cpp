@@ -19,6 +19,7 @@
 #include <functional>
 #include <vector>
 
+#include "common/WindowBenchmark.h"
 #include "sequences/SequenceContainer.h"
 #include "ui/SequenceEditorPage.h"
 #include "ui/SequenceUndoCommand.h"
@@ -84,9 +85,7 @@ void Define(SequenceContainer& sequences) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    UseOffscreenUnlessSet();
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     SequenceContainer sequences;

@@ -20,6 +20,7 @@
 
 #include "app/ApplicationCore.h"
 #include "common/StartupEnvironment.h"
+#include "common/WindowBenchmark.h"
 #include "device/MicroController.h"
 #include "device/SerialPort.h"
 #include "support/EmulatedDriver.h"
@@ -32,31 +33,10 @@ namespace {
 
 constexpr int kRuns = 5;
 
-class SilentPrompts final : public Prompts {
-  public:
-    void ShowError(QWidget*, const QString&, const QString&) override {}
-    bool Confirm(QWidget*, const QString&, const QString&) override { return false; }
-    QString OpenSettingsFile(QWidget*) override { return {}; }
-    QString SaveSettingsFile(QWidget*) override { return {}; }
-};
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-void WaitWhile(MainWindow& window) {
-    while (window.IsBusy()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    UseOffscreenUnlessSet();
     QElapsedTimer applicationClock;
     applicationClock.start();
     QApplication application(argc, argv);
@@ -68,7 +48,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "the start-up environment could not be made\n");
         return 1;
     }
-    SilentPrompts prompts;
+    AnsweringPrompts prompts(false);
     std::vector<double> coreMs;
     std::vector<double> windowMs;
     for (int run = 0; run < kRuns; ++run) {
@@ -121,7 +101,7 @@ int main(int argc, char* argv[]) {
     window.Core().GetMicroController().SetPortNumber(6);
     window.show();
     window.findChild<QAction*>("connect")->trigger();
-    WaitWhile(window);
+    WaitWhileBusy(window);
     const std::chrono::milliseconds timeout(2000);
     window.Core().GetMicroController().GetConnection().Port().SetTimeouts(
         SerialTimeouts{timeout, timeout, std::chrono::milliseconds(0)});
@@ -143,7 +123,7 @@ int main(int argc, char* argv[]) {
     turns.start(1);
     last = clock.nsecsElapsed();
     window.ManualPage()->Panel(0)->findChild<QPushButton*>("ledToggle")->click();
-    WaitWhile(window);
+    WaitWhileBusy(window);
     const double waited = clock.nsecsElapsed() / 1e6;
     turns.stop();
     std::printf("silent device: command waited    %8.1f ms, longest event-loop gap %.1f ms\n",

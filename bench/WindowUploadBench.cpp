@@ -21,6 +21,7 @@
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
 #include "common/StartupEnvironment.h"
+#include "common/WindowBenchmark.h"
 #include "device/MicroController.h"
 #include "device/SerialPortLister.h"
 #include "support/EmulatedDriver.h"
@@ -32,14 +33,6 @@ namespace {
 constexpr int kRuns = 7;
 // Two script commands a step: the output with its TTL line, and the duration.
 constexpr std::uint32_t kSteps = 5000;
-
-class AcceptingPrompts final : public Prompts {
-  public:
-    void ShowError(QWidget*, const QString&, const QString&) override {}
-    bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
-    QString OpenSettingsFile(QWidget*) override { return {}; }
-    QString SaveSettingsFile(QWidget*) override { return {}; }
-};
 
 // Replaces the settings file's sequences with one long sequence.
 void DefineLongSequence(SequenceContainer& sequences) {
@@ -54,11 +47,6 @@ void DefineLongSequence(SequenceContainer& sequences) {
         sequences.AddCommand(0, step, step % 2 ? L"-TTLHigh 3" : L"-TTLLow 3");
         sequences.AddCommand(0, step, L"-Duration " + std::to_wstring(step % 7 + 1));
     }
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // ApplicationCore::UploadSequences on a core without a window, connected as ostra-cli connects:
@@ -89,20 +77,6 @@ std::optional<double> UploadThroughCore(Prompts& prompts, std::size_t& commandCo
         return std::nullopt;
     }
     return elapsed;
-}
-
-// An event loop that looks every 5 ms: processEvents with a time limit never sleeps, and its
-// spinning would take the CPU from the upload being timed.
-void WaitWhileBusy(const MainWindow& window) {
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, [&] {
-        if (!window.IsBusy()) {
-            loop.quit();
-        }
-    });
-    look.start(5);
-    loop.exec();
 }
 
 // The window's Upload button to the end of its job: the milliseconds. With longestGap, a 1 ms
@@ -142,9 +116,7 @@ std::optional<double> UploadThroughWindow(Prompts& prompts, qint64* longestGap) 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    UseOffscreenUnlessSet();
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     StartupEnvironment environment;
@@ -154,7 +126,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "the start-up environment or the emulated driver is missing\n");
         return 1;
     }
-    AcceptingPrompts prompts;
+    AnsweringPrompts prompts(true);
 
     // Rounds alternate the core alone (connected as ostra-cli connects) and the window, so that
     // both see the same load on the machine; only the upload itself is timed. The 1 ms timer
