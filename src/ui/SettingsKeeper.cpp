@@ -17,9 +17,18 @@ SettingsKeeper::SettingsKeeper(ApplicationCore& core, std::function<bool()> mayR
 void SettingsKeeper::Start() {
     started_ = true;
     memory_ = RecentFiles::FromText(NarrowToWide(files_.ReadState()));
-    // The model may change on the worker thread (a settings file read there).
+    // The model may change on the worker thread (a settings file read there), once per command:
+    // a burst queues one call, not one each.
     core_.GetSequenceContainer().SubscribeToChanges([this] {
-        QMetaObject::invokeMethod(this, &SettingsKeeper::Changed, Qt::QueuedConnection);
+        if (!changeQueued_.exchange(true)) {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    changeQueued_ = false;
+                    Changed();
+                },
+                Qt::QueuedConnection);
+        }
         return 0;
     });
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 
 #include "app/PerUserFiles.h"
@@ -48,6 +49,7 @@ class SettingsKeeper final : public QObject {
     RecentFiles memory_;
     QTimer check_;
     QTimer copy_;
+    std::atomic<bool> changeQueued_{false};
     bool started_ = false;
     bool unsaved_ = false;
 };
