@@ -278,6 +278,30 @@ INSTANTIATE_TEST_SUITE_P(
                     L"to proceed.  @/appdata/Velorin belongs to another user.  Set APPDATA to a "
                     L"folder of your own."}));
 
+// A link in the settings folder, at the settings file or at its lock, is never followed: the
+// file it names is neither read nor emptied nor written, and the link stays as it was.
+class SettingsFolderLinkTest : public ApplicationCoreTest,
+                               public testing::WithParamInterface<const char*> {};
+
+TEST_P(SettingsFolderLinkTest, IsNotFollowed) {
+    const std::string planted = "-SetIntensity \"Blue\" 255\r\n";
+    const fs::path elsewhere = dir_.Path() / "elsewhere.cfg";
+    WriteFileBytes(elsewhere, planted);
+    fs::create_directories(SettingsPath().parent_path());
+    fs::create_symlink(elsewhere, SettingsPath().parent_path() / GetParam());
+    Start(core_);
+    EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 26);
+    core_.ShutDown();
+    EXPECT_EQ(ReadFileBytes(elsewhere), planted);
+    EXPECT_TRUE(fs::is_symlink(SettingsPath().parent_path() / GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SettingsFolderLinkTest,
+                         testing::Values("OstraSettings.cfg", "OstraSettings.cfg.lock"),
+                         [](const auto& info) {
+                             return std::string(info.index == 0 ? "Settings" : "Lock");
+                         });
+
 // A missing (or invalid: the same branch) setup file asks to end the application with exit
 // code 1; the settings file is not read.
 TEST_F(ApplicationCoreTest, SetupFileFailureAsksToEndTheApplication) {
