@@ -1,13 +1,15 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
-#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -18,6 +20,7 @@
 #include "support/DirectoryEntries.h"
 #include "support/FileBytes.h"
 #include "support/LogCapture.h"
+#include "support/OtherUser.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -83,21 +86,92 @@ TEST_F(SettingsFileWriterTest, WriteFailingPartWayKeepsTheOldFile) {
     EXPECT_EQ(log.messages, Failure(Target("settings.cfg")));
 }
 
-// A directory where a file is expected can be neither written nor replaced; nothing is left. A
-// full disk answers every write with ENOSPC; it is written in place, as no device may be
-// replaced by a file.
+// Only a regular file is saved over or replaced: a directory, a device and a FIFO (which
+// another user may have put there, and which would hold the save until a reader comes; here one
+// is waiting) are refused at once, and nothing is left.
 TEST_F(SettingsFileWriterTest, UnwritableTargetsAreLoggedAndLeaveNothingBehind) {
     std::filesystem::create_directory(target / "folder.cfg");
+    ASSERT_EQ(mkfifo((target / "fifo.cfg").c_str(), 0666), 0);
+    const int reader = open((target / "fifo.cfg").c_str(), O_RDONLY | O_NONBLOCK);
     for (const std::wstring& path : {Target("missing/s.cfg"), Target("folder.cfg"), std::wstring(),
-                                     std::wstring(L"/dev/full")}) {
+                                     std::wstring(L"/dev/full"), Target("fifo.cfg")}) {
         log.messages.clear();
         EXPECT_EQ(Write(path), -1);
         EXPECT_EQ(log.messages, Failure(path));
     }
-    EXPECT_THAT(DirectoryEntries(target), ElementsAre("folder.cfg"));
+    char byte = 0;
+    EXPECT_EQ(read(reader, &byte, 1), 0) << "nothing was written into the FIFO";
+    close(reader);
+    EXPECT_THAT(DirectoryEntries(target), ElementsAre("fifo.cfg", "folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_directory(target / "folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
+
+// A small file system of its own, mounted while the object lives; not mounted where the test
+// may not mount.
+struct ScopedSmallDisk {
+    explicit ScopedSmallDisk(const std::filesystem::path& where) : path(where) {
+        std::filesystem::create_directory(path);
+        mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~ScopedSmallDisk() {
+        if (mounted) {
+            umount2(path.c_str(), MNT_DETACH);
+        }
+    }
+    // Writes a file until nothing more fits.
+    void Fill() const {
+        const int fd = open((path / "filler").c_str(), O_WRONLY | O_CREAT, 0600);
+        const std::string block(512, 'f');
+        while (write(fd, block.data(), block.size()) > 0) {
+        }
+        close(fd);
+    }
+    std::filesystem::path path;
+    bool mounted = false;
+};
+
+// A file with a second name is written in place; on a full disk the new content cannot be
+// reserved, and the old one stays whole under both names.
+TEST_F(SettingsFileWriterTest, FullDiskKeepsTheContentOfAFileWithTwoNames) {
+    const ScopedSmallDisk disk(dir.Path() / "disk");
+    if (!disk.mounted) {
+        GTEST_SKIP() << "a small file system cannot be mounted here: " << strerror(errno);
+    }
+    const std::string old = std::string(8000, '#') + "\r\n";
+    WriteFileBytes(disk.path / "s.cfg", old);
+    std::filesystem::create_hard_link(disk.path / "s.cfg", disk.path / "link.cfg");
+    disk.Fill();
+    EXPECT_EQ(WriteSettingsFile((disk.path / "s.cfg").wstring(), std::wstring(30000, L'x'),
+                                kSequenceSection, &log),
+              -1);
+    // Compared whole, without printing kilobytes of a failure.
+    EXPECT_TRUE(ReadFileBytes(disk.path / "s.cfg") == old);
+    EXPECT_TRUE(ReadFileBytes(disk.path / "link.cfg") == old);
+}
+
+// A folder on the way that is a link in a shared sticky folder (as /tmp) is followed only when
+// the user or root made it: another user's would send the save into the operator's own folders.
+class FolderLinkTest : public SettingsFileWriterTest, public testing::WithParamInterface<uid_t> {};
+
+TEST_P(FolderLinkTest, InASharedFolderOnlyTrustedLinksAreFollowed) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a link to another user";
+    }
+    const std::filesystem::path shared = dir.Path() / "shared";
+    std::filesystem::create_directory(shared);
+    chmod(shared.c_str(), 01777);
+    std::filesystem::create_symlink(target, shared / "evdir");
+    ASSERT_EQ(lchown((shared / "evdir").c_str(), GetParam(), GetParam()), 0);
+    const bool trusted = GetParam() != kOtherUser;
+    EXPECT_EQ(Write((shared / "evdir/trial.cfg").wstring()), trusted ? 0 : -1);
+    EXPECT_EQ(DirectoryEntries(target).size(), trusted ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Owners, FolderLinkTest, testing::Values(0, kOtherUser),
+                         [](const auto& info) {
+                             return info.param == 0 ? std::string("Root") : "AnotherUser";
+                         });
 
 // An existing file (longer than the new one) as the operator set it up: the writer respects
 // what the user may write and keeps the file's mode, owner and links, writing in place where it
@@ -120,7 +194,7 @@ struct ExistingFileCase {
 class ExistingFileTest : public SettingsFileWriterTest,
                          public testing::WithParamInterface<ExistingFileCase> {};
 
-constexpr uid_t kUser = 65534;
+constexpr uid_t kUser = kOtherUser;
 
 struct stat Stat(const std::filesystem::path& path) {
     struct stat status {};
@@ -153,19 +227,8 @@ TEST_P(ExistingFileTest, RespectsTheFile) {
     }
     const struct stat before = Stat(file);
     chmod(file.parent_path().c_str(), c.folderMode);
-    int result = -2;
-    if (c.asUser && root) {
-        if (fork() == 0) {
-            _exit(setgroups(0, nullptr) == 0 && setgid(kUser) == 0 && setuid(kUser) == 0
-                      ? -Write(Target(name))
-                      : 2);
-        }
-        int status = 0;
-        wait(&status);
-        result = WIFEXITED(status) ? -WEXITSTATUS(status) : -2;
-    } else {
-        result = Write(Target(name));
-    }
+    const int result = c.asUser && root ? -RunAsUser(kUser, [&] { return -Write(Target(name)); })
+                                        : Write(Target(name));
     chmod(file.parent_path().c_str(), 0755);
 
     EXPECT_EQ(result, c.expected);
