@@ -183,7 +183,7 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
     if (settingsAccess_ == SettingsAccess::ReadWrite && LockPerUserSettings() != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
-    if (!settingsFolder_.Holds(NativeName(kSettingsFileName))) {
+    if (!settingsFolder_.HoldsFileOrLink(NativeName(kSettingsFileName))) {
         log_.WriteMessage(LogLevel::Notice,
                           L"Settings file (" + settingsFilePath_ + L") was not found.");
         settingsAtStartup_ = SettingsText();

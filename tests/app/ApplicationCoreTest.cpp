@@ -280,27 +280,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A link in the settings folder, at the settings file or at its lock, is never followed: the
 // file it names is neither read nor emptied nor written, and the link stays as it was.
-class SettingsFolderLinkTest : public ApplicationCoreTest,
-                               public testing::WithParamInterface<const char*> {};
-
-TEST_P(SettingsFolderLinkTest, IsNotFollowed) {
+TEST_F(ApplicationCoreTest, LinksInTheSettingsFolderAreNotFollowed) {
     const std::string planted = "-SetIntensity \"Blue\" 255\r\n";
     const fs::path elsewhere = dir_.Path() / "elsewhere.cfg";
-    WriteFileBytes(elsewhere, planted);
-    fs::create_directories(SettingsPath().parent_path());
-    fs::create_symlink(elsewhere, SettingsPath().parent_path() / GetParam());
-    Start(core_);
-    EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 26);
-    core_.ShutDown();
-    EXPECT_EQ(ReadFileBytes(elsewhere), planted);
-    EXPECT_TRUE(fs::is_symlink(SettingsPath().parent_path() / GetParam()));
+    for (const fs::path& link : {SettingsPath(), fs::path(SettingsPath().string() + ".lock")}) {
+        WriteFileBytes(elsewhere, planted);
+        fs::create_directories(link.parent_path());
+        fs::create_symlink(elsewhere, link);
+        ApplicationCore core(notifier_);
+        Start(core);
+        EXPECT_EQ(LedInfo(core.GetMicroController(), 0).intensity, 26) << link;
+        core.ShutDown();
+        EXPECT_EQ(ReadFileBytes(elsewhere), planted) << link;
+        EXPECT_TRUE(fs::is_symlink(link));
+        fs::remove_all(dir_.Path() / "appdata");
+        fs::remove_all(dir_.Path() / "temp");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, SettingsFolderLinkTest,
-                         testing::Values("OstraSettings.cfg", "OstraSettings.cfg.lock"),
-                         [](const auto& info) {
-                             return std::string(info.index == 0 ? "Settings" : "Lock");
-                         });
 
 // A missing (or invalid: the same branch) setup file asks to end the application with exit
 // code 1; the settings file is not read.

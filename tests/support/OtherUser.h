@@ -1,20 +1,17 @@
 #pragma once
 
 #include <grp.h>
-#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
 
-// A user with no name and no rights of root's: what another person on a shared lab PC is.
+// Another person on a shared lab PC, and an operator who is not root.
 constexpr uid_t kOtherUser = 65534;
-// The operator in tests that need the operator to be someone other than root.
 constexpr uid_t kOperatorUser = 54321;
 
-// Runs `body` in a child process as `uid` (group of the same number, no supplementary groups),
-// which only root can do. The child's exit code (body's result, 0 to 254), or -1 when it could
-// not become that user or did not end normally.
+// Runs `body` in a child as `uid` (root only): its result (0 to 254), or -1 when the child
+// could not become that user or did not end normally.
 inline int RunAsUser(uid_t uid, const std::function<int()>& body) {
     const pid_t child = fork();
     if (child == 0) {

@@ -49,8 +49,9 @@ class PrivateFolder {
     // Removes the file `name` (a link itself, never what it names): 0 or the error number.
     int RemoveFile(const std::string& name) const;
 
-    // An entry `name` of any kind is there (a link is not followed).
-    bool Holds(const std::string& name) const;
+    // A regular file or a symbolic link (not followed) named `name` is there: a file to read,
+    // or one in the way of any read or write.
+    bool HoldsFileOrLink(const std::string& name) const;
 
     // The bytes of the regular file `name` (never through a link), at most `limit` of them: 0 or
     // the error number.

@@ -201,9 +201,10 @@ int PrivateFolder::RemoveFile(const std::string& name) const {
     return unlinkat(handle_, name.c_str(), 0) == 0 ? 0 : errno;
 }
 
-bool PrivateFolder::Holds(const std::string& name) const {
+bool PrivateFolder::HoldsFileOrLink(const std::string& name) const {
     struct stat status {};
-    return fstatat(handle_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    return fstatat(handle_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+           (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode));
 }
 
 int PrivateFolder::ReadFile(const std::string& name, std::size_t limit, std::string& bytes) const {
