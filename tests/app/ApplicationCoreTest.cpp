@@ -278,24 +278,21 @@ INSTANTIATE_TEST_SUITE_P(
                     L"to proceed.  @/appdata/Velorin belongs to another user.  Set APPDATA to a "
                     L"folder of your own."}));
 
-// A link in the settings folder, at the settings file or at its lock, is never followed: the
-// file it names is neither read nor emptied nor written, and the link stays as it was.
+// Links in the settings folder, at the settings file and at its lock, are never followed: the
+// file they name is neither read nor emptied nor written, and the links stay.
 TEST_F(ApplicationCoreTest, LinksInTheSettingsFolderAreNotFollowed) {
     const std::string planted = "-SetIntensity \"Blue\" 255\r\n";
-    const fs::path elsewhere = dir_.Path() / "elsewhere.cfg";
-    for (const fs::path& link : {SettingsPath(), fs::path(SettingsPath().string() + ".lock")}) {
-        WriteFileBytes(elsewhere, planted);
-        fs::create_directories(link.parent_path());
-        fs::create_symlink(elsewhere, link);
-        ApplicationCore core(notifier_);
-        Start(core);
-        EXPECT_EQ(LedInfo(core.GetMicroController(), 0).intensity, 26) << link;
-        core.ShutDown();
-        EXPECT_EQ(ReadFileBytes(elsewhere), planted) << link;
-        EXPECT_TRUE(fs::is_symlink(link));
-        fs::remove_all(dir_.Path() / "appdata");
-        fs::remove_all(dir_.Path() / "temp");
-    }
+    const fs::path elsewhere = dir_.Path() / "elsewhere.cfg",
+                   lock = SettingsPath().string() + ".lock";
+    WriteFileBytes(elsewhere, planted);
+    fs::create_directories(SettingsPath().parent_path());
+    fs::create_symlink(elsewhere, SettingsPath());
+    fs::create_symlink(elsewhere, lock);
+    Start(core_);
+    EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 26);
+    core_.ShutDown();
+    EXPECT_EQ(ReadFileBytes(elsewhere), planted);
+    EXPECT_TRUE(fs::is_symlink(SettingsPath()) && fs::is_symlink(lock));
 }
 
 // A missing (or invalid: the same branch) setup file asks to end the application with exit

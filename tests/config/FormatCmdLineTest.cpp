@@ -239,19 +239,18 @@ TEST_F(FormatCmdLineTest, OpenFailuresAreLoggedAndNothingIsRead) {
     }
 }
 
-// The size is checked while reading too: a file that grows past the limit after the open stops
-// there, and the line the limit cut does not run.
+// A file that grows past the size limit after the open stops there; the cut line does not run.
 TEST_F(FormatCmdLineTest, AFileGrowingPastTheLimitStopsThere) {
     Open("-A\n-B");
     std::filesystem::resize_file(dir_.Path() / "test.cfg", FormatCmdLine::kMaxFileBytes + 1);
     for (const Got& expected : {Returned(L"-A", 1), Failed(L"", 1), kAtEnd}) {
         EXPECT_EQ(Next(), expected);
     }
-    EXPECT_EQ(log_.Errors(), std::vector<std::wstring>{
-                                 kReader +
-                                 L"GetLineFromFile() - Error, the file is larger than 64 MB, too "
-                                 L"large for a command file.  filename: " +
-                                 dir_.File("test.cfg") + L"."});
+    EXPECT_THAT(log_.Errors(), ElementsAre(kReader +
+                                           L"GetLineFromFile() - Error, the file is larger "
+                                           L"than 64 MB, too large for a command file.  "
+                                           L"filename: " +
+                                           dir_.File("test.cfg") + L"."));
 }
 
 // A file of many lines notes each in the log up to a cap, then warns once and goes on reading.
