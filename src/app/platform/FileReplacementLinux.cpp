@@ -90,6 +90,22 @@ std::deque<std::string> NamesOf(const std::filesystem::path& path) {
     return names;
 }
 
+// Puts the names a link holds before the names still to walk; an absolute link starts again at
+// the root. False when the link may not be followed or cannot be read.
+bool FollowLink(Descriptor& folder, int link, const struct stat& status, bool target,
+                std::deque<std::string>& names) {
+    const std::optional<std::string> text = LinkText(link);
+    if (!text || !MayFollow(folder.Fd(), status, target)) {
+        return false;
+    }
+    const std::deque<std::string> linked = NamesOf(*text);
+    names.insert(names.begin(), linked.begin(), linked.end());
+    if (text->front() == '/') {
+        folder = Descriptor(open("/", kPlaceFlags | O_DIRECTORY));
+    }
+    return true;
+}
+
 // Walks the path name by name from a held folder, so that each link is judged where it is found
 // and nothing swapped after the judgement can redirect the save: the result names the folder by
 // its handle. Renaming over a link would replace the link itself and the file it names would
@@ -110,30 +126,25 @@ std::optional<Location> Locate(const std::filesystem::path& target) {
         }
         Descriptor entry(openat(folder.Fd(), name.c_str(), kPlaceFlags));
         struct stat status {};
-        if (entry.Fd() < 0 || fstat(entry.Fd(), &status) != 0 ||
-            (!last && !S_ISDIR(status.st_mode) && !S_ISLNK(status.st_mode))) {
-            // A missing target is a new file; ReplaceIn judges whatever else it is.
-            if (last && (entry.Fd() >= 0 || errno == ENOENT)) {
+        if (entry.Fd() < 0 || fstat(entry.Fd(), &status) != 0) {
+            // A missing target is a new file.
+            if (last && errno == ENOENT) {
                 return Location{std::move(folder), name};
             }
             return std::nullopt;
         }
         if (S_ISLNK(status.st_mode)) {
-            const std::optional<std::string> text = LinkText(entry.Fd());
-            if (++links > kMostLinks || !text || !MayFollow(folder.Fd(), status, last)) {
+            if (++links > kMostLinks || !FollowLink(folder, entry.Fd(), status, last, names)) {
                 return std::nullopt;
             }
-            const std::deque<std::string> linked = NamesOf(*text);
-            names.insert(names.begin(), linked.begin(), linked.end());
-            if (text->front() == '/') {
-                folder = Descriptor(open("/", kPlaceFlags | O_DIRECTORY));
-            }
-            continue;
-        }
-        if (last) {
+        } else if (last) {
+            // ReplaceIn judges whatever the target is.
             return Location{std::move(folder), name};
+        } else if (S_ISDIR(status.st_mode)) {
+            folder = std::move(entry);
+        } else {
+            return std::nullopt;
         }
-        folder = std::move(entry);
     }
     return std::nullopt;
 }
