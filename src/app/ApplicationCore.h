@@ -100,7 +100,9 @@ class ApplicationCore {
     // Empties the sequence model and reads the file; LEDs keep what the file does not change.
     // The path is not remembered: the shut-down still saves to the per-user file. -1 when the
     // file could not be read or stopped at a failing line; what ran before that line stays.
-    VlrDataTypes::VlrRetVal ReadSettingsFile(const std::wstring& path);
+    // With a folder, the file is read through its handle (ConfigFileProcessor).
+    VlrDataTypes::VlrRetVal ReadSettingsFile(const std::wstring& path,
+                                             const PrivateFolder* folder = nullptr);
     // The device section and the sequence section; a failure is logged and answered with -1.
     VlrDataTypes::VlrRetVal WriteSettingsFile(const std::wstring& path);
     // What the shut-down saves. A front end that only looked (the command-line tool's inspect
@@ -181,7 +183,9 @@ class ApplicationCore {
     void LinkSequenceModel();
     VlrDataTypes::VlrRetVal ReadPerUserSettingsFile();
     VlrDataTypes::VlrRetVal LockPerUserSettings();
-    VlrDataTypes::VlrRetVal ProcessSettingsFile(const std::wstring& path);
+    VlrDataTypes::VlrRetVal ProcessSettingsFile(const std::wstring& path,
+                                                const PrivateFolder* folder = nullptr);
+    VlrDataTypes::VlrRetVal WriteSettingsFileIn(const PrivateFolder& folder);
     void KeepCopyOfFailedSettingsFile();
     std::wstring SettingsText();
     bool MayRewritePerUserFile();

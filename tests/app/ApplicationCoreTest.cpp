@@ -278,6 +278,23 @@ INSTANTIATE_TEST_SUITE_P(
                     L"to proceed.  @/appdata/Velorin belongs to another user.  Set APPDATA to a "
                     L"folder of your own."}));
 
+// Links in the settings folder, at the settings file and at its lock, are never followed: the
+// file they name is neither read nor emptied nor written, and the links stay.
+TEST_F(ApplicationCoreTest, LinksInTheSettingsFolderAreNotFollowed) {
+    const std::string planted = "-SetIntensity \"Blue\" 255\r\n";
+    const fs::path elsewhere = dir_.Path() / "elsewhere.cfg",
+                   lock = SettingsPath().string() + ".lock";
+    WriteFileBytes(elsewhere, planted);
+    fs::create_directories(SettingsPath().parent_path());
+    fs::create_symlink(elsewhere, SettingsPath());
+    fs::create_symlink(elsewhere, lock);
+    Start(core_);
+    EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 26);
+    core_.ShutDown();
+    EXPECT_EQ(ReadFileBytes(elsewhere), planted);
+    EXPECT_TRUE(fs::is_symlink(SettingsPath()) && fs::is_symlink(lock));
+}
+
 // A missing (or invalid: the same branch) setup file asks to end the application with exit
 // code 1; the settings file is not read.
 TEST_F(ApplicationCoreTest, SetupFileFailureAsksToEndTheApplication) {
