@@ -3,16 +3,25 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -29,6 +38,7 @@
 #include "support/ListedPorts.h"
 #include "support/PrivateUserEnvironment.h"
 #include "support/TempDir.h"
+#include "ui/FontUnits.h"
 #include "ui/LedPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualControlPage.h"
@@ -47,7 +57,7 @@ class RecordingPrompts final : public Prompts {
     }
     bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
     QString OpenSettingsFile(QWidget*) override { return openPath; }
-    QString SaveSettingsFile(QWidget*) override { return {}; }
+    QString SaveSettingsFile(QWidget*) override { return savePath; }
     CloseChoice AskStopBeforeClose(QWidget*) override {
         ++closeQuestions;
         return closeChoice;
@@ -55,6 +65,7 @@ class RecordingPrompts final : public Prompts {
 
     Boxes boxes;
     QString openPath;
+    QString savePath;
     CloseChoice closeChoice = CloseChoice::Stop;
     int closeQuestions = 0;
 };
@@ -338,12 +349,13 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     const QModelIndex ttl = window_->EditorPage()->Grid()->model()->index(
         static_cast<int>(set), SequenceEditor::kTTLColumn);
     EXPECT_EQ(ttl.data(Qt::ToolTipRole).toString(),
-              "Error updating Op Code for -TTLHigh command, it conflicts with the current op "
-              "code(10).");
+              "An intensity change needs a step of its own: move -TTLHigh 3 to another row.");
     EXPECT_EQ(window_->EditorPage()->findChild<QLabel*>("totalTimeProblem")->text(),
               "(cannot run)");
 
     window_->show();
+    // One size in both runs: the window opens within the screen, which scaling makes smaller.
+    window_->resize(1000, 700);
     Settle();
     QWidget* tab = window_->findChild<QWidget*>("sequenceControlPage");
     ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
@@ -532,6 +544,169 @@ TEST_F(MainWindowTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowRespon
     EXPECT_EQ(std::count(prompts_.boxes.begin(), prompts_.boxes.end(),
                          std::pair<QString, QString>{"", "Upload Complete!"}),
               0);
+}
+
+// What a new operator meets: how to connect, the program's icon, every shortcut in sight; and a
+// save to a file of their choice clears the unsaved mark and joins the recent files.
+TEST_F(MainWindowTest, HelpForANewOperatorAndSaveAs) {
+    EXPECT_TRUE(window_->findChild<QLabel*>("deviceStatus")
+                    ->text()
+                    .endsWith(" | To connect: Connection > Connect To Zavik Driver (Ctrl+K)"));
+    Trigger("about");
+    auto* icon = window_->findChild<QDialog*>("aboutDialog")->findChild<QLabel*>("icon");
+    EXPECT_FALSE(icon->pixmap().isNull());
+    Trigger("keyboardShortcuts");
+    auto* list = window_->findChild<QTableWidget*>("shortcutList");
+    ASSERT_TRUE(WaitFor([list] { return list->isVisible(); }));
+    EXPECT_EQ(list->verticalScrollBar()->maximum(), 0) << list->rowCount() << " rows";
+    EXPECT_EQ(list->findItems("Ctrl+K  (Alt+C, C)", Qt::MatchExactly).size(), 1);
+
+    Enter(0, "intensity", "200");
+    ASSERT_TRUE(WaitFor([this] { return window_->windowTitle().startsWith("*"); }));
+    prompts_.savePath = QString::fromStdWString(dir_.File("saved as.cfg"));
+    Trigger("saveSettingsFile");
+    EXPECT_TRUE(WaitFor([this] { return !window_->windowTitle().startsWith("*"); }));
+    auto* recent = window_->findChild<QMenu*>("recentSettingsFiles");
+    EXPECT_TRUE(recent->isEnabled());
+    ASSERT_FALSE(recent->actions().isEmpty());
+    EXPECT_EQ(recent->actions().front()->text(), prompts_.savePath);
+}
+
+// The log file keeps everything; the window shows what the filter asks for, and remembers it.
+TEST_F(MainWindowTest, TheLogFilterIsTheOperatorsAndRemembered) {
+    auto* filter = window_->findChild<QComboBox*>("logFilter");
+    filter->setCurrentIndex(filter->findText("Errors and Warnings"));
+    window_->findChild<QAction*>("clearMessageLog")->trigger();
+    for (const LogLevel level : {LogLevel::Data, LogLevel::Notice, LogLevel::Warning}) {
+        window_->Core().GetLogFile().WriteMessage(level, LogLevelName(level));
+    }
+    QAbstractItemModel* model = window_->findChild<QTableView*>("messageLog")->model();
+    ASSERT_TRUE(WaitFor([model] { return model->rowCount() > 0; }));
+    EXPECT_EQ(model->rowCount(), 1);
+    filter->setCurrentIndex(filter->findText("+ Data"));
+    EXPECT_EQ(model->rowCount(), 3);
+    window_->close();
+    OpenWindow();
+    EXPECT_EQ(window_->findChild<QComboBox*>("logFilter")->currentText(), "+ Data");
+}
+
+// An LED cell shows "-SetIntensity(200)" whole without scrolling the grid sideways; a width
+// the operator drags is there again in the next window.
+TEST_F(MainWindowTest, LedCellsAreReadableAndColumnWidthsAreRemembered) {
+    OpenDemo(false);
+    window_->show();
+    SequenceContainer& model = window_->Core().GetSequenceContainer();
+    const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
+    const auto set = static_cast<std::uint32_t>(model.GetCommandSets(shown).size());
+    model.AddCommandSet(shown, set);
+    model.AddCommand(shown, set, L"-On Red");
+    model.AddCommand(shown, set, L"-SetIntensity Red 200");
+    window_->EditorPage()->ShowSequence(shown);
+    // The size it opens with on a screen large enough.
+    window_->resize(FontUnits::Width(window_.get(), 1070), FontUnits::Height(window_.get(), 760));
+    Settle();
+    QTableView* grid = window_->EditorPage()->Grid();
+    const int red = SequenceEditor::kFirstLedColumn + 2;
+    EXPECT_GE(grid->columnWidth(red),
+              static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(red));
+    EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    EXPECT_TRUE(window_->EditorPage()->grab().save(OSTRA_SCREENSHOT_DIR "/sequence-grid.png"));
+
+    grid->horizontalHeader()->resizeSection(red, 150);
+    window_->close();
+    OpenWindow();
+    EXPECT_EQ(window_->EditorPage()->Grid()->columnWidth(red), 150);
+}
+
+// The window opens within the screen, also with a large font (a second run in a child process
+// with QT_FONT_DPI=130 on a 1400 x 1000 screen); at 900 x 600 the grid, the list and the
+// buttons keep what they need, and the Execution box does not move when a run shows its bar.
+TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
+    OpenDemo(false);
+    window_->show();
+    Settle();
+    const bool child = qEnvironmentVariableIsSet("QT_FONT_DPI");
+    const QString pictures = QStringLiteral(OSTRA_SCREENSHOT_DIR "/window-");
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    const QRect screen = window_->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window_->frameGeometry()))
+        << window_->width() << " x " << window_->height();
+    EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130.png" : "default.png")));
+    if (!child) {
+        QProcess run;
+        QTemporaryFile config;
+        ASSERT_TRUE(config.open());
+        config.write(R"({"screens": [{"name": "big", "x": 0, "y": 0, "width": 1400,)"
+                     R"( "height": 1000, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        config.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_FONT_DPI", "130");
+        environment.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName());
+        run.setProcessEnvironment(environment);
+        run.start(QCoreApplication::applicationFilePath(),
+                  {"--gtest_filter=MainWindowTest.TheWindowFitsTheScreenAndASmallOne"});
+        ASSERT_TRUE(run.waitForFinished(60000));
+        EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardOutput().toStdString();
+    }
+
+    window_->resize(900, 600);
+    Settle();
+    EXPECT_EQ(window_->size(), QSize(900, 600));
+    QTableView* grid = window_->EditorPage()->Grid();
+    auto* list = window_->ManagerPage()->findChild<QTableView*>("sequenceList");
+    for (QTableView* table : {grid, list}) {
+        EXPECT_GE(table->viewport()->height(), 3 * table->verticalHeader()->defaultSectionSize())
+            << table->objectName().toStdString();
+    }
+    for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+        if (button->isVisible()) {
+            EXPECT_GE(button->width(), button->minimumSizeHint().width())
+                << button->text().toStdString();
+        }
+    }
+    auto* bar = window_->ManagerPage()->findChild<QProgressBar*>("runProgress");
+    const QRect box = bar->parentWidget()->geometry();
+    const QRect upload = PageButton("uploadButton")->geometry();
+    bar->show();
+    Settle();
+    EXPECT_EQ(bar->parentWidget()->geometry(), box);
+    EXPECT_EQ(PageButton("uploadButton")->geometry(), upload);
+    bar->hide();
+    EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130-900x600.png" : "900x600.png")));
+}
+
+// An entry picked from a cell's open list is applied at once, without Enter.
+TEST_F(MainWindowTest, APickFromACellsListAppliesAtOnce) {
+    OpenDemo(false);
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    const SequenceEditor& editor = window_->EditorPage()->Logic();
+    const SequenceContainer& model = window_->Core().GetSequenceContainer();
+    const int red = SequenceEditor::kFirstLedColumn + 2;
+    int row = 0;
+    while (editor.IsReadOnly(row, red)) {
+        ++row;
+    }
+    const auto before = model.GetCommandSets(editor.ShownSequence());
+    QTableView* grid = window_->EditorPage()->Grid();
+    const QModelIndex cell = grid->model()->index(row, red);
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto* box = grid->viewport()->findChild<QComboBox*>("choiceEditor");
+    ASSERT_NE(box, nullptr);
+    box->showPopup();
+    const int entry = std::max(box->findText("-On"), box->findText("-Off"));
+    ASSERT_GE(entry, 0);
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(WaitFor([list] { return list->isVisible(); }));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(entry, 0)).center());
+    EXPECT_TRUE(WaitFor([&] { return model.GetCommandSets(editor.ShownSequence()) != before; }));
+    EXPECT_TRUE(WaitFor([editing = QPointer<QComboBox>(box)] {
+        return editing == nullptr || !editing->isVisible();
+    }));
 }
 
 }  // namespace
