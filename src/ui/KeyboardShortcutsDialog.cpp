@@ -32,6 +32,10 @@ void CollectMenu(const QList<QAction*>& actions, const std::vector<std::wstring>
             continue;
         }
         if (const QMenu* menu = action->menu()) {
+            // Its entries are files, not commands: they come and go with the files used.
+            if (menu->property(KeyboardShortcutsDialog::kNotListed).toBool()) {
+                continue;
+            }
             std::vector<std::wstring> inner = menus;
             inner.push_back(menu->title().toStdWString());
             CollectMenu(menu->actions(), inner, found, seen);
@@ -78,7 +82,7 @@ KeyboardShortcutsDialog::KeyboardShortcutsDialog(QMainWindow& window) : QDialog(
                            table->verticalHeader()->length() + 2 * table->frameWidth();
     const QScreen* screen = window.screen();
     const int screenHeight = screen != nullptr ? screen->availableGeometry().height() : rowsHeight;
-    table->setMinimumHeight(std::min(rowsHeight, screenHeight * 3 / 4));
+    table->setMinimumHeight(std::min(rowsHeight, screenHeight * 4 / 5));
     // Wide enough for the two columns.
     resize(table->horizontalHeader()->length() + table->verticalScrollBar()->sizeHint().width() +
                layout->contentsMargins().left() + layout->contentsMargins().right() +

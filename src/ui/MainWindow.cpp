@@ -130,6 +130,7 @@ void MainWindow::BuildMenus() {
         add(file, "&Save Settings File", "saveSettingsFile", &MainWindow::SaveSettingsFile);
     recentFiles_ = file->addMenu(QStringLiteral("Recent Settings Files"));
     recentFiles_->setObjectName(QStringLiteral("recentSettingsFiles"));
+    recentFiles_->setProperty(KeyboardShortcutsDialog::kNotListed, true);
     file->addSeparator();
     clearLog_ =
         add(file, "Clear &Message Log", "clearMessageLog", [this] { logReceiver_.Clear(); });

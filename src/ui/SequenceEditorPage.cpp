@@ -288,6 +288,7 @@ SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* 
     auto* duration = new DurationDelegate(grid_);
     grid_->setItemDelegate(new ChoiceDelegate(editor_, grid_));
     grid_->setItemDelegateForColumn(SequenceEditor::kDurationColumn, duration);
+    grid_->viewport()->installEventFilter(this);
     // Widths the operator drags are kept (the window remembers them between runs).
     connect(grid_->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
         std::vector<int> widths;
@@ -377,9 +378,12 @@ void SequenceEditorPage::FitColumns() {
     }
 }
 
-void SequenceEditorPage::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    FitColumns();
+// The grid's own width decides: the page may be resized while hidden, the grid only later.
+bool SequenceEditorPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grid_->viewport() && event->type() == QEvent::Resize) {
+        FitColumns();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SequenceEditorPage::SetValidation(const SequenceValidation* validation) {

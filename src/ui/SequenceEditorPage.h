@@ -104,7 +104,7 @@ class SequenceEditorPage final : public QWidget {
 
   protected:
     void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Applies a finished edit, from a queued call: its dialogs never open inside the

@@ -570,6 +570,10 @@ TEST_F(MainWindowTest, HelpForANewOperatorAndSaveAs) {
     EXPECT_TRUE(recent->isEnabled());
     ASSERT_FALSE(recent->actions().isEmpty());
     EXPECT_EQ(recent->actions().front()->text(), prompts_.savePath);
+    // A file is no command: the shortcut list leaves the recent files out.
+    Trigger("keyboardShortcuts");
+    const auto lists = window_->findChildren<QTableWidget*>("shortcutList");
+    EXPECT_TRUE(lists.back()->findItems(prompts_.savePath, Qt::MatchExactly).isEmpty());
 }
 
 // The log file keeps everything; the window shows what the filter asks for, and remembers it.
@@ -650,11 +654,20 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
         EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardOutput().toStdString();
     }
 
+    // Made small while the sequence page is hidden, as an operator may.
+    auto* pages = window_->findChild<QTabWidget*>("pages");
+    pages->setCurrentIndex(0);
+    Settle();
     window_->resize(900, 600);
+    Settle();
+    pages->setCurrentIndex(1);
     Settle();
     EXPECT_EQ(window_->size(), QSize(900, 600));
     QTableView* grid = window_->EditorPage()->Grid();
     auto* list = window_->ManagerPage()->findChild<QTableView*>("sequenceList");
+    if (!child) {
+        EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
+    }
     for (QTableView* table : {grid, list}) {
         EXPECT_GE(table->viewport()->height(), 3 * table->verticalHeader()->defaultSectionSize())
             << table->objectName().toStdString();
@@ -669,6 +682,7 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
     const QRect box = bar->parentWidget()->geometry();
     const QRect upload = PageButton("uploadButton")->geometry();
     bar->show();
+    window_->ManagerPage()->findChild<QLabel*>("runTime")->setText("Running: 0.9 s of 1.9 s");
     Settle();
     EXPECT_EQ(bar->parentWidget()->geometry(), box);
     EXPECT_EQ(PageButton("uploadButton")->geometry(), upload);
