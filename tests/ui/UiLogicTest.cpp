@@ -141,27 +141,20 @@ TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
 // filter shows again what a narrower one hid.
 TEST(MessageLogRowsTest, TheFilterShowsItsLevelsAndKeepsTheRest) {
     MessageLogRows rows;
+    rows.SetFilter(LogFilter::ErrorsAndWarnings);
     const std::wstring levels = L"FEWND";  // Fatal, Error, Warning, Notice, Data
-    const auto shown = [&rows] {
+    for (std::size_t level = 0; level < levels.size(); ++level) {
+        rows.Append(static_cast<LogLevel>(level), levels.substr(level, 1), L" 09:05:03.007");
+    }
+    for (const auto& [filter, shown] : {std::pair{LogFilter::ErrorsAndWarnings, L"FEW"},
+                                        {LogFilter::Data, L"FEWND"},
+                                        {LogFilter::Notices, L"FEWN"}}) {
+        rows.SetFilter(filter);
         std::wstring text;
         for (std::size_t row = 0; row < rows.Size(); ++row) {
             text += rows.At(row).message;
         }
-        return text;
-    };
-    rows.SetFilter(LogFilter::ErrorsAndWarnings);
-    for (std::size_t level = 0; level < levels.size(); ++level) {
-        rows.Append(static_cast<LogLevel>(level), levels.substr(level, 1), L" 09:05:03.007");
-    }
-    EXPECT_EQ(shown(), L"FEW");
-    const std::pair<LogFilter, std::wstring> cases[] = {
-        {LogFilter::Data, L"FEWND"},
-        {LogFilter::Notices, L"FEWN"},
-        {LogFilter::ErrorsAndWarnings, L"FEW"},
-    };
-    for (const auto& [filter, expected] : cases) {
-        rows.SetFilter(filter);
-        EXPECT_EQ(shown(), expected);
+        EXPECT_EQ(text, shown);
     }
 }
 
