@@ -291,6 +291,9 @@ SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* 
     grid_->viewport()->installEventFilter(this);
     // Widths the operator drags are kept (the window remembers them between runs).
     connect(grid_->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (fitting_) {
+            return;
+        }
         std::vector<int> widths;
         for (int column = 0; column < editor_.ColumnCount(); ++column) {
             widths.push_back(grid_->columnWidth(column));
@@ -372,10 +375,12 @@ void SequenceEditorPage::FitColumns() {
         }
         widths = GridColumnWidths::Fit(least, needed, comfortable, grid_->viewport()->width());
     }
-    const QSignalBlocker blocker(grid_->horizontalHeader());
+    // The view hears of the new widths; the operator's memory does not.
+    fitting_ = true;
     for (int column = 0; column < columns; ++column) {
         grid_->setColumnWidth(column, widths[column]);
     }
+    fitting_ = false;
 }
 
 // The grid's own width decides: the page may be resized while hidden, the grid only later.

@@ -129,6 +129,7 @@ class SequenceEditorPage final : public QWidget {
     QLabel* totalProblem_ = nullptr;
     const SequenceValidation* validation_ = nullptr;
     std::wstring operatorWidths_;
+    bool fitting_ = false;
     QList<QAction*> stepActions_;
     QAction* cut_ = nullptr;
     QAction* copy_ = nullptr;
