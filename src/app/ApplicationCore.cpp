@@ -186,7 +186,7 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
     if (!settingsFolder_.HoldsFileOrLink(NativeName(kSettingsFileName))) {
         log_.WriteMessage(LogLevel::Notice,
                           L"Settings file (" + settingsFilePath_ + L") was not found.");
-        settingsAtStartup_ = SettingsText();
+        settingsLastSaved_ = SettingsText();
         return VLR_SUCCESS;
     }
     // What ran before a failing line stays applied; the processor has logged the line.
@@ -194,7 +194,7 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
         KeepCopyOfFailedSettingsFile();
     }
     settingsAsRead_ = SettingsText();
-    settingsAtStartup_ = *settingsAsRead_;
+    settingsLastSaved_ = *settingsAsRead_;
     return VLR_SUCCESS;
 }
 
@@ -337,6 +337,7 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
         }
     };
     SequenceRun::Result result = run.Run(number, waitForStop, recordStart, leaveRunning);
+    LogRunEnd(number, result);
     if (result.started && start) {
         SequenceTimeline::RunTimes times{*start, std::nullopt, result.completed};
         if (result.stopRequested) {
@@ -348,14 +349,34 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
     return result;
 }
 
+// One line an operator can find among the packets: how the run ended. A failed start or stop
+// has logged its error already.
+void ApplicationCore::LogRunEnd(std::uint32_t number, const SequenceRun::Result& result) {
+    const std::wstring sequence =
+        L"Sequence " + std::to_wstring(number) + L" (" + sequences_.GetSequenceName(number) + L")";
+    if (result.completed) {
+        log_.WriteMessage(LogLevel::Notice, sequence + L" completed.");
+    } else if (result.leftRunning && result.started) {
+        log_.WriteMessage(LogLevel::Notice, sequence + L" was left running on the device.");
+    } else if (result.stopSent && result.started) {
+        log_.WriteMessage(LogLevel::Notice, sequence + L" was stopped.");
+    }
+}
+
 SequenceTimeline::Listing ApplicationCore::ListSequenceTimeline(std::uint32_t number,
                                                                 std::uint64_t maxEvents) {
     return SequenceTimeline::List(sequences_, device_, number, maxEvents, &log_);
 }
 
 VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {
-    return ::WriteSettingsFile(path, device_.GetSettingsSection(),
-                               SequenceFiles::SettingsSection(sequences_), &log_);
+    const std::wstring device = device_.GetSettingsSection();
+    const std::wstring sequences = SequenceFiles::SettingsSection(sequences_);
+    const VlrRetVal result = ::WriteSettingsFile(path, device, sequences, &log_);
+    // What is in a file of the operator's choice is not lost by a crash.
+    if (result == VLR_SUCCESS) {
+        settingsLastSaved_ = device + sequences;
+    }
+    return result;
 }
 
 VlrRetVal ApplicationCore::WriteSettingsFileIn(const PrivateFolder& folder) {
@@ -369,7 +390,7 @@ std::wstring ApplicationCore::SettingsText() {
 }
 
 bool ApplicationCore::HasUnsavedSettings() {
-    return SettingsText() != settingsAtStartup_;
+    return SettingsText() != settingsLastSaved_;
 }
 
 bool ApplicationCore::MayRewritePerUserFile() {

@@ -103,6 +103,10 @@ TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) 
     EXPECT_EQ(sequences.GetSequenceName(3), L"");
     EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 0);
     EXPECT_EQ(LedInfo(core_.GetMicroController(), 1).intensity, 100);  // untouched by the file
+    // Saved to a file of the operator's choice, the settings are no longer at risk.
+    EXPECT_TRUE(core_.HasUnsavedSettings());
+    ASSERT_EQ(core_.WriteSettingsFile(Wide(dir_.Path() / "saved.cfg")), 0);
+    EXPECT_FALSE(core_.HasUnsavedSettings());
     core_.ShutDown();
     const std::string first = ReadFileBytes(SettingsPath());
     EXPECT_EQ(ReadFileBytes(other), otherBytes);
@@ -394,6 +398,8 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
                                           "# completed\tno (stopped early)\n"
                                         : "seq 2 step 0\n# completed\tyes\n"))
             << text;
+        EXPECT_EQ(receiver_.MessagesAt(LogLevel::Notice).back(),
+                  stop ? L"Sequence 2 (Flash) was stopped." : L"Sequence 2 (Flash) completed.");
     }
 }
 
