@@ -18,7 +18,7 @@ bool HoldsName(const std::vector<std::wstring>& names, const std::wstring& name)
 
 Refusal Refuse(Reason reason, Field field, Word word, const std::wstring& argument,
                double value = 0.0) {
-    Refusal refusal{reason, field, word};
+    Refusal refusal(reason, field, word);
     refusal.argument = argument;
     refusal.value = value;
     return refusal;
@@ -118,7 +118,7 @@ std::optional<Refusal> CheckArgumentCount(Word word, std::size_t given) {
     if (given == expected) {
         return std::nullopt;
     }
-    Refusal refusal{Reason::ArgumentCount, Field::Arguments, word};
+    Refusal refusal(Reason::ArgumentCount, Field::Arguments, word);
     refusal.expected = expected;
     refusal.given = given;
     return refusal;
@@ -129,7 +129,7 @@ std::optional<Refusal> CheckCommand(const std::vector<std::wstring>& tokens,
     const std::optional<Word> word =
         tokens.empty() ? std::nullopt : SequenceCommandWords::Find(tokens.front());
     if (!word) {
-        return Refusal{Reason::UnknownWord, Field::Word, std::nullopt};
+        return Refusal(Reason::UnknownWord, Field::Word, std::nullopt);
     }
     if (std::optional<Refusal> count = CheckArgumentCount(*word, tokens.size() - 1)) {
         return count;
@@ -146,7 +146,7 @@ std::optional<Refusal> CheckSharing(Word word, bool stepIsEmpty) {
     if (stepIsEmpty || !MustOpenItsStep(word)) {
         return std::nullopt;
     }
-    return Refusal{Reason::MustOpenItsStep, Field::Word, word};
+    return Refusal(Reason::MustOpenItsStep, Field::Word, word);
 }
 
 }  // namespace StepRules

@@ -43,6 +43,9 @@ enum class Reason {
 enum class Field { Word, Arguments, Color, Intensity, Sequence, LoopCount, Duration, TTLBit };
 
 struct Refusal {
+    Refusal(Reason why, Field where, std::optional<Word> judged)
+        : reason(why), field(where), word(judged) {}
+
     Reason reason;
     Field field;
     // The word judged; absent for an unknown word.
