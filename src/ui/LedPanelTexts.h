@@ -35,8 +35,8 @@ inline const std::wstring kErrorCaption = L"LED Property Error";
 Entry<std::uint32_t> ReadIntensity(const std::wstring& text);
 
 enum class PulseField { WidthOn, WidthOff, LoopCount };
-// The three pulse fields read together, widths 0.1..1800000.0 ms and a loop count
-// 0..1000000. A refusal names the first field that is invalid.
+// The three pulse fields read together, widths and a loop count within the device's limits
+// (DeviceLimits.h). A refusal names the first field that is invalid.
 struct PulseEntry {
     std::optional<PulseParameters> value;
     PulseField invalidField = PulseField::WidthOn;
