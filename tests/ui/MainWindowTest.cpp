@@ -683,7 +683,7 @@ TEST_F(MainWindowTest, TheKeyboardStaysInThePanelAndUntypedWidthsKeepTheirValue)
                         step.key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
         Settle();
         ASSERT_NE(QApplication::focusWidget(), nullptr);
-        EXPECT_EQ(QApplication::focusWidget()->objectName(), step.focus);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), step.focus);
     }
     LEDRecord led;
     window_->Core().GetMicroController().GetLEDInfo(0, led);
