@@ -64,10 +64,12 @@ void ManualControlPage::ApplyView(const WindowView& view) {
 
 void ManualControlPage::ChooseIntensity(int index, const QString& text) {
     const std::uint32_t stored = snapshot_.leds[static_cast<std::size_t>(index)].intensity;
+    LedPanel* panel = Panel(index);
+    // Read: the field shows the stored value again after the change.
+    panel->IntensityField()->setModified(false);
     if (text.trimmed() == QString::number(stored)) {
         return;
     }
-    LedPanel* panel = Panel(index);
     const LedPanelTexts::Entry<std::uint32_t> entry =
         LedPanelTexts::ReadIntensity(text.toStdWString());
     if (!entry.value) {
@@ -78,7 +80,6 @@ void ManualControlPage::ChooseIntensity(int index, const QString& text) {
         panel->FocusField(panel->IntensityField());
         return;
     }
-    panel->IntensityField()->setModified(false);
     const std::uint32_t value = *entry.value;
     runJob_([this, index, value] { manual_.SetIntensity(index, value); }, [] {});
 }
