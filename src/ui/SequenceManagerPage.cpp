@@ -396,9 +396,10 @@ void SequenceManagerPage::Upload() {
             progress->deleteLater();
             progress->hide();
             uploading_ = false;
+            // The pages come back before the result's box, which may wait for the operator.
+            emit uploadingChanged();
             logic_.FinishUpload(*result);
             Refresh();
-            emit uploadingChanged();
         });
 }
 
