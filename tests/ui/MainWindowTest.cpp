@@ -589,7 +589,10 @@ TEST_F(MainWindowTest, StopAllDuringASlowUploadCancelsItThenStops) {
         // The transactions under way when it was pressed, then the stop and every LED off.
         std::vector<std::uint8_t> ids = driver_.CommandIds();
         ASSERT_GE(ids.size(), 4u);
-        EXPECT_LE(ids.size(), 6u);
+        EXPECT_LE(ids.size(), 6u) << QByteArray(reinterpret_cast<const char*>(ids.data()),
+                                                static_cast<int>(ids.size()))
+                                         .toHex(' ')
+                                         .toStdString();
         EXPECT_EQ(std::vector<std::uint8_t>(ids.end() - 4, ids.end()),
                   (std::vector<std::uint8_t>{0x19, 0x0A, 0x0A, 0x0A}));
         EXPECT_LT(driver_->State().Sequences().size(), used);
