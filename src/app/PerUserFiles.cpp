@@ -47,7 +47,7 @@ bool PerUserFiles::OfferRecoveryCopy(
         return false;
     }
     // The copy stays until a normal close: it holds the only record of these settings.
-    core_.ReadSettingsFile(path);
+    core_.ReadSettingsFile(path, &core_.GetSettingsFolder());
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -134,11 +135,18 @@ TEST_F(SimulatorTest, PacketLogAndConsoleGetOneLinePerPacket) {
     EXPECT_EQ(PacketLines(ReadFileBytes(dir_.Path() / "packets.txt")), "earlier run\n" + lines);
 }
 
-// Rewritten after every change, before the answer goes out: a train stopped while its LED is
-// off and an intensity a script set once stayed as they were.
+// Rewritten after every change, before the answer goes out (a train stopped while its LED is
+// off and an intensity a script set once stayed as they were), never through a link someone
+// prepared at a name its temporary might take.
 TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     SimulatorConfig config = Config();
     config.stateFilePath = dir_.Path() / "state.txt";
+    const std::filesystem::path victim = dir_.Path() / "victim.txt";
+    WriteFileBytes(victim, "the operator's");
+    for (const std::string suffix : {"", "_0"}) {
+        std::filesystem::create_symlink(
+            victim, dir_.Path() / ("state.txt.tmp" + std::to_string(getpid()) + suffix));
+    }
     StartWith(config);
     const std::pair<const char*, const char*> steps[] = {
         {"0A 85 00", "outputs 0x0085"},
@@ -159,6 +167,7 @@ TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     }
     // The state's text is pinned with the command interpreter.
     EXPECT_EQ(ReadFileBytes(config.stateFilePath), WideToNarrow(simulator_->State().Describe()));
+    EXPECT_EQ(ReadFileBytes(victim), "the operator's");
 }
 
 TEST_F(SimulatorTest, RegistersTheSlaveUnderThePortNameUntilStop) {
