@@ -251,6 +251,8 @@ TEST(GridColumnWidthsTest, WhatTheyNeedWithinTheRoomAndTheOperatorsWidthsAsText)
     for (const auto& [room, widths] : cases) {
         EXPECT_EQ(GridColumnWidths::Fit(least, needed, comfortable, room), widths) << room;
     }
+    // Too narrow even for the least, with nothing needed beyond it: once a division by zero.
+    EXPECT_EQ(GridColumnWidths::Fit(least, {}, comfortable, 30), least);
     EXPECT_EQ(GridColumnWidths::ToText({85, 115, 9}), L"85 115 9");
     EXPECT_EQ(GridColumnWidths::FromText(L"85 115 9", 3), (std::vector<int>{85, 115, 9}));
     for (const wchar_t* text : {L"85 115", L"85 115 9 9", L"85 0 9", L"85 x 9", L""}) {
