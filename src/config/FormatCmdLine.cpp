@@ -8,6 +8,7 @@
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
+#include "foundation/platform/ExitSignals.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -167,6 +168,7 @@ VlrRetVal FormatCmdLine::OpenFileCfg(std::wstring fileName) {
     file_ = std::move(opened.buffer);
     lineCounter_ = 0;
     lineNotices_ = 0;
+    interrupted_ = false;
     variables_.clear();
     fileName_ = fileName;
     return VLR_SUCCESS;
@@ -180,6 +182,9 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
     }
     endOfFile = false;
     for (;;) {
+        if (ExitSignals::Pending()) {
+            return StopForExit(line, lineNumber);
+        }
         std::wstring work;
         if (GetLineFromFile(work, endOfFile) != VLR_SUCCESS) {
             // A line that could not be read is reported by its own number, with no text.
@@ -202,6 +207,19 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
             return VLR_SUCCESS;
         }
     }
+}
+
+// A file of millions of lines takes minutes; a signal to end is honoured between two lines.
+VlrRetVal FormatCmdLine::StopForExit(std::wstring& line, int& lineNumber) {
+    if (!interrupted_) {
+        interrupted_ = true;
+        Log(LogLevel::Warning, L"FormatCmdLine::GetNextLine() - Stopped reading " + fileName_ +
+                                   L" after line " + std::to_wstring(lineCounter_) +
+                                   L": the program is asked to end.");
+    }
+    line.clear();
+    lineNumber = lineCounter_;
+    return VLR_FAILURE;
 }
 
 void FormatCmdLine::CloseFile() {
@@ -244,6 +262,14 @@ VlrRetVal FormatCmdLine::GetLineFromFile(std::wstring& line, bool& endOfFile) {
 
 VlrRetVal FormatCmdLine::ProcessLine(std::wstring& line, LineType& type) {
     type = LineType::BlankLine;
+    // Every reader of a value stops at a NUL, so "7\0junk" would pass as 7: a text file never
+    // holds one, and a line that does is refused whole.
+    if (line.find(L'\0') != std::wstring::npos) {
+        Log(LogLevel::Error,
+            L"FormatCmdLine::ProcessLine() - Error, the line holds a NUL byte, which a command "
+            L"file cannot hold.");
+        return VLR_FAILURE;
+    }
     const std::size_t first = line.find_first_not_of(kBlanks);
     if (first == std::wstring::npos) {
         return VLR_SUCCESS;

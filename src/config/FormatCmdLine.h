@@ -61,6 +61,10 @@ class FormatCmdLine {
 
     void CloseFile();
 
+    // Reading stopped because the program is asked to end (see ExitSignals::Pending): GetNextLine
+    // returned -1 without a failing line, and the rest of the file was not read.
+    bool WasInterrupted() const { return interrupted_; }
+
     // The name of the file last opened successfully, without enclosing quotes.
     const std::wstring& GetFileName() const { return fileName_; }
 
@@ -77,6 +81,7 @@ class FormatCmdLine {
                                           const std::wstring& value);
     Variable* FindVariable(const std::wstring& name);
     bool IsReturned(LineType type) const;
+    VlrDataTypes::VlrRetVal StopForExit(std::wstring& line, int& lineNumber);
     void NoteLine(const std::wstring& line);
     void Log(LogLevel level, const std::wstring& message);
 
@@ -90,6 +95,7 @@ class FormatCmdLine {
     // After a failed open or a close there is a file but nothing to read (it reads as ended);
     // before the first open there is none.
     bool haveFile_ = false;
+    bool interrupted_ = false;
     std::unique_ptr<std::streambuf> file_;
     std::vector<Variable> variables_;
     std::wstring fileName_;
