@@ -8,7 +8,6 @@
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/TextConversion.h"
-#include "foundation/platform/ExitSignals.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -182,7 +181,7 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
     }
     endOfFile = false;
     for (;;) {
-        if (ExitSignals::Pending()) {
+        if (exitPoll_.Requested()) {
             return StopForExit(line, lineNumber);
         }
         std::wstring work;

@@ -9,6 +9,7 @@
 
 #include "foundation/LogLevel.h"
 #include "foundation/VlrDataTypes.h"
+#include "foundation/platform/ExitSignals.h"
 
 class LogFile;
 
@@ -96,6 +97,7 @@ class FormatCmdLine {
     // before the first open there is none.
     bool haveFile_ = false;
     bool interrupted_ = false;
+    ExitSignals::Poll exitPoll_;
     std::unique_ptr<std::streambuf> file_;
     std::vector<Variable> variables_;
     std::wstring fileName_;

@@ -26,13 +26,14 @@ int Descriptor();
 // within a second. Always false where the signals are not blocked (the window handles them).
 bool Pending();
 
-// Pending() costs a system call; a tight loop asks it once every so many turns.
+// Pending() costs a system call; a loop asks it once every so many turns (a line of a file
+// takes at most a few milliseconds, a turn of the tight loops well under one).
 class Poll {
   public:
     bool Requested() { return ++turns_ % kTurns == 0 && Pending(); }
 
   private:
-    static constexpr std::uint32_t kTurns = 4096;
+    static constexpr std::uint32_t kTurns = 64;
     std::uint32_t turns_ = 0;
 };
 
