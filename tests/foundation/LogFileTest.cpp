@@ -13,7 +13,6 @@
 #include "foundation/platform/SystemInfoLinux.h"
 #include "support/FileBytes.h"
 #include "support/RecordingNotifier.h"
-#include "support/SmallFileSystem.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -204,28 +203,6 @@ TEST_F(LogFileTest, CloseWritesTheClosingLineOnceAndStopsWriting) {
     ASSERT_EQ(log.SetLogFilename(dir.File("second.txt")), 0);
     EXPECT_EQ(Bytes(dir.File("second.txt")),
               Line("Log file successfully moved to " + WideToNarrow(dir.File("second.txt"))));
-}
-
-// A full disk: the first line that cannot be written is reported once, and later ones fail too.
-TEST_F(LogFileTest, AFailedWriteIsReportedOnce) {
-    const SmallFileSystem disk(dir.Path() / "full", 8192);
-    if (!disk.Mounted()) {
-        GTEST_SKIP() << "a small file system cannot be mounted here (needs root)";
-    }
-    const std::wstring path = dir.File("full/run.txt");
-    ASSERT_EQ(log.SetLogFilename(path), 0);
-    int failed = 0;
-    for (int i = 0; i < 400; ++i) {
-        failed += log.WriteMessage(LogLevel::Notice, std::wstring(100, L'x')) != 0 ? 1 : 0;
-    }
-    log.CloseLogFile();
-    EXPECT_GT(failed, 300);
-    EXPECT_TRUE(log.HasWriteFailed());
-    EXPECT_EQ(notifier.boxes,
-              (std::vector<std::pair<std::wstring, std::wstring>>{
-                  {kErrorCaption, L"Error writing log file: " + path +
-                                      L".  The disk may be full; messages of this run are "
-                                      L"missing from the log."}}));
 }
 
 // Each thread's lines are whole and in the order it wrote them.

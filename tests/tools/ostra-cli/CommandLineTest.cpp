@@ -104,12 +104,9 @@ TEST(CommandLineTest, EveryOtherNumberIsAUsageErrorShownEscaped) {
              {{"import", "00x10", "x", "f"}, "00x10"},
              {{"show", "\x1b[31m3"}, "\\x1B[31m3"},
              {{"led", "intensity", "Blue", "00x20"}, "00x20"},
-             {{"led", "intensity", "Blue", "0b1"}, "0b1"},
-             {{"led", "pulse-start", "Blue", "--off", "0x1p3"}, "0x1p3"},
              {{"led", "pulse-start", "Blue", "--on", "nan"}, "nan"},
              {{"led", "pulse-start", "Blue", "--loops", "00x3"}, "00x3"},
-             {{"timeline", "3", "--max-events", "0x5"}, "0x5"},
-             {{"timeline", "3", "--max-events", "1e3"}, "1e3"}}) {
+             {{"timeline", "3", "--max-events", "0x5"}, "0x5"}}) {
         const ProcessResult result = RunHere(arguments);
         EXPECT_EQ(result.exitCode, 2) << result.err;
         EXPECT_NE(result.err.find(echoed), std::string::npos) << result.err;
