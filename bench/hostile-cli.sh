@@ -10,8 +10,9 @@ trap 'rm -rf "$scratch"' EXIT
 export TEMP="$scratch/temp" APPDATA="$scratch/appdata" OSTRA_PORT_DIR="$scratch/ports"
 mkdir -p "$TEMP" "$APPDATA/Velorin/Ostra" "$OSTRA_PORT_DIR"
 
-# 4 MB of lines that each fail.
+# 4 MB of lines that each fail, and 40 MB of them (checked for long enough to be interrupted).
 yes -- -X | head -c 4000000 > "$scratch/failing.cfg"
+yes -- -X | head -c 40000000 > "$scratch/failing40.cfg"
 # A settings file whose sequence 0 has 20,000 steps, each calling sequence 1.
 {
     printf -- '-AddSequence 0 "Caller"\n-AddSequence 1 "Called"\n'
@@ -28,24 +29,27 @@ echo "== check of a 4 MB file of failing lines"
 tail -n 1 "$scratch/err.txt"
 echo "stdout $(wc -c < "$scratch/out.txt") bytes, log $(wc -c < "$(latest_log)") bytes"
 
-# Seconds from SIGINT to the program's end, the signal sent $2 s after the start.
+# Milliseconds from SIGINT to the program's end, the signal sent $1 s after the start.
 signal_latency() {
+    local delay=$1
+    shift
     "$program" "$@" > /dev/null 2>&1 &
     local pid=$!
-    sleep 2
+    sleep "$delay"
     local sent=$(date +%s%N)
-    kill -INT "$pid"
+    kill -INT "$pid" || true
     local status=0
     wait "$pid" || status=$?
     local ended=$(date +%s%N)
     echo "exit $status, ended $(( (ended - sent) / 1000000 )) ms after SIGINT"
 }
 
-echo "== SIGINT 2 s into the check of the 4 MB file"
-signal_latency check "$scratch/failing.cfg"
+echo "== SIGINT 1 s into the check of the 4 MB file, 2 s into the check of the 40 MB file"
+signal_latency 1 check "$scratch/failing.cfg"
+signal_latency 2 check "$scratch/failing40.cfg"
 echo "== SIGINT 2 s into a start that loads 20,000 call steps"
 cp "$scratch/calls.cfg" "$APPDATA/Velorin/Ostra/OstraSettings.cfg"
-signal_latency show
+signal_latency 2 show
 echo "== the same start, not interrupted"
 /usr/bin/time -f "wall %e s, peak memory %M KB" "$program" show > /dev/null 2> "$scratch/err.txt"
 tail -n 1 "$scratch/err.txt"
