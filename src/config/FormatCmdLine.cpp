@@ -181,7 +181,7 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
     }
     endOfFile = false;
     for (;;) {
-        if (exitPoll_.Requested()) {
+        if (interrupted_ || exitPoll_.Requested()) {
             return StopForExit(line, lineNumber);
         }
         std::wstring work;
