@@ -38,7 +38,7 @@ bool PerUserFiles::OfferRecoveryCopy(const std::function<bool(const std::wstring
         return false;
     }
     // The copy stays until a normal close: it holds the only record of these settings.
-    core_.ReadSettingsFile(path);
+    core_.ReadSettingsFile(path, &core_.GetSettingsFolder());
     return true;
 }
 

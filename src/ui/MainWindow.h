@@ -19,6 +19,8 @@
 
 class ManualControlPage;
 class QAction;
+class QComboBox;
+class QLayout;
 class QLabel;
 class QMenu;
 class SequenceManagerPage;
@@ -59,6 +61,7 @@ class MainWindow final : public QMainWindow {
   private:
     void BuildMenus();
     QWidget* BuildCentralWidget();
+    QLayout* BuildLogFilter();
     QWidget* BuildSequenceControlPage();
     // Shows the current models' sequences (at start-up and after a settings file was read).
     void ShowSequenceModel();
@@ -115,6 +118,7 @@ class MainWindow final : public QMainWindow {
     SequenceEditorPage* editorPage_ = nullptr;
     SequenceManagerPage* managerPage_ = nullptr;
     QTableView* logView_ = nullptr;
+    QComboBox* logFilter_ = nullptr;
     QAction* openSettings_ = nullptr;
     QAction* saveSettings_ = nullptr;
     QAction* clearLog_ = nullptr;

@@ -46,7 +46,8 @@ QString Seconds(std::int64_t milliseconds) {
 }  // namespace
 
 std::optional<SequenceManagerPrompts::Properties> QtSequenceManagerPrompts::AskProperties(
-    const std::vector<std::uint32_t>& numbers, std::size_t preselect, const std::wstring& name) {
+    const std::vector<std::uint32_t>& numbers, std::size_t preselect, const std::wstring& name,
+    const PropertiesCheck& check) {
     QDialog dialog(parent_);
     dialog.setObjectName(QStringLiteral("sequencePropertiesDialog"));
     dialog.setWindowTitle(QStringLiteral("Sequence Properties"));
@@ -56,17 +57,31 @@ std::optional<SequenceManagerPrompts::Properties> QtSequenceManagerPrompts::AskP
     }
     index->setCurrentIndex(numbers.empty() ? -1 : static_cast<int>(preselect));
     auto* nameEdit = new QLineEdit(Text(name));
+    nameEdit->setObjectName(QStringLiteral("sequenceName"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    const auto chosen = [index, nameEdit] {
+        return Properties{index->currentData().toUInt(), nameEdit->text().toStdWString()};
+    };
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        if (index->currentIndex() < 0) {
+            return;
+        }
+        if (const std::optional<std::wstring> refusal = check ? check(chosen()) : std::nullopt) {
+            prompts_.ShowError(&dialog, QStringLiteral("Sequence Properties"), Text(*refusal));
+            nameEdit->setFocus();
+            return;
+        }
+        dialog.accept();
+    });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto* layout = new QFormLayout(&dialog);
     layout->addRow(QStringLiteral("Sequence Index:"), index);
     layout->addRow(QStringLiteral("Sequence Name:"), nameEdit);
     layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted || index->currentIndex() < 0) {
+    if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return Properties{index->currentData().toUInt(), nameEdit->text().toStdWString()};
+    return chosen();
 }
 
 std::wstring QtSequenceManagerPrompts::AskOpenFile() {
@@ -132,6 +147,8 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
+    // A small window takes its height from the timeline and the log before the list.
+    list_->setMinimumHeight(FontUnits::TableHeight(list_, 3));
     list_->setColumnWidth(0, FontUnits::Width(list_, 50));
     list_->horizontalHeader()->setStretchLastSection(true);
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -172,10 +189,15 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     preview_ = new TimelinePreview(this);
     runTime_ = new QLabel;
     runTime_->setObjectName(QStringLiteral("runTime"));
+    runTime_->setMinimumHeight(runTime_->fontMetrics().height());
     runProgress_ = new QProgressBar;
     runProgress_->setObjectName(QStringLiteral("runProgress"));
     runProgress_->setRange(0, 1000);
     runProgress_->setTextVisible(false);
+    // Its place is kept while hidden: the box does not jump when a run starts.
+    QSizePolicy keepPlace = runProgress_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    runProgress_->setSizePolicy(keepPlace);
     runProgress_->hide();
     runTicker_ = new QTimer(this);
     runTicker_->setInterval(50);

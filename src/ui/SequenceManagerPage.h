@@ -32,8 +32,8 @@ class QtSequenceManagerPrompts final : public SequenceManagerPrompts {
     QtSequenceManagerPrompts(Prompts& prompts, QWidget* parent)
         : prompts_(prompts), parent_(parent) {}
     std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& numbers,
-                                            std::size_t preselect,
-                                            const std::wstring& name) override;
+                                            std::size_t preselect, const std::wstring& name,
+                                            const PropertiesCheck& check) override;
     std::wstring AskOpenFile() override;
     std::wstring AskSaveFile(const std::wstring& proposed) override;
     void ShowMessage(const std::wstring& caption, const std::wstring& text) override;

@@ -103,6 +103,10 @@ TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) 
     EXPECT_EQ(sequences.GetSequenceName(3), L"");
     EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 0);
     EXPECT_EQ(LedInfo(core_.GetMicroController(), 1).intensity, 100);  // untouched by the file
+    // Saved to a file of the operator's choice, the settings are no longer at risk.
+    EXPECT_TRUE(core_.HasUnsavedSettings());
+    ASSERT_EQ(core_.WriteSettingsFile(Wide(dir_.Path() / "saved.cfg")), 0);
+    EXPECT_FALSE(core_.HasUnsavedSettings());
     core_.ShutDown();
     const std::string first = ReadFileBytes(SettingsPath());
     EXPECT_EQ(ReadFileBytes(other), otherBytes);
@@ -278,6 +282,23 @@ INSTANTIATE_TEST_SUITE_P(
                     L"to proceed.  @/appdata/Velorin belongs to another user.  Set APPDATA to a "
                     L"folder of your own."}));
 
+// Links in the settings folder, at the settings file and at its lock, are never followed: the
+// file they name is neither read nor emptied nor written, and the links stay.
+TEST_F(ApplicationCoreTest, LinksInTheSettingsFolderAreNotFollowed) {
+    const std::string planted = "-SetIntensity \"Blue\" 255\r\n";
+    const fs::path elsewhere = dir_.Path() / "elsewhere.cfg",
+                   lock = SettingsPath().string() + ".lock";
+    WriteFileBytes(elsewhere, planted);
+    fs::create_directories(SettingsPath().parent_path());
+    fs::create_symlink(elsewhere, SettingsPath());
+    fs::create_symlink(elsewhere, lock);
+    Start(core_);
+    EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 26);
+    core_.ShutDown();
+    EXPECT_EQ(ReadFileBytes(elsewhere), planted);
+    EXPECT_TRUE(fs::is_symlink(SettingsPath()) && fs::is_symlink(lock));
+}
+
 // A missing (or invalid: the same branch) setup file asks to end the application with exit
 // code 1; the settings file is not read.
 TEST_F(ApplicationCoreTest, SetupFileFailureAsksToEndTheApplication) {
@@ -377,6 +398,8 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
                                           "# completed\tno (stopped early)\n"
                                         : "seq 2 step 0\n# completed\tyes\n"))
             << text;
+        EXPECT_EQ(receiver_.MessagesAt(LogLevel::Notice).back(),
+                  stop ? L"Sequence 2 (Flash) was stopped." : L"Sequence 2 (Flash) completed.");
     }
 }
 

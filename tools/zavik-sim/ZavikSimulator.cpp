@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <utility>
 
+#include "app/platform/FileReplacement.h"
 #include "device/PacketConstants.h"
 #include "device/PortDirectory.h"
 #include "foundation/LogFile.h"
@@ -444,21 +444,9 @@ VlrRetVal ZavikSimulator::WriteStateFile(const std::wstring& text) const {
     if (config_.stateFilePath.empty()) {
         return VLR_SUCCESS;
     }
-    std::filesystem::path temporary = config_.stateFilePath;
-    temporary += ".tmp" + std::to_string(getpid());
-    bool written = false;
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << WideToNarrow(text);
-        file.flush();
-        written = static_cast<bool>(file);
-    }
-    std::error_code error;
-    if (written) {
-        std::filesystem::rename(temporary, config_.stateFilePath, error);
-    }
-    if (!written || error) {
-        std::filesystem::remove(temporary, error);
+    // Replaced as Ostra saves its files: the temporary is always a file made new, never a name
+    // someone else prepared, so nobody can redirect the write to another file.
+    if (!ReplaceFileContent(config_.stateFilePath, WideToNarrow(text))) {
         return Fail(L"ZavikSimulator - Error, unable to write the state file " +
                     PortDirectory::PathText(config_.stateFilePath) + L".");
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -134,10 +135,17 @@ TEST_F(SimulatorTest, PacketLogAndConsoleGetOneLinePerPacket) {
     EXPECT_EQ(PacketLines(ReadFileBytes(dir_.Path() / "packets.txt")), "earlier run\n" + lines);
 }
 
-// Rewritten after every change of the outputs or the run, before the answer goes out.
+// Rewritten after every change of the outputs or the run, before the answer goes out, never
+// through a link someone prepared at a name its temporary might take.
 TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     SimulatorConfig config = Config();
     config.stateFilePath = dir_.Path() / "state.txt";
+    const std::filesystem::path victim = dir_.Path() / "victim.txt";
+    WriteFileBytes(victim, "the operator's");
+    for (const std::string suffix : {"", "_0"}) {
+        std::filesystem::create_symlink(
+            victim, dir_.Path() / ("state.txt.tmp" + std::to_string(getpid()) + suffix));
+    }
     StartWith(config);
     // Each change shows at once; an upload changes neither the outputs nor the run.
     const std::pair<const char*, const char*> steps[] = {
@@ -155,6 +163,7 @@ TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     }
     // The state's text is pinned with the command interpreter.
     EXPECT_EQ(ReadFileBytes(config.stateFilePath), WideToNarrow(simulator_->State().Describe()));
+    EXPECT_EQ(ReadFileBytes(victim), "the operator's");
 }
 
 TEST_F(SimulatorTest, RegistersTheSlaveUnderThePortNameUntilStop) {
