@@ -84,7 +84,8 @@ VlrRetVal MicroController::AddLED(const std::wstring& colorLabel, double maximum
         return Fail(L"Error adding LED color, the maximum number of LEDs has been reached (" +
                     std::to_wstring(kMaxLEDCount) + L").");
     }
-    if (colorLabel.empty()) {
+    // A label of blanks only names nothing an operator could type or see: it is as empty.
+    if (colorLabel.find_first_not_of(L' ') == std::wstring::npos) {
         LogError(L"Error adding LED color, the color label string is empty.");
         return VLR_FAILURE;
     }
