@@ -8,6 +8,8 @@
 // - BM_CommentFileLog: 10 MB of comment lines with the log written to a file; the counter
 //   logBytes is the size of that log.
 // - BM_RefusedDevice: /dev/zero, refused at the open.
+// - BM_CheckFailingFile: the check (ProtocolCheck) of 4 MB of "-X" lines, every one failing;
+//   the counters say how many failures were counted and how many kept in full.
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ProtocolCheck.h"
 #include "common/SettingsModels.h"
 #include "foundation/LogFile.h"
 #include "foundation/Notifier.h"
@@ -26,6 +29,7 @@ namespace {
 constexpr int kFrontInsertedLines = 160000;
 constexpr int kCallSteps = 80000;
 constexpr std::size_t kCommentFileBytes = 10u * 1000u * 1000u;
+constexpr std::size_t kFailingFileBytes = 4u * 1000u * 1000u;
 
 std::string FrontInsertedSteps() {
     std::string text = "-AddSequence 0 \"Long\"\n";
@@ -58,6 +62,12 @@ class Files {
         Write("front.cfg", FrontInsertedSteps());
         Write("calls.cfg", CallInEveryStep());
         Write("comments.cfg", Comments());
+        std::string failing;
+        while (failing.size() < kFailingFileBytes) {
+            failing += "-X\n";
+        }
+        Write("failing.cfg", failing);
+        Write("setup.cfg", "-AddLED Blue 12.5\n-AddLED Green 9.8\n-AddLED Red 15.0\n");
     }
     std::wstring Path(const std::string& name) const { return directory_.File(name); }
 
@@ -125,6 +135,18 @@ void BM_RefusedDevice(benchmark::State& state) {
     Load(state, L"/dev/zero", false, false);
 }
 BENCHMARK(BM_RefusedDevice)->Unit(benchmark::kMicrosecond);
+
+void BM_CheckFailingFile(benchmark::State& state) {
+    const SequenceContainer operatorSequences;
+    ProtocolCheck check(TheFiles().Path("setup.cfg"), operatorSequences);
+    ProtocolCheck::FileResult result;
+    for (auto _ : state) {
+        result = check.CheckFile(TheFiles().Path("failing.cfg"));
+    }
+    state.counters["failures"] = static_cast<double>(result.failureCount);
+    state.counters["kept"] = static_cast<double>(result.findings.size());
+}
+BENCHMARK(BM_CheckFailingFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

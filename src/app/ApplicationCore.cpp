@@ -144,6 +144,10 @@ VlrRetVal ApplicationCore::ReadSetupFile() {
     if (processor_.ProcessConfigFile(path) == VLR_SUCCESS) {
         return VLR_SUCCESS;
     }
+    // Asked to end while reading: the file is not at fault.
+    if (processor_.WasInterrupted()) {
+        return VLR_FAILURE;
+    }
     notifier_.ShowMessageBox(kConfigurationCaption,
                              L"Error, setup file (" + path +
                                  L") could not be found or was invalid.  Unable to start "
@@ -189,9 +193,14 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
         settingsLastSaved_ = SettingsText();
         return VLR_SUCCESS;
     }
-    // What ran before a failing line stays applied; the processor has logged the line.
+    // What ran before a failing line stays applied; the processor has logged the line. Settings
+    // read only in part because the program is asked to end must never be saved over the file.
     if (ProcessSettingsFile(settingsFilePath_, &settingsFolder_) != VLR_SUCCESS) {
-        KeepCopyOfFailedSettingsFile();
+        if (processor_.WasInterrupted()) {
+            mayOverwriteSettingsFile_ = false;
+        } else {
+            KeepCopyOfFailedSettingsFile();
+        }
     }
     settingsAsRead_ = SettingsText();
     settingsLastSaved_ = *settingsAsRead_;

@@ -62,7 +62,7 @@ ConfigFileSurvey ConfigFileSurvey::Of(const std::wstring& path) {
         bool endOfFile = false;
         const bool read =
             reader.GetNextLine(line, lineNumber, endOfFile) == VlrDataTypes::VLR_SUCCESS;
-        if (read && (endOfFile || CompareNoCase(line, kBreak) == 0)) {
+        if ((read && (endOfFile || CompareNoCase(line, kBreak) == 0)) || reader.WasInterrupted()) {
             break;
         }
         std::vector<std::wstring> tokens;

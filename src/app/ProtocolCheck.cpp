@@ -3,6 +3,7 @@
 #include "app/ScratchModels.h"
 #include "app/SequenceFiles.h"
 #include "device/ScriptCommand.h"
+#include "foundation/platform/ExitSignals.h"
 
 using VlrDataTypes::VLR_SUCCESS;
 
@@ -19,6 +20,13 @@ std::vector<std::wstring> ReasonsOrDefault(std::vector<std::wstring> reasons) {
 }
 
 }  // namespace
+
+void ProtocolCheck::FileResult::Add(Finding finding) {
+    if (findings.size() < kMaxKeptFindings) {
+        findings.push_back(std::move(finding));
+    }
+    ++failureCount;
+}
 
 ProtocolCheck::ProtocolCheck(const std::wstring& setupFile,
                              const SequenceContainer& operatorSequences)
@@ -67,16 +75,15 @@ void ProtocolCheck::ReadInto(ScratchModels& models, FileResult& result) {
     bool lineFailed = false;
     models.processor.SetFailureObserver([&](const ConfigFileProcessor::FailedLine& failure) {
         lineFailed = true;
-        result.findings.push_back(
+        result.Add(
             Finding{failure.lineNumber > 0 ? std::optional<int>(failure.lineNumber) : std::nullopt,
                     failure.lineText, ReasonsOrDefault(models.recorder.Take())});
     });
     const bool ok = models.processor.ProcessConfigFile(result.path) == VLR_SUCCESS;
     models.processor.SetFailureObserver(nullptr);
-    if (!ok && !lineFailed) {
+    if (!ok && !lineFailed && !models.processor.WasInterrupted()) {
         // The file itself could not be read.
-        result.findings.push_back(
-            Finding{std::nullopt, L"", ReasonsOrDefault(models.recorder.Take())});
+        result.Add(Finding{std::nullopt, L"", ReasonsOrDefault(models.recorder.Take())});
     }
 }
 
@@ -87,7 +94,7 @@ void ProtocolCheck::ImportSequenceFile(FileResult& result) {
     std::vector<std::uint32_t> free;
     sequences.GetAvailableSequenceNumbers(free);
     if (free.empty()) {
-        result.findings.push_back(Finding{
+        result.Add(Finding{
             std::nullopt, L"", {L"Every sequence number is in use; nothing can be imported."}});
         return;
     }
@@ -100,7 +107,7 @@ void ProtocolCheck::ImportSequenceFile(FileResult& result) {
         if (reasons.empty()) {
             reasons.push_back(failure.reason);
         }
-        result.findings.push_back(
+        result.Add(
             Finding{failure.lineNumber > 0 ? std::optional<int>(failure.lineNumber) : std::nullopt,
                     failure.lineText, ReasonsOrDefault(reasons)});
         return;
@@ -115,6 +122,9 @@ void ProtocolCheck::ImportSequenceFile(FileResult& result) {
 // one script command, a loop without its end.
 void ProtocolCheck::CheckSequences(const std::vector<std::uint32_t>& numbers, FileResult& result) {
     for (const std::uint32_t number : numbers) {
+        if (ExitSignals::Pending()) {
+            return;
+        }
         SequenceFact fact;
         fact.number = number;
         std::vector<std::uint8_t> bytes;
@@ -124,8 +134,7 @@ void ProtocolCheck::CheckSequences(const std::vector<std::uint32_t>& numbers, Fi
                                    models_->sequences.GetCommandSets(number), bytes) == VLR_SUCCESS;
         if (!timed || !converted) {
             const std::wstring what = L"sequence " + std::to_wstring(number);
-            result.findings.push_back(
-                Finding{std::nullopt, what, ReasonsOrDefault(models_->recorder.Take())});
+            result.Add(Finding{std::nullopt, what, ReasonsOrDefault(models_->recorder.Take())});
             continue;
         }
         fact.scriptCommands = bytes.size() / ScriptCommand::kSize;

@@ -33,12 +33,19 @@ class ProtocolCheck {
         double durationMs = 0.0;
         std::size_t scriptCommands = 0;
     };
+    // A file of a million bad lines must not fill memory, the screen and the log: only the first
+    // ones are kept, the rest only counted.
+    static constexpr std::size_t kMaxKeptFindings = 1000;
+
     struct FileResult {
         std::wstring path;
         ConfigFileSurvey::Kind kind = ConfigFileSurvey::Kind::Settings;
+        // The first kMaxKeptFindings of failureCount.
         std::vector<Finding> findings;
+        std::uint64_t failureCount = 0;
         std::vector<SequenceFact> sequences;
-        bool Ok() const { return findings.empty(); }
+        bool Ok() const { return failureCount == 0; }
+        void Add(Finding finding);
     };
 
     // The setup file declares the LEDs; the operator's sequences are what a sequence file's

@@ -19,6 +19,7 @@
 #include "device/ScriptCommand.h"
 #include "device/ScriptRunner.h"
 #include "foundation/ArgumentReading.h"
+#include "foundation/platform/ExitSignals.h"
 #include "sequences/SequenceContainer.h"
 
 namespace {
@@ -84,7 +85,9 @@ class ScriptWalker {
         ScriptRunner runner;
         runner.Start(number, lookup);
         std::uint64_t settings = 0;
-        for (std::uint64_t run = 0; run < kMaxScriptCommands && settings < maxSettings; ++run) {
+        ExitSignals::Poll exitPoll;
+        for (std::uint64_t run = 0;
+             run < kMaxScriptCommands && settings < maxSettings && !exitPoll.Requested(); ++run) {
             const std::optional<ScriptRunner::Executed> executed = runner.Next(lookup);
             if (!executed) {
                 break;

@@ -48,6 +48,7 @@ void ConfigFileProcessor::AddCommand(std::wstring word, unsigned expected, bool 
 VlrRetVal ConfigFileProcessor::ProcessConfigFile(std::wstring fileName,
                                                  const PrivateFolder* folder) {
     lastFailure_ = FailedLine{};
+    interrupted_ = false;
     if (!initialized_) {
         LogError(kProcessFile + L"Unable to process filename (" + fileName +
                  L"), the ProcessConfigFile class has not yet been initialized.");
@@ -80,6 +81,10 @@ VlrRetVal ConfigFileProcessor::ExecuteLines(FormatCmdLine& reader) {
         bool endOfFile = false;
         bool failed = false;
         if (reader.GetNextLine(line, lineNumber, endOfFile) != VLR_SUCCESS) {
+            if (reader.WasInterrupted()) {
+                interrupted_ = true;
+                return VLR_FAILURE;
+            }
             failed = true;
         } else if (endOfFile || CompareNoCase(line, kBreak) == 0) {
             // A break is the whole line: trailing blanks or leading indentation make it a

@@ -53,6 +53,8 @@ class ConfigFileProcessor {
 
     // Where the file stopped; with a failure observer, the first line that failed.
     const FailedLine& LastFailure() const { return lastFailure_; }
+    // The last file stopped early because the program is asked to end; no line of it failed.
+    bool WasInterrupted() const { return interrupted_; }
 
     // An empty observer (the default) stops every file at its first failing line.
     void SetFailureObserver(FailureObserver observer) { failureObserver_ = std::move(observer); }
@@ -72,6 +74,7 @@ class ConfigFileProcessor {
     void LogNotice(const std::wstring& message);
 
     bool initialized_ = false;
+    bool interrupted_ = false;
     std::vector<std::wstring> arguments_;
     std::vector<CommandEntry> commandTable_;
     LogFile* log_ = nullptr;

@@ -164,6 +164,7 @@ VlrRetVal FormatCmdLine::OpenFileCfg(std::wstring fileName, const PrivateFolder*
     file_ = std::move(opened.buffer);
     lineCounter_ = 0;
     lineNotices_ = 0;
+    interrupted_ = false;
     variables_.clear();
     fileName_ = fileName;
     return VLR_SUCCESS;
@@ -183,6 +184,9 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
     }
     endOfFile = false;
     for (;;) {
+        if (interrupted_ || exitPoll_.Requested()) {
+            return StopForExit(line, lineNumber);
+        }
         std::wstring work;
         if (GetLineFromFile(work, endOfFile) != VLR_SUCCESS) {
             // A line that could not be read is reported by its own number, with no text.
@@ -205,6 +209,19 @@ VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& 
             return VLR_SUCCESS;
         }
     }
+}
+
+// A file of millions of lines takes minutes; a signal to end is honoured between two lines.
+VlrRetVal FormatCmdLine::StopForExit(std::wstring& line, int& lineNumber) {
+    if (!interrupted_) {
+        interrupted_ = true;
+        Log(LogLevel::Warning, L"FormatCmdLine::GetNextLine() - Stopped reading " + fileName_ +
+                                   L" after line " + std::to_wstring(lineCounter_) +
+                                   L": the program is asked to end.");
+    }
+    line.clear();
+    lineNumber = lineCounter_;
+    return VLR_FAILURE;
 }
 
 void FormatCmdLine::CloseFile() {
@@ -254,6 +271,14 @@ VlrRetVal FormatCmdLine::GetLineFromFile(std::wstring& line, bool& endOfFile) {
 
 VlrRetVal FormatCmdLine::ProcessLine(std::wstring& line, LineType& type) {
     type = LineType::BlankLine;
+    // Every reader of a value stops at a NUL, so "7\0junk" would pass as 7: a text file never
+    // holds one, and a line that does is refused whole.
+    if (line.find(L'\0') != std::wstring::npos) {
+        Log(LogLevel::Error,
+            L"FormatCmdLine::ProcessLine() - Error, the line holds a NUL byte, which a command "
+            L"file cannot hold.");
+        return VLR_FAILURE;
+    }
     const std::size_t first = line.find_first_not_of(kBlanks);
     if (first == std::wstring::npos) {
         return VLR_SUCCESS;

@@ -10,6 +10,7 @@
 #include "config/platform/InputFile.h"
 #include "foundation/LogLevel.h"
 #include "foundation/VlrDataTypes.h"
+#include "foundation/platform/ExitSignals.h"
 
 class LogFile;
 class PrivateFolder;
@@ -65,6 +66,10 @@ class FormatCmdLine {
 
     void CloseFile();
 
+    // Reading stopped because the program is asked to end (see ExitSignals::Pending): GetNextLine
+    // returned -1 without a failing line, and the rest of the file was not read.
+    bool WasInterrupted() const { return interrupted_; }
+
     // The name of the file last opened successfully, without enclosing quotes.
     const std::wstring& GetFileName() const { return fileName_; }
 
@@ -81,6 +86,7 @@ class FormatCmdLine {
                                           const std::wstring& value);
     Variable* FindVariable(const std::wstring& name);
     bool IsReturned(LineType type) const;
+    VlrDataTypes::VlrRetVal StopForExit(std::wstring& line, int& lineNumber);
     void NoteLine(const std::wstring& line);
     void Log(LogLevel level, const std::wstring& message);
     void LogTooLarge(const std::wstring& function, const std::wstring& fileName);
@@ -95,6 +101,8 @@ class FormatCmdLine {
     // After a failed open or a close there is a file but nothing to read (it reads as ended);
     // before the first open there is none.
     bool haveFile_ = false;
+    bool interrupted_ = false;
+    ExitSignals::Poll exitPoll_;
     std::unique_ptr<InputFile::Buffer> file_;
     std::vector<Variable> variables_;
     std::wstring fileName_;

@@ -118,18 +118,43 @@ VlrRetVal LogFile::WriteMessage(LogLevel level, const std::wstring& message) {
     if (level == LogLevel::Debug && !debug_) {
         return VLR_SUCCESS;
     }
-    // One atomic step, so lines never interleave and the receiver sees the file's order.
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    const std::wstring line = LogLevelTag(level) + FormatTimeOfDay(clock_()) + L" - " + message;
-    const VlrRetVal result = WriteLine(line);
-    if (level == LogLevel::Error || level == LogLevel::Fatal) {
-        ++errorCount_;
-        lastError_ = message;
+    VlrRetVal result = VLR_SUCCESS;
+    {
+        // One atomic step, so lines never interleave and the receiver sees the file's order.
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        // A log without a file (a check's scratch models) only feeds its receiver.
+        result = stream_.is_open()
+                     ? WriteLine(LogLevelTag(level) + FormatTimeOfDay(clock_()) + L" - " + message)
+                     : VLR_FAILURE;
+        if (level == LogLevel::Error || level == LogLevel::Fatal) {
+            ++errorCount_;
+            lastError_ = message;
+        }
+        if (receiver_ != nullptr) {
+            receiver_->AddLogMessage(level, message);
+        }
     }
-    if (receiver_ != nullptr) {
-        receiver_->AddLogMessage(level, message);
-    }
+    // Outside the lock: a window's box waits for the operator, and other threads go on logging.
+    ReportWriteFailureOnce();
     return result;
+}
+
+bool LogFile::HasWriteFailed() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return writeFailed_;
+}
+
+void LogFile::ReportWriteFailureOnce() {
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        if (!writeFailed_ || writeFailureReported_) {
+            return;
+        }
+        writeFailureReported_ = true;
+    }
+    Notify(kErrorCaption, L"Error writing log file: " + fullPath_ +
+                              L".  The disk may be full; messages of this run are missing from "
+                              L"the log.");
 }
 
 std::uint64_t LogFile::GetErrorCount() const {
@@ -151,6 +176,7 @@ void LogFile::CloseLogFile() {
     }
     WriteLine(L"Log File Closed - End of File\r\n");
     stream_.close();
+    ReportWriteFailureOnce();
 }
 
 void LogFile::SetMessageReceiver(LogMessageReceiver* receiver) {
@@ -203,6 +229,7 @@ VlrRetVal LogFile::OpenLogFile() {
         WriteLine(L"Log file successfully moved to " + target);
     }
     fullPath_ = target;
+    ReportWriteFailureOnce();
     return VLR_SUCCESS;
 }
 
@@ -232,7 +259,11 @@ VlrRetVal LogFile::WriteLine(const std::wstring& text) {
     stream_.clear();
     stream_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     stream_.flush();
-    return stream_.good() ? VLR_SUCCESS : VLR_FAILURE;
+    if (!stream_.good()) {
+        writeFailed_ = true;
+        return VLR_FAILURE;
+    }
+    return VLR_SUCCESS;
 }
 
 void LogFile::WriteHeader(const std::wstring& target) {

@@ -32,7 +32,8 @@ class LogFile {
     VlrDataTypes::VlrRetVal SetLogFilename(const std::wstring& path);
 
     // Writes one tagged, time-stamped line and hands the message to the receiver. Returns -1
-    // when no file is open (the receiver is still called).
+    // when no file is open or the line could not be written (the receiver is still called). The
+    // first line that could not be written (a full disk) is reported once through the notifier.
     VlrDataTypes::VlrRetVal WriteMessage(LogLevel level, const std::wstring& message);
 
     // Writes the closing line and closes the file.
@@ -56,12 +57,16 @@ class LogFile {
     std::uint64_t GetErrorCount() const;
     std::wstring GetLastError() const;
 
+    // A line of the open file could not be written: the log lacks messages of this run.
+    bool HasWriteFailed() const;
+
   private:
     VlrDataTypes::VlrRetVal OpenLogFile();
     VlrDataTypes::VlrRetVal MoveOpenFileTo(const std::wstring& target);
     VlrDataTypes::VlrRetVal WriteLine(const std::wstring& text);
     void WriteHeader(const std::wstring& target);
     void Notify(const std::wstring& caption, const std::wstring& text);
+    void ReportWriteFailureOnce();
 
     std::wstring directory_;
     std::wstring fileName_;
@@ -73,5 +78,7 @@ class LogFile {
     Clock clock_;
     std::uint64_t errorCount_ = 0;
     std::wstring lastError_;
+    bool writeFailed_ = false;
+    bool writeFailureReported_ = false;
     mutable std::recursive_mutex lock_;
 };

@@ -13,6 +13,7 @@
 
 #include "foundation/ArgumentReading.h"
 #include "foundation/TextConversion.h"
+#include "foundation/platform/ExitSignals.h"
 #include "sequences/SequenceContainer.h"
 #include "sequences/StepTiming.h"
 
@@ -297,7 +298,8 @@ class Expander {
         for (const TimelineItem& item : block.items) {
             const double time = start + item.offset;
             if (item.repeated == nullptr) {
-                if (events_.size() >= maxEvents_) {
+                // A listing of millions of settings ends early when the program is asked to end.
+                if (events_.size() >= maxEvents_ || exitPoll_.Requested()) {
                     return false;
                 }
                 path_.push_back({block.sequence, item.step, pass});
@@ -331,6 +333,7 @@ class Expander {
     std::uint64_t maxEvents_;
     std::vector<TimelineEvent>& events_;
     std::vector<SourceFrame> path_;
+    ExitSignals::Poll exitPoll_;
 };
 
 }  // namespace

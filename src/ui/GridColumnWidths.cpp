@@ -26,13 +26,14 @@ std::vector<int> Fit(const std::vector<int>& least, const std::vector<int>& need
         above += widths[column] - least[column];
         below += std::max(0, at(comfortable, column) - widths[column]);
     }
-    if (total > available) {
+    // Nothing above the least (an empty grid in a narrow window): nothing to share.
+    if (total > available && above > 0) {
         const long long room = std::max<long long>(0, available - (total - above));
         for (std::size_t column = 0; column < widths.size(); ++column) {
             widths[column] =
                 least[column] + static_cast<int>((widths[column] - least[column]) * room / above);
         }
-    } else if (below > 0) {
+    } else if (total <= available && below > 0) {
         const long long room = std::min<long long>(available - total, below);
         for (std::size_t column = 0; column < widths.size(); ++column) {
             const int missing = std::max(0, at(comfortable, column) - widths[column]);

@@ -83,6 +83,7 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
     setWindowIcon(ProgramIcon());
     core_.GetMicroController().GetConnection().Port().SetAbortDescriptor(
         closeRequest_.Descriptor());
+    session_.RememberOutputs(&outputs_);
     BuildMenus();
     setCentralWidget(BuildCentralWidget());
     // The classic proportions, within the screen (a large font would make them larger).
@@ -104,6 +105,7 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
                 uploadCount_ = count;
                 UpdateStatusLine();
             });
+    connect(managerPage_, &SequenceManagerPage::uploadingChanged, this, &MainWindow::UpdateStates);
     UpdateStates();
 }
 
@@ -283,7 +285,7 @@ QWidget* MainWindow::BuildSequenceControlPage() {
 void MainWindow::ShowSequenceModel() {
     // Steps of the sequences a settings file replaced cannot be taken back.
     undoStack_->clear();
-    managerPage_->Initialize(core_, worker_, [this](auto job, auto done) {
+    managerPage_->Initialize(core_, worker_, stops_, [this](auto job, auto done) {
         RunDeviceJob(std::move(job), std::move(done));
     });
 }
@@ -302,13 +304,8 @@ ApplicationCore::StartupResult MainWindow::Start() {
             logFilter_->setCurrentIndex(filter[0] - L'0');
         }
         // Offered, never applied on its own: the operator may prefer the saved settings.
-        keeper_.OfferRecoveryCopy([this](const QString& path) {
-            return prompts_.Confirm(
-                this, QStringLiteral("Recover Settings"),
-                QStringLiteral("Ostra did not close normally last time.  A copy of its unsaved "
-                               "settings was kept (%1).  Open it now?  Cancel discards it.")
-                    .arg(path));
-        });
+        keeper_.OfferRecoveryCopy(
+            [this](const QString& path) { return prompts_.AskRecovery(this, path); });
         snapshot_ = TakeSnapshot();
         manualPage_->ShowSnapshot(snapshot_);
         ShowSequenceModel();
@@ -379,6 +376,7 @@ void MainWindow::UpdateStates() {
     state.wired = wired_;
     state.connected = snapshot_.connected;
     state.busy = busy_ > 0;
+    state.uploading = managerPage_->Uploading();
     state.pulsingPanel = manualPage_->PulsingPanel();
     for (std::size_t index = 0; index < snapshot_.leds.size(); ++index) {
         state.ledOn.push_back(snapshot_.IsOn(index));
@@ -506,10 +504,7 @@ void MainWindow::ShowRecentFiles() {
 }
 
 void MainWindow::StopAll(std::function<void()> then) {
-    managerPage_->CancelUpload();
-    if (managerPage_->Executing()) {
-        managerPage_->RequestStop();
-    }
+    stops_.StopAll();
     RunDeviceJob([this] { session_.StopAll(); },
                  [this, then = std::move(then)] {
                      manualPage_->PulseStopped();
@@ -549,10 +544,23 @@ void MainWindow::TabSelected(int index) {
         // the manager's own stop, so that page never shows a run that is not happening. The
         // switch-off follows on the worker once the run has ended.
         if (managerPage_->Executing()) {
-            managerPage_->RequestStop();
+            stops_.RequestStop();
         }
         RunDeviceJob([this] { manual_.SendIntensitiesAndSwitchAllOff(); }, [] {});
     }
+}
+
+void MainWindow::CloseOnExitSignal() {
+    closeWithoutAsking_ = true;
+    close();
+}
+
+bool MainWindow::DeviceActive() const {
+    bool lit = false;
+    for (std::size_t index = 0; index < snapshot_.leds.size(); ++index) {
+        lit = lit || snapshot_.IsOn(index);
+    }
+    return managerPage_->Executing() || manualPage_->PulsingPanel() >= 0 || lit;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -569,24 +577,33 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     // Nothing is sent without asking: stop first (the close follows the stop), or leave the
-    // device running.
-    if (snapshot_.connected && (managerPage_->Executing() || manualPage_->PulsingPanel() >= 0)) {
-        switch (prompts_.AskStopBeforeClose(this)) {
+    // device running. An exit signal stops without asking.
+    if (snapshot_.connected && !closeStopSent_ && DeviceActive()) {
+        const Prompts::CloseChoice choice =
+            closeWithoutAsking_ ? Prompts::CloseChoice::Stop : prompts_.AskStopBeforeClose(this);
+        switch (choice) {
             case Prompts::CloseChoice::Cancel:
                 event->ignore();
                 return;
             case Prompts::CloseChoice::Stop:
+                core_.GetLogFile().WriteMessage(
+                    LogLevel::Notice,
+                    L"Closing: the sequence, the pulse trains and every LED "
+                    L"are stopped first.");
                 closePending_ = true;
+                closeStopSent_ = true;
                 StopAll();
                 event->ignore();
                 return;
             case Prompts::CloseChoice::LeaveRunning:
-                managerPage_->RequestLeaveRunning();
+                core_.GetLogFile().WriteMessage(
+                    LogLevel::Notice, L"Closing: the Zavik Driver is left running as it is.");
+                stops_.RequestLeaveRunning();
                 break;
         }
     }
     if (managerPage_->Executing()) {
-        managerPage_->RequestStop();
+        stops_.RequestStop();
     }
     worker_.Stop();
     manualPage_->PulseStopped();

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -233,6 +234,16 @@ void SequenceGridView::keyPressEvent(QKeyEvent* event) {
     setCurrentIndex(next);
     edit(next);
     event->accept();
+}
+
+// A click below the last row leaves no row current: Add Row then appends, after any -EndLoop.
+void SequenceGridView::mousePressEvent(QMouseEvent* event) {
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        clearSelection();
+        setCurrentIndex(QModelIndex());
+        return;
+    }
+    QTableView::mousePressEvent(event);
 }
 
 void SequenceGridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {

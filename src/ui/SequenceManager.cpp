@@ -337,7 +337,7 @@ void SequenceManager::FinishUpload(const SequenceUpload::Result& result) {
         return;
     }
     upToDate_ = true;
-    prompts_.ShowMessage(L"", L"Upload Complete!");
+    prompts_.ShowInformation(L"Upload Complete!");
 }
 
 std::optional<SequenceManager::StartRequest> SequenceManager::BeginStart() {

@@ -32,6 +32,8 @@ class SequenceManagerPrompts {
     virtual std::wstring AskOpenFile() = 0;
     virtual std::wstring AskSaveFile(const std::wstring& proposed) = 0;
     virtual void ShowMessage(const std::wstring& caption, const std::wstring& text) = 0;
+    // A success the operator is told of, in a plain information box.
+    virtual void ShowInformation(const std::wstring& text) = 0;
     virtual bool Confirm(const std::wstring& caption, const std::wstring& text) = 0;
 };
 

@@ -21,6 +21,7 @@
 #include <chrono>
 
 #include "app/ApplicationCore.h"
+#include "app/StopRequests.h"
 #include "ui/DeviceWorker.h"
 #include "ui/FontUnits.h"
 #include "ui/Prompts.h"
@@ -102,6 +103,10 @@ std::wstring QtSequenceManagerPrompts::AskSaveFile(const std::wstring& proposed)
 
 void QtSequenceManagerPrompts::ShowMessage(const std::wstring& caption, const std::wstring& text) {
     prompts_.ShowError(parent_, Text(caption), Text(text));
+}
+
+void QtSequenceManagerPrompts::ShowInformation(const std::wstring& text) {
+    prompts_.ShowInformation(parent_, QString(), Text(text));
 }
 
 bool QtSequenceManagerPrompts::Confirm(const std::wstring& caption, const std::wstring& text) {
@@ -269,9 +274,10 @@ void SequenceManagerPage::Validate() {
 }
 
 void SequenceManagerPage::Initialize(ApplicationCore& core, DeviceWorker& worker,
-                                     DeviceJobRunner runJob) {
+                                     StopRequests& stops, DeviceJobRunner runJob) {
     core_ = &core;
     worker_ = &worker;
+    stops_ = &stops;
     runJob_ = std::move(runJob);
     editor_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
     logic_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
@@ -361,16 +367,18 @@ void SequenceManagerPage::Upload() {
         Refresh();
         return;
     }
-    cancelUpload_ = false;
+    stops_->BeginUpload();
+    // Not modal: Stop All (its toolbar button and Ctrl+.) stays within reach while it shows; the
+    // window keeps the pages still instead. A child of the window, not of the page it stills.
     auto* progress = new QProgressDialog(QStringLiteral("Uploading sequences..."),
-                                         QStringLiteral("Cancel"), 0, 0, this);
+                                         QStringLiteral("Cancel"), 0, 0, window());
     progress->setObjectName(QStringLiteral("uploadProgress"));
     progress->setWindowTitle(QStringLiteral("Upload"));
-    progress->setWindowModality(Qt::WindowModal);
+    progress->setWindowModality(Qt::NonModal);
     progress->setMinimumDuration(0);
     progress->setAutoClose(false);
     progress->setAutoReset(false);
-    connect(progress, &QProgressDialog::canceled, this, [this] { cancelUpload_ = true; });
+    connect(progress, &QProgressDialog::canceled, this, [this] { stops_->CancelUpload(); });
     connect(this, &SequenceManagerPage::UploadProgress, progress,
             [progress](int index, int count, int sent, int commands) {
                 progress->setLabelText(QStringLiteral("Sequence %1 of %2: %3 of %4 script "
@@ -382,6 +390,8 @@ void SequenceManagerPage::Upload() {
                 progress->setMaximum(commands);
                 progress->setValue(sent);
             });
+    uploading_ = true;
+    emit uploadingChanged();
     progress->show();
     auto result = std::make_shared<SequenceUpload::Result>();
     runJob_(
@@ -402,27 +412,17 @@ void SequenceManagerPage::Upload() {
                         static_cast<int>(step.sequenceIndex), static_cast<int>(step.sequenceCount),
                         static_cast<int>(step.commandsSent), static_cast<int>(step.commandCount));
                 },
-                &cancelUpload_);
+                stops_->UploadCancel());
         },
         [this, result, progress] {
             progress->deleteLater();
             progress->hide();
+            uploading_ = false;
+            // The pages come back before the result's box, which may wait for the operator.
+            emit uploadingChanged();
             logic_.FinishUpload(*result);
             Refresh();
         });
-}
-
-void SequenceManagerPage::RequestStop() {
-    {
-        const std::lock_guard lock(stopMutex_);
-        stopRequested_ = true;
-    }
-    stopSignal_.notify_all();
-}
-
-void SequenceManagerPage::RequestLeaveRunning() {
-    leaveRunning_ = true;
-    RequestStop();
 }
 
 std::optional<std::uint32_t> SequenceManagerPage::RunningSequence() const {
@@ -435,7 +435,7 @@ std::int64_t SequenceManagerPage::RunLeftMs() const {
 
 void SequenceManagerPage::StartStop() {
     if (logic_.Executing()) {
-        RequestStop();
+        stops_->RequestStop();
         startStop_->setEnabled(false);
         return;
     }
@@ -444,13 +444,9 @@ void SequenceManagerPage::StartStop() {
         Refresh();
         return;
     }
-    {
-        const std::lock_guard lock(stopMutex_);
-        stopRequested_ = false;
-    }
+    stops_->BeginRun();
     runLengthMs_ = start->timerMs;
     runNumber_ = start->number;
-    leaveRunning_ = false;
     runClock_.start();
     runTicker_->start();
     ShowRunTime();
@@ -463,12 +459,8 @@ void SequenceManagerPage::StartStop() {
         [this, result, number = start->number] {
             *result = core_->RunSequence(
                 number,
-                [this](SequenceRun::Milliseconds wait) {
-                    std::unique_lock lock(stopMutex_);
-                    stopSignal_.wait_for(lock, wait, [this] { return stopRequested_; });
-                    return std::exchange(stopRequested_, false);
-                },
-                nullptr, &leaveRunning_);
+                [this](SequenceRun::Milliseconds wait) { return stops_->WaitForStop(wait); },
+                nullptr, stops_->LeaveRunning());
         },
         [this, result] {
             logic_.FinishRun(*result);

@@ -16,7 +16,8 @@ int main(int argc, char* argv[]) {
     ExitSignalWatcher exitSignals;
     QtPrompts prompts;
     MainWindow window(prompts);
-    QObject::connect(&exitSignals, &ExitSignalWatcher::exitRequested, &window, &QWidget::close);
+    QObject::connect(&exitSignals, &ExitSignalWatcher::exitRequested, &window,
+                     &MainWindow::CloseOnExitSignal);
     window.Start();
     if (window.IsClosed()) {
         return window.ExitCode();

@@ -417,7 +417,8 @@ TEST_F(ApplicationCoreTest, PreviewOfATimelineLogsNothing) {
 }
 
 // A run that crashes with unsaved settings leaves the recovery copy; the next run offers it and
-// reads it only when the operator says yes; a normal close of that run removes it.
+// reads it only when the operator opens it, removes it only when the operator discards it, and
+// keeps it for the start after otherwise (Escape once discarded it silently). The log says which.
 TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
     {
         ApplicationCore crashed(notifier_);
@@ -431,24 +432,38 @@ TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
     }
     const fs::path copy = SettingsPath().parent_path() / PerUserFiles::kRecoveryName;
     ASSERT_TRUE(fs::exists(copy));
-    for (const bool accept : {false, true}) {
-        if (!accept) {
-            fs::copy_file(copy, dir_.Path() / "copy.cfg");
-        } else {
+    using Choice = PerUserFiles::RecoveryChoice;
+    const struct {
+        Choice choice;
+        bool copyStays;
+        const wchar_t* log;
+    } rows[] = {{Choice::Keep, true, L"is kept for the next start."},
+                {Choice::Discard, false, L"is discarded."},
+                {Choice::Open, true, L"is opened."}};
+    int minute = 6;
+    for (const auto& row : rows) {
+        if (!fs::exists(copy)) {
             fs::copy_file(dir_.Path() / "copy.cfg", copy);
+        } else if (!fs::exists(dir_.Path() / "copy.cfg")) {
+            fs::copy_file(copy, dir_.Path() / "copy.cfg");
         }
+        receiver_.messages.clear();
         ApplicationCore next(notifier_);
-        Start(next, LocalTime{2017, 5, 16, 9, accept ? 7 : 6, 3, 0});
+        Start(next, LocalTime{2017, 5, 16, 9, minute++, 3, 0});
         PerUserFiles files(next);
         std::wstring offered;
         EXPECT_EQ(files.OfferRecoveryCopy([&](const std::wstring& path) {
             offered = path;
-            return accept;
+            return row.choice;
         }),
-                  accept);
+                  row.choice == Choice::Open);
         EXPECT_EQ(offered, Wide(copy));
-        EXPECT_EQ(next.GetSequenceContainer().GetSequenceName(7), accept ? L"Kept" : L"");
-        EXPECT_EQ(fs::exists(copy), accept);
+        EXPECT_EQ(next.GetSequenceContainer().GetSequenceName(7),
+                  row.choice == Choice::Open ? L"Kept" : L"");
+        EXPECT_EQ(fs::exists(copy), row.copyStays);
+        EXPECT_THAT(receiver_.MessagesAt(LogLevel::Notice),
+                    testing::Contains(L"The recovery copy of the settings (" + Wide(copy) + L") " +
+                                      row.log));
         next.ShutDown();
     }
 }

@@ -167,6 +167,10 @@ TEST_F(FormatCmdLineTest, FailingLineIsHandedOutWithItsNumberAndReadingGoesOn) {
         std::wstring error;
     } rows[] = {
         {"", "/ x", kInvalidSyntax},
+        {"",
+         {"-SetIntensity Blue 7\0junk", 25},
+         kReader + L"ProcessLine() - Error, the line holds a NUL byte, which a command file cannot "
+                   L"hold."},
         {"# c\n", "\xA0-A", kInvalidSyntax},
         {"", "%X=5",
          kVariable + L"Invalid number of arguments, unable to process variable substitution line.  "

@@ -44,6 +44,7 @@ TEST_F(MicroControllerTest, AddLEDRefusesAFullTableThenEmptyDuplicateAndUnsaveab
         {L"Blue #2", Unsaveable(L"Blue #2")},
         {L"UV//365", Unsaveable(L"UV//365")},
         {L"", L"Error adding LED color, the color label string is empty."},
+        {L"   ", L"Error adding LED color, the color label string is empty."},
     };
     for (const auto& [label, message] : refused) {
         EXPECT_EQ(model_.AddLED(label, 0.0), -1);

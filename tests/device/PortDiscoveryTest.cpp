@@ -1,7 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -199,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnsafePortDirectory,
                          testing::Values(Planted::Link, Planted::OpenDirectory,
                                          Planted::OtherUsersDirectory, Planted::OtherUsersEntry));
 
-// An entry that leads to no terminal device is listed with the reason and never chosen.
+// An entry that leads to no terminal device, or one connecting refuses, is listed with the reason.
 TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
     FakeSystem system;
     fs::create_directories(system.sys / "dev" / "char" / "1:3");
@@ -210,16 +212,23 @@ TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
     system.Register(kName + "2)", system.dir.Path() / "gone");
     system.Register(kName + "3)", system.dir.Path() / "plain");
     system.Register(kName + "4)", "/dev/null");
+    // Another user's pty (only root can give one away).
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    const bool givenAway =
+        grantpt(master) == 0 && unlockpt(master) == 0 && chown(ptsname(master), 65534, 65534) == 0;
+    system.Register(kName + "5)", givenAway ? fs::path(ptsname(master)) : system.dir.Path() / "x");
     std::vector<SerialPortListing> listed;
     std::string reason;
     ASSERT_EQ(system.List(listed, reason), 0);
+    close(master);
     std::vector<std::wstring> reasons;
     for (const SerialPortListing& port : listed) {
         reasons.push_back(port.unusable);
     }
-    EXPECT_EQ(reasons,
-              (std::vector<std::wstring>{L"", L"points at nothing", L"is not a terminal device",
-                                         L"is not a terminal device"}));
+    EXPECT_EQ(reasons, (std::vector<std::wstring>{
+                           L"", L"points at nothing", L"is not a terminal device",
+                           L"is not a terminal device",
+                           givenAway ? L"belongs to another user" : L"points at nothing"}));
     const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(listed);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->devicePath, system.ports / (kName + "1)"));

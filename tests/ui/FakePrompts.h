@@ -38,6 +38,9 @@ class FakePrompts final : public SequenceEditorPrompts, public SequenceManagerPr
     void ShowMessage(const std::wstring& caption, const std::wstring& text) override {
         ShowRuleError(caption, text);
     }
+    void ShowInformation(const std::wstring& text) override {
+        ShowRuleError(L"(information)", text);
+    }
     bool Confirm(const std::wstring&, const std::wstring&) override { return true; }
 
     std::deque<std::optional<std::uint32_t>> numbers;  // loop counts and intensities

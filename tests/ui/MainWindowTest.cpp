@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
@@ -24,6 +26,7 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
+#include <QToolBar>
 #include <QtTest/QTest>
 #include <algorithm>
 #include <chrono>
@@ -56,6 +59,9 @@ class RecordingPrompts final : public Prompts {
     void ShowError(QWidget*, const QString& caption, const QString& text) override {
         boxes.emplace_back(caption, text);
     }
+    void ShowInformation(QWidget*, const QString&, const QString& text) override {
+        informations << text;
+    }
     bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
     QString OpenSettingsFile(QWidget*) override { return openPath; }
     QString SaveSettingsFile(QWidget*) override { return savePath; }
@@ -65,6 +71,7 @@ class RecordingPrompts final : public Prompts {
     }
 
     Boxes boxes;
+    QStringList informations;
     QString openPath;
     QString savePath;
     CloseChoice closeChoice = CloseChoice::Stop;
@@ -117,6 +124,7 @@ class MainWindowTest : public testing::Test {
     void Enter(int panel, const char* field, const QString& text) {
         auto* edit = window_->ManualPage()->Panel(panel)->findChild<QLineEdit*>(field);
         edit->setText(text);
+        edit->setModified(true);
         emit edit->editingFinished();
         Settle();
     }
@@ -191,6 +199,20 @@ class MainWindowTest : public testing::Test {
 };
 
 namespace fs = std::filesystem;
+
+// The window with a question over its middle, as the operator meets it, in the screenshots.
+void SaveWithQuestion(QWidget& window, QMessageBox& question, const char* name) {
+    question.show();
+    QCoreApplication::processEvents();
+    QImage picture = window.grab().toImage();
+    const QPixmap box = question.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap((picture.width() - box.width()) / 2, (picture.height() - box.height()) / 2,
+                       box);
+    painter.end();
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    EXPECT_TRUE(picture.save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/") + name));
+}
 
 // Which controls are enabled in which state is the window states' table; here only the wiring.
 TEST_F(MainWindowTest, ConnectAndDisconnectChangeTitleAndMenus) {
@@ -337,7 +359,8 @@ TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
     auto* startStop = PageButton("startStopButton");
     EXPECT_FALSE(startStop->isEnabled());
     UploadAndStart();
-    ASSERT_EQ(prompts_.boxes, (Boxes{{"", "Upload Complete!"}}));
+    ASSERT_EQ(prompts_.boxes, Boxes{});
+    ASSERT_EQ(prompts_.informations, QStringList{"Upload Complete!"});
     EXPECT_EQ(driver_->State().Sequences().size(),
               window_->Core().GetSequenceContainer().UsedSequenceNumbers().size());
     EXPECT_EQ(startStop->text(), "Stop Execution");
@@ -551,8 +574,8 @@ TEST_F(MainWindowTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowRespon
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { turnsWhileBusy += window_->IsBusy(); });
     ticker.start(1);
-    QObject::connect(page, &SequenceManagerPage::UploadProgress, page, [page] {
-        if (auto* progress = page->findChild<QProgressDialog*>("uploadProgress")) {
+    QObject::connect(page, &SequenceManagerPage::UploadProgress, page, [this] {
+        if (auto* progress = window_->findChild<QProgressDialog*>("uploadProgress")) {
             QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
         }
     });
@@ -563,9 +586,146 @@ TEST_F(MainWindowTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowRespon
               window_->Core().GetSequenceContainer().UsedSequenceNumbers().size());
     EXPECT_FALSE(PageButton("startStopButton")->isEnabled());
     EXPECT_TRUE(PageButton("uploadButton")->isEnabled());
-    EXPECT_EQ(std::count(prompts_.boxes.begin(), prompts_.boxes.end(),
-                         std::pair<QString, QString>{"", "Upload Complete!"}),
-              0);
+    EXPECT_TRUE(prompts_.informations.isEmpty());
+}
+
+// Stop All during a slow upload, by Ctrl+. and by the toolbar button, while the progress box
+// shows: the upload ends at its next transaction, then the stop and every LED off go.
+TEST_F(MainWindowTest, StopAllDuringASlowUploadCancelsItThenStops) {
+    driver_.Unplug();
+    driver_.Config().answerDelay = std::chrono::milliseconds(120);
+    ASSERT_EQ(driver_.Start(), 0);
+    OpenDemo(true);
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    QAction* stopAll = window_->findChild<QAction*>("stopAll");
+    QWidget* button = window_->findChild<QToolBar*>("deviceToolBar")->widgetForAction(stopAll);
+    const std::size_t used = window_->Core().GetSequenceContainer().UsedSequenceNumbers().size();
+    for (const bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "Ctrl+." : "toolbar button");
+        QTest::mouseClick(PageButton("uploadButton"), Qt::LeftButton);
+        QProgressDialog* progress = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            for (auto* dialog : window_->findChildren<QProgressDialog*>("uploadProgress")) {
+                progress = dialog->isVisible() ? dialog : progress;
+            }
+            const DeviceState state = driver_->State();
+            return progress != nullptr && state.Upload() && state.Upload()->ReceivedCount() > 0;
+        }));
+        driver_.MarkHandled();
+        if (byKey) {
+            QTest::keyClick(progress, Qt::Key_Period, Qt::ControlModifier);
+        } else {
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        Settle();
+        // The transactions under way when it was pressed, then the stop and every LED off.
+        std::vector<std::uint8_t> ids = driver_.CommandIds();
+        ASSERT_GE(ids.size(), 4u);
+        EXPECT_LE(ids.size(), 6u) << QByteArray(reinterpret_cast<const char*>(ids.data()),
+                                                static_cast<int>(ids.size()))
+                                         .toHex(' ')
+                                         .toStdString();
+        EXPECT_EQ(std::vector<std::uint8_t>(ids.end() - 4, ids.end()),
+                  (std::vector<std::uint8_t>{0x19, 0x0A, 0x0A, 0x0A}));
+        EXPECT_LT(driver_->State().Sequences().size(), used);
+        EXPECT_FALSE(PageButton("startStopButton")->isEnabled());
+    }
+}
+
+// An LED left on asks too (Stop is Return, see the questions' test). Leave Running sends
+// nothing and remembers the outputs for the port, so the next window's connect shows the LED
+// on; an exit signal then stops everything without asking.
+TEST_F(MainWindowTest, ClosingWithALedOnAsksAndLeaveRunningIsShownAtTheNextConnect) {
+    Trigger("connect");
+    Click(0, "ledToggle");
+    window_->show();
+    Settle();
+    SaveWithQuestion(*window_, *CloseQuestion(window_.get()), "close-question.png");
+    driver_.MarkHandled();
+    prompts_.closeChoice = Prompts::CloseChoice::LeaveRunning;
+    window_->close();
+    EXPECT_EQ(prompts_.closeQuestions, 1);
+    ASSERT_TRUE(window_->IsClosed());
+    EXPECT_TRUE(driver_.CommandIds().empty());
+    EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0x1);
+
+    OpenWindow();
+    Trigger("connect");
+    EXPECT_EQ(Button(0, "ledToggle")->text(), "Turn LED Off");
+    driver_.MarkHandled();
+    prompts_.closeQuestions = 0;
+    window_->CloseOnExitSignal();
+    ASSERT_TRUE(WaitFor([this] { return window_->IsClosed(); }));
+    EXPECT_EQ(prompts_.closeQuestions, 0);
+    EXPECT_EQ(driver_.CommandIds(), (std::vector<std::uint8_t>{0x19, 0x0A, 0x0A, 0x0A}));
+    EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0);
+}
+
+// Return takes the choice that loses nothing and leaves no light on; Escape changes nothing.
+TEST_F(MainWindowTest, TheQuestionsDefaultToTheSafeChoice) {
+    window_->show();
+    Settle();
+    using Recovery = PerUserFiles::RecoveryChoice;
+    using Close = Prompts::CloseChoice;
+    const auto recovery = [this] {
+        return RecoveryQuestion(window_.get(), "/home/op/.config/OstraSettings.recovery.cfg");
+    };
+    const auto close = [this] { return CloseQuestion(window_.get()); };
+    SaveWithQuestion(*window_, *recovery(), "recovery-question.png");
+    const struct {
+        std::function<std::unique_ptr<QMessageBox>()> make;
+        Qt::Key key;
+        int answer;
+    } rows[] = {{recovery, Qt::Key_Return, static_cast<int>(Recovery::Open)},
+                {recovery, Qt::Key_Escape, static_cast<int>(Recovery::Keep)},
+                {close, Qt::Key_Return, static_cast<int>(Close::Stop)},
+                {close, Qt::Key_Escape, static_cast<int>(Close::Cancel)}};
+    for (const auto& row : rows) {
+        const std::unique_ptr<QMessageBox> box = row.make();
+        box->show();
+        QTest::keyClick(box.get(), row.key);
+        EXPECT_EQ(ChosenAnswer(*box), row.answer) << box->objectName().toStdString();
+    }
+    EXPECT_EQ(InformationBox(nullptr, "", "Upload Complete!")->icon(), QMessageBox::Information);
+}
+
+// Tab and Shift+Tab go through a panel's fields in reading order and Enter stays, whether or
+// not a value changed and a device command ran meanwhile. A width the operator did not type
+// keeps its stored value (7.25 once became 7.2 when another field was changed).
+TEST_F(MainWindowTest, TheKeyboardStaysInThePanelAndUntypedWidthsKeepTheirValue) {
+    Trigger("connect");
+    Enter(0, "widthOff", "7.25");
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    LedPanel* panel = window_->ManualPage()->Panel(0);
+    EXPECT_EQ(panel->PulseField(LedPanelTexts::PulseField::WidthOff)->text(), "7.25");
+    const struct {
+        const char* field;
+        const char* typed;
+        Qt::Key key;
+        const char* focus;
+    } steps[] = {{"widthOn", "5", Qt::Key_Tab, "widthOff"},
+                 {"widthOff", "", Qt::Key_Tab, "loopCount"},
+                 {"loopCount", "4", Qt::Key_Backtab, "widthOff"},
+                 {"intensity", "100", Qt::Key_Return, "intensity"}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.field);
+        auto* field = panel->findChild<QLineEdit*>(step.field);
+        field->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(field, step.typed);
+        QTest::keyClick(QApplication::focusWidget(), step.key,
+                        step.key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        Settle();
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), step.focus);
+    }
+    LEDRecord led;
+    window_->Core().GetMicroController().GetLEDInfo(0, led);
+    EXPECT_EQ(std::tuple(led.pulse.widthOn, led.pulse.widthOff, led.pulse.loopCount, led.intensity),
+              std::tuple(5.0, 7.25, 4u, 100u));
 }
 
 // What a new operator meets: how to connect, the program's icon, every shortcut in sight; and a

@@ -57,6 +57,8 @@ TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
         EXPECT_EQ(menus + " " + panels, c.menus + " " + c.panels)
             << "connected " << c.connected << " pulsing " << c.pulsing;
     }
+    // The upload's progress box is not modal, so Stop All stays in reach: the pages are still.
+    EXPECT_FALSE(ComputeWindowView({true, true, true, -1, {false}, true}).pages);
 }
 
 TEST(LedPanelTextsTest, DisplayTexts) {
@@ -68,7 +70,9 @@ TEST(LedPanelTextsTest, DisplayTexts) {
         {Power(128, 0.0) + MaximumPower(0.0), L""},  // no power known
         {Frequency(10, 90) + L"|" + DutyCycle(10, 90), L"10 Hz|10 % Duty Cycle"},
         {Frequency(1, 2) + L"|" + DutyCycle(1, 2), L"333.333 Hz|33 % Duty Cycle"},
-        {Width(10), L"10.0"}};
+        // As the settings file keeps a width (six significant digits), never with an exponent.
+        {Width(10) + L"|" + Width(7.25) + L"|" + Width(1800000) + L"|" + Width(2.1234567),
+         L"10|7.25|1800000|2.12346"}};
     for (const auto& [shown, expected] : cases) {
         EXPECT_EQ(shown, expected);
     }
@@ -113,16 +117,24 @@ TEST(LedPanelTextsTest, PulseEntriesNameTheFirstInvalidField) {
         {L"10", L"90", L"-1", PulseField::LoopCount, L"The value entered(4294967295" + loopRange},
         {L"10", L"90", L"abc", PulseField::LoopCount, L"The value entered(abc" + loopRange}};
     for (const auto& c : refused) {
-        const LedPanelTexts::PulseEntry entry = LedPanelTexts::ReadPulse(c.on, c.off, c.loops);
+        const LedPanelTexts::PulseEntry entry = LedPanelTexts::ReadPulse({}, c.on, c.off, c.loops);
         EXPECT_FALSE(entry.value);
         EXPECT_EQ(entry.invalidField, c.field);
         EXPECT_EQ(entry.error, c.error);
     }
-    const LedPanelTexts::PulseEntry accepted = LedPanelTexts::ReadPulse(L"0.1", L"1800000", L"0");
+    const LedPanelTexts::PulseEntry accepted =
+        LedPanelTexts::ReadPulse({}, L"0.1", L"1800000", L"0");
     ASSERT_TRUE(accepted.value);
     EXPECT_EQ(
         std::tuple(accepted.value->widthOn, accepted.value->widthOff, accepted.value->loopCount),
         std::tuple(0.1, 1800000.0, 0u));
+    // A field the operator left alone keeps the stored value, however its text rounds it.
+    const PulseParameters stored{3, 7.123456789, 7.25};
+    const LedPanelTexts::PulseEntry kept =
+        LedPanelTexts::ReadPulse(stored, std::nullopt, L"5", std::nullopt);
+    ASSERT_TRUE(kept.value);
+    EXPECT_EQ(std::tuple(kept.value->widthOn, kept.value->widthOff, kept.value->loopCount),
+              std::tuple(7.123456789, 5.0, 3u));
 }
 
 TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
@@ -239,6 +251,8 @@ TEST(GridColumnWidthsTest, WhatTheyNeedWithinTheRoomAndTheOperatorsWidthsAsText)
     for (const auto& [room, widths] : cases) {
         EXPECT_EQ(GridColumnWidths::Fit(least, needed, comfortable, room), widths) << room;
     }
+    // Too narrow even for the least, with nothing needed beyond it: once a division by zero.
+    EXPECT_EQ(GridColumnWidths::Fit(least, {}, comfortable, 30), least);
     EXPECT_EQ(GridColumnWidths::ToText({85, 115, 9}), L"85 115 9");
     EXPECT_EQ(GridColumnWidths::FromText(L"85 115 9", 3), (std::vector<int>{85, 115, 9}));
     for (const wchar_t* text : {L"85 115", L"85 115 9 9", L"85 0 9", L"85 x 9", L""}) {

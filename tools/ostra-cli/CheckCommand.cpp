@@ -2,6 +2,7 @@
 
 #include "app/ApplicationCore.h"
 #include "foundation/TextConversion.h"
+#include "foundation/platform/ExitSignals.h"
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
 #include "ostra-cli/TextFormat.h"
@@ -12,10 +13,20 @@ CommandOutcome CheckCommand::Run() {
     context_.console.Json()["files"] = nlohmann::ordered_json::array();
     for (const std::string& file : context_.options.files) {
         const ProtocolCheck::FileResult result = check.CheckFile(NarrowToWide(file));
+        // Asked to end: the file was not checked to its end, so there is nothing to report.
+        if (ExitSignals::Pending()) {
+            return {ExitCode::kInterrupted, false};
+        }
         failed = failed || !result.Ok();
         Report(result);
     }
     return {failed ? ExitCode::kValidation : ExitCode::kSuccess, false};
+}
+
+void CheckCommand::ShowAndLog(const std::wstring& line) {
+    context_.console.Line(line);
+    // Kept in the run's log as well, below Warning: the report already shows it.
+    context_.core.GetLogFile().WriteMessage(LogLevel::Notice, L"Check: " + line);
 }
 
 void CheckCommand::Report(const ProtocolCheck::FileResult& result) {
@@ -23,7 +34,8 @@ void CheckCommand::Report(const ProtocolCheck::FileResult& result) {
     nlohmann::ordered_json json;
     json["file"] = JsonText(result.path);
     json["kind"] = JsonText(KindName(result.kind));
-    json["ok"] = result.findings.empty();
+    json["ok"] = result.Ok();
+    json["failureCount"] = result.failureCount;
     json["failures"] = nlohmann::ordered_json::array();
     for (const ProtocolCheck::Finding& finding : result.findings) {
         const std::wstring where = finding.lineNumber
@@ -32,10 +44,7 @@ void CheckCommand::Report(const ProtocolCheck::FileResult& result) {
         const std::wstring subject =
             !finding.lineNumber && !finding.lineText.empty() ? finding.lineText + L": " : L"";
         for (const std::wstring& reason : finding.reasons) {
-            const std::wstring line = where + L": " + subject + reason;
-            console.Line(line);
-            // Kept in the run's log as well, below Warning: the report above already shows it.
-            context_.core.GetLogFile().WriteMessage(LogLevel::Notice, L"Check: " + line);
+            ShowAndLog(where + L": " + subject + reason);
         }
         nlohmann::ordered_json failure;
         failure["line"] =
@@ -57,9 +66,14 @@ void CheckCommand::Report(const ProtocolCheck::FileResult& result) {
         json["sequences"].push_back(sequence);
     }
     console.Json()["files"].push_back(json);
-    if (!result.findings.empty()) {
-        console.Line(result.path + L": " + std::to_wstring(result.findings.size()) +
-                     (result.findings.size() == 1 ? L" failure" : L" failures"));
+    if (!result.Ok()) {
+        if (result.failureCount > result.findings.size()) {
+            ShowAndLog(result.path + L": the other " +
+                       std::to_wstring(result.failureCount - result.findings.size()) +
+                       L" failures are only counted");
+        }
+        console.Line(result.path + L": " + std::to_wstring(result.failureCount) +
+                     (result.failureCount == 1 ? L" failure" : L" failures"));
         return;
     }
     console.Line(result.path + L": " + KindName(result.kind) + L" file OK");

@@ -164,7 +164,7 @@ class CoreRun {
         }
         if (core_.RunStartupSequence() != ApplicationCore::StartupResult::Started) {
             core_.ShutDown(ApplicationCore::SettingsOnShutDown::Keep);
-            return ExitCode::kStartupFailure;
+            return SignalArrived() ? ExitCode::kInterrupted : ExitCode::kStartupFailure;
         }
         core_.GetLogFile().WriteMessage(LogLevel::Notice, L"Command line: " + commandLine);
         PreparePort(options_, core_.GetMicroController());
@@ -174,7 +174,11 @@ class CoreRun {
         const RememberedOutputs outputs;
         session.RememberOutputs(&outputs);
         CommandContext context(options_, core_, session, console_, diagnostics_);
-        CommandOutcome outcome = Dispatch(context);
+        // A signal during the start-up may have cut the settings short: nothing more is done,
+        // and nothing is saved.
+        CommandOutcome outcome = ExitSignals::Pending()
+                                     ? CommandOutcome{ExitCode::kInterrupted, false}
+                                     : Dispatch(context);
         if (SignalArrived()) {
             outcome = Interrupted(context, outcome);
         }
@@ -185,9 +189,11 @@ class CoreRun {
         const VlrDataTypes::VlrRetVal saved =
             core_.ShutDown(save ? ApplicationCore::SettingsOnShutDown::Save
                                 : ApplicationCore::SettingsOnShutDown::Keep);
-        // The save's Error is already on standard error; a command whose result did not reach
-        // the disk has failed.
-        if (saved != VlrDataTypes::VLR_SUCCESS && outcome.exitCode == ExitCode::kSuccess) {
+        // The save's Error (or the log's failed write) is already on standard error; a command
+        // whose result or record did not reach the disk has failed.
+        const bool written =
+            saved == VlrDataTypes::VLR_SUCCESS && !core_.GetLogFile().HasWriteFailed();
+        if (!written && outcome.exitCode == ExitCode::kSuccess) {
             return ExitCode::kValidation;
         }
         return outcome.exitCode;

@@ -2,9 +2,12 @@
 
 #include <CLI/CLI.hpp>
 #include <cctype>
+#include <sstream>
 #include <string>
 
+#include "foundation/TextConversion.h"
 #include "ostra-cli/ExitCode.h"
+#include "ostra-cli/TextFormat.h"
 
 namespace {
 
@@ -23,11 +26,12 @@ constexpr const char* kEpilog =
     "in use by another Ostra program)\n"
     "  2  usage error (wrong command line)\n"
     "  3  validation error (bad file line, out-of-range value, unknown label or sequence, file "
-    "not readable or writable)\n"
+    "not readable or writable, log not written)\n"
     "  4  device error (connect failed, port in use, device refused a command or did not "
     "answer)\n"
     "  5  interrupted (SIGINT or SIGTERM during a run; the stop was sent first)\n"
-    "     any command ends so after its current device exchange, stopping what it started\n"
+    "     any command ends so after its current device exchange or file line, stopping what it "
+    "started\n"
     "Everything logged at Warning and above is echoed on standard error as "
     "\"ostra-cli: <Level>: <message>\". --json prints one JSON object on standard output.\n"
     "Files:\n"
@@ -50,11 +54,26 @@ std::string LedFooter() {
 }
 
 // CLI11 reads numbers as C does: 020 as octal, 0x20 as hexadecimal. The files read every number
-// as decimal, and so does the command line: leading zeros are dropped, other bases refused.
+// as decimal, and so does the command line: a sign, digits and at most one decimal point, nothing
+// else; leading zeros are dropped so that the parser cannot take them for octal.
+bool IsDecimalText(const std::string& text, std::size_t start) {
+    bool digits = false;
+    bool point = false;
+    for (std::size_t i = start; i < text.size(); ++i) {
+        if (text[i] == '.' && !point) {
+            point = true;
+        } else if (std::isdigit(static_cast<unsigned char>(text[i])) != 0) {
+            digits = true;
+        } else {
+            return false;
+        }
+    }
+    return digits;
+}
+
 std::string ReadAsDecimal(std::string& text) {
     const std::size_t start = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
-    if (text.size() > start + 1 && text[start] == '0' &&
-        std::string("xXoObB").find(text[start + 1]) != std::string::npos) {
+    if (!IsDecimalText(text, start)) {
         return "Value " + text + " is not a decimal number";
     }
     std::size_t end = start;
@@ -181,6 +200,7 @@ class Definition {
                          "List at most K settings (default 10000); loops and calls can repeat "
                          "them billions of times")
             ->type_name("K")
+            ->transform(kDecimal)
             ->check(CLI::PositiveNumber);
         timeline->footer(
             std::string(
@@ -308,6 +328,14 @@ std::optional<std::string> UnknownSubcommand(const CLI::App& app, const CLI::App
     return std::nullopt;
 }
 
+void PrintEscapedLines(std::ostream& err, const std::string& text) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        err << TextFormat::ForTerminal(NarrowToWide(line)) << '\n';
+    }
+    err.flush();
+}
+
 bool AsksForJson(int argc, const char* const* argv) {
     for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i) {
         if (std::string(argv[i]) == "--json") {
@@ -332,12 +360,16 @@ std::optional<CliOptions> CommandLine::Parse(int argc, const char* const* argv, 
         const bool missing = dynamic_cast<const CLI::RequiredError*>(&error) != nullptr;
         const std::optional<std::string> unknown =
             missing ? UnknownSubcommand(app, *command) : std::nullopt;
+        // The parser echoes the words it refused; they reach the terminal escaped like any
+        // other text.
+        std::ostringstream refusal;
         if (unknown) {
-            err << *unknown << std::endl;
+            refusal << *unknown << '\n';
             exitCode = ExitCode::kUsage;
         } else {
-            exitCode = app.exit(error, out, err) == 0 ? ExitCode::kSuccess : ExitCode::kUsage;
+            exitCode = app.exit(error, out, refusal) == 0 ? ExitCode::kSuccess : ExitCode::kUsage;
         }
+        PrintEscapedLines(err, refusal.str());
         usage.message = unknown.value_or(error.what());
         usage.json = AsksForJson(argc, argv);
         return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "app/ApplicationCore.h"
 #include "foundation/TextConversion.h"
+#include "foundation/platform/ExitSignals.h"
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
 #include "ostra-cli/StderrDiagnostics.h"
@@ -51,6 +52,10 @@ CommandOutcome TimelineCommand::Run() {
     }
     const SequenceTimeline::Listing listing =
         context_.core.ListSequenceTimeline(number, context_.options.maxEvents);
+    // A listing cut short because the program is asked to end is not shown.
+    if (ExitSignals::Pending()) {
+        return {ExitCode::kInterrupted, kKeepSettings};
+    }
     if (!listing.timeline.timeline) {
         context_.diagnostics.ReportError(listing.timeline.error);
         return {ExitCode::kValidation, kKeepSettings};

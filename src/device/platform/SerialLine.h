@@ -1,11 +1,17 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 
 // The operating system's side of SerialPort, one implementation per platform: taking a tty for
 // this process alone, its line settings, and letting it go. SerialPort keeps the messages, the
 // time-outs and the reads and writes on the handle. Failures are error numbers (errno values).
 namespace SerialLine {
+
+// Only a device of the system's (a serial adapter belongs to root) or of the user's own (the
+// emulator's pty) can be the driver: another user's pty would be a device that they answer for.
+bool IsTrustedOwner(uid_t owner);
 
 // Opens the tty for reading and writing without waiting for a carrier, held by this process
 // alone. 0 with the handle set, or the error number: EBUSY when another program holds it,

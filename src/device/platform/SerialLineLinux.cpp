@@ -45,19 +45,21 @@ void SetLineSettings(termios& settings) {
 
 namespace SerialLine {
 
+bool IsTrustedOwner(uid_t owner) {
+    return owner == geteuid() || owner == 0;
+}
+
 int OpenExclusive(const std::filesystem::path& path, int& handle) {
     // Non-blocking, so that the open does not wait for a carrier before CLOCAL is set.
     const int opened = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (opened < 0) {
         return errno;
     }
-    // Only a terminal device can be the driver, and only one of the system's (a serial adapter
-    // belongs to root) or of the user's own (the emulator's pty): another user's pty would be a
-    // device that they answer for.
+    // Only a terminal device of a trusted owner can be the driver.
     struct stat status {};
     const bool terminal =
         fstat(opened, &status) == 0 && S_ISCHR(status.st_mode) && isatty(opened) == 1;
-    if (!terminal || (status.st_uid != geteuid() && status.st_uid != 0)) {
+    if (!terminal || !IsTrustedOwner(status.st_uid)) {
         close(opened);
         return terminal ? EACCES : ENOTTY;
     }

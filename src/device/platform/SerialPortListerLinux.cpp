@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "device/PortDirectory.h"
+#include "device/platform/SerialLine.h"
 #include "foundation/TextConversion.h"
 
 using VlrDataTypes::VLR_FAILURE;
@@ -90,8 +91,8 @@ std::wstring PortNameSuffix(const std::string& ttyName) {
     return L"(" + PortDirectory::PathText(ttyName) + L")";
 }
 
-// Why a port directory entry cannot be a port: it must lead to a character device, and where
-// sysfs knows that device (ptys it does not), to one of the tty class.
+// Why a port directory entry cannot be a port: it must lead to a character device, where sysfs
+// knows that device (ptys it does not) to one of the tty class, and one that connecting accepts.
 std::wstring UnusableReason(const fs::path& entry, const fs::path& sysfsRoot) {
     struct stat status {};
     if (stat(entry.c_str(), &status) != 0) {
@@ -106,6 +107,9 @@ std::wstring UnusableReason(const fs::path& entry, const fs::path& sysfsRoot) {
         error);
     if (!S_ISCHR(status.st_mode) || (!error && subsystem.filename() != "tty")) {
         return L"is not a terminal device";
+    }
+    if (!SerialLine::IsTrustedOwner(status.st_uid)) {
+        return L"belongs to another user";
     }
     return L"";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 
 // SIGINT, SIGTERM and SIGHUP as events a program waits for, instead of handlers that interrupt it
 // in the middle of a device transaction: once blocked they stay pending until the program looks, so
@@ -19,5 +20,21 @@ bool WaitFor(std::chrono::milliseconds limit);
 // a blocking wait to watch beside its own (reading it is not needed: WaitFor consumes the
 // signal). Made on the first call; -1 when the system cannot make one.
 int Descriptor();
+
+// True while one of the blocked signals waits to be taken (it is not consumed): a long loop of
+// the core (reading a file, timing, a timeline) stops early when it is, so that the program ends
+// within a second. Always false where the signals are not blocked (the window handles them).
+bool Pending();
+
+// Pending() costs a system call; a loop asks it once every so many turns (a line of a file
+// takes at most a few milliseconds, a turn of the tight loops well under one).
+class Poll {
+  public:
+    bool Requested() { return ++turns_ % kTurns == 0 && Pending(); }
+
+  private:
+    static constexpr std::uint32_t kTurns = 64;
+    std::uint32_t turns_ = 0;
+};
 
 }  // namespace ExitSignals

@@ -3,6 +3,7 @@
 #include <sys/signalfd.h>
 
 #include <ctime>
+#include <initializer_list>
 
 #include "foundation/platform/ExitSignals.h"
 
@@ -33,6 +34,19 @@ bool WaitFor(std::chrono::milliseconds limit) {
     const timespec time{static_cast<time_t>(seconds.count()),
                         static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
     return sigtimedwait(&set, nullptr, &time) > 0;
+}
+
+bool Pending() {
+    sigset_t pending;
+    if (sigpending(&pending) != 0) {
+        return false;
+    }
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        if (sigismember(&pending, signal) == 1) {
+            return true;
+        }
+    }
+    return false;
 }
 
 int Descriptor() {

@@ -8,6 +8,8 @@
 #include "ostra-cli/CliProgram.h"
 #include "ostra-cli/CommandLine.h"
 #include "support/FileBytes.h"
+#include "support/PrivateUserEnvironment.h"
+#include "support/TempDir.h"
 #include "tools/ostra-cli/CliFixture.h"
 
 namespace {
@@ -89,10 +91,26 @@ TEST(CommandLineTest, NumbersAreDecimalAndLabelsKept) {
     EXPECT_EQ(pulse->widthOn, 0.5);
     // An empty label is a label, which the device model refuses, not "every LED".
     EXPECT_EQ(Parse({"led", "pulse-stop", ""})->labels, std::vector<std::string>{""});
-    for (const Arguments& refused :
-         {Arguments{"run", "0x10"}, Arguments{"led", "pulse-start", "Blue", "--off", "0x1p3"},
-          Arguments{"led", "intensity", "Blue", "0b1"}}) {
-        EXPECT_FALSE(Parse(refused)) << testing::PrintToString(refused);
+    EXPECT_EQ(Parse({"timeline", "3", "--max-events", "010"})->maxEvents, 10u);
+}
+
+// Anything but a decimal number is a usage error, and the refused word is echoed escaped. (In a
+// private environment: a number taken would start the core.)
+TEST(CommandLineTest, EveryOtherNumberIsAUsageErrorShownEscaped) {
+    const TempDir dir;
+    const PrivateUserEnvironment environment(dir.Path());
+    for (const auto& [arguments, echoed] : std::vector<std::pair<Arguments, std::string>>{
+             {{"run", "0x10"}, "0x10"},
+             {{"import", "00x10", "x", "f"}, "00x10"},
+             {{"show", "\x1b[31m3"}, "\\x1B[31m3"},
+             {{"led", "intensity", "Blue", "00x20"}, "00x20"},
+             {{"led", "pulse-start", "Blue", "--on", "nan"}, "nan"},
+             {{"led", "pulse-start", "Blue", "--loops", "00x3"}, "00x3"},
+             {{"timeline", "3", "--max-events", "0x5"}, "0x5"}}) {
+        const ProcessResult result = RunHere(arguments);
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_NE(result.err.find(echoed), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << result.err;
     }
 }
 
