@@ -20,7 +20,7 @@ std::wstring Frequency(double widthOn, double widthOff);
 // "33 % Duty Cycle".
 std::wstring DutyCycle(double widthOn, double widthOff);
 // A width in the edit as the settings file keeps it (six significant digits), written out
-// without an exponent: "10", "7.25", "1800000".
+// without an exponent: "10", "7.25", and the longest width in full.
 std::wstring Width(double width);
 
 // What an entry answers: the value, or the "LED Property Error" text to show.
