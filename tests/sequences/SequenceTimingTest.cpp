@@ -104,10 +104,12 @@ TEST_F(CallNestingTest, RefusesCyclesAndChainsOfMoreThanFourCalls) {
     }
 }
 
-// An added call deepens every chain through its sequence: one too deep is taken back. What a
-// check learnt must not outlive a change: renumbering (which checks nothing) can lengthen a
-// chain, and cutting a chain makes room again.
+// An added call deepens every chain through its sequence, also when that sequence alone changed
+// since the last check: one too deep is taken back. What a check learnt must not outlive a
+// change: renumbering (which checks nothing) can lengthen a chain, and cutting a chain makes
+// room again.
 TEST_F(CallNestingTest, AddedCallsAreCheckedAgainstTheChainsAsTheyAreNow) {
+    Define(10, L"S10", {{L"-Call 7"}});  // a check: what it learnt stays
     ASSERT_EQ(container.AddCommandSet(5, 1), 0);
     ResetRecords();
     EXPECT_EQ(container.AddCommand(5, 1, L"-call 7"), -1);  // 1 -> ... -> 5 -> 7
