@@ -329,7 +329,8 @@ OperationResult ApplicationCore::StopSequence() {
 SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
                                                  const SequenceRun::StopWait& waitForStop,
                                                  const SequenceRun::Tick& tick,
-                                                 const std::atomic<bool>* leaveRunning) {
+                                                 const std::atomic<bool>* leaveRunning,
+                                                 const std::wstring& by) {
     SequenceRun run(device_, sequences_, &log_);
     // The run tells its start by its first tick.
     std::optional<LocalTime> start;
@@ -344,7 +345,7 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
     };
     SequenceRun::Result result = run.Run(number, waitForStop, recordStart, leaveRunning);
     if (result.started && start) {
-        SequenceTimeline::RunTimes times{*start, std::nullopt, result.completed};
+        SequenceTimeline::RunTimes times{*start, std::nullopt, result.completed, by};
         if (result.stopRequested) {
             times.stop = clock_();
         }

@@ -141,10 +141,13 @@ class ApplicationCore {
     // Runs sequence `number` on the connected device (see SequenceRun). A run that started
     // leaves the record of the stimulus it delivered in the data directory,
     // "Stimulus_<N>_YYYY-MM-DD_HH-MM-SS.tsv" (see SequenceTimeline::RecordText), with the clock's
-    // time of the start and of a stop; a record that cannot be written is a Warning only.
+    // time of the start and of a stop; a record that cannot be written is a Warning only. `by`
+    // names the program that asked for the run ("window", "script (process 4711)"), as the
+    // record states it.
     SequenceRun::Result RunSequence(std::uint32_t number, const SequenceRun::StopWait& waitForStop,
                                     const SequenceRun::Tick& tick = nullptr,
-                                    const std::atomic<bool>* leaveRunning = nullptr);
+                                    const std::atomic<bool>* leaveRunning = nullptr,
+                                    const std::wstring& by = L"");
 
     // The stimulus timeline of sequence `number` from the device model's LEDs, their stored
     // intensities and its TTL bits, at most maxEvents settings listed, with the script walk's

@@ -55,6 +55,9 @@ std::wstring RecordText(const TimelineListing& listing, const std::wstring& name
     std::wstring text = L"# Stimulus delivered by sequence " +
                         (timeline != nullptr ? std::to_wstring(timeline->Sequence()) : L"?") +
                         L" (" + name + L")\n# start\t" + WallClock(times.start) + L"\n";
+    if (!times.by.empty()) {
+        text += L"# by\t" + times.by + L"\n";
+    }
     if (timeline == nullptr) {
         text += L"# " + listing.error + L"\n";
     } else {

@@ -36,6 +36,8 @@ struct RunTimes {
     LocalTime start;
     std::optional<LocalTime> stop;  // when a stop request ended the run early
     bool completed = false;
+    // Who asked for the run; no line when empty.
+    std::wstring by;
 };
 
 // A record lists at most this many settings; a longer one says where it stops.
@@ -44,7 +46,8 @@ inline constexpr std::uint64_t kRecordMaxEvents = 100'000;
 // "Stimulus_3_2026-12-06_14-03-07.tsv"
 std::wstring RecordFileName(std::uint32_t number, const LocalTime& start);
 
-// The record of a run: comment lines ("#") naming the sequence and the wall-clock start, the
+// The record of a run: comment lines ("#") naming the sequence, the wall-clock start and who
+// started it, the
 // timeline's TSV (TimelineToTsv), then the stop, if any, and a closing line that says whether
 // the run completed.
 std::wstring RecordText(const TimelineListing& listing, const std::wstring& name,

@@ -446,7 +446,7 @@ void SequenceManagerPage::StartStop() {
                     stopSignal_.wait_for(lock, wait, [this] { return stopRequested_; });
                     return std::exchange(stopRequested_, false);
                 },
-                nullptr, &leaveRunning_);
+                nullptr, &leaveRunning_, L"window");
         },
         [this, result] {
             logic_.FinishRun(*result);
