@@ -38,11 +38,14 @@ class ControlClient {
 
     // The wait ended because the abort descriptor became readable.
     bool Aborted() const { return aborted_; }
+    // The server closed the connection (or sent a line that is no JSON).
+    bool Ended() const { return ended_; }
 
   private:
     int socket_ = -1;
     int abort_ = -1;
     bool aborted_ = false;
+    bool ended_ = false;
     std::string name_;
     std::string input_;
     long long nextId_ = 1;

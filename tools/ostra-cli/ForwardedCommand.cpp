@@ -232,11 +232,15 @@ int ForwardedCommand::WaitForEnd(const Json& sequence, Json& ended) {
                           TextFormat::Milliseconds(total));
         if (const std::optional<Json> line = client_.ReadLine(kProgressInterval)) {
             endOf(*line);
-        } else if (client_.Aborted()) {
+        } else if (client_.Aborted() || client_.Ended()) {
             break;
         }
     }
     console_.EndProgress();
+    if (client_.Ended()) {
+        diagnostics_.ReportError(L"The Ostra program serving the control socket has ended.");
+        return ExitCode::kDevice;
+    }
     if (client_.Aborted()) {
         ExitSignals::WaitFor(std::chrono::milliseconds(0));
         console_.Line(L"Interrupted: stopping sequence " + Title(sequence) + L".");

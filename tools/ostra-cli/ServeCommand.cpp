@@ -37,12 +37,15 @@ CommandOutcome ServeCommand::Run() {
     context_.console.Line(L"Serving the control socket " + socket + L" until SIGINT or SIGTERM.");
     while (!ExitSignals::WaitFor(std::chrono::seconds(1))) {
     }
-    server.Stop();
-    // What a script or this program started ends with the program.
+    // What a script or this program started ends with the program; the clients still hear it.
     service.InterruptDeviceWork(ControlCause::CommandLine());
     OperationResult stopped = OperationResult::Success();
-    queue.Post([&] { stopped = context_.session.StopAndDisconnect(); });
+    queue.Post([&] {
+        stopped = context_.session.StopAndDisconnect();
+        service.Settle(ControlCause::CommandLine());
+    });
     queue.Stop();
+    server.Stop();
     log.SetMessageReceiver(&context_.diagnostics);
     if (!stopped) {
         context_.diagnostics.ReportError(stopped.Message());

@@ -71,6 +71,7 @@ std::optional<ControlClient::Json> ControlClient::ReadLine(
         char buffer[4096];
         const ssize_t size = recv(socket_, buffer, sizeof buffer, 0);
         if (size <= 0) {
+            ended_ = true;
             return std::nullopt;
         }
         input_.append(buffer, static_cast<std::size_t>(size));
@@ -79,6 +80,7 @@ std::optional<ControlClient::Json> ControlClient::ReadLine(
     Json line = Json::parse(input_.substr(0, end), nullptr, false);
     input_.erase(0, end + 1);
     if (line.is_discarded()) {
+        ended_ = true;
         return std::nullopt;
     }
     return line;
