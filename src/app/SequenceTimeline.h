@@ -53,8 +53,9 @@ std::wstring RecordFileName(std::uint32_t number, const LocalTime& start);
 std::wstring RecordText(const TimelineListing& listing, const std::wstring& name,
                         const RunTimes& times);
 
-// Writes the record of a run of sequence `number` into `directory`. A failure is logged as a
-// Warning and answered with an empty path: the record never fails the run.
+// Writes the record of a run of sequence `number` into `directory`, under RecordFileName or,
+// when a run of the same second has one, with a suffix "_2", "_3", ... before ".tsv". A failure
+// is logged as a Warning and answered with an empty path: the record never fails the run.
 std::wstring WriteRecord(const std::wstring& directory, const SequenceContainer& sequences,
                          const MicroController& device, std::uint32_t number, const RunTimes& times,
                          LogFile* log);

@@ -360,8 +360,10 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
     Start(core_);
     ASSERT_EQ(core_.GetMicroController().GetConnection().Connect(4), 0);
     ASSERT_TRUE(core_.UploadSequences().status.Ok());
-    const fs::path record = DataPath() / "Stimulus_2_2017-05-16_09-05-03.tsv";
     for (const bool stop : {false, true}) {
+        // Both runs start in the same second: the second record does not replace the first.
+        const fs::path record = DataPath() / (stop ? "Stimulus_2_2017-05-16_09-05-03_2.tsv"
+                                                   : "Stimulus_2_2017-05-16_09-05-03.tsv");
         int waits = 0;
         const SequenceRun::Result run = core_.RunSequence(
             2, [&](SequenceRun::Milliseconds) { return stop && ++waits == 2; }, nullptr, nullptr,
