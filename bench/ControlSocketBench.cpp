@@ -45,13 +45,12 @@ double Microseconds(Clock::duration duration) {
     return std::chrono::duration<double, std::micro>(duration).count();
 }
 
-// A private TEMP, APPDATA, port and runtime directory with the emulated driver on port 4 and
+// A private TEMP, APPDATA, XDG_RUNTIME_DIR and port directory with the emulated driver on port 4 and
 // one sequence of a single 0.1 ms step as the operator's settings.
 class World {
   public:
     World() {
         std::filesystem::create_directories(dir_.Path() / "appdata/Velorin/Ostra");
-        std::filesystem::create_directories(dir_.Path() / "runtime");
         WriteFileBytes(dir_.Path() / "appdata/Velorin/Ostra/OstraSettings.cfg",
                        "-AddSequence 0 \"Tick\"\n-AddSequenceCommandSet 0 0\n"
                        "-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n"
@@ -59,16 +58,13 @@ class World {
         ready_ = driver_.Start() == 0;
     }
     bool IsReady() const { return ready_; }
-    std::map<std::string, std::string> Environment() const {
-        return {{"XDG_RUNTIME_DIR", (dir_.Path() / "runtime").string()}};
-    }
-    std::filesystem::path Socket() const { return dir_.Path() / "runtime/ostra/control.sock"; }
+    // The children inherit the private environment.
+    std::map<std::string, std::string> Environment() const { return {}; }
     EmulatedDriver& Driver() { return driver_; }
 
   private:
     TempDir dir_;
     PrivateUserEnvironment environment_{dir_.Path()};
-    ScopedEnvironmentVariable runtime_{"XDG_RUNTIME_DIR", (dir_.Path() / "runtime").string()};
     EmulatedDriver driver_{dir_.Path() / "ports", 4};
     bool ready_ = false;
 };
