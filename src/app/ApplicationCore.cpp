@@ -336,11 +336,17 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
     std::optional<LocalTime> start;
     const SequenceRun::Tick recordStart = [&](SequenceRun::Milliseconds elapsed,
                                               SequenceRun::Milliseconds total) {
-        if (!start) {
+        const bool first = !start;
+        if (first) {
             start = clock_();
         }
         if (tick) {
             tick(elapsed, total);
+        }
+        if (first && runListener_) {
+            double durationMs = 0.0;
+            sequences_.GetSequenceDuration(number, durationMs);
+            runListener_({number, false, durationMs, false, L""});
         }
     };
     SequenceRun::Result result = run.Run(number, waitForStop, recordStart, leaveRunning);
@@ -351,6 +357,10 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
         }
         result.stimulusRecord = SequenceTimeline::WriteRecord(dataDirectory_, sequences_, device_,
                                                               number, times, &log_);
+        if (runListener_) {
+            runListener_(
+                {number, true, result.durationMs, result.completed, result.stimulusRecord});
+        }
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -149,6 +150,20 @@ class ApplicationCore {
                                     const std::atomic<bool>* leaveRunning = nullptr,
                                     const std::wstring& by = L"");
 
+    // What a run started through RunSequence tells while it goes, on the thread that runs it:
+    // once at its start and once at its end (a run that never started tells nothing).
+    struct RunNotice {
+        std::uint32_t number = 0;
+        bool ended = false;
+        double durationMs = 0.0;
+        // At the end: whether it ran its whole duration, and the record written.
+        bool completed = false;
+        std::wstring stimulusRecord;
+    };
+    using RunListener = std::function<void(const RunNotice&)>;
+    // One listener (a control socket's service); null for none.
+    void SetRunListener(RunListener listener) { runListener_ = std::move(listener); }
+
     // The stimulus timeline of sequence `number` from the device model's LEDs, their stored
     // intensities and its TTL bits, at most maxEvents settings listed, with the script walk's
     // check (see SequenceTimeline::List).
@@ -191,6 +206,7 @@ class ApplicationCore {
 
     Notifier& notifier_;
     LogMessageReceiver* receiver_ = nullptr;
+    RunListener runListener_;
     LogFile::Clock clock_;
     bool allowNumberedDataDirectory_ = false;
     SettingsAccess settingsAccess_ = SettingsAccess::ReadWrite;

@@ -223,7 +223,12 @@ OperationResult ControlServer::Start(const std::filesystem::path& path) {
     auto loop = std::make_shared<Loop>();
     asio::error_code error;
     Protocol::socket probe(loop->io);
-    if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
+    const std::filesystem::file_status status = std::filesystem::symlink_status(path);
+    if (std::filesystem::exists(status) && !std::filesystem::is_socket(status)) {
+        return OperationResult::Failure(L"The control socket's place (" + shown +
+                                        L") holds something else.");
+    }
+    if (std::filesystem::exists(status)) {
         probe.connect(Protocol::endpoint(path.native()), error);
         if (!error) {
             return OperationResult::Failure(L"Another Ostra program serves the control socket (" +

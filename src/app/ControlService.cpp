@@ -33,9 +33,13 @@ ControlService::ControlService(ApplicationCore& core, DeviceSession& session, Ma
       manual_(manual),
       queue_(queue),
       owner_(owner),
-      stopCause_(owner) {}
+      stopCause_(owner) {
+    core_.SetRunListener([this](const ApplicationCore::RunNotice& notice) { RunNoticed(notice); });
+}
 
-ControlService::~ControlService() = default;
+ControlService::~ControlService() {
+    core_.SetRunListener(nullptr);
+}
 
 void ControlService::AddLogMessage(LogLevel level, const std::wstring& message) {
     if (next_ != nullptr) {
@@ -173,6 +177,8 @@ ControlService::Json ControlService::LedsJson() const {
 }
 
 ControlService::Json ControlService::StatusFields() const {
+    // The log's own lock is taken before this one when a message arrives: never the reverse.
+    const std::wstring logFile = core_.GetLogFile().GetFullPath();
     const std::lock_guard lock(mutex_);
     static constexpr const char* kStates[] = {"Connected", "Uploading", "Running"};
     Json fields{{"state", view_.connected ? kStates[static_cast<int>(activity_)] : "Disconnected"},
@@ -190,7 +196,7 @@ ControlService::Json ControlService::StatusFields() const {
     fields["outputMask"] = view_.outputMask;
     fields["leds"] = LedsJson();
     fields["dataDirectory"] = JsonText(core_.GetDataDirectory());
-    fields["logFile"] = JsonText(core_.GetLogFile().GetFullPath());
+    fields["logFile"] = JsonText(logFile);
     return fields;
 }
 
@@ -352,6 +358,7 @@ void ControlService::InterruptDeviceWork(const ControlCause& by) {
             return;
         }
         stopRequested_ = true;
+        stopAsked_ = true;
         stopCause_ = by;
     }
     stopSignal_.notify_all();
@@ -389,15 +396,11 @@ void ControlService::Run(const Request& request, const ControlCause& by, const A
     }
     // The answer goes at the start, long before the job (the whole run) ends.
     Queue(by, answer, [this, request, number, by, answer](const Answer&) {
-        double durationMs = 0.0;
-        const auto tick = [&](SequenceRun::Milliseconds elapsed, SequenceRun::Milliseconds total) {
+        const auto tick = [&](SequenceRun::Milliseconds elapsed, SequenceRun::Milliseconds) {
             if (elapsed.count() != 0) {
                 return;
             }
-            {
-                const std::lock_guard lock(mutex_);
-                runEnd_ = std::chrono::steady_clock::now() + total;
-            }
+            double durationMs = 0.0;
             core_.GetSequenceContainer().GetSequenceDuration(number, durationMs);
             answer(ControlProtocol::OkLine(
                 request.id,
@@ -405,30 +408,49 @@ void ControlService::Run(const Request& request, const ControlCause& by, const A
                  {"name", JsonText(core_.GetSequenceContainer().GetSequenceName(number))},
                  {"durationMs", JsonMilliseconds(durationMs)},
                  {"startedAt", IsoLocalTime(CurrentLocalTime())}}));
-            Publish("sequenceStarted", by,
-                    {{"sequence", number}, {"durationMs", JsonMilliseconds(durationMs)}});
         };
         const SequenceRun::Result run = core_.RunSequence(
             number, [this](SequenceRun::Milliseconds limit) { return WaitForStop(limit); }, tick,
             nullptr, by.Description());
-        ControlCause endedBy = by;
         {
             const std::lock_guard lock(mutex_);
             activity_ = Activity::Idle;
             stopRequested_ = false;
-            if (run.stopRequested) {
-                endedBy = stopCause_;
-            }
         }
         if (!run.started) {
             answer(ControlProtocol::ErrorLine(request.id, Utf8(run.status.Message())));
-            return;
         }
-        Publish("sequenceEnded", endedBy,
-                {{"sequence", number},
-                 {"result", run.completed ? "completed" : "stopped"},
-                 {"stimulusRecord", JsonText(run.stimulusRecord)}});
     });
+}
+
+// Every run of the core, the service's own and the front end's, is published from here.
+void ControlService::RunNoticed(const ApplicationCore::RunNotice& notice) {
+    ControlCause by = owner_;
+    {
+        const std::lock_guard lock(mutex_);
+        by = jobCause_.value_or(owner_);
+        if (!notice.ended) {
+            activity_ = Activity::Running;
+            runSequence_ = notice.number;
+            runEnd_ = std::chrono::steady_clock::now() +
+                      std::chrono::milliseconds(static_cast<std::int64_t>(notice.durationMs));
+            stopAsked_ = false;
+        } else {
+            activity_ = Activity::Idle;
+            if (!notice.completed && stopAsked_) {
+                by = stopCause_;
+            }
+        }
+    }
+    if (!notice.ended) {
+        Publish("sequenceStarted", by,
+                {{"sequence", notice.number}, {"durationMs", JsonMilliseconds(notice.durationMs)}});
+        return;
+    }
+    Publish("sequenceEnded", by,
+            {{"sequence", notice.number},
+             {"result", notice.completed ? "completed" : "stopped"},
+             {"stimulusRecord", JsonText(notice.stimulusRecord)}});
 }
 
 void ControlService::Led(const Request& request, const Answer& answer) {

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "app/ApplicationCore.h"
 #include "app/ControlEvents.h"
 #include "app/ControlProtocol.h"
 #include "app/SequenceUpload.h"
 #include "foundation/LogMessageReceiver.h"
 
-class ApplicationCore;
 class DeviceQueue;
 class DeviceSession;
 class ManualControl;
@@ -105,6 +105,7 @@ class ControlService final : public LogMessageReceiver {
     void Run(const ControlProtocol::Request& request, const ControlCause& by, const Answer& answer);
     void Led(const ControlProtocol::Request& request, const Answer& answer);
     bool WaitForStop(std::chrono::milliseconds limit);
+    void RunNoticed(const ApplicationCore::RunNotice& notice);
     std::string FailureSince(std::uint64_t errorsBefore, const std::string& fallback) const;
 
     ApplicationCore& core_;
@@ -128,6 +129,8 @@ class ControlService final : public LogMessageReceiver {
 
     std::condition_variable stopSignal_;
     bool stopRequested_ = false;
+    // A stop was asked for during the current run, by stopCause_.
+    bool stopAsked_ = false;
     ControlCause stopCause_;
     std::atomic<bool> cancelUpload_{false};
 };
