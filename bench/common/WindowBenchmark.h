@@ -24,6 +24,7 @@ class AnsweringPrompts final : public Prompts {
   public:
     explicit AnsweringPrompts(bool confirm) : confirm_(confirm) {}
     void ShowError(QWidget*, const QString&, const QString&) override {}
+    void ShowInformation(QWidget*, const QString&, const QString&) override {}
     bool Confirm(QWidget*, const QString&, const QString&) override { return confirm_; }
     QString OpenSettingsFile(QWidget*) override { return {}; }
     QString SaveSettingsFile(QWidget*) override { return {}; }

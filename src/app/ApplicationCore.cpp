@@ -1,10 +1,6 @@
 #include "app/ApplicationCore.h"
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -13,6 +9,7 @@
 #include "app/SettingsFileWriter.h"
 #include "app/platform/FileReplacement.h"
 #include "app/platform/Paths.h"
+#include "config/FormatCmdLine.h"
 #include "foundation/Notifier.h"
 #include "foundation/TextConversion.h"
 #include "foundation/TimeOfDay.h"
@@ -45,11 +42,6 @@ std::wstring FolderAdvice(const PrivateFolder& folder, const std::wstring& varia
 
 std::string NativeName(const std::wstring& name) {
     return Paths::ToNativePath(name).string();
-}
-
-bool IsRegularFile(const std::wstring& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(Paths::ToNativePath(path), error);
 }
 
 }  // namespace
@@ -191,25 +183,26 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
     if (settingsAccess_ == SettingsAccess::ReadWrite && LockPerUserSettings() != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
-    if (!IsRegularFile(settingsFilePath_)) {
+    if (!settingsFolder_.HoldsFileOrLink(NativeName(kSettingsFileName))) {
         log_.WriteMessage(LogLevel::Notice,
                           L"Settings file (" + settingsFilePath_ + L") was not found.");
-        settingsAtStartup_ = SettingsText();
+        settingsLastSaved_ = SettingsText();
         return VLR_SUCCESS;
     }
     // What ran before a failing line stays applied; the processor has logged the line.
-    if (ProcessSettingsFile(settingsFilePath_) != VLR_SUCCESS) {
+    if (ProcessSettingsFile(settingsFilePath_, &settingsFolder_) != VLR_SUCCESS) {
         KeepCopyOfFailedSettingsFile();
     }
     settingsAsRead_ = SettingsText();
-    settingsAtStartup_ = *settingsAsRead_;
+    settingsLastSaved_ = *settingsAsRead_;
     return VLR_SUCCESS;
 }
 
 // A second writer would save over the first one's changes, or the first over the second's.
 VlrRetVal ApplicationCore::LockPerUserSettings() {
     const std::wstring lockFile = settingsFilePath_ + kSettingsLockSuffix;
-    switch (settingsLock_.Acquire(Paths::ToNativePath(lockFile))) {
+    switch (settingsLock_.Acquire(settingsFolder_,
+                                  NativeName(kSettingsFileName + kSettingsLockSuffix))) {
         case SettingsLock::Outcome::Acquired:
             return VLR_SUCCESS;
         case SettingsLock::Outcome::Unavailable:
@@ -237,10 +230,10 @@ VlrRetVal ApplicationCore::LockPerUserSettings() {
 // mends it.
 void ApplicationCore::KeepCopyOfFailedSettingsFile() {
     const std::wstring copy = Paths::Join(dataDirectory_, kFailedSettingsCopyName);
-    std::ifstream original(Paths::ToNativePath(settingsFilePath_), std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(original),
-                            std::istreambuf_iterator<char>()};
-    if (original && ReplaceFileContentIn(dataFolder_, NativeName(kFailedSettingsCopyName), bytes)) {
+    std::string bytes;
+    if (settingsFolder_.ReadFile(NativeName(kSettingsFileName), FormatCmdLine::kMaxFileBytes,
+                                 bytes) == 0 &&
+        ReplaceFileContentIn(dataFolder_, NativeName(kFailedSettingsCopyName), bytes)) {
         log_.WriteMessage(LogLevel::Warning, L"Settings file (" + settingsFilePath_ +
                                                  L") could not be read completely; the original is "
                                                  L"kept as " +
@@ -253,14 +246,15 @@ void ApplicationCore::KeepCopyOfFailedSettingsFile() {
                                            L".  The file will not be overwritten on exit.");
 }
 
-VlrRetVal ApplicationCore::ReadSettingsFile(const std::wstring& path) {
+VlrRetVal ApplicationCore::ReadSettingsFile(const std::wstring& path, const PrivateFolder* folder) {
     sequences_.ClearAllSequences();
-    return ProcessSettingsFile(path);
+    return ProcessSettingsFile(path, folder);
 }
 
-VlrRetVal ApplicationCore::ProcessSettingsFile(const std::wstring& path) {
+VlrRetVal ApplicationCore::ProcessSettingsFile(const std::wstring& path,
+                                               const PrivateFolder* folder) {
     incompleteSettings_.reset();
-    if (processor_.ProcessConfigFile(path) == VLR_SUCCESS) {
+    if (processor_.ProcessConfigFile(path, folder) == VLR_SUCCESS) {
         return VLR_SUCCESS;
     }
     ConfigFileProcessor::FailedLine failure = processor_.LastFailure();
@@ -350,6 +344,7 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
         }
     };
     SequenceRun::Result result = run.Run(number, waitForStop, recordStart, leaveRunning);
+    LogRunEnd(number, result);
     if (result.started && start) {
         SequenceTimeline::RunTimes times{*start, std::nullopt, result.completed, by};
         if (result.stopRequested) {
@@ -365,13 +360,38 @@ SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
     return result;
 }
 
+// One line an operator can find among the packets: how the run ended. A failed start or stop
+// has logged its error already.
+void ApplicationCore::LogRunEnd(std::uint32_t number, const SequenceRun::Result& result) {
+    const std::wstring sequence =
+        L"Sequence " + std::to_wstring(number) + L" (" + sequences_.GetSequenceName(number) + L")";
+    if (result.completed) {
+        log_.WriteMessage(LogLevel::Notice, sequence + L" completed.");
+    } else if (result.leftRunning && result.started) {
+        log_.WriteMessage(LogLevel::Notice, sequence + L" was left running on the device.");
+    } else if (result.stopSent && result.started) {
+        log_.WriteMessage(LogLevel::Notice, sequence + L" was stopped.");
+    }
+}
+
 SequenceTimeline::Listing ApplicationCore::ListSequenceTimeline(std::uint32_t number,
                                                                 std::uint64_t maxEvents) {
     return SequenceTimeline::List(sequences_, device_, number, maxEvents, &log_);
 }
 
 VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {
-    return ::WriteSettingsFile(path, device_.GetSettingsSection(),
+    const std::wstring device = device_.GetSettingsSection();
+    const std::wstring sequences = SequenceFiles::SettingsSection(sequences_);
+    const VlrRetVal result = ::WriteSettingsFile(path, device, sequences, &log_);
+    // What is in a file of the operator's choice is not lost by a crash.
+    if (result == VLR_SUCCESS) {
+        settingsLastSaved_ = device + sequences;
+    }
+    return result;
+}
+
+VlrRetVal ApplicationCore::WriteSettingsFileIn(const PrivateFolder& folder) {
+    return ::WriteSettingsFile(folder, kSettingsFileName, device_.GetSettingsSection(),
                                SequenceFiles::SettingsSection(sequences_), &log_);
 }
 
@@ -381,7 +401,7 @@ std::wstring ApplicationCore::SettingsText() {
 }
 
 bool ApplicationCore::HasUnsavedSettings() {
-    return SettingsText() != settingsAtStartup_;
+    return SettingsText() != settingsLastSaved_;
 }
 
 bool ApplicationCore::MayRewritePerUserFile() {
@@ -395,12 +415,11 @@ bool ApplicationCore::MayRewritePerUserFile() {
 VlrRetVal ApplicationCore::ShutDown(SettingsOnShutDown settings) {
     VlrRetVal result = VLR_SUCCESS;
     if (settings == SettingsOnShutDown::Save) {
-        if (MayRewritePerUserFile() && WriteSettingsFile(settingsFilePath_) != VLR_SUCCESS) {
+        // The per-user file only through its folder's handle, as it was read.
+        if (MayRewritePerUserFile() && WriteSettingsFileIn(settingsFolder_) != VLR_SUCCESS) {
             result = VLR_FAILURE;
         }
-        if (dataFolder_.IsOpen() &&
-            ::WriteSettingsFile(dataFolder_, kSettingsFileName, device_.GetSettingsSection(),
-                                SequenceFiles::SettingsSection(sequences_), &log_) != VLR_SUCCESS) {
+        if (dataFolder_.IsOpen() && WriteSettingsFileIn(dataFolder_) != VLR_SUCCESS) {
             result = VLR_FAILURE;
         }
     }

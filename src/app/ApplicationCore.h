@@ -101,7 +101,9 @@ class ApplicationCore {
     // Empties the sequence model and reads the file; LEDs keep what the file does not change.
     // The path is not remembered: the shut-down still saves to the per-user file. -1 when the
     // file could not be read or stopped at a failing line; what ran before that line stays.
-    VlrDataTypes::VlrRetVal ReadSettingsFile(const std::wstring& path);
+    // With a folder, the file is read through its handle (ConfigFileProcessor).
+    VlrDataTypes::VlrRetVal ReadSettingsFile(const std::wstring& path,
+                                             const PrivateFolder* folder = nullptr);
     // The device section and the sequence section; a failure is logged and answered with -1.
     VlrDataTypes::VlrRetVal WriteSettingsFile(const std::wstring& path);
     // What the shut-down saves. A front end that only looked (the command-line tool's inspect
@@ -142,9 +144,9 @@ class ApplicationCore {
     // Runs sequence `number` on the connected device (see SequenceRun). A run that started
     // leaves the record of the stimulus it delivered in the data directory,
     // "Stimulus_<N>_YYYY-MM-DD_HH-MM-SS.tsv" (see SequenceTimeline::RecordText), with the clock's
-    // time of the start and of a stop; a record that cannot be written is a Warning only. `by`
-    // names the program that asked for the run ("window", "script (process 4711)"), as the
-    // record states it.
+    // time of the start and of a stop; a record that cannot be written is a Warning only. How
+    // the run ended is logged as a Notice. `by` names the program that asked for the run
+    // ("window", "script (process 4711)"), as the record states it.
     SequenceRun::Result RunSequence(std::uint32_t number, const SequenceRun::StopWait& waitForStop,
                                     const SequenceRun::Tick& tick = nullptr,
                                     const std::atomic<bool>* leaveRunning = nullptr,
@@ -186,10 +188,12 @@ class ApplicationCore {
     // settings are made through it).
     const PrivateFolder& GetSettingsFolder() const { return settingsFolder_; }
     // The settings differ from what the per-user file held at start-up (from what the start-up
-    // made of nothing, when there was no file): a crash now would lose them.
+    // made of nothing, when there was no file) and from what was last saved to a file: a crash
+    // now would lose them.
     bool HasUnsavedSettings();
 
   private:
+    void LogRunEnd(std::uint32_t number, const SequenceRun::Result& result);
     VlrDataTypes::VlrRetVal CreateDataDirectories();
     VlrDataTypes::VlrRetVal CreateDatedDirectory(const PrivateFolder& productFolder,
                                                  const std::wstring& productDirectory);
@@ -199,7 +203,9 @@ class ApplicationCore {
     void LinkSequenceModel();
     VlrDataTypes::VlrRetVal ReadPerUserSettingsFile();
     VlrDataTypes::VlrRetVal LockPerUserSettings();
-    VlrDataTypes::VlrRetVal ProcessSettingsFile(const std::wstring& path);
+    VlrDataTypes::VlrRetVal ProcessSettingsFile(const std::wstring& path,
+                                                const PrivateFolder* folder = nullptr);
+    VlrDataTypes::VlrRetVal WriteSettingsFileIn(const PrivateFolder& folder);
     void KeepCopyOfFailedSettingsFile();
     std::wstring SettingsText();
     bool MayRewritePerUserFile();
@@ -223,7 +229,7 @@ class ApplicationCore {
     SettingsLock settingsLock_;
     // What the per-user file held when it was read; absent when there was no file.
     std::optional<std::wstring> settingsAsRead_;
-    std::wstring settingsAtStartup_;
+    std::wstring settingsLastSaved_;
     PrivateFolder settingsFolder_;
     // Cleared when a settings file that failed part-way could not be copied (overwriting it
     // would then lose every line after the failing one), and when another program holds the

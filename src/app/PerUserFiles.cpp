@@ -28,17 +28,26 @@ std::wstring PerUserFiles::FindRecoveryCopy() const {
     return NarrowToWide((folder.Path() / kRecoveryName).string());
 }
 
-bool PerUserFiles::OfferRecoveryCopy(const std::function<bool(const std::wstring&)>& open) {
+bool PerUserFiles::OfferRecoveryCopy(
+    const std::function<RecoveryChoice(const std::wstring&)>& ask) {
     const std::wstring path = FindRecoveryCopy();
     if (path.empty()) {
         return false;
     }
-    if (!open(path)) {
+    const RecoveryChoice choice = ask(path);
+    const std::wstring done = choice == RecoveryChoice::Open      ? L"is opened."
+                              : choice == RecoveryChoice::Discard ? L"is discarded."
+                                                                  : L"is kept for the next start.";
+    core_.GetLogFile().WriteMessage(LogLevel::Notice,
+                                    L"The recovery copy of the settings (" + path + L") " + done);
+    if (choice == RecoveryChoice::Discard) {
         RemoveRecoveryCopy();
+    }
+    if (choice != RecoveryChoice::Open) {
         return false;
     }
     // The copy stays until a normal close: it holds the only record of these settings.
-    core_.ReadSettingsFile(path);
+    core_.ReadSettingsFile(path, &core_.GetSettingsFolder());
     return true;
 }
 

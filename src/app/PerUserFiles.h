@@ -19,13 +19,16 @@ class PerUserFiles {
     static constexpr const char* kRecoveryName = "OstraSettings.recovery.cfg";
     static constexpr const char* kStateName = "OstraWindow.state";
 
+    // What the operator makes of a recovery copy.
+    enum class RecoveryChoice { Open, Discard, Keep };
+
     explicit PerUserFiles(ApplicationCore& core) : core_(core) {}
 
     // The copy a run that did not end normally left behind; empty when there is none.
     std::wstring FindRecoveryCopy() const;
-    // Offers the copy: `open` is asked with its path, and only on yes is it read as a settings
-    // file; on no it is removed. True when it was read.
-    bool OfferRecoveryCopy(const std::function<bool(const std::wstring& path)>& open);
+    // Offers the copy: `ask` is asked with its path; Open reads it as a settings file, Discard
+    // removes it, Keep leaves it for the next start. The choice is logged. True when it was read.
+    bool OfferRecoveryCopy(const std::function<RecoveryChoice(const std::wstring& path)>& ask);
     // The current settings, or the copy removed when nothing is unsaved any more.
     VlrDataTypes::VlrRetVal KeepRecoveryCopy();
     void RemoveRecoveryCopy();

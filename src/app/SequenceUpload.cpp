@@ -56,21 +56,25 @@ SequenceUpload::Result SequenceUpload::Upload(const std::wstring& snapshotPath,
         const auto onCommand = [&](std::uint32_t sent, std::uint32_t total) {
             step.commandsSent = sent;
             step.commandCount = total;
-            if (progress) {
+            // None sent was told before the sequence began.
+            if (progress && sent > 0) {
                 progress(step);
             }
             return !cancelled();
         };
-        const bool sent = !cancelled() && device_.UploadSequence(
-                                              entry.number, sequences_.GetCommandSets(entry.number),
-                                              onCommand) == VLR_SUCCESS;
+        // A cancel before the sequence's upload began is logged here; after, the device says it.
+        const bool cancelledBefore = cancelled();
+        const bool sent =
+            !cancelledBefore &&
+            device_.UploadSequence(entry.number, sequences_.GetCommandSets(entry.number),
+                                   onCommand) == VLR_SUCCESS;
         if (!sent) {
             result.cancelled = cancelled();
             result.status = OperationResult::Failure(
                 result.cancelled ? L"The upload was cancelled; the device's copy of the sequences "
                                    L"is out of date."
                                  : kUploadFailed);
-            if (result.cancelled && step.commandsSent == 0 && log_ != nullptr) {
+            if (cancelledBefore && log_ != nullptr) {
                 log_->WriteMessage(LogLevel::Warning, result.status.Message());
             }
             result.sequences.resize(index);

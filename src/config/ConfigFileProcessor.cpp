@@ -45,7 +45,8 @@ void ConfigFileProcessor::AddCommand(std::wstring word, unsigned expected, bool 
     commandTable_.push_back({std::move(word), expected, atLeast, std::move(handler)});
 }
 
-VlrRetVal ConfigFileProcessor::ProcessConfigFile(std::wstring fileName) {
+VlrRetVal ConfigFileProcessor::ProcessConfigFile(std::wstring fileName,
+                                                 const PrivateFolder* folder) {
     lastFailure_ = FailedLine{};
     if (!initialized_) {
         LogError(kProcessFile + L"Unable to process filename (" + fileName +
@@ -57,7 +58,7 @@ VlrRetVal ConfigFileProcessor::ProcessConfigFile(std::wstring fileName) {
     FormatCmdLine reader;
     reader.SetLogFile(log_);
     reader.SetReturnCommandLines(true);
-    if (reader.OpenFileCfg(fileName) != VLR_SUCCESS) {
+    if (reader.OpenFileCfg(fileName, folder) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
     if (ExecuteLines(reader) != VLR_SUCCESS) {

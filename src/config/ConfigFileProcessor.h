@@ -10,6 +10,7 @@
 
 class FormatCmdLine;
 class LogFile;
+class PrivateFolder;
 
 // Executes .cfg command files: pulls their command lines through FormatCmdLine, splits each into
 // arguments, looks the command word up in its table and calls the handler registered for it.
@@ -45,7 +46,9 @@ class ConfigFileProcessor {
     // Its arguments must number exactly `expected`, or at least that with atLeast.
     void AddCommand(std::wstring word, unsigned expected, bool atLeast, Handler handler);
 
-    VlrDataTypes::VlrRetVal ProcessConfigFile(std::wstring fileName);
+    // With a folder, the file is read through its handle (FormatCmdLine::OpenFileCfg).
+    VlrDataTypes::VlrRetVal ProcessConfigFile(std::wstring fileName,
+                                              const PrivateFolder* folder = nullptr);
     VlrDataTypes::VlrRetVal ProcessCommandString(std::wstring command);
 
     // Where the file stopped; with a failure observer, the first line that failed.

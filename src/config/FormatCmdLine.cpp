@@ -132,7 +132,7 @@ std::wstring FormatNumber(float number) {
 
 }  // namespace
 
-VlrRetVal FormatCmdLine::OpenFileCfg(std::wstring fileName) {
+VlrRetVal FormatCmdLine::OpenFileCfg(std::wstring fileName, const PrivateFolder* folder) {
     CloseFile();
     haveFile_ = false;
 
@@ -143,18 +143,15 @@ VlrRetVal FormatCmdLine::OpenFileCfg(std::wstring fileName) {
     }
     const std::filesystem::path path(WideToNarrow(fileName));
     std::error_code status;
-    if (!std::filesystem::exists(path, status)) {
+    if (folder == nullptr && !std::filesystem::exists(path, status)) {
         Log(LogLevel::Error,
             L"FormatCmdLine::OpenFileCfg() - Could not find the file " + fileName + L".");
         return VLR_FAILURE;
     }
     haveFile_ = true;
-    InputFile::Result opened = InputFile::Open(path, kMaxFileBytes);
+    InputFile::Result opened = InputFile::Open(path, kMaxFileBytes, folder);
     if (opened.status == InputFile::Status::TooLarge) {
-        Log(LogLevel::Error, L"FormatCmdLine::OpenFileCfg() - Error, the file is larger than " +
-                                 std::to_wstring(kMaxFileBytes / (1024 * 1024)) +
-                                 L" MB, too large for a command file.  filename: " + fileName +
-                                 L".");
+        LogTooLarge(L"OpenFileCfg", fileName);
         return VLR_FAILURE;
     }
     // Directories, devices and FIFOs are refused as files that could not be opened.
@@ -170,6 +167,12 @@ VlrRetVal FormatCmdLine::OpenFileCfg(std::wstring fileName) {
     variables_.clear();
     fileName_ = fileName;
     return VLR_SUCCESS;
+}
+
+void FormatCmdLine::LogTooLarge(const std::wstring& function, const std::wstring& fileName) {
+    Log(LogLevel::Error, L"FormatCmdLine::" + function + L"() - Error, the file is larger than " +
+                             std::to_wstring(kMaxFileBytes / (1024 * 1024)) +
+                             L" MB, too large for a command file.  filename: " + fileName + L".");
 }
 
 VlrRetVal FormatCmdLine::GetNextLine(std::wstring& line, int& lineNumber, bool& endOfFile) {
@@ -223,7 +226,14 @@ void FormatCmdLine::NoteLine(const std::wstring& line) {
 VlrRetVal FormatCmdLine::GetLineFromFile(std::wstring& line, bool& endOfFile) {
     endOfFile = false;
     std::string bytes;
-    switch (ReadRawLine(file_.get(), bytes)) {
+    const RawLine read = ReadRawLine(file_.get(), bytes);
+    // The line the limit cut is no line of the file: it must not run, and nothing follows it.
+    if (file_ != nullptr && file_->Overran()) {
+        file_.reset();
+        LogTooLarge(L"GetLineFromFile", fileName_);
+        return VLR_FAILURE;
+    }
+    switch (read) {
         case RawLine::End:
             Log(LogLevel::Notice,
                 L"FormatCmdLine::GetLineFromFile() - The end of the file has been reached.");

@@ -7,10 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "config/platform/InputFile.h"
 #include "foundation/LogLevel.h"
 #include "foundation/VlrDataTypes.h"
 
 class LogFile;
+class PrivateFolder;
 
 // Reads a .cfg command file line by line and hands out only the line types the caller switched
 // on, with comments cut off and variables (%NAME) defined and substituted. What a command means
@@ -51,8 +53,10 @@ class FormatCmdLine {
 
     // Closes any previous file, accepts a name enclosed in double quotes, and on success starts
     // with line 0 and no variables: variables live for one file only. Only a regular file of
-    // at most kMaxFileBytes opens.
-    VlrDataTypes::VlrRetVal OpenFileCfg(std::wstring fileName);
+    // at most kMaxFileBytes opens, and reading stops with a failure at that size. With a folder
+    // the file is its entry of the file name's last part, never a link (InputFile::Open).
+    VlrDataTypes::VlrRetVal OpenFileCfg(std::wstring fileName,
+                                        const PrivateFolder* folder = nullptr);
 
     // Returns the next line of a switched-on type. On -1 for a bad line, the line and its number
     // are still set so the caller can report them; a line too long to read comes back empty.
@@ -79,6 +83,7 @@ class FormatCmdLine {
     bool IsReturned(LineType type) const;
     void NoteLine(const std::wstring& line);
     void Log(LogLevel level, const std::wstring& message);
+    void LogTooLarge(const std::wstring& function, const std::wstring& fileName);
 
     bool returnCommandLines_ = false;
     bool returnCommentLines_ = false;
@@ -90,7 +95,7 @@ class FormatCmdLine {
     // After a failed open or a close there is a file but nothing to read (it reads as ended);
     // before the first open there is none.
     bool haveFile_ = false;
-    std::unique_ptr<std::streambuf> file_;
+    std::unique_ptr<InputFile::Buffer> file_;
     std::vector<Variable> variables_;
     std::wstring fileName_;
     LogFile* log_ = nullptr;

@@ -378,11 +378,25 @@ VlrRetVal MicroController::SendScript(std::uint32_t number,
                                       const std::vector<std::uint8_t>& scriptBytes,
                                       const ScriptProgress& progress) {
     const auto count = static_cast<std::uint32_t>(scriptBytes.size() / ScriptCommand::kSize);
+    // Asked after every transaction, the count's included, so a stop waits for one at most.
+    const auto goOn = [&](std::uint32_t sent) {
+        if (!progress || progress(sent, count)) {
+            return true;
+        }
+        if (log_ != nullptr) {
+            log_->WriteMessage(LogLevel::Warning,
+                               L"The upload of sequence " + std::to_wstring(number) +
+                                   L" was cancelled after " + std::to_wstring(sent) + L" of " +
+                                   std::to_wstring(count) +
+                                   L" script commands; the device's copy is out of date.");
+        }
+        return false;
+    };
     std::array<std::uint8_t, kCommandCountPayloadSize> countPayload{};
     countPayload[0] = DeviceCommand::SetSequenceCommandCount;
     countPayload[1] = static_cast<std::uint8_t>(number);
     ByteOrder::WriteU32(&countPayload[2], count);
-    if (ExecuteCommand(countPayload.data(), kCommandCountPayloadSize) != VLR_SUCCESS) {
+    if (ExecuteCommand(countPayload.data(), kCommandCountPayloadSize) != VLR_SUCCESS || !goOn(0)) {
         return VLR_FAILURE;
     }
     std::array<std::uint8_t, kScriptCommandPayloadSize> payload{};
@@ -394,17 +408,8 @@ VlrRetVal MicroController::SendScript(std::uint32_t number,
             scriptBytes.begin() +
             static_cast<std::ptrdiff_t>(index) * static_cast<std::ptrdiff_t>(ScriptCommand::kSize);
         std::copy(script, script + ScriptCommand::kSize, payload.begin() + 6);
-        if (ExecuteCommand(payload.data(), kScriptCommandPayloadSize) != VLR_SUCCESS) {
-            return VLR_FAILURE;
-        }
-        if (progress && !progress(index + 1, count)) {
-            if (log_ != nullptr) {
-                log_->WriteMessage(LogLevel::Warning,
-                                   L"The upload of sequence " + std::to_wstring(number) +
-                                       L" was cancelled after " + std::to_wstring(index + 1) +
-                                       L" of " + std::to_wstring(count) +
-                                       L" script commands; the device's copy is out of date.");
-            }
+        if (ExecuteCommand(payload.data(), kScriptCommandPayloadSize) != VLR_SUCCESS ||
+            !goOn(index + 1)) {
             return VLR_FAILURE;
         }
     }

@@ -70,8 +70,8 @@ class MicroController {
         const std::vector<std::vector<std::wstring>>& commandSets,
         std::vector<std::uint8_t>& scriptBytes) const;
 
-    // Told after each script command sent (how many of how many); answering false stops the
-    // upload there, between two transactions.
+    // Told after the command count (0 sent) and after each script command sent (how many of how
+    // many); answering false stops the upload there, between two transactions.
     using ScriptProgress = std::function<bool(std::uint32_t sent, std::uint32_t total)>;
 
     // Replaces the device's copy of sequence `number` (sent as one byte) with the script of the

@@ -39,5 +39,12 @@ std::wstring DeviceStatusLine(const StatusLineState& status) {
     if (status.simulated && status.connected) {
         line += L" | SIMULATED";
     }
+    // A new operator meets greyed panels first: the line says what ends that.
+    if (!status.connected && !status.connecting && status.connectKeys) {
+        line += L" | To connect: Connection > Connect To Zavik Driver";
+        if (!status.connectKeys->empty()) {
+            line += L" (" + *status.connectKeys + L")";
+        }
+    }
     return line;
 }

@@ -21,9 +21,11 @@ struct StatusLineState {
     std::wstring firmware;
     // The port is an emulator's registration.
     bool simulated = false;
+    // The keys of Connect ("Ctrl+K"), while the operator may connect; none hides the hint.
+    std::optional<std::wstring> connectKeys;
 };
 
 // "Running sequence 3, 12.5 s left | COM6 (/dev/ttyACM6) | Firmware 1.00 | SIMULATED": the
 // state first (Disconnected, Connecting, Connected, Uploading n/m, Running sequence N, Error),
-// then what identifies the device.
+// then what identifies the device. While disconnected it says how to connect instead.
 std::wstring DeviceStatusLine(const StatusLineState& status);

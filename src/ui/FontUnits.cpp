@@ -1,5 +1,7 @@
 #include "ui/FontUnits.h"
 
+#include <QHeaderView>
+#include <QTableView>
 #include <QWidget>
 #include <cmath>
 
@@ -18,4 +20,9 @@ int FontUnits::Width(const QWidget* widget, int classicPixels) {
 int FontUnits::Height(const QWidget* widget, int classicPixels) {
     return static_cast<int>(
         std::lround(classicPixels * widget->fontMetrics().height() / kClassicLineHeight));
+}
+
+int FontUnits::TableHeight(const QTableView* table, int rows) {
+    return table->horizontalHeader()->sizeHint().height() +
+           rows * table->verticalHeader()->defaultSectionSize() + 2 * table->frameWidth();
 }

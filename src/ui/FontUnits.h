@@ -1,5 +1,6 @@
 #pragma once
 
+class QTableView;
 class QWidget;
 
 // Sizes of the window's classic layout, given for its 96-dpi dialog font (about 6 pixels per
@@ -8,4 +9,6 @@ class QWidget;
 namespace FontUnits {
 int Width(const QWidget* widget, int classicPixels);
 int Height(const QWidget* widget, int classicPixels);
+// A table's height that shows its header and `rows` rows.
+int TableHeight(const QTableView* table, int rows);
 }  // namespace FontUnits

@@ -6,10 +6,12 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSet>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/KeyboardShortcuts.h"
 
@@ -30,6 +32,10 @@ void CollectMenu(const QList<QAction*>& actions, const std::vector<std::wstring>
             continue;
         }
         if (const QMenu* menu = action->menu()) {
+            // Its entries are files, not commands: they come and go with the files used.
+            if (menu->property(KeyboardShortcutsDialog::kNotListed).toBool()) {
+                continue;
+            }
             std::vector<std::wstring> inner = menus;
             inner.push_back(menu->title().toStdWString());
             CollectMenu(menu->actions(), inner, found, seen);
@@ -71,7 +77,13 @@ KeyboardShortcutsDialog::KeyboardShortcutsDialog(QMainWindow& window) : QDialog(
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table);
     layout->addWidget(buttons);
-    // Wide enough for the two columns, as tall as the rows need.
+    // Every row in sight: as tall as the rows need, within the screen (beyond it, a scroll bar).
+    const int rowsHeight = table->horizontalHeader()->sizeHint().height() +
+                           table->verticalHeader()->length() + 2 * table->frameWidth();
+    const QScreen* screen = window.screen();
+    const int screenHeight = screen != nullptr ? screen->availableGeometry().height() : rowsHeight;
+    table->setMinimumHeight(std::min(rowsHeight, screenHeight * 4 / 5));
+    // Wide enough for the two columns.
     resize(table->horizontalHeader()->length() + table->verticalScrollBar()->sizeHint().width() +
                layout->contentsMargins().left() + layout->contentsMargins().right() +
                2 * table->frameWidth(),

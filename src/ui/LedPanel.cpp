@@ -97,6 +97,13 @@ LedPanel::LedPanel(QWidget* parent)
     layout->addLayout(intensityBox, 1);
     layout->addWidget(pulseBox);
 
+    // Reading order, whatever order the layouts adopted the widgets in.
+    QWidget* order[] = {slider_,   intensity_, ledToggle_,  widthOn_,
+                        widthOff_, loopCount_, pulseToggle_};
+    for (std::size_t index = 1; index < std::size(order); ++index) {
+        setTabOrder(order[index - 1], order[index]);
+    }
+
     connect(slider_, &QSlider::sliderMoved, this, &LedPanel::ShowIntensityTexts);
     connect(slider_, &QSlider::valueChanged, this,
             [this](int value) { emit intensityChosen(QString::number(value)); });
@@ -120,11 +127,16 @@ void LedPanel::ShowRecord(const LEDRecord& led) {
         const QSignalBlocker blocker(slider_);
         slider_->setValue(led.intensity);
     }
-    intensity_->setText(QString::number(led.intensity));
     ShowIntensityTexts(led.intensity);
-    widthOn_->setText(Q(LedPanelTexts::Width(led.pulse.widthOn)));
-    widthOff_->setText(Q(LedPanelTexts::Width(led.pulse.widthOff)));
-    loopCount_->setText(QString::number(led.pulse.loopCount));
+    const auto show = [](QLineEdit* field, const QString& text) {
+        if (!field->isModified()) {
+            field->setText(text);
+        }
+    };
+    show(intensity_, QString::number(led.intensity));
+    show(widthOn_, Q(LedPanelTexts::Width(led.pulse.widthOn)));
+    show(widthOff_, Q(LedPanelTexts::Width(led.pulse.widthOff)));
+    show(loopCount_, QString::number(led.pulse.loopCount));
     frequency_->setText(Q(LedPanelTexts::Frequency(led.pulse.widthOn, led.pulse.widthOff)));
     dutyCycle_->setText(Q(LedPanelTexts::DutyCycle(led.pulse.widthOn, led.pulse.widthOff)));
 }
@@ -157,6 +169,11 @@ QLineEdit* LedPanel::PulseField(LedPanelTexts::PulseField field) const {
         default:
             return loopCount_;
     }
+}
+
+std::optional<std::wstring> LedPanel::ChangedText(LedPanelTexts::PulseField field) const {
+    const QLineEdit* edit = PulseField(field);
+    return edit->isModified() ? std::optional(edit->text().toStdWString()) : std::nullopt;
 }
 
 void LedPanel::ShowIntensityTexts(int intensity) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFrame>
+#include <optional>
+#include <string>
 
 #include "device/LEDRecord.h"
 #include "ui/LedPanelTexts.h"
@@ -19,7 +21,7 @@ class LedPanel final : public QFrame {
   public:
     explicit LedPanel(QWidget* parent = nullptr);
 
-    // The model's values for the LED.
+    // The model's values for the LED; a field the operator is changing keeps its text.
     void ShowRecord(const LEDRecord& led);
     void ApplyView(const PanelView& view);
     // The field's text, focused and selected, after a refused entry.
@@ -27,6 +29,8 @@ class LedPanel final : public QFrame {
 
     QLineEdit* IntensityField() const { return intensity_; }
     QLineEdit* PulseField(LedPanelTexts::PulseField field) const;
+    // The field's text when the operator changed it since it was shown, otherwise nothing.
+    std::optional<std::wstring> ChangedText(LedPanelTexts::PulseField field) const;
 
   signals:
     void intensityChosen(const QString& text);

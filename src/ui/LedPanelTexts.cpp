@@ -1,5 +1,6 @@
 #include "ui/LedPanelTexts.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cwctype>
 
@@ -96,7 +97,14 @@ std::wstring DutyCycle(double widthOn, double widthOff) {
 }
 
 std::wstring Width(double width) {
-    return FixedText(width, 1);
+    char text[64];
+    const std::to_chars_result kept =
+        std::to_chars(text, text + sizeof text, width, std::chars_format::general, 6);
+    double stored = width;
+    std::from_chars(text, kept.ptr, stored);
+    const std::to_chars_result shown =
+        std::to_chars(text, text + sizeof text, stored, std::chars_format::fixed);
+    return NarrowToWide(std::string(text, shown.ec == std::errc() ? shown.ptr : text));
 }
 
 Entry<std::uint32_t> ReadIntensity(const std::wstring& text) {
@@ -110,25 +118,30 @@ Entry<std::uint32_t> ReadIntensity(const std::wstring& text) {
                               std::to_wstring(DeviceLimits::kMaxIntensity)};
 }
 
-PulseEntry ReadPulse(const std::wstring& widthOn, const std::wstring& widthOff,
-                     const std::wstring& loopCount) {
-    const auto validWidth = [](const std::optional<double>& width) {
+PulseEntry ReadPulse(const PulseParameters& stored, const std::optional<std::wstring>& widthOn,
+                     const std::optional<std::wstring>& widthOff,
+                     const std::optional<std::wstring>& loopCount) {
+    const auto readWidth = [](const std::optional<std::wstring>& text, double kept) {
+        const std::optional<double> width = text ? ReadDecimal(*text) : kept;
         return width && *width >= DeviceLimits::kMinMilliseconds &&
-               *width <= DeviceLimits::kMaxMilliseconds;
+                       *width <= DeviceLimits::kMaxMilliseconds
+                   ? width
+                   : std::nullopt;
     };
-    const std::optional<double> on = ReadDecimal(widthOn);
-    if (!validWidth(on)) {
-        return {std::nullopt, PulseField::WidthOn, WidthError(widthOn)};
+    const std::optional<double> on = readWidth(widthOn, stored.widthOn);
+    if (!on) {
+        return {std::nullopt, PulseField::WidthOn, WidthError(widthOn.value_or(L""))};
     }
-    const std::optional<double> off = ReadDecimal(widthOff);
-    if (!validWidth(off)) {
-        return {std::nullopt, PulseField::WidthOff, WidthError(widthOff)};
+    const std::optional<double> off = readWidth(widthOff, stored.widthOff);
+    if (!off) {
+        return {std::nullopt, PulseField::WidthOff, WidthError(widthOff.value_or(L""))};
     }
-    const std::optional<long long> loops = ReadWhole(loopCount);
+    const std::optional<long long> loops =
+        loopCount ? ReadWhole(*loopCount) : std::optional<long long>(stored.loopCount);
     if (!loops || *loops < 0 || *loops > DeviceLimits::kMaxLoopCount) {
         // A negative count shows as the unsigned number it would become.
         const std::wstring shown =
-            loops ? std::to_wstring(static_cast<std::uint32_t>(*loops)) : loopCount;
+            loops ? std::to_wstring(static_cast<std::uint32_t>(*loops)) : loopCount.value_or(L"");
         return {std::nullopt, PulseField::LoopCount,
                 L"The value entered(" + shown +
                     L") is an invalid.\r\nPlease enter a new value between 0 and " +

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -18,6 +21,7 @@
 #include <QToolBar>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "device/SerialPortLister.h"
@@ -26,12 +30,16 @@
 #include "ui/FontUnits.h"
 #include "ui/KeyboardShortcutsDialog.h"
 #include "ui/ManualControlPage.h"
+#include "ui/ProgramIcon.h"
 #include "ui/SequenceManagerPage.h"
 #include "ui/SequenceUndoCommand.h"
 #include "ui/TimelinePreview.h"
 #include "ui/WindowStates.h"
 
 namespace {
+
+const std::wstring kLogFilterOption = L"logFilter";
+const std::wstring kGridColumnsOption = L"gridColumns";
 
 class AboutDialog final : public QDialog {
   public:
@@ -40,6 +48,7 @@ class AboutDialog final : public QDialog {
         setWindowTitle(QStringLiteral("About %1").arg(QStringLiteral("Ostra")));
         setWindowFlag(Qt::WindowStaysOnTopHint);
         auto* icon = new QLabel;
+        icon->setObjectName(QStringLiteral("icon"));
         const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
         icon->setPixmap(windowIcon().pixmap(iconSize, iconSize));
         auto* version = new QLabel(QStringLiteral("%1 Version: %2")
@@ -70,13 +79,21 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
       session_(core_.GetMicroController(), *lister_, notifier_, &core_.GetLogFile()),
       manual_(core_.GetMicroController(), &core_.GetLogFile()) {
     setObjectName(QStringLiteral("mainWindow"));
+    // Its dialogs (About) show it too.
+    setWindowIcon(ProgramIcon());
     core_.GetMicroController().GetConnection().Port().SetAbortDescriptor(
         closeRequest_.Descriptor());
+    session_.RememberOutputs(&outputs_);
     BuildMenus();
     setCentralWidget(BuildCentralWidget());
-    resize(FontUnits::Width(this, 1070), FontUnits::Height(this, 760));
+    // The classic proportions, within the screen (a large font would make them larger).
+    const QSize available = screen()->availableGeometry().size() * 9 / 10;
+    resize(std::min(FontUnits::Width(this, 1070), available.width()),
+           std::min(FontUnits::Height(this, 760), available.height()));
     status_ = new QLabel;
     status_->setObjectName(QStringLiteral("deviceStatus"));
+    // A long line is cut at the window's edge rather than widening the window.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(status_, 1);
     // The time left of a run counts down between state changes.
     connect(&statusTicker_, &QTimer::timeout, this, &MainWindow::UpdateStatusLine);
@@ -88,6 +105,7 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
                 uploadCount_ = count;
                 UpdateStatusLine();
             });
+    connect(managerPage_, &SequenceManagerPage::uploadingChanged, this, &MainWindow::UpdateStates);
     UpdateStates();
 }
 
@@ -114,6 +132,7 @@ void MainWindow::BuildMenus() {
         add(file, "&Save Settings File", "saveSettingsFile", &MainWindow::SaveSettingsFile);
     recentFiles_ = file->addMenu(QStringLiteral("Recent Settings Files"));
     recentFiles_->setObjectName(QStringLiteral("recentSettingsFiles"));
+    recentFiles_->setProperty(KeyboardShortcutsDialog::kNotListed, true);
     file->addSeparator();
     clearLog_ =
         add(file, "Clear &Message Log", "clearMessageLog", [this] { logReceiver_.Clear(); });
@@ -132,6 +151,7 @@ void MainWindow::BuildMenus() {
     QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
     connection->setObjectName(QStringLiteral("connectionMenu"));
     connect_ = add(connection, "&Connect To Zavik Driver", "connect", &MainWindow::ConnectDevice);
+    connect_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
     disconnect_ = add(connection, "&Disconnect From Zavik Driver", "disconnect",
                       &MainWindow::DisconnectDevice);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -161,7 +181,14 @@ QWidget* MainWindow::BuildCentralWidget() {
             RunDeviceJob(std::move(job), std::move(done));
         });
     manualPage_->setObjectName(QStringLiteral("manualControlPage"));
-    pages_->addTab(manualPage_, QStringLiteral("  Manual Control  "));
+    // A window smaller than the panels scrolls them rather than cutting them off or holding the
+    // sequence page (and the window) taller than the screen.
+    auto* manualScroll = new QScrollArea;
+    manualScroll->setObjectName(QStringLiteral("manualControlScroll"));
+    manualScroll->setFrameShape(QFrame::NoFrame);
+    manualScroll->setWidgetResizable(true);
+    manualScroll->setWidget(manualPage_);
+    pages_->addTab(manualScroll, QStringLiteral("  Manual Control  "));
     pages_->addTab(BuildSequenceControlPage(), QStringLiteral("  Sequence Control  "));
     connect(pages_, &QTabWidget::currentChanged, this, &MainWindow::TabSelected);
 
@@ -179,9 +206,12 @@ QWidget* MainWindow::BuildCentralWidget() {
     logView_->setColumnWidth(2, FontUnits::Width(logView_, 800));
     connect(&logModel_, &QAbstractItemModel::rowsInserted, logView_,
             [this] { logView_->scrollToBottom(); });
+    // A small window shrinks the log before the pages: two rows are enough to see it.
+    logView_->setMinimumHeight(FontUnits::TableHeight(logView_, 2));
     auto* logBox = new QGroupBox(QStringLiteral("Message Log"));
-    auto* logLayout = new QVBoxLayout(logBox);
-    logLayout->addWidget(logView_);
+    auto* logLayout = new QHBoxLayout(logBox);
+    logLayout->addWidget(logView_, 1);
+    logLayout->addLayout(BuildLogFilter());
 
     // The pages take about three quarters of the height, the message log the rest.
     auto* splitter = new QSplitter(Qt::Vertical);
@@ -195,6 +225,31 @@ QWidget* MainWindow::BuildCentralWidget() {
     return splitter;
 }
 
+// The log file keeps every message; the operator chooses how much of it the window shows.
+QLayout* MainWindow::BuildLogFilter() {
+    logFilter_ = new QComboBox;
+    logFilter_->setObjectName(QStringLiteral("logFilter"));
+    logFilter_->addItem(QStringLiteral("Errors and Warnings"),
+                        static_cast<int>(LogFilter::ErrorsAndWarnings));
+    logFilter_->addItem(QStringLiteral("+ Notices"), static_cast<int>(LogFilter::Notices));
+    logFilter_->addItem(QStringLiteral("+ Data"), static_cast<int>(LogFilter::Data));
+    logFilter_->setCurrentIndex(logFilter_->findData(static_cast<int>(logModel_.Filter())));
+    connect(logFilter_, &QComboBox::currentIndexChanged, this, [this] {
+        logModel_.SetFilter(static_cast<LogFilter>(logFilter_->currentData().toInt()));
+        logView_->scrollToBottom();
+        keeper_.Memory().SetOption(kLogFilterOption, std::to_wstring(logFilter_->currentIndex()));
+        keeper_.SaveMemory();
+    });
+    auto* label = new QLabel(QStringLiteral("&Show:"));
+    label->setBuddy(logFilter_);
+    // Beside the log, where it costs no row of it.
+    auto* column = new QVBoxLayout;
+    column->addWidget(label);
+    column->addWidget(logFilter_);
+    column->addStretch(1);
+    return column;
+}
+
 // The sequence control page: the sequence manager on the left, the editor on the right, in the
 // proportions of their pages (175 to 523).
 QWidget* MainWindow::BuildSequenceControlPage() {
@@ -206,6 +261,11 @@ QWidget* MainWindow::BuildSequenceControlPage() {
         *undoStack_, core_.GetSequenceContainer(),
         [this](const SequenceFocus& focus) { managerPage_->ShowRestored(focus); });
     editorPage_->SetHistory(history_.get());
+    connect(editorPage_, &SequenceEditorPage::operatorColumnWidthsChanged, this,
+            [this](const std::wstring& widths) {
+                // Saved with the close: a drag changes them many times.
+                keeper_.Memory().SetOption(kGridColumnsOption, widths);
+            });
     managerPage_->SetHistory(history_.get());
     const QList<QAction*> steps = editorPage_->StepActions();
     editMenu_->addSeparator();
@@ -225,7 +285,7 @@ QWidget* MainWindow::BuildSequenceControlPage() {
 void MainWindow::ShowSequenceModel() {
     // Steps of the sequences a settings file replaced cannot be taken back.
     undoStack_->clear();
-    managerPage_->Initialize(core_, worker_, [this](auto job, auto done) {
+    managerPage_->Initialize(core_, worker_, stops_, [this](auto job, auto done) {
         RunDeviceJob(std::move(job), std::move(done));
     });
 }
@@ -238,14 +298,14 @@ ApplicationCore::StartupResult MainWindow::Start() {
         keeper_.Start();
         prompts_.RememberFolders(&keeper_.Memory());
         ShowRecentFiles();
+        editorPage_->SetOperatorColumnWidths(keeper_.Memory().Option(kGridColumnsOption));
+        const std::wstring filter = keeper_.Memory().Option(kLogFilterOption);
+        if (filter.size() == 1 && filter[0] >= L'0' && filter[0] < L'0' + logFilter_->count()) {
+            logFilter_->setCurrentIndex(filter[0] - L'0');
+        }
         // Offered, never applied on its own: the operator may prefer the saved settings.
-        keeper_.OfferRecoveryCopy([this](const QString& path) {
-            return prompts_.Confirm(
-                this, QStringLiteral("Recover Settings"),
-                QStringLiteral("Ostra did not close normally last time.  A copy of its unsaved "
-                               "settings was kept (%1).  Open it now?  Cancel discards it.")
-                    .arg(path));
-        });
+        keeper_.OfferRecoveryCopy(
+            [this](const QString& path) { return prompts_.AskRecovery(this, path); });
         snapshot_ = TakeSnapshot();
         manualPage_->ShowSnapshot(snapshot_);
         ShowSequenceModel();
@@ -316,6 +376,7 @@ void MainWindow::UpdateStates() {
     state.wired = wired_;
     state.connected = snapshot_.connected;
     state.busy = busy_ > 0;
+    state.uploading = managerPage_->Uploading();
     state.pulsingPanel = manualPage_->PulsingPanel();
     for (std::size_t index = 0; index < snapshot_.leds.size(); ++index) {
         state.ledOn.push_back(snapshot_.IsOn(index));
@@ -405,10 +466,20 @@ void MainWindow::ReadSettings(const QString& path) {
 
 void MainWindow::SaveSettingsFile() {
     const QString path = prompts_.SaveSettingsFile(this);
-    if (!path.isEmpty()) {
-        NoteRecentFile(path);
-        RunDeviceJob([this, file = CorePath(path)] { core_.WriteSettingsFile(file); }, [] {});
+    if (path.isEmpty()) {
+        return;
     }
+    // Noted once written: a new file does not exist before, and would leave the list.
+    auto written = std::make_shared<bool>(false);
+    RunDeviceJob(
+        [this, written, file = CorePath(path)] {
+            *written = core_.WriteSettingsFile(file) == VlrDataTypes::VLR_SUCCESS;
+        },
+        [this, written, path] {
+            if (*written) {
+                NoteRecentFile(path);
+            }
+        });
 }
 
 // A file that is gone leaves the list when it is chosen.
@@ -433,10 +504,7 @@ void MainWindow::ShowRecentFiles() {
 }
 
 void MainWindow::StopAll(std::function<void()> then) {
-    managerPage_->CancelUpload();
-    if (managerPage_->Executing()) {
-        managerPage_->RequestStop();
-    }
+    stops_.StopAll();
     RunDeviceJob([this] { session_.StopAll(); },
                  [this, then = std::move(then)] {
                      manualPage_->PulseStopped();
@@ -458,6 +526,9 @@ void MainWindow::UpdateStatusLine() {
     status.port = snapshot_.port;
     status.firmware = snapshot_.firmware;
     status.simulated = snapshot_.simulated;
+    if (wired_) {
+        status.connectKeys = connect_->shortcut().toString(QKeySequence::NativeText).toStdWString();
+    }
     status_->setText(QString::fromStdWString(DeviceStatusLine(status)));
 }
 
@@ -473,10 +544,23 @@ void MainWindow::TabSelected(int index) {
         // the manager's own stop, so that page never shows a run that is not happening. The
         // switch-off follows on the worker once the run has ended.
         if (managerPage_->Executing()) {
-            managerPage_->RequestStop();
+            stops_.RequestStop();
         }
         RunDeviceJob([this] { manual_.SendIntensitiesAndSwitchAllOff(); }, [] {});
     }
+}
+
+void MainWindow::CloseOnExitSignal() {
+    closeWithoutAsking_ = true;
+    close();
+}
+
+bool MainWindow::DeviceActive() const {
+    bool lit = false;
+    for (std::size_t index = 0; index < snapshot_.leds.size(); ++index) {
+        lit = lit || snapshot_.IsOn(index);
+    }
+    return managerPage_->Executing() || manualPage_->PulsingPanel() >= 0 || lit;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -493,24 +577,33 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     // Nothing is sent without asking: stop first (the close follows the stop), or leave the
-    // device running.
-    if (snapshot_.connected && (managerPage_->Executing() || manualPage_->PulsingPanel() >= 0)) {
-        switch (prompts_.AskStopBeforeClose(this)) {
+    // device running. An exit signal stops without asking.
+    if (snapshot_.connected && !closeStopSent_ && DeviceActive()) {
+        const Prompts::CloseChoice choice =
+            closeWithoutAsking_ ? Prompts::CloseChoice::Stop : prompts_.AskStopBeforeClose(this);
+        switch (choice) {
             case Prompts::CloseChoice::Cancel:
                 event->ignore();
                 return;
             case Prompts::CloseChoice::Stop:
+                core_.GetLogFile().WriteMessage(
+                    LogLevel::Notice,
+                    L"Closing: the sequence, the pulse trains and every LED "
+                    L"are stopped first.");
                 closePending_ = true;
+                closeStopSent_ = true;
                 StopAll();
                 event->ignore();
                 return;
             case Prompts::CloseChoice::LeaveRunning:
-                managerPage_->RequestLeaveRunning();
+                core_.GetLogFile().WriteMessage(
+                    LogLevel::Notice, L"Closing: the Zavik Driver is left running as it is.");
+                stops_.RequestLeaveRunning();
                 break;
         }
     }
     if (managerPage_->Executing()) {
-        managerPage_->RequestStop();
+        stops_.RequestStop();
     }
     worker_.Stop();
     manualPage_->PulseStopped();

@@ -8,6 +8,8 @@
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
 #include "app/ManualControl.h"
+#include "app/RememberedOutputs.h"
+#include "app/StopRequests.h"
 #include "device/SerialPortLister.h"
 #include "foundation/platform/AbortRequest.h"
 #include "ui/DeviceSnapshot.h"
@@ -19,6 +21,8 @@
 
 class ManualControlPage;
 class QAction;
+class QComboBox;
+class QLayout;
 class QLabel;
 class QMenu;
 class SequenceManagerPage;
@@ -52,6 +56,9 @@ class MainWindow final : public QMainWindow {
     SequenceEditorPage* EditorPage() const { return editorPage_; }
     SequenceManagerPage* ManagerPage() const { return managerPage_; }
     SettingsKeeper& Keeper() { return keeper_; }
+    // SIGTERM and SIGINT: the close path without a question; whatever the window started on the
+    // device is stopped first.
+    void CloseOnExitSignal();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -59,6 +66,7 @@ class MainWindow final : public QMainWindow {
   private:
     void BuildMenus();
     QWidget* BuildCentralWidget();
+    QLayout* BuildLogFilter();
     QWidget* BuildSequenceControlPage();
     // Shows the current models' sequences (at start-up and after a settings file was read).
     void ShowSequenceModel();
@@ -77,6 +85,8 @@ class MainWindow final : public QMainWindow {
     // transaction and a run is asked to stop, so the stop waits behind neither.
     void StopAll(std::function<void()> then = nullptr);
     void UpdateStatusLine();
+    // A sequence runs, a pulse train runs or an LED is on: a close asks first.
+    bool DeviceActive() const;
     void ShowRecentFiles();
     void NoteRecentFile(const QString& path);
     void OpenRecentFile(const QString& path);
@@ -92,7 +102,11 @@ class MainWindow final : public QMainWindow {
     ApplicationCore core_;
     std::unique_ptr<SerialPortLister> lister_;
     DeviceSession session_;
+    // The outputs a close left running, per port, as ostra-cli keeps them: the next connect
+    // shows the panels as the device was left.
+    RememberedOutputs outputs_;
     ManualControl manual_;
+    StopRequests stops_;
     DeviceWorker worker_;
     QtSequenceEditorPrompts editorPrompts_{this};
     SettingsKeeper keeper_{core_, [this] { return busy_ == 0; }};
@@ -101,6 +115,10 @@ class MainWindow final : public QMainWindow {
     bool wired_ = false;
     int busy_ = 0;
     bool closePending_ = false;
+    // The close stops the device without asking (an exit signal).
+    bool closeWithoutAsking_ = false;
+    // The close already sent its stop: it does not ask again, whatever the device answered.
+    bool closeStopSent_ = false;
     bool closed_ = false;
     int exitCode_ = 0;
     bool connecting_ = false;
@@ -115,6 +133,7 @@ class MainWindow final : public QMainWindow {
     SequenceEditorPage* editorPage_ = nullptr;
     SequenceManagerPage* managerPage_ = nullptr;
     QTableView* logView_ = nullptr;
+    QComboBox* logFilter_ = nullptr;
     QAction* openSettings_ = nullptr;
     QAction* saveSettings_ = nullptr;
     QAction* clearLog_ = nullptr;

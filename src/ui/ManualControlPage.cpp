@@ -1,5 +1,6 @@
 #include "ui/ManualControlPage.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <memory>
@@ -41,18 +42,34 @@ void ManualControlPage::ShowSnapshot(const DeviceSnapshot& snapshot) {
     }
 }
 
+// A device job disables the panels for a moment, and Qt moves the focus out of them (to the
+// tabs): it comes back when they return, unless the operator has put it elsewhere meanwhile, so
+// Tab, Shift+Tab and Enter leave it where the operator expects and typing goes on there.
 void ManualControlPage::ApplyView(const WindowView& view) {
+    QWidget* focus = QApplication::focusWidget();
+    const bool ownFocus = focus != nullptr && isAncestorOf(focus);
     for (std::size_t index = 0; index < panels_.size() && index < view.panels.size(); ++index) {
         panels_[index]->ApplyView(view.panels[index]);
+    }
+    if (ownFocus && !focus->isEnabled()) {
+        heldFocus_ = focus;
+        focusMovedTo_ = QApplication::focusWidget();
+    } else if (heldFocus_ != nullptr && heldFocus_->isEnabled()) {
+        if (QApplication::focusWidget() == focusMovedTo_) {
+            heldFocus_->setFocus(Qt::TabFocusReason);
+        }
+        heldFocus_ = nullptr;
     }
 }
 
 void ManualControlPage::ChooseIntensity(int index, const QString& text) {
     const std::uint32_t stored = snapshot_.leds[static_cast<std::size_t>(index)].intensity;
+    LedPanel* panel = Panel(index);
+    // Read: the field shows the stored value again after the change.
+    panel->IntensityField()->setModified(false);
     if (text.trimmed() == QString::number(stored)) {
         return;
     }
-    LedPanel* panel = Panel(index);
     const LedPanelTexts::Entry<std::uint32_t> entry =
         LedPanelTexts::ReadIntensity(text.toStdWString());
     if (!entry.value) {
@@ -71,10 +88,9 @@ void ManualControlPage::EditPulse(int index) {
     LedPanel* panel = Panel(index);
     const LEDRecord& led = snapshot_.leds[static_cast<std::size_t>(index)];
     using LedPanelTexts::PulseField;
-    const LedPanelTexts::PulseEntry entry =
-        LedPanelTexts::ReadPulse(panel->PulseField(PulseField::WidthOn)->text().toStdWString(),
-                                 panel->PulseField(PulseField::WidthOff)->text().toStdWString(),
-                                 panel->PulseField(PulseField::LoopCount)->text().toStdWString());
+    const LedPanelTexts::PulseEntry entry = LedPanelTexts::ReadPulse(
+        led.pulse, panel->ChangedText(PulseField::WidthOn),
+        panel->ChangedText(PulseField::WidthOff), panel->ChangedText(PulseField::LoopCount));
     if (!entry.value) {
         QLineEdit* invalid = panel->PulseField(entry.invalidField);
         const double stored =
@@ -87,9 +103,15 @@ void ManualControlPage::EditPulse(int index) {
         panel->FocusField(invalid);
         return;
     }
+    // Read: the fields show the stored values again after the change.
+    for (const PulseField field :
+         {PulseField::WidthOn, PulseField::WidthOff, PulseField::LoopCount}) {
+        panel->PulseField(field)->setModified(false);
+    }
     const PulseParameters pulse = *entry.value;
     if (pulse.widthOn == led.pulse.widthOn && pulse.widthOff == led.pulse.widthOff &&
         pulse.loopCount == led.pulse.loopCount) {
+        panel->ShowRecord(led);
         return;
     }
     runJob_([this, index, pulse] { manual_.SetPulse(index, pulse); }, [] {});

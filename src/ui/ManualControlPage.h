@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -42,7 +43,7 @@ class ManualControlPage final : public QWidget {
 
   private:
     void ChooseIntensity(int index, const QString& text);
-    // All three fields are read together; a refusal names the first invalid one.
+    // The fields the operator changed are read together; a refusal names the first invalid one.
     void EditPulse(int index);
     void ToggleLED(int index);
     void TogglePulse(int index);
@@ -58,4 +59,7 @@ class ManualControlPage final : public QWidget {
     PulseDeadline deadline_;
     QElapsedTimer clock_;
     QTimer pulseTimer_;
+    // The panel widget that had the focus when a job disabled it, and where Qt moved it then.
+    QPointer<QWidget> heldFocus_;
+    QPointer<QWidget> focusMovedTo_;
 };

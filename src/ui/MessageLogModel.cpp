@@ -43,7 +43,10 @@ QVariant MessageLogModel::headerData(int section, Qt::Orientation orientation, i
 
 void MessageLogModel::Append(const std::vector<Message>& messages) {
     const std::size_t kMax = MessageLogRows::kMaxRows;
-    const std::size_t added = std::min(messages.size(), kMax);
+    const auto shown = static_cast<std::size_t>(
+        std::count_if(messages.begin(), messages.end(),
+                      [this](const Message& m) { return rows_.Shows(m.level); }));
+    const std::size_t added = std::min(shown, kMax);
     const std::size_t dropped = std::min(
         rows_.Size(), rows_.Size() + added > kMax ? rows_.Size() + added - kMax : std::size_t{0});
     if (dropped > 0) {
@@ -53,16 +56,23 @@ void MessageLogModel::Append(const std::vector<Message>& messages) {
         }
         endRemoveRows();
     }
-    if (added == 0) {
-        return;
-    }
+    // Hidden messages are kept for a wider filter; only the shown ones are rows.
     const int first = rowCount();
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(added) - 1);
-    for (auto message = messages.end() - static_cast<std::ptrdiff_t>(added);
-         message != messages.end(); ++message) {
-        rows_.Append(message->level, message->text, message->timestamp);
+    if (added > 0) {
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(added) - 1);
     }
-    endInsertRows();
+    for (const Message& message : messages) {
+        rows_.Append(message.level, message.text, message.timestamp);
+    }
+    if (added > 0) {
+        endInsertRows();
+    }
+}
+
+void MessageLogModel::SetFilter(LogFilter filter) {
+    beginResetModel();
+    rows_.SetFilter(filter);
+    endResetModel();
 }
 
 void MessageLogModel::Clear() {

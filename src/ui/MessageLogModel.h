@@ -8,8 +8,8 @@
 #include "foundation/LogMessageReceiver.h"
 #include "ui/MessageLogRows.h"
 
-// The window's "Message Log": Timestamp, Type and Message of the newest 201 messages, errors
-// red on white.
+// The window's "Message Log": Timestamp, Type and Message of the newest 201 messages its
+// filter shows, errors red on white.
 class MessageLogModel final : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -25,8 +25,10 @@ class MessageLogModel final : public QAbstractTableModel {
         std::wstring text;
         std::wstring timestamp;
     };
-    // Appends in order; only the newest 201 rows stay.
+    // Appends in order; only the newest 201 rows the filter shows stay.
     void Append(const std::vector<Message>& messages);
+    void SetFilter(LogFilter filter);
+    LogFilter Filter() const { return rows_.Filter(); }
     void Clear();
 
   private:

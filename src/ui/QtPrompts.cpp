@@ -73,21 +73,89 @@ QString QtPrompts::ChooseFile(QFileDialog& dialog, const std::wstring& kind) {
     return chosen;
 }
 
+namespace {
+
+const char* const kChoice = "choice";
+
+template <typename Choice>
+QPushButton* AddChoice(QMessageBox& box, const QString& text, QMessageBox::ButtonRole role,
+                       Choice choice) {
+    QPushButton* button = box.addButton(text, role);
+    button->setProperty(kChoice, static_cast<int>(choice));
+    return button;
+}
+
+}  // namespace
+
+int ChosenAnswer(const QMessageBox& box) {
+    const QAbstractButton* clicked = box.clickedButton();
+    const QAbstractButton* escape = box.escapeButton();
+    const QAbstractButton* answer = clicked != nullptr ? clicked : escape;
+    return answer != nullptr ? answer->property(kChoice).toInt() : 0;
+}
+
+// Stop is the default: Return leaves the device quiet.
+std::unique_ptr<QMessageBox> CloseQuestion(QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Question, QStringLiteral("Ostra"),
+        QStringLiteral("An LED is on, or a sequence or a pulse train runs, on the Zavik Driver.  "
+                       "Stop everything and switch every LED off before closing?"),
+        QMessageBox::NoButton, parent);
+    box->setObjectName(QStringLiteral("closeQuestion"));
+    using Choice = Prompts::CloseChoice;
+    QPushButton* stop =
+        AddChoice(*box, QStringLiteral("Stop"), QMessageBox::AcceptRole, Choice::Stop);
+    AddChoice(*box, QStringLiteral("Leave Running"), QMessageBox::DestructiveRole,
+              Choice::LeaveRunning);
+    QPushButton* cancel =
+        AddChoice(*box, QStringLiteral("Cancel"), QMessageBox::RejectRole, Choice::Cancel);
+    box->setDefaultButton(stop);
+    box->setEscapeButton(cancel);
+    return box;
+}
+
+// Opening is the default; Discard is never chosen by a stray key, and Escape keeps the copy.
+std::unique_ptr<QMessageBox> RecoveryQuestion(QWidget* parent, const QString& path) {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Question, QStringLiteral("Recover Settings"),
+        QStringLiteral("Ostra did not close normally last time.  A copy of its unsaved settings "
+                       "was kept (%1).  Open it now?  Discard deletes it; Keep for Later "
+                       "offers it again at the next start.")
+            .arg(path),
+        QMessageBox::NoButton, parent);
+    box->setObjectName(QStringLiteral("recoveryQuestion"));
+    using Choice = PerUserFiles::RecoveryChoice;
+    QPushButton* open =
+        AddChoice(*box, QStringLiteral("Open"), QMessageBox::AcceptRole, Choice::Open);
+    AddChoice(*box, QStringLiteral("Discard"), QMessageBox::DestructiveRole, Choice::Discard);
+    QPushButton* keep =
+        AddChoice(*box, QStringLiteral("Keep for Later"), QMessageBox::RejectRole, Choice::Keep);
+    box->setDefaultButton(open);
+    box->setEscapeButton(keep);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> InformationBox(QWidget* parent, const QString& caption,
+                                            const QString& text) {
+    return std::make_unique<QMessageBox>(QMessageBox::Information,
+                                         caption.isEmpty() ? QStringLiteral("Ostra") : caption,
+                                         text, QMessageBox::Ok, parent);
+}
+
+void QtPrompts::ShowInformation(QWidget* parent, const QString& caption, const QString& text) {
+    InformationBox(parent, caption, text)->exec();
+}
+
 Prompts::CloseChoice QtPrompts::AskStopBeforeClose(QWidget* parent) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Ostra"),
-                    QStringLiteral("A sequence or a pulse train is running on the Zavik Driver.  "
-                                   "Stop it before closing?"),
-                    QMessageBox::NoButton, parent);
-    QPushButton* stop = box.addButton(QStringLiteral("Stop"), QMessageBox::AcceptRole);
-    QPushButton* leave =
-        box.addButton(QStringLiteral("Leave Running"), QMessageBox::DestructiveRole);
-    box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(stop);
-    box.exec();
-    if (box.clickedButton() == stop) {
-        return CloseChoice::Stop;
-    }
-    return box.clickedButton() == leave ? CloseChoice::LeaveRunning : CloseChoice::Cancel;
+    const std::unique_ptr<QMessageBox> box = CloseQuestion(parent);
+    box->exec();
+    return static_cast<CloseChoice>(ChosenAnswer(*box));
+}
+
+PerUserFiles::RecoveryChoice QtPrompts::AskRecovery(QWidget* parent, const QString& path) {
+    const std::unique_ptr<QMessageBox> box = RecoveryQuestion(parent, path);
+    box->exec();
+    return static_cast<PerUserFiles::RecoveryChoice>(ChosenAnswer(*box));
 }
 
 void PromptNotifier::ShowMessageBox(const std::wstring& caption, const std::wstring& text) {

@@ -7,6 +7,41 @@ namespace {
 
 const std::wstring kRecent = L"recent ";
 const std::wstring kFolder = L"folder ";
+const std::wstring kOption = L"option ";
+
+using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
+
+std::wstring Find(const Pairs& pairs, const std::wstring& key) {
+    for (const auto& [name, value] : pairs) {
+        if (name == key) {
+            return value;
+        }
+    }
+    return L"";
+}
+
+// A key is one word: it ends where the value begins. A value is one line of the file.
+void Set(Pairs& pairs, const std::wstring& key, const std::wstring& value) {
+    if (key.empty() || key.find_first_of(L" \n") != std::wstring::npos || value.empty() ||
+        value.find(L'\n') != std::wstring::npos) {
+        return;
+    }
+    for (auto& [name, known] : pairs) {
+        if (name == key) {
+            known = value;
+            return;
+        }
+    }
+    pairs.emplace_back(key, value);
+}
+
+// "PREFIX KEY VALUE" to KEY and VALUE.
+void Read(const std::wstring& line, const std::wstring& prefix, Pairs& pairs) {
+    const std::size_t blank = line.find(L' ', prefix.size());
+    if (blank != std::wstring::npos) {
+        Set(pairs, line.substr(prefix.size(), blank - prefix.size()), line.substr(blank + 1));
+    }
+}
 
 }  // namespace
 
@@ -26,26 +61,19 @@ void RecentFiles::Remove(const std::wstring& path) {
 }
 
 std::wstring RecentFiles::LastFolder(const std::wstring& kind) const {
-    for (const auto& [name, folder] : folders_) {
-        if (name == kind) {
-            return folder;
-        }
-    }
-    return L"";
+    return Find(folders_, kind);
 }
 
 void RecentFiles::SetLastFolder(const std::wstring& kind, const std::wstring& folder) {
-    // A kind is one word: it ends where the path begins.
-    if (kind.empty() || kind.find(L' ') != std::wstring::npos || folder.empty()) {
-        return;
-    }
-    for (auto& [name, known] : folders_) {
-        if (name == kind) {
-            known = folder;
-            return;
-        }
-    }
-    folders_.emplace_back(kind, folder);
+    Set(folders_, kind, folder);
+}
+
+std::wstring RecentFiles::Option(const std::wstring& name) const {
+    return Find(options_, name);
+}
+
+void RecentFiles::SetOption(const std::wstring& name, const std::wstring& value) {
+    Set(options_, name, value);
 }
 
 std::wstring RecentFiles::ToText() const {
@@ -55,6 +83,9 @@ std::wstring RecentFiles::ToText() const {
     }
     for (const auto& [kind, folder] : folders_) {
         text += kFolder + kind + L" " + folder + L"\n";
+    }
+    for (const auto& [name, value] : options_) {
+        text += kOption + name + L" " + value + L"\n";
     }
     return text;
 }
@@ -68,11 +99,9 @@ RecentFiles RecentFiles::FromText(const std::wstring& text) {
         if (line.starts_with(kRecent) && line.size() > kRecent.size()) {
             files.push_back(line.substr(kRecent.size()));
         } else if (line.starts_with(kFolder)) {
-            const std::size_t blank = line.find(L' ', kFolder.size());
-            if (blank != std::wstring::npos) {
-                recent.SetLastFolder(line.substr(kFolder.size(), blank - kFolder.size()),
-                                     line.substr(blank + 1));
-            }
+            Read(line, kFolder, recent.folders_);
+        } else if (line.starts_with(kOption)) {
+            Read(line, kOption, recent.options_);
         }
     }
     // Oldest first, so that the newest ends on top under the same rules as Add.

@@ -6,7 +6,8 @@
 #include <vector>
 
 // What the window remembers between runs besides the settings: the settings files opened or
-// saved last (newest first) and the folder each file dialog showed last. Paths are the core's
+// saved last (newest first), the folder each file dialog showed last, and the operator's
+// choices of the window's own (the log filter, the grid's column widths). Paths are the core's
 // (one character per byte of the name), so the state file holds them byte for byte.
 class RecentFiles {
   public:
@@ -22,11 +23,18 @@ class RecentFiles {
     std::wstring LastFolder(const std::wstring& kind) const;
     void SetLastFolder(const std::wstring& kind, const std::wstring& folder);
 
-    // The state file: one "recent PATH" or "folder KIND PATH" per line; other lines are skipped.
+    // A choice of the window's own ("logFilter", "gridColumns"), one word naming a text of one
+    // line; empty when none was kept.
+    std::wstring Option(const std::wstring& name) const;
+    void SetOption(const std::wstring& name, const std::wstring& value);
+
+    // The state file: one "recent PATH", "folder KIND PATH" or "option NAME VALUE" per line;
+    // other lines are skipped.
     std::wstring ToText() const;
     static RecentFiles FromText(const std::wstring& text);
 
   private:
     std::vector<std::wstring> files_;
     std::vector<std::pair<std::wstring, std::wstring>> folders_;
+    std::vector<std::pair<std::wstring, std::wstring>> options_;
 };

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -20,6 +21,7 @@
 #include <algorithm>
 
 #include "ui/FontUnits.h"
+#include "ui/GridColumnWidths.h"
 #include "ui/SequenceValidation.h"
 
 namespace {
@@ -61,15 +63,44 @@ class DurationDelegate final : public QStyledItemDelegate {
     }
 };
 
-// The Loop/Call, TTL and LED columns: a list of the choices the editor offers for the cell.
-// Escape closes it without applying anything, as any Qt editor does.
+// A drop-down list that tells when an entry was picked from its open list, as opposed to
+// stepping through the entries with the arrow keys.
+class ChoiceBox final : public QComboBox {
+  public:
+    ChoiceBox(QWidget* parent, const std::function<void(ChoiceBox*)>& picked) : QComboBox(parent) {
+        connect(this, &QComboBox::activated, this, [this, picked] {
+            if (listClosed_) {
+                listClosed_ = false;
+                picked(this);
+            }
+        });
+    }
+    void hidePopup() override {
+        QComboBox::hidePopup();
+        // A pick closes the list and is announced right after; Escape closes it alone.
+        listClosed_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { listClosed_ = false; }, Qt::QueuedConnection);
+    }
+
+  private:
+    bool listClosed_ = false;
+};
+
+// The Loop/Call, TTL and LED columns: a list of the choices the editor offers for the cell. An
+// entry picked from the open list applies at once; Escape closes the editor without applying
+// anything, as any Qt editor does.
 class ChoiceDelegate final : public QStyledItemDelegate {
   public:
     ChoiceDelegate(const SequenceEditor& editor, QObject* parent)
         : QStyledItemDelegate(parent), editor_(editor) {}
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex&) const override {
-        auto* box = new QComboBox(parent);
+        auto* self = const_cast<ChoiceDelegate*>(this);
+        auto* box = new ChoiceBox(parent, [self](ChoiceBox* picked) {
+            emit self->commitData(picked);
+            emit self->closeEditor(picked, QAbstractItemDelegate::NoHint);
+        });
         box->setObjectName(QStringLiteral("choiceEditor"));
         return box;
     }
@@ -117,8 +148,9 @@ QVariant SequenceGridModel::data(const QModelIndex& index, int role) const {
         return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
     }
     if (role == Qt::DecorationRole || role == Qt::ToolTipRole) {
-        if (const std::optional<std::wstring> refusal = Refusal(index)) {
-            return role == Qt::ToolTipRole ? QVariant(Text(*refusal))
+        // The operator reads what to do; the message log keeps the conversion's own words.
+        if (const std::optional<std::wstring> advice = Advice(index)) {
+            return role == Qt::ToolTipRole ? QVariant(Text(*advice))
                                            : QVariant(QApplication::style()->standardIcon(
                                                  QStyle::SP_MessageBoxCritical));
         }
@@ -126,11 +158,11 @@ QVariant SequenceGridModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-std::optional<std::wstring> SequenceGridModel::Refusal(const QModelIndex& index) const {
+std::optional<std::wstring> SequenceGridModel::Advice(const QModelIndex& index) const {
     if (validation_ == nullptr || editor_.ShownSequence() == SequenceEditor::kNoSequence) {
         return std::nullopt;
     }
-    return validation_->CellReason(editor_.ShownSequence(), index.row(), index.column());
+    return validation_->CellAdvice(editor_.ShownSequence(), index.row(), index.column());
 }
 
 QVariant SequenceGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -203,6 +235,16 @@ void SequenceGridView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+// A click below the last row leaves no row current: Add Row then appends, after any -EndLoop.
+void SequenceGridView::mousePressEvent(QMouseEvent* event) {
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        clearSelection();
+        setCurrentIndex(QModelIndex());
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
 void SequenceGridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     const bool moving = hint == QAbstractItemDelegate::EditNextItem ||
                         hint == QAbstractItemDelegate::EditPreviousItem;
@@ -252,9 +294,24 @@ SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* 
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setDefaultSectionSize(FontUnits::Height(grid_, 19));
+    // A small window takes its height from the timeline and the log before the grid.
+    grid_->setMinimumHeight(FontUnits::TableHeight(grid_, 4));
     auto* duration = new DurationDelegate(grid_);
     grid_->setItemDelegate(new ChoiceDelegate(editor_, grid_));
     grid_->setItemDelegateForColumn(SequenceEditor::kDurationColumn, duration);
+    grid_->viewport()->installEventFilter(this);
+    // Widths the operator drags are kept (the window remembers them between runs).
+    connect(grid_->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (fitting_) {
+            return;
+        }
+        std::vector<int> widths;
+        for (int column = 0; column < editor_.ColumnCount(); ++column) {
+            widths.push_back(grid_->columnWidth(column));
+        }
+        operatorWidths_ = GridColumnWidths::ToText(widths);
+        emit operatorColumnWidthsChanged(operatorWidths_);
+    });
     connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 editor_.SelectRow(current.isValid() ? current.row() : -1);
@@ -282,14 +339,17 @@ SequenceEditorPage::SequenceEditorPage(SequenceEditorPrompts& prompts, QWidget* 
     for (QWidget* widget : {addRow_, removeRow_, moveUp_, moveDown_}) {
         buttons->addWidget(widget);
     }
-    buttons->addSpacing(FontUnits::Width(this, 12));
-    buttons->addWidget(new QLabel(QStringLiteral("Total Sequence Time:")));
-    buttons->addWidget(total_);
-    buttons->addWidget(totalProblem_, 1);
+    buttons->addStretch(1);
+    // On a line of its own: beside the buttons it held a small window wider than the screen.
+    auto* total = new QHBoxLayout;
+    total->addWidget(new QLabel(QStringLiteral("Total Sequence Time:")));
+    total->addWidget(total_);
+    total->addWidget(totalProblem_, 1);
     auto* box = new QGroupBox(QStringLiteral("Sequence Setup"));
     auto* boxLayout = new QVBoxLayout(box);
     boxLayout->addWidget(grid_);
     boxLayout->addLayout(buttons);
+    boxLayout->addLayout(total);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(box);
@@ -301,12 +361,45 @@ void SequenceEditorPage::Initialize(LogFile* log, SequenceContainer& container) 
     editor_.InitializeGrid(log, container);
     steps_.Initialize(container);
     Refresh();
-    for (int column = 0; column < editor_.ColumnCount(); ++column) {
-        // Never narrower than the header's text.
-        grid_->setColumnWidth(column,
-                              std::max(FontUnits::Width(grid_, SequenceEditor::ColumnWidth(column)),
-                                       grid_->horizontalHeader()->sectionSizeHint(column)));
+    FitColumns();
+}
+
+void SequenceEditorPage::SetOperatorColumnWidths(const std::wstring& text) {
+    operatorWidths_ = text;
+    FitColumns();
+}
+
+// The operator's widths when they were set for this grid; otherwise each column as wide as its
+// cells and its header need, within the grid.
+void SequenceEditorPage::FitColumns() {
+    const int columns = editor_.ColumnCount();
+    std::vector<int> widths = GridColumnWidths::FromText(operatorWidths_, columns);
+    if (widths.empty()) {
+        const QAbstractItemView* view = grid_;
+        std::vector<int> least;
+        std::vector<int> needed;
+        std::vector<int> comfortable;
+        for (int column = 0; column < columns; ++column) {
+            least.push_back(grid_->horizontalHeader()->sectionSizeHint(column));
+            needed.push_back(view->sizeHintForColumn(column));
+            comfortable.push_back(FontUnits::Width(grid_, SequenceEditor::ColumnWidth(column)));
+        }
+        widths = GridColumnWidths::Fit(least, needed, comfortable, grid_->viewport()->width());
     }
+    // The view hears of the new widths; the operator's memory does not.
+    fitting_ = true;
+    for (int column = 0; column < columns; ++column) {
+        grid_->setColumnWidth(column, widths[column]);
+    }
+    fitting_ = false;
+}
+
+// The grid's own width decides: the page may be resized while hidden, the grid only later.
+bool SequenceEditorPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grid_->viewport() && event->type() == QEvent::Resize) {
+        FitColumns();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SequenceEditorPage::SetValidation(const SequenceValidation* validation) {
@@ -318,6 +411,7 @@ void SequenceEditorPage::SetValidation(const SequenceValidation* validation) {
 void SequenceEditorPage::ShowSequence(std::uint32_t number) {
     editor_.LoadSequence(number);
     Refresh();
+    FitColumns();
 }
 
 void SequenceEditorPage::Clear() {

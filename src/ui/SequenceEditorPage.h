@@ -34,11 +34,11 @@ class SequenceGridModel final : public QAbstractTableModel {
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     // Shows the editor's current cells.
     void Refresh();
-    // Refused cells get a mark and their reason as tooltip; may be null.
+    // Refused cells get a mark and what to do about them as tooltip; may be null.
     void SetValidation(const SequenceValidation* validation) { validation_ = validation; }
 
   private:
-    std::optional<std::wstring> Refusal(const QModelIndex& index) const;
+    std::optional<std::wstring> Advice(const QModelIndex& index) const;
 
     const SequenceEditor& editor_;
     const SequenceValidation* validation_ = nullptr;
@@ -57,6 +57,7 @@ class SequenceGridView final : public QTableView {
   protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 };
 
@@ -94,9 +95,17 @@ class SequenceEditorPage final : public QWidget {
     // Cut, Copy, Paste, Duplicate and the moves of steps, for the window's Edit menu; their
     // shortcuts work while the focus is on this page.
     QList<QAction*> StepActions() const { return stepActions_; }
+    // Column widths the operator chose before (GridColumnWidths::ToText); they replace the
+    // fitted ones while they suit the grid.
+    void SetOperatorColumnWidths(const std::wstring& text);
+
+  signals:
+    // The operator dragged a column's border: every width, as GridColumnWidths::ToText.
+    void operatorColumnWidthsChanged(const std::wstring& widths);
 
   protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Applies a finished edit, from a queued call: its dialogs never open inside the
@@ -104,6 +113,7 @@ class SequenceEditorPage final : public QWidget {
     void FinishEdit(std::uint64_t rowId, int column, const QString& text);
     void Run(void (SequenceEditor::*operation)());
     void Refresh();
+    void FitColumns();
     void BuildStepActions();
     // The selected rows: the first and how many (the current row when none is selected).
     std::pair<int, int> SelectedSteps() const;
@@ -119,6 +129,8 @@ class SequenceEditorPage final : public QWidget {
     QLabel* total_ = nullptr;
     QLabel* totalProblem_ = nullptr;
     const SequenceValidation* validation_ = nullptr;
+    std::wstring operatorWidths_;
+    bool fitting_ = false;
     QList<QAction*> stepActions_;
     QAction* cut_ = nullptr;
     QAction* copy_ = nullptr;

@@ -132,21 +132,32 @@ std::vector<std::uint32_t> SequenceManager::FreeNumbers() {
     return free;
 }
 
-std::optional<SequenceManager::Properties> SequenceManager::AskFreeNumber() {
+std::optional<SequenceManager::Properties> SequenceManager::AskFreeNumber(
+    const PropertiesCheck& check) {
     const std::vector<std::uint32_t> free = FreeNumbers();
     if (free.empty()) {
         return std::nullopt;
     }
-    return prompts_.AskProperties(free, 0, L"");
+    return prompts_.AskProperties(free, 0, L"", check);
 }
 
+// The sequence is added when the dialog's OK is pressed; what the model refuses keeps the
+// dialog open with the reason, so that the operator can mend the name.
 void SequenceManager::Add() {
     if (sequences_ == nullptr) {
         return;
     }
-    const std::optional<Properties> chosen = AskFreeNumber();
-    if (chosen && sequences_->AddSequence(chosen->number, chosen->name) == 0) {
-        Rebuild(chosen->number);
+    const std::optional<Properties> added = AskFreeNumber([this](const Properties& chosen) {
+        const std::uint64_t errorsBefore = log_ != nullptr ? log_->GetErrorCount() : 0;
+        if (sequences_->AddSequence(chosen.number, chosen.name) == 0) {
+            return std::optional<std::wstring>();
+        }
+        return std::optional<std::wstring>(log_ != nullptr && log_->GetErrorCount() > errorsBefore
+                                               ? log_->GetLastError()
+                                               : L"The sequence cannot be added with this name.");
+    });
+    if (added) {
+        Rebuild(added->number);
     }
 }
 
@@ -326,7 +337,7 @@ void SequenceManager::FinishUpload(const SequenceUpload::Result& result) {
         return;
     }
     upToDate_ = true;
-    prompts_.ShowMessage(L"", L"Upload Complete!");
+    prompts_.ShowInformation(L"Upload Complete!");
 }
 
 std::optional<SequenceManager::StartRequest> SequenceManager::BeginStart() {

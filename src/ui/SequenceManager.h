@@ -21,14 +21,19 @@ class SequenceManagerPrompts {
         std::wstring name;
     };
     virtual ~SequenceManagerPrompts() = default;
-    // The "Sequence Properties" dialog over the offered numbers; nothing when cancelled.
+    // Why chosen properties cannot be taken; none when they were taken.
+    using PropertiesCheck = std::function<std::optional<std::wstring>(const Properties&)>;
+    // The "Sequence Properties" dialog over the offered numbers; nothing when cancelled. With a
+    // check, OK runs it and a refusal is shown in a box over the dialog, which stays open.
     virtual std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& numbers,
-                                                    std::size_t preselect,
-                                                    const std::wstring& name) = 0;
+                                                    std::size_t preselect, const std::wstring& name,
+                                                    const PropertiesCheck& check = nullptr) = 0;
     // Empty when cancelled.
     virtual std::wstring AskOpenFile() = 0;
     virtual std::wstring AskSaveFile(const std::wstring& proposed) = 0;
     virtual void ShowMessage(const std::wstring& caption, const std::wstring& text) = 0;
+    // A success the operator is told of, in a plain information box.
+    virtual void ShowInformation(const std::wstring& text) = 0;
     virtual bool Confirm(const std::wstring& caption, const std::wstring& text) = 0;
 };
 
@@ -90,12 +95,13 @@ class SequenceManager {
 
   private:
     using Properties = SequenceManagerPrompts::Properties;
+    using PropertiesCheck = SequenceManagerPrompts::PropertiesCheck;
     void OnSequencesChanged();
     void Rebuild(std::optional<std::uint32_t> select);
     void RunFlow(Command command);
     // Every free number; with none the operator is told so, before any dialog opens.
     std::vector<std::uint32_t> FreeNumbers();
-    std::optional<Properties> AskFreeNumber();
+    std::optional<Properties> AskFreeNumber(const PropertiesCheck& check = nullptr);
     void Add();
     void Modify(const Row& row);
     void Remove(const Row& row);

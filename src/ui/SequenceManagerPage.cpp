@@ -21,6 +21,7 @@
 #include <chrono>
 
 #include "app/ApplicationCore.h"
+#include "app/StopRequests.h"
 #include "ui/DeviceWorker.h"
 #include "ui/FontUnits.h"
 #include "ui/Prompts.h"
@@ -46,7 +47,8 @@ QString Seconds(std::int64_t milliseconds) {
 }  // namespace
 
 std::optional<SequenceManagerPrompts::Properties> QtSequenceManagerPrompts::AskProperties(
-    const std::vector<std::uint32_t>& numbers, std::size_t preselect, const std::wstring& name) {
+    const std::vector<std::uint32_t>& numbers, std::size_t preselect, const std::wstring& name,
+    const PropertiesCheck& check) {
     QDialog dialog(parent_);
     dialog.setObjectName(QStringLiteral("sequencePropertiesDialog"));
     dialog.setWindowTitle(QStringLiteral("Sequence Properties"));
@@ -56,17 +58,31 @@ std::optional<SequenceManagerPrompts::Properties> QtSequenceManagerPrompts::AskP
     }
     index->setCurrentIndex(numbers.empty() ? -1 : static_cast<int>(preselect));
     auto* nameEdit = new QLineEdit(Text(name));
+    nameEdit->setObjectName(QStringLiteral("sequenceName"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    const auto chosen = [index, nameEdit] {
+        return Properties{index->currentData().toUInt(), nameEdit->text().toStdWString()};
+    };
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        if (index->currentIndex() < 0) {
+            return;
+        }
+        if (const std::optional<std::wstring> refusal = check ? check(chosen()) : std::nullopt) {
+            prompts_.ShowError(&dialog, QStringLiteral("Sequence Properties"), Text(*refusal));
+            nameEdit->setFocus();
+            return;
+        }
+        dialog.accept();
+    });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto* layout = new QFormLayout(&dialog);
     layout->addRow(QStringLiteral("Sequence Index:"), index);
     layout->addRow(QStringLiteral("Sequence Name:"), nameEdit);
     layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted || index->currentIndex() < 0) {
+    if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return Properties{index->currentData().toUInt(), nameEdit->text().toStdWString()};
+    return chosen();
 }
 
 std::wstring QtSequenceManagerPrompts::AskOpenFile() {
@@ -87,6 +103,10 @@ std::wstring QtSequenceManagerPrompts::AskSaveFile(const std::wstring& proposed)
 
 void QtSequenceManagerPrompts::ShowMessage(const std::wstring& caption, const std::wstring& text) {
     prompts_.ShowError(parent_, Text(caption), Text(text));
+}
+
+void QtSequenceManagerPrompts::ShowInformation(const std::wstring& text) {
+    prompts_.ShowInformation(parent_, QString(), Text(text));
 }
 
 bool QtSequenceManagerPrompts::Confirm(const std::wstring& caption, const std::wstring& text) {
@@ -132,6 +152,8 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
+    // A small window takes its height from the timeline and the log before the list.
+    list_->setMinimumHeight(FontUnits::TableHeight(list_, 3));
     list_->setColumnWidth(0, FontUnits::Width(list_, 50));
     list_->horizontalHeader()->setStretchLastSection(true);
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -172,10 +194,15 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     preview_ = new TimelinePreview(this);
     runTime_ = new QLabel;
     runTime_->setObjectName(QStringLiteral("runTime"));
+    runTime_->setMinimumHeight(runTime_->fontMetrics().height());
     runProgress_ = new QProgressBar;
     runProgress_->setObjectName(QStringLiteral("runProgress"));
     runProgress_->setRange(0, 1000);
     runProgress_->setTextVisible(false);
+    // Its place is kept while hidden: the box does not jump when a run starts.
+    QSizePolicy keepPlace = runProgress_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    runProgress_->setSizePolicy(keepPlace);
     runProgress_->hide();
     runTicker_ = new QTimer(this);
     runTicker_->setInterval(50);
@@ -247,9 +274,10 @@ void SequenceManagerPage::Validate() {
 }
 
 void SequenceManagerPage::Initialize(ApplicationCore& core, DeviceWorker& worker,
-                                     DeviceJobRunner runJob) {
+                                     StopRequests& stops, DeviceJobRunner runJob) {
     core_ = &core;
     worker_ = &worker;
+    stops_ = &stops;
     runJob_ = std::move(runJob);
     editor_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
     logic_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
@@ -339,16 +367,18 @@ void SequenceManagerPage::Upload() {
         Refresh();
         return;
     }
-    cancelUpload_ = false;
+    stops_->BeginUpload();
+    // Not modal: Stop All (its toolbar button and Ctrl+.) stays within reach while it shows; the
+    // window keeps the pages still instead. A child of the window, not of the page it stills.
     auto* progress = new QProgressDialog(QStringLiteral("Uploading sequences..."),
-                                         QStringLiteral("Cancel"), 0, 0, this);
+                                         QStringLiteral("Cancel"), 0, 0, window());
     progress->setObjectName(QStringLiteral("uploadProgress"));
     progress->setWindowTitle(QStringLiteral("Upload"));
-    progress->setWindowModality(Qt::WindowModal);
+    progress->setWindowModality(Qt::NonModal);
     progress->setMinimumDuration(0);
     progress->setAutoClose(false);
     progress->setAutoReset(false);
-    connect(progress, &QProgressDialog::canceled, this, [this] { cancelUpload_ = true; });
+    connect(progress, &QProgressDialog::canceled, this, [this] { stops_->CancelUpload(); });
     connect(this, &SequenceManagerPage::UploadProgress, progress,
             [progress](int index, int count, int sent, int commands) {
                 progress->setLabelText(QStringLiteral("Sequence %1 of %2: %3 of %4 script "
@@ -360,6 +390,8 @@ void SequenceManagerPage::Upload() {
                 progress->setMaximum(commands);
                 progress->setValue(sent);
             });
+    uploading_ = true;
+    emit uploadingChanged();
     progress->show();
     auto result = std::make_shared<SequenceUpload::Result>();
     runJob_(
@@ -380,27 +412,17 @@ void SequenceManagerPage::Upload() {
                         static_cast<int>(step.sequenceIndex), static_cast<int>(step.sequenceCount),
                         static_cast<int>(step.commandsSent), static_cast<int>(step.commandCount));
                 },
-                &cancelUpload_);
+                stops_->UploadCancel());
         },
         [this, result, progress] {
             progress->deleteLater();
             progress->hide();
+            uploading_ = false;
+            // The pages come back before the result's box, which may wait for the operator.
+            emit uploadingChanged();
             logic_.FinishUpload(*result);
             Refresh();
         });
-}
-
-void SequenceManagerPage::RequestStop() {
-    {
-        const std::lock_guard lock(stopMutex_);
-        stopRequested_ = true;
-    }
-    stopSignal_.notify_all();
-}
-
-void SequenceManagerPage::RequestLeaveRunning() {
-    leaveRunning_ = true;
-    RequestStop();
 }
 
 std::optional<std::uint32_t> SequenceManagerPage::RunningSequence() const {
@@ -413,7 +435,7 @@ std::int64_t SequenceManagerPage::RunLeftMs() const {
 
 void SequenceManagerPage::StartStop() {
     if (logic_.Executing()) {
-        RequestStop();
+        stops_->RequestStop();
         startStop_->setEnabled(false);
         return;
     }
@@ -422,13 +444,9 @@ void SequenceManagerPage::StartStop() {
         Refresh();
         return;
     }
-    {
-        const std::lock_guard lock(stopMutex_);
-        stopRequested_ = false;
-    }
+    stops_->BeginRun();
     runLengthMs_ = start->timerMs;
     runNumber_ = start->number;
-    leaveRunning_ = false;
     runClock_.start();
     runTicker_->start();
     ShowRunTime();
@@ -441,12 +459,8 @@ void SequenceManagerPage::StartStop() {
         [this, result, number = start->number] {
             *result = core_->RunSequence(
                 number,
-                [this](SequenceRun::Milliseconds wait) {
-                    std::unique_lock lock(stopMutex_);
-                    stopSignal_.wait_for(lock, wait, [this] { return stopRequested_; });
-                    return std::exchange(stopRequested_, false);
-                },
-                nullptr, &leaveRunning_, L"window");
+                [this](SequenceRun::Milliseconds wait) { return stops_->WaitForStop(wait); },
+                nullptr, stops_->LeaveRunning(), L"window");
         },
         [this, result] {
             logic_.FinishRun(*result);

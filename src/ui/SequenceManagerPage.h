@@ -4,10 +4,8 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "ui/SequenceChange.h"
 #include "ui/SequenceManager.h"
@@ -23,6 +21,7 @@ class QTimer;
 class QToolButton;
 class SequenceEditorPage;
 class SequenceValidation;
+class StopRequests;
 class TimelinePreview;
 
 // The "Sequence Properties" dialog, files and message boxes; boxes go through the window's
@@ -32,11 +31,12 @@ class QtSequenceManagerPrompts final : public SequenceManagerPrompts {
     QtSequenceManagerPrompts(Prompts& prompts, QWidget* parent)
         : prompts_(prompts), parent_(parent) {}
     std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& numbers,
-                                            std::size_t preselect,
-                                            const std::wstring& name) override;
+                                            std::size_t preselect, const std::wstring& name,
+                                            const PropertiesCheck& check) override;
     std::wstring AskOpenFile() override;
     std::wstring AskSaveFile(const std::wstring& proposed) override;
     void ShowMessage(const std::wstring& caption, const std::wstring& text) override;
+    void ShowInformation(const std::wstring& text) override;
     bool Confirm(const std::wstring& caption, const std::wstring& text) override;
 
   private:
@@ -71,18 +71,15 @@ class SequenceManagerPage final : public QWidget {
 
     SequenceManagerPage(Prompts& prompts, SequenceEditorPage& editor, QWidget* parent = nullptr);
 
-    void Initialize(ApplicationCore& core, DeviceWorker& worker, DeviceJobRunner runJob);
+    // Uploads and runs end on the window's stop requests (Stop All, a close).
+    void Initialize(ApplicationCore& core, DeviceWorker& worker, StopRequests& stops,
+                    DeviceJobRunner runJob);
     void ApplyState(bool connected, bool busy);
     void SetHistory(SequenceHistory* history) { logic_.SetHistory(history); }
     // After an undo or redo: the list from the model, the sequence and row the operator was at.
     void ShowRestored(const SequenceFocus& focus);
     bool Executing() const { return logic_.Executing(); }
-    // Asks a running sequence to stop (the stop command, then every LED off).
-    void RequestStop();
-    // Ends the page's run without a stop: the device goes on (a window closing that way).
-    void RequestLeaveRunning();
-    // Asks a running upload to end at its next transaction.
-    void CancelUpload() { cancelUpload_ = true; }
+    bool Uploading() const { return uploading_; }
     // The sequence that runs and the milliseconds it has left.
     std::optional<std::uint32_t> RunningSequence() const;
     std::int64_t RunLeftMs() const;
@@ -93,6 +90,8 @@ class SequenceManagerPage final : public QWidget {
 
   signals:
     void UploadProgress(int sequenceIndex, int sequenceCount, int sent, int count);
+    // An upload began or ended: the window keeps the pages still meanwhile.
+    void uploadingChanged();
 
   private:
     void RunCommand(SequenceManager::Command command);
@@ -126,11 +125,8 @@ class SequenceManagerPage final : public QWidget {
     // A redraw after a model change is already waiting in the event queue.
     std::atomic<bool> refreshQueued_{false};
     std::uint32_t runNumber_ = 0;
-    std::atomic<bool> leaveRunning_{false};
-    std::atomic<bool> cancelUpload_{false};
-    std::mutex stopMutex_;
-    std::condition_variable stopSignal_;
-    bool stopRequested_ = false;
+    StopRequests* stops_ = nullptr;
+    bool uploading_ = false;
     std::unique_ptr<SequenceValidation> validation_;
     QTimer* validationTimer_ = nullptr;
     bool validationStale_ = false;

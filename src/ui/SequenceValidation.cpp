@@ -1,5 +1,7 @@
 #include "ui/SequenceValidation.h"
 
+#include <algorithm>
+
 #include "app/ScratchModels.h"
 #include "app/SequenceUpload.h"
 #include "foundation/SequenceCommandWords.h"
@@ -40,6 +42,27 @@ bool OpensOrClosesLoop(const std::vector<std::wstring>& set) {
     return false;
 }
 
+// What to do about the last command of a step's commands, which the conversion refuses after
+// the ones before it: a step is one script command, and an intensity change takes it whole.
+std::wstring ShareAdvice(const std::vector<std::wstring>& commands) {
+    const std::wstring& refused = commands.back();
+    const bool intensityBefore = std::any_of(
+        commands.begin(), commands.end() - 1,
+        [](const std::wstring& command) { return WordOf(command) == Word::SetIntensity; });
+    if (intensityBefore) {
+        return L"An intensity change needs a step of its own: move " + refused +
+               L" to another row.";
+    }
+    if (commands.size() > 1) {
+        return refused +
+               L" cannot share a step with the commands before it: move it to another "
+               L"row.";
+    }
+    return L"The device cannot run " + refused +
+           L": correct or clear this cell (the message "
+           L"log says why).";
+}
+
 }  // namespace
 
 SequenceValidation::SequenceValidation(const std::wstring& setupFile)
@@ -52,6 +75,7 @@ SequenceValidation::~SequenceValidation() = default;
 
 void SequenceValidation::Recompute(const SequenceContainer& sequences) {
     cells_.clear();
+    advice_.clear();
     sequenceReasons_.clear();
     uploadRefusal_.reset();
     CopySequences(sequences);
@@ -93,7 +117,9 @@ void SequenceValidation::CopySequences(const SequenceContainer& source) {
             copy.AddCommandSet(number, set);
             for (const std::wstring& command : sets[set]) {
                 if (copy.AddCommand(number, set, command) != VLR_SUCCESS) {
-                    Refuse(number, static_cast<int>(set), command, models_->recorder.Take());
+                    Refuse(number, static_cast<int>(set), command, models_->recorder.Take(),
+                           L"Correct or clear this cell: the sequences cannot hold \"" + command +
+                               L"\" (the message log says why).");
                 }
             }
         }
@@ -120,7 +146,8 @@ void SequenceValidation::CheckSteps(std::uint32_t number, const Sets& sets) {
             const std::vector<std::wstring> prefix(sets[set].begin(),
                                                    sets[set].begin() + static_cast<long>(count));
             if (!Converts({prefix})) {
-                Refuse(number, static_cast<int>(set), prefix.back(), models_->recorder.Take());
+                Refuse(number, static_cast<int>(set), prefix.back(), models_->recorder.Take(),
+                       ShareAdvice(prefix));
                 break;
             }
         }
@@ -139,7 +166,11 @@ void SequenceValidation::CheckLoops(std::uint32_t number, const Sets& sets,
         const std::optional<Word> word = sets[set].empty() ? std::nullopt : WordOf(sets[set][0]);
         if ((word == Word::Loop && open >= 0) || (word == Word::EndLoop && open < 0)) {
             if (!marked(set)) {
-                Refuse(number, static_cast<int>(set), sets[set][0], {reason});
+                Refuse(number, static_cast<int>(set), sets[set][0], {reason},
+                       word == Word::Loop
+                           ? L"A loop cannot start inside another loop: end the loop above "
+                             L"first, or clear this -Loop."
+                           : L"This -EndLoop ends no loop: choose -Loop in a row above it.");
             }
             return;
         }
@@ -150,14 +181,18 @@ void SequenceValidation::CheckLoops(std::uint32_t number, const Sets& sets,
         }
     }
     if (open >= 0 && !marked(static_cast<std::size_t>(open))) {
-        Refuse(number, open, sets[static_cast<std::size_t>(open)][0], {reason});
+        Refuse(number, open, sets[static_cast<std::size_t>(open)][0], {reason},
+               L"This loop has no -EndLoop: clear the -Loop and choose it again, which adds one.");
     }
 }
 
 void SequenceValidation::Refuse(std::uint32_t number, int row, const std::wstring& command,
-                                const std::vector<std::wstring>& reasons) {
-    cells_.emplace(Cell{number, row, ColumnOf(command)},
-                   reasons.empty() ? kNoReason : reasons.front());
+                                const std::vector<std::wstring>& reasons,
+                                const std::wstring& advice) {
+    const Cell cell{number, row, ColumnOf(command)};
+    if (cells_.emplace(cell, reasons.empty() ? kNoReason : reasons.front()).second) {
+        advice_.emplace(cell, advice);
+    }
 }
 
 int SequenceValidation::ColumnOf(const std::wstring& command) const {
@@ -196,6 +231,12 @@ std::optional<std::wstring> SequenceValidation::CellReason(std::uint32_t sequenc
                                                            int column) const {
     const auto found = cells_.find({sequence, row, column});
     return found == cells_.end() ? std::nullopt : std::optional<std::wstring>(found->second);
+}
+
+std::optional<std::wstring> SequenceValidation::CellAdvice(std::uint32_t sequence, int row,
+                                                           int column) const {
+    const auto found = advice_.find({sequence, row, column});
+    return found == advice_.end() ? std::nullopt : std::optional<std::wstring>(found->second);
 }
 
 std::optional<std::wstring> SequenceValidation::SequenceReason(std::uint32_t sequence) const {

@@ -33,6 +33,9 @@ class SequenceValidation {
     // Each refused cell with the first reason given for it.
     const std::map<Cell, std::wstring>& Cells() const { return cells_; }
     std::optional<std::wstring> CellReason(std::uint32_t sequence, int row, int column) const;
+    // What the operator can do about a refused cell, in the grid's words (the reason is the
+    // log's).
+    std::optional<std::wstring> CellAdvice(std::uint32_t sequence, int row, int column) const;
     // Why the sequence cannot run; none when it can.
     std::optional<std::wstring> SequenceReason(std::uint32_t sequence) const;
     // Why "Upload" would fail: the upload's own message and the conversion's reason; none
@@ -45,12 +48,13 @@ class SequenceValidation {
     void CheckLoops(std::uint32_t number, const std::vector<std::vector<std::wstring>>& sets,
                     const std::wstring& reason);
     void Refuse(std::uint32_t number, int row, const std::wstring& command,
-                const std::vector<std::wstring>& reasons);
+                const std::vector<std::wstring>& reasons, const std::wstring& advice);
     int ColumnOf(const std::wstring& command) const;
     bool Converts(const std::vector<std::vector<std::wstring>>& sets) const;
 
     std::unique_ptr<ScratchModels> models_;
     std::map<Cell, std::wstring> cells_;
+    std::map<Cell, std::wstring> advice_;
     std::map<std::uint32_t, std::wstring> sequenceReasons_;
     std::optional<std::wstring> uploadRefusal_;
 };

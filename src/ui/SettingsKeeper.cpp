@@ -33,9 +33,10 @@ void SettingsKeeper::Start() {
     });
 }
 
-bool SettingsKeeper::OfferRecoveryCopy(const std::function<bool(const QString&)>& open) {
+bool SettingsKeeper::OfferRecoveryCopy(
+    const std::function<PerUserFiles::RecoveryChoice(const QString&)>& ask) {
     const bool read = files_.OfferRecoveryCopy(
-        [&open](const std::wstring& path) { return open(QString::fromStdWString(path)); });
+        [&ask](const std::wstring& path) { return ask(QString::fromStdWString(path)); });
     Changed();
     return read;
 }

@@ -25,8 +25,9 @@ class SettingsKeeper final : public QObject {
 
     // After the start-up: reads the state file and follows the sequence model's changes.
     void Start();
-    // Offers a recovery copy through `open` (asked with its path); true when it was read.
-    bool OfferRecoveryCopy(const std::function<bool(const QString& path)>& open);
+    // Offers a recovery copy through `ask` (asked with its path); true when it was read.
+    bool OfferRecoveryCopy(
+        const std::function<PerUserFiles::RecoveryChoice(const QString& path)>& ask);
     // The settings may have changed (a device job, a file read, an edit).
     void Changed();
     bool Unsaved() const { return unsaved_; }

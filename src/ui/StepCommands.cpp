@@ -164,6 +164,22 @@ bool StepCommands::Duplicate(int first, int count) {
     return Insert(Copy(first, count), first + count, L"Duplicate Steps");
 }
 
+// Is the line the grid's own header row, as a spreadsheet copies it along with the steps?
+bool StepCommands::IsHeaderRow(const std::vector<std::wstring>& cells) const {
+    if (cells.size() < static_cast<std::size_t>(editor_.ColumnCount())) {
+        return false;
+    }
+    for (std::size_t column = 0; column < cells.size(); ++column) {
+        const std::wstring expected = static_cast<int>(column) < editor_.ColumnCount()
+                                          ? editor_.ColumnHeader(static_cast<int>(column))
+                                          : L"";
+        if (cells[column] != expected) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int position,
                                                std::vector<CommandSet>& sets) const {
     std::vector<std::wstring> lines = Split(text, L'\n');
@@ -175,7 +191,8 @@ std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int pos
     while (!lines.empty() && lines.back().empty()) {
         lines.pop_back();
     }
-    if (lines.empty()) {
+    const std::size_t first = !lines.empty() && IsHeaderRow(Split(lines[0], L'\t')) ? 1 : 0;
+    if (lines.size() <= first) {
         return L"There are no steps to paste.";
     }
     bool loopAbove = false;
@@ -185,62 +202,73 @@ std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int pos
     }
     const auto columns = static_cast<std::size_t>(editor_.ColumnCount());
     bool open = false;
-    int opened = 0;
-    for (std::size_t index = 0; index < lines.size(); ++index) {
-        const std::wstring step = L"Step " + std::to_wstring(index + 1) + L": ";
+    std::size_t opened = 0;
+    // Rows are counted as in the pasted text, so that the operator finds the one meant.
+    const auto where = [this](std::size_t index, int column) {
+        return L"Pasted row " + std::to_wstring(index + 1) +
+               (column >= 0 ? L", column \"" + editor_.ColumnHeader(column) + L"\"" : L"") + L": ";
+    };
+    for (std::size_t index = first; index < lines.size(); ++index) {
         std::vector<std::wstring> cells = Split(lines[index], L'\t');
+        if (cells.size() == 1) {
+            return where(index, -1) +
+                   L"it has no columns.  Steps are pasted one a line, with the grid's columns "
+                   L"separated by tabs, as this grid or a spreadsheet copies them.";
+        }
         if (cells.size() > columns) {
-            return step + L"it has " + std::to_wstring(cells.size()) + L" columns; the grid has " +
-                   std::to_wstring(columns) + L".";
+            return where(index, -1) + L"it has " + std::to_wstring(cells.size()) +
+                   L" columns; the grid has " + std::to_wstring(columns) + L".";
         }
         cells.resize(columns);
         const bool wasOpen = open;
-        if (const std::optional<std::wstring> reason = CheckStep(cells, loopAbove, open)) {
-            return step + *reason;
+        if (const std::optional<Refusal> refusal = CheckStep(cells, loopAbove, open)) {
+            return where(index, refusal->column) + refusal->text;
         }
-        opened = open && !wasOpen ? static_cast<int>(index) + 1 : opened;
+        opened = open && !wasOpen ? index : opened;
         sets.push_back(editor_.CommandsOf(cells));
     }
     if (open) {
-        return L"Step " + std::to_wstring(opened) + L": the loop it starts has no end.";
+        return where(opened, SequenceEditor::kLoopCallColumn) + L"the loop it starts has no end.";
     }
     return std::nullopt;
 }
 
-std::optional<std::wstring> StepCommands::CheckStep(std::vector<std::wstring>& cells,
-                                                    bool loopAbove, bool& open) const {
-    const std::wstring& loopCall = cells[SequenceEditor::kLoopCallColumn];
+std::optional<StepCommands::Refusal> StepCommands::CheckStep(std::vector<std::wstring>& cells,
+                                                             bool loopAbove, bool& open) const {
+    constexpr int kLoopCall = SequenceEditor::kLoopCallColumn;
+    const std::wstring& loopCall = cells[kLoopCall];
     const std::vector<std::wstring> words = Words(loopCall);
     if (!words.empty()) {
         if (IsOneOf(words[0], {Word::Loop})) {
             const std::optional<double> count = words.size() == 2 ? Number(words[1]) : std::nullopt;
             if (!count || *count != std::floor(*count) || *count < 2 || *count > kMaxLoopCount) {
-                return L"a loop count is a whole number from 2 to 1000000.";
+                return Refusal{kLoopCall, L"a loop count is a whole number from 2 to 1000000."};
             }
             if (open || loopAbove) {
-                return L"a loop cannot start inside another loop.";
+                return Refusal{kLoopCall, L"a loop cannot start inside another loop."};
             }
             open = true;
         } else if (IsOneOf(words[0], {Word::EndLoop}) && words.size() == 1) {
             if (!open) {
-                return L"the loop end has no loop start among the pasted steps.";
+                return Refusal{kLoopCall,
+                               L"the loop end has no loop start among the pasted steps."};
             }
             open = false;
         } else if (IsOneOf(words[0], {Word::Call})) {
             std::uint32_t called = 0;
             if (model_->ExtractSequenceNumberFromLabel(loopCall, called) != 0 ||
                 model_->GetSequenceName(called).empty()) {
-                return L"\"" + loopCall + L"\" calls no defined sequence.";
+                return Refusal{kLoopCall, L"\"" + loopCall + L"\" calls no defined sequence."};
             }
             if (model_->CheckCallNesting(editor_.ShownSequence(), called)) {
-                return L"the call would create a nested loop violation.";
+                return Refusal{kLoopCall, L"the call would create a nested loop violation."};
             }
         } else {
-            return L"\"" + loopCall + L"\" is neither a loop nor a call.";
+            return Refusal{kLoopCall, L"\"" + loopCall + L"\" is neither a loop nor a call."};
         }
         for (int column = SequenceEditor::kTTLColumn; column < editor_.ColumnCount(); ++column) {
             if (!Words(cells[column]).empty()) {
-                return L"a loop or call step holds nothing else.";
+                return Refusal{column, L"a loop or call step holds nothing else."};
             }
         }
         return std::nullopt;
@@ -248,8 +276,11 @@ std::optional<std::wstring> StepCommands::CheckStep(std::vector<std::wstring>& c
     std::wstring& durationCell = cells[SequenceEditor::kDurationColumn];
     const std::optional<double> duration = Number(durationCell);
     if (!duration || *duration < kMinDuration || *duration > kMaxDuration) {
-        return L"the duration \"" + durationCell +
-               L"\" is not a number of milliseconds from 0.1 to 1800000.";
+        const std::wstring what = durationCell.empty() ? L"the cell is empty"
+                                  : duration ? L"\"" + durationCell + L"\" is out of range"
+                                             : L"\"" + durationCell + L"\" is not a number";
+        return Refusal{SequenceEditor::kDurationColumn,
+                       what + L"; a step lasts 0.1 to 1800000 milliseconds."};
     }
     durationCell = FixedText(*duration, 1);
     const std::vector<std::wstring>& bits = model_->GetTTLBitNames();
@@ -260,8 +291,10 @@ std::optional<std::wstring> StepCommands::CheckStep(std::vector<std::wstring>& c
             named = true;
         } else if (!named || std::find(bits.begin(), bits.end(), token) == bits.end() ||
                    std::find(used.begin(), used.end(), token) != used.end()) {
-            return L"\"" + cells[SequenceEditor::kTTLColumn] +
-                   L"\" does not name each TTL bit at most once after -TTLHigh or -TTLLow.";
+            return Refusal{SequenceEditor::kTTLColumn,
+                           L"\"" + cells[SequenceEditor::kTTLColumn] +
+                               L"\" does not name each TTL bit at most once after -TTLHigh or "
+                               L"-TTLLow."};
         } else {
             used.push_back(token);
         }
@@ -276,17 +309,17 @@ std::optional<std::wstring> StepCommands::CheckStep(std::vector<std::wstring>& c
             } else if (IsIntensity(token)) {
                 ++levels;
             } else {
-                return L"\"" + token + L"\" is not -On, -Off or -SetIntensity(0..255).";
+                return Refusal{column,
+                               L"\"" + token + L"\" is not -On, -Off or -SetIntensity(0..255)."};
             }
         }
         if (switches > 1 || levels > 1) {
-            return L"the " + editor_.ColumnHeader(column) +
-                   L" cell holds more than one switch or intensity.";
+            return Refusal{column, L"the cell holds more than one switch or intensity."};
         }
         intensities += levels;
-    }
-    if (intensities > 1) {
-        return L"only one LED of a step may set an intensity.";
+        if (intensities > 1) {
+            return Refusal{column, L"only one LED of a step may set an intensity."};
+        }
     }
     return std::nullopt;
 }

@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 
 // The drawing surface inside the scroll area; it only paints what the plot says.
 class TimelineCanvas final : public QWidget {
@@ -79,7 +80,8 @@ TimelinePreview::TimelinePreview(QWidget* parent) : QWidget(parent) {
     scroll_->setWidget(canvas_);
     scroll_->viewport()->installEventFilter(this);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // In a small window the grid keeps its rows and the preview scrolls.
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     const auto button = [this](const char* name, const char* text, int factor) {
         auto* zoom = new QToolButton;
         zoom->setObjectName(QString::fromLatin1(name));
@@ -133,7 +135,14 @@ void TimelinePreview::Relayout() {
     plot_.SetRowHeight(fontMetrics().height() + fontMetrics().height() / 4);
     plot_.SetWidth(scroll_->viewport()->width());
     canvas_->resize(plot_.PlotWidth(), plot_.PlotHeight());
-    setMinimumHeight(plot_.PlotHeight() + scroll_->horizontalScrollBar()->sizeHint().height() +
-                     2 * scroll_->frameWidth());
+    const int chrome =
+        scroll_->horizontalScrollBar()->sizeHint().height() + 2 * scroll_->frameWidth();
+    fullHeight_ = plot_.PlotHeight() + chrome;
+    setMinimumHeight(2 * plot_.RowHeight() + chrome);
+    updateGeometry();
     canvas_->update();
+}
+
+QSize TimelinePreview::sizeHint() const {
+    return {QWidget::sizeHint().width(), std::max(fullHeight_, minimumHeight())};
 }

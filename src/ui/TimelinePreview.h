@@ -18,6 +18,8 @@ class TimelinePreview final : public QWidget {
     // Nothing hides the cursor.
     void SetCursorTime(std::optional<double> ms);
     void ZoomBy(int factor);
+    // The whole plot; less leaves it scrolling.
+    QSize sizeHint() const override;
     const TimelinePlot& Plot() const { return plot_; }
 
   protected:
@@ -29,6 +31,7 @@ class TimelinePreview final : public QWidget {
 
     TimelinePlot plot_;
     std::optional<double> cursorMs_;
+    int fullHeight_ = 0;
     QScrollArea* scroll_ = nullptr;
     QWidget* canvas_ = nullptr;
     friend class TimelineCanvas;

@@ -10,7 +10,7 @@ WindowView ComputeWindowView(const WindowState& state) {
     view.connect = idle && !state.connected;
     view.disconnect = idle && state.connected;
     view.fileCommands = idle;
-    view.pages = state.wired;
+    view.pages = state.wired && !state.uploading;
     view.stopAll = state.wired && state.connected;
     const bool deviceIdle = idle && state.connected;
     for (std::size_t index = 0; index < state.ledOn.size(); ++index) {

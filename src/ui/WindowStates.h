@@ -15,6 +15,8 @@ struct WindowState {
     int pulsingPanel = -1;
     // Per LED panel: its output is on.
     std::vector<bool> ledOn;
+    // The sequences are being uploaded: they must not change meanwhile.
+    bool uploading = false;
 };
 
 // One LED panel: which controls are enabled, and what its two toggles show.
@@ -34,8 +36,9 @@ struct WindowView {
     std::wstring title;
     bool connect = false;
     bool disconnect = false;
-    // Open and Save Settings File, Clear Message Log, the tabs.
+    // Open and Save Settings File, Clear Message Log.
     bool fileCommands = false;
+    // The tabs: still while an upload reads the sequences (its progress box is not modal).
     bool pages = false;
     // "Stop All": whenever connected, busy or not, so that a stop never waits for an enable.
     bool stopAll = false;

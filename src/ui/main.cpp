@@ -1,9 +1,9 @@
 #include <QApplication>
-#include <QIcon>
 #include <clocale>
 
 #include "ui/ExitSignalWatcher.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgramIcon.h"
 #include "ui/Prompts.h"
 
 int main(int argc, char* argv[]) {
@@ -11,12 +11,13 @@ int main(int argc, char* argv[]) {
     // Qt adopts the operator's locale; the core reads and writes numbers with a decimal point.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Ostra"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ostra")));
+    QApplication::setWindowIcon(ProgramIcon());
 
     ExitSignalWatcher exitSignals;
     QtPrompts prompts;
     MainWindow window(prompts);
-    QObject::connect(&exitSignals, &ExitSignalWatcher::exitRequested, &window, &QWidget::close);
+    QObject::connect(&exitSignals, &ExitSignalWatcher::exitRequested, &window,
+                     &MainWindow::CloseOnExitSignal);
     window.Start();
     if (window.IsClosed()) {
         return window.ExitCode();

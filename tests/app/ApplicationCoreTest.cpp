@@ -103,6 +103,10 @@ TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) 
     EXPECT_EQ(sequences.GetSequenceName(3), L"");
     EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 0);
     EXPECT_EQ(LedInfo(core_.GetMicroController(), 1).intensity, 100);  // untouched by the file
+    // Saved to a file of the operator's choice, the settings are no longer at risk.
+    EXPECT_TRUE(core_.HasUnsavedSettings());
+    ASSERT_EQ(core_.WriteSettingsFile(Wide(dir_.Path() / "saved.cfg")), 0);
+    EXPECT_FALSE(core_.HasUnsavedSettings());
     core_.ShutDown();
     const std::string first = ReadFileBytes(SettingsPath());
     EXPECT_EQ(ReadFileBytes(other), otherBytes);
@@ -278,6 +282,23 @@ INSTANTIATE_TEST_SUITE_P(
                     L"to proceed.  @/appdata/Velorin belongs to another user.  Set APPDATA to a "
                     L"folder of your own."}));
 
+// Links in the settings folder, at the settings file and at its lock, are never followed: the
+// file they name is neither read nor emptied nor written, and the links stay.
+TEST_F(ApplicationCoreTest, LinksInTheSettingsFolderAreNotFollowed) {
+    const std::string planted = "-SetIntensity \"Blue\" 255\r\n";
+    const fs::path elsewhere = dir_.Path() / "elsewhere.cfg",
+                   lock = SettingsPath().string() + ".lock";
+    WriteFileBytes(elsewhere, planted);
+    fs::create_directories(SettingsPath().parent_path());
+    fs::create_symlink(elsewhere, SettingsPath());
+    fs::create_symlink(elsewhere, lock);
+    Start(core_);
+    EXPECT_EQ(LedInfo(core_.GetMicroController(), 0).intensity, 26);
+    core_.ShutDown();
+    EXPECT_EQ(ReadFileBytes(elsewhere), planted);
+    EXPECT_TRUE(fs::is_symlink(SettingsPath()) && fs::is_symlink(lock));
+}
+
 // A missing (or invalid: the same branch) setup file asks to end the application with exit
 // code 1; the settings file is not read.
 TEST_F(ApplicationCoreTest, SetupFileFailureAsksToEndTheApplication) {
@@ -382,11 +403,14 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
                                           "# completed\tno (stopped early)\n"
                                         : "seq 2 step 0\n# completed\tyes\n"))
             << text;
+        EXPECT_EQ(receiver_.MessagesAt(LogLevel::Notice).back(),
+                  stop ? L"Sequence 2 (Flash) was stopped." : L"Sequence 2 (Flash) completed.");
     }
 }
 
 // A run that crashes with unsaved settings leaves the recovery copy; the next run offers it and
-// reads it only when the operator says yes; a normal close of that run removes it.
+// reads it only when the operator opens it, removes it only when the operator discards it, and
+// keeps it for the start after otherwise (Escape once discarded it silently). The log says which.
 TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
     {
         ApplicationCore crashed(notifier_);
@@ -400,24 +424,38 @@ TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
     }
     const fs::path copy = SettingsPath().parent_path() / PerUserFiles::kRecoveryName;
     ASSERT_TRUE(fs::exists(copy));
-    for (const bool accept : {false, true}) {
-        if (!accept) {
-            fs::copy_file(copy, dir_.Path() / "copy.cfg");
-        } else {
+    using Choice = PerUserFiles::RecoveryChoice;
+    const struct {
+        Choice choice;
+        bool copyStays;
+        const wchar_t* log;
+    } rows[] = {{Choice::Keep, true, L"is kept for the next start."},
+                {Choice::Discard, false, L"is discarded."},
+                {Choice::Open, true, L"is opened."}};
+    int minute = 6;
+    for (const auto& row : rows) {
+        if (!fs::exists(copy)) {
             fs::copy_file(dir_.Path() / "copy.cfg", copy);
+        } else if (!fs::exists(dir_.Path() / "copy.cfg")) {
+            fs::copy_file(copy, dir_.Path() / "copy.cfg");
         }
+        receiver_.messages.clear();
         ApplicationCore next(notifier_);
-        Start(next, LocalTime{2017, 5, 16, 9, accept ? 7 : 6, 3, 0});
+        Start(next, LocalTime{2017, 5, 16, 9, minute++, 3, 0});
         PerUserFiles files(next);
         std::wstring offered;
         EXPECT_EQ(files.OfferRecoveryCopy([&](const std::wstring& path) {
             offered = path;
-            return accept;
+            return row.choice;
         }),
-                  accept);
+                  row.choice == Choice::Open);
         EXPECT_EQ(offered, Wide(copy));
-        EXPECT_EQ(next.GetSequenceContainer().GetSequenceName(7), accept ? L"Kept" : L"");
-        EXPECT_EQ(fs::exists(copy), accept);
+        EXPECT_EQ(next.GetSequenceContainer().GetSequenceName(7),
+                  row.choice == Choice::Open ? L"Kept" : L"");
+        EXPECT_EQ(fs::exists(copy), row.copyStays);
+        EXPECT_THAT(receiver_.MessagesAt(LogLevel::Notice),
+                    testing::Contains(L"The recovery copy of the settings (" + Wide(copy) + L") " +
+                                      row.log));
         next.ShutDown();
     }
 }

@@ -1,14 +1,17 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
-#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,6 +21,7 @@
 #include "support/DirectoryEntries.h"
 #include "support/FileBytes.h"
 #include "support/LogCapture.h"
+#include "support/OtherUser.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -53,8 +57,8 @@ class SettingsFileWriterTest : public testing::Test {
     SettingsFileWriterTest() { std::filesystem::create_directory(target); }
 
     std::wstring Target(const std::string& name) const { return dir.File("target/" + name); }
-    int Write(const std::wstring& path) {
-        return WriteSettingsFile(path, kDeviceSection, kSequenceSection, &log);
+    int Write(const std::wstring& path, const std::wstring& deviceSection = kDeviceSection) {
+        return WriteSettingsFile(path, deviceSection, kSequenceSection, &log);
     }
     // The one message of a failed write.
     static std::vector<std::pair<LogLevel, std::wstring>> Failure(const std::wstring& path) {
@@ -83,20 +87,60 @@ TEST_F(SettingsFileWriterTest, WriteFailingPartWayKeepsTheOldFile) {
     EXPECT_EQ(log.messages, Failure(Target("settings.cfg")));
 }
 
-// A directory where a file is expected can be neither written nor replaced; nothing is left. A
-// full disk answers every write with ENOSPC; it is written in place, as no device may be
-// replaced by a file.
+// Only a regular file is saved over or replaced: a directory, a device and a FIFO (which
+// another user may have put there, and which would hold the save until a reader comes; here one
+// is waiting) are refused at once, and nothing is left.
 TEST_F(SettingsFileWriterTest, UnwritableTargetsAreLoggedAndLeaveNothingBehind) {
     std::filesystem::create_directory(target / "folder.cfg");
+    ASSERT_EQ(mkfifo((target / "fifo.cfg").c_str(), 0666), 0);
+    const int reader = open((target / "fifo.cfg").c_str(), O_RDONLY | O_NONBLOCK);
     for (const std::wstring& path : {Target("missing/s.cfg"), Target("folder.cfg"), std::wstring(),
-                                     std::wstring(L"/dev/full")}) {
+                                     std::wstring(L"/dev/full"), Target("fifo.cfg")}) {
         log.messages.clear();
         EXPECT_EQ(Write(path), -1);
         EXPECT_EQ(log.messages, Failure(path));
     }
-    EXPECT_THAT(DirectoryEntries(target), ElementsAre("folder.cfg"));
+    char byte = 0;
+    EXPECT_EQ(read(reader, &byte, 1), 0) << "nothing was written into the FIFO";
+    close(reader);
+    EXPECT_THAT(DirectoryEntries(target), ElementsAre("fifo.cfg", "folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_directory(target / "folder.cfg"));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+// A file with a second name is written in place; on a full disk the new content cannot be
+// reserved, and the old one stays whole under both names.
+TEST_F(SettingsFileWriterTest, FullDiskKeepsTheContentOfAFileWithTwoNames) {
+    const std::filesystem::path disk = target;
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "a small file system cannot be mounted here: " << strerror(errno);
+    }
+    const std::string old = std::string(8000, '#') + "\r\n";
+    WriteFileBytes(disk / "s.cfg", old);
+    std::filesystem::create_hard_link(disk / "s.cfg", disk / "link.cfg");
+    std::ofstream(disk / "filler") << std::string(64 * 1024, 'f');
+    EXPECT_EQ(Write((disk / "s.cfg").wstring(), std::wstring(30000, L'x')), -1);
+    const bool kept =
+        ReadFileBytes(disk / "s.cfg") == old && ReadFileBytes(disk / "link.cfg") == old;
+    umount2(disk.c_str(), MNT_DETACH);
+    EXPECT_TRUE(kept);
+}
+
+// A folder on the way that is a link in a shared sticky folder (as /tmp) is followed only when
+// the user or root made it: another user's would send the save into the operator's folders.
+TEST_F(SettingsFileWriterTest, InASharedFolderOnlyTrustedFolderLinksAreFollowed) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a link to another user";
+    }
+    const std::filesystem::path shared = dir.Path() / "shared", link = shared / "evdir";
+    std::filesystem::create_directory(shared);
+    chmod(shared.c_str(), 01777);
+    std::filesystem::create_symlink(target, link);
+    for (const uid_t owner : {kOtherUser, uid_t{0}}) {
+        ASSERT_EQ(lchown(link.c_str(), owner, owner), 0);
+        EXPECT_EQ(Write((link / "trial.cfg").wstring()), owner == 0 ? 0 : -1);
+        EXPECT_EQ(DirectoryEntries(target).size(), owner == 0 ? 1u : 0u);
+    }
 }
 
 // An existing file (longer than the new one) as the operator set it up: the writer respects
@@ -120,7 +164,7 @@ struct ExistingFileCase {
 class ExistingFileTest : public SettingsFileWriterTest,
                          public testing::WithParamInterface<ExistingFileCase> {};
 
-constexpr uid_t kUser = 65534;
+constexpr uid_t kUser = kOtherUser;
 
 struct stat Stat(const std::filesystem::path& path) {
     struct stat status {};
@@ -153,19 +197,8 @@ TEST_P(ExistingFileTest, RespectsTheFile) {
     }
     const struct stat before = Stat(file);
     chmod(file.parent_path().c_str(), c.folderMode);
-    int result = -2;
-    if (c.asUser && root) {
-        if (fork() == 0) {
-            _exit(setgroups(0, nullptr) == 0 && setgid(kUser) == 0 && setuid(kUser) == 0
-                      ? -Write(Target(name))
-                      : 2);
-        }
-        int status = 0;
-        wait(&status);
-        result = WIFEXITED(status) ? -WEXITSTATUS(status) : -2;
-    } else {
-        result = Write(Target(name));
-    }
+    const int result = c.asUser && root ? -RunAsUser(kUser, [&] { return -Write(Target(name)); })
+                                        : Write(Target(name));
     chmod(file.parent_path().c_str(), 0755);
 
     EXPECT_EQ(result, c.expected);

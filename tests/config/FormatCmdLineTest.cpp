@@ -239,6 +239,20 @@ TEST_F(FormatCmdLineTest, OpenFailuresAreLoggedAndNothingIsRead) {
     }
 }
 
+// A file that grows past the size limit after the open stops there; the cut line does not run.
+TEST_F(FormatCmdLineTest, AFileGrowingPastTheLimitStopsThere) {
+    Open("-A\n-B");
+    std::filesystem::resize_file(dir_.Path() / "test.cfg", FormatCmdLine::kMaxFileBytes + 1);
+    for (const Got& expected : {Returned(L"-A", 1), Failed(L"", 1), kAtEnd}) {
+        EXPECT_EQ(Next(), expected);
+    }
+    EXPECT_THAT(log_.Errors(), ElementsAre(kReader +
+                                           L"GetLineFromFile() - Error, the file is larger "
+                                           L"than 64 MB, too large for a command file.  "
+                                           L"filename: " +
+                                           dir_.File("test.cfg") + L"."));
+}
+
 // A file of many lines notes each in the log up to a cap, then warns once and goes on reading.
 TEST_F(FormatCmdLineTest, NotesNoMoreThanTheCapOfLines) {
     constexpr int kCap = FormatCmdLine::kMaxLineNotices;

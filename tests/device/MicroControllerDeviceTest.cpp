@@ -168,6 +168,24 @@ TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailure) {
     }
 }
 
+// A stop asked by the progress is honoured at the next transaction, the command count's too,
+// and logged as a Warning; nothing more is sent.
+TEST_F(SequenceOnDevice, UploadEndsAtTheTransactionAfterAStopIsAsked) {
+    Connect();
+    for (const std::uint32_t stopAt : {0u, 2u}) {
+        SCOPED_TRACE(stopAt);
+        MarkSent();
+        const auto progress = [stopAt](std::uint32_t sent, std::uint32_t) { return sent < stopAt; };
+        EXPECT_EQ(model_.UploadSequence(3, {{L"-Off Blue", L"-Duration 10"}}, progress), -1);
+        EXPECT_THAT(Received(), ElementsAreArray(Packets(2 + stopAt)));
+        EXPECT_EQ(log_.messages.back(),
+                  std::make_pair(LogLevel::Warning,
+                                 L"The upload of sequence 3 was cancelled after " +
+                                     std::to_wstring(stopAt) +
+                                     L" of 3 script commands; the device's copy is out of date."));
+    }
+}
+
 // Stopping switches every LED off in table order (Blue, Green, Red: device IDs 0, 2, 1) and
 // ends at the first refusal, keeping what was accepted.
 TEST_F(SequenceOnDevice, StopSwitchesEachLEDOffInTableOrderUntilARefusal) {

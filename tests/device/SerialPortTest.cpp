@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -65,7 +66,13 @@ TEST_F(SerialPortTest, OpenHoldsTheTtyAloneUntilClosedOrDestroyed) {
     EXPECT_EQ(port.Name(), pty.PortName());
     SerialPort second(&log);
     EXPECT_EQ(second.Open(41), -1);
+    // Root opens an exclusive tty anyway, so the mode itself is what shows the release.
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(pty.ProgramSide(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
     port.Close();
+    ASSERT_EQ(ioctl(pty.ProgramSide(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
     port.Close();
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.Name(), L"");

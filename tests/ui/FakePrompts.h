@@ -17,10 +17,19 @@ class FakePrompts final : public SequenceEditorPrompts, public SequenceManagerPr
     void ShowRuleError(const std::wstring& caption, const std::wstring& text) override {
         messages.push_back(caption + L"|" + text);
     }
+    // A refused answer stays in the dialog: the next queued one is tried.
     std::optional<Properties> AskProperties(const std::vector<std::uint32_t>& offeredNumbers,
-                                            std::size_t preselect, const std::wstring&) override {
+                                            std::size_t preselect, const std::wstring&,
+                                            const PropertiesCheck& check) override {
         offered = offeredNumbers, offeredAt = preselect, ++dialogs;
-        return Next(properties);
+        for (std::optional<Properties> answer; (answer = Next(properties));) {
+            const std::optional<std::wstring> refusal = check ? check(*answer) : std::nullopt;
+            if (!refusal) {
+                return answer;
+            }
+            ShowRuleError(L"Sequence Properties", *refusal);
+        }
+        return std::nullopt;
     }
     std::wstring AskOpenFile() override { return ++dialogs, file; }
     std::wstring AskSaveFile(const std::wstring& proposed) override {
@@ -28,6 +37,9 @@ class FakePrompts final : public SequenceEditorPrompts, public SequenceManagerPr
     }
     void ShowMessage(const std::wstring& caption, const std::wstring& text) override {
         ShowRuleError(caption, text);
+    }
+    void ShowInformation(const std::wstring& text) override {
+        ShowRuleError(L"(information)", text);
     }
     bool Confirm(const std::wstring&, const std::wstring&) override { return true; }
 

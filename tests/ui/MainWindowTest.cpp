@@ -3,18 +3,30 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
+#include <QToolBar>
 #include <QtTest/QTest>
 #include <algorithm>
 #include <chrono>
@@ -22,6 +34,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "foundation/TextConversion.h"
 #include "support/EmulatedDriver.h"
@@ -29,6 +42,7 @@
 #include "support/ListedPorts.h"
 #include "support/PrivateUserEnvironment.h"
 #include "support/TempDir.h"
+#include "ui/FontUnits.h"
 #include "ui/LedPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualControlPage.h"
@@ -45,16 +59,21 @@ class RecordingPrompts final : public Prompts {
     void ShowError(QWidget*, const QString& caption, const QString& text) override {
         boxes.emplace_back(caption, text);
     }
+    void ShowInformation(QWidget*, const QString&, const QString& text) override {
+        informations << text;
+    }
     bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
     QString OpenSettingsFile(QWidget*) override { return openPath; }
-    QString SaveSettingsFile(QWidget*) override { return {}; }
+    QString SaveSettingsFile(QWidget*) override { return savePath; }
     CloseChoice AskStopBeforeClose(QWidget*) override {
         ++closeQuestions;
         return closeChoice;
     }
 
     Boxes boxes;
+    QStringList informations;
     QString openPath;
+    QString savePath;
     CloseChoice closeChoice = CloseChoice::Stop;
     int closeQuestions = 0;
 };
@@ -105,6 +124,7 @@ class MainWindowTest : public testing::Test {
     void Enter(int panel, const char* field, const QString& text) {
         auto* edit = window_->ManualPage()->Panel(panel)->findChild<QLineEdit*>(field);
         edit->setText(text);
+        edit->setModified(true);
         emit edit->editingFinished();
         Settle();
     }
@@ -118,6 +138,31 @@ class MainWindowTest : public testing::Test {
         }
         window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
         Settle();
+    }
+    // A step of the given commands after the last of the sequence shown; its index.
+    std::uint32_t AddStep(std::initializer_list<const wchar_t*> commands) {
+        SequenceContainer& model = window_->Core().GetSequenceContainer();
+        const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
+        const auto set = static_cast<std::uint32_t>(model.GetCommandSets(shown).size());
+        model.AddCommandSet(shown, set);
+        for (const wchar_t* command : commands) {
+            model.AddCommand(shown, set, command);
+        }
+        window_->EditorPage()->ShowSequence(shown);
+        return set;
+    }
+    // This test again in a child process, with what holds for a whole process changed.
+    static void RunAgainInAChild(const char* test, const std::map<QString, QString>& variables) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : variables) {
+            environment.insert(name, value);
+        }
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=MainWindowTest.") + test});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
     }
     QPushButton* PageButton(const char* name) {
         return window_->ManagerPage()->findChild<QPushButton*>(name);
@@ -154,6 +199,20 @@ class MainWindowTest : public testing::Test {
 };
 
 namespace fs = std::filesystem;
+
+// The window with a question over its middle, as the operator meets it, in the screenshots.
+void SaveWithQuestion(QWidget& window, QMessageBox& question, const char* name) {
+    question.show();
+    QCoreApplication::processEvents();
+    QImage picture = window.grab().toImage();
+    const QPixmap box = question.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap((picture.width() - box.width()) / 2, (picture.height() - box.height()) / 2,
+                       box);
+    painter.end();
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    EXPECT_TRUE(picture.save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/") + name));
+}
 
 // Which controls are enabled in which state is the window states' table; here only the wiring.
 TEST_F(MainWindowTest, ConnectAndDisconnectChangeTitleAndMenus) {
@@ -259,8 +318,9 @@ TEST_F(MainWindowTest, OpeningASettingsFileStopsTheRunningTrainFirst) {
     EXPECT_TRUE(driver_.CommandIds().empty());
 }
 
-// The rows kept are the message log rows' (newest 201); here only that errors show in red.
-TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRed) {
+// The rows kept are the message log rows' (newest 201); here only that errors show in red and
+// that the filter the operator chose is there again in the next window.
+TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRedAndKeepsItsFilter) {
     QCoreApplication::processEvents();
     window_->findChild<QAction*>("clearMessageLog")->trigger();
     window_->Core().GetLogFile().WriteMessage(LogLevel::Notice, L"fine");
@@ -271,6 +331,12 @@ TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRed) {
     EXPECT_EQ(model->data(model->index(1, 0), Qt::ForegroundRole).value<QBrush>().color(),
               QColor(255, 0, 0));
     EXPECT_NE(model->data(model->index(0, 0), Qt::ForegroundRole), QColor(255, 0, 0));
+    auto* filter = window_->findChild<QComboBox*>("logFilter");
+    filter->setCurrentIndex(filter->findText("Errors and Warnings"));
+    EXPECT_EQ(model->rowCount(), 1);
+    window_->close();
+    OpenWindow();
+    EXPECT_EQ(window_->findChild<QComboBox*>("logFilter")->currentText(), "Errors and Warnings");
 }
 
 TEST_F(MainWindowTest, CloseDisconnectsSavesBothSettingsFilesAndExitsWithZero) {
@@ -293,7 +359,8 @@ TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
     auto* startStop = PageButton("startStopButton");
     EXPECT_FALSE(startStop->isEnabled());
     UploadAndStart();
-    ASSERT_EQ(prompts_.boxes, (Boxes{{"", "Upload Complete!"}}));
+    ASSERT_EQ(prompts_.boxes, Boxes{});
+    ASSERT_EQ(prompts_.informations, QStringList{"Upload Complete!"});
     EXPECT_EQ(driver_->State().Sequences().size(),
               window_->Core().GetSequenceContainer().UsedSequenceNumbers().size());
     EXPECT_EQ(startStop->text(), "Stop Execution");
@@ -327,23 +394,20 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
     SequenceContainer& model = window_->Core().GetSequenceContainer();
     const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
-    const auto set = static_cast<std::uint32_t>(model.GetCommandSets(shown).size());
-    model.AddCommandSet(shown, set);
-    model.AddCommand(shown, set, L"-SetIntensity Blue 200");
-    model.AddCommand(shown, set, L"-TTLHigh 3");
-    window_->EditorPage()->ShowSequence(shown);
+    const std::uint32_t set = AddStep({L"-SetIntensity Blue 200", L"-TTLHigh 3"});
     ASSERT_TRUE(WaitFor([&] { return !upload->isEnabled(); }));
     EXPECT_TRUE(upload->toolTip().startsWith(QStringLiteral("Sequence %1 (").arg(shown)))
         << upload->toolTip().toStdString();
     const QModelIndex ttl = window_->EditorPage()->Grid()->model()->index(
         static_cast<int>(set), SequenceEditor::kTTLColumn);
     EXPECT_EQ(ttl.data(Qt::ToolTipRole).toString(),
-              "Error updating Op Code for -TTLHigh command, it conflicts with the current op "
-              "code(10).");
+              "An intensity change needs a step of its own: move -TTLHigh 3 to another row.");
     EXPECT_EQ(window_->EditorPage()->findChild<QLabel*>("totalTimeProblem")->text(),
               "(cannot run)");
 
     window_->show();
+    // One size in both runs: the window opens within the screen, which scaling makes smaller.
+    window_->resize(1000, 700);
     Settle();
     QWidget* tab = window_->findChild<QWidget*>("sequenceControlPage");
     ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
@@ -361,14 +425,7 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     QApplication::setPalette(light);
 
     // Scale factor 2 holds for a whole process: this test again, in a child.
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_SCALE_FACTOR", "2");
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=MainWindowTest.AnUnconvertibleStepDisablesUploadWithTheReason"});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+    RunAgainInAChild("AnUnconvertibleStepDisablesUploadWithTheReason", {{"QT_SCALE_FACTOR", "2"}});
     const QImage normal(pictures + "default.png");
     const QImage doubled(pictures + "scale2.png");
     EXPECT_NEAR(doubled.width(), 2 * normal.width(), normal.width() / 10);
@@ -517,8 +574,8 @@ TEST_F(MainWindowTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowRespon
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { turnsWhileBusy += window_->IsBusy(); });
     ticker.start(1);
-    QObject::connect(page, &SequenceManagerPage::UploadProgress, page, [page] {
-        if (auto* progress = page->findChild<QProgressDialog*>("uploadProgress")) {
+    QObject::connect(page, &SequenceManagerPage::UploadProgress, page, [this] {
+        if (auto* progress = window_->findChild<QProgressDialog*>("uploadProgress")) {
             QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
         }
     });
@@ -529,9 +586,279 @@ TEST_F(MainWindowTest, CancelDuringAnUploadLeavesStartDisabledAndTheWindowRespon
               window_->Core().GetSequenceContainer().UsedSequenceNumbers().size());
     EXPECT_FALSE(PageButton("startStopButton")->isEnabled());
     EXPECT_TRUE(PageButton("uploadButton")->isEnabled());
-    EXPECT_EQ(std::count(prompts_.boxes.begin(), prompts_.boxes.end(),
-                         std::pair<QString, QString>{"", "Upload Complete!"}),
-              0);
+    EXPECT_TRUE(prompts_.informations.isEmpty());
+}
+
+// Stop All during a slow upload, by Ctrl+. and by the toolbar button, while the progress box
+// shows: the upload ends at its next transaction, then the stop and every LED off go.
+TEST_F(MainWindowTest, StopAllDuringASlowUploadCancelsItThenStops) {
+    driver_.Unplug();
+    driver_.Config().answerDelay = std::chrono::milliseconds(120);
+    ASSERT_EQ(driver_.Start(), 0);
+    OpenDemo(true);
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    QAction* stopAll = window_->findChild<QAction*>("stopAll");
+    QWidget* button = window_->findChild<QToolBar*>("deviceToolBar")->widgetForAction(stopAll);
+    const std::size_t used = window_->Core().GetSequenceContainer().UsedSequenceNumbers().size();
+    for (const bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "Ctrl+." : "toolbar button");
+        QTest::mouseClick(PageButton("uploadButton"), Qt::LeftButton);
+        QProgressDialog* progress = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            for (auto* dialog : window_->findChildren<QProgressDialog*>("uploadProgress")) {
+                progress = dialog->isVisible() ? dialog : progress;
+            }
+            const DeviceState state = driver_->State();
+            return progress != nullptr && state.Upload() && state.Upload()->ReceivedCount() > 0;
+        }));
+        driver_.MarkHandled();
+        if (byKey) {
+            QTest::keyClick(progress, Qt::Key_Period, Qt::ControlModifier);
+        } else {
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        Settle();
+        // The transactions under way when it was pressed, then the stop and every LED off.
+        std::vector<std::uint8_t> ids = driver_.CommandIds();
+        ASSERT_GE(ids.size(), 4u);
+        EXPECT_LE(ids.size(), 6u) << QByteArray(reinterpret_cast<const char*>(ids.data()),
+                                                static_cast<int>(ids.size()))
+                                         .toHex(' ')
+                                         .toStdString();
+        EXPECT_EQ(std::vector<std::uint8_t>(ids.end() - 4, ids.end()),
+                  (std::vector<std::uint8_t>{0x19, 0x0A, 0x0A, 0x0A}));
+        EXPECT_LT(driver_->State().Sequences().size(), used);
+        EXPECT_FALSE(PageButton("startStopButton")->isEnabled());
+    }
+}
+
+// An LED left on asks too (Stop is Return, see the questions' test). Leave Running sends
+// nothing and remembers the outputs for the port, so the next window's connect shows the LED
+// on; an exit signal then stops everything without asking.
+TEST_F(MainWindowTest, ClosingWithALedOnAsksAndLeaveRunningIsShownAtTheNextConnect) {
+    Trigger("connect");
+    Click(0, "ledToggle");
+    window_->show();
+    Settle();
+    SaveWithQuestion(*window_, *CloseQuestion(window_.get()), "close-question.png");
+    driver_.MarkHandled();
+    prompts_.closeChoice = Prompts::CloseChoice::LeaveRunning;
+    window_->close();
+    EXPECT_EQ(prompts_.closeQuestions, 1);
+    ASSERT_TRUE(window_->IsClosed());
+    EXPECT_TRUE(driver_.CommandIds().empty());
+    EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0x1);
+
+    OpenWindow();
+    Trigger("connect");
+    EXPECT_EQ(Button(0, "ledToggle")->text(), "Turn LED Off");
+    driver_.MarkHandled();
+    prompts_.closeQuestions = 0;
+    window_->CloseOnExitSignal();
+    ASSERT_TRUE(WaitFor([this] { return window_->IsClosed(); }));
+    EXPECT_EQ(prompts_.closeQuestions, 0);
+    EXPECT_EQ(driver_.CommandIds(), (std::vector<std::uint8_t>{0x19, 0x0A, 0x0A, 0x0A}));
+    EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0);
+}
+
+// Return takes the choice that loses nothing and leaves no light on; Escape changes nothing.
+TEST_F(MainWindowTest, TheQuestionsDefaultToTheSafeChoice) {
+    window_->show();
+    Settle();
+    using Recovery = PerUserFiles::RecoveryChoice;
+    using Close = Prompts::CloseChoice;
+    const auto recovery = [this] {
+        return RecoveryQuestion(window_.get(), "/home/op/.config/OstraSettings.recovery.cfg");
+    };
+    const auto close = [this] { return CloseQuestion(window_.get()); };
+    SaveWithQuestion(*window_, *recovery(), "recovery-question.png");
+    const struct {
+        std::function<std::unique_ptr<QMessageBox>()> make;
+        Qt::Key key;
+        int answer;
+    } rows[] = {{recovery, Qt::Key_Return, static_cast<int>(Recovery::Open)},
+                {recovery, Qt::Key_Escape, static_cast<int>(Recovery::Keep)},
+                {close, Qt::Key_Return, static_cast<int>(Close::Stop)},
+                {close, Qt::Key_Escape, static_cast<int>(Close::Cancel)}};
+    for (const auto& row : rows) {
+        const std::unique_ptr<QMessageBox> box = row.make();
+        box->show();
+        QTest::keyClick(box.get(), row.key);
+        EXPECT_EQ(ChosenAnswer(*box), row.answer) << box->objectName().toStdString();
+    }
+    EXPECT_EQ(InformationBox(nullptr, "", "Upload Complete!")->icon(), QMessageBox::Information);
+}
+
+// Tab and Shift+Tab go through a panel's fields in reading order and Enter stays, whether or
+// not a value changed and a device command ran meanwhile. A width the operator did not type
+// keeps its stored value (7.25 once became 7.2 when another field was changed).
+TEST_F(MainWindowTest, TheKeyboardStaysInThePanelAndUntypedWidthsKeepTheirValue) {
+    Trigger("connect");
+    Enter(0, "widthOff", "7.25");
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    LedPanel* panel = window_->ManualPage()->Panel(0);
+    EXPECT_EQ(panel->PulseField(LedPanelTexts::PulseField::WidthOff)->text(), "7.25");
+    const struct {
+        const char* field;
+        const char* typed;
+        Qt::Key key;
+        const char* focus;
+    } steps[] = {{"widthOn", "5", Qt::Key_Tab, "widthOff"},
+                 {"widthOff", "", Qt::Key_Tab, "loopCount"},
+                 {"loopCount", "4", Qt::Key_Backtab, "widthOff"},
+                 {"intensity", "100", Qt::Key_Return, "intensity"}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.field);
+        auto* field = panel->findChild<QLineEdit*>(step.field);
+        field->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(field, step.typed);
+        QTest::keyClick(QApplication::focusWidget(), step.key,
+                        step.key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        Settle();
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), step.focus);
+    }
+    LEDRecord led;
+    window_->Core().GetMicroController().GetLEDInfo(0, led);
+    EXPECT_EQ(std::tuple(led.pulse.widthOn, led.pulse.widthOff, led.pulse.loopCount, led.intensity),
+              std::tuple(5.0, 7.25, 4u, 100u));
+}
+
+// What a new operator meets: how to connect, the program's icon, every shortcut in sight; and a
+// save to a file of their choice clears the unsaved mark and joins the recent files.
+TEST_F(MainWindowTest, HelpForANewOperatorAndSaveAs) {
+    EXPECT_TRUE(window_->findChild<QLabel*>("deviceStatus")
+                    ->text()
+                    .endsWith(" | To connect: Connection > Connect To Zavik Driver (Ctrl+K)"));
+    Trigger("about");
+    EXPECT_FALSE(window_->findChild<QLabel*>("icon")->pixmap().isNull());
+    Trigger("keyboardShortcuts");
+    auto* list = window_->findChild<QTableWidget*>("shortcutList");
+    ASSERT_TRUE(WaitFor([list] { return list->isVisible(); }));
+    EXPECT_EQ(list->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(list->findItems("Ctrl+K  (Alt+C, C)", Qt::MatchExactly).size(), 1);
+
+    Enter(0, "intensity", "200");
+    ASSERT_TRUE(WaitFor([this] { return window_->windowTitle().startsWith("*"); }));
+    prompts_.savePath = QString::fromStdWString(dir_.File("saved as.cfg"));
+    Trigger("saveSettingsFile");
+    EXPECT_TRUE(WaitFor([this] { return !window_->windowTitle().startsWith("*"); }));
+    auto* recent = window_->findChild<QMenu*>("recentSettingsFiles");
+    ASSERT_TRUE(recent->isEnabled());
+    EXPECT_EQ(recent->actions().front()->text(), prompts_.savePath);
+    // A file is no command: the shortcut list leaves the recent files out.
+    Trigger("keyboardShortcuts");
+    const auto lists = window_->findChildren<QTableWidget*>("shortcutList");
+    EXPECT_TRUE(lists.back()->findItems(prompts_.savePath, Qt::MatchExactly).isEmpty());
+}
+
+// An LED cell shows "-SetIntensity(200)" whole without scrolling the grid sideways, a pick from
+// a cell's list applies at once, and a width the operator drags is there in the next window.
+TEST_F(MainWindowTest, TheGridIsReadableQuickAndRemembersItsWidths) {
+    OpenDemo(false);
+    window_->show();
+    AddStep({L"-On Red", L"-SetIntensity Red 200"});
+    // The size it opens with on a screen large enough.
+    window_->resize(FontUnits::Width(window_.get(), 1070), FontUnits::Height(window_.get(), 760));
+    Settle();
+    QTableView* grid = window_->EditorPage()->Grid();
+    const int red = SequenceEditor::kFirstLedColumn + 2;
+    EXPECT_GE(grid->columnWidth(red),
+              static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(red));
+    EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    EXPECT_TRUE(window_->EditorPage()->grab().save(OSTRA_SCREENSHOT_DIR "/sequence-grid.png"));
+
+    // An entry picked from a cell's open list is applied at once, without Enter.
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    const SequenceEditor& editor = window_->EditorPage()->Logic();
+    const SequenceContainer& model = window_->Core().GetSequenceContainer();
+    const auto before = model.GetCommandSets(editor.ShownSequence());
+    const QModelIndex cell = grid->model()->index(2, red);  // a step of its own in the demo
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto* box = grid->viewport()->findChild<QComboBox*>("choiceEditor");
+    ASSERT_NE(box, nullptr);
+    box->showPopup();
+    const int entry = std::max(box->findText("-On"), box->findText("-Off"));
+    ASSERT_GE(entry, 0);
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(WaitFor([list] { return list->isVisible(); }));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(entry, 0)).center());
+    EXPECT_TRUE(WaitFor([&] { return model.GetCommandSets(editor.ShownSequence()) != before; }));
+    EXPECT_TRUE(WaitFor([editing = QPointer<QComboBox>(box)] {
+        return editing == nullptr || !editing->isVisible();
+    }));
+
+    grid->horizontalHeader()->resizeSection(red, 150);
+    window_->close();
+    OpenWindow();
+    EXPECT_EQ(window_->EditorPage()->Grid()->columnWidth(red), 150);
+}
+
+// The window opens within the screen, also with a large font (a second run in a child process
+// with QT_FONT_DPI=130 on a 1400 x 1000 screen); at 900 x 600 the grid, the list and the
+// buttons keep what they need, and the Execution box does not move when a run shows its bar.
+TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
+    OpenDemo(false);
+    window_->show();
+    Settle();
+    const bool child = qEnvironmentVariableIsSet("QT_FONT_DPI");
+    const QString pictures = QStringLiteral(OSTRA_SCREENSHOT_DIR "/window-");
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    const QRect screen = window_->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window_->frameGeometry()));
+    EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130.png" : "default.png")));
+    QTemporaryFile screen1400x1000;
+    if (!child && screen1400x1000.open()) {
+        screen1400x1000.write(R"({"screens": [{"name": "big", "x": 0, "y": 0, "width": 1400,)"
+                              R"( "height": 1000, "logicalDpi": 96, "dpr": 1}]})");
+        screen1400x1000.close();
+        RunAgainInAChild(
+            "TheWindowFitsTheScreenAndASmallOne",
+            {{"QT_FONT_DPI", "130"},
+             {"QT_QPA_PLATFORM", "offscreen:configfile=" + screen1400x1000.fileName()}});
+    }
+
+    // Made small while the sequence page is hidden, as an operator may.
+    auto* pages = window_->findChild<QTabWidget*>("pages");
+    pages->setCurrentIndex(0);
+    Settle();
+    window_->resize(900, 600);
+    Settle();
+    pages->setCurrentIndex(1);
+    Settle();
+    EXPECT_EQ(window_->size(), QSize(900, 600));
+    QTableView* grid = window_->EditorPage()->Grid();
+    auto* list = window_->ManagerPage()->findChild<QTableView*>("sequenceList");
+    if (!child) {
+        EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
+    }
+    for (QTableView* table : {grid, list}) {
+        EXPECT_GE(table->viewport()->height(), 3 * table->verticalHeader()->defaultSectionSize())
+            << table->objectName().toStdString();
+    }
+    for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+        EXPECT_GE(button->width(), button->minimumSizeHint().width() * button->isVisible());
+    }
+    auto* bar = window_->ManagerPage()->findChild<QProgressBar*>("runProgress");
+    const QRect box = bar->parentWidget()->geometry();
+    const QRect upload = PageButton("uploadButton")->geometry();
+    bar->show();
+    auto* runTime = window_->ManagerPage()->findChild<QLabel*>("runTime");
+    runTime->setText("Running: 0.9 s of 1.9 s");
+    Settle();
+    EXPECT_EQ(bar->parentWidget()->geometry(), box);
+    EXPECT_EQ(PageButton("uploadButton")->geometry(), upload);
+    bar->hide();
+    runTime->clear();
+    EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130-900x600.png" : "900x600.png")));
 }
 
 }  // namespace

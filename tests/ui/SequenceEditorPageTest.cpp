@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QtTest/QTest>
 #include <algorithm>
 
@@ -133,6 +134,29 @@ TEST_F(SequenceEditorPageTest, EditingADurationUpdatesTimesAndTheModel) {
             EXPECT_EQ(command.find(L"777"), std::wstring::npos) << WideToNarrow(command);
         }
     }
+    ExpectModelHoldsTheGrid();
+}
+
+// A click below the last row leaves no row current (Remove and the moves follow), and Add Row
+// then appends after the last row, a closing -EndLoop included, not at the row current before.
+TEST_F(SequenceEditorPageTest, AClickOnEmptySpaceClearsTheRowAndAddRowAppends) {
+    QTableView* grid = page_.Grid();
+    const int rows = page_.Logic().RowCount();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(Index(1, 0)).center());
+    ASSERT_EQ(page_.Logic().CurrentRow(), 1);
+    const QRect last = grid->visualRect(Index(rows - 1, 0));
+    const QPoint below(last.center().x(), last.bottom() + last.height());
+    ASSERT_TRUE(grid->viewport()->rect().contains(below));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, below);
+    EXPECT_EQ(page_.Logic().CurrentRow(), -1);
+    for (const char* button : {"removeRow", "moveRowUp", "moveRowDown"}) {
+        EXPECT_FALSE(page_.findChild<QPushButton*>(button)->isEnabled()) << button;
+    }
+    const std::vector<std::wstring> lastRow = page_.Logic().RowCommands(rows - 1);
+    page_.findChild<QPushButton*>("addRow")->click();
+    ASSERT_EQ(page_.Logic().RowCount(), rows + 1);
+    EXPECT_EQ(page_.Logic().RowCommands(rows - 1), lastRow);
+    EXPECT_EQ(page_.Logic().CurrentRow(), rows);
     ExpectModelHoldsTheGrid();
 }
 

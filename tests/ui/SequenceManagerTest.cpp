@@ -43,9 +43,14 @@ class SequenceManagerTest : public testing::Test {
 
 TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbersCalls) {
     EXPECT_EQ(*manager.Shown(), 4u);
-    prompts.properties = {Properties{0, L"Main"}, Properties{3, L"Other"}};
+    // A name the model refuses is told in a box over the dialog, which stays open.
+    prompts.properties = {Properties{0, L""}, Properties{0, L"Main"}, Properties{3, L"Other"}};
     manager.Run(Command::Add);
     EXPECT_EQ(prompts.offered.front(), 0u);
+    EXPECT_EQ(prompts.messages, std::vector<std::wstring>{L"Sequence Properties|Error validating "
+                                                          L"the sequence name.  The sequence "
+                                                          L"name is blank."});
+    EXPECT_EQ(prompts.dialogs, 1);
     manager.Run(Command::Add);
     EXPECT_EQ(List(), L"0.Main 2.A 3.Other 4.Caller ");
     EXPECT_EQ(*manager.Shown(), 3u);

@@ -133,27 +133,35 @@ TEST_F(SequenceUndoTest, ConsecutiveEditsOfOneCellAreOneStep) {
 // Steps go out in the grid's texts; a paste the editor's rules refuse pastes nothing.
 TEST_F(SequenceUndoTest, PastedStepsFollowTheEditorsRules) {
     EXPECT_EQ(steps.Copy(0, 1), L"0.0\t5\t\t\t-On\t\t\n");
-    const std::vector<std::pair<const wchar_t*, const wchar_t*>> cases = {
+    const std::wstring header =
+        L"Start Time(ms)\tDuration(ms)\tLoop/Call\tTTL Out Bit(s)\tBlue\tRed\tGreen";
+    const std::vector<std::pair<std::wstring, std::wstring>> cases = {
         {L"0\t5\t\t-TTLHigh 3 -TTLLow 4\t-On\t-SetIntensity(20)\t\r\n\t\t-Call 5.Leaf\n", L""},
         {L"\t\t-Loop 3\n\t1\n\t\t-EndLoop\n", L""},
+        {header + L"\r\n\t4\n", L""},
         {L"\n", L"There are no steps to paste."},
-        {L"\t1\t\t\t\t\t\t", L"Step 1: it has 8 columns; the grid has 7."},
-        {L"\t1\n\tabc", L"Step 2: the duration \"abc\" is not a number of milliseconds"},
-        {L"\t0.05", L"Step 1: the duration"},
-        {L"\t1\t\t-TTLHigh 3 3", L"does not name each TTL bit"},
+        {header + L"\n", L"There are no steps to paste."},
+        {L"hello world", L"Pasted row 1: it has no columns."},
+        {L"\t1\t\t\t\t\t\t", L"Pasted row 1: it has 8 columns; the grid has 7."},
+        {header + L"\n\t1\n\tabc",
+         L"Pasted row 3, column \"Duration(ms)\": \"abc\" is not a number; a step lasts"},
+        {L"\t0.05", L"Pasted row 1, column \"Duration(ms)\": \"0.05\" is out of range"},
+        {L"\t\t\t\t-On", L"Pasted row 1, column \"Duration(ms)\": the cell is empty"},
+        {L"\t1\t\t-TTLHigh 3 3", L"column \"TTL Out Bit(s)\": \"-TTLHigh 3 3\" does not name"},
         {L"\t1\t\t3", L"does not name each TTL bit"},
         {L"\t1\t\t-TTLLow 9", L"does not name each TTL bit"},
-        {L"\t1\t\t\t-On -Off", L"the Blue cell holds more than one switch"},
+        {L"\t1\t\t\t-On -Off", L"column \"Blue\": the cell holds more than one switch"},
         {L"\t1\t\t\t-SetIntensity(300)", L"\"-SetIntensity(300)\" is not -On, -Off"},
-        {L"\t1\t\t\t-SetIntensity(1)\t-SetIntensity(2)", L"only one LED of a step"},
-        {L"\t\t-Loop 1\n\t\t-EndLoop", L"a loop count is a whole number"},
-        {L"\t\t-Loop 2\n\t1", L"Step 1: the loop it starts has no end."},
+        {L"\t1\t\t\t-SetIntensity(1)\t-SetIntensity(2)", L"column \"Red\": only one LED of a step"},
+        {L"\t\t-Loop 1\n\t\t-EndLoop", L"column \"Loop/Call\": a loop count is a whole number"},
+        {L"\t\t-Loop 2\n\t1",
+         L"Pasted row 1, column \"Loop/Call\": the loop it starts has no end."},
         {L"\t\t-EndLoop", L"the loop end has no loop start"},
-        {L"\t\t-Loop 2\n\t\t-Loop 2", L"Step 2: a loop cannot start inside another loop."},
+        {L"\t\t-Loop 2\n\t\t-Loop 2", L"Pasted row 2, column \"Loop/Call\": a loop cannot start"},
         {L"\t\t-Call 4.Caller", L"nested loop violation"},
         {L"\t\t-Call 99.None", L"calls no defined sequence"},
         {L"\t\t-Goto", L"is neither a loop nor a call"},
-        {L"\t\t-Call 5.Leaf\t\t-On", L"a loop or call step holds nothing else"},
+        {L"\t\t-Call 5.Leaf\t\t-On", L"column \"Blue\": a loop or call step holds nothing else"},
     };
     for (const auto& [text, reason] : cases) {
         SCOPED_TRACE(text);
@@ -161,7 +169,7 @@ TEST_F(SequenceUndoTest, PastedStepsFollowTheEditorsRules) {
         const std::size_t rows = container.GetCommandSets(2).size();
         editor.SelectRow(-1);  // pasted at the end
         const bool pasted = steps.Paste(text);
-        EXPECT_EQ(pasted, *reason == L'\0');
+        EXPECT_EQ(pasted, reason.empty());
         if (pasted) {
             EXPECT_GT(container.GetCommandSets(2).size(), rows);
             continue;

@@ -54,6 +54,22 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
             {{5, 2, kLoopCall}, L"Error, invalid start loop command found at index 2."},
             {{6, 1, kLoopCall}, L"Error, invalid end loop command found at index 2."},
         }));
+    // The grid's tooltips say what to do, in the grid's words.
+    const std::pair<SequenceValidation::Cell, std::wstring> advice[] = {
+        {{2, 1, SequenceEditor::kTTLColumn},
+         L"An intensity change needs a step of its own: move -TTLHigh 3 to another row."},
+        {{3, 0, 6}, L"An intensity change needs a step of its own: move -Off Red to another row."},
+        {{4, 0, kLoopCall},
+         L"This loop has no -EndLoop: clear the -Loop and choose it again, which adds one."},
+        {{5, 2, kLoopCall},
+         L"A loop cannot start inside another loop: end the loop above first, or clear this "
+         L"-Loop."},
+        {{6, 1, kLoopCall}, L"This -EndLoop ends no loop: choose -Loop in a row above it."},
+    };
+    for (const auto& [cell, text] : advice) {
+        const auto [number, row, column] = cell;
+        EXPECT_EQ(validation.CellAdvice(number, row, column), text);
+    }
     for (const std::uint32_t number : {2u, 4u, 6u}) {
         EXPECT_TRUE(validation.SequenceReason(number)) << number;
     }

@@ -57,6 +57,8 @@ TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
         EXPECT_EQ(menus + " " + panels, c.menus + " " + c.panels)
             << "connected " << c.connected << " pulsing " << c.pulsing;
     }
+    // The upload's progress box is not modal, so Stop All stays in reach: the pages are still.
+    EXPECT_FALSE(ComputeWindowView({true, true, true, -1, {false}, true}).pages);
 }
 
 TEST(LedPanelTextsTest, DisplayTexts) {
@@ -68,7 +70,9 @@ TEST(LedPanelTextsTest, DisplayTexts) {
         {Power(128, 0.0) + MaximumPower(0.0), L""},  // no power known
         {Frequency(10, 90) + L"|" + DutyCycle(10, 90), L"10 Hz|10 % Duty Cycle"},
         {Frequency(1, 2) + L"|" + DutyCycle(1, 2), L"333.333 Hz|33 % Duty Cycle"},
-        {Width(10), L"10.0"}};
+        // As the settings file keeps a width (six significant digits), never with an exponent.
+        {Width(10) + L"|" + Width(7.25) + L"|" + Width(1800000) + L"|" + Width(2.1234567),
+         L"10|7.25|1800000|2.12346"}};
     for (const auto& [shown, expected] : cases) {
         EXPECT_EQ(shown, expected);
     }
@@ -113,16 +117,24 @@ TEST(LedPanelTextsTest, PulseEntriesNameTheFirstInvalidField) {
         {L"10", L"90", L"-1", PulseField::LoopCount, L"The value entered(4294967295" + loopRange},
         {L"10", L"90", L"abc", PulseField::LoopCount, L"The value entered(abc" + loopRange}};
     for (const auto& c : refused) {
-        const LedPanelTexts::PulseEntry entry = LedPanelTexts::ReadPulse(c.on, c.off, c.loops);
+        const LedPanelTexts::PulseEntry entry = LedPanelTexts::ReadPulse({}, c.on, c.off, c.loops);
         EXPECT_FALSE(entry.value);
         EXPECT_EQ(entry.invalidField, c.field);
         EXPECT_EQ(entry.error, c.error);
     }
-    const LedPanelTexts::PulseEntry accepted = LedPanelTexts::ReadPulse(L"0.1", L"1800000", L"0");
+    const LedPanelTexts::PulseEntry accepted =
+        LedPanelTexts::ReadPulse({}, L"0.1", L"1800000", L"0");
     ASSERT_TRUE(accepted.value);
     EXPECT_EQ(
         std::tuple(accepted.value->widthOn, accepted.value->widthOff, accepted.value->loopCount),
         std::tuple(0.1, 1800000.0, 0u));
+    // A field the operator left alone keeps the stored value, however its text rounds it.
+    const PulseParameters stored{3, 7.123456789, 7.25};
+    const LedPanelTexts::PulseEntry kept =
+        LedPanelTexts::ReadPulse(stored, std::nullopt, L"5", std::nullopt);
+    ASSERT_TRUE(kept.value);
+    EXPECT_EQ(std::tuple(kept.value->widthOn, kept.value->widthOff, kept.value->loopCount),
+              std::tuple(7.123456789, 5.0, 3u));
 }
 
 TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
@@ -135,6 +147,27 @@ TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
     EXPECT_EQ(rows.At(0).message, L"49");
     EXPECT_EQ(rows.At(200).message + rows.At(200).type + rows.At(199).type, L"249ErrorNotice");
     EXPECT_TRUE(rows.At(200).error && !rows.At(199).error);
+}
+
+// The log file keeps every level; the window shows what its filter asks for, and a wider
+// filter shows again what a narrower one hid.
+TEST(MessageLogRowsTest, TheFilterShowsItsLevelsAndKeepsTheRest) {
+    MessageLogRows rows;
+    rows.SetFilter(LogFilter::ErrorsAndWarnings);
+    const std::wstring levels = L"FEWND";  // Fatal, Error, Warning, Notice, Data
+    for (std::size_t level = 0; level < levels.size(); ++level) {
+        rows.Append(static_cast<LogLevel>(level), levels.substr(level, 1), L" 09:05:03.007");
+    }
+    for (const auto& [filter, shown] : {std::pair{LogFilter::ErrorsAndWarnings, L"FEW"},
+                                        {LogFilter::Data, L"FEWND"},
+                                        {LogFilter::Notices, L"FEWN"}}) {
+        rows.SetFilter(filter);
+        std::wstring text;
+        for (std::size_t row = 0; row < rows.Size(); ++row) {
+            text += rows.At(row).message;
+        }
+        EXPECT_EQ(text, shown);
+    }
 }
 
 // The longest train, (1,800,000 + 1,800,000) ms x 1,000,000 loops, overflows any int timer: the
@@ -165,6 +198,7 @@ TEST(PulseDeadlineTest, LongTrainsEndAfterTheirWholeLengthInChunks) {
 }  // namespace
 
 #include "ui/DeviceStatusLine.h"
+#include "ui/GridColumnWidths.h"
 #include "ui/RecentFiles.h"
 
 namespace {
@@ -172,20 +206,21 @@ namespace {
 TEST(DeviceStatusLineTest, StateThenPortFirmwareAndEmulator) {
     const std::wstring where = L" | COM6 (/dev/ttyACM6) | Firmware 1.00";
     const std::wstring inUse = L"The port COM6 is in use by another program.";
+    const std::wstring how = L" | To connect: Connection > Connect To Zavik Driver (Ctrl+K)";
     const struct {
         bool connecting, connected, simulated;
         int upload;  // sequence n of 5 is uploading; 0: none
         std::optional<std::uint32_t> running;
         std::wstring error, text;
     } cases[] = {
-        {false, false, false, 0, {}, L"", L"Disconnected"},
+        {false, false, false, 0, {}, L"", L"Disconnected" + how},
         {true, false, false, 0, {}, L"", L"Connecting"},
         {false, true, false, 0, {}, L"", L"Connected" + where},
         {false, true, true, 0, {}, L"", L"Connected" + where + L" | SIMULATED"},
         {false, true, false, 2, {}, L"", L"Uploading 2/5" + where},
         // A run outranks the upload count a finished upload may leave.
         {false, true, false, 2, 3, L"", L"Running sequence 3, 12.5 s left" + where},
-        {false, false, false, 0, {}, inUse, L"Error: " + inUse},
+        {false, false, false, 0, {}, inUse, L"Error: " + inUse + how},
     };
     for (const auto& c : cases) {
         StatusLineState state;
@@ -193,10 +228,35 @@ TEST(DeviceStatusLineTest, StateThenPortFirmwareAndEmulator) {
         state.simulated = c.simulated, state.error = c.error;
         state.uploadSequence = c.upload, state.uploadCount = c.upload ? 5 : 0;
         state.runningSequence = c.running, state.runLeftMs = 12401;
+        state.connectKeys = L"Ctrl+K";
         if (c.connecting || c.connected) {
             state.port = L"COM6 (/dev/ttyACM6)", state.firmware = L"1.00";
         }
         EXPECT_EQ(DeviceStatusLine(state), c.text);
+    }
+}
+
+// Columns get what they need, then what is comfortable; short of room for what they need,
+// those above their least share what there is.
+TEST(GridColumnWidthsTest, WhatTheyNeedWithinTheRoomAndTheOperatorsWidthsAsText) {
+    const std::vector<int> least{10, 20, 20};
+    const std::vector<int> needed{0, 50, 80};
+    const std::vector<int> comfortable{40, 40, 40};
+    const std::pair<int, std::vector<int>> cases[] = {
+        {500, {40, 50, 80}},
+        {155, {25, 50, 80}},  // 15 of the 30 the first column would like
+        {80, {10, 30, 40}},   // 30 to share by the 30 and 60 needed above the least
+        {30, {10, 20, 20}},
+    };
+    for (const auto& [room, widths] : cases) {
+        EXPECT_EQ(GridColumnWidths::Fit(least, needed, comfortable, room), widths) << room;
+    }
+    // Too narrow even for the least, with nothing needed beyond it: once a division by zero.
+    EXPECT_EQ(GridColumnWidths::Fit(least, {}, comfortable, 30), least);
+    EXPECT_EQ(GridColumnWidths::ToText({85, 115, 9}), L"85 115 9");
+    EXPECT_EQ(GridColumnWidths::FromText(L"85 115 9", 3), (std::vector<int>{85, 115, 9}));
+    for (const wchar_t* text : {L"85 115", L"85 115 9 9", L"85 0 9", L"85 x 9", L""}) {
+        EXPECT_TRUE(GridColumnWidths::FromText(text, 3).empty()) << text;
     }
 }
 
@@ -215,6 +275,14 @@ TEST(RecentFilesTest, NewestFirstOnceAtMostEightAndKeptAsText) {
     EXPECT_EQ(read.Files(), expected);
     EXPECT_EQ(read.LastFolder(L"settings"), L"/dir with blanks");
     EXPECT_EQ(read.LastFolder(L"sequence"), L"");
+    // The window's own choices, one line each; a key of two words cannot be read back.
+    recent.SetOption(L"gridColumns", L"85 115 115");
+    recent.SetOption(L"logFilter", L"2");
+    recent.SetOption(L"log filter", L"0");
+    EXPECT_TRUE(
+        recent.ToText().ends_with(L"recent /f2\nfolder settings /dir with blanks\n"
+                                  L"option gridColumns 85 115 115\noption logFilter 2\n"));
+    EXPECT_EQ(RecentFiles::FromText(recent.ToText()).Option(L"gridColumns"), L"85 115 115");
 }
 
 }  // namespace

@@ -294,10 +294,10 @@ std::wstring DeviceState::DescribeOutputs() const {
 
 std::wstring DeviceState::DescribeLed(std::uint8_t ledId) const {
     std::wstring text = L"led " + Number(ledId) + L" carried ";
-    if (carried_[ledId]) {
-        text += Number(*carried_[ledId]) + L" intensity " + Number(255u - *carried_[ledId]);
-    } else {
-        text += L"none";
+    text += carried_[ledId] ? Number(*carried_[ledId]) : std::wstring(L"none");
+    // The intensity the LED runs at, as the PC or a script last set it.
+    if (intensity_[ledId]) {
+        text += L" intensity " + Number(*intensity_[ledId]);
     }
     text += L" pulse ";
     if (trains_[ledId]) {

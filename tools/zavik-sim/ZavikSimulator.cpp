@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <utility>
 
+#include "app/platform/FileReplacement.h"
 #include "device/PacketConstants.h"
 #include "device/PortDirectory.h"
 #include "foundation/LogFile.h"
@@ -72,7 +72,8 @@ VlrRetVal ZavikSimulator::Start() {
                                                ? PortDirectory::LocationPlace()
                                                : PortDirectory::Place(config_.portDirectory);
     // The files first, so that one that cannot be written stops the start at once.
-    if (WriteStateFile(State().Describe()) != VLR_SUCCESS ||
+    published_ = State().Describe();
+    if (WriteStateFile(published_) != VLR_SUCCESS ||
         events_.Open(config_.eventsPath, config_.ledLabels, state_) != VLR_SUCCESS ||
         packetLog_.Open(config_.verboseStream, config_.packetLogPath) != VLR_SUCCESS ||
         registration_.Register(directory, PortName(), pty_.SlavePath()) != VLR_SUCCESS) {
@@ -293,20 +294,25 @@ void ZavikSimulator::Note(const std::wstring& text) {
 }
 
 // After every change: the event record on disk, and the state file replaced whole, so that a
-// reader never sees it half written.
+// reader never sees it half written. The state is compared as text, not trusted to the events.
 void ZavikSimulator::Publish() {
     std::wstring text;
+    bool changed = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
         events_.Flush();
-        if (!stateChanged_) {
-            return;
+        changed = std::exchange(stateChanged_, false);
+        if (!config_.stateFilePath.empty()) {
+            text = state_.Describe();
+            text = text == published_ ? std::wstring() : (published_ = text);
         }
-        stateChanged_ = false;
-        text = state_.Describe();
     }
-    changed_.notify_all();
-    WriteStateFile(text);
+    if (changed) {
+        changed_.notify_all();
+    }
+    if (!text.empty()) {
+        WriteStateFile(text);
+    }
 }
 
 bool ZavikSimulator::ReceiveInput() {
@@ -444,21 +450,9 @@ VlrRetVal ZavikSimulator::WriteStateFile(const std::wstring& text) const {
     if (config_.stateFilePath.empty()) {
         return VLR_SUCCESS;
     }
-    std::filesystem::path temporary = config_.stateFilePath;
-    temporary += ".tmp" + std::to_string(getpid());
-    bool written = false;
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << WideToNarrow(text);
-        file.flush();
-        written = static_cast<bool>(file);
-    }
-    std::error_code error;
-    if (written) {
-        std::filesystem::rename(temporary, config_.stateFilePath, error);
-    }
-    if (!written || error) {
-        std::filesystem::remove(temporary, error);
+    // Replaced as Ostra saves its files: the temporary is always a file made new, never a name
+    // someone else prepared, so nobody can redirect the write to another file.
+    if (!ReplaceFileContent(config_.stateFilePath, WideToNarrow(text))) {
         return Fail(L"ZavikSimulator - Error, unable to write the state file " +
                     PortDirectory::PathText(config_.stateFilePath) + L".");
     }

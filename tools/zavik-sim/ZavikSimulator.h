@@ -113,6 +113,9 @@ class ZavikSimulator {
     std::deque<PacketRecord> packets_;
     std::size_t packetCount_ = 0;
     bool stateChanged_ = false;
+    // The state file's text as last written: it is written again whenever the state reads
+    // differently, whatever changed it (an event or not, a train stopped while its LED was off).
+    std::wstring published_;
     std::mt19937 random_;
     bool hungUp_ = false;
 };

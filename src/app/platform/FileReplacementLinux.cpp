@@ -1,13 +1,15 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <deque>
 #include <optional>
-#include <system_error>
+#include <utility>
 
 #include "app/platform/FileReplacement.h"
 #include "foundation/platform/PrivateFolder.h"
@@ -18,56 +20,141 @@ namespace {
 constexpr int kMostLinks = 40;
 // A temporary this old is no save in progress, whatever process has its number now.
 constexpr std::time_t kStaleSeconds = 10 * 60;
+// Names a place in the tree without opening it for reading or writing: every folder can be
+// looked at, and neither a FIFO nor a device does anything on such an open.
+constexpr int kPlaceFlags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
 
-std::filesystem::path DirectoryOf(const std::filesystem::path& target) {
-    const std::filesystem::path parent = target.parent_path();
-    return parent.empty() ? std::filesystem::path(".") : parent;
+// An open descriptor, closed with the object.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { Reset(-1); }
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        Reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Fd() const { return fd_; }
+
+  private:
+    void Reset(int fd) {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+        fd_ = fd;
+    }
+    int fd_;
+};
+
+// The folder that holds a save target, open, and the target's name in it.
+struct Location {
+    Descriptor folder;
+    std::string name;
+};
+
+// Others may add entries, and only the sticky bit keeps them from replacing the user's.
+bool SharedSticky(int folder) {
+    struct stat status {};
+    return fstat(folder, &status) == 0 && (status.st_mode & S_ISVTX) != 0 &&
+           (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
-// The file that really receives the bytes: renaming over a symbolic link would replace the
-// link itself, and the file it names would silently stop being updated. Only the user's own
-// links are followed: one that another user planted in a shared folder could name any file of
-// this user's. None when a link is refused.
-std::optional<std::filesystem::path> ResolvedTarget(const std::filesystem::path& target) {
-    std::filesystem::path current = target;
-    for (int hop = 0; hop < kMostLinks; ++hop) {
-        struct stat status {};
-        if (lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
-            return current;
+// A link another user planted in a shared folder could lead a save to any file of this user's.
+// The target itself is followed only when the user made the link; a folder on the way also when
+// root did (as /var/run), and outside a shared sticky folder whoever may change the folder could
+// replace the link anyway.
+bool MayFollow(int folder, const struct stat& link, bool target) {
+    if (link.st_uid == geteuid()) {
+        return true;
+    }
+    return !target && (link.st_uid == 0 || !SharedSticky(folder));
+}
+
+std::optional<std::string> LinkText(int link) {
+    char text[PATH_MAX];
+    const ssize_t length = readlinkat(link, "", text, sizeof text);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof text) {
+        return std::nullopt;
+    }
+    return std::string(text, static_cast<std::size_t>(length));
+}
+
+// The names of a path in order, without the root.
+std::deque<std::string> NamesOf(const std::filesystem::path& path) {
+    std::deque<std::string> names;
+    for (const std::filesystem::path& part : path.relative_path()) {
+        names.push_back(part.string());
+    }
+    return names;
+}
+
+// Puts the names a link holds before the names still to walk; an absolute link starts again at
+// the root. False when the link may not be followed or cannot be read.
+bool FollowLink(Descriptor& folder, int link, const struct stat& status, bool target,
+                std::deque<std::string>& names) {
+    const std::optional<std::string> text = LinkText(link);
+    if (!text || !MayFollow(folder.Fd(), status, target)) {
+        return false;
+    }
+    const std::deque<std::string> linked = NamesOf(*text);
+    names.insert(names.begin(), linked.begin(), linked.end());
+    if (text->front() == '/') {
+        folder = Descriptor(open("/", kPlaceFlags | O_DIRECTORY));
+    }
+    return true;
+}
+
+// Walks the path name by name from a held folder, so that each link is judged where it is found
+// and nothing swapped after the judgement can redirect the save: the result names the folder by
+// its handle. Renaming over a link would replace the link itself and the file it names would
+// silently stop being updated, so a link at the target is followed too. None when a link is
+// refused or a folder on the way cannot be opened.
+std::optional<Location> Locate(const std::filesystem::path& target) {
+    std::deque<std::string> names = NamesOf(target);
+    Descriptor folder(open(target.is_absolute() ? "/" : ".", kPlaceFlags | O_DIRECTORY));
+    for (int links = 0; folder.Fd() >= 0 && !names.empty();) {
+        const std::string name = std::move(names.front());
+        names.pop_front();
+        const bool last = names.empty();
+        if (name.empty() || name == ".") {
+            if (last) {
+                return std::nullopt;
+            }
+            continue;
         }
-        std::error_code error;
-        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
-        if (status.st_uid != geteuid() || error) {
+        Descriptor entry(openat(folder.Fd(), name.c_str(), kPlaceFlags));
+        struct stat status {};
+        if (entry.Fd() < 0 || fstat(entry.Fd(), &status) != 0) {
+            // A missing target is a new file.
+            if (last && errno == ENOENT) {
+                return Location{std::move(folder), name};
+            }
             return std::nullopt;
         }
-        current = next.is_absolute() ? next : DirectoryOf(current) / next;
+        if (S_ISLNK(status.st_mode)) {
+            if (++links > kMostLinks || !FollowLink(folder, entry.Fd(), status, last, names)) {
+                return std::nullopt;
+            }
+        } else if (last) {
+            // ReplaceIn judges whatever the target is.
+            return Location{std::move(folder), name};
+        } else if (S_ISDIR(status.st_mode)) {
+            folder = std::move(entry);
+        } else {
+            return std::nullopt;
+        }
     }
     return std::nullopt;
 }
 
-// Judged with the effective ids, as open() judges them: root may write anything.
-bool MayWrite(const std::filesystem::path& path, int mode) {
-    return faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
+// The held folder opened for reading, so that its stale temporaries can be listed and the
+// rename synced; one the user may not read keeps the handle it has, which still does the rest.
+Descriptor Listable(Descriptor folder) {
+    Descriptor listable(openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return listable.Fd() >= 0 ? std::move(listable) : std::move(folder);
 }
-
-// The directory a name is replaced in, held open so that the temporary, the rename and the
-// clean-up all happen in the same directory whatever its path comes to name meanwhile.
-class DirectoryHandle {
-  public:
-    explicit DirectoryHandle(const std::filesystem::path& directory)
-        : fd_(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-    ~DirectoryHandle() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    DirectoryHandle(const DirectoryHandle&) = delete;
-    DirectoryHandle& operator=(const DirectoryHandle&) = delete;
-    int Fd() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // A name of its own per attempt: the process id keeps two running programs apart, the counter
 // the attempts of one.
@@ -158,20 +245,40 @@ bool SyncAndClose(int fd, bool stored) {
     return stored && closed;
 }
 
+// Claims the disk space of the new content before a byte of the old one changes, without
+// changing the file's size, so that a full disk fails the save while the old content is whole.
+// Where the file system has no such reservation, the file grows to the new size first, and a
+// failure takes the growth back.
+bool Reserve(int fd, off_t oldSize, off_t newSize) {
+    if (newSize == 0 || fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, newSize) == 0) {
+        return true;
+    }
+    if (errno != EOPNOTSUPP) {
+        return false;
+    }
+    if (newSize <= oldSize || posix_fallocate(fd, 0, newSize) == 0) {
+        return true;
+    }
+    [[maybe_unused]] const int ignored = ftruncate(fd, oldSize);
+    return false;
+}
+
 // The file keeps its identity (inode, links, owner, mode); the bytes are new from the start,
-// and what is left of a longer old content is cut off. A device such as /dev/full is written
-// the same way, without the cut.
-bool WriteInPlace(const std::filesystem::path& target, const struct stat& status,
+// and what is left of a longer old content is cut off. Only the very regular file that was
+// judged is changed: a file put in its place since is left alone.
+bool WriteInPlace(int directory, const std::string& name, const struct stat& judged,
                   const std::string& bytes) {
-    // A link put in its place since it was looked at is not followed.
-    const int fd = open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        openat(directory, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    bool stored = WriteAll(fd, bytes);
-    if (S_ISREG(status.st_mode)) {
-        stored = stored && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
-    }
+    struct stat status {};
+    const off_t size = static_cast<off_t>(bytes.size());
+    const bool same = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                      status.st_dev == judged.st_dev && status.st_ino == judged.st_ino;
+    const bool stored = same && Reserve(fd, status.st_size, size) && WriteAll(fd, bytes) &&
+                        ftruncate(fd, size) == 0;
     return SyncAndClose(fd, stored);
 }
 
@@ -208,40 +315,45 @@ Replacement ReplaceAtomically(int directory, const std::string& name, const stru
     return Replacement::Done;
 }
 
-Replacement ReplaceAtomically(const std::filesystem::path& target, const struct stat* existing,
-                              const std::string& bytes) {
-    const DirectoryHandle directory(DirectoryOf(target));
-    return ReplaceAtomically(directory.Fd(), target.filename().string(), existing, bytes);
+// Judged with the effective ids, as open() judges them: root may write anything.
+bool MayWrite(int directory, const char* name, int mode) {
+    return faccessat(directory, name, mode, AT_EACCESS) == 0;
+}
+
+// Only a regular file is saved over: a FIFO would wait for a reader, a device is no file, and a
+// link found here was put in place after the path was walked. A file with other hard links, one
+// whose owner or group a replacement could not keep and one in a folder the user may not write
+// are written in place.
+bool ReplaceIn(int directory, const std::string& name, const std::string& bytes) {
+    struct stat status {};
+    if (fstatat(directory, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT &&
+               ReplaceAtomically(directory, name, nullptr, bytes) == Replacement::Done;
+    }
+    if (!S_ISREG(status.st_mode) || !MayWrite(directory, name.c_str(), W_OK)) {
+        return false;
+    }
+    if (status.st_nlink == 1 && MayWrite(directory, ".", W_OK | X_OK)) {
+        const Replacement replaced = ReplaceAtomically(directory, name, &status, bytes);
+        if (replaced != Replacement::NotPossible) {
+            return replaced == Replacement::Done;
+        }
+    }
+    return WriteInPlace(directory, name, status, bytes);
 }
 
 }  // namespace
 
 bool ReplaceFileContentIn(const PrivateFolder& folder, const std::string& name,
                           const std::string& bytes) {
-    return folder.IsOpen() &&
-           ReplaceAtomically(folder.Handle(), name, nullptr, bytes) == Replacement::Done;
+    return folder.IsOpen() && ReplaceIn(folder.Handle(), name, bytes);
 }
 
 bool ReplaceFileContent(const std::filesystem::path& target, const std::string& bytes) {
-    const std::optional<std::filesystem::path> followed = ResolvedTarget(target);
-    if (!followed) {
+    std::optional<Location> location = Locate(target);
+    if (!location) {
         return false;
     }
-    const std::filesystem::path& resolved = *followed;
-    struct stat status {};
-    if (stat(resolved.c_str(), &status) != 0) {
-        return errno == ENOENT && ReplaceAtomically(resolved, nullptr, bytes) == Replacement::Done;
-    }
-    if (S_ISDIR(status.st_mode) || !MayWrite(resolved, W_OK)) {
-        return false;
-    }
-    const bool replaceable = S_ISREG(status.st_mode) && status.st_nlink == 1 &&
-                             MayWrite(DirectoryOf(resolved), W_OK | X_OK);
-    if (replaceable) {
-        const Replacement replaced = ReplaceAtomically(resolved, &status, bytes);
-        if (replaced != Replacement::NotPossible) {
-            return replaced == Replacement::Done;
-        }
-    }
-    return WriteInPlace(resolved, status, bytes);
+    const Descriptor folder = Listable(std::move(location->folder));
+    return ReplaceIn(folder.Fd(), location->name, bytes);
 }

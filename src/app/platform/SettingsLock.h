@@ -1,7 +1,8 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
+
+class PrivateFolder;
 
 // The lock that makes one program at a time the writer of the operator's settings. It is an
 // advisory lock on a file of its own beside the settings file (the settings file itself is
@@ -23,8 +24,11 @@ class SettingsLock {
     SettingsLock(const SettingsLock&) = delete;
     SettingsLock& operator=(const SettingsLock&) = delete;
 
-    // Never waits. Locks taken through two calls conflict even within one process.
-    Outcome Acquire(const std::filesystem::path& lockFile);
+    // The lock file `name` inside the settings folder, through its handle. A link there is not
+    // followed, and only the user's own regular file is used (a lock file has one name): anything
+    // else is Unavailable, and the file is never emptied before that is known. Never waits.
+    // Locks taken through two calls conflict even within one process.
+    Outcome Acquire(const PrivateFolder& folder, const std::string& name);
     void Release();
     bool IsHeld() const { return fd_ >= 0; }
 

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,16 +8,36 @@
 #include <thread>
 
 #include "app/platform/SettingsLock.h"
+#include "foundation/platform/PrivateFolder.h"
 
 namespace {
 
 // Readable by others so that a second program can name the holder.
 constexpr mode_t kLockFileMode = 0644;
 
-int OpenLockFile(const std::filesystem::path& lockFile) {
-    const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kLockFileMode);
-    // A lock file in a directory this user may not write still locks when it exists.
-    return fd >= 0 ? fd : open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+constexpr int kLockFileFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+bool IsOwnLockFile(int fd) {
+    struct stat status {};
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
+           status.st_nlink == 1;
+}
+
+int OpenLockFile(const PrivateFolder& folder, const std::string& name) {
+    if (!folder.IsOpen()) {
+        return -1;
+    }
+    int fd =
+        openat(folder.Handle(), name.c_str(), O_RDWR | O_CREAT | kLockFileFlags, kLockFileMode);
+    if (fd < 0) {
+        // A lock file in a directory this user may not write still locks when it exists.
+        fd = openat(folder.Handle(), name.c_str(), O_RDONLY | kLockFileFlags);
+    }
+    if (fd >= 0 && !IsOwnLockFile(fd)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 std::string ReadAll(int fd) {
@@ -63,10 +84,10 @@ SettingsLock::~SettingsLock() {
     Release();
 }
 
-SettingsLock::Outcome SettingsLock::Acquire(const std::filesystem::path& lockFile) {
+SettingsLock::Outcome SettingsLock::Acquire(const PrivateFolder& folder, const std::string& name) {
     Release();
     holder_.clear();
-    const int fd = OpenLockFile(lockFile);
+    const int fd = OpenLockFile(folder, name);
     if (fd < 0) {
         return Outcome::Unavailable;
     }

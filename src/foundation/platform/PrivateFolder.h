@@ -7,7 +7,8 @@
 // A folder that no other user can change, held open: files are made in it through its handle,
 // so a path swapped meanwhile cannot redirect them. Every folder the programs write into is one.
 //
-// The base (the directory TEMP, APPDATA or XDG_RUNTIME_DIR names) is the user's choice and only
+// Every level is judged by its open handle, whether or not this user may read it. The base (the
+// directory TEMP, APPDATA or XDG_RUNTIME_DIR names) is the user's choice and only
 // has to hold still: it belongs to this user or to root, and when others may write it, it is
 // sticky as /tmp is, so that nobody else can rename what is made in it. Each level below it must
 // be a real folder (not a symbolic link) of this user's own that neither the group nor others
@@ -48,6 +49,10 @@ class PrivateFolder {
     // Removes the file `name` (a link itself, never what it names): 0 or the error number.
     int RemoveFile(const std::string& name) const;
 
+    // A regular file or a symbolic link (not followed) named `name` is there: a file to read,
+    // or one in the way of any read or write.
+    bool HoldsFileOrLink(const std::string& name) const;
+
     // The bytes of the regular file `name` (never through a link), at most `limit` of them: 0 or
     // the error number.
     int ReadFile(const std::string& name, std::size_t limit, std::string& bytes) const;
@@ -61,6 +66,7 @@ class PrivateFolder {
 
   private:
     void Close();
+    void ListableHandle();
     Outcome Fail(Outcome outcome, const std::filesystem::path& path, const std::string& what);
 
     int handle_ = -1;

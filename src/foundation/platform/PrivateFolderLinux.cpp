@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,9 @@ namespace {
 
 constexpr mode_t kPrivateMode = 0700;
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// Opens a folder whatever its read permission: a level this user may not list is judged by its
+// owner and mode like any other, never passed by as merely unusable.
+constexpr int kLevelFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
 bool OthersMayWrite(const struct stat& status) {
     return (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
@@ -98,10 +102,10 @@ PrivateFolder::Outcome PrivateFolder::Open(const std::filesystem::path& base,
     path_ = base;
     failedPath_.clear();
     problem_.clear();
-    handle_ = open(base.c_str(), kDirectoryFlags);
+    handle_ = open(base.c_str(), kLevelFlags);
     if (handle_ < 0 && errno == ENOENT && missing == Missing::Create) {
         MakeWithParents(base);
-        handle_ = open(base.c_str(), kDirectoryFlags);
+        handle_ = open(base.c_str(), kLevelFlags);
     }
     struct stat status {};
     if (handle_ < 0 || fstat(handle_, &status) != 0) {
@@ -122,7 +126,7 @@ PrivateFolder::Outcome PrivateFolder::Open(const std::filesystem::path& base,
                         std::string("could not be made: ") + strerror(errno));
         }
         // Not followed: a link here could lead anywhere, whoever made it.
-        const int level = openat(handle_, name, kDirectoryFlags | O_NOFOLLOW);
+        const int level = openat(handle_, name, kLevelFlags | O_NOFOLLOW);
         const int openError = errno;
         if (level < 0) {
             struct stat entry {};
@@ -147,7 +151,19 @@ PrivateFolder::Outcome PrivateFolder::Open(const std::filesystem::path& base,
             return Fail(Outcome::Unsafe, path_, problem);
         }
     }
+    ListableHandle();
     return Outcome::Opened;
+}
+
+// The checked folder itself, opened again for reading so that its entries can be listed and it
+// can be synced; a folder of the user's that even they may not read keeps the checked handle,
+// which still makes, opens and removes files.
+void PrivateFolder::ListableHandle() {
+    const int listable = openat(handle_, ".", kDirectoryFlags);
+    if (listable >= 0) {
+        close(handle_);
+        handle_ = listable;
+    }
 }
 
 int PrivateFolder::CreateSubfolder(const std::string& name, PrivateFolder& created) const {
@@ -185,6 +201,12 @@ int PrivateFolder::RemoveFile(const std::string& name) const {
     return unlinkat(handle_, name.c_str(), 0) == 0 ? 0 : errno;
 }
 
+bool PrivateFolder::HoldsFileOrLink(const std::string& name) const {
+    struct stat status {};
+    return fstatat(handle_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+           (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode));
+}
+
 int PrivateFolder::ReadFile(const std::string& name, std::size_t limit, std::string& bytes) const {
     const int fd = openat(handle_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -192,8 +214,9 @@ int PrivateFolder::ReadFile(const std::string& name, std::size_t limit, std::str
     }
     struct stat status {};
     int error = fstat(fd, &status) != 0 ? errno : (S_ISREG(status.st_mode) ? 0 : EINVAL);
-    bytes.assign(limit, '\0');
-    const ssize_t count = error != 0 ? -1 : read(fd, bytes.data(), limit);
+    // No more than the file holds: a large limit costs nothing for a small file.
+    bytes.assign(error != 0 ? 0 : std::min(limit, static_cast<std::size_t>(status.st_size)), '\0');
+    const ssize_t count = error != 0 ? -1 : read(fd, bytes.data(), bytes.size());
     if (error == 0 && count < 0) {
         error = errno;
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -134,27 +135,39 @@ TEST_F(SimulatorTest, PacketLogAndConsoleGetOneLinePerPacket) {
     EXPECT_EQ(PacketLines(ReadFileBytes(dir_.Path() / "packets.txt")), "earlier run\n" + lines);
 }
 
-// Rewritten after every change of the outputs or the run, before the answer goes out.
+// Rewritten after every change, before the answer goes out (a train stopped while its LED is
+// off and an intensity a script set once stayed as they were), never through a link someone
+// prepared at a name its temporary might take.
 TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     SimulatorConfig config = Config();
     config.stateFilePath = dir_.Path() / "state.txt";
+    const std::filesystem::path victim = dir_.Path() / "victim.txt";
+    WriteFileBytes(victim, "the operator's");
+    for (const std::string suffix : {"", "_0"}) {
+        std::filesystem::create_symlink(
+            victim, dir_.Path() / ("state.txt.tmp" + std::to_string(getpid()) + suffix));
+    }
     StartWith(config);
-    // Each change shows at once; an upload changes neither the outputs nor the run.
     const std::pair<const char*, const char*> steps[] = {
         {"0A 85 00", "outputs 0x0085"},
         {"0B 02 37", "carried 55 intensity 200"},
-        {"15 03", ""},
-        {"16 03 01 00 00 00", ""},
-        {"17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00", ""},
-        {"18 03", ""},
-        {"15 07", ""},
-        {"14 03", "running 3"}};
+        {"1E 01 E8 03 00 00 00 00 00 00 D0 07 00 00 00 00 00 00 00 00 00 00",
+         "led 1 carried none pulse on 1000 off 2000 loops 0\n"},
+        {"0A 00 00", "outputs 0x0000"},
+        {"1E 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+         "led 1 carried none pulse none\n"},
+        {"15 03", "upload 3 count none"},
+        {"16 03 01 00 00 00", "upload 3 count 1 received 0"},
+        {"17 03 00 00 00 00 0A C8 00 00 00 00 00 00 00 00", "received 1"},
+        {"18 03", "sequence 3 records 1\nupload none"},
+        {"14 03", "led 0 carried none intensity 200 pulse none\n"}};
     for (const auto& [payload, shown] : steps) {
         client_->Exchange(CommandPacket(HexBytes(payload)));
         EXPECT_NE(ReadFileBytes(config.stateFilePath).find(shown), std::string::npos) << payload;
     }
     // The state's text is pinned with the command interpreter.
     EXPECT_EQ(ReadFileBytes(config.stateFilePath), WideToNarrow(simulator_->State().Describe()));
+    EXPECT_EQ(ReadFileBytes(victim), "the operator's");
 }
 
 TEST_F(SimulatorTest, RegistersTheSlaveUnderThePortNameUntilStop) {
