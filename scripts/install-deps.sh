@@ -18,6 +18,7 @@ packages=(
     clang
     libclang-rt-14-dev
     libcli11-dev
+    libasio-dev
     nlohmann-json3-dev
     qt6-base-dev
     libgl-dev

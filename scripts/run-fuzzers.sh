@@ -16,7 +16,8 @@ if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
     exit 2
 fi
 
-targets=(FuzzParseCommandString FuzzFormatCmdLine FuzzSettingsFile FuzzSequenceFile FuzzDeviceResponse)
+targets=(FuzzParseCommandString FuzzFormatCmdLine FuzzSettingsFile FuzzSequenceFile FuzzDeviceResponse
+         FuzzControlRequest)
 # The targets that read .cfg files get the format's words as a dictionary.
 declare -A dictionaries=(
     [FuzzFormatCmdLine]=fuzz/dictionaries/cfg.dict

@@ -332,28 +332,39 @@ OperationResult ApplicationCore::StopSequence() {
 SequenceRun::Result ApplicationCore::RunSequence(std::uint32_t number,
                                                  const SequenceRun::StopWait& waitForStop,
                                                  const SequenceRun::Tick& tick,
-                                                 const std::atomic<bool>* leaveRunning) {
+                                                 const std::atomic<bool>* leaveRunning,
+                                                 const std::wstring& by) {
     SequenceRun run(device_, sequences_, &log_);
     // The run tells its start by its first tick.
     std::optional<LocalTime> start;
     const SequenceRun::Tick recordStart = [&](SequenceRun::Milliseconds elapsed,
                                               SequenceRun::Milliseconds total) {
-        if (!start) {
+        const bool first = !start;
+        if (first) {
             start = clock_();
         }
         if (tick) {
             tick(elapsed, total);
         }
+        if (first && runListener_) {
+            double durationMs = 0.0;
+            sequences_.GetSequenceDuration(number, durationMs);
+            runListener_({number, false, durationMs, false, L""});
+        }
     };
     SequenceRun::Result result = run.Run(number, waitForStop, recordStart, leaveRunning);
     LogRunEnd(number, result);
     if (result.started && start) {
-        SequenceTimeline::RunTimes times{*start, std::nullopt, result.completed};
+        SequenceTimeline::RunTimes times{*start, std::nullopt, result.completed, by};
         if (result.stopRequested) {
             times.stop = clock_();
         }
         result.stimulusRecord = SequenceTimeline::WriteRecord(dataDirectory_, sequences_, device_,
                                                               number, times, &log_);
+        if (runListener_) {
+            runListener_(
+                {number, true, result.durationMs, result.completed, result.stimulusRecord});
+        }
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -144,10 +145,26 @@ class ApplicationCore {
     // leaves the record of the stimulus it delivered in the data directory,
     // "Stimulus_<N>_YYYY-MM-DD_HH-MM-SS.tsv" (see SequenceTimeline::RecordText), with the clock's
     // time of the start and of a stop; a record that cannot be written is a Warning only. How
-    // the run ended is logged as a Notice.
+    // the run ended is logged as a Notice. `by` names the program that asked for the run
+    // ("window", "script (process 4711)"), as the record states it.
     SequenceRun::Result RunSequence(std::uint32_t number, const SequenceRun::StopWait& waitForStop,
                                     const SequenceRun::Tick& tick = nullptr,
-                                    const std::atomic<bool>* leaveRunning = nullptr);
+                                    const std::atomic<bool>* leaveRunning = nullptr,
+                                    const std::wstring& by = L"");
+
+    // What a run started through RunSequence tells while it goes, on the thread that runs it:
+    // once at its start and once at its end (a run that never started tells nothing).
+    struct RunNotice {
+        std::uint32_t number = 0;
+        bool ended = false;
+        double durationMs = 0.0;
+        // At the end: whether it ran its whole duration, and the record written.
+        bool completed = false;
+        std::wstring stimulusRecord;
+    };
+    using RunListener = std::function<void(const RunNotice&)>;
+    // One listener (a control socket's service); null for none.
+    void SetRunListener(RunListener listener) { runListener_ = std::move(listener); }
 
     // The stimulus timeline of sequence `number` from the device model's LEDs, their stored
     // intensities and its TTL bits, at most maxEvents settings listed, with the script walk's
@@ -198,6 +215,7 @@ class ApplicationCore {
 
     Notifier& notifier_;
     LogMessageReceiver* receiver_ = nullptr;
+    RunListener runListener_;
     LogFile::Clock clock_;
     bool allowNumberedDataDirectory_ = false;
     SettingsAccess settingsAccess_ = SettingsAccess::ReadWrite;

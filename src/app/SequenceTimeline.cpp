@@ -1,5 +1,7 @@
 #include "app/SequenceTimeline.h"
 
+#include <filesystem>
+
 #include "app/platform/FileReplacement.h"
 #include "app/platform/Paths.h"
 #include "device/MicroController.h"
@@ -55,6 +57,9 @@ std::wstring RecordText(const TimelineListing& listing, const std::wstring& name
     std::wstring text = L"# Stimulus delivered by sequence " +
                         (timeline != nullptr ? std::to_wstring(timeline->Sequence()) : L"?") +
                         L" (" + name + L")\n# start\t" + WallClock(times.start) + L"\n";
+    if (!times.by.empty()) {
+        text += L"# by\t" + times.by + L"\n";
+    }
     if (timeline == nullptr) {
         text += L"# " + listing.error + L"\n";
     } else {
@@ -72,7 +77,14 @@ std::wstring RecordText(const TimelineListing& listing, const std::wstring& name
 std::wstring WriteRecord(const std::wstring& directory, const SequenceContainer& sequences,
                          const MicroController& device, std::uint32_t number, const RunTimes& times,
                          LogFile* log) {
-    const std::wstring path = Paths::Join(directory, RecordFileName(number, times.start));
+    // Runs a script starts can follow each other within one second: each keeps its record.
+    std::wstring path = Paths::Join(directory, RecordFileName(number, times.start));
+    for (int suffix = 2; !directory.empty() && std::filesystem::exists(Paths::ToNativePath(path));
+         ++suffix) {
+        std::wstring name = RecordFileName(number, times.start);
+        name.insert(name.size() - 4, L"_" + std::to_wstring(suffix));
+        path = Paths::Join(directory, name);
+    }
     const TimelineListing listing =
         ListTimeline(sequences, number, DeviceTimelineOutputs(device), kRecordMaxEvents);
     const std::string bytes =

@@ -36,6 +36,8 @@ struct RunTimes {
     LocalTime start;
     std::optional<LocalTime> stop;  // when a stop request ended the run early
     bool completed = false;
+    // Who asked for the run; no line when empty.
+    std::wstring by;
 };
 
 // A record lists at most this many settings; a longer one says where it stops.
@@ -44,14 +46,16 @@ inline constexpr std::uint64_t kRecordMaxEvents = 100'000;
 // "Stimulus_3_2026-12-06_14-03-07.tsv"
 std::wstring RecordFileName(std::uint32_t number, const LocalTime& start);
 
-// The record of a run: comment lines ("#") naming the sequence and the wall-clock start, the
+// The record of a run: comment lines ("#") naming the sequence, the wall-clock start and who
+// started it, the
 // timeline's TSV (TimelineToTsv), then the stop, if any, and a closing line that says whether
 // the run completed.
 std::wstring RecordText(const TimelineListing& listing, const std::wstring& name,
                         const RunTimes& times);
 
-// Writes the record of a run of sequence `number` into `directory`. A failure is logged as a
-// Warning and answered with an empty path: the record never fails the run.
+// Writes the record of a run of sequence `number` into `directory`, under RecordFileName or,
+// when a run of the same second has one, with a suffix "_2", "_3", ... before ".tsv". A failure
+// is logged as a Warning and answered with an empty path: the record never fails the run.
 std::wstring WriteRecord(const std::wstring& directory, const SequenceContainer& sequences,
                          const MicroController& device, std::uint32_t number, const RunTimes& times,
                          LogFile* log);

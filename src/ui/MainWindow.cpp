@@ -309,6 +309,7 @@ ApplicationCore::StartupResult MainWindow::Start() {
         snapshot_ = TakeSnapshot();
         manualPage_->ShowSnapshot(snapshot_);
         ShowSequenceModel();
+        ServeScripts();
     } else if (result != ApplicationCore::StartupResult::DataDirectoryFailed) {
         // The program ends without showing the window.
         core_.ShutDown(ApplicationCore::SettingsOnShutDown::Keep);
@@ -349,6 +350,9 @@ void MainWindow::RunDeviceJob(std::function<void()> job, std::function<void()> d
             if (session_.CloseIfHungUp()) {
                 *lost = core_.GetLogFile().GetLastError();
             }
+            if (control_) {
+                control_->SettleWindowJob();
+            }
             *snapshot = TakeSnapshot();
         },
         [this, done = std::move(done), snapshot, lost] {
@@ -369,6 +373,17 @@ void MainWindow::RunDeviceJob(std::function<void()> job, std::function<void()> d
                 close();
             }
         });
+}
+
+// Scripts' requests run as the window's own device jobs, so every change they make shows here as
+// a click's does.
+void MainWindow::ServeScripts() {
+    control_ = std::make_unique<WindowControl>(
+        core_, session_, manual_, [this](std::function<void()> job, std::function<void()> done) {
+            RunDeviceJob(std::move(job), std::move(done));
+        });
+    connect(control_.get(), &WindowControl::RunChanged, this, &MainWindow::UpdateStatusLine);
+    control_->Start(&logReceiver_);
 }
 
 void MainWindow::UpdateStates() {
@@ -504,6 +519,9 @@ void MainWindow::ShowRecentFiles() {
 }
 
 void MainWindow::StopAll(std::function<void()> then) {
+    if (control_) {
+        control_->Interrupt();
+    }
     stops_.StopAll();
     RunDeviceJob([this] { session_.StopAll(); },
                  [this, then = std::move(then)] {
@@ -522,6 +540,10 @@ void MainWindow::UpdateStatusLine() {
     status.uploadCount = busy_ > 0 ? uploadCount_ : 0;
     status.runningSequence = managerPage_->RunningSequence();
     status.runLeftMs = managerPage_->RunLeftMs();
+    if (!status.runningSequence && control_) {
+        status.runningSequence = control_->RunningSequence();
+        status.runLeftMs = control_->RunLeftMs();
+    }
     status.error = deviceError_;
     status.port = snapshot_.port;
     status.firmware = snapshot_.firmware;
@@ -572,6 +594,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         // The device operation ends first: a device that answers finishes its transaction, a
         // silent one is given up within half a second instead of its read time-out.
         closeRequest_.Raise();
+        if (control_) {
+            control_->Interrupt();
+        }
         closePending_ = true;
         event->ignore();
         return;
@@ -604,6 +629,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     if (managerPage_->Executing()) {
         stops_.RequestStop();
+    }
+    if (control_) {
+        control_->StopServing();
     }
     worker_.Stop();
     manualPage_->PulseStopped();

@@ -18,6 +18,7 @@
 #include "ui/Prompts.h"
 #include "ui/SequenceEditorPage.h"
 #include "ui/SettingsKeeper.h"
+#include "ui/WindowControl.h"
 
 class ManualControlPage;
 class QAction;
@@ -71,6 +72,7 @@ class MainWindow final : public QMainWindow {
     // Shows the current models' sequences (at start-up and after a settings file was read).
     void ShowSequenceModel();
     void RunDeviceJob(std::function<void()> job, std::function<void()> done);
+    void ServeScripts();
     DeviceSnapshot TakeSnapshot();
     void UpdateStates();
     void UpdateUndoActions();
@@ -108,6 +110,8 @@ class MainWindow final : public QMainWindow {
     ManualControl manual_;
     StopRequests stops_;
     DeviceWorker worker_;
+    // The control socket while the window is open (after a successful start).
+    std::unique_ptr<WindowControl> control_;
     QtSequenceEditorPrompts editorPrompts_{this};
     SettingsKeeper keeper_{core_, [this] { return busy_ == 0; }};
 

@@ -460,7 +460,7 @@ void SequenceManagerPage::StartStop() {
             *result = core_->RunSequence(
                 number,
                 [this](SequenceRun::Milliseconds wait) { return stops_->WaitForStop(wait); },
-                nullptr, stops_->LeaveRunning());
+                nullptr, stops_->LeaveRunning(), L"window");
         },
         [this, result] {
             logic_.FinishRun(*result);

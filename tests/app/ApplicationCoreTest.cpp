@@ -371,7 +371,8 @@ TEST_F(ApplicationCoreTest, OneWriterAtATimeAndReadersNeverWrite) {
 // --- The record of a run ---------------------------------------------------------------
 
 // A run leaves the timeline with the clock's start, and for a stop (asked for while the run
-// waits) the stop, in the data directory; the closing line says which.
+// waits) the stop, in the data directory; the closing line says which. Who asked for the run is
+// named when the front end says it.
 TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
     ASSERT_EQ(driver_.Start(), 0);
     WriteSettings(
@@ -380,17 +381,21 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
     Start(core_);
     ASSERT_EQ(core_.GetMicroController().GetConnection().Connect(4), 0);
     ASSERT_TRUE(core_.UploadSequences().status.Ok());
-    const fs::path record = DataPath() / "Stimulus_2_2017-05-16_09-05-03.tsv";
     for (const bool stop : {false, true}) {
+        // Both runs start in the same second: the second record does not replace the first.
+        const fs::path record = DataPath() / (stop ? "Stimulus_2_2017-05-16_09-05-03_2.tsv"
+                                                   : "Stimulus_2_2017-05-16_09-05-03.tsv");
         int waits = 0;
-        const SequenceRun::Result run =
-            core_.RunSequence(2, [&](SequenceRun::Milliseconds) { return stop && ++waits == 2; });
+        const SequenceRun::Result run = core_.RunSequence(
+            2, [&](SequenceRun::Milliseconds) { return stop && ++waits == 2; }, nullptr, nullptr,
+            stop ? L"script (process 4711)" : L"");
         ASSERT_EQ(run.completed, !stop);
         EXPECT_EQ(run.stimulusRecord, Wide(record));
         const std::string text = ReadFileBytes(record);
         EXPECT_TRUE(
             text.starts_with("# Stimulus delivered by sequence 2 (Flash)\n"
-                             "# start\t2017-05-16 09:05:03.000\n"
+                             "# start\t2017-05-16 09:05:03.000\n" +
+                             std::string(stop ? "# by\tscript (process 4711)\n" : "") +
                              "time_ms\tlane\tvalue\tsource\n"))
             << text;
         EXPECT_NE(text.find("\n0.0\tGreen\ton\tseq 2 step 0\n"), std::string::npos) << text;

@@ -5,8 +5,9 @@
 
 #include "support/ScopedEnvironmentVariable.h"
 
-// While it lives TEMP, APPDATA and HOME point into the directory and the XDG data and
-// configuration variables are unset: the application touches nothing of the real user's.
+// While it lives TEMP, APPDATA, HOME and XDG_RUNTIME_DIR (the control socket's place) point into
+// the directory and the XDG data and configuration variables are unset: the application touches
+// nothing of the real user's.
 class PrivateUserEnvironment {
   public:
     explicit PrivateUserEnvironment(const std::filesystem::path& root)
@@ -14,8 +15,9 @@ class PrivateUserEnvironment {
                      {"APPDATA", (root / "appdata").string()},
                      {"XDG_DATA_HOME", std::nullopt},
                      {"XDG_CONFIG_HOME", std::nullopt},
-                     {"HOME", (root / "home").string()}} {}
+                     {"HOME", (root / "home").string()},
+                     {"XDG_RUNTIME_DIR", (root / "runtime").string()}} {}
 
   private:
-    ScopedEnvironmentVariable variables_[5];
+    ScopedEnvironmentVariable variables_[6];
 };

@@ -36,6 +36,7 @@
 #include <functional>
 #include <map>
 
+#include "app/ControlClient.h"
 #include "foundation/TextConversion.h"
 #include "support/EmulatedDriver.h"
 #include "support/FaultRules.h"
@@ -862,3 +863,90 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// A script on the control socket; its answers arrive while the window's event loop runs.
+class ScriptClient {
+  public:
+    explicit ScriptClient(const fs::path& socket) { EXPECT_TRUE(client_.Connect(socket)); }
+    nlohmann::ordered_json Ask(nlohmann::ordered_json request) {
+        request["id"] = ++id_;
+        client_.SendLine(request.dump());
+        nlohmann::ordered_json answer;
+        EXPECT_TRUE(WaitFor([&] {
+            for (std::optional<nlohmann::ordered_json> line;
+                 (line = client_.ReadLine(std::chrono::milliseconds(0)));) {
+                if (line->contains("event")) {
+                    events.push_back(*line);
+                } else if (line->value("id", 0) == id_) {
+                    answer = *line;
+                    return true;
+                }
+            }
+            return false;
+        })) << request;
+        return answer;
+    }
+    // Waits for the event `name` (subscribed) and answers who caused it.
+    std::string CauseOf(const std::string& name) {
+        std::string by;
+        EXPECT_TRUE(WaitFor([&] {
+            for (std::optional<nlohmann::ordered_json> line;
+                 (line = client_.ReadLine(std::chrono::milliseconds(0)));) {
+                events.push_back(*line);
+            }
+            for (const nlohmann::ordered_json& event : events) {
+                by = event["event"] == name ? event.value("by", "") : by;
+            }
+            return !by.empty();
+        })) << name;
+        return by;
+    }
+
+    std::vector<nlohmann::ordered_json> events;
+
+  private:
+    ControlClient client_;
+    int id_ = 0;
+};
+
+}  // namespace
+
+// What a script does shows as the operator's own: the status line, the panels, the countdown.
+TEST_F(MainWindowTest, AScriptsChangesShowInTheWindow) {
+    OpenDemo(false);
+    window_->findChild<QTabWidget*>("pages")->setCurrentIndex(0);
+    Settle();
+    ScriptClient script(dir_.Path() / "runtime/ostra/control.sock");
+    auto* status = window_->findChild<QLabel*>("deviceStatus");
+    ASSERT_EQ(script.Ask({{"op", "subscribe"}})["ok"], true);
+    ASSERT_EQ(script.Ask({{"op", "connect"}})["ok"], true);
+    // The window redraws after the job, a moment after the answer left.
+    EXPECT_TRUE(WaitFor([status] { return status->text().startsWith("Connected | COM4 "); }))
+        << status->text().toStdString();
+    EXPECT_TRUE(window_->windowTitle().endsWith("Ostra - Connected To Zavik Driver"));
+    // The operator's own change is published as the window's.
+    Click(1, "ledToggle");
+    EXPECT_EQ(script.CauseOf("led"), "window");
+    ASSERT_EQ(script.Ask({{"op", "led"}, {"label", "Blue"}, {"on", true}})["ok"], true);
+    EXPECT_TRUE(WaitFor([this] { return Button(0, "ledToggle")->text() == "Turn LED Off"; }));
+    ASSERT_EQ(script.Ask({{"op", "led"}, {"label", "Red"}, {"intensity", 77}})["ok"], true);
+    EXPECT_TRUE(WaitFor(
+        [this] { return window_->ManualPage()->Panel(2)->IntensityField()->text() == "77"; }));
+    ASSERT_EQ(script.Ask({{"op", "upload"}})["ok"], true);
+    ASSERT_EQ(script.Ask({{"op", "run"}, {"sequence", 3}})["ok"], true);
+    ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Running sequence 3, "); }))
+        << status->text().toStdString();
+    window_->show();
+    ASSERT_TRUE(QDir().mkpath(OSTRA_SCREENSHOT_DIR));
+    EXPECT_TRUE(window_->grab().save(OSTRA_SCREENSHOT_DIR "/script-run.png"));
+    // The operator's Stop All ends a script's run too, and says so.
+    window_->findChild<QAction*>("stopAll")->trigger();
+    EXPECT_EQ(script.CauseOf("sequenceEnded"), "window");
+    ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Connected | "); }))
+        << status->text().toStdString();
+    Settle();
+    EXPECT_EQ(driver_->State().OutputMask(), 0x0080);
+    EXPECT_EQ(Button(0, "ledToggle")->text(), "Turn LED On");
+}

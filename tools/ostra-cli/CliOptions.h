@@ -25,6 +25,8 @@ enum class CliCommand {
     Export,
     OpenSettings,
     SaveSettings,
+    Serve,
+    Watch,
 };
 
 // Everything the command line says, as the operator typed it (text is kept as its bytes).
@@ -64,9 +66,10 @@ struct CliOptions {
 // Whether the subcommand may change the operator's settings, and so must be their only writer
 // while it runs (the others neither lock nor rewrite the per-user settings file).
 inline bool MayChangeSettings(CliCommand command) {
-    return command != CliCommand::Ports && command != CliCommand::Check &&
-           command != CliCommand::Show && command != CliCommand::Timeline &&
-           command != CliCommand::Export && command != CliCommand::SaveSettings;
+    return command != CliCommand::Ports && command != CliCommand::Watch &&
+           command != CliCommand::Check && command != CliCommand::Show &&
+           command != CliCommand::Timeline && command != CliCommand::Export &&
+           command != CliCommand::SaveSettings;
 }
 
 // Whether the subcommand only looks and so leaves the operator's settings files alone.

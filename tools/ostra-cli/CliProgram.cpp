@@ -7,6 +7,7 @@
 #include "app/ApplicationCore.h"
 #include "app/DeviceSession.h"
 #include "app/RememberedOutputs.h"
+#include "app/platform/ControlSocket.h"
 #include "device/SerialPortLister.h"
 #include "foundation/TextConversion.h"
 #include "foundation/platform/ExitSignals.h"
@@ -17,15 +18,18 @@
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
 #include "ostra-cli/FileCommands.h"
+#include "ostra-cli/ForwardedCommand.h"
 #include "ostra-cli/LedCommand.h"
 #include "ostra-cli/PortsCommand.h"
 #include "ostra-cli/RunCommand.h"
+#include "ostra-cli/ServeCommand.h"
 #include "ostra-cli/ShowCommand.h"
 #include "ostra-cli/StderrDiagnostics.h"
 #include "ostra-cli/StopCommand.h"
 #include "ostra-cli/TextFormat.h"
 #include "ostra-cli/TimelineCommand.h"
 #include "ostra-cli/UploadCommand.h"
+#include "ostra-cli/WatchCommand.h"
 
 namespace {
 
@@ -63,6 +67,10 @@ std::wstring CommandName(CliCommand command) {
             return L"export";
         case CliCommand::OpenSettings:
             return L"open-settings";
+        case CliCommand::Serve:
+            return L"serve";
+        case CliCommand::Watch:
+            return L"watch";
         case CliCommand::SaveSettings:
             break;
     }
@@ -98,8 +106,11 @@ CommandOutcome Dispatch(CommandContext& context) {
             return files.Export();
         case CliCommand::OpenSettings:
             return files.OpenSettings();
+        case CliCommand::Serve:
+            return ServeCommand(context).Run();
         case CliCommand::SaveSettings:
         case CliCommand::Ports:
+        case CliCommand::Watch:
             break;
     }
     return files.SaveSettings();
@@ -250,6 +261,20 @@ int CliProgram::Run(int argc, const char* const* argv, std::ostream& out, std::o
         exitCode = PortsCommand(*lister, console, diagnostics).Run();
         exitCode = SignalArrived() ? ExitCode::kInterrupted : exitCode;
         FinishJson(console, diagnostics.Errors(), exitCode, L"", L"");
+        return exitCode;
+    }
+    if (options->command == CliCommand::Watch) {
+        return WatchCommand(out, options->json, diagnostics).Run();
+    }
+    // The program that holds the settings and serves the socket carries the command out.
+    if (ControlClient client;
+        ForwardedCommand::Forwards(*options) && client.Connect(ControlSocket::Path())) {
+        client.SetAbortDescriptor(ExitSignals::Descriptor());
+        client.SetClientName("ostra-cli");
+        ForwardedCommand forwarded(*options, client, console, diagnostics);
+        exitCode = forwarded.Run();
+        FinishJson(console, diagnostics.Errors(), exitCode, forwarded.DataDirectory(),
+                   forwarded.LogFile());
         return exitCode;
     }
     CoreRun run(*options, console, diagnostics);

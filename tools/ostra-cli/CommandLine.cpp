@@ -41,6 +41,8 @@ constexpr const char* kEpilog =
     "  each run's folder  $TEMP/VelorinData/Ostra/YYYY-MM-DD_HH-MM-SS (log, snapshots, the\n"
     "                     settings it ended with); without TEMP\n"
     "                     ${XDG_DATA_HOME:-~/.local/share}/VelorinData/Ostra/...\n"
+    "While a window or \"ostra-cli serve\" holds the settings and serves the control socket,\n"
+    "connect, upload, run, stop, led and show (the list) are carried out by that program.\n"
     "When anything failed, the last line on standard error names the run's log.";
 
 constexpr const char* kLedNote =
@@ -225,6 +227,14 @@ class Definition {
         run->add_flag("--upload", options_.upload, "Upload all sequences first");
         Subcommand(app_, "stop", "Stop the running sequence and switch every LED off",
                    CliCommand::Stop);
+        Subcommand(app_, "serve",
+                   "Hold the settings and the device and serve the control socket to scripts "
+                   "until SIGINT or SIGTERM, which stop what was started and end it",
+                   CliCommand::Serve);
+        Subcommand(app_, "watch",
+                   "Print the events of the Ostra program serving the control socket (text, or "
+                   "JSON lines with --json) until interrupted",
+                   CliCommand::Watch);
     }
 
     void AddLedCommands() {

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "ostra-cli/Json.h"
+#include "app/Json.h"
 
 // Standard output of one ostra-cli run: text lines for people, or one JSON object for scripts
 // (text lines are then dropped), and a single self-rewriting progress line on a terminal only.

@@ -85,7 +85,8 @@ CommandOutcome RunCommand::Run() {
                                   L" " + TextFormat::Milliseconds(ToMs(elapsed)) + L" of " +
                                   TextFormat::Milliseconds(durationMs));
     };
-    const SequenceRun::Result run = context_.core.RunSequence(number, waitForStop, tick);
+    const SequenceRun::Result run =
+        context_.core.RunSequence(number, waitForStop, tick, nullptr, L"ostra-cli");
     context_.console.EndProgress();
     if (run.stopRequested) {
         context_.console.Line(L"Interrupted: stopping sequence " + title + L".");

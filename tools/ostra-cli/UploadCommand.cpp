@@ -1,9 +1,9 @@
 #include "ostra-cli/UploadCommand.h"
 
 #include "app/ApplicationCore.h"
+#include "app/Json.h"
 #include "ostra-cli/Console.h"
 #include "ostra-cli/ExitCode.h"
-#include "ostra-cli/Json.h"
 #include "ostra-cli/StderrDiagnostics.h"
 
 int UploadCommand::Prepare() {

@@ -6,14 +6,15 @@
 #include "support/FileBytes.h"
 
 CliFixture::CliFixture() {
-    for (const char* name : {"tmp", "appdata", "ports"})
+    for (const char* name : {"tmp", "appdata", "ports", "runtime"})
         std::filesystem::create_directories(dir_.Path() / name);
 }
 
 std::map<std::string, std::string> CliFixture::Environment() const {
     return {{"TEMP", (dir_.Path() / "tmp").string()},
             {"APPDATA", (dir_.Path() / "appdata").string()},
-            {"OSTRA_PORT_DIR", PortDirectory().string()}};
+            {"OSTRA_PORT_DIR", PortDirectory().string()},
+            {"XDG_RUNTIME_DIR", (dir_.Path() / "runtime").string()}};
 }
 
 ProcessResult CliFixture::Run(const std::vector<std::string>& arguments) const {

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/Json.h"
 #include "ostra-cli/Console.h"
-#include "ostra-cli/Json.h"
 #include "ostra-cli/ScriptCommandText.h"
 #include "ostra-cli/StderrDiagnostics.h"
 #include "support/HexBytes.h"

@@ -23,3 +23,7 @@ nlohmann::ordered_json JsonMilliseconds(double milliseconds);
 // One line of printable ASCII: everything else is escaped (\uXXXX, surrogate pairs above U+FFFF),
 // so the text survives any terminal or pipe encoding.
 std::string JsonLine(const nlohmann::ordered_json& json);
+
+// The wide text of a JSON string's UTF-8: each character one code point (the reverse of
+// JsonText for the texts it makes).
+std::wstring TextFromJson(const std::string& utf8);

@@ -1,4 +1,4 @@
-#include "ostra-cli/Json.h"
+#include "app/Json.h"
 
 #include <cmath>
 #include <cstdint>
@@ -63,4 +63,19 @@ nlohmann::ordered_json JsonMilliseconds(double milliseconds) {
 
 std::string JsonLine(const nlohmann::ordered_json& json) {
     return json.dump(-1, ' ', true);
+}
+
+std::wstring TextFromJson(const std::string& text) {
+    std::wstring wide;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const int extra = byte < 0x80 ? 0 : byte < 0xE0 ? 1 : byte < 0xF0 ? 2 : 3;
+        char32_t code = extra == 0 ? byte : byte & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < text.size(); ++k) {
+            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        wide += static_cast<wchar_t>(code);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return wide;
 }
