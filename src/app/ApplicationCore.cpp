@@ -388,6 +388,11 @@ SequenceTimeline::Listing ApplicationCore::ListSequenceTimeline(std::uint32_t nu
     return SequenceTimeline::List(sequences_, device_, number, maxEvents, &log_);
 }
 
+TimelineListing ApplicationCore::PreviewSequenceTimeline(std::uint32_t number,
+                                                         std::uint64_t maxEvents) const {
+    return ListTimeline(sequences_, number, DeviceTimelineOutputs(device_), maxEvents);
+}
+
 VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {
     const std::wstring device = device_.GetSettingsSection();
     const std::wstring sequences = SequenceFiles::SettingsSection(sequences_);

@@ -170,6 +170,9 @@ class ApplicationCore {
     // intensities and its TTL bits, at most maxEvents settings listed, with the script walk's
     // check (see SequenceTimeline::List).
     SequenceTimeline::Listing ListSequenceTimeline(std::uint32_t number, std::uint64_t maxEvents);
+    // The same timeline without the script check, for a preview the window draws on its own:
+    // nothing is written to the operator's log.
+    TimelineListing PreviewSequenceTimeline(std::uint32_t number, std::uint64_t maxEvents) const;
 
     LogFile& GetLogFile() { return log_; }
     MicroController& GetMicroController() { return device_; }

@@ -39,7 +39,7 @@ constexpr double kPulseWidthStepsPerMs = 10.0;
 
 const std::wstring kLineEnd = L"\r\n";
 
-// A stream's default: at most 6 significant digits, so 1800000 becomes 1.8e+06.
+// A stream's default: at most 6 significant digits, so the longest width shows as 1.8e+06.
 std::wstring DefaultNumberText(double value) {
     std::wostringstream stream;
     stream.imbue(std::locale::classic());
@@ -47,7 +47,7 @@ std::wstring DefaultNumberText(double value) {
     return stream.str();
 }
 
-// Messages show the width limits as 0.1 and 1800000.0.
+// Messages show the width limits with one decimal.
 std::wstring OneDecimal(double value) {
     return FixedText(value, 1);
 }

@@ -1,5 +1,6 @@
 #include "foundation/TimeOfDay.h"
 
+#include <chrono>
 #include <ctime>
 #include <cwchar>
 
@@ -16,7 +17,9 @@ LocalTime CurrentLocalTime() {
     time.hour = parts.tm_hour;
     time.minute = parts.tm_min;
     time.second = parts.tm_sec;
-    time.millisecond = static_cast<int>(now.tv_nsec / 1000000);
+    time.millisecond = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds(now.tv_nsec))
+            .count());
     return time;
 }
 

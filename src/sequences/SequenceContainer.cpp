@@ -51,9 +51,13 @@ VlrRetVal SequenceContainer::ValidateSequenceNumber(std::uint32_t number) const 
     if (number < kSequenceCount) {
         return VLR_SUCCESS;
     }
-    LogError(L"Error validating sequence number.  The sequence number(" + Decimal(number) +
-             L") is out of range(0.." + Decimal(kSequenceCount - 1) + L").");
+    LogError(SequenceNumberRangeText(number));
     return VLR_FAILURE;
+}
+
+std::wstring SequenceContainer::SequenceNumberRangeText(std::uint32_t number) {
+    return L"Error validating sequence number.  The sequence number(" + Decimal(number) +
+           L") is out of range(0.." + Decimal(kSequenceCount - 1) + L").";
 }
 
 VlrRetVal SequenceContainer::ValidateSequenceName(const std::wstring& name) const {
@@ -207,9 +211,8 @@ VlrRetVal SequenceContainer::IsSequenceReferenced(std::uint32_t number, bool& re
                 if (!command.IsCall()) {
                     continue;
                 }
-                if (VerifyArgumentCount(
-                        SequenceCommandWords::Text(SequenceCommandWords::Word::Call),
-                        command.ArgumentCount(), 1) != VLR_SUCCESS) {
+                if (VerifyArgumentCount(SequenceCommandWords::Word::Call,
+                                        command.ArgumentCount()) != VLR_SUCCESS) {
                     return VLR_FAILURE;
                 }
                 if (static_cast<std::int64_t>(command.IntegerArgument()) == number) {
@@ -337,10 +340,8 @@ VlrRetVal SequenceContainer::AppendCheckedCommand(std::uint32_t number, std::uin
         return VLR_FAILURE;
     }
     const ParsedCommand parsed = ParsedCommand::FromText(text, tokens, CommandOutputNames());
-    if (parsed.MustOpenItsSet() && !slots_[number].IsCommandSetEmpty(set)) {
-        LogError(L"Error adding command(" + text + L") to sequence " + Decimal(number) +
-                 L", the command set(" + Decimal(set) +
-                 L") already has commands in it.  This conflicts with the command specified.");
+    if (Judge(StepRules::CheckSharing(*parsed.CommandWord(), slots_[number].IsCommandSetEmpty(set)),
+              text, number, set) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
     ChangeSlot(number).AppendCommand(set, text, parsed);
@@ -354,12 +355,16 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
     if (AppendCheckedCommand(number, set, text, isCall) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
-    if (isCall && TimeEveryUsedSequence() != VLR_SUCCESS) {
+    if (isCall && CheckAddedCall(number, CalledSequence(number, set)) != VLR_SUCCESS) {
         ChangeSlot(number).RemoveLastCommand(set);
         return VLR_FAILURE;
     }
     RaiseChangeEvent();
     return VLR_SUCCESS;
+}
+
+std::uint32_t SequenceContainer::CalledSequence(std::uint32_t number, std::uint32_t set) const {
+    return static_cast<std::uint32_t>(slots_[number].ParsedSets()[set].back().IntegerArgument());
 }
 
 VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32_t set,

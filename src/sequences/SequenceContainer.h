@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "foundation/VlrDataTypes.h"
 #include "sequences/CallStack.h"
 #include "sequences/SequenceSlot.h"
+#include "sequences/StepRules.h"
 #include "sequences/SubscribedEvent.h"
 #include "sequences/TimingMemo.h"
 
@@ -109,7 +111,6 @@ class SequenceContainer {
                                       CallStack stack) const;
 
   private:
-    struct CommandRule;
     using Arguments = std::vector<std::wstring>;
 
     void LogError(const std::wstring& message) const;
@@ -124,30 +125,31 @@ class SequenceContainer {
     // AddCommand without its change event and without the timing check of a -Call.
     VlrRetVal AppendCheckedCommand(std::uint32_t number, std::uint32_t set,
                                    const std::wstring& text, bool& isCall);
+    // The sequence the last command of the set calls.
+    std::uint32_t CalledSequence(std::uint32_t number, std::uint32_t set) const;
     void RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber);
     VlrRetVal TimeEveryUsedSequence();
+    // The check after one -Call was appended to `number`.
+    VlrRetVal CheckAddedCall(std::uint32_t number, std::uint32_t called);
     VlrRetVal TimeSequence(std::uint32_t number, double& duration, CallStack stack,
                            TimingMemo& memo) const;
+    // A -Call is only noted: the callee is timed once the step's own duration is known.
     VlrRetVal TimeCommand(const ParsedCommand& command, double& stepDuration,
-                          std::uint32_t& loopFactor, const CallStack& stack, TimingMemo& memo,
-                          TimingMemo::Reach& reach) const;
+                          std::uint32_t& loopFactor, std::optional<std::uint32_t>& called) const;
     VlrRetVal TimeCall(std::uint32_t called, double& stepDuration, const CallStack& stack,
                        TimingMemo& memo, TimingMemo::Reach& reach) const;
     VlrRetVal CheckSingleArgument(SequenceCommandWords::Word word,
                                   const ParsedCommand& command) const;
 
-    // The vocabulary of command words (SequenceCommandVerification.cpp).
-    static const CommandRule* FindCommandRule(const std::wstring& word);
+    // The rulebook's verdicts, worded for the log (SequenceCommandVerification.cpp).
+    std::wstring RefusalText(const StepRules::Refusal& refusal, const std::wstring& text,
+                             std::uint32_t number, std::uint32_t set) const;
+    VlrRetVal Judge(const std::optional<StepRules::Refusal>& refusal, const std::wstring& text,
+                    std::uint32_t number, std::uint32_t set) const;
     VlrRetVal VerifyCommand(const std::wstring& text, const Arguments& tokens, std::uint32_t number,
                             std::uint32_t set) const;
-    VlrRetVal VerifyArgumentCount(const std::wstring& word, std::size_t given,
-                                  std::size_t expected) const;
-    VlrRetVal VerifyColor(const std::wstring& word, const Arguments& tokens) const;
-    VlrRetVal VerifyIntensity(const std::wstring& word, const Arguments& tokens) const;
-    VlrRetVal VerifyCall(const std::wstring& word, const Arguments& tokens) const;
-    VlrRetVal VerifyLoop(const std::wstring& word, const Arguments& tokens) const;
-    VlrRetVal VerifyDuration(const std::wstring& word, const Arguments& tokens) const;
-    VlrRetVal VerifyTTLBit(const std::wstring& word, const Arguments& tokens) const;
+    VlrRetVal VerifyArgumentCount(SequenceCommandWords::Word word, std::size_t given) const;
+    static std::wstring SequenceNumberRangeText(std::uint32_t number);
 
     // The names ParsedCommand resolves outputs against.
     ParsedCommand::OutputNames CommandOutputNames() const;

@@ -5,6 +5,7 @@
 // only the sequences that changed or call one that did.
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "sequences/SequenceContainer.h"
@@ -51,6 +52,40 @@ VlrRetVal SequenceContainer::TimeEveryUsedSequence() {
     return VLR_SUCCESS;
 }
 
+// Only the new call can fail when nothing else changed: the rest of the sequence passed the
+// last check and its callees are as they were. Sequences are still checked in ascending order,
+// so a caller of the changed sequence fails first with the message a full check would give.
+VlrRetVal SequenceContainer::CheckAddedCall(std::uint32_t number, std::uint32_t called) {
+    const std::optional<TimingMemo::Reach> before = knownTimings_.ReachBeforeSoleChange(number);
+    if (!before) {
+        return TimeEveryUsedSequence();
+    }
+    knownTimings_.ForgetChanged();
+    const CallStack empty;
+    for (std::uint32_t other = 0; other < kSequenceCount; ++other) {
+        if (!IsUsed(other) || knownTimings_.Passes(other, empty, kMaxNestedCalls)) {
+            continue;
+        }
+        double duration = kDefaultStepDuration;
+        if (other != number) {
+            duration = 0.0;
+            if (TimeSequence(other, duration, empty, knownTimings_) != VLR_SUCCESS) {
+                return VLR_FAILURE;
+            }
+            continue;
+        }
+        if (TimeSequence(called, duration, CallStack{number}, knownTimings_) != VLR_SUCCESS) {
+            return VLR_FAILURE;
+        }
+        TimingMemo::Reach reach = *before;
+        const TimingMemo::Reach& calledReach = knownTimings_.ReachOf(called);
+        reach.visited |= calledReach.visited;
+        reach.height = std::max(reach.height, calledReach.height + 1);
+        knownTimings_.StoreReach(number, reach);
+    }
+    return VLR_SUCCESS;
+}
+
 VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration, CallStack stack,
                                           TimingMemo& memo) const {
     if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
@@ -79,10 +114,16 @@ VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration
     std::uint32_t loopFactor = 1;
     for (const auto& parsedSet : slots_[number].ParsedSets()) {
         double stepDuration = kDefaultStepDuration;
+        std::optional<std::uint32_t> called;
         for (const ParsedCommand& command : parsedSet) {
-            if (TimeCommand(command, stepDuration, loopFactor, stack, memo, reach) != VLR_SUCCESS) {
+            if (TimeCommand(command, stepDuration, loopFactor, called) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
+        }
+        // The device runs the whole call and then waits out the step's own duration, so the
+        // callee adds onto that duration wherever the step names it.
+        if (called && TimeCall(*called, stepDuration, stack, memo, reach) != VLR_SUCCESS) {
+            return VLR_FAILURE;
         }
         duration += static_cast<double>(loopFactor) * stepDuration;
     }
@@ -91,8 +132,8 @@ VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration
 }
 
 VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& stepDuration,
-                                         std::uint32_t& loopFactor, const CallStack& stack,
-                                         TimingMemo& memo, TimingMemo::Reach& reach) const {
+                                         std::uint32_t& loopFactor,
+                                         std::optional<std::uint32_t>& called) const {
     switch (command.Role()) {
         case ParsedCommand::TimingRole::Duration:
             if (CheckSingleArgument(Word::Duration, command) != VLR_SUCCESS) {
@@ -103,9 +144,8 @@ VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& s
             if (CheckSingleArgument(Word::Call, command) != VLR_SUCCESS) {
                 return VLR_FAILURE;
             }
-            // The call step lasts its own 0.1 ms plus the whole called sequence.
-            return TimeCall(static_cast<std::uint32_t>(command.IntegerArgument()), stepDuration,
-                            stack, memo, reach);
+            called = static_cast<std::uint32_t>(command.IntegerArgument());
+            return VLR_SUCCESS;
         case ParsedCommand::TimingRole::Loop:
             stepDuration = 0.0;
             if (CheckSingleArgument(Word::Loop, command) != VLR_SUCCESS) {
@@ -138,5 +178,5 @@ VlrRetVal SequenceContainer::CheckSingleArgument(SequenceCommandWords::Word word
     if (command.ArgumentCount() == 1) {
         return VLR_SUCCESS;
     }
-    return VerifyArgumentCount(SequenceCommandWords::Text(word), command.ArgumentCount(), 1);
+    return VerifyArgumentCount(word, command.ArgumentCount());
 }

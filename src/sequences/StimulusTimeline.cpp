@@ -83,13 +83,14 @@ class TimelineBuilder {
         for (std::uint32_t step = 0; step < parsedSets.size(); ++step) {
             double stepDuration = SequenceContainer::kDefaultStepDuration;
             bool loopWord = false;
+            std::optional<std::uint32_t> called;
             std::size_t stepStart = scratch_.size();
             for (std::size_t i = 0; i < parsedSets[step].size(); ++i) {
                 const ParsedCommand& command = parsedSets[step][i];
                 switch (command.Role()) {
                     case ParsedCommand::TimingRole::Call:
-                        AddCall(static_cast<std::uint32_t>(command.IntegerArgument()), step,
-                                stepDuration);
+                        called = static_cast<std::uint32_t>(command.IntegerArgument());
+                        AddCall(*called, step, stepDuration);
                         break;
                     case ParsedCommand::TimingRole::Loop:
                     case ParsedCommand::TimingRole::EndLoop:
@@ -102,6 +103,9 @@ class TimelineBuilder {
                         break;
                 }
                 StepTiming::Apply(command, stepDuration, loopFactor);
+            }
+            if (called) {
+                AddCallDuration(*called, stepDuration);
             }
             // A step naming -Loop or -EndLoop ends the repeated block before it; the steps from
             // one with a factor other than 1 on form the next block.
@@ -185,11 +189,15 @@ class TimelineBuilder {
         return count;
     }
 
-    // The call's own step comes first, then the called sequence; timing adds the callee's steps
-    // one by one onto the step's 0.1 ms, and so does this.
-    void AddCall(std::uint32_t called, std::uint32_t step, double& stepDuration) {
+    // The call's own script command comes first, then the called sequence, then the wait that
+    // fills the step's own duration.
+    void AddCall(std::uint32_t called, std::uint32_t step, double stepDuration) {
         const TimelineBlock* callee = SequenceBlock(called);
         scratch_.push_back({stepDuration, step, 0, 0, callee, 1});
+    }
+
+    // Timing adds the callee's steps one by one onto the step's own duration, and so does this.
+    void AddCallDuration(std::uint32_t called, double& stepDuration) {
         Built& built = built_[called];
         if (!built.summed || std::bit_cast<std::uint64_t>(built.sumStart) !=
                                  std::bit_cast<std::uint64_t>(stepDuration)) {

@@ -4,6 +4,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "foundation/DeviceLimits.h"
 #include "sequences/CallStack.h"
@@ -67,6 +68,21 @@ class TimingMemo {
         Sum& sum = entry.sums[entry.nextSum];
         sum = Sum{true, start, total};
         entry.nextSum = (entry.nextSum + 1) % kSumsKept;
+    }
+
+    // A changed sequence's walk as it was before the change, when it alone changed since the
+    // last check and was known then; the memo forgets it with the rest at ForgetChanged.
+    std::optional<Reach> ReachBeforeSoleChange(std::uint32_t number) const {
+        if (changed_.count() != 1 || !changed_.test(number) || !entries_[number].known) {
+            return std::nullopt;
+        }
+        return entries_[number].reach;
+    }
+    // Known to pass, with no total yet: the sequence is walked again when its total is asked.
+    void StoreReach(std::uint32_t number, const Reach& reach) {
+        entries_[number] = Entry();
+        entries_[number].known = true;
+        entries_[number].reach = reach;
     }
 
     void MarkChanged(std::uint32_t number) { changed_.set(number); }

@@ -20,7 +20,7 @@ std::wstring Frequency(double widthOn, double widthOff);
 // "33 % Duty Cycle".
 std::wstring DutyCycle(double widthOn, double widthOff);
 // A width in the edit as the settings file keeps it (six significant digits), written out
-// without an exponent: "10", "7.25", "1800000".
+// without an exponent: "10", "7.25", and the longest width in full.
 std::wstring Width(double width);
 
 // What an entry answers: the value, or the "LED Property Error" text to show.
@@ -36,9 +36,9 @@ inline const std::wstring kErrorCaption = L"LED Property Error";
 Entry<std::uint32_t> ReadIntensity(const std::wstring& text);
 
 enum class PulseField { WidthOn, WidthOff, LoopCount };
-// The pulse fields the operator changed, read from their texts (widths 0.1..1800000.0 ms, a
-// loop count 0..1000000); a field without a text keeps the stored value exactly, so nothing the
-// operator did not type changes. A refusal names the first field that is invalid.
+// The pulse fields the operator changed, read from their texts (widths and a loop count within
+// the device's limits, DeviceLimits.h); a field without a text keeps the stored value exactly,
+// so nothing the operator did not type changes. A refusal names the first field that is invalid.
 struct PulseEntry {
     std::optional<PulseParameters> value;
     PulseField invalidField = PulseField::WidthOn;

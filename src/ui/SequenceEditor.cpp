@@ -9,6 +9,7 @@
 #include "foundation/SequenceCommandWords.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
+#include "sequences/StepRules.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -20,8 +21,8 @@ const std::wstring kClear = L"Clear";
 const std::wstring kRemove = L"Remove";
 const std::wstring kIntensityWord = L"-SetIntensity";
 const std::wstring kEndLoop = L"-EndLoop";
-constexpr double kMinDuration = 0.1;
-constexpr double kMaxDuration = 1800000.0;
+using StepRules::kMaxDuration;
+using StepRules::kMinDuration;
 
 std::wstring WordText(Word word) {
     return SequenceCommandWords::Text(word);

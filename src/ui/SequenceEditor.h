@@ -14,9 +14,9 @@ class SequenceContainer;
 class SequenceEditorPrompts {
   public:
     virtual ~SequenceEditorPrompts() = default;
-    // "Loop Command Properties": a count 2..1000000; none when cancelled.
+    // "Loop Command Properties": a count within the rulebook's loop limits; none when cancelled.
     virtual std::optional<std::uint32_t> AskLoopCount() = 0;
-    // "LED Intensity Property": an intensity 0..255; none when cancelled.
+    // "LED Intensity Property": an intensity up to the device's maximum; none when cancelled.
     virtual std::optional<std::uint32_t> AskIntensity() = 0;
     // A rule the operator's choice broke.
     virtual void ShowRuleError(const std::wstring& caption, const std::wstring& text) = 0;

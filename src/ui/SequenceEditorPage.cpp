@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "sequences/StepRules.h"
 #include "ui/FontUnits.h"
 #include "ui/GridColumnWidths.h"
 #include "ui/SequenceValidation.h"
@@ -258,17 +259,19 @@ void SequenceGridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEd
 
 std::optional<std::uint32_t> QtSequenceEditorPrompts::AskLoopCount() {
     bool ok = false;
-    const int count =
-        QInputDialog::getInt(parent_, QStringLiteral("Loop Command Properties"),
-                             QStringLiteral("Enter Loop Count:"), 2, 2, 1000000, 1, &ok);
+    const int count = QInputDialog::getInt(
+        parent_, QStringLiteral("Loop Command Properties"), QStringLiteral("Enter Loop Count:"),
+        StepRules::kMinLoopCount, StepRules::kMinLoopCount, StepRules::kMaxLoopCount, 1, &ok);
     return ok ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(count)) : std::nullopt;
 }
 
 std::optional<std::uint32_t> QtSequenceEditorPrompts::AskIntensity() {
+    constexpr auto kMaxIntensity = static_cast<int>(StepRules::kMaxIntensity);
     bool ok = false;
     const int value = QInputDialog::getInt(
         parent_, QStringLiteral("LED Intensity Property"),
-        QStringLiteral("Enter LED Intensity Value:\nValid Range: 0..255"), 0, 0, 255, 1, &ok);
+        QStringLiteral("Enter LED Intensity Value:\nValid Range: 0..%1").arg(kMaxIntensity), 0, 0,
+        kMaxIntensity, 1, &ok);
     return ok ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(value)) : std::nullopt;
 }
 

@@ -9,6 +9,7 @@
 #include "foundation/SequenceCommandWords.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
+#include "sequences/StepRules.h"
 #include "ui/SequenceHistory.h"
 
 using Word = SequenceCommandWords::Word;
@@ -18,9 +19,15 @@ namespace {
 
 const wchar_t kPasteError[] = L"Unable to Paste Steps";
 const std::wstring kIntensityHead = L"-SetIntensity(";
-constexpr double kMinDuration = 0.1;
-constexpr double kMaxDuration = 1800000.0;
-constexpr double kMaxLoopCount = 1000000.0;
+using StepRules::kMaxDuration;
+using StepRules::kMaxIntensity;
+using StepRules::kMaxLoopCount;
+using StepRules::kMinDuration;
+using StepRules::kMinLoopCount;
+
+std::wstring Whole(double value) {
+    return std::to_wstring(static_cast<std::int64_t>(value));
+}
 
 std::vector<std::wstring> Words(const std::wstring& text) {
     std::wistringstream in(text);
@@ -56,7 +63,7 @@ bool IsOneOf(const std::wstring& token, std::initializer_list<Word> words) {
     return found && std::find(words.begin(), words.end(), *found) != words.end();
 }
 
-// "-SetIntensity(200)" holds an intensity the device takes: 0..255.
+// "-SetIntensity(200)" holds an intensity the device takes.
 bool IsIntensity(const std::wstring& token) {
     if (token.size() <= kIntensityHead.size() + 1 || token.rfind(kIntensityHead, 0) != 0 ||
         token.back() != L')') {
@@ -64,7 +71,7 @@ bool IsIntensity(const std::wstring& token) {
     }
     const std::optional<double> value =
         Number(token.substr(kIntensityHead.size(), token.size() - kIntensityHead.size() - 1));
-    return value && *value == std::floor(*value) && *value >= 0 && *value <= 255;
+    return value && *value == std::floor(*value) && *value >= 0 && *value <= kMaxIntensity;
 }
 
 }  // namespace
@@ -241,8 +248,11 @@ std::optional<StepCommands::Refusal> StepCommands::CheckStep(std::vector<std::ws
     if (!words.empty()) {
         if (IsOneOf(words[0], {Word::Loop})) {
             const std::optional<double> count = words.size() == 2 ? Number(words[1]) : std::nullopt;
-            if (!count || *count != std::floor(*count) || *count < 2 || *count > kMaxLoopCount) {
-                return Refusal{kLoopCall, L"a loop count is a whole number from 2 to 1000000."};
+            if (!count || *count != std::floor(*count) || *count < kMinLoopCount ||
+                *count > kMaxLoopCount) {
+                return Refusal{kLoopCall, L"a loop count is a whole number from " +
+                                              Whole(kMinLoopCount) + L" to " +
+                                              Whole(kMaxLoopCount) + L"."};
             }
             if (open || loopAbove) {
                 return Refusal{kLoopCall, L"a loop cannot start inside another loop."};
@@ -280,7 +290,8 @@ std::optional<StepCommands::Refusal> StepCommands::CheckStep(std::vector<std::ws
                                   : duration ? L"\"" + durationCell + L"\" is out of range"
                                              : L"\"" + durationCell + L"\" is not a number";
         return Refusal{SequenceEditor::kDurationColumn,
-                       what + L"; a step lasts 0.1 to 1800000 milliseconds."};
+                       what + L"; a step lasts " + FixedText(kMinDuration, 1) + L" to " +
+                           Whole(kMaxDuration) + L" milliseconds."};
     }
     durationCell = FixedText(*duration, 1);
     const std::vector<std::wstring>& bits = model_->GetTTLBitNames();
@@ -309,8 +320,8 @@ std::optional<StepCommands::Refusal> StepCommands::CheckStep(std::vector<std::ws
             } else if (IsIntensity(token)) {
                 ++levels;
             } else {
-                return Refusal{column,
-                               L"\"" + token + L"\" is not -On, -Off or -SetIntensity(0..255)."};
+                return Refusal{column, L"\"" + token + L"\" is not -On, -Off or -SetIntensity(0.." +
+                                           Whole(kMaxIntensity) + L")."};
             }
         }
         if (switches > 1 || levels > 1) {

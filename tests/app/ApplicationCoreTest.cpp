@@ -408,6 +408,19 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
     }
 }
 
+// The window's preview is drawn unasked: a step the conversion refuses (an intensity and a TTL
+// bit share it) leaves the operator's log untouched.
+TEST_F(ApplicationCoreTest, PreviewOfATimelineLogsNothing) {
+    WriteSettings(
+        "-AddSequence 2 \"Mixed\"\r\n-AddSequenceCommandSet 2 0\r\n"
+        "-AddSequenceCommand 2 0 \"-SetIntensity Green 20\"\r\n"
+        "-AddSequenceCommand 2 0 \"-TTLHigh 3\"\r\n");
+    Start(core_);
+    const std::size_t logged = receiver_.MessagesAt(LogLevel::Error).size();
+    EXPECT_TRUE(core_.PreviewSequenceTimeline(2, 100).timeline);
+    EXPECT_EQ(receiver_.MessagesAt(LogLevel::Error).size(), logged);
+}
+
 // A run that crashes with unsaved settings leaves the recovery copy; the next run offers it and
 // reads it only when the operator opens it, removes it only when the operator discards it, and
 // keeps it for the start after otherwise (Escape once discarded it silently). The log says which.

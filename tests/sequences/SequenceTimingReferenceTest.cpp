@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -36,7 +37,8 @@ constexpr std::uint32_t kPool = 10;  // sequence numbers in play: collisions are
 
 class RandomModelTest : public ContainerFixture, public ::testing::WithParamInterface<unsigned> {
   protected:
-    // Every step lasts 0.1 ms or its last -Duration, times the loop factor in force.
+    // Every step lasts 0.1 ms or its last -Duration, plus the sequence it calls, times the loop
+    // factor in force.
     bool Time(std::uint32_t n, double& total, std::vector<std::uint32_t> stack) {
         // Messages are the call-nesting tests' business; here only whether timing fails.
         if (n >= 255 || stack.size() > 4 ||
@@ -47,16 +49,20 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
         std::uint32_t factor = 1;
         for (const CommandSet& set : container.GetCommandSets(n)) {
             double step = 0.1;
+            std::optional<std::uint32_t> called;
             for (const std::wstring& text : set) {
                 const std::vector<std::wstring> tokens = Tokens(text);
                 if (tokens[0] == L"-duration") {
                     TextToDouble(tokens[1], step);
-                } else if (tokens[0] == L"-call" && !Time(Number(tokens[1]), step, stack)) {
-                    return false;
+                } else if (tokens[0] == L"-call") {
+                    called = Number(tokens[1]);
                 } else if (tokens[0] == L"-loop" || tokens[0] == L"-endloop") {
                     factor = tokens[0] == L"-loop" ? Number(tokens[1]) : 1;
                     step = 0.0;
                 }
+            }
+            if (called && !Time(*called, step, stack)) {
+                return false;
             }
             total += static_cast<double>(factor) * step;
         }

@@ -38,6 +38,7 @@ TEST_F(ContainerFixture, DurationAddsEveryStepTimesItsLoopFactor) {
          7.0},
         {"Call", {{L"-Call 1"}}, 12.7},
         {"CallInALoopCountsEveryPass", {{L"-Loop 2"}, {L"-Call 1"}, {L"-EndLoop"}}, 25.4},
+        {"CallStepAddsItsOwnDuration", {{L"-Call 1", L"-Duration 2"}}, 12.6 + 2.0},
         {"LoopFactorsDoNotCrossACall", {{L"-Call 3"}, {L"-Duration 1"}}, 0.1 + 15.0 + 1.0},
         // Timing goes by a command's word, not by words its arguments happen to hold.
         {"WordInALabel", {{L"-On x-Duration"}, {L"-Off x-Duration"}}, 0.2},
@@ -103,10 +104,12 @@ TEST_F(CallNestingTest, RefusesCyclesAndChainsOfMoreThanFourCalls) {
     }
 }
 
-// An added call deepens every chain through its sequence: one too deep is taken back. What a
-// check learnt must not outlive a change: renumbering (which checks nothing) can lengthen a
-// chain, and cutting a chain makes room again.
+// An added call deepens every chain through its sequence, also when that sequence alone changed
+// since the last check: one too deep is taken back. What a check learnt must not outlive a
+// change: renumbering (which checks nothing) can lengthen a chain, and cutting a chain makes
+// room again.
 TEST_F(CallNestingTest, AddedCallsAreCheckedAgainstTheChainsAsTheyAreNow) {
+    Define(10, L"S10", {{L"-Call 7"}});  // a check: what it learnt stays
     ASSERT_EQ(container.AddCommandSet(5, 1), 0);
     ResetRecords();
     EXPECT_EQ(container.AddCommand(5, 1, L"-call 7"), -1);  // 1 -> ... -> 5 -> 7
@@ -163,6 +166,9 @@ TEST_F(StimulusTimelineTest, TimingExamplesGiveTheirSettings) {
         {{{L"-Loop 3"}, {L"-Duration 5"}, {L"-Off Blue"}, {L"-EndLoop"}, {L"-Duration 1"}},
          {L"5.0" + off + L"2 pass 1", L"10.1" + off + L"2 pass 2", L"15.2" + off + L"2 pass 3"}},
         {{{L"-Call 1"}}, {L"0.1" + on + L"0 > seq 1 step 0", L"10.1" + off + L"0 > seq 1 step 1"}},
+        {{{L"-Call 1", L"-Duration 2"}, {L"-Off Blue"}},
+         {L"0.1" + on + L"0 > seq 1 step 0", L"10.1" + off + L"0 > seq 1 step 1",
+          L"14.6" + off + L"1"}},
         {{{L"-Loop 2"}, {L"-Call 1"}, {L"-EndLoop"}},
          {L"0.1" + on + L"1 pass 1 > seq 1 step 0", L"10.1" + off + L"1 pass 1 > seq 1 step 1",
           L"12.8" + on + L"1 pass 2 > seq 1 step 0", L"22.8" + off + L"1 pass 2 > seq 1 step 1"}},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -67,6 +68,28 @@ TEST_F(InspectTest, TimelineListsTheSettingsWithTheScriptCheck) {
     EXPECT_TRUE(lines[12].starts_with("# Script and timeline agree on 1 settings")) << lines[12];
     EXPECT_TRUE(ReadFileBytes(File("flash.svg")).starts_with("<?xml"));
     EXPECT_EQ(RunJson({"timeline", "2"})["scriptCheck"].get<std::string>(), lines[12].substr(2));
+}
+
+// A call step that also names -Duration lasts what the device does: the whole call (sequence 1,
+// 50.1 ms), then the step's own 2 ms. Its timeline ends after its last event, in time order.
+TEST_F(CliFixture, CallStepWithADurationLastsTheCallAndTheStep) {
+    WriteSettings(
+        "-AddSequence 1 \"Long\"\n-AddSequenceCommandSet 1 0\n"
+        "-AddSequenceCommand 1 0 \"-TTLHigh 3\"\n-AddSequenceCommand 1 0 \"-Duration 50\"\n"
+        "-AddSequenceCommandSet 1 1\n-AddSequenceCommand 1 1 \"-TTLLow 3\"\n"
+        "-AddSequence 3 \"Caller\"\n-AddSequenceCommandSet 3 0\n"
+        "-AddSequenceCommand 3 0 \"-Call 1\"\n-AddSequenceCommand 3 0 \"-Duration 2\"\n"
+        "-AddSequenceCommandSet 3 1\n-AddSequenceCommand 3 1 \"-TTLHigh 4\"\n");
+    EXPECT_EQ(RunJson({"show", "3"})["durationMs"], 52.2);
+    const Json timeline = RunJson({"timeline", "3"});
+    EXPECT_EQ(timeline["durationMs"], 52.2);
+    std::vector<double> times;
+    for (const Json& event : timeline["events"]) {
+        times.push_back(event["timeMs"].get<double>());
+    }
+    ASSERT_FALSE(times.empty());
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << timeline.dump();
+    EXPECT_EQ(times.back(), 52.1) << timeline.dump();
 }
 
 class CheckTest : public CliFixture {

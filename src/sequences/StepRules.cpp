@@ -1,0 +1,152 @@
+#include "sequences/StepRules.h"
+
+#include "foundation/ArgumentReading.h"
+#include "foundation/TextConversion.h"
+
+namespace StepRules {
+
+namespace {
+
+bool HoldsName(const std::vector<std::wstring>& names, const std::wstring& name) {
+    for (const std::wstring& candidate : names) {
+        if (CompareNoCase(candidate, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Refusal Refuse(Reason reason, Field field, Word word, const std::wstring& argument,
+               double value = 0.0) {
+    Refusal refusal(reason, field, word);
+    refusal.argument = argument;
+    refusal.value = value;
+    return refusal;
+}
+
+std::optional<Refusal> CheckColor(Word word, const std::vector<std::wstring>& tokens,
+                                  const Context& context) {
+    if (HoldsName(context.colorLabels, tokens[1])) {
+        return std::nullopt;
+    }
+    return Refuse(Reason::UnknownColor, Field::Color, word, tokens[1]);
+}
+
+std::optional<Refusal> CheckIntensity(Word word, const std::vector<std::wstring>& tokens,
+                                      const Context& context) {
+    if (std::optional<Refusal> color = CheckColor(word, tokens, context)) {
+        return color;
+    }
+    // Read as unsigned on purpose: a negative intensity becomes a large value and fails.
+    const auto intensity = static_cast<std::uint32_t>(ArgumentReading::ReadInteger(tokens[2]));
+    if (intensity <= kMaxIntensity) {
+        return std::nullopt;
+    }
+    return Refuse(Reason::IntensityOutOfRange, Field::Intensity, word, tokens[2], intensity);
+}
+
+std::optional<Refusal> CheckCall(Word word, const std::vector<std::wstring>& tokens,
+                                 const Context& context) {
+    const auto callee = static_cast<std::uint32_t>(ArgumentReading::ReadInteger(tokens[1]));
+    if (callee >= kSequenceCount) {
+        return Refuse(Reason::SequenceNumberOutOfRange, Field::Sequence, word, tokens[1], callee);
+    }
+    if (context.isDefined && context.isDefined(callee)) {
+        return std::nullopt;
+    }
+    return Refuse(Reason::NoSuchSequence, Field::Sequence, word, tokens[1], callee);
+}
+
+std::optional<Refusal> CheckLoop(Word word, const std::vector<std::wstring>& tokens,
+                                 const Context&) {
+    const std::int32_t count = ArgumentReading::ReadInteger(tokens[1]);
+    if (count >= kMinLoopCount && count <= kMaxLoopCount) {
+        return std::nullopt;
+    }
+    // Reported as the unsigned value the device would take.
+    return Refuse(Reason::LoopCountOutOfRange, Field::LoopCount, word, tokens[1],
+                  static_cast<std::uint32_t>(count));
+}
+
+std::optional<Refusal> CheckDuration(Word word, const std::vector<std::wstring>& tokens,
+                                     const Context&) {
+    const double duration = ArgumentReading::ReadFraction(tokens[1]);
+    if (duration >= kMinDuration && duration <= kMaxDuration) {
+        return std::nullopt;
+    }
+    return Refuse(Reason::DurationOutOfRange, Field::Duration, word, tokens[1], duration);
+}
+
+std::optional<Refusal> CheckTTLBit(Word word, const std::vector<std::wstring>& tokens,
+                                   const Context& context) {
+    if (HoldsName(context.ttlBits, tokens[1])) {
+        return std::nullopt;
+    }
+    return Refuse(Reason::UnknownTTLBit, Field::TTLBit, word, tokens[1]);
+}
+
+using ArgumentCheck = std::optional<Refusal> (*)(Word, const std::vector<std::wstring>&,
+                                                 const Context&);
+
+// Null when the argument count is all there is to check.
+ArgumentCheck ArgumentCheckOf(Word word) {
+    switch (word) {
+        case Word::On:
+        case Word::Off:
+            return &CheckColor;
+        case Word::Call:
+            return &CheckCall;
+        case Word::Loop:
+            return &CheckLoop;
+        case Word::EndLoop:
+            return nullptr;
+        case Word::Duration:
+            return &CheckDuration;
+        case Word::SetIntensity:
+            return &CheckIntensity;
+        case Word::TTLHigh:
+        case Word::TTLLow:
+            return &CheckTTLBit;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::optional<Refusal> CheckArgumentCount(Word word, std::size_t given) {
+    const std::size_t expected = SequenceCommandWords::ArgumentCount(word);
+    if (given == expected) {
+        return std::nullopt;
+    }
+    Refusal refusal(Reason::ArgumentCount, Field::Arguments, word);
+    refusal.expected = expected;
+    refusal.given = given;
+    return refusal;
+}
+
+std::optional<Refusal> CheckCommand(const std::vector<std::wstring>& tokens,
+                                    const Context& context) {
+    const std::optional<Word> word =
+        tokens.empty() ? std::nullopt : SequenceCommandWords::Find(tokens.front());
+    if (!word) {
+        return Refusal(Reason::UnknownWord, Field::Word, std::nullopt);
+    }
+    if (std::optional<Refusal> count = CheckArgumentCount(*word, tokens.size() - 1)) {
+        return count;
+    }
+    const ArgumentCheck check = ArgumentCheckOf(*word);
+    return check == nullptr ? std::nullopt : check(*word, tokens, context);
+}
+
+bool MustOpenItsStep(Word word) {
+    return word == Word::Call || word == Word::Loop || word == Word::EndLoop;
+}
+
+std::optional<Refusal> CheckSharing(Word word, bool stepIsEmpty) {
+    if (stepIsEmpty || !MustOpenItsStep(word)) {
+        return std::nullopt;
+    }
+    return Refusal(Reason::MustOpenItsStep, Field::Word, word);
+}
+
+}  // namespace StepRules
