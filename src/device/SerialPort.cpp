@@ -80,6 +80,7 @@ VlrRetVal SerialPort::Open(int portNumber, const std::filesystem::path& path) {
 
     handle_ = handle;
     open_ = true;
+    gaveUpOnExit_ = false;
     name_ = name;
     Log(LogLevel::Notice, L"Serial port connection created successfully on " + name + L".");
 
@@ -203,6 +204,7 @@ VlrRetVal SerialPort::Read(std::uint8_t* destination, std::uint32_t count) {
             continue;
         }
         if (outcome == kTimedOut && exiting) {
+            gaveUpOnExit_ = true;
             LogError(L"Error reading data from device, interrupted by a request to exit.");
             return VLR_FAILURE;
         }
@@ -221,6 +223,7 @@ VlrRetVal SerialPort::Read(std::uint8_t* destination, std::uint32_t count) {
             return VLR_FAILURE;
         }
     }
+    gaveUpOnExit_ = false;
     return VLR_SUCCESS;
 }
 

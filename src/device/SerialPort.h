@@ -64,6 +64,9 @@ class SerialPort {
     bool LastOpenLackedPermission() const { return lastOpenLackedPermission_; }
     // True when the open line has hung up: the device was unplugged or the emulator ended.
     bool HasHungUp() const;
+    // True when the latest read that ended was given up at a request to exit: the device did not
+    // answer within the grace, so a stop sent now would wait for its full time-out.
+    bool GaveUpOnExit() const { return gaveUpOnExit_; }
 
   private:
     VlrDataTypes::VlrRetVal ApplyLineSettings();
@@ -78,6 +81,7 @@ class SerialPort {
     LogFile* log_ = nullptr;
     int handle_ = -1;
     bool open_ = false;
+    bool gaveUpOnExit_ = false;
     bool lastOpenFoundPortInUse_ = false;
     bool lastOpenLackedPermission_ = false;
     std::wstring name_;

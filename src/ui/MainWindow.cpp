@@ -601,6 +601,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A close that waited for a device command: a device that answered takes the close's stop
+    // (the command may have lit an LED); a silent one was given up and is sent nothing more.
+    if (!core_.GetMicroController().GetConnection().Port().GaveUpOnExit()) {
+        closeRequest_.Lower();
+    }
     // Nothing is sent without asking: stop first (the close follows the stop), or leave the
     // device running. An exit signal stops without asking.
     if (snapshot_.connected && !closeStopSent_ && DeviceActive()) {
@@ -608,6 +613,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             closeWithoutAsking_ ? Prompts::CloseChoice::Stop : prompts_.AskStopBeforeClose(this);
         switch (choice) {
             case Prompts::CloseChoice::Cancel:
+                // The window works on: a close that waited for a command no longer follows the
+                // next one, and the device takes commands again.
+                closePending_ = false;
+                closeRequest_.Lower();
                 event->ignore();
                 return;
             case Prompts::CloseChoice::Stop:

@@ -664,6 +664,52 @@ TEST_F(MainWindowTest, ClosingWithALedOnAsksAndLeaveRunningIsShownAtTheNextConne
     EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0);
 }
 
+// A close or an exit signal during a slow Turn LED On once let the command finish and sent
+// nothing more: the LED stayed lit. Now the stop and every LED off follow (a close asks first);
+// after Cancel the window works on and the next command no longer closes it.
+TEST_F(MainWindowTest, ClosingDuringASlowLedOnTakesTheCloseOnceItIsAnswered) {
+    using Choice = Prompts::CloseChoice;
+    using Ids = std::vector<std::uint8_t>;
+    struct Case {
+        bool exitSignal;
+        Choice choice;
+        int questions;
+        Ids sent;
+    };
+    const Case cases[] = {{true, Choice::Stop, 0, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
+                          {false, Choice::Stop, 1, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
+                          {false, Choice::Cancel, 1, {0x0A, 0x0A}}};
+    driver_.Unplug();
+    driver_.Config().answerDelay = std::chrono::milliseconds(120);
+    ASSERT_EQ(driver_.Start(), 0);
+    for (const Case& test : cases) {
+        SCOPED_TRACE(static_cast<int>(test.choice) + (test.exitSignal ? 10 : 0));
+        OpenWindow();
+        Trigger("connect");
+        driver_.MarkHandled();
+        prompts_.closeQuestions = 0;
+        prompts_.closeChoice = test.choice;
+        const std::size_t sent = driver_->PacketCount();
+        QTest::mouseClick(Button(0, "ledToggle"), Qt::LeftButton);
+        ASSERT_TRUE(driver_->WaitForPackets(sent + 1, std::chrono::seconds(5)));
+        ASSERT_TRUE(window_->IsBusy());
+        if (test.exitSignal) {
+            window_->CloseOnExitSignal();
+        } else {
+            window_->close();
+        }
+        if (test.choice == Choice::Cancel) {
+            Settle();
+            Click(0, "ledToggle");
+        }
+        ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
+        EXPECT_EQ(window_->IsClosed(), test.choice != Choice::Cancel);
+        EXPECT_EQ(prompts_.closeQuestions, test.questions);
+        EXPECT_EQ(driver_.CommandIds(), test.sent);
+        EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0);
+    }
+}
+
 // Return takes the choice that loses nothing and leaves no light on; Escape changes nothing.
 TEST_F(MainWindowTest, TheQuestionsDefaultToTheSafeChoice) {
     window_->show();

@@ -28,3 +28,10 @@ void AbortRequest::Raise() {
         [[maybe_unused]] const ssize_t written = write(writeEnd_, &byte, 1);
     }
 }
+
+// The pipe does not block: reading stops when it is empty.
+void AbortRequest::Lower() {
+    char bytes[64];
+    while (readEnd_ >= 0 && read(readEnd_, bytes, sizeof bytes) > 0) {
+    }
+}
