@@ -37,6 +37,13 @@ class SequenceContainer {
     // A step without -Duration lasts this long, in milliseconds (the device's script time step).
     static constexpr double kDefaultStepDuration = 0.1;
 
+    // One step's time: its duration once through (a call step with its callee) and the loop
+    // factor it runs under; the step adds their product to its sequence.
+    struct StepTime {
+        double duration = 0.0;
+        std::uint32_t loopFactor = 1;
+    };
+
     SequenceContainer();
     virtual ~SequenceContainer();
 
@@ -104,6 +111,8 @@ class SequenceContainer {
 
     // Timing, in milliseconds. GetSequenceDuration adds the total to the value passed in.
     VlrRetVal GetSequenceDuration(std::uint32_t number, double& duration) const;
+    // The same walk, step by step.
+    VlrRetVal GetStepTimes(std::uint32_t number, std::vector<StepTime>& steps) const;
     // True when timing `called` as if `calling` called it fails: a cycle, too deep a nesting,
     // a bad number or a malformed command.
     bool CheckCallNesting(std::uint32_t calling, std::uint32_t called) const;
@@ -132,7 +141,7 @@ class SequenceContainer {
     // The check after one -Call was appended to `number`.
     VlrRetVal CheckAddedCall(std::uint32_t number, std::uint32_t called);
     VlrRetVal TimeSequence(std::uint32_t number, double& duration, CallStack stack,
-                           TimingMemo& memo) const;
+                           TimingMemo& memo, std::vector<StepTime>* steps = nullptr) const;
     // A -Call is only noted: the callee is timed once the step's own duration is known.
     VlrRetVal TimeCommand(const ParsedCommand& command, double& stepDuration,
                           std::uint32_t& loopFactor, std::optional<std::uint32_t>& called) const;

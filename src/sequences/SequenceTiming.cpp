@@ -23,6 +23,14 @@ VlrRetVal SequenceContainer::GetSequenceDuration(std::uint32_t number, double& d
     return ComputeSequenceDuration(number, duration, CallStack());
 }
 
+VlrRetVal SequenceContainer::GetStepTimes(std::uint32_t number,
+                                          std::vector<StepTime>& steps) const {
+    steps.clear();
+    TimingMemo memo;
+    double duration = 0.0;
+    return TimeSequence(number, duration, CallStack(), memo, &steps);
+}
+
 bool SequenceContainer::CheckCallNesting(std::uint32_t calling, std::uint32_t called) const {
     double scratch = 0.0;
     return ComputeSequenceDuration(called, scratch, CallStack{calling}) != VLR_SUCCESS;
@@ -87,7 +95,7 @@ VlrRetVal SequenceContainer::CheckAddedCall(std::uint32_t number, std::uint32_t 
 }
 
 VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration, CallStack stack,
-                                          TimingMemo& memo) const {
+                                          TimingMemo& memo, std::vector<StepTime>* steps) const {
     if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
@@ -126,6 +134,9 @@ VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration
             return VLR_FAILURE;
         }
         duration += static_cast<double>(loopFactor) * stepDuration;
+        if (steps != nullptr) {
+            steps->push_back({stepDuration, loopFactor});
+        }
     }
     memo.Store(number, reach, start, duration);
     return VLR_SUCCESS;

@@ -382,11 +382,6 @@ SequenceEditor::VlrRetVal SequenceEditor::ApplyCall(int row, const std::wstring&
         return VLR_FAILURE;
     }
     SetRowCellsReadOnly(true, row, kLoopCallColumn);
-    double duration = 0.0;
-    rows_[row].cells[kDurationColumn] =
-        container_->GetSequenceDuration(*called, duration) == VLR_SUCCESS
-            ? FixedText(duration + kMinDuration, 1)
-            : L"?";
     return VLR_SUCCESS;
 }
 
@@ -515,39 +510,36 @@ SequenceEditor::VlrRetVal SequenceEditor::CommitRow(int row) {
     return VLR_FAILURE;
 }
 
-SequenceEditor::VlrRetVal SequenceEditor::UpdateLoopDurations() {
-    bool inLoop = false;
-    double sum = 0.0;
-    double factor = 0.0;
-    for (Row& row : rows_) {
-        const std::wstring& loopCall = row.cells[kLoopCallColumn];
-        const std::optional<Word> word = FirstWord(loopCall);
-        if (word == Word::Loop) {
-            inLoop = true;
-            sum = 0.0;
-            const std::vector<std::wstring> words = Words(loopCall);
-            factor = (words.size() > 1 ? ArgumentReading::ReadInteger(words[1]) : 0) - 1.0;
-        } else if (word == Word::EndLoop) {
-            row.cells[kDurationColumn] = inLoop ? FixedText(factor * sum, 1) : L"?";
-            inLoop = false;
-        } else if (inLoop) {
-            sum += ArgumentReading::ReadFraction(row.cells[kDurationColumn]);
-        }
-    }
-    return VLR_SUCCESS;
-}
-
+// The times are the model's. A row shows its step once through and a loop's end row the
+// repeats of the body, so the start times add up the way the device runs the rows.
 SequenceEditor::VlrRetVal SequenceEditor::UpdateTimes() {
-    if (UpdateLoopDurations() != VLR_SUCCESS) {
-        return VLR_FAILURE;
-    }
+    std::vector<SequenceContainer::StepTime> steps;
+    const bool timed =
+        rows_.empty() ||
+        (container_->GetStepTimes(sequence_, steps) == VLR_SUCCESS && steps.size() == rows_.size());
+    const std::vector<int> partner = MatchLoops();
     double time = 0.0;
-    for (Row& row : rows_) {
-        row.cells[kStartColumn] = FixedText(time, 1);
-        time += ArgumentReading::ReadFraction(row.cells[kDurationColumn]);
+    double repeats = 0.0;
+    double total = 0.0;
+    for (int index = 0; index < RowCount(); ++index) {
+        std::vector<std::wstring>& cells = rows_[index].cells;
+        cells[kStartColumn] = timed ? FixedText(time, 1) : L"?";
+        const SequenceContainer::StepTime step =
+            timed ? steps[index] : SequenceContainer::StepTime();
+        double shown = step.duration;
+        if (KindOf(index) == RowKind::Call) {
+            cells[kDurationColumn] = timed ? FixedText(step.duration, 1) : L"?";
+        } else if (KindOf(index) == RowKind::LoopEnd) {
+            shown = repeats;
+            cells[kDurationColumn] = timed && partner[index] >= 0 ? FixedText(repeats, 1) : L"?";
+            repeats = 0.0;
+        }
+        repeats += static_cast<double>(step.loopFactor - 1) * step.duration;
+        total += static_cast<double>(step.loopFactor) * step.duration;
+        time += shown;
     }
-    total_ = FixedText(time, 1) + L" ms";
-    return VLR_SUCCESS;
+    total_ = timed ? FixedText(total, 1) + L" ms" : L"?";
+    return timed ? VLR_SUCCESS : VLR_FAILURE;
 }
 
 void SequenceEditor::UpdateButtons() {

@@ -137,7 +137,6 @@ class SequenceEditor {
     // The partner of every loop start and loop end row, -1 when it has none.
     std::vector<int> MatchLoops() const;
     std::optional<int> GetColumnNumber(const std::wstring& label) const;
-    VlrRetVal UpdateLoopDurations();
     void UpdateButtons();
     bool EndEditValue(int row, int column, const std::wstring& chosen);
     bool EndEditLoopCall(int row, const std::wstring& chosen);

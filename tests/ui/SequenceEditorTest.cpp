@@ -100,6 +100,15 @@ TEST_F(SequenceEditorTest, RowsShowWhatTheModelHolds) {
     EXPECT_EQ(editor.TotalText(), L"11.1 ms");
 }
 
+// The device runs a call and then waits out the step's own duration; the rows that follow
+// start after both.
+TEST_F(SequenceEditorTest, ACallStepLastsItsCallAndItsDuration) {
+    Load({{L"-Call 1", L"-Duration 2"}, {L"-Duration 3"}});
+    EXPECT_EQ(Cell(0, Editor::kDurationColumn), L"102.0");
+    EXPECT_EQ(Cell(1, Editor::kStartColumn), L"102.0");
+    EXPECT_EQ(editor.TotalText(), L"105.0 ms");
+}
+
 TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
     Load({{L"-On Green", L"-SetIntensity Blue 200"}, {}, {}, {}});
     EXPECT_EQ(editor.BuildValueChoices(0, 5), (Set{L"Clear", L"-On", L"-Off"}));
