@@ -5,17 +5,21 @@
 #include <vector>
 
 #include "device/ScriptCommand.h"
+#include "foundation/Step.h"
+#include "foundation/StepRules.h"
 #include "foundation/VlrDataTypes.h"
 
 class LogFile;
 
 // Turns one sequence (its command sets of command strings) into the device's flat list of
 // 10-byte script commands: one command per command set, a wait that fills the set's duration,
-// loop start and end folded into one jump command, and an end marker. Keeps its own copy of the
-// LED label-to-device-ID pairs, registered by the device model as LEDs are added.
+// loop start and end folded into one jump command, and an end marker. Each set is read as a Step
+// by StepText, so what may share a step and how loops pair is the rulebook's; this words its
+// refusals and lays the script out. Keeps its own copy of the LED label-to-device-ID pairs,
+// registered by the device model as LEDs are added.
 class MicroControllerCommandConversion {
   public:
-    explicit MicroControllerCommandConversion(LogFile* log = nullptr) : log_(log) {}
+    explicit MicroControllerCommandConversion(LogFile* log = nullptr);
 
     void SetLogFile(LogFile* log) { log_ = log; }
 
@@ -30,26 +34,20 @@ class MicroControllerCommandConversion {
     VlrDataTypes::VlrRetVal Convert(const std::vector<std::vector<std::wstring>>& commandSets,
                                     std::vector<std::uint8_t>& scriptBytes);
 
-    // Folds the op code a command word needs into the record's op code (word compared without
-    // regard to case); fails when the record already holds an op code the word cannot share.
-    VlrDataTypes::VlrRetVal UpdateOpCode(const std::wstring& word, ScriptCommand& record);
-
   private:
-    VlrDataTypes::VlrRetVal ConvertCommandSet(const std::vector<std::wstring>& commandSet);
-    VlrDataTypes::VlrRetVal ApplyCommand(const std::wstring& command, ScriptCommand& record,
-                                         float& duration);
-    VlrDataTypes::VlrRetVal SetLEDOutput(const std::wstring& word, const std::wstring& label,
-                                         bool on, ScriptCommand& record);
-    VlrDataTypes::VlrRetVal SetTTLOutput(const std::wstring& bitText, bool high,
-                                         ScriptCommand& record);
-    VlrDataTypes::VlrRetVal SetIntensity(const std::wstring& label, const std::wstring& value,
-                                         ScriptCommand& record);
-    VlrDataTypes::VlrRetVal PairLoops();
+    VlrDataTypes::VlrRetVal ReadSteps(const std::vector<std::vector<std::wstring>>& commandSets,
+                                      std::vector<Step>& steps) const;
+    void LogRefusal(const StepRules::Refusal& refusal, const std::wstring& command,
+                    const Step& before) const;
+    // Lays out the steps before `end`, loops folded into their end's jump.
+    std::vector<ScriptCommand> LayOut(const std::vector<Step>& steps, std::size_t end) const;
+    ScriptCommand CommandOf(const Step& step) const;
+    std::uint8_t OpCodeOf(const Step& step) const;
     void LogError(const std::wstring& message) const;
     void LogWarning(const std::wstring& message) const;
 
     LogFile* log_ = nullptr;
-    std::vector<ScriptCommand> scriptList_;
     std::vector<std::wstring> labels_;
     std::vector<std::uint32_t> deviceLedIds_;
+    std::vector<std::wstring> ttlBits_;
 };

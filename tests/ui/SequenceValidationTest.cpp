@@ -35,7 +35,7 @@ class SequenceValidationTest : public testing::Test {
 TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
     Define(1, {{L"-On Blue", L"-Duration 5"}, {L"-Loop 2"}, {L"-Duration 1"}, {L"-EndLoop"}});
     Define(2, {{L"-Duration 3"}, {L"-SetIntensity Blue 200", L"-TTLHigh 3"}});
-    Define(3, {{L"-On Blue", L"-SetIntensity Blue 9", L"-Off Red", L"-Duration 2"}});
+    Define(3, {{L"-SetIntensity Blue 9", L"-Off Red", L"-Duration 2"}});
     Define(4, {{L"-Loop 3"}, {L"-Duration 5"}});
     Define(5, {{L"-Loop 2"}, {L"-Duration 1"}, {L"-Loop 3"}, {L"-EndLoop"}});
     Define(6, {{L"-Duration 1"}, {L"-EndLoop"}});
