@@ -10,8 +10,10 @@
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/Step.h"
+#include "foundation/StepRules.h"
+#include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
-#include "sequences/StepRules.h"
 #include "ui/SequenceEditor.h"
 
 using VlrDataTypes::VLR_SUCCESS;
@@ -37,35 +39,17 @@ std::optional<Word> WordOf(const std::wstring& command, std::wstring* argument =
     return SequenceCommandWords::Find(command.substr(start, end - start));
 }
 
-bool OpensOrClosesLoop(const std::vector<std::wstring>& set) {
-    for (const std::wstring& command : set) {
-        const std::optional<Word> word = WordOf(command);
-        if (word == Word::Loop || word == Word::EndLoop) {
-            return true;
-        }
+std::wstring LoopAdvice(StepRules::Reason reason) {
+    switch (reason) {
+        case StepRules::Reason::LoopAlreadyOpen:
+            return L"A loop cannot start inside another loop: end the loop above first, or clear "
+                   L"this -Loop.";
+        case StepRules::Reason::LoopEndWithoutStart:
+            return L"This -EndLoop ends no loop: choose -Loop in a row above it.";
+        default:
+            return L"This loop has no -EndLoop: clear the -Loop and choose it again, which adds "
+                   L"one.";
     }
-    return false;
-}
-
-// What to do about the last command of a step's commands, which the conversion refuses after
-// the ones before it: a step is one script command, and an intensity change takes it whole.
-std::wstring ShareAdvice(const std::vector<std::wstring>& commands) {
-    const std::wstring& refused = commands.back();
-    const bool intensityBefore = std::any_of(
-        commands.begin(), commands.end() - 1,
-        [](const std::wstring& command) { return WordOf(command) == Word::SetIntensity; });
-    if (intensityBefore) {
-        return L"An intensity change needs a step of its own: move " + refused +
-               L" to another row.";
-    }
-    if (commands.size() > 1) {
-        return refused +
-               L" cannot share a step with the commands before it: move it to another "
-               L"row.";
-    }
-    return L"The device cannot run " + refused +
-           L": correct or clear this cell (the message "
-           L"log says why).";
 }
 
 }  // namespace
@@ -97,14 +81,14 @@ class SequenceValidation::PendingChanges {
     Numbers numbers_;
 };
 
-// The conversion the step rules are still read from: a device model with the model's LEDs and
-// a log of its own.
-struct SequenceValidation::ConversionModels {
+// The device's own wording of what its conversion refuses, which it gives only in its log: a
+// device model with the model's LEDs and a log of its own, asked only about refused sequences.
+struct SequenceValidation::DeviceWording {
     ErrorRecorder recorder;
     LogFile log;
     MicroController device{&log};
 
-    explicit ConversionModels(const std::vector<std::wstring>& labels) {
+    explicit DeviceWording(const std::vector<std::wstring>& labels) {
         log.SetMessageReceiver(&recorder);
         for (const std::wstring& label : labels) {
             device.AddLED(label, 0.0);
@@ -138,9 +122,9 @@ void SequenceValidation::Recompute() {
     if (changed.none()) {
         return;
     }
-    if (!conversion_ || changed.all()) {
+    if (!device_ || changed.all()) {
         // The LEDs are the model's: they change with a setup, which re-reads every sequence.
-        conversion_ = std::make_unique<ConversionModels>(sequences_.GetColorLabels());
+        device_ = std::make_unique<DeviceWording>(sequences_.GetColorLabels());
     }
     const Numbers judged = WithCallers(changed);
     for (std::uint32_t number = 0; number < kSlots; ++number) {
@@ -171,98 +155,77 @@ SequenceValidation::Verdict SequenceValidation::Judge(std::uint32_t number) cons
     if (sequences_.GetSequenceName(number).empty()) {
         return verdict;
     }
-    const Sets& sets = sequences_.GetCommandSets(number);
-    JudgeCommands(number, sets, verdict);
+    for (const auto& parsedSet : sequences_.GetParsedCommandSets(number)) {
+        for (const ParsedCommand& command : parsedSet) {
+            if (command.IsCall() && command.IntegerArgument() >= 0 &&
+                static_cast<std::size_t>(command.IntegerArgument()) < kSlots) {
+                verdict.callees.set(static_cast<std::size_t>(command.IntegerArgument()));
+            }
+        }
+    }
     if (const auto fault = sequences_.FindChainFault(number)) {
         verdict.timingReason = SequenceContainer::ChainFaultText(*fault);
     }
-    JudgeSteps(sets, verdict);
-    verdict.conversionReason = conversion_->Refusal(sets);
-    if (verdict.conversionReason) {
-        JudgeLoops(sets, verdict);
+    const Sets& sets = sequences_.GetCommandSets(number);
+    JudgeSteps(number, sets, verdict);
+    // Only the conversion words its own refusals, and the rulebook refuses whatever it would.
+    if (!verdict.marks.empty()) {
+        verdict.conversionReason = device_->Refusal(sets);
+        for (Mark& mark : verdict.marks) {
+            if (mark.reason.empty()) {
+                mark.reason = verdict.conversionReason.value_or(kNoReason);
+            }
+        }
     }
     return verdict;
 }
 
-// Each command as the model judges one it is given; what it refuses marks its cell.
-void SequenceValidation::JudgeCommands(std::uint32_t number, const Sets& sets,
-                                       Verdict& verdict) const {
+// Each step through the rulebook as the model judges what it stores, then the loops over the
+// whole sequence; the command a step is refused at marks its cell.
+void SequenceValidation::JudgeSteps(std::uint32_t number, const Sets& sets,
+                                    Verdict& verdict) const {
     const StepRules::Context context{
         sequences_.GetColorLabels(), sequences_.GetTTLBitNames(),
         [this](std::uint32_t n) { return !sequences_.GetSequenceName(n).empty(); }};
-    const ParsedSetList& parsed = sequences_.GetParsedCommandSets(number);
+    std::vector<Step> steps;
+    steps.reserve(sets.size());
     for (std::size_t set = 0; set < sets.size(); ++set) {
-        for (std::size_t index = 0; index < sets[set].size(); ++index) {
-            const std::wstring& command = sets[set][index];
-            const ParsedCommand& form = parsed[set][index];
-            if (form.IsCall() && form.IntegerArgument() >= 0 &&
-                static_cast<std::size_t>(form.IntegerArgument()) < kSlots) {
-                verdict.callees.set(static_cast<std::size_t>(form.IntegerArgument()));
-            }
-            std::vector<std::wstring> tokens;
-            std::wstring error;
-            MiscFunctions::ParseCommandString(command, tokens, error);
-            std::optional<StepRules::Refusal> refusal = StepRules::CheckCommand(tokens, context);
-            if (!refusal && form.CommandWord()) {
-                refusal = StepRules::CheckSharing(*form.CommandWord(), index == 0);
-            }
-            if (refusal) {
-                const auto row = static_cast<std::uint32_t>(set);
-                Refuse(verdict, {static_cast<int>(set), ColumnOf(command),
-                                 sequences_.RefusalText(*refusal, command, number, row),
-                                 L"Correct or clear this cell: the sequences cannot hold \"" +
-                                     command + L"\" (the message log says why)."});
-            }
+        StepText::Reading reading = StepText::Read(sets[set], context);
+        if (reading.refusal) {
+            const std::vector<std::wstring> commands(
+                sets[set].begin(),
+                sets[set].begin() + static_cast<long>(reading.refusal->index) + 1);
+            Refuse(verdict, RefusedCommand(number, set, commands, *reading.refusal, reading.step));
         }
+        steps.push_back(std::move(reading.step));
+    }
+    if (const auto loops = StepRules::CheckLoops(steps)) {
+        // The conversion's reason, which names the loop by its place in the script.
+        Refuse(verdict, {static_cast<int>(loops->index), SequenceEditor::kLoopCallColumn,
+                         std::wstring(), LoopAdvice(loops->reason)});
     }
 }
 
-// A step is converted alone, then command by command, so that the command the conversion stops
-// at is the one marked. Loop starts and ends are paired over the whole sequence (JudgeLoops).
-void SequenceValidation::JudgeSteps(const Sets& sets, Verdict& verdict) const {
-    for (std::size_t set = 0; set < sets.size(); ++set) {
-        if (OpensOrClosesLoop(sets[set]) || !conversion_->Refusal({sets[set]})) {
-            continue;
-        }
-        for (std::size_t count = 1; count <= sets[set].size(); ++count) {
-            const std::vector<std::wstring> prefix(sets[set].begin(),
-                                                   sets[set].begin() + static_cast<long>(count));
-            if (const auto reason = conversion_->Refusal({prefix})) {
-                Refuse(verdict, {static_cast<int>(set), ColumnOf(prefix.back()), *reason,
-                                 ShareAdvice(prefix)});
-                break;
-            }
-        }
+// commands: the step's commands up to the refused one; before: what the ones before it hold.
+SequenceValidation::Mark SequenceValidation::RefusedCommand(
+    std::uint32_t number, std::size_t set, const std::vector<std::wstring>& commands,
+    const StepRules::Refusal& refusal, const Step& before) const {
+    const std::wstring& command = commands.back();
+    const int row = static_cast<int>(set);
+    if (refusal.reason != StepRules::Reason::CannotShareStep) {
+        return {row, ColumnOf(command),
+                sequences_.RefusalText(refusal, command, number, static_cast<std::uint32_t>(set)),
+                L"Correct or clear this cell: the sequences cannot hold \"" + command +
+                    L"\" (the message log says why)."};
     }
-}
-
-// The loop row the pairing stops at, walked as the conversion walks it: a start inside an open
-// loop, an end without one, or a start never closed.
-void SequenceValidation::JudgeLoops(const Sets& sets, Verdict& verdict) const {
-    const std::wstring& reason = *verdict.conversionReason;
-    const int column = SequenceEditor::kLoopCallColumn;
-    int open = -1;
-    for (std::size_t set = 0; set < sets.size(); ++set) {
-        const std::optional<Word> word = sets[set].empty() ? std::nullopt : WordOf(sets[set][0]);
-        if ((word == Word::Loop && open >= 0) || (word == Word::EndLoop && open < 0)) {
-            Refuse(verdict, {static_cast<int>(set), column, reason,
-                             word == Word::Loop
-                                 ? L"A loop cannot start inside another loop: end the loop "
-                                   L"above first, or clear this -Loop."
-                                 : L"This -EndLoop ends no loop: choose -Loop in a row above it."});
-            return;
-        }
-        if (word == Word::Loop) {
-            open = static_cast<int>(set);
-        } else if (word == Word::EndLoop) {
-            open = -1;
-        }
-    }
-    if (open >= 0) {
-        Refuse(verdict, {open, column, reason,
-                         L"This loop has no -EndLoop: clear the -Loop and choose it again, which "
-                         L"adds one."});
-    }
+    // A step is one script command, and an intensity change takes it whole.
+    std::wstring advice =
+        before.SetsIntensity() || refusal.word == Word::SetIntensity
+            ? L"An intensity change needs a step of its own: move " + command + L" to another row."
+            : command +
+                  L" cannot share a step with the commands before it: move it to another row.";
+    return {row, ColumnOf(command), device_->Refusal({commands}).value_or(kNoReason),
+            std::move(advice)};
 }
 
 // The first reason given for a cell stands.

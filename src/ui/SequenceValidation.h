@@ -10,6 +10,8 @@
 #include <tuple>
 #include <vector>
 
+#include "foundation/Step.h"
+#include "foundation/StepRules.h"
 #include "sequences/SequenceContainer.h"
 
 // Which steps of the operator's sequences the sequence model or the conversion to script
@@ -66,12 +68,13 @@ class SequenceValidation {
     };
     using Sets = std::vector<CommandSet>;
     class PendingChanges;
-    struct ConversionModels;
+    struct DeviceWording;
 
     Verdict Judge(std::uint32_t number) const;
-    void JudgeCommands(std::uint32_t number, const Sets& sets, Verdict& verdict) const;
-    void JudgeSteps(const Sets& sets, Verdict& verdict) const;
-    void JudgeLoops(const Sets& sets, Verdict& verdict) const;
+    void JudgeSteps(std::uint32_t number, const Sets& sets, Verdict& verdict) const;
+    Mark RefusedCommand(std::uint32_t number, std::size_t set,
+                        const std::vector<std::wstring>& commands,
+                        const StepRules::Refusal& refusal, const Step& before) const;
     static void Refuse(Verdict& verdict, Mark mark);
     Numbers WithCallers(Numbers numbers) const;
     void Store(std::uint32_t number, Verdict verdict);
@@ -80,7 +83,7 @@ class SequenceValidation {
 
     SequenceContainer& sequences_;
     std::shared_ptr<PendingChanges> pending_;
-    std::unique_ptr<ConversionModels> conversion_;
+    std::unique_ptr<DeviceWording> device_;
     std::array<Verdict, kSlots> verdicts_;
     std::map<Cell, std::wstring> cells_;
     std::map<Cell, std::wstring> advice_;

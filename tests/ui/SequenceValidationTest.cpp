@@ -39,6 +39,7 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
     Define(4, {{L"-Loop 3"}, {L"-Duration 5"}});
     Define(5, {{L"-Loop 2"}, {L"-Duration 1"}, {L"-Loop 3"}, {L"-EndLoop"}});
     Define(6, {{L"-Duration 1"}, {L"-EndLoop"}});
+    Define(7, {{L"-On Blue", L"-SetIntensity Blue 9"}});
     validation.Recompute();
 
     const std::wstring conflict = L"Error updating Op Code for ";
@@ -53,6 +54,8 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
              L"corresponding end loop command."},
             {{5, 2, kLoopCall}, L"Error, invalid start loop command found at index 2."},
             {{6, 1, kLoopCall}, L"Error, invalid end loop command found at index 2."},
+            {{7, 0, 4},
+             conflict + L"-SetIntensity command, it conflicts with the current op code(1)."},
         }));
     // The grid's tooltips say what to do, in the grid's words.
     const std::pair<SequenceValidation::Cell, std::wstring> advice[] = {
@@ -65,6 +68,8 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
          L"A loop cannot start inside another loop: end the loop above first, or clear this "
          L"-Loop."},
         {{6, 1, kLoopCall}, L"This -EndLoop ends no loop: choose -Loop in a row above it."},
+        {{7, 0, 4},
+         L"An intensity change needs a step of its own: move -SetIntensity Blue 9 to another row."},
     };
     for (const auto& [cell, text] : advice) {
         const auto [number, row, column] = cell;
@@ -79,7 +84,7 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
                   conflict + L"-TTLHigh command, it conflicts with the current op code(10).");
 
     // Mended, the marks and the refusal go at the next recompute.
-    for (const std::uint32_t number : {2u, 3u, 4u, 5u, 6u}) {
+    for (const std::uint32_t number : {2u, 3u, 4u, 5u, 6u, 7u}) {
         operatorModels.sequences.RemoveSequence(number);
     }
     validation.Recompute();
