@@ -35,7 +35,6 @@ class SequenceValidationTest : public testing::Test {
 TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
     Define(1, {{L"-On Blue", L"-Duration 5"}, {L"-Loop 2"}, {L"-Duration 1"}, {L"-EndLoop"}});
     Define(2, {{L"-Duration 3"}, {L"-SetIntensity Blue 200", L"-TTLHigh 3"}});
-    Define(3, {{L"-SetIntensity Blue 9", L"-Off Red", L"-Duration 2"}});
     Define(4, {{L"-Loop 3"}, {L"-Duration 5"}});
     Define(5, {{L"-Loop 2"}, {L"-Duration 1"}, {L"-Loop 3"}, {L"-EndLoop"}});
     Define(6, {{L"-Duration 1"}, {L"-EndLoop"}});
@@ -43,25 +42,22 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
     validation.Recompute();
 
     const std::wstring conflict = L"Error updating Op Code for ";
-    EXPECT_EQ(
-        validation.Cells(),
-        (Cells{
-            {{2, 1, SequenceEditor::kTTLColumn},
-             conflict + L"-TTLHigh command, it conflicts with the current op code(10)."},
-            {{3, 0, 6}, conflict + L"-Off command, it conflicts with the current op code(10)."},
-            {{4, 0, kLoopCall},
-             L"Error, invalid start loop command found at index 0.  There is not a "
-             L"corresponding end loop command."},
-            {{5, 2, kLoopCall}, L"Error, invalid start loop command found at index 2."},
-            {{6, 1, kLoopCall}, L"Error, invalid end loop command found at index 2."},
-            {{7, 0, 4},
-             conflict + L"-SetIntensity command, it conflicts with the current op code(1)."},
-        }));
+    EXPECT_EQ(validation.Cells(),
+              (Cells{
+                  {{2, 1, SequenceEditor::kTTLColumn},
+                   conflict + L"-TTLHigh command, it conflicts with the current op code(10)."},
+                  {{4, 0, kLoopCall},
+                   L"Error, invalid start loop command found at index 0.  There is not a "
+                   L"corresponding end loop command."},
+                  {{5, 2, kLoopCall}, L"Error, invalid start loop command found at index 2."},
+                  {{6, 1, kLoopCall}, L"Error, invalid end loop command found at index 2."},
+                  {{7, 0, 4},
+                   conflict + L"-SetIntensity command, it conflicts with the current op code(1)."},
+              }));
     // The grid's tooltips say what to do, in the grid's words.
     const std::pair<SequenceValidation::Cell, std::wstring> advice[] = {
         {{2, 1, SequenceEditor::kTTLColumn},
          L"An intensity change needs a step of its own: move -TTLHigh 3 to another row."},
-        {{3, 0, 6}, L"An intensity change needs a step of its own: move -Off Red to another row."},
         {{4, 0, kLoopCall},
          L"This loop has no -EndLoop: clear the -Loop and choose it again, which adds one."},
         {{5, 2, kLoopCall},
@@ -84,7 +80,7 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
                   conflict + L"-TTLHigh command, it conflicts with the current op code(10).");
 
     // Mended, the marks and the refusal go at the next recompute.
-    for (const std::uint32_t number : {2u, 3u, 4u, 5u, 6u, 7u}) {
+    for (const std::uint32_t number : {2u, 4u, 5u, 6u, 7u}) {
         operatorModels.sequences.RemoveSequence(number);
     }
     validation.Recompute();
