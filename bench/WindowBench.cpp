@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/ApplicationCore.h"
+#include "app/SequenceFiles.h"
 #include "common/LargeSettingsFile.h"
 #include "common/StartupEnvironment.h"
 #include "common/WindowBenchmark.h"
@@ -31,8 +32,8 @@
 #include "support/EmulatedDriver.h"
 #include "ui/LedPanel.h"
 #include "ui/MainWindow.h"
-#include "ui/SequenceValidation.h"
 #include "ui/ManualControlPage.h"
+#include "ui/SequenceValidation.h"
 #include "zavik-sim/FaultRule.h"
 
 namespace {
@@ -47,15 +48,24 @@ double Milliseconds(const std::function<void()>& step) {
     return clock.nsecsElapsed() / 1e6;
 }
 
-// Each edit changes the duration of an ordinary step of the last sequence of a chain.
-void MeasureRevalidation(SequenceContainer& sequences) {
+// Each edit changes the duration of an ordinary step of the last sequence of a chain. After
+// each the unsaved-settings check runs as the window runs it, and as it ran before: writing the
+// whole settings text and comparing it with the text last saved.
+void MeasureRevalidation(ApplicationCore& core) {
+    SequenceContainer& sequences = core.GetSequenceContainer();
+    const auto settingsText = [&core] {
+        return core.GetMicroController().GetSettingsSection() +
+               SequenceFiles::SettingsSection(core.GetSequenceContainer());
+    };
+    const std::wstring saved = settingsText();
     SequenceValidation validation(sequences);
     const double whole = Milliseconds([&] { validation.Recompute(); });
     std::vector<double> edits;
+    std::vector<double> checks;
+    std::vector<double> textChecks;
     for (int edit = 0; edit < kEdits; ++edit) {
-        const auto number =
-            static_cast<std::uint32_t>(edit * LargeSettingsFile::kChainLength + 4) %
-            LargeSettingsFile::kSequenceCount;
+        const auto number = static_cast<std::uint32_t>(edit * LargeSettingsFile::kChainLength + 4) %
+                            LargeSettingsFile::kSequenceCount;
         std::vector<std::wstring> step = LargeSettingsFile::StepCommands(number, 3);
         step.back() = L"-Duration " + std::to_wstring(edit % 7 + 1);
         if (sequences.ReplaceCommandSet(number, 3, step) != 0) {
@@ -63,10 +73,18 @@ void MeasureRevalidation(SequenceContainer& sequences) {
             return;
         }
         edits.push_back(Milliseconds([&] { validation.Recompute(); }));
+        bool unsaved = false;
+        checks.push_back(Milliseconds([&] { unsaved = core.HasUnsavedSettings(); }));
+        textChecks.push_back(Milliseconds([&] { unsaved = settingsText() != saved && unsaved; }));
+        if (!unsaved) {
+            std::fprintf(stderr, "an edit left the settings saved\n");
+        }
     }
     std::printf("validation, every sequence:      %8.1f ms\n", whole);
     std::printf("re-validation after one edit:    %8.1f ms  (median of %d, longest %.1f ms)\n",
                 Median(edits), kEdits, *std::max_element(edits.begin(), edits.end()));
+    std::printf("unsaved check after one edit:    %8.2f ms  (median; by the whole text %.1f ms)\n",
+                Median(checks), Median(textChecks));
 }
 
 }  // namespace
@@ -134,7 +152,7 @@ int main(int argc, char* argv[]) {
     }
     MainWindow window(prompts);
     window.Start();
-    MeasureRevalidation(window.Core().GetSequenceContainer());
+    MeasureRevalidation(window.Core());
     window.Core().GetMicroController().SetPortNumber(6);
     window.show();
     window.findChild<QAction*>("connect")->trigger();
