@@ -91,26 +91,20 @@ VlrRetVal MicroControllerCommandConversion::GetLEDID(const std::wstring& label,
 
 VlrRetVal MicroControllerCommandConversion::Convert(
     const std::vector<std::vector<std::wstring>>& commandSets,
-    std::vector<std::uint8_t>& scriptBytes) {
-    std::vector<Step> steps;
-    if (ReadSteps(commandSets, steps) != VLR_SUCCESS) {
+    std::vector<std::uint8_t>& scriptBytes) const {
+    std::vector<std::wstring> warnings;
+    std::vector<ScriptCommand> script;
+    const std::optional<std::wstring> refusal = LayOut(commandSets, script, &warnings);
+    for (const std::wstring& warning : warnings) {
+        LogWarning(warning);
+    }
+    if (refusal) {
+        // A refusal the conversion has never worded fails without a line.
+        if (!refusal->empty()) {
+            LogError(*refusal);
+        }
         return VLR_FAILURE;
     }
-    // A refused loop is named by the index it would hold in the script.
-    const std::optional<StepRules::Refusal> loops = StepRules::CheckLoops(steps);
-    std::vector<ScriptCommand> script = LayOut(steps, loops ? loops->index : steps.size());
-    if (loops) {
-        const bool start = loops->reason != Reason::LoopEndWithoutStart;
-        LogError(std::wstring(L"Error, invalid ") + (start ? L"start" : L"end") +
-                 L" loop command found at index " + std::to_wstring(script.size()) + L"." +
-                 (loops->reason == Reason::LoopNotClosed
-                      ? L"  There is not a corresponding end loop command."
-                      : L""));
-        return VLR_FAILURE;
-    }
-    ScriptCommand endOfSequence;
-    endOfSequence.opCode = ScriptOpCode::EndOfSequence;
-    script.push_back(endOfSequence);
     std::vector<std::uint8_t> bytes;
     bytes.reserve(script.size() * ScriptCommand::kSize);
     for (const ScriptCommand& record : script) {
@@ -121,7 +115,37 @@ VlrRetVal MicroControllerCommandConversion::Convert(
     return VLR_SUCCESS;
 }
 
-VlrRetVal MicroControllerCommandConversion::ReadSteps(
+std::optional<std::wstring> MicroControllerCommandConversion::Refusal(
+    const std::vector<std::vector<std::wstring>>& commandSets) const {
+    std::vector<ScriptCommand> script;
+    return LayOut(commandSets, script, nullptr);
+}
+
+std::optional<std::wstring> MicroControllerCommandConversion::LayOut(
+    const std::vector<std::vector<std::wstring>>& commandSets, std::vector<ScriptCommand>& script,
+    std::vector<std::wstring>* warnings) const {
+    std::vector<Step> steps;
+    if (std::optional<std::wstring> refusal = ReadSteps(commandSets, steps)) {
+        return refusal;
+    }
+    // A refused loop is named by the index it would hold in the script.
+    const std::optional<StepRules::Refusal> loops = StepRules::CheckLoops(steps);
+    script = LayOut(steps, loops ? loops->index : steps.size(), warnings);
+    if (loops) {
+        const bool start = loops->reason != Reason::LoopEndWithoutStart;
+        return std::wstring(L"Error, invalid ") + (start ? L"start" : L"end") +
+               L" loop command found at index " + std::to_wstring(script.size()) + L"." +
+               (loops->reason == Reason::LoopNotClosed
+                    ? L"  There is not a corresponding end loop command."
+                    : L"");
+    }
+    ScriptCommand endOfSequence;
+    endOfSequence.opCode = ScriptOpCode::EndOfSequence;
+    script.push_back(endOfSequence);
+    return std::nullopt;
+}
+
+std::optional<std::wstring> MicroControllerCommandConversion::ReadSteps(
     const std::vector<std::vector<std::wstring>>& commandSets, std::vector<Step>& steps) const {
     const StepRules::Context context{labels_, ttlBits_, nullptr};
     steps.reserve(commandSets.size());
@@ -129,44 +153,38 @@ VlrRetVal MicroControllerCommandConversion::ReadSteps(
         StepText::Reading reading =
             StepText::Read(commandSet, context, StepText::Judging::AsTheDeviceReads);
         if (reading.refusal) {
-            LogRefusal(*reading.refusal, commandSet[reading.refusal->index], reading.step);
-            return VLR_FAILURE;
+            return RefusalText(*reading.refusal, commandSet[reading.refusal->index], reading.step);
         }
         steps.push_back(reading.step);
     }
-    return VLR_SUCCESS;
+    return std::nullopt;
 }
 
 // before: what the step held when the command came, which names the op code it conflicts with.
-void MicroControllerCommandConversion::LogRefusal(const StepRules::Refusal& refusal,
-                                                  const std::wstring& command,
-                                                  const Step& before) const {
+std::wstring MicroControllerCommandConversion::RefusalText(const StepRules::Refusal& refusal,
+                                                           const std::wstring& command,
+                                                           const Step& before) const {
     switch (refusal.reason) {
         case Reason::Unreadable:
-            LogError(refusal.argument);
-            return;
+            return refusal.argument;
         case Reason::ArgumentCount:
-            return;  // the conversion has never worded a wrong count
+            return {};  // the conversion has never worded a wrong count
         case Reason::UnknownColor:
-            LogError(L"Error getting LED ID, unrecognized color label: " + refusal.argument + L".");
-            return;
+            return L"Error getting LED ID, unrecognized color label: " + refusal.argument + L".";
         case Reason::CannotShareStep: {
             // Lowering a TTL output takes the op code of raising one, and is named so.
             const Word word = *refusal.word == Word::TTLLow ? Word::TTLHigh : *refusal.word;
-            LogError(L"Error updating Op Code for " +
-                     std::wstring(SequenceCommandWords::Text(word)) +
-                     L" command, it conflicts with the current op code(" +
-                     std::to_wstring(OpCodeOf(before)) + L").");
-            return;
+            return L"Error updating Op Code for " + std::wstring(SequenceCommandWords::Text(word)) +
+                   L" command, it conflicts with the current op code(" +
+                   std::to_wstring(OpCodeOf(before)) + L").";
         }
         default:
-            LogError(InvalidCommandText(command));
-            return;
+            return InvalidCommandText(command);
     }
 }
 
-std::vector<ScriptCommand> MicroControllerCommandConversion::LayOut(const std::vector<Step>& steps,
-                                                                    std::size_t end) const {
+std::vector<ScriptCommand> MicroControllerCommandConversion::LayOut(
+    const std::vector<Step>& steps, std::size_t end, std::vector<std::wstring>* warnings) const {
     std::vector<ScriptCommand> script;
     std::size_t openIndex = 0;
     std::uint32_t pendingLoopCount = 0;
@@ -177,7 +195,10 @@ std::vector<ScriptCommand> MicroControllerCommandConversion::LayOut(const std::v
             openIndex = script.size();
             pendingLoopCount = *step.loopCount;
         } else if (step.loopEnd && openIndex == script.size()) {
-            LogWarning(L"Warning, empty loop found at index " + std::to_wstring(openIndex) + L".");
+            if (warnings != nullptr) {
+                warnings->push_back(L"Warning, empty loop found at index " +
+                                    std::to_wstring(openIndex) + L".");
+            }
         } else if (step.loopEnd) {
             record.jumpTargetIndex = static_cast<std::uint32_t>(openIndex);
             record.loopCount = pendingLoopCount;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,15 +33,25 @@ class MicroControllerCommandConversion {
     // On success scriptBytes holds the script commands, ScriptCommand::kSize bytes each; on
     // failure it is left as it was.
     VlrDataTypes::VlrRetVal Convert(const std::vector<std::vector<std::wstring>>& commandSets,
-                                    std::vector<std::uint8_t>& scriptBytes);
+                                    std::vector<std::uint8_t>& scriptBytes) const;
+
+    // Why Convert would refuse the sets, in the words it logs (empty for the refusals it has
+    // never worded); none when they convert. Logs nothing: live checks ask it as they please.
+    std::optional<std::wstring> Refusal(
+        const std::vector<std::vector<std::wstring>>& commandSets) const;
 
   private:
-    VlrDataTypes::VlrRetVal ReadSteps(const std::vector<std::vector<std::wstring>>& commandSets,
-                                      std::vector<Step>& steps) const;
-    void LogRefusal(const StepRules::Refusal& refusal, const std::wstring& command,
-                    const Step& before) const;
+    // The script of the sets, or why not; warnings (when given) collects what Convert warns of.
+    std::optional<std::wstring> LayOut(const std::vector<std::vector<std::wstring>>& commandSets,
+                                       std::vector<ScriptCommand>& script,
+                                       std::vector<std::wstring>* warnings) const;
+    std::optional<std::wstring> ReadSteps(const std::vector<std::vector<std::wstring>>& commandSets,
+                                          std::vector<Step>& steps) const;
+    std::wstring RefusalText(const StepRules::Refusal& refusal, const std::wstring& command,
+                             const Step& before) const;
     // Lays out the steps before `end`, loops folded into their end's jump.
-    std::vector<ScriptCommand> LayOut(const std::vector<Step>& steps, std::size_t end) const;
+    std::vector<ScriptCommand> LayOut(const std::vector<Step>& steps, std::size_t end,
+                                      std::vector<std::wstring>* warnings) const;
     ScriptCommand CommandOf(const Step& step) const;
     std::uint8_t OpCodeOf(const Step& step) const;
     void LogError(const std::wstring& message) const;

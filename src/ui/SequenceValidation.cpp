@@ -5,9 +5,7 @@
 #include <mutex>
 
 #include "app/SequenceUpload.h"
-#include "device/MicroController.h"
-#include "foundation/ErrorRecorder.h"
-#include "foundation/LogFile.h"
+#include "device/MicroControllerCommandConversion.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
 #include "foundation/Step.h"
@@ -16,7 +14,6 @@
 #include "foundation/TextConversion.h"
 #include "ui/SequenceEditor.h"
 
-using VlrDataTypes::VLR_SUCCESS;
 using Word = SequenceCommandWords::Word;
 
 namespace {
@@ -81,29 +78,21 @@ class SequenceValidation::PendingChanges {
     Numbers numbers_;
 };
 
-// The device's own wording of what its conversion refuses, which it gives only in its log: a
-// device model with the model's LEDs and a log of its own, asked only about refused sequences.
+// The conversion's own wording of what it refuses, for the model's LEDs; asked only about
+// sequences the rulebook refuses. Where the LEDs sit on the device changes no wording.
 struct SequenceValidation::DeviceWording {
-    ErrorRecorder recorder;
-    LogFile log;
-    MicroController device{&log};
+    MicroControllerCommandConversion conversion;
 
     explicit DeviceWording(const std::vector<std::wstring>& labels) {
-        log.SetMessageReceiver(&recorder);
-        for (const std::wstring& label : labels) {
-            device.AddLED(label, 0.0);
+        for (std::size_t position = 0; position < labels.size(); ++position) {
+            conversion.RegisterLED(labels[position], static_cast<std::uint32_t>(position));
         }
     }
 
-    // None when the sets convert; else the first reason given.
-    std::optional<std::wstring> Refusal(const Sets& sets) {
-        recorder.Take();
-        std::vector<std::uint8_t> bytes;
-        if (device.ConvertToScript(sets, bytes) == VLR_SUCCESS) {
-            return std::nullopt;
-        }
-        const std::vector<std::wstring> reasons = recorder.Take();
-        return reasons.empty() ? kNoReason : reasons.front();
+    // None when the sets convert.
+    std::optional<std::wstring> Refusal(const Sets& sets) const {
+        const std::optional<std::wstring> refusal = conversion.Refusal(sets);
+        return refusal && refusal->empty() ? kNoReason : refusal;
     }
 };
 

@@ -144,6 +144,10 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         EXPECT_EQ(conversion_.Convert(c.sets, script), -1);
         EXPECT_EQ(script, (Bytes{0xAB, 0xCD}));
         EXPECT_EQ(log_.messages, c.messages);
+        // Asked quietly, it gives the same words (an unworded refusal gives none) and logs nothing.
+        log_.messages.clear();
+        EXPECT_EQ(conversion_.Refusal(c.sets), c.messages.empty() ? L"" : c.messages.back().second);
+        EXPECT_TRUE(log_.messages.empty());
     }
     // Nothing of a failed conversion is left for the next.
     Bytes script;
