@@ -27,7 +27,7 @@ void SequenceManager::Initialize(LogFile* log, SequenceContainer& sequences) {
     sequences_ = &sequences;
     // The model's event keeps its subscribers for its whole life: one is enough.
     if (subscribed_ != &sequences) {
-        sequences.SubscribeToChanges([this] {
+        sequences.SubscribeToChanges([this](const SequenceContainer::Change&) {
             OnSequencesChanged();
             return 0;
         });

@@ -264,10 +264,10 @@ void SequenceManagerPage::Validate() {
         return;
     }
     if (!validation_) {
-        validation_ = std::make_unique<SequenceValidation>(core_->GetSetupFilePath());
+        validation_ = std::make_unique<SequenceValidation>(core_->GetSequenceContainer());
         editor_.SetValidation(validation_.get());
     }
-    validation_->Recompute(core_->GetSequenceContainer());
+    validation_->Recompute();
     validationStale_ = false;
     editor_.ShowValidation();
     Refresh();

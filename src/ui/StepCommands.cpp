@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/StepRules.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
-#include "sequences/StepRules.h"
 #include "ui/SequenceHistory.h"
 
 using Word = SequenceCommandWords::Word;
