@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "app/SequenceFiles.h"
 #include "app/SequenceUpload.h"
+#include "app/UploadState.h"
 #include "device/MicroController.h"
 #include "foundation/TextConversion.h"
 #include "sequences/ContainerFixture.h"
@@ -148,6 +150,39 @@ TEST_F(UploadSequencesTest, NothingIsSentDisconnectedOrForAnUnconvertibleSequenc
               std::wstring::npos);
     EXPECT_EQ(driver_.Received().size(), packetsBefore);
     EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
+}
+
+// The state a front end shows: running from Begin to Finish, the latest step always, and a
+// report for a sequence's last command or once 40 ms passed since the last report.
+TEST(UploadStateTest, KeepsTheLatestStepAndReportsAFewTimesASecond) {
+    using std::chrono::milliseconds;
+    struct Step {
+        int atMs;
+        std::size_t sequence, sent, count;
+        bool reported;
+    };
+    const Step steps[] = {{0, 1, 0, 3, true},   {10, 1, 1, 3, false}, {50, 1, 2, 3, true},
+                          {60, 1, 3, 3, true},  {61, 2, 0, 2, false}, {99, 2, 1, 2, false},
+                          {100, 2, 1, 2, true}, {101, 2, 2, 2, true}};
+    UploadState state(milliseconds(40));
+    EXPECT_FALSE(state.Current().running);
+    state.Begin();
+    EXPECT_TRUE(state.Current().running);
+    const UploadState::Clock::time_point start = UploadState::Clock::now();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.atMs);
+        const SequenceUpload::Progress progress{step.sequence, 2, 0, step.sent, step.count};
+        EXPECT_EQ(state.Record(progress, start + milliseconds(step.atMs)), step.reported);
+        const UploadState::Shown shown = state.Current();
+        EXPECT_EQ(shown.progress.sequenceIndex, step.sequence);
+        EXPECT_EQ(shown.progress.commandsSent, step.sent);
+    }
+    state.Finish();
+    EXPECT_FALSE(state.Current().running);
+    // A new upload starts afresh: nothing shown, its first step reported.
+    state.Begin();
+    EXPECT_EQ(state.Current().progress.sequenceCount, 0u);
+    EXPECT_TRUE(state.Record({1, 1, 0, 0, 5}, start + milliseconds(102)));
 }
 
 }  // namespace
