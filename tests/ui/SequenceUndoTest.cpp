@@ -43,6 +43,7 @@ class SequenceUndoTest : public ContainerFixture {
         steps.Initialize(container);
         steps.SetHistory(&history);
         manager.Initialize(&log, container);
+        container.SubscribeToChanges([this] { return manager.SequencesChanged(), 0; });
         manager.SetHistory(&history);
         manager.SetConnected(true);
     }
