@@ -1,5 +1,6 @@
 #include "sequences/SequenceContainer.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -99,7 +100,7 @@ VlrRetVal SequenceContainer::AddSequence(std::uint32_t number, const std::wstrin
     SequenceSlot& slot = ChangeSlot(number);
     slot.SetName(name);
     slot.ClearCommandSets();
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Sequence(number));
     return VLR_SUCCESS;
 }
 
@@ -112,7 +113,7 @@ VlrRetVal SequenceContainer::RemoveSequence(std::uint32_t number) {
         return VLR_FAILURE;
     }
     ChangeSlot(number).Clear();
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Sequence(number));
     return VLR_SUCCESS;
 }
 
@@ -137,7 +138,7 @@ VlrRetVal SequenceContainer::ModifySequenceNumber(std::uint32_t oldNumber,
         return VLR_FAILURE;
     }
     RewriteCalls(oldNumber, newNumber);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Every());
     return VLR_SUCCESS;
 }
 
@@ -168,7 +169,7 @@ VlrRetVal SequenceContainer::RenameSequence(std::uint32_t number, const std::wst
         return VLR_FAILURE;
     }
     ChangeSlot(number).SetName(name);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, 0, 0));
     return VLR_SUCCESS;
 }
 
@@ -176,7 +177,7 @@ VlrRetVal SequenceContainer::ClearAllSequences() {
     for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
         ChangeSlot(number).Clear();
     }
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Every());
     return VLR_SUCCESS;
 }
 
@@ -262,7 +263,7 @@ VlrRetVal SequenceContainer::AddCommandSet(std::uint32_t number, std::uint32_t s
         return VLR_FAILURE;
     }
     ChangeSlot(number).InsertCommandSet(set);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, Change::kToTheEnd));
     return VLR_SUCCESS;
 }
 
@@ -271,7 +272,7 @@ VlrRetVal SequenceContainer::RemoveCommandSet(std::uint32_t number, std::uint32_
         return VLR_FAILURE;
     }
     ChangeSlot(number).RemoveCommandSet(set);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, Change::kToTheEnd));
     return VLR_SUCCESS;
 }
 
@@ -280,7 +281,7 @@ VlrRetVal SequenceContainer::ClearCommandSet(std::uint32_t number, std::uint32_t
         return VLR_FAILURE;
     }
     ChangeSlot(number).ClearCommandSet(set);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, set + 1));
     return VLR_SUCCESS;
 }
 
@@ -291,7 +292,7 @@ VlrRetVal SequenceContainer::SwapCommandSets(std::uint32_t number, std::uint32_t
         return VLR_FAILURE;
     }
     ChangeSlot(number).SwapCommandSets(setA, setB);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, std::min(setA, setB), std::max(setA, setB) + 1));
     return VLR_SUCCESS;
 }
 
@@ -359,7 +360,7 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
         ChangeSlot(number).RemoveLastCommand(set);
         return VLR_FAILURE;
     }
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, set + 1));
     return VLR_SUCCESS;
 }
 
@@ -394,7 +395,7 @@ VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32
         ChangeSlot(number).RestoreCommandSet(set, oldTexts, oldParsed);
         return VLR_FAILURE;
     }
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, set + 1));
     return VLR_SUCCESS;
 }
 

@@ -303,7 +303,7 @@ void MainWindow::ShowSequenceModel() {
 // The model changes on the worker too (a settings file): the handler only queues the redraw. A
 // burst of changes (a file read, a pasted block: one per command) redraws once, not once each.
 void MainWindow::FollowSequenceChanges() {
-    core_.GetSequenceContainer().SubscribeToChanges([this] {
+    core_.GetSequenceContainer().SubscribeToChanges([this](const SequenceContainer::Change&) {
         if (!sequencesRedrawQueued_.exchange(true)) {
             QMetaObject::invokeMethod(this, &MainWindow::ShowSequenceChanges, Qt::QueuedConnection);
         }

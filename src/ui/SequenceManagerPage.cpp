@@ -254,9 +254,9 @@ void SequenceManagerPage::Validate() {
         return;
     }
     if (!validation_) {
-        validation_ = std::make_unique<SequenceValidation>(core_->GetSetupFilePath());
+        validation_ = std::make_unique<SequenceValidation>(core_->GetSequenceContainer());
     }
-    validation_->Recompute(core_->GetSequenceContainer());
+    validation_->Recompute();
     validationStale_ = false;
     emit validated();
     Refresh();

@@ -165,6 +165,30 @@ TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
     }
 }
 
+// Each event names the sequence and the steps it changed, so that a reader re-reads just those;
+// an inserted or removed step moves every later one. Applied in order to one model.
+TEST_F(StandardModelTest, EachEventNamesWhatChanged) {
+    using Change = SequenceContainer::Change;
+    constexpr std::size_t kEnd = Change::kToTheEnd;
+    const std::pair<std::function<int(SequenceContainer&)>, Change> cases[] = {
+        {OP(c.AddSequence(8, L"New")), {8, 0, kEnd}},
+        {OP(c.RenameSequence(8, L"Newer")), {8, 0, 0}},
+        {OP(c.AddCommandSet(6, 1)), {6, 1, kEnd}},
+        {OP(c.AddCommand(6, 1, L"-Duration 2")), {6, 1, 2}},
+        {OP(c.SwapCommandSets(6, 3, 1)), {6, 1, 4}},
+        {OP(c.ClearCommandSet(6, 2)), {6, 2, 3}},
+        {OP(c.ReplaceCommandSet(6, 2, {L"-On Blue"})), {6, 2, 3}},
+        {OP(c.RemoveCommandSet(6, 2)), {6, 2, kEnd}},
+        {OP(c.RemoveSequence(8)), {8, 0, kEnd}},
+        {OP(c.ModifySequenceNumber(2, 9)), Change::Every()},
+        {OP(c.ClearAllSequences()), Change::Every()},
+    };
+    for (const auto& [operation, change] : cases) {
+        ASSERT_EQ(operation(container), 0) << log.Text();
+        EXPECT_EQ(lastChange, change) << lastChange.sequence << " " << lastChange.firstStep;
+    }
+}
+
 TEST_F(StandardModelTest, RenumberingRewritesEveryCallOfTheOldNumberOnly) {
     Define(5, L"Delta", {{L"-Call 2"}, {L"-Duration 1"}, {L"-Call 0"}, {L"-Call  02"}});
     ResetRecords();

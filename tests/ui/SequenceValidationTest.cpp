@@ -28,7 +28,7 @@ class SequenceValidationTest : public testing::Test {
     }
 
     ScratchModels operatorModels;
-    SequenceValidation validation{kSetup};
+    SequenceValidation validation{operatorModels.sequences};
 };
 
 // Each sequence is one case; the refused cell is the one the conversion stops at.
@@ -39,7 +39,7 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
     Define(4, {{L"-Loop 3"}, {L"-Duration 5"}});
     Define(5, {{L"-Loop 2"}, {L"-Duration 1"}, {L"-Loop 3"}, {L"-EndLoop"}});
     Define(6, {{L"-Duration 1"}, {L"-EndLoop"}});
-    validation.Recompute(operatorModels.sequences);
+    validation.Recompute();
 
     const std::wstring conflict = L"Error updating Op Code for ";
     EXPECT_EQ(
@@ -82,9 +82,35 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
     for (const std::uint32_t number : {2u, 3u, 4u, 5u, 6u}) {
         operatorModels.sequences.RemoveSequence(number);
     }
-    validation.Recompute(operatorModels.sequences);
+    validation.Recompute();
     EXPECT_TRUE(validation.Cells().empty());
     EXPECT_EQ(validation.UploadRefusal(), std::nullopt);
+}
+
+// A recompute judges the changed sequences and their callers again, and logs nothing: a call the
+// model let in is refused once its callee goes, and a renumbering may close a cycle of calls.
+TEST_F(SequenceValidationTest, CallersAreJudgedAgainWhenTheirCalleeChanges) {
+    SequenceContainer& model = operatorModels.sequences;
+    Define(8, {{L"-Duration 1"}});
+    Define(7, {{L"-Call 8"}});
+    validation.Recompute();
+    EXPECT_TRUE(validation.Cells().empty());
+    ASSERT_EQ(model.RemoveSequence(8), 0);
+    validation.Recompute();
+    EXPECT_EQ(validation.Cells(),
+              (Cells{{{7, 0, kLoopCall},
+                      L"Error verifying -Call command, the sequence number(8) at index 0 is "
+                      L"invalid.  There is not a valid sequence at the sequence number "
+                      L"specified."}}));
+    Define(12, {{L"-Call 7"}});
+    ASSERT_EQ(model.ModifySequenceNumber(12, 8), 0);
+    validation.Recompute();
+    EXPECT_TRUE(validation.Cells().empty());
+    EXPECT_EQ(validation.SequenceReason(7),
+              L"Error processing sequence duration, the call command will create an infinite "
+              L"loop.");
+    // Judged without a word in the operator's log.
+    EXPECT_EQ(operatorModels.recorder.Take(), std::vector<std::wstring>{});
 }
 
 }  // namespace
