@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/SequenceFiles.h"
@@ -152,31 +153,24 @@ TEST_F(UploadSequencesTest, NothingIsSentDisconnectedOrForAnUnconvertibleSequenc
     EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
 }
 
-// The state a front end shows: running from Begin to Finish, the latest step always, and a
-// report for a sequence's last command or once 40 ms passed since the last report.
-TEST(UploadStateTest, KeepsTheLatestStepAndReportsAFewTimesASecond) {
+// The latest step is shown from Begin to Finish; a step is reported when it ends a sequence or
+// once 40 ms passed since the last report.
+TEST(UploadStateTest, ShowsTheLatestStepAndReportsAFewTimesASecond) {
     using std::chrono::milliseconds;
-    struct Step {
-        int atMs;
-        std::size_t sequence, sent, count;
-        bool reported;
-    };
-    const Step steps[] = {{0, 1, 0, 3, true},   {10, 1, 1, 3, false}, {50, 1, 2, 3, true},
-                          {60, 1, 3, 3, true},  {61, 2, 0, 2, false}, {99, 2, 1, 2, false},
-                          {100, 2, 1, 2, true}, {101, 2, 2, 2, true}};
+    // At ms: sequence, commands sent of count, reported.
+    const std::tuple<int, std::size_t, std::size_t, std::size_t, bool> steps[] = {
+        {0, 1, 0, 3, true},   {10, 1, 1, 3, false}, {50, 1, 2, 3, true},  {60, 1, 3, 3, true},
+        {61, 2, 0, 2, false}, {99, 2, 1, 2, false}, {100, 2, 1, 2, true}, {101, 2, 2, 2, true}};
     UploadState state(milliseconds(40));
-    EXPECT_FALSE(state.Current().running);
     state.Begin();
-    EXPECT_TRUE(state.Current().running);
     const UploadState::Clock::time_point start = UploadState::Clock::now();
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.atMs);
-        const SequenceUpload::Progress progress{step.sequence, 2, 0, step.sent, step.count};
-        EXPECT_EQ(state.Record(progress, start + milliseconds(step.atMs)), step.reported);
-        const UploadState::Shown shown = state.Current();
-        EXPECT_EQ(shown.progress.sequenceIndex, step.sequence);
-        EXPECT_EQ(shown.progress.commandsSent, step.sent);
+    for (const auto& [atMs, sequence, sent, count, reported] : steps) {
+        SCOPED_TRACE(atMs);
+        EXPECT_EQ(state.Record({sequence, 2, 0, sent, count}, start + milliseconds(atMs)),
+                  reported);
+        EXPECT_EQ(state.Current().progress.commandsSent, sent);
     }
+    EXPECT_TRUE(state.Current().running);
     state.Finish();
     EXPECT_FALSE(state.Current().running);
     // A new upload starts afresh: nothing shown, its first step reported.
