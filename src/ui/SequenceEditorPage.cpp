@@ -422,6 +422,11 @@ void SequenceEditorPage::Clear() {
     Refresh();
 }
 
+void SequenceEditorPage::ShowModelChange() {
+    editor_.UpdateTimes();
+    Refresh();
+}
+
 void SequenceEditorPage::FinishEdit(std::uint64_t rowId, int column, const QString& text) {
     const int row = editor_.FindRow(rowId);
     if (row >= 0) {

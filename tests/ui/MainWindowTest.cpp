@@ -371,8 +371,15 @@ TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
     EXPECT_TRUE(startStop->isEnabled());
 
     const std::uint32_t shown = *page->Logic().Shown();
-    window_->Core().GetSequenceContainer().RenameSequence(shown, L"Edited");
+    SequenceContainer& model = window_->Core().GetSequenceContainer();
+    model.RenameSequence(shown, L"Edited");
     ASSERT_TRUE(WaitFor([&] { return !startStop->isEnabled(); }));
+    // A change made elsewhere (as a script's would) shows in the editor too: 3 calls 0 twice.
+    auto* total = window_->EditorPage()->findChild<QLabel*>("totalTime");
+    model.AddCommandSet(0, 2);
+    model.AddCommand(0, 2, L"-Duration 10");
+    EXPECT_TRUE(WaitFor([&] { return total->text() == "1930.8 ms"; }))
+        << total->text().toStdString();
 
     // Pictures of both pages and of the manager, for anyone without a display.
     window_->show();

@@ -23,6 +23,8 @@ class SequenceManagerTest : public testing::Test {
         }
         manager.Initialize(&log, model);
         manager.SetConnected(true);
+        model.SubscribeToChanges(
+            [this](const SequenceContainer::Change&) { return manager.SequencesChanged(), 0; });
     }
     std::wstring List() const {
         std::wstring text;

@@ -43,6 +43,8 @@ class SequenceUndoTest : public ContainerFixture {
         steps.Initialize(container);
         steps.SetHistory(&history);
         manager.Initialize(&log, container);
+        container.SubscribeToChanges(
+            [this](const SequenceContainer::Change&) { return manager.SequencesChanged(), 0; });
         manager.SetHistory(&history);
         manager.SetConnected(true);
     }
