@@ -137,14 +137,21 @@ std::wstring NumberText(double value) {
 Reading Read(const std::vector<std::wstring>& texts, const StepRules::Context& context,
              Judging judging) {
     Reading reading;
-    for (std::size_t index = 0; index < texts.size(); ++index) {
-        reading.refusal = ReadCommand(texts[index], context, judging, reading.step);
-        if (reading.refusal) {
-            reading.refusal->index = index;
-            break;
-        }
+    for (std::size_t index = 0; index < texts.size() && !reading.refusal; ++index) {
+        ReadNext(reading, texts[index], index, context, judging);
     }
     return reading;
+}
+
+void ReadNext(Reading& reading, const std::wstring& text, std::size_t index,
+              const StepRules::Context& context, Judging judging) {
+    if (reading.refusal) {
+        return;
+    }
+    reading.refusal = ReadCommand(text, context, judging, reading.step);
+    if (reading.refusal) {
+        reading.refusal->index = index;
+    }
 }
 
 std::vector<std::wstring> Write(const Step& step, const StepRules::Context& context) {

@@ -32,6 +32,11 @@ struct Reading {
 Reading Read(const std::vector<std::wstring>& texts, const StepRules::Context& context,
              Judging judging = Judging::Fully);
 
+// Reads the step's next command, at `index` within the step, into `reading`: how a step kept
+// beside its texts grows as a command is appended. Nothing happens once the step is refused.
+void ReadNext(Reading& reading, const std::wstring& text, std::size_t index,
+              const StepRules::Context& context, Judging judging = Judging::Fully);
+
 // The texts of a step, as the editor lays a row out: a call or loop word first, then each LED's
 // switch and intensity in label order, the TTL bits set high and then those set low in name
 // order, the duration last.

@@ -156,7 +156,8 @@ void SequenceContainer::RewriteCalls(std::uint32_t oldNumber, std::uint32_t newN
                 const ParsedCommand& command = parsedSets[set][index];
                 if (command.IsCall() && command.TokenCount() == 2 &&
                     static_cast<std::int64_t>(command.IntegerArgument()) == oldNumber) {
-                    ChangeSlot(number).ReplaceCommand(set, index, newText, newCall);
+                    ChangeSlot(number).ReplaceCommand(set, index, newText, newCall,
+                                                      CommandOutputNames());
                 }
             }
         }
@@ -201,25 +202,14 @@ VlrRetVal SequenceContainer::GetAvailableSequenceNumbers(
     return VLR_SUCCESS;
 }
 
+// A -Call opens its step and was checked when it was added, so every stored call is in its step.
 VlrRetVal SequenceContainer::IsSequenceReferenced(std::uint32_t number, bool& referenced) const {
     referenced = false;
     for (const SequenceSlot& slot : slots_) {
-        if (!slot.IsUsed()) {
-            continue;
-        }
-        for (const auto& parsedSet : slot.ParsedSets()) {
-            for (const ParsedCommand& command : parsedSet) {
-                if (!command.IsCall()) {
-                    continue;
-                }
-                if (VerifyArgumentCount(SequenceCommandWords::Word::Call,
-                                        command.ArgumentCount()) != VLR_SUCCESS) {
-                    return VLR_FAILURE;
-                }
-                if (static_cast<std::int64_t>(command.IntegerArgument()) == number) {
-                    referenced = true;
-                    return VLR_SUCCESS;
-                }
+        for (std::size_t set = 0; slot.IsUsed() && set < slot.CommandSetCount(); ++set) {
+            if (slot.StepAt(set).call == number) {
+                referenced = true;
+                return VLR_SUCCESS;
             }
         }
     }
@@ -345,7 +335,7 @@ VlrRetVal SequenceContainer::AppendCheckedCommand(std::uint32_t number, std::uin
               text, number, set) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
-    ChangeSlot(number).AppendCommand(set, text, parsed);
+    ChangeSlot(number).AppendCommand(set, text, parsed, CommandOutputNames());
     isCall = parsed.IsCall();
     return VLR_SUCCESS;
 }
@@ -357,7 +347,7 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
         return VLR_FAILURE;
     }
     if (isCall && CheckAddedCall(number, CalledSequence(number, set)) != VLR_SUCCESS) {
-        ChangeSlot(number).RemoveLastCommand(set);
+        ChangeSlot(number).RemoveLastCommand(set, CommandOutputNames());
         return VLR_FAILURE;
     }
     RaiseChangeEvent(Change::Steps(number, set, set + 1));
@@ -365,7 +355,7 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
 }
 
 std::uint32_t SequenceContainer::CalledSequence(std::uint32_t number, std::uint32_t set) const {
-    return static_cast<std::uint32_t>(slots_[number].ParsedSets()[set].back().IntegerArgument());
+    return slots_[number].StepAt(set).call.value_or(kSequenceCount);
 }
 
 VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32_t set,
@@ -392,7 +382,7 @@ VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32
         accepted = TimeEveryUsedSequence() == VLR_SUCCESS;
     }
     if (!accepted) {
-        ChangeSlot(number).RestoreCommandSet(set, oldTexts, oldParsed);
+        ChangeSlot(number).RestoreCommandSet(set, oldTexts, oldParsed, CommandOutputNames());
         return VLR_FAILURE;
     }
     RaiseChangeEvent(Change::Steps(number, set, set + 1));

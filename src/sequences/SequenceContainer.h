@@ -132,6 +132,16 @@ class SequenceContainer {
         return slots_[number].ParsedSets();
     }
 
+    // The step a command set makes, as the device reads it (StepText); when GetRefusedCommand
+    // names a command, the step holds only the commands before it (the texts hold them all).
+    // number below 255, set below its sequence's count.
+    const Step& GetStep(std::uint32_t number, std::uint32_t set) const {
+        return slots_[number].StepAt(set);
+    }
+    std::optional<std::size_t> GetRefusedCommand(std::uint32_t number, std::uint32_t set) const {
+        return slots_[number].RefusedCommandAt(set);
+    }
+
     bool IsValidColor(const std::wstring& label) const;
 
     // Timing, in milliseconds. GetSequenceDuration adds the total to the value passed in.
@@ -169,7 +179,7 @@ class SequenceContainer {
     // AddCommand without its change event and without the timing check of a -Call.
     VlrRetVal AppendCheckedCommand(std::uint32_t number, std::uint32_t set,
                                    const std::wstring& text, bool& isCall);
-    // The sequence the last command of the set calls.
+    // The sequence the set's step calls (kSequenceCount when it calls none).
     std::uint32_t CalledSequence(std::uint32_t number, std::uint32_t set) const;
     void RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber);
     VlrRetVal TimeEveryUsedSequence();
