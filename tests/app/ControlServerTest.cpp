@@ -93,11 +93,8 @@ const Json kNotConnected = {{"ok", false}, {"error", "Not connected to the Zavik
 
 // A line that is no request is answered with the reason, and the connection goes on.
 TEST_F(ControlServerTest, EveryBadLineIsAnsweredAndTheConnectionKept) {
-    struct Case {
-        std::string line;
-        std::string answer;
-    };
-    const std::vector<Case> cases{
+    // The line sent, the answer expected.
+    const std::pair<std::string, std::string> cases[] = {
         {"{\"id\": 1, \"op\"", R"({"id":null,"ok":false,"error":"The line is not JSON."})"},
         {"[1, 2]", R"({"id":null,"ok":false,"error":"A request is a JSON object."})"},
         {R"({"id": [1], "op": "status"})",
@@ -125,11 +122,11 @@ TEST_F(ControlServerTest, EveryBadLineIsAnsweredAndTheConnectionKept) {
          R"({"id":"\u00e9","ok":false,"error":"Error validating color value(Violet), the color does not exist."})"},
     };
     const auto client = Client();
-    for (const Case& test : cases) {
-        ASSERT_TRUE(client->SendLine(test.line));
+    for (const auto& [line, expected] : cases) {
+        ASSERT_TRUE(client->SendLine(line));
         const std::optional<Json> answer = client->ReadLine(kPatience);
-        ASSERT_TRUE(answer) << test.line;
-        EXPECT_EQ(JsonLine(*answer), test.answer) << test.line;
+        ASSERT_TRUE(answer) << line;
+        EXPECT_EQ(JsonLine(*answer), expected) << line;
     }
     EXPECT_EQ(Ask(*client, {{"op", "status"}})["state"], "Disconnected");
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,10 +31,6 @@ struct FaultScenario {
     // The device was unplugged: reconnecting means plugging in a device on the same port.
     bool unplugs = false;
 };
-
-void PrintTo(const FaultScenario& scenario, std::ostream* out) {
-    *out << scenario.name;
-}
 
 class FaultScenarioTest : public CoreOnEmulator, public testing::TestWithParam<FaultScenario> {
   protected:

@@ -49,10 +49,7 @@ TEST_F(ServeTest, CommandsAreForwardedWhileServeHoldsTheSettings) {
               "Started sequence 0 (Marker) for 5.1 ms.\n"
               "Sequence 0 (Marker) completed after 5.1 ms.\n");
     const nlohmann::ordered_json json = RunJson({"run", "0"});
-    EXPECT_EQ(Keys(json),
-              (std::vector<std::string>{"command", "number", "name", "durationMs", "started",
-                                        "completed", "interrupted", "stopSent", "stimulusRecord",
-                                        "ok", "exitCode", "errors", "dataDirectory", "logFile"}));
+    EXPECT_EQ(Keys(json), kRunReportKeys);
     EXPECT_EQ(json["completed"], true);
     EXPECT_NE(ReadFileBytes(json["stimulusRecord"].get<std::string>()).find("\n# by\tostra-cli ("),
               std::string::npos);

@@ -41,10 +41,7 @@ TEST_F(UploadAndRunTest, RunUploadsStartsAndReportsTheEnd) {
     driver_.MarkHandled();
     json = RunJson({"run", "0"});
     EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"14 00"}));
-    EXPECT_EQ(Keys(json),
-              (std::vector<std::string>{"command", "number", "name", "durationMs", "started",
-                                        "completed", "interrupted", "stopSent", "stimulusRecord",
-                                        "ok", "exitCode", "errors", "dataDirectory", "logFile"}));
+    EXPECT_EQ(Keys(json), kRunReportKeys);
     EXPECT_EQ(json["durationMs"], 5.1);
     EXPECT_EQ(json["completed"], true);
     EXPECT_EQ(json["ok"], true);
