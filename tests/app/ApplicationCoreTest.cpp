@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <list>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -145,6 +146,10 @@ struct LocationCase {
     const char *dataRoot, *perUser;
 };
 
+void PrintTo(const LocationCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class LocationTest : public ApplicationCoreTest,
                      public testing::WithParamInterface<LocationCase> {};
 
@@ -182,8 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LocationCase{"HomeDefaults", "- - - -", "home/.local/share/VelorinData",
                                  "home/.config/Velorin/Ostra"},
                     LocationCase{"RelativeXdgIgnored", "- relative/data - relative/config",
-                                 "home/.local/share/VelorinData", "home/.config/Velorin/Ostra"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                                 "home/.local/share/VelorinData", "home/.config/Velorin/Ostra"}));
 
 // What is found where a folder must go, put there by someone else (or by an earlier start in
 // the same second, where numbering is not allowed).
@@ -196,6 +200,10 @@ struct RefusedCase {
     Result result;
     std::wstring message;  // "@" standing for the test's directory
 };
+
+void PrintTo(const RefusedCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class RefusedLocationTest : public ApplicationCoreTest,
                             public testing::WithParamInterface<RefusedCase> {};
@@ -272,8 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Result::SettingsFolderUnsafe,
                     L"The settings folder (@/appdata/Velorin/Ostra/) is not safe to use.  Unable "
                     L"to proceed.  @/appdata/Velorin belongs to another user.  Set APPDATA to a "
-                    L"folder of your own."}),
-    [](const auto& info) { return std::string(info.param.name); });
+                    L"folder of your own."}));
 
 // Links in the settings folder, at the settings file and at its lock, are never followed: the
 // file they name is neither read nor emptied nor written, and the links stay.

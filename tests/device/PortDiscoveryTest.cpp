@@ -153,45 +153,43 @@ TEST(SerialPortListerLinux, UnreadableSysfsOrPortDirectoryFailsWithTheReason) {
 // user's own directory is passed over.
 enum class Planted { Link, OpenDirectory, OtherUsersDirectory, OtherUsersEntry };
 
-class UnsafePortDirectory : public testing::TestWithParam<Planted> {};
+TEST(UnsafePortDirectory, IsNotUsed) {
+    for (const Planted planted : {Planted::Link, Planted::OpenDirectory,
+                                  Planted::OtherUsersDirectory, Planted::OtherUsersEntry}) {
+        SCOPED_TRACE(static_cast<int>(planted));
+        // Only root can give a file to another user.
+        if (planted >= Planted::OtherUsersDirectory && geteuid() != 0) {
+            continue;
+        }
+        FakeSystem system;
+        const fs::path real = system.dir.Path() / "real";
+        const std::string entry = "Zavik Driver Virtual Com Port (COM4)";
+        fs::create_directories(real);
+        fs::create_symlink("/dev/null", real / entry);
+        if (planted == Planted::Link) {
+            fs::create_directory_symlink(real, system.ports);
+        } else {
+            fs::rename(real, system.ports);
+            chmod(system.ports.c_str(), planted == Planted::OpenDirectory ? 0777 : 0755);
+            const fs::path given =
+                planted == Planted::OtherUsersEntry ? system.ports / entry : system.ports;
+            ASSERT_TRUE(planted < Planted::OtherUsersDirectory ||
+                        lchown(given.c_str(), 65534, 65534) == 0);
+        }
+        const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", system.ports.string());
 
-TEST_P(UnsafePortDirectory, IsNotUsed) {
-    const Planted planted = GetParam();
-    if (planted >= Planted::OtherUsersDirectory && geteuid() != 0) {
-        GTEST_SKIP() << "only root can give a file to another user";
+        std::vector<SerialPortListing> listed;
+        std::string reason;
+        const bool ownDirectory = planted == Planted::OtherUsersEntry;
+        EXPECT_EQ(system.List(listed, reason), ownDirectory ? 0 : -1);
+        EXPECT_TRUE(ownDirectory ||
+                    reason.ends_with("  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR to a folder of your "
+                                     "own."))
+            << reason;
+        EXPECT_TRUE(listed.empty());
+        EXPECT_EQ(PortDirectory::DevicePathForPort(4), fs::path("/dev/ttyACM4"));
     }
-    FakeSystem system;
-    const fs::path real = system.dir.Path() / "real";
-    const std::string entry = "Zavik Driver Virtual Com Port (COM4)";
-    fs::create_directories(real);
-    fs::create_symlink("/dev/null", real / entry);
-    if (planted == Planted::Link) {
-        fs::create_directory_symlink(real, system.ports);
-    } else {
-        fs::rename(real, system.ports);
-        chmod(system.ports.c_str(), planted == Planted::OpenDirectory ? 0777 : 0755);
-        const fs::path given =
-            planted == Planted::OtherUsersEntry ? system.ports / entry : system.ports;
-        ASSERT_TRUE(planted < Planted::OtherUsersDirectory ||
-                    lchown(given.c_str(), 65534, 65534) == 0);
-    }
-    const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", system.ports.string());
-
-    std::vector<SerialPortListing> listed;
-    std::string reason;
-    const bool ownDirectory = planted == Planted::OtherUsersEntry;
-    EXPECT_EQ(system.List(listed, reason), ownDirectory ? 0 : -1);
-    EXPECT_TRUE(ownDirectory ||
-                reason.ends_with("  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR to a folder of your "
-                                 "own."))
-        << reason;
-    EXPECT_TRUE(listed.empty());
-    EXPECT_EQ(PortDirectory::DevicePathForPort(4), fs::path("/dev/ttyACM4"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, UnsafePortDirectory,
-                         testing::Values(Planted::Link, Planted::OpenDirectory,
-                                         Planted::OtherUsersDirectory, Planted::OtherUsersEntry));
 
 // An entry that leads to no terminal device, or one connecting refuses, is listed with the reason.
 TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
