@@ -7,6 +7,7 @@
 
 #include "ostra-cli/CliProgram.h"
 #include "ostra-cli/CommandLine.h"
+#include "support/FaultRules.h"
 #include "support/FileBytes.h"
 #include "support/PrivateUserEnvironment.h"
 #include "support/TempDir.h"
@@ -130,6 +131,7 @@ struct FailureCase {
 // Each failure its own exit code and message, and the operator's settings file stays as it was.
 TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
     WriteFileBytes(File("steps.cfg"), "-AddSequenceCommandSet 0 0\n");
+    driver_.Config().faults.push_back(StatusFault(0x0A, 0xFF));
     StartSimulator();
     for (const FailureCase& c : std::vector<FailureCase>{
              {{"--setup-dir", File("x").string(), "show"}, 1, ": Configuration Error: "},
@@ -138,8 +140,9 @@ TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
              {{"import", "0", "New", File("steps.cfg").string()},
               3,
               "ostra-cli: Sequence 0 (Marker) is already defined; choose a free number.\n"},
-             // Not on the device: the connect and the refused start.
+             // Not on the device: the connect and the refused start; a refused LED command.
              {{"run", "0"}, 4, "ostra-cli: Error: ", 5},
+             {{"led", "on", "Blue"}, 4, "ostra-cli: Error: ", 5},
              {{"upload"},
               3,
               "ostra-cli: Sequence 4 (Mixed) cannot be converted to script commands; nothing "
