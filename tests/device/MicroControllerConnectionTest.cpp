@@ -193,22 +193,10 @@ TEST_F(MicroControllerConnectionTest, LateTailAndStrayBytesAreNotTakenForTheNext
     ExpectInStep();
 }
 
+// Every packet the device tests see is compared with the framing of support/HexBytes; what
+// only this shows: a size above 255, and no payload at all.
 TEST(CommandPacket, FramesThePayloadWithLittleEndianSizeAndXorChecksum) {
-    const std::pair<Bytes, std::string> cases[] = {
-        {{0x01}, "02 01 01 00 01 03 00"},
-        {{0x0B, 0x02, 0x00}, "02 01 03 00 0B 02 00 03 0A"},
-        {HexBytes("17 07 02 00 01 00 F0 F1 F2 F3 F4 F5 F6 F7 F8 F9"),
-         "02 01 10 00 17 07 02 00 01 00 F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 03 02"},
-    };
     MicroControllerDataPacket packet;
-    for (const auto& [payload, framed] : cases) {
-        ASSERT_EQ(
-            packet.CreateCommandPacket(payload.data(), static_cast<std::uint16_t>(payload.size())),
-            0);
-        EXPECT_EQ(ToHex(Bytes(packet.GetPacketBuffer(),
-                              packet.GetPacketBuffer() + packet.GetPacketLength())),
-                  ToHex(HexBytes(framed)));
-    }
     // 300 equal bytes cancel out in the checksum, leaving header and ETX: 02^01^2C^01^03.
     const Bytes payload(300, 0x17);
     ASSERT_EQ(packet.CreateCommandPacket(payload.data(), 300), 0);
