@@ -108,6 +108,12 @@ class MainWindowTest : public testing::Test {
         window_->Core().SetAllowNumberedDataDirectory(true);
         ASSERT_EQ(window_->Start(), ApplicationCore::StartupResult::Started);
     }
+    // Shown and given the keyboard, as the operator's window has it.
+    void ShowActive() {
+        window_->show();
+        window_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    }
     void Settle() {
         ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
     }
@@ -437,9 +443,7 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
 // pastes as two steps.
 TEST_F(MainWindowTest, CtrlZUndoesACellEditAndPasteTakesStepsFromTheClipboard) {
     OpenDemo(false);
-    window_->show();
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    ASSERT_NO_FATAL_FAILURE(ShowActive());
     SequenceEditorPage* page = window_->EditorPage();
     const SequenceEditor& editor = page->Logic();
     const SequenceContainer& model = window_->Core().GetSequenceContainer();
@@ -578,9 +582,7 @@ TEST_F(MainWindowTest, StopAllDuringASlowUploadCancelsItThenStops) {
     driver_.Config().answerDelay = std::chrono::milliseconds(120);
     ASSERT_EQ(driver_.Start(), 0);
     OpenDemo(true);
-    window_->show();
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    ASSERT_NO_FATAL_FAILURE(ShowActive());
     QAction* stopAll = window_->findChild<QAction*>("stopAll");
     QWidget* button = window_->findChild<QToolBar*>("deviceToolBar")->widgetForAction(stopAll);
     const std::size_t used = window_->Core().GetSequenceContainer().UsedSequenceNumbers().size();
@@ -722,9 +724,7 @@ TEST_F(MainWindowTest, TheQuestionsDefaultToTheSafeChoice) {
 TEST_F(MainWindowTest, TheKeyboardStaysInThePanelAndUntypedWidthsKeepTheirValue) {
     Trigger("connect");
     Enter(0, "widthOff", "7.25");
-    window_->show();
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    ASSERT_NO_FATAL_FAILURE(ShowActive());
     LedPanel* panel = window_->ManualPage()->Panel(0);
     EXPECT_EQ(panel->PulseField(LedPanelTexts::PulseField::WidthOff)->text(), "7.25");
     const struct {
@@ -801,8 +801,7 @@ TEST_F(MainWindowTest, TheGridIsReadableQuickAndRemembersItsWidths) {
     EXPECT_TRUE(window_->EditorPage()->grab().save(OSTRA_SCREENSHOT_DIR "/sequence-grid.png"));
 
     // An entry picked from a cell's open list is applied at once, without Enter.
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    ASSERT_NO_FATAL_FAILURE(ShowActive());
     const SequenceEditor& editor = window_->EditorPage()->Logic();
     const SequenceContainer& model = window_->Core().GetSequenceContainer();
     const auto before = model.GetCommandSets(editor.ShownSequence());
