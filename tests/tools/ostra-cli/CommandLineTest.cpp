@@ -45,19 +45,34 @@ TEST(CommandLineTest, EverySubcommandHasHelpWithTheExitCodes) {
     }
 }
 
-// Exit code 2, explained on standard error; with --json the usual failure report (the message
-// where ostra-cli, not the parser, words it).
+// Exit code 2, explained on standard error with the refused word escaped; with --json the usual
+// failure report (the message where ostra-cli, not the parser, words it). Numbers are decimal,
+// as in the files: 0x is refused. (In a private environment: a number taken would start the core.)
 TEST(CommandLineTest, AUsageErrorIsExitCodeTwoAndWithJsonTheFailureReport) {
-    for (const auto& [arguments, message] : std::vector<std::pair<Arguments, std::string>>{
+    const TempDir dir;
+    const PrivateUserEnvironment environment(dir.Path());
+    for (const auto& [arguments, said] : std::vector<std::pair<Arguments, std::string>>{
              {{}, ""},
              {{"led", "blink", "Blue"}, "Unknown subcommand \"blink\"; see --help."},
              {{"--read-timeout-ms", "0", "show"}, ""},
-             {{"import", "1", "Name"}, ""}}) {
+             {{"import", "1", "Name"}, ""},
+             {{"run", "0x10"}, "0x10"},
+             {{"import", "00x10", "x", "f"}, "00x10"},
+             {{"show", "\x1b[31m3"}, "\\x1B[31m3"},
+             {{"led", "intensity", "Blue", "00x20"}, "00x20"},
+             {{"led", "pulse-start", "Blue", "--on", "nan"}, "nan"},
+             {{"led", "pulse-start", "Blue", "--loops", "00x3"}, "00x3"},
+             {{"timeline", "3", "--max-events", "0x5"}, "0x5"}}) {
         const std::string name = testing::PrintToString(arguments);
         const ProcessResult text = RunHere(arguments);
         EXPECT_EQ(text.exitCode, 2) << name;
         EXPECT_EQ(text.out, "") << name;
-        EXPECT_TRUE(text.err.starts_with(message) && !text.err.empty()) << text.err;
+        // A message of ostra-cli's own opens the line; a refused word is echoed in the parser's.
+        const bool own = said.starts_with("Unknown");
+        EXPECT_TRUE(!text.err.empty() &&
+                    (own ? text.err.starts_with(said) : text.err.find(said) != std::string::npos))
+            << text.err;
+        EXPECT_EQ(text.err.find('\x1b'), std::string::npos) << text.err;
 
         Arguments withJson{"--json"};
         withJson.insert(withJson.end(), arguments.begin(), arguments.end());
@@ -69,7 +84,7 @@ TEST(CommandLineTest, AUsageErrorIsExitCodeTwoAndWithJsonTheFailureReport) {
                                                         "dataDirectory", "logFile"}));
         EXPECT_EQ(json["exitCode"], 2) << name;
         ASSERT_EQ(json["errors"].size(), 1u) << name;
-        EXPECT_TRUE(json["errors"][0].get<std::string>().starts_with(message)) << json;
+        EXPECT_TRUE(!own || json["errors"][0].get<std::string>().starts_with(said)) << json;
     }
 }
 
@@ -93,26 +108,6 @@ TEST(CommandLineTest, NumbersAreDecimalAndLabelsKept) {
     // An empty label is a label, which the device model refuses, not "every LED".
     EXPECT_EQ(Parse({"led", "pulse-stop", ""})->labels, std::vector<std::string>{""});
     EXPECT_EQ(Parse({"timeline", "3", "--max-events", "010"})->maxEvents, 10u);
-}
-
-// Anything but a decimal number is a usage error, and the refused word is echoed escaped. (In a
-// private environment: a number taken would start the core.)
-TEST(CommandLineTest, EveryOtherNumberIsAUsageErrorShownEscaped) {
-    const TempDir dir;
-    const PrivateUserEnvironment environment(dir.Path());
-    for (const auto& [arguments, echoed] : std::vector<std::pair<Arguments, std::string>>{
-             {{"run", "0x10"}, "0x10"},
-             {{"import", "00x10", "x", "f"}, "00x10"},
-             {{"show", "\x1b[31m3"}, "\\x1B[31m3"},
-             {{"led", "intensity", "Blue", "00x20"}, "00x20"},
-             {{"led", "pulse-start", "Blue", "--on", "nan"}, "nan"},
-             {{"led", "pulse-start", "Blue", "--loops", "00x3"}, "00x3"},
-             {{"timeline", "3", "--max-events", "0x5"}, "0x5"}}) {
-        const ProcessResult result = RunHere(arguments);
-        EXPECT_EQ(result.exitCode, 2) << result.err;
-        EXPECT_NE(result.err.find(echoed), std::string::npos) << result.err;
-        EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << result.err;
-    }
 }
 
 const std::string kMarker =
