@@ -16,6 +16,7 @@
 #include "app/ManualControl.h"
 #include "app/platform/ControlSocket.h"
 #include "support/ListedPorts.h"
+#include "support/MarkerSettings.h"
 #include "support/ScopedEnvironmentVariable.h"
 
 namespace {
@@ -24,15 +25,6 @@ using Json = nlohmann::ordered_json;
 
 constexpr std::chrono::milliseconds kPatience{30000};
 
-// A 5 ms marker and a ten-minute blue light.
-const std::string kSettings =
-    "-AddSequence 0 \"Marker\"\n"
-    "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n"
-    "-AddSequenceCommand 0 0 \"-Duration 5\"\n"
-    "-AddSequenceCommandSet 0 1\n-AddSequenceCommand 0 1 \"-TTLLow 3\"\n"
-    "-AddSequence 1 \"Long\"\n-AddSequenceCommandSet 1 0\n"
-    "-AddSequenceCommand 1 0 \"-On Blue\"\n-AddSequenceCommand 1 0 \"-Duration 600000\"\n";
-
 // The whole program without a window: a core on the emulated driver, its device queue, the
 // control service and the server on a socket in the test's folder.
 class ControlServerTest : public CoreOnEmulator, public testing::Test {
@@ -40,7 +32,7 @@ class ControlServerTest : public CoreOnEmulator, public testing::Test {
     ControlServerTest() : CoreOnEmulator(4) {}
 
     void SetUp() override {
-        WriteSettings(kSettings);
+        WriteSettings(kMarkerSettings + kLongSettings);
         ASSERT_EQ(driver_.Start(), 0);
         Start(core_);
         core_.GetLogFile().SetMessageReceiver(&service_);

@@ -9,6 +9,7 @@
 #include "ostra-cli/CommandLine.h"
 #include "support/FaultRules.h"
 #include "support/FileBytes.h"
+#include "support/MarkerSettings.h"
 #include "support/PrivateUserEnvironment.h"
 #include "support/TempDir.h"
 #include "tools/ostra-cli/CliFixture.h"
@@ -110,10 +111,6 @@ TEST(CommandLineTest, NumbersAreDecimalAndLabelsKept) {
     EXPECT_EQ(Parse({"timeline", "3", "--max-events", "010"})->maxEvents, 10u);
 }
 
-const std::string kMarker =
-    "-AddSequence 0 \"Marker\"\n-AddSequenceCommandSet 0 0\n"
-    "-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n-AddSequenceCommand 0 0 \"-Duration 5\"\n";
-
 // message: part of standard error; settings: added to the operator's before the run.
 struct FailureCase {
     Arguments arguments;
@@ -148,17 +145,17 @@ TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
              // A settings file that stopped at a failing line holds a cut-short protocol.
              {{"run", "0", "--upload"},
               3,
-              ":5: the settings file stopped at this line: -AddSequenceCommand 0 0 \"-On A\"",
+              ":7: the settings file stopped at this line: -AddSequenceCommand 0 0 \"-On A\"",
               0,
               "-AddSequenceCommand 0 0 \"-On A\"\n"}}) {
         const std::string name = testing::PrintToString(c.arguments);
-        WriteSettings(kMarker + c.settings);
+        WriteSettings(kMarkerSettings + c.settings);
         driver_.MarkHandled();
         const ProcessResult result = Run(c.arguments);
         EXPECT_EQ(result.exitCode, c.exitCode) << name;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << name << "\n" << result.err;
         EXPECT_EQ(ReceivedPayloads().size(), c.packets) << name;
-        EXPECT_EQ(ReadFileBytes(SettingsFile()), kMarker + c.settings) << name;
+        EXPECT_EQ(ReadFileBytes(SettingsFile()), kMarkerSettings + c.settings) << name;
     }
 }
 

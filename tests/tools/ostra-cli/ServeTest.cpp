@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/FileBytes.h"
+#include "support/MarkerSettings.h"
 #include "tools/ostra-cli/CliFixture.h"
 
 namespace {
@@ -13,14 +14,7 @@ namespace {
 class ServeTest : public CliFixture {
   protected:
     void SetUp() override {
-        WriteSettings(
-            "-AddSequence 0 \"Marker\"\n"
-            "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n"
-            "-AddSequenceCommand 0 0 \"-Duration 5\"\n"
-            "-AddSequenceCommandSet 0 1\n-AddSequenceCommand 0 1 \"-TTLLow 3\"\n"
-            "-AddSequence 1 \"Long\"\n-AddSequenceCommandSet 1 0\n"
-            "-AddSequenceCommand 1 0 \"-On Blue\"\n"
-            "-AddSequenceCommand 1 0 \"-Duration 600000\"\n");
+        WriteSettings(kMarkerSettings + kLongSettings);
         StartSimulator();
         server_ = Start({"serve"});
         ASSERT_TRUE(server_->ReadLine(kPatience).starts_with("Connected to the Zavik Driver"));
