@@ -6,9 +6,12 @@
 #include <tuple>
 #include <vector>
 
+#include "ui/DeviceStatusLine.h"
+#include "ui/GridColumnWidths.h"
 #include "ui/LedPanelTexts.h"
 #include "ui/MessageLogRows.h"
 #include "ui/PulseDeadline.h"
+#include "ui/RecentFiles.h"
 #include "ui/WindowStates.h"
 
 namespace {
@@ -194,14 +197,6 @@ TEST(PulseDeadlineTest, LongTrainsEndAfterTheirWholeLengthInChunks) {
     EXPECT_EQ(now, 1000 + length);
     EXPECT_EQ(chunks, 1000000);
 }
-
-}  // namespace
-
-#include "ui/DeviceStatusLine.h"
-#include "ui/GridColumnWidths.h"
-#include "ui/RecentFiles.h"
-
-namespace {
 
 TEST(DeviceStatusLineTest, StateThenPortFirmwareAndEmulator) {
     const std::wstring where = L" | COM6 (/dev/ttyACM6) | Firmware 1.00";
