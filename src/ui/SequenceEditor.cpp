@@ -28,22 +28,10 @@ std::wstring WordText(Word word) {
     return SequenceCommandWords::Text(word);
 }
 
-// The words of a cell, split at blanks; cells never hold quotes.
-std::vector<std::wstring> Words(const std::wstring& text) {
-    std::vector<std::wstring> words;
-    std::size_t start = 0;
-    while ((start = text.find_first_not_of(L" \t", start)) != std::wstring::npos) {
-        const std::size_t end = text.find_first_of(L" \t", start);
-        words.push_back(text.substr(start, end - start));
-        start = end;
-    }
-    return words;
-}
-
 // A cell's kind is its first word, whatever else the text holds (a sequence name may hold
 // "-Loop" or "Clear").
 std::optional<Word> FirstWord(const std::wstring& text) {
-    const std::vector<std::wstring> words = Words(text);
+    const std::vector<std::wstring> words = StepCells::Words(text);
     return words.empty() ? std::nullopt : SequenceCommandWords::Find(words.front());
 }
 
@@ -51,18 +39,9 @@ bool IsWord(const std::wstring& token, Word word) {
     return SequenceCommandWords::Find(token) == word;
 }
 
-// "-SetIntensity(200)" gives "200".
-std::optional<std::wstring> IntensityOf(const std::wstring& token) {
-    const std::wstring head = kIntensityWord + L"(";
-    if (token.size() > head.size() && token.compare(0, head.size(), head) == 0 &&
-        token.back() == L')') {
-        return token.substr(head.size(), token.size() - head.size() - 1);
-    }
-    return std::nullopt;
-}
-
 bool IsLedWord(const std::wstring& token) {
-    return IsWord(token, Word::On) || IsWord(token, Word::Off) || IntensityOf(token).has_value();
+    return IsWord(token, Word::On) || IsWord(token, Word::Off) ||
+           StepCells::IntensityOf(token).has_value();
 }
 
 }  // namespace
@@ -203,7 +182,7 @@ bool SequenceEditor::ApplyCommand(int row, const std::wstring& text) {
         return false;
     }
     const std::optional<Word> word = SequenceCommandWords::Find(tokens->front());
-    if (!word || tokens->size() - 1 != SequenceCommandWords::ArgumentCount(*word)) {
+    if (!word || StepRules::CheckArgumentCount(*word, tokens->size() - 1)) {
         return false;
     }
     std::vector<std::wstring>& cells = rows_[row].cells;
@@ -263,7 +242,7 @@ bool SequenceEditor::ApplyCommand(int row, const std::wstring& text) {
 }
 
 std::wstring SequenceEditor::CanonicalCommand(const std::wstring& text) const {
-    const std::vector<std::wstring> tokens = Words(text);
+    const std::vector<std::wstring> tokens = StepCells::Words(text);
     const std::optional<Word> word =
         tokens.empty() ? std::nullopt : SequenceCommandWords::Find(tokens.front());
     if (!word) {
@@ -456,45 +435,11 @@ std::vector<std::wstring> SequenceEditor::RowCommands(int row) const {
 }
 
 std::vector<std::wstring> SequenceEditor::CommandsOf(const std::vector<std::wstring>& cells) const {
-    switch (KindOf(cells[kLoopCallColumn])) {
-        case RowKind::Call: {
-            const std::optional<std::uint32_t> called = CalledSequence(cells[kLoopCallColumn]);
-            if (!called) {
-                return {};
-            }
-            return {WordText(Word::Call) + L" " + std::to_wstring(*called)};
-        }
-        case RowKind::LoopStart:
-        case RowKind::LoopEnd:
-            return {cells[kLoopCallColumn]};
-        case RowKind::Ordinary:
-            break;
-    }
-    std::vector<std::wstring> commands;
-    for (int column = kFirstLedColumn; column < ColumnCount(); ++column) {
-        const std::wstring& label = labels_[column - kFirstLedColumn];
-        std::vector<std::wstring> intensities;
-        for (const std::wstring& token : Words(cells[column])) {
-            if (IsWord(token, Word::On) || IsWord(token, Word::Off)) {
-                commands.push_back(WordText(*SequenceCommandWords::Find(token)) + L" " + label);
-            } else if (const std::optional<std::wstring> value = IntensityOf(token)) {
-                intensities.push_back(kIntensityWord + L" " + label + L" " + *value);
-            }
-        }
-        commands.insert(commands.end(), intensities.begin(), intensities.end());
-    }
-    std::wstring ttlWord = WordText(Word::TTLHigh);
-    for (const std::wstring& token : Words(cells[kTTLColumn])) {
-        if (IsWord(token, Word::TTLHigh) || IsWord(token, Word::TTLLow)) {
-            ttlWord = WordText(*SequenceCommandWords::Find(token));
-        } else {
-            commands.push_back(ttlWord + L" " + token);
-        }
-    }
-    if (!cells[kDurationColumn].empty()) {
-        commands.push_back(WordText(Word::Duration) + L" " + cells[kDurationColumn]);
-    }
-    return commands;
+    return ReadCells(cells).commands;
+}
+
+StepCells::Reading SequenceEditor::ReadCells(const std::vector<std::wstring>& cells) const {
+    return StepCells(*container_).Read(cells);
 }
 
 SequenceEditor::VlrRetVal SequenceEditor::CommitRow(int row) {
@@ -612,7 +557,7 @@ void SequenceEditor::MoveRowDown() {
 
 std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column) const {
     std::vector<std::wstring> choices;
-    const std::vector<std::wstring> tokens = Words(rows_[row].cells[column]);
+    const std::vector<std::wstring> tokens = StepCells::Words(rows_[row].cells[column]);
     if (tokens.size() > 1) {
         for (const std::wstring& token : tokens) {
             if (IsLedWord(token)) {
@@ -633,7 +578,7 @@ std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column)
     // What the LED is switched to when the row starts.
     std::optional<Word> state;
     for (int above = 0; above < row; ++above) {
-        const std::vector<std::wstring> words = Words(rows_[above].cells[column]);
+        const std::vector<std::wstring> words = StepCells::Words(rows_[above].cells[column]);
         const auto has = [&words](Word word) {
             return std::any_of(words.begin(), words.end(),
                                [word](const std::wstring& token) { return IsWord(token, word); });
@@ -677,7 +622,7 @@ std::vector<std::wstring> SequenceEditor::BuildTTLChoices(const std::wstring& ce
     if (!cellText.empty()) {
         choices = {cellText, kClear};
     }
-    const std::vector<std::wstring> used = Words(cellText);
+    const std::vector<std::wstring> used = StepCells::Words(cellText);
     for (const Word word : {Word::TTLHigh, Word::TTLLow}) {
         for (const std::wstring& bit : ttlBits_) {
             if (std::find(used.begin(), used.end(), bit) == used.end()) {
@@ -751,11 +696,11 @@ bool SequenceEditor::EndEditValue(int row, int column, const std::wstring& chose
     if (chosen == old) {
         return false;
     }
-    const std::vector<std::wstring> oldTokens = Words(old);
+    const std::vector<std::wstring> oldTokens = StepCells::Words(old);
     // The new word followed by the old cell's words of the other kind (switch or intensity).
     const auto keep = [&oldTokens](std::wstring text, bool intensities) {
         for (const std::wstring& token : oldTokens) {
-            if (IntensityOf(token).has_value() == intensities && IsLedWord(token)) {
+            if (StepCells::IntensityOf(token).has_value() == intensities && IsLedWord(token)) {
                 text += L" " + token;
             }
         }
@@ -773,7 +718,7 @@ bool SequenceEditor::EndEditValue(int row, int column, const std::wstring& chose
         }
         text = keep(kIntensityWord + L"(" + std::to_wstring(*intensity) + L")", false);
     } else if (chosen.compare(0, kRemove.size(), kRemove) == 0) {
-        const std::vector<std::wstring> words = Words(chosen);
+        const std::vector<std::wstring> words = StepCells::Words(chosen);
         if (words.size() != 2) {
             LogError(L"Error parsing selection(" + chosen +
                      L"), the incorrect number of arguments were received.");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/VlrDataTypes.h"
+#include "ui/StepCells.h"
 
 class LogFile;
 class SequenceContainer;
@@ -105,6 +106,8 @@ class SequenceEditor {
     std::vector<std::wstring> RowCommands(int row) const;
     // The commands a row showing `cells` (one text per column) would stand for.
     std::vector<std::wstring> CommandsOf(const std::vector<std::wstring>& cells) const;
+    // Those commands, and the first cell that breaks a rule (cells as pasted may hold anything).
+    StepCells::Reading ReadCells(const std::vector<std::wstring>& cells) const;
     // Rewrites the row's command set; when the model refuses it, the row shows the model's set.
     VlrRetVal CommitRow(int row);
     VlrRetVal UpdateTimes();

@@ -1,49 +1,17 @@
 #include "ui/StepCommands.h"
 
 #include <algorithm>
-#include <cmath>
-#include <iterator>
-#include <locale>
-#include <sstream>
 
-#include "foundation/SequenceCommandWords.h"
+#include "foundation/ArgumentReading.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
-#include "sequences/StepRules.h"
 #include "ui/SequenceHistory.h"
 
-using Word = SequenceCommandWords::Word;
 using Kind = SequenceEditor::RowKind;
 
 namespace {
 
 const wchar_t kPasteError[] = L"Unable to Paste Steps";
-const std::wstring kIntensityHead = L"-SetIntensity(";
-using StepRules::kMaxDuration;
-using StepRules::kMaxIntensity;
-using StepRules::kMaxLoopCount;
-using StepRules::kMinDuration;
-using StepRules::kMinLoopCount;
-
-std::wstring Whole(double value) {
-    return std::to_wstring(static_cast<std::int64_t>(value));
-}
-
-std::vector<std::wstring> Words(const std::wstring& text) {
-    std::wistringstream in(text);
-    return {std::istream_iterator<std::wstring, wchar_t>(in), {}};
-}
-
-// The whole text as a number, in the "C" locale; nothing when anything else follows it.
-std::optional<double> Number(const std::wstring& text) {
-    std::wistringstream in(text);
-    in.imbue(std::locale::classic());
-    double value = 0.0;
-    if (!(in >> value) || !(in >> std::ws).eof()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // Every part, an empty last one included: a spreadsheet ends a row whose last cell is empty
 // with a tab.
@@ -56,22 +24,6 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     }
     parts.push_back(text.substr(start));
     return parts;
-}
-
-bool IsOneOf(const std::wstring& token, std::initializer_list<Word> words) {
-    const std::optional<Word> found = SequenceCommandWords::Find(token);
-    return found && std::find(words.begin(), words.end(), *found) != words.end();
-}
-
-// "-SetIntensity(200)" holds an intensity the device takes.
-bool IsIntensity(const std::wstring& token) {
-    if (token.size() <= kIntensityHead.size() + 1 || token.rfind(kIntensityHead, 0) != 0 ||
-        token.back() != L')') {
-        return false;
-    }
-    const std::optional<double> value =
-        Number(token.substr(kIntensityHead.size(), token.size() - kIntensityHead.size() - 1));
-    return value && *value == std::floor(*value) && *value >= 0 && *value <= kMaxIntensity;
 }
 
 }  // namespace
@@ -228,7 +180,7 @@ std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int pos
         }
         cells.resize(columns);
         const bool wasOpen = open;
-        if (const std::optional<Refusal> refusal = CheckStep(cells, loopAbove, open)) {
+        if (const std::optional<StepCells::Refusal> refusal = CheckStep(cells, loopAbove, open)) {
             return where(index, refusal->column) + refusal->text;
         }
         opened = open && !wasOpen ? index : opened;
@@ -240,96 +192,40 @@ std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int pos
     return std::nullopt;
 }
 
-std::optional<StepCommands::Refusal> StepCommands::CheckStep(std::vector<std::wstring>& cells,
-                                                             bool loopAbove, bool& open) const {
+std::optional<StepCells::Refusal> StepCommands::CheckStep(std::vector<std::wstring>& cells,
+                                                          bool loopAbove, bool& open) const {
     constexpr int kLoopCall = SequenceEditor::kLoopCallColumn;
-    const std::wstring& loopCall = cells[kLoopCall];
-    const std::vector<std::wstring> words = Words(loopCall);
-    if (!words.empty()) {
-        if (IsOneOf(words[0], {Word::Loop})) {
-            const std::optional<double> count = words.size() == 2 ? Number(words[1]) : std::nullopt;
-            if (!count || *count != std::floor(*count) || *count < kMinLoopCount ||
-                *count > kMaxLoopCount) {
-                return Refusal{kLoopCall, L"a loop count is a whole number from " +
-                                              Whole(kMinLoopCount) + L" to " +
-                                              Whole(kMaxLoopCount) + L"."};
-            }
+    if (std::optional<StepCells::Refusal> refusal = editor_.ReadCells(cells).refusal) {
+        return refusal;
+    }
+    switch (SequenceEditor::KindOf(cells[kLoopCall])) {
+        case Kind::LoopStart:
             if (open || loopAbove) {
-                return Refusal{kLoopCall, L"a loop cannot start inside another loop."};
+                return StepCells::Refusal{kLoopCall, L"a loop cannot start inside another loop."};
             }
             open = true;
-        } else if (IsOneOf(words[0], {Word::EndLoop}) && words.size() == 1) {
+            break;
+        case Kind::LoopEnd:
             if (!open) {
-                return Refusal{kLoopCall,
-                               L"the loop end has no loop start among the pasted steps."};
+                return StepCells::Refusal{
+                    kLoopCall, L"the loop end has no loop start among the pasted steps."};
             }
             open = false;
-        } else if (IsOneOf(words[0], {Word::Call})) {
+            break;
+        case Kind::Call: {
             std::uint32_t called = 0;
-            if (model_->ExtractSequenceNumberFromLabel(loopCall, called) != 0 ||
-                model_->GetSequenceName(called).empty()) {
-                return Refusal{kLoopCall, L"\"" + loopCall + L"\" calls no defined sequence."};
-            }
+            model_->ExtractSequenceNumberFromLabel(cells[kLoopCall], called);
             if (model_->CheckCallNesting(editor_.ShownSequence(), called)) {
-                return Refusal{kLoopCall, L"the call would create a nested loop violation."};
+                return StepCells::Refusal{kLoopCall,
+                                          L"the call would create a nested loop violation."};
             }
-        } else {
-            return Refusal{kLoopCall, L"\"" + loopCall + L"\" is neither a loop nor a call."};
+            break;
         }
-        for (int column = SequenceEditor::kTTLColumn; column < editor_.ColumnCount(); ++column) {
-            if (!Words(cells[column]).empty()) {
-                return Refusal{column, L"a loop or call step holds nothing else."};
-            }
-        }
-        return std::nullopt;
-    }
-    std::wstring& durationCell = cells[SequenceEditor::kDurationColumn];
-    const std::optional<double> duration = Number(durationCell);
-    if (!duration || *duration < kMinDuration || *duration > kMaxDuration) {
-        const std::wstring what = durationCell.empty() ? L"the cell is empty"
-                                  : duration ? L"\"" + durationCell + L"\" is out of range"
-                                             : L"\"" + durationCell + L"\" is not a number";
-        return Refusal{SequenceEditor::kDurationColumn,
-                       what + L"; a step lasts " + FixedText(kMinDuration, 1) + L" to " +
-                           Whole(kMaxDuration) + L" milliseconds."};
-    }
-    durationCell = FixedText(*duration, 1);
-    const std::vector<std::wstring>& bits = model_->GetTTLBitNames();
-    std::vector<std::wstring> used;
-    bool named = false;
-    for (const std::wstring& token : Words(cells[SequenceEditor::kTTLColumn])) {
-        if (IsOneOf(token, {Word::TTLHigh, Word::TTLLow})) {
-            named = true;
-        } else if (!named || std::find(bits.begin(), bits.end(), token) == bits.end() ||
-                   std::find(used.begin(), used.end(), token) != used.end()) {
-            return Refusal{SequenceEditor::kTTLColumn,
-                           L"\"" + cells[SequenceEditor::kTTLColumn] +
-                               L"\" does not name each TTL bit at most once after -TTLHigh or "
-                               L"-TTLLow."};
-        } else {
-            used.push_back(token);
-        }
-    }
-    int intensities = 0;
-    for (int column = SequenceEditor::kFirstLedColumn; column < editor_.ColumnCount(); ++column) {
-        int switches = 0;
-        int levels = 0;
-        for (const std::wstring& token : Words(cells[column])) {
-            if (IsOneOf(token, {Word::On, Word::Off})) {
-                ++switches;
-            } else if (IsIntensity(token)) {
-                ++levels;
-            } else {
-                return Refusal{column, L"\"" + token + L"\" is not -On, -Off or -SetIntensity(0.." +
-                                           Whole(kMaxIntensity) + L")."};
-            }
-        }
-        if (switches > 1 || levels > 1) {
-            return Refusal{column, L"the cell holds more than one switch or intensity."};
-        }
-        intensities += levels;
-        if (intensities > 1) {
-            return Refusal{column, L"only one LED of a step may set an intensity."};
+        case Kind::Ordinary: {
+            // Written as the editor writes a typed duration.
+            std::wstring& duration = cells[SequenceEditor::kDurationColumn];
+            duration = FixedText(ArgumentReading::ReadFraction(duration), 1);
+            break;
         }
     }
     return std::nullopt;

@@ -44,20 +44,16 @@ class StepCommands {
     template <typename Change>
     bool Recorded(const std::wstring& text, Change change,
                   std::optional<SequenceChange::Cell> cell = std::nullopt);
-    // Why a pasted step cannot be read, and in which column.
-    struct Refusal {
-        int column;
-        std::wstring text;
-    };
     // The reason the steps of `text` may not go in at `position`, or the command sets. A first
     // line that is the grid's header row is no step.
     std::optional<std::wstring> Read(const std::wstring& text, int position,
                                      std::vector<CommandSet>& sets) const;
     bool IsHeaderRow(const std::vector<std::wstring>& cells) const;
-    // One step's cells by the editor's rules (the duration is written as the editor writes
-    // it); `loopAbove`: the steps go inside a loop; `open`: a pasted loop is open.
-    std::optional<Refusal> CheckStep(std::vector<std::wstring>& cells, bool loopAbove,
-                                     bool& open) const;
+    // One step's cells by the rulebook and the sequence's loops and calls (the duration is
+    // written as the editor writes it); `loopAbove`: the steps go inside a loop; `open`: a
+    // pasted loop is open.
+    std::optional<StepCells::Refusal> CheckStep(std::vector<std::wstring>& cells, bool loopAbove,
+                                                bool& open) const;
     bool Insert(const std::wstring& text, int position, const std::wstring& undoText);
 
     SequenceEditor& editor_;
