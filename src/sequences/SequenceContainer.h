@@ -10,10 +10,10 @@
 
 #include "foundation/DeviceLimits.h"
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/StepRules.h"
 #include "foundation/VlrDataTypes.h"
 #include "sequences/CallStack.h"
 #include "sequences/SequenceSlot.h"
-#include "sequences/StepRules.h"
 #include "sequences/SubscribedEvent.h"
 #include "sequences/TimingMemo.h"
 

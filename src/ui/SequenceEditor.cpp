@@ -7,9 +7,9 @@
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/StepRules.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
-#include "sequences/StepRules.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;

@@ -20,7 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "sequences/StepRules.h"
+#include "foundation/StepRules.h"
 #include "ui/FontUnits.h"
 #include "ui/GridColumnWidths.h"
 #include "ui/SequenceValidation.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "sequences/SequenceSlot.h"
-#include "sequences/StepRules.h"
+#include "foundation/StepRules.h"
 
 class SequenceContainer;
 
