@@ -8,6 +8,7 @@
 #include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
 #include "foundation/StepRules.h"
+#include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
 
@@ -148,133 +149,86 @@ SequenceEditor::Row SequenceEditor::NewRow() {
     return row;
 }
 
-// Shows a stored command set. When the row would not store the same commands back, it is
-// frozen: the operator sees it but no edit can rewrite it.
+// Shows a stored command set, each command as the rulebook's text form reads it, in the order
+// stored. When the row would not store the same commands back, it is frozen: the operator sees
+// it but no edit can rewrite it. A step the rulebook refuses as a whole (a switch beside an
+// intensity) stays editable, so that the operator can mend it.
 void SequenceEditor::ShowCommandSet(int row, const CommandSet& stored) {
     const std::uint64_t id = rows_[row].id;
     rows_[row] = NewRow();
     rows_[row].id = id;
+    const StepRules::Context context = StepCells(*container_).Context();
     bool shown = true;
     bool hasDuration = false;
     for (const std::wstring& text : stored) {
-        shown = ApplyCommand(row, text) && shown;
-        hasDuration = hasDuration || FirstWord(text) == Word::Duration;
+        const StepText::Reading reading = StepText::Read({text}, context);
+        if (reading.refusal) {
+            LogUnshown(*reading.refusal);
+            shown = false;
+            continue;
+        }
+        shown = AddCommand(row, reading.step, text) && shown;
+        hasDuration = hasDuration || reading.step.duration.has_value();
     }
-    std::vector<std::wstring> expected;
-    std::vector<std::wstring> written;
-    for (const std::wstring& text : stored) {
-        expected.push_back(CanonicalCommand(text));
-    }
-    for (const std::wstring& text : RowCommands(row)) {
+    CommandSet written = RowCommands(row);
+    if (!hasDuration) {
         // A step without -Duration lasts the default step, which the row shows as a duration.
-        if (hasDuration || text != WordText(Word::Duration) + L" " + FixedText(kMinDuration, 1)) {
-            written.push_back(CanonicalCommand(text));
-        }
+        std::erase(written, WordText(Word::Duration) + L" " + FixedText(kMinDuration, 1));
     }
-    std::sort(expected.begin(), expected.end());
-    std::sort(written.begin(), written.end());
-    rows_[row].frozen = !shown || expected != written;
+    rows_[row].frozen = !shown || CanonicalCommands(stored) != CanonicalCommands(written);
 }
 
-bool SequenceEditor::ApplyCommand(int row, const std::wstring& text) {
-    const std::optional<std::vector<std::wstring>> tokens = Tokens(text);
-    if (!tokens || tokens->empty()) {
-        return false;
+// Adds one stored command, read as `command`, to the row's cells; false when the grid would
+// refuse it (a call closing a cycle stays visible, on a frozen row).
+bool SequenceEditor::AddCommand(int row, const Step& command, const std::wstring& text) {
+    const StepCells cells(*container_);
+    std::vector<std::wstring>& shown = rows_[row].cells;
+    if (const std::wstring loopCall = cells.LoopCallText(command); !loopCall.empty()) {
+        SetLoopCallCell(row, loopCall);
+        return !command.call || !container_->CheckCallNesting(sequence_, *command.call);
     }
-    const std::optional<Word> word = SequenceCommandWords::Find(tokens->front());
-    if (!word || StepRules::CheckArgumentCount(*word, tokens->size() - 1)) {
-        return false;
+    if (command.duration) {
+        // As written, so that a commit stores it unchanged ("5" stays "5", "2.0" stays "2.0").
+        std::vector<std::wstring> tokens;
+        std::wstring error;
+        MiscFunctions::ParseCommandString(text, tokens, error);
+        shown[kDurationColumn] = tokens.back();
+    } else if (command.SetsTTL()) {
+        const std::wstring canonical = StepText::Write(command, cells.Context()).front();
+        shown[kTTLColumn] = UpdateTTLCellText(shown[kTTLColumn], canonical).value_or(L"");
     }
-    std::vector<std::wstring>& cells = rows_[row].cells;
-    const auto append = [&cells](int column, const std::wstring& added) {
-        std::wstring& cell = cells[column];
-        cell = cell.empty() ? added : cell + L" " + added;
-    };
-    const std::wstring argument = tokens->size() > 1 ? (*tokens)[1] : std::wstring();
-    switch (*word) {
-        case Word::On:
-        case Word::Off:
-        case Word::SetIntensity: {
-            const std::optional<int> column = GetColumnNumber(argument);
-            if (!column) {
-                return false;
-            }
-            append(*column, *word == Word::SetIntensity
-                                ? kIntensityWord + L"(" + (*tokens)[2] + L")"
-                                : WordText(*word));
-            return true;
-        }
-        case Word::Duration:
-            cells[kDurationColumn] = argument;
-            return true;
-        case Word::Call: {
-            std::wstring label;
-            const auto called = static_cast<std::uint32_t>(ArgumentReading::ReadInteger(argument));
-            if (container_->GetSequenceLabel(called, label) != VLR_SUCCESS) {
-                return false;
-            }
-            const std::wstring callText = WordText(Word::Call) + L" " + label;
-            // A call the editor would refuse stays visible, on a frozen row.
-            const bool accepted = ApplyCall(row, callText, false) == VLR_SUCCESS;
-            if (!accepted) {
-                SetRowCellsReadOnly(true, row, kLoopCallColumn);
-            }
-            cells[kLoopCallColumn] = callText;
-            return accepted;
-        }
-        case Word::Loop:
-            SetLoopCallCell(row, WordText(Word::Loop) + L" " + argument);
-            return true;
-        case Word::EndLoop:
-            SetLoopCallCell(row, kEndLoop);
-            return true;
-        case Word::TTLHigh:
-        case Word::TTLLow: {
-            const std::optional<std::wstring> merged =
-                UpdateTTLCellText(cells[kTTLColumn], WordText(*word) + L" " + argument);
-            if (merged) {
-                cells[kTTLColumn] = *merged;
-            }
-            return merged.has_value();
-        }
+    for (int column = kFirstLedColumn; column < ColumnCount(); ++column) {
+        const std::wstring light = StepCells::LightText(
+            command.lights[static_cast<std::size_t>(column - kFirstLedColumn)]);
+        std::wstring& cell = shown[column];
+        cell += (cell.empty() || light.empty() ? L"" : L" ") + light;
     }
-    return false;
+    return true;
 }
 
-std::wstring SequenceEditor::CanonicalCommand(const std::wstring& text) const {
-    const std::vector<std::wstring> tokens = StepCells::Words(text);
-    const std::optional<Word> word =
-        tokens.empty() ? std::nullopt : SequenceCommandWords::Find(tokens.front());
-    if (!word) {
-        return text;
+// The commands as the rulebook's text form writes each back (the word and label as the model
+// names them, numbers as read), in a fixed order: two sets that do the same compare equal.
+CommandSet SequenceEditor::CanonicalCommands(const CommandSet& texts) const {
+    const StepRules::Context context = StepCells(*container_).Context();
+    CommandSet canonical;
+    for (const std::wstring& text : texts) {
+        const StepText::Reading reading = StepText::Read({text}, context);
+        const CommandSet written =
+            reading.refusal ? CommandSet{text} : StepText::Write(reading.step, context);
+        canonical.insert(canonical.end(), written.begin(), written.end());
     }
-    std::wstring canonical = WordText(*word);
-    for (std::size_t index = 1; index < tokens.size(); ++index) {
-        std::wstring argument = tokens[index];
-        if (index == 1 &&
-            (*word == Word::On || *word == Word::Off || *word == Word::SetIntensity)) {
-            for (const std::wstring& label : labels_) {
-                if (CompareNoCase(label, argument) == 0) {
-                    argument = label;
-                }
-            }
-        } else if (*word == Word::Call || *word == Word::TTLHigh || *word == Word::TTLLow) {
-            argument = std::to_wstring(ArgumentReading::ReadInteger(argument));
-        }
-        canonical += L" " + argument;
-    }
+    std::sort(canonical.begin(), canonical.end());
     return canonical;
 }
 
-std::optional<int> SequenceEditor::GetColumnNumber(const std::wstring& label) const {
-    for (std::size_t index = 0; index < labels_.size(); ++index) {
-        if (CompareNoCase(labels_[index], label) == 0) {
-            return kFirstLedColumn + static_cast<int>(index);
-        }
+// What the operator is told of a stored command the grid leaves out.
+void SequenceEditor::LogUnshown(const StepRules::Refusal& refusal) const {
+    if (refusal.reason == StepRules::Reason::Unreadable) {
+        LogError(refusal.argument);
+    } else if (refusal.reason == StepRules::Reason::UnknownColor) {
+        LogError(L"SequenceSetupHybridDlg::GetColumnNumber() - Error, color(" + refusal.argument +
+                 L") was not found in our list");
     }
-    LogError(L"SequenceSetupHybridDlg::GetColumnNumber() - Error, color(" + label +
-             L") was not found in our list");
-    return std::nullopt;
 }
 
 std::optional<std::wstring> SequenceEditor::UpdateTTLCellText(const std::wstring& cellText,
@@ -303,22 +257,7 @@ std::optional<std::wstring> SequenceEditor::UpdateTTLCellText(const std::wstring
             current->push_back(ArgumentReading::ReadInteger(token));
         }
     }
-    std::sort(high.begin(), high.end());
-    std::sort(low.begin(), low.end());
-    std::wstring text;
-    if (!high.empty()) {
-        text = WordText(Word::TTLHigh);
-        for (const int bit : high) {
-            text += L" " + std::to_wstring(bit);
-        }
-    }
-    if (!low.empty()) {
-        text += L" " + WordText(Word::TTLLow);
-        for (const int bit : low) {
-            text += L" " + std::to_wstring(bit);
-        }
-    }
-    return text;
+    return StepCells::TTLText(high, low);
 }
 
 void SequenceEditor::SetRowCellsReadOnly(bool readOnly, int row, int exceptColumn) {
@@ -346,18 +285,15 @@ std::optional<std::uint32_t> SequenceEditor::CalledSequence(const std::wstring& 
     return number;
 }
 
-SequenceEditor::VlrRetVal SequenceEditor::ApplyCall(int row, const std::wstring& callText,
-                                                    bool ask) {
+SequenceEditor::VlrRetVal SequenceEditor::ApplyCall(int row, const std::wstring& callText) {
     const std::optional<std::uint32_t> called = CalledSequence(callText);
     if (!called) {
         return VLR_FAILURE;
     }
     if (container_->CheckCallNesting(sequence_, *called)) {
-        if (ask) {
-            prompts_.ShowRuleError(L"Command Usage Error",
-                                   L"Unable to add call sequence command.  This would have "
-                                   L"created a nested loop violation.");
-        }
+        prompts_.ShowRuleError(L"Command Usage Error",
+                               L"Unable to add call sequence command.  This would have "
+                               L"created a nested loop violation.");
         return VLR_FAILURE;
     }
     SetRowCellsReadOnly(true, row, kLoopCallColumn);
@@ -436,6 +372,22 @@ std::vector<std::wstring> SequenceEditor::RowCommands(int row) const {
 
 std::vector<std::wstring> SequenceEditor::CommandsOf(const std::vector<std::wstring>& cells) const {
     return ReadCells(cells).commands;
+}
+
+Step SequenceEditor::StepOf(const std::vector<std::wstring>& cells) const {
+    return StepText::Read(CommandsOf(cells), StepCells(*container_).Context()).step;
+}
+
+bool SequenceEditor::LoopMayStartAt(int row) const {
+    std::vector<Step> steps;
+    for (int above = 0; above < row; ++above) {
+        steps.push_back(StepOf(rows_[static_cast<std::size_t>(above)].cells));
+    }
+    Step start;
+    start.loopCount = StepRules::kMinLoopCount;
+    steps.push_back(start);
+    const std::optional<StepRules::Refusal> refusal = StepRules::CheckLoops(steps);
+    return !refusal || refusal->reason != StepRules::Reason::LoopAlreadyOpen;
 }
 
 StepCells::Reading SequenceEditor::ReadCells(const std::vector<std::wstring>& cells) const {
@@ -566,13 +518,7 @@ std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column)
         }
     }
     choices.push_back(kClear);
-    bool intensityElsewhere = false;
-    for (int other = kFirstLedColumn; other < ColumnCount(); ++other) {
-        intensityElsewhere =
-            intensityElsewhere ||
-            (other != column && rows_[row].cells[other].find(kIntensityWord) != std::wstring::npos);
-    }
-    if (!intensityElsewhere) {
+    if (MayJoin(row, column, Word::SetIntensity)) {
         choices.push_back(kIntensityWord);
     }
     // What the LED is switched to when the row starts.
@@ -589,23 +535,34 @@ std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column)
             state = Word::Off;
         }
     }
-    if (state != Word::On) {
-        choices.push_back(WordText(Word::On));
-    }
-    if (state != Word::Off) {
-        choices.push_back(WordText(Word::Off));
+    for (const Word word : {Word::On, Word::Off}) {
+        if (state != word && MayJoin(row, column, word)) {
+            choices.push_back(WordText(word));
+        }
     }
     return choices;
 }
 
+// An edit choosing `word` keeps the cell's commands of the other kind (a switch keeps the
+// intensity, an intensity the switch) and the row's other cells; may the rulebook's step take
+// the word beside them?
+bool SequenceEditor::MayJoin(int row, int column, Word word) const {
+    std::vector<std::wstring> cells = rows_[row].cells;
+    if (column != kTTLColumn) {
+        std::wstring kept;
+        for (const std::wstring& token : StepCells::Words(cells[column])) {
+            if (StepCells::IntensityOf(token).has_value() == (word != Word::SetIntensity)) {
+                kept += token + L" ";
+            }
+        }
+        cells[column] = kept;
+    }
+    return !StepRules::CheckJoining(word, StepOf(cells));
+}
+
 std::vector<std::wstring> SequenceEditor::BuildLoopCallChoices(int row) const {
     std::vector<std::wstring> choices = {kClear};
-    bool open = false;
-    for (int above = 0; above < row; ++above) {
-        const RowKind kind = KindOf(above);
-        open = kind == RowKind::LoopStart || (open && kind != RowKind::LoopEnd);
-    }
-    if (!open) {
+    if (LoopMayStartAt(row)) {
         choices.push_back(WordText(Word::Loop));
     }
     for (const std::uint32_t number : container_->UsedSequenceNumbers()) {
@@ -648,6 +605,12 @@ std::optional<SequenceEditor::EditorSetup> SequenceEditor::BeginEdit(int row, in
         setup.entries = BuildLoopCallChoices(row);
     } else if (column == kTTLColumn) {
         setup.entries = BuildTTLChoices(setup.text);
+        if (!MayJoin(row, column, Word::TTLHigh)) {
+            // The step holds what no TTL bit may share: only clearing is offered.
+            std::erase_if(setup.entries, [&setup](const std::wstring& entry) {
+                return entry != setup.text && entry != kClear;
+            });
+        }
     } else {
         if (!setup.text.empty()) {
             setup.entries.push_back(setup.text);
@@ -666,7 +629,11 @@ std::optional<SequenceEditor::EditorSetup> SequenceEditor::BeginEdit(int row, in
 }
 
 bool SequenceEditor::EndEdit(int row, int column, const std::wstring& chosen) {
-    if (!BeginEdit(row, column)) {
+    const std::optional<EditorSetup> setup = BeginEdit(row, column);
+    // Only what the cell offered: the offers are what the rulebook lets the step hold.
+    if (!setup ||
+        (setup->choices && !chosen.empty() &&
+         std::find(setup->entries.begin(), setup->entries.end(), chosen) == setup->entries.end())) {
         return false;
     }
     bool changed = false;
@@ -757,7 +724,7 @@ bool SequenceEditor::EndEditLoopCall(int row, const std::wstring& chosen) {
         }
         text = *loop;
     } else if (FirstWord(chosen) == Word::Call) {
-        if (ApplyCall(row, chosen, true) != VLR_SUCCESS) {
+        if (ApplyCall(row, chosen) != VLR_SUCCESS) {
             return false;
         }
         text = chosen;

@@ -108,6 +108,13 @@ class SequenceEditor {
     std::vector<std::wstring> CommandsOf(const std::vector<std::wstring>& cells) const;
     // Those commands, and the first cell that breaks a rule (cells as pasted may hold anything).
     StepCells::Reading ReadCells(const std::vector<std::wstring>& cells) const;
+    // The step those commands make, as far as the rulebook reads it.
+    Step StepOf(const std::vector<std::wstring>& cells) const;
+    // Whether a loop may start at `row` by the rulebook's pairing of the rows above (loops do
+    // not nest).
+    bool LoopMayStartAt(int row) const;
+    // The partner of every loop start and loop end row, -1 when it has none.
+    std::vector<int> MatchLoops() const;
     // Rewrites the row's command set; when the model refuses it, the row shows the model's set.
     VlrRetVal CommitRow(int row);
     VlrRetVal UpdateTimes();
@@ -133,19 +140,17 @@ class SequenceEditor {
     void SetRowCellsReadOnly(bool readOnly, int row, int exceptColumn);
     void SetLoopCallCell(int row, const std::wstring& text);
     void ShowCommandSet(int row, const std::vector<std::wstring>& stored);
-    bool ApplyCommand(int row, const std::wstring& text);
+    bool AddCommand(int row, const Step& command, const std::wstring& text);
+    bool MayJoin(int row, int column, SequenceCommandWords::Word word) const;
+    std::vector<std::wstring> CanonicalCommands(const std::vector<std::wstring>& texts) const;
+    void LogUnshown(const StepRules::Refusal& refusal) const;
     std::optional<std::uint32_t> CalledSequence(const std::wstring& callText) const;
-    VlrRetVal ApplyCall(int row, const std::wstring& callText, bool ask);
+    VlrRetVal ApplyCall(int row, const std::wstring& callText);
     std::optional<std::wstring> AddLoop(int row, const std::wstring& oldText);
-    // The partner of every loop start and loop end row, -1 when it has none.
-    std::vector<int> MatchLoops() const;
-    std::optional<int> GetColumnNumber(const std::wstring& label) const;
     void UpdateButtons();
     bool EndEditValue(int row, int column, const std::wstring& chosen);
     bool EndEditLoopCall(int row, const std::wstring& chosen);
     bool EndEditTTL(int row, const std::wstring& chosen);
-    // The text a command is compared by: the word and colour as the model names them.
-    std::wstring CanonicalCommand(const std::wstring& text) const;
 
     SequenceEditorPrompts& prompts_;
     LogFile* log_ = nullptr;

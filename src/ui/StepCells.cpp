@@ -5,6 +5,8 @@
 #include <locale>
 #include <sstream>
 
+#include "foundation/ArgumentReading.h"
+#include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
 #include "ui/SequenceEditor.h"
@@ -80,11 +82,55 @@ std::optional<std::wstring> StepCells::IntensityOf(const std::wstring& token) {
     return std::nullopt;
 }
 
+StepRules::Context StepCells::Context() const {
+    return {model_.GetColorLabels(), model_.GetTTLBitNames(),
+            [this](std::uint32_t number) { return !model_.GetSequenceName(number).empty(); }};
+}
+
 std::optional<StepRules::Refusal> StepCells::Judge(const std::vector<std::wstring>& tokens) const {
-    const StepRules::Context context{
-        model_.GetColorLabels(), model_.GetTTLBitNames(),
-        [this](std::uint32_t number) { return !model_.GetSequenceName(number).empty(); }};
-    return StepRules::CheckCommand(tokens, context);
+    return StepRules::CheckCommand(tokens, Context());
+}
+
+std::wstring StepCells::LoopCallText(const Step& step) const {
+    std::wstring label;
+    if (step.call && model_.GetSequenceLabel(*step.call, label) == VlrDataTypes::VLR_SUCCESS) {
+        return WordText(Word::Call) + L" " + label;
+    }
+    if (step.loopCount) {
+        return WordText(Word::Loop) + L" " + std::to_wstring(*step.loopCount);
+    }
+    return step.loopEnd ? WordText(Word::EndLoop) : std::wstring();
+}
+
+std::wstring StepCells::TTLText(std::vector<int> high, std::vector<int> low) {
+    std::sort(high.begin(), high.end());
+    std::sort(low.begin(), low.end());
+    std::wstring text;
+    if (!high.empty()) {
+        text = WordText(Word::TTLHigh);
+        for (const int bit : high) {
+            text += L" " + std::to_wstring(bit);
+        }
+    }
+    if (!low.empty()) {
+        text += L" " + WordText(Word::TTLLow);
+        for (const int bit : low) {
+            text += L" " + std::to_wstring(bit);
+        }
+    }
+    return text;
+}
+
+std::wstring StepCells::LightText(const Step::Light& light) {
+    std::wstring text;
+    if (light.on) {
+        text = WordText(*light.on ? Word::On : Word::Off);
+    }
+    if (light.intensity) {
+        text += (text.empty() ? L"" : L" ") + WordText(Word::SetIntensity) + L"(" +
+                std::to_wstring(*light.intensity) + L")";
+    }
+    return text;
 }
 
 StepCells::Reading StepCells::Read(const Cells& cells) const {
@@ -109,8 +155,28 @@ StepCells::Reading StepCells::Read(const Cells& cells) const {
             refusal = *part;
         }
     }
-    reading.refusal = refusal;
+    reading.refusal = refusal ? refusal : JudgeSharing(reading.commands);
     return reading;
+}
+
+// Whether the commands of the cells, each allowed, may share one step.
+std::optional<StepCells::Refusal> StepCells::JudgeSharing(const CommandSet& commands) const {
+    const StepRules::Context context = Context();
+    const StepText::Reading whole = StepText::Read(commands, context);
+    if (!whole.refusal) {
+        return std::nullopt;
+    }
+    const Step refused = StepText::Read({commands[whole.refusal->index]}, context).step;
+    int column = Editor::kTTLColumn;
+    for (std::size_t position = 0; position < Step::kLightCount; ++position) {
+        if (refused.lights[position] != Step::Light{}) {
+            column = Editor::kFirstLedColumn + static_cast<int>(position);
+        }
+    }
+    return Refusal{column, whole.step.SetsIntensity() && refused.SetsIntensity()
+                               ? L"only one LED of a step may set an intensity."
+                               : L"an intensity change shares its step with nothing but a "
+                                 L"duration."};
 }
 
 std::optional<StepCells::Refusal> StepCells::ReadLoopCall(const Cells& cells,
@@ -203,7 +269,6 @@ std::optional<StepCells::Refusal> StepCells::ReadLeds(const Cells& cells,
                                                       CommandSet& commands) const {
     const std::vector<std::wstring>& labels = model_.GetColorLabels();
     std::optional<Refusal> refusal;
-    int intensities = 0;
     for (int column = Editor::kFirstLedColumn; column < static_cast<int>(cells.size()); ++column) {
         const std::wstring& label =
             labels[static_cast<std::size_t>(column - Editor::kFirstLedColumn)];
@@ -228,10 +293,6 @@ std::optional<StepCells::Refusal> StepCells::ReadLeds(const Cells& cells,
         commands.insert(commands.end(), levels.begin(), levels.end());
         if (switches > 1 || levels.size() > 1) {
             Keep(refusal, column, L"the cell holds more than one switch or intensity.");
-        }
-        intensities += static_cast<int>(levels.size());
-        if (intensities > 1) {
-            Keep(refusal, column, L"only one LED of a step may set an intensity.");
         }
     }
     return refusal;

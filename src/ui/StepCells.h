@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "sequences/SequenceSlot.h"
+#include "foundation/Step.h"
 #include "foundation/StepRules.h"
+#include "sequences/SequenceSlot.h"
 
 class SequenceContainer;
 
@@ -33,6 +34,15 @@ class StepCells {
     // its switch before its intensity, then the TTL bits as written, then the duration.
     Reading Read(const Cells& cells) const;
 
+    // The names and sequences a step's texts are read against.
+    StepRules::Context Context() const;
+
+    // The texts the grid shows for a step: its call or loop (empty for neither) and each LED.
+    std::wstring LoopCallText(const Step& step) const;
+    static std::wstring LightText(const Step::Light& light);
+    // "-TTLHigh 3 5 -TTLLow 4", bits ascending; only low bits begin with a blank.
+    static std::wstring TTLText(std::vector<int> high, std::vector<int> low);
+
     // "-SetIntensity(200)" gives "200".
     static std::optional<std::wstring> IntensityOf(const std::wstring& token);
     // The words of a cell, split at blanks; cells never hold quotes.
@@ -45,6 +55,7 @@ class StepCells {
     std::optional<Refusal> ReadDuration(const std::wstring& text, CommandSet& commands) const;
     std::optional<Refusal> ReadTTL(const std::wstring& text, CommandSet& commands) const;
     std::optional<Refusal> ReadLeds(const Cells& cells, CommandSet& commands) const;
+    std::optional<Refusal> JudgeSharing(const CommandSet& commands) const;
 
     const SequenceContainer& model_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/ArgumentReading.h"
+#include "foundation/StepRules.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
 #include "ui/SequenceHistory.h"
@@ -83,19 +84,14 @@ std::optional<std::wstring> StepCommands::Cut(int first, int count) {
         return std::nullopt;
     }
     const auto inside = [first, end](int row) { return row >= first && row < end; };
-    int open = -1;
-    for (int row = 0; row < editor_.RowCount(); ++row) {
-        const Kind kind = editor_.KindOf(row);
-        if (kind == Kind::LoopStart) {
-            open = row;
-        } else if (kind == Kind::LoopEnd && open >= 0) {
-            if (inside(open) != inside(row)) {
-                prompts_.ShowRuleError(L"Unable to Cut Steps",
-                                       L"A loop's start and end go together: select both, or "
-                                       L"neither.");
-                return std::nullopt;
-            }
-            open = -1;
+    const std::vector<int> partner = editor_.MatchLoops();
+    for (int row = first; row < end; ++row) {
+        if (partner[static_cast<std::size_t>(row)] >= 0 &&
+            !inside(partner[static_cast<std::size_t>(row)])) {
+            prompts_.ShowRuleError(L"Unable to Cut Steps",
+                                   L"A loop's start and end go together: select both, or "
+                                   L"neither.");
+            return std::nullopt;
         }
     }
     std::wstring text = Copy(first, count);
@@ -154,14 +150,9 @@ std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int pos
     if (lines.size() <= first) {
         return L"There are no steps to paste.";
     }
-    bool loopAbove = false;
-    for (int row = 0; row < position; ++row) {
-        const Kind kind = editor_.KindOf(row);
-        loopAbove = kind == Kind::LoopStart || (loopAbove && kind != Kind::LoopEnd);
-    }
+    const bool loopAbove = !editor_.LoopMayStartAt(position);
     const auto columns = static_cast<std::size_t>(editor_.ColumnCount());
-    bool open = false;
-    std::size_t opened = 0;
+    std::vector<Step> steps;
     // Rows are counted as in the pasted text, so that the operator finds the one meant.
     const auto where = [this](std::size_t index, int column) {
         return L"Pasted row " + std::to_wstring(index + 1) +
@@ -179,54 +170,46 @@ std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int pos
                    L" columns; the grid has " + std::to_wstring(columns) + L".";
         }
         cells.resize(columns);
-        const bool wasOpen = open;
-        if (const std::optional<StepCells::Refusal> refusal = CheckStep(cells, loopAbove, open)) {
+        if (const std::optional<StepCells::Refusal> refusal = CheckStep(cells, loopAbove, steps)) {
             return where(index, refusal->column) + refusal->text;
         }
-        opened = open && !wasOpen ? index : opened;
         sets.push_back(editor_.CommandsOf(cells));
     }
-    if (open) {
-        return where(opened, SequenceEditor::kLoopCallColumn) + L"the loop it starts has no end.";
+    // Only a loop left open can remain: every other pairing fault was refused with its row.
+    if (const std::optional<StepRules::Refusal> unclosed = StepRules::CheckLoops(steps)) {
+        return where(first + unclosed->index, SequenceEditor::kLoopCallColumn) +
+               L"the loop it starts has no end.";
     }
     return std::nullopt;
 }
 
 std::optional<StepCells::Refusal> StepCommands::CheckStep(std::vector<std::wstring>& cells,
-                                                          bool loopAbove, bool& open) const {
+                                                          bool loopAbove,
+                                                          std::vector<Step>& steps) const {
     constexpr int kLoopCall = SequenceEditor::kLoopCallColumn;
     if (std::optional<StepCells::Refusal> refusal = editor_.ReadCells(cells).refusal) {
         return refusal;
     }
-    switch (SequenceEditor::KindOf(cells[kLoopCall])) {
-        case Kind::LoopStart:
-            if (open || loopAbove) {
-                return StepCells::Refusal{kLoopCall, L"a loop cannot start inside another loop."};
-            }
-            open = true;
-            break;
-        case Kind::LoopEnd:
-            if (!open) {
-                return StepCells::Refusal{
-                    kLoopCall, L"the loop end has no loop start among the pasted steps."};
-            }
-            open = false;
-            break;
-        case Kind::Call: {
-            std::uint32_t called = 0;
-            model_->ExtractSequenceNumberFromLabel(cells[kLoopCall], called);
-            if (model_->CheckCallNesting(editor_.ShownSequence(), called)) {
-                return StepCells::Refusal{kLoopCall,
-                                          L"the call would create a nested loop violation."};
-            }
-            break;
-        }
-        case Kind::Ordinary: {
-            // Written as the editor writes a typed duration.
-            std::wstring& duration = cells[SequenceEditor::kDurationColumn];
-            duration = FixedText(ArgumentReading::ReadFraction(duration), 1);
-            break;
-        }
+    if (SequenceEditor::KindOf(cells[kLoopCall]) == Kind::Ordinary) {
+        // Written as the editor writes a typed duration.
+        std::wstring& duration = cells[SequenceEditor::kDurationColumn];
+        duration = FixedText(ArgumentReading::ReadFraction(duration), 1);
+    }
+    steps.push_back(editor_.StepOf(cells));
+    const Step& step = steps.back();
+    if (step.call && model_->CheckCallNesting(editor_.ShownSequence(), *step.call)) {
+        return StepCells::Refusal{kLoopCall, L"the call would create a nested loop violation."};
+    }
+    const std::optional<StepRules::Refusal> pairing = StepRules::CheckLoops(steps);
+    const auto refused = [&pairing](StepRules::Reason reason) {
+        return pairing && pairing->reason == reason;
+    };
+    if ((step.loopCount && loopAbove) || refused(StepRules::Reason::LoopAlreadyOpen)) {
+        return StepCells::Refusal{kLoopCall, L"a loop cannot start inside another loop."};
+    }
+    if (refused(StepRules::Reason::LoopEndWithoutStart)) {
+        return StepCells::Refusal{kLoopCall,
+                                  L"the loop end has no loop start among the pasted steps."};
     }
     return std::nullopt;
 }

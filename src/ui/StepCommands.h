@@ -49,11 +49,11 @@ class StepCommands {
     std::optional<std::wstring> Read(const std::wstring& text, int position,
                                      std::vector<CommandSet>& sets) const;
     bool IsHeaderRow(const std::vector<std::wstring>& cells) const;
-    // One step's cells by the rulebook and the sequence's loops and calls (the duration is
-    // written as the editor writes it); `loopAbove`: the steps go inside a loop; `open`: a
-    // pasted loop is open.
+    // One step's cells by the rulebook, the sequence's calls and the pairing of the pasted
+    // loops (the duration is written as the editor writes it); `loopAbove`: the steps go inside
+    // a loop; `steps`: those pasted before, to which this one is added.
     std::optional<StepCells::Refusal> CheckStep(std::vector<std::wstring>& cells, bool loopAbove,
-                                                bool& open) const;
+                                                std::vector<Step>& steps) const;
     bool Insert(const std::wstring& text, int position, const std::wstring& undoText);
 
     SequenceEditor& editor_;
