@@ -167,7 +167,7 @@ void SequenceEditor::ShowCommandSet(int row, const CommandSet& stored) {
             shown = false;
             continue;
         }
-        shown = AddCommand(row, reading.step, text) && shown;
+        shown = ShowCommand(row, reading.step, text) && shown;
         hasDuration = hasDuration || reading.step.duration.has_value();
     }
     CommandSet written = RowCommands(row);
@@ -180,7 +180,7 @@ void SequenceEditor::ShowCommandSet(int row, const CommandSet& stored) {
 
 // Adds one stored command, read as `command`, to the row's cells; false when the grid would
 // refuse it (a call closing a cycle stays visible, on a frozen row).
-bool SequenceEditor::AddCommand(int row, const Step& command, const std::wstring& text) {
+bool SequenceEditor::ShowCommand(int row, const Step& command, const std::wstring& text) {
     const StepCells cells(*container_);
     std::vector<std::wstring>& shown = rows_[row].cells;
     if (const std::wstring loopCall = cells.LoopCallText(command); !loopCall.empty()) {
@@ -521,22 +521,16 @@ std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column)
     if (MayJoin(row, column, Word::SetIntensity)) {
         choices.push_back(kIntensityWord);
     }
-    // What the LED is switched to when the row starts.
-    std::optional<Word> state;
+    // What the LED is switched to when the row starts, as the steps above leave it.
+    const auto light = static_cast<std::size_t>(column - kFirstLedColumn);
+    std::optional<bool> on;
     for (int above = 0; above < row; ++above) {
-        const std::vector<std::wstring> words = StepCells::Words(rows_[above].cells[column]);
-        const auto has = [&words](Word word) {
-            return std::any_of(words.begin(), words.end(),
-                               [word](const std::wstring& token) { return IsWord(token, word); });
-        };
-        if (has(Word::On)) {
-            state = Word::On;
-        } else if (has(Word::Off)) {
-            state = Word::Off;
+        if (const std::optional<bool> switched = StepOf(rows_[above].cells).lights[light].on) {
+            on = switched;
         }
     }
     for (const Word word : {Word::On, Word::Off}) {
-        if (state != word && MayJoin(row, column, word)) {
+        if (on != (word == Word::On) && MayJoin(row, column, word)) {
             choices.push_back(WordText(word));
         }
     }

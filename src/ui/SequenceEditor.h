@@ -140,7 +140,7 @@ class SequenceEditor {
     void SetRowCellsReadOnly(bool readOnly, int row, int exceptColumn);
     void SetLoopCallCell(int row, const std::wstring& text);
     void ShowCommandSet(int row, const std::vector<std::wstring>& stored);
-    bool AddCommand(int row, const Step& command, const std::wstring& text);
+    bool ShowCommand(int row, const Step& command, const std::wstring& text);
     bool MayJoin(int row, int column, SequenceCommandWords::Word word) const;
     std::vector<std::wstring> CanonicalCommands(const std::vector<std::wstring>& texts) const;
     void LogUnshown(const StepRules::Refusal& refusal) const;

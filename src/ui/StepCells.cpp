@@ -173,10 +173,7 @@ std::optional<StepCells::Refusal> StepCells::JudgeSharing(const CommandSet& comm
             column = Editor::kFirstLedColumn + static_cast<int>(position);
         }
     }
-    return Refusal{column, whole.step.SetsIntensity() && refused.SetsIntensity()
-                               ? L"only one LED of a step may set an intensity."
-                               : L"an intensity change shares its step with nothing but a "
-                                 L"duration."};
+    return Refusal{column, L"an intensity change shares its step with nothing but a duration."};
 }
 
 std::optional<StepCells::Refusal> StepCells::ReadLoopCall(const Cells& cells,
