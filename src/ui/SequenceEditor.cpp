@@ -20,13 +20,15 @@ namespace {
 
 const std::wstring kClear = L"Clear";
 const std::wstring kRemove = L"Remove";
-const std::wstring kIntensityWord = L"-SetIntensity";
-const std::wstring kEndLoop = L"-EndLoop";
-using StepRules::kMaxDuration;
 using StepRules::kMinDuration;
 
 std::wstring WordText(Word word) {
     return SequenceCommandWords::Text(word);
+}
+
+// What the duration cell of a step without -Duration shows: the default step.
+std::wstring DefaultDurationText() {
+    return FixedText(kMinDuration, 1);
 }
 
 // A cell's kind is its first word, whatever else the text holds (a sequence name may hold
@@ -145,7 +147,7 @@ SequenceEditor::Row SequenceEditor::NewRow() {
     row.id = nextId_++;
     row.cells.assign(static_cast<std::size_t>(ColumnCount()), std::wstring());
     row.readOnly.assign(row.cells.size(), false);
-    row.cells[kDurationColumn] = FixedText(kMinDuration, 1);
+    row.cells[kDurationColumn] = DefaultDurationText();
     return row;
 }
 
@@ -173,7 +175,7 @@ void SequenceEditor::ShowCommandSet(int row, const CommandSet& stored) {
     CommandSet written = RowCommands(row);
     if (!hasDuration) {
         // A step without -Duration lasts the default step, which the row shows as a duration.
-        std::erase(written, WordText(Word::Duration) + L" " + FixedText(kMinDuration, 1));
+        std::erase(written, WordText(Word::Duration) + L" " + DefaultDurationText());
     }
     rows_[row].frozen = !shown || CanonicalCommands(stored) != CanonicalCommands(written);
 }
@@ -313,7 +315,7 @@ std::optional<std::wstring> SequenceEditor::AddLoop(int row, const std::wstring&
         if (InsertRow(row + 1, true) != VLR_SUCCESS) {
             return std::nullopt;
         }
-        SetLoopCallCell(row + 1, kEndLoop);
+        SetLoopCallCell(row + 1, WordText(Word::EndLoop));
         CommitRow(row + 1);
     }
     return text;
@@ -519,7 +521,7 @@ std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column)
     }
     choices.push_back(kClear);
     if (MayJoin(row, column, Word::SetIntensity)) {
-        choices.push_back(kIntensityWord);
+        choices.push_back(WordText(Word::SetIntensity));
     }
     // What the LED is switched to when the row starts, as the steps above leave it.
     const auto light = static_cast<std::size_t>(column - kFirstLedColumn);
@@ -648,8 +650,7 @@ bool SequenceEditor::EndEdit(int row, int column, const std::wstring& chosen) {
 bool SequenceEditor::EndEditValue(int row, int column, const std::wstring& chosen) {
     std::wstring& cell = rows_[row].cells[column];
     if (column == kDurationColumn) {
-        const double typed = ArgumentReading::ReadFraction(chosen);
-        cell = FixedText(std::clamp(typed, kMinDuration, kMaxDuration), 1);
+        cell = StepCells::DurationText(chosen);
         CommitRow(row);
         return true;
     }
@@ -672,12 +673,13 @@ bool SequenceEditor::EndEditValue(int row, int column, const std::wstring& chose
         text.clear();
     } else if (IsWord(chosen, Word::On) || IsWord(chosen, Word::Off)) {
         text = keep(chosen, true);
-    } else if (chosen == kIntensityWord) {
+    } else if (IsWord(chosen, Word::SetIntensity)) {
         const std::optional<std::uint32_t> intensity = prompts_.AskIntensity();
         if (!intensity) {
             return false;
         }
-        text = keep(kIntensityWord + L"(" + std::to_wstring(*intensity) + L")", false);
+        text =
+            keep(WordText(Word::SetIntensity) + L"(" + std::to_wstring(*intensity) + L")", false);
     } else if (chosen.compare(0, kRemove.size(), kRemove) == 0) {
         const std::vector<std::wstring> words = StepCells::Words(chosen);
         if (words.size() != 2) {
@@ -709,7 +711,7 @@ bool SequenceEditor::EndEditLoopCall(int row, const std::wstring& chosen) {
     if (chosen == kClear) {
         if (oldWord == Word::Call || oldWord == Word::Loop) {
             SetRowCellsReadOnly(false, row, kLoopCallColumn);
-            rows_[row].cells[kDurationColumn] = FixedText(kMinDuration, 1);
+            rows_[row].cells[kDurationColumn] = DefaultDurationText();
         }
     } else if (chosen == WordText(Word::Loop)) {
         const std::optional<std::wstring> loop = AddLoop(row, old);

@@ -82,6 +82,12 @@ std::optional<std::wstring> StepCells::IntensityOf(const std::wstring& token) {
     return std::nullopt;
 }
 
+std::wstring StepCells::DurationText(const std::wstring& typed) {
+    return FixedText(std::clamp(ArgumentReading::ReadFraction(typed), StepRules::kMinDuration,
+                                StepRules::kMaxDuration),
+                     1);
+}
+
 StepRules::Context StepCells::Context() const {
     return {model_.GetColorLabels(), model_.GetTTLBitNames(),
             [this](std::uint32_t number) { return !model_.GetSequenceName(number).empty(); }};

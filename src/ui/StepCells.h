@@ -43,6 +43,9 @@ class StepCells {
     // "-TTLHigh 3 5 -TTLLow 4", bits ascending; only low bits begin with a blank.
     static std::wstring TTLText(std::vector<int> high, std::vector<int> low);
 
+    // A typed duration as the grid writes it, whether edited or pasted: read as a number (none
+    // reads as 0), held within the rulebook's limits, one decimal.
+    static std::wstring DurationText(const std::wstring& typed);
     // "-SetIntensity(200)" gives "200".
     static std::optional<std::wstring> IntensityOf(const std::wstring& token);
     // The words of a cell, split at blanks; cells never hold quotes.

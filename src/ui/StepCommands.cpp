@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "foundation/ArgumentReading.h"
 #include "foundation/StepRules.h"
-#include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
 #include "ui/SequenceHistory.h"
 
@@ -191,9 +189,8 @@ std::optional<StepCells::Refusal> StepCommands::CheckStep(std::vector<std::wstri
         return refusal;
     }
     if (SequenceEditor::KindOf(cells[kLoopCall]) == Kind::Ordinary) {
-        // Written as the editor writes a typed duration.
         std::wstring& duration = cells[SequenceEditor::kDurationColumn];
-        duration = FixedText(ArgumentReading::ReadFraction(duration), 1);
+        duration = StepCells::DurationText(duration);
     }
     steps.push_back(editor_.StepOf(cells));
     const Step& step = steps.back();
