@@ -373,7 +373,7 @@ std::vector<std::wstring> SequenceEditor::RowCommands(int row) const {
 }
 
 std::vector<std::wstring> SequenceEditor::CommandsOf(const std::vector<std::wstring>& cells) const {
-    return ReadCells(cells).commands;
+    return StepCells(*container_).Read(cells).commands;
 }
 
 Step SequenceEditor::StepOf(const std::vector<std::wstring>& cells) const {
@@ -392,8 +392,51 @@ bool SequenceEditor::LoopMayStartAt(int row) const {
     return !refusal || refusal->reason != StepRules::Reason::LoopAlreadyOpen;
 }
 
-StepCells::Reading SequenceEditor::ReadCells(const std::vector<std::wstring>& cells) const {
-    return StepCells(*container_).Read(cells);
+std::optional<SequenceEditor::RowRefusal> SequenceEditor::ReadRows(
+    std::vector<StepCells::Cells> rows, int row, std::vector<CommandSet>& sets) const {
+    const bool loopAbove = !LoopMayStartAt(row);
+    std::vector<Step> steps;
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (std::optional<StepCells::Refusal> refusal = ReadRow(rows[index], loopAbove, steps)) {
+            return RowRefusal{index, *refusal};
+        }
+        sets.push_back(CommandsOf(rows[index]));
+    }
+    // Only a loop left open can remain: every other pairing fault was refused with its row.
+    if (const std::optional<StepRules::Refusal> unclosed = StepRules::CheckLoops(steps)) {
+        return RowRefusal{unclosed->index, {kLoopCallColumn, L"the loop it starts has no end."}};
+    }
+    return std::nullopt;
+}
+
+// One row by the rulebook, the sequence's calls and the pairing of the rows read before it
+// (`steps`, to which its step is added); `loopAbove`: the rows go inside a loop.
+std::optional<StepCells::Refusal> SequenceEditor::ReadRow(StepCells::Cells& cells, bool loopAbove,
+                                                          std::vector<Step>& steps) const {
+    if (std::optional<StepCells::Refusal> refusal = StepCells(*container_).Read(cells).refusal) {
+        return refusal;
+    }
+    if (KindOf(cells[kLoopCallColumn]) == RowKind::Ordinary) {
+        cells[kDurationColumn] = StepCells::DurationText(cells[kDurationColumn]);
+    }
+    steps.push_back(StepOf(cells));
+    const Step& step = steps.back();
+    if (step.call && container_->CheckCallNesting(sequence_, *step.call)) {
+        return StepCells::Refusal{kLoopCallColumn,
+                                  L"the call would create a nested loop violation."};
+    }
+    const std::optional<StepRules::Refusal> pairing = StepRules::CheckLoops(steps);
+    const auto refused = [&pairing](StepRules::Reason reason) {
+        return pairing && pairing->reason == reason;
+    };
+    if ((step.loopCount && loopAbove) || refused(StepRules::Reason::LoopAlreadyOpen)) {
+        return StepCells::Refusal{kLoopCallColumn, L"a loop cannot start inside another loop."};
+    }
+    if (refused(StepRules::Reason::LoopEndWithoutStart)) {
+        return StepCells::Refusal{kLoopCallColumn,
+                                  L"the loop end has no loop start among the pasted steps."};
+    }
+    return std::nullopt;
 }
 
 SequenceEditor::VlrRetVal SequenceEditor::CommitRow(int row) {

@@ -106,10 +106,17 @@ class SequenceEditor {
     std::vector<std::wstring> RowCommands(int row) const;
     // The commands a row showing `cells` (one text per column) would stand for.
     std::vector<std::wstring> CommandsOf(const std::vector<std::wstring>& cells) const;
-    // Those commands, and the first cell that breaks a rule (cells as pasted may hold anything).
-    StepCells::Reading ReadCells(const std::vector<std::wstring>& cells) const;
     // The step those commands make, as far as the rulebook reads it.
     Step StepOf(const std::vector<std::wstring>& cells) const;
+    // Rows of cells that may hold anything (pasted ones) to go in at `row`: their command sets
+    // (durations written as the grid writes them), or the first row breaking a rule, a call
+    // closing a cycle or the loop pairing (loops do not nest, and each closes among the rows).
+    struct RowRefusal {
+        std::size_t index;
+        StepCells::Refusal refusal;
+    };
+    std::optional<RowRefusal> ReadRows(std::vector<StepCells::Cells> rows, int row,
+                                       std::vector<CommandSet>& sets) const;
     // Whether a loop may start at `row` by the rulebook's pairing of the rows above (loops do
     // not nest).
     bool LoopMayStartAt(int row) const;
@@ -144,6 +151,8 @@ class SequenceEditor {
     bool MayJoin(int row, int column, SequenceCommandWords::Word word) const;
     std::vector<std::wstring> CanonicalCommands(const std::vector<std::wstring>& texts) const;
     void LogUnshown(const StepRules::Refusal& refusal) const;
+    std::optional<StepCells::Refusal> ReadRow(StepCells::Cells& cells, bool loopAbove,
+                                              std::vector<Step>& steps) const;
     std::optional<std::uint32_t> CalledSequence(const std::wstring& callText) const;
     VlrRetVal ApplyCall(int row, const std::wstring& callText);
     std::optional<std::wstring> AddLoop(int row, const std::wstring& oldText);

@@ -2,11 +2,8 @@
 
 #include <algorithm>
 
-#include "foundation/StepRules.h"
 #include "sequences/SequenceContainer.h"
 #include "ui/SequenceHistory.h"
-
-using Kind = SequenceEditor::RowKind;
 
 namespace {
 
@@ -148,65 +145,30 @@ std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int pos
     if (lines.size() <= first) {
         return L"There are no steps to paste.";
     }
-    const bool loopAbove = !editor_.LoopMayStartAt(position);
     const auto columns = static_cast<std::size_t>(editor_.ColumnCount());
-    std::vector<Step> steps;
     // Rows are counted as in the pasted text, so that the operator finds the one meant.
-    const auto where = [this](std::size_t index, int column) {
-        return L"Pasted row " + std::to_wstring(index + 1) +
+    const auto where = [this, first](std::size_t index, int column) {
+        return L"Pasted row " + std::to_wstring(first + index + 1) +
                (column >= 0 ? L", column \"" + editor_.ColumnHeader(column) + L"\"" : L"") + L": ";
     };
+    std::vector<StepCells::Cells> rows;
     for (std::size_t index = first; index < lines.size(); ++index) {
-        std::vector<std::wstring> cells = Split(lines[index], L'\t');
-        if (cells.size() == 1) {
-            return where(index, -1) +
+        rows.push_back(Split(lines[index], L'\t'));
+        const std::size_t given = rows.back().size();
+        if (given == 1) {
+            return where(rows.size() - 1, -1) +
                    L"it has no columns.  Steps are pasted one a line, with the grid's columns "
                    L"separated by tabs, as this grid or a spreadsheet copies them.";
         }
-        if (cells.size() > columns) {
-            return where(index, -1) + L"it has " + std::to_wstring(cells.size()) +
+        if (given > columns) {
+            return where(rows.size() - 1, -1) + L"it has " + std::to_wstring(given) +
                    L" columns; the grid has " + std::to_wstring(columns) + L".";
         }
-        cells.resize(columns);
-        if (const std::optional<StepCells::Refusal> refusal = CheckStep(cells, loopAbove, steps)) {
-            return where(index, refusal->column) + refusal->text;
-        }
-        sets.push_back(editor_.CommandsOf(cells));
+        rows.back().resize(columns);
     }
-    // Only a loop left open can remain: every other pairing fault was refused with its row.
-    if (const std::optional<StepRules::Refusal> unclosed = StepRules::CheckLoops(steps)) {
-        return where(first + unclosed->index, SequenceEditor::kLoopCallColumn) +
-               L"the loop it starts has no end.";
-    }
-    return std::nullopt;
-}
-
-std::optional<StepCells::Refusal> StepCommands::CheckStep(std::vector<std::wstring>& cells,
-                                                          bool loopAbove,
-                                                          std::vector<Step>& steps) const {
-    constexpr int kLoopCall = SequenceEditor::kLoopCallColumn;
-    if (std::optional<StepCells::Refusal> refusal = editor_.ReadCells(cells).refusal) {
-        return refusal;
-    }
-    if (SequenceEditor::KindOf(cells[kLoopCall]) == Kind::Ordinary) {
-        std::wstring& duration = cells[SequenceEditor::kDurationColumn];
-        duration = StepCells::DurationText(duration);
-    }
-    steps.push_back(editor_.StepOf(cells));
-    const Step& step = steps.back();
-    if (step.call && model_->CheckCallNesting(editor_.ShownSequence(), *step.call)) {
-        return StepCells::Refusal{kLoopCall, L"the call would create a nested loop violation."};
-    }
-    const std::optional<StepRules::Refusal> pairing = StepRules::CheckLoops(steps);
-    const auto refused = [&pairing](StepRules::Reason reason) {
-        return pairing && pairing->reason == reason;
-    };
-    if ((step.loopCount && loopAbove) || refused(StepRules::Reason::LoopAlreadyOpen)) {
-        return StepCells::Refusal{kLoopCall, L"a loop cannot start inside another loop."};
-    }
-    if (refused(StepRules::Reason::LoopEndWithoutStart)) {
-        return StepCells::Refusal{kLoopCall,
-                                  L"the loop end has no loop start among the pasted steps."};
+    if (const std::optional<SequenceEditor::RowRefusal> refused =
+            editor_.ReadRows(std::move(rows), position, sets)) {
+        return where(refused->index, refused->refusal.column) + refused->refusal.text;
     }
     return std::nullopt;
 }

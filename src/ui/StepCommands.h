@@ -12,8 +12,8 @@ class SequenceHistory;
 
 // Every change the operator makes in the sequence editor, each handed to the history as one
 // step; and steps to and from tab-separated text, one step a line and one grid column a field
-// in the grid's own texts, as a spreadsheet copies and pastes them. Pasted steps follow the
-// rules the editor's cells follow, and a paste that breaks one pastes nothing.
+// in the grid's own texts, as a spreadsheet copies and pastes them. Pasted rows are the editor's
+// to judge, as its cells are, and a paste that breaks a rule pastes nothing.
 class StepCommands {
   public:
     using Operation = void (SequenceEditor::*)();
@@ -49,11 +49,6 @@ class StepCommands {
     std::optional<std::wstring> Read(const std::wstring& text, int position,
                                      std::vector<CommandSet>& sets) const;
     bool IsHeaderRow(const std::vector<std::wstring>& cells) const;
-    // One step's cells by the rulebook, the sequence's calls and the pairing of the pasted
-    // loops (the duration is written as the editor writes it); `loopAbove`: the steps go inside
-    // a loop; `steps`: those pasted before, to which this one is added.
-    std::optional<StepCells::Refusal> CheckStep(std::vector<std::wstring>& cells, bool loopAbove,
-                                                std::vector<Step>& steps) const;
     bool Insert(const std::wstring& text, int position, const std::wstring& undoText);
 
     SequenceEditor& editor_;
