@@ -115,7 +115,6 @@ TEST_F(SequenceEditorTest, ACallStepLastsItsCallAndItsDuration) {
 // operator can mend it.
 TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
     Load({{L"-On Green"}, {}, {}, {}, {L"-On Green", L"-SetIntensity Green 128"}});
-    EXPECT_EQ(editor.BuildValueChoices(0, 5), (Set{L"Clear", L"-On", L"-Off"}));
     EXPECT_EQ(editor.BuildValueChoices(3, 6), (Set{L"Clear", L"-SetIntensity", L"-Off"}));
     prompts.numbers = {128};
     Edit(3, 6, L"-SetIntensity");
