@@ -104,10 +104,6 @@ class SequenceEditor {
 
     // The commands a row stands for, in the order they are stored.
     std::vector<std::wstring> RowCommands(int row) const;
-    // The commands a row showing `cells` (one text per column) would stand for.
-    std::vector<std::wstring> CommandsOf(const std::vector<std::wstring>& cells) const;
-    // The step those commands make, as far as the rulebook reads it.
-    Step StepOf(const std::vector<std::wstring>& cells) const;
     // Rows of cells that may hold anything (pasted ones) to go in at `row`: their command sets
     // (durations written as the grid writes them), or the first row breaking a rule, a call
     // closing a cycle or the loop pairing (loops do not nest, and each closes among the rows).
@@ -117,9 +113,6 @@ class SequenceEditor {
     };
     std::optional<RowRefusal> ReadRows(std::vector<StepCells::Cells> rows, int row,
                                        std::vector<CommandSet>& sets) const;
-    // Whether a loop may start at `row` by the rulebook's pairing of the rows above (loops do
-    // not nest).
-    bool LoopMayStartAt(int row) const;
     // The partner of every loop start and loop end row, -1 when it has none.
     std::vector<int> MatchLoops() const;
     // Rewrites the row's command set; when the model refuses it, the row shows the model's set.
@@ -139,6 +132,13 @@ class SequenceEditor {
     };
 
     void LogError(const std::wstring& message) const;
+    // The commands a row showing `cells` (one text per column) would stand for.
+    std::vector<std::wstring> CommandsOf(const std::vector<std::wstring>& cells) const;
+    // The step those commands make, as far as the rulebook reads it.
+    Step StepOf(const std::vector<std::wstring>& cells) const;
+    // Whether a loop may start at `row` by the rulebook's pairing of the rows above (loops do
+    // not nest).
+    bool LoopMayStartAt(int row) const;
     std::optional<std::vector<std::wstring>> Tokens(const std::wstring& text) const;
     Row NewRow();
     VlrRetVal InsertRow(int position, bool inModel);

@@ -88,9 +88,11 @@ std::wstring StepCells::DurationText(const std::wstring& typed) {
                      1);
 }
 
+// The context outlives this reader (callers keep it from a temporary), so it holds the model.
 StepRules::Context StepCells::Context() const {
-    return {model_.GetColorLabels(), model_.GetTTLBitNames(),
-            [this](std::uint32_t number) { return !model_.GetSequenceName(number).empty(); }};
+    return {
+        model_.GetColorLabels(), model_.GetTTLBitNames(),
+        [&model = model_](std::uint32_t number) { return !model.GetSequenceName(number).empty(); }};
 }
 
 std::optional<StepRules::Refusal> StepCells::Judge(const std::vector<std::wstring>& tokens) const {
