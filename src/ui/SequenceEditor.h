@@ -23,9 +23,10 @@ class SequenceEditorPrompts {
     virtual void ShowRuleError(const std::wstring& caption, const std::wstring& text) = 0;
 };
 
-// The sequence editor without its window: one row per command set of the shown sequence, the
-// cells the operator edits, which of them are read-only, the choices each cell offers, the
-// rules, the times and the button states. Every edit rewrites its row's command set as a whole.
+// The sequence editor without its window: a mapping between the shown sequence's steps and the
+// grid's rows (which cells are read-only, what each offers, the button states). What a step may
+// hold is the rulebook's (StepRules), a command's text StepText's, the times the model's. Every
+// edit rewrites its row's command set as a whole.
 //
 // A stored command set the grid cannot show as it is (an unknown word, a command twice, a
 // refused call, a loop or call sharing its set) is shown read-only and never rewritten.
