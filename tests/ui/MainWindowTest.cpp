@@ -34,6 +34,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 
 #include "app/ControlClient.h"
@@ -498,22 +499,6 @@ TEST(OstraProgramTest, SigtermSavesTheSettingsAndExitsWithZero) {
     EXPECT_TRUE(fs::exists(settings));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // ctest sets it too; this covers the test discovery and a run by hand.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    QDir().mkpath(OSTRA_SCREENSHOT_DIR);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
-namespace {
-
 // Stop All goes through while the run holds the worker, and the status line said what ran.
 // Leaving for the manual page, which switches every LED off, ends the run through the page's own
 // stop rather than leaving "Stop Execution" on a run that no longer happens.
@@ -886,56 +871,42 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
     EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130-900x600.png" : "900x600.png")));
 }
 
-}  // namespace
-
-namespace {
-
-// A script on the control socket; its answers arrive while the window's event loop runs.
+// A script on the control socket. Its lines are read on a thread of their own, since they
+// come only while the window's event loop runs.
 class ScriptClient {
   public:
+    using Json = nlohmann::ordered_json;
     explicit ScriptClient(const fs::path& socket) { EXPECT_TRUE(client_.Connect(socket)); }
-    nlohmann::ordered_json Ask(nlohmann::ordered_json request) {
+    Json Ask(Json request) {
         request["id"] = ++id_;
         client_.SendLine(request.dump());
-        nlohmann::ordered_json answer;
-        EXPECT_TRUE(WaitFor([&] {
-            for (std::optional<nlohmann::ordered_json> line;
-                 (line = client_.ReadLine(std::chrono::milliseconds(0)));) {
-                if (line->contains("event")) {
-                    events.push_back(*line);
-                } else if (line->value("id", 0) == id_) {
-                    answer = *line;
-                    return true;
-                }
-            }
-            return false;
-        })) << request;
-        return answer;
+        return Await([this](const Json& line) { return line.value("id", 0) == id_; });
     }
-    // Waits for the event `name` (subscribed) and answers who caused it.
+    // Who caused the next event `name` (subscribed).
     std::string CauseOf(const std::string& name) {
-        std::string by;
-        EXPECT_TRUE(WaitFor([&] {
-            for (std::optional<nlohmann::ordered_json> line;
-                 (line = client_.ReadLine(std::chrono::milliseconds(0)));) {
-                events.push_back(*line);
-            }
-            for (const nlohmann::ordered_json& event : events) {
-                by = event["event"] == name ? event.value("by", "") : by;
-            }
-            return !by.empty();
-        })) << name;
-        return by;
+        return Await([&](const Json& line) { return line.value("event", "") == name; })
+            .value("by", "");
     }
-
-    std::vector<nlohmann::ordered_json> events;
 
   private:
+    Json Await(const std::function<bool(const Json&)>& wanted) {
+        auto line = std::async(std::launch::async, [&] {
+            for (std::optional<Json> next; (next = client_.ReadLine(std::chrono::seconds(30)));) {
+                if (wanted(*next)) {
+                    return *next;
+                }
+            }
+            return Json();
+        });
+        EXPECT_TRUE(WaitFor(
+            [&] { return line.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            40000));
+        return line.get();
+    }
+
     ControlClient client_;
     int id_ = 0;
 };
-
-}  // namespace
 
 // What a script does shows as the operator's own: the status line, the panels, the countdown.
 TEST_F(MainWindowTest, AScriptsChangesShowInTheWindow) {
@@ -972,4 +943,18 @@ TEST_F(MainWindowTest, AScriptsChangesShowInTheWindow) {
     Settle();
     EXPECT_EQ(driver_->State().OutputMask(), 0x0080);
     EXPECT_EQ(Button(0, "ledToggle")->text(), "Turn LED On");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // ctest sets it too; this covers the test discovery and a run by hand.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    QDir().mkpath(OSTRA_SCREENSHOT_DIR);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
