@@ -314,9 +314,10 @@ TEST_F(MainWindowTest, ARunningTrainAsksBeforeACloseAndEndsBeforeASettingsFileIs
 }
 
 // The rows kept are the message log rows' (newest 201); here only that errors show in red and
-// that the filter the operator chose is there again in the next window.
-TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRedAndKeepsItsFilter) {
-    QCoreApplication::processEvents();
+// that the filter the operator chose is there again in the next window. Exit disconnects and
+// saves the settings, in the data directory and for the user alike.
+TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRedAndKeepsItsFilterOverAnExit) {
+    Trigger("connect");
     window_->findChild<QAction*>("clearMessageLog")->trigger();
     window_->Core().GetLogFile().WriteMessage(LogLevel::Notice, L"fine");
     window_->Core().GetLogFile().WriteMessage(LogLevel::Error, L"failed");
@@ -329,26 +330,23 @@ TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRedAndKeepsItsFilter) {
     auto* filter = window_->findChild<QComboBox*>("logFilter");
     filter->setCurrentIndex(filter->findText("Errors and Warnings"));
     EXPECT_EQ(model->rowCount(), 1);
-    window_->close();
-    OpenWindow();
-    EXPECT_EQ(window_->findChild<QComboBox*>("logFilter")->currentText(), "Errors and Warnings");
-}
-
-TEST_F(MainWindowTest, CloseDisconnectsSavesBothSettingsFilesAndExitsWithZero) {
-    Trigger("connect");
-    Enter(0, "intensity", "200");
-    window_->findChild<QAction*>("exit")->trigger();
-    EXPECT_TRUE(window_->IsClosed());
+    Trigger("exit");
+    ASSERT_TRUE(window_->IsClosed());
     EXPECT_EQ(window_->ExitCode(), 0);
     EXPECT_FALSE(window_->Core().GetMicroController().GetConnection().IsConnected());
     const fs::path dated = WideToPath(window_->Core().GetDataDirectory()) / "OstraSettings.cfg";
     const fs::path perUser = WideToPath(window_->Core().GetSettingsFilePath());
     ASSERT_TRUE(fs::exists(dated) && fs::exists(perUser));
     EXPECT_EQ(fs::file_size(dated), fs::file_size(perUser));
+    OpenWindow();
+    EXPECT_EQ(window_->findChild<QComboBox*>("logFilter")->currentText(), "Errors and Warnings");
 }
 
-// The demo protocol uploaded to the emulator, one sequence run and stopped, then an edit.
-TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
+// The demo protocol uploaded to the emulator and a sequence run, stopped by its button, by Stop
+// All while the run holds the worker (the status line said what ran), and by leaving for the
+// manual page, which switches every LED off: through the page's own stop, rather than leaving
+// "Stop Execution" on a run that no longer happens. An edit disables Start until an upload.
+TEST_F(MainWindowTest, UploadRunStopThreeWaysAndAnEditDisablesStart) {
     OpenDemo(true);
     SequenceManagerPage* page = window_->ManagerPage();
     auto* startStop = PageButton("startStopButton");
@@ -363,16 +361,31 @@ TEST_F(MainWindowTest, UploadStartStopAndAnEditDisablesStart) {
     QTest::mouseClick(startStop, Qt::LeftButton);
     ExpectStopped();
     EXPECT_TRUE(startStop->isEnabled());
-
     const std::uint32_t shown = *page->Logic().Shown();
     window_->Core().GetSequenceContainer().RenameSequence(shown, L"Edited");
-    ASSERT_TRUE(WaitFor([&] { return !startStop->isEnabled(); }));
+    EXPECT_TRUE(WaitFor([&] { return !startStop->isEnabled(); }));
+
+    UploadAndStart();
+    auto* status = window_->findChild<QLabel*>("deviceStatus");
+    ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Running sequence "); }));
+    EXPECT_TRUE(status->text().endsWith(" | SIMULATED"));
+    QAction* stopAll = window_->findChild<QAction*>("stopAll");
+    ASSERT_TRUE(stopAll->isEnabled());
+    stopAll->trigger();
+    ExpectStopped();
+    EXPECT_TRUE(status->text().startsWith("Connected | COM4 "));
+
+    UploadAndStart();
+    auto* pages = window_->findChild<QTabWidget*>("pages");
+    ASSERT_EQ(pages->tabText(0), "  Manual Control  ");
+    pages->setCurrentIndex(0);
+    ExpectStopped();
 
     // Pictures of both pages and of the manager, for anyone without a display.
     window_->show();
     const QString directory = QStringLiteral(OSTRA_SCREENSHOT_DIR "/");
     for (const auto& [index, name] : {std::pair{0, "manual-control"}, {1, "sequence-control"}}) {
-        window_->findChild<QTabWidget*>("pages")->setCurrentIndex(index);
+        pages->setCurrentIndex(index);
         Settle();
         EXPECT_TRUE(window_->grab().save(directory + name + ".png"));
     }
@@ -485,28 +498,6 @@ TEST(OstraProgramTest, SigtermSavesTheSettingsAndExitsWithZero) {
     EXPECT_EQ(ostra.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(ostra.exitCode(), 0);
     EXPECT_TRUE(fs::exists(settings));
-}
-
-// Stop All goes through while the run holds the worker, and the status line said what ran.
-// Leaving for the manual page, which switches every LED off, ends the run through the page's own
-// stop rather than leaving "Stop Execution" on a run that no longer happens.
-TEST_F(MainWindowTest, StopAllOrLeavingForManualControlStopsTheRun) {
-    OpenDemo(true);
-    UploadAndStart();
-    auto* status = window_->findChild<QLabel*>("deviceStatus");
-    ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Running sequence "); }));
-    EXPECT_TRUE(status->text().endsWith(" | SIMULATED"));
-    QAction* stopAll = window_->findChild<QAction*>("stopAll");
-    ASSERT_TRUE(stopAll->isEnabled());
-    stopAll->trigger();
-    ExpectStopped();
-    EXPECT_TRUE(status->text().startsWith("Connected | COM4 "));
-
-    UploadAndStart();
-    auto* pages = window_->findChild<QTabWidget*>("pages");
-    ASSERT_EQ(pages->tabText(0), "  Manual Control  ");
-    pages->setCurrentIndex(0);
-    ExpectStopped();
 }
 
 // The upload's progress box ends it at its next transaction while the window answers on: its
