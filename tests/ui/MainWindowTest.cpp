@@ -552,39 +552,12 @@ TEST_F(MainWindowTest, CancelOrStopAllDuringASlowUploadEndsIt) {
     EXPECT_TRUE(prompts_.informations.isEmpty());
 }
 
-// An LED left on asks too (Stop is Return, see the questions' test). Leave Running sends
-// nothing and remembers the outputs for the port, so the next window's connect shows the LED
-// on; an exit signal then stops everything without asking.
-TEST_F(MainWindowTest, ClosingWithALedOnAsksAndLeaveRunningIsShownAtTheNextConnect) {
-    Trigger("connect");
-    Click(0, "ledToggle");
-    window_->show();
-    Settle();
-    SaveWithQuestion(*window_, *CloseQuestion(window_.get()), "close-question.png");
-    driver_.MarkHandled();
-    prompts_.closeChoice = Prompts::CloseChoice::LeaveRunning;
-    window_->close();
-    EXPECT_EQ(prompts_.closeQuestions, 1);
-    ASSERT_TRUE(window_->IsClosed());
-    EXPECT_TRUE(driver_.CommandIds().empty());
-    EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0x1);
-
-    OpenWindow();
-    Trigger("connect");
-    EXPECT_EQ(Button(0, "ledToggle")->text(), "Turn LED Off");
-    driver_.MarkHandled();
-    prompts_.closeQuestions = 0;
-    window_->CloseOnExitSignal();
-    ASSERT_TRUE(WaitFor([this] { return window_->IsClosed(); }));
-    EXPECT_EQ(prompts_.closeQuestions, 0);
-    EXPECT_EQ(driver_.CommandIds(), (std::vector<std::uint8_t>{0x19, 0x0A, 0x0A, 0x0A}));
-    EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0);
-}
-
 // A close or an exit signal during a slow Turn LED On once let the command finish and sent
-// nothing more: the LED stayed lit. Now the stop and every LED off follow (a close asks first);
-// after Cancel the window works on and the next command no longer closes it.
-TEST_F(MainWindowTest, ClosingDuringASlowLedOnTakesTheCloseOnceItIsAnswered) {
+// nothing more: the LED stayed lit. Now the close waits for it and asks (an exit signal does
+// not; Stop is Return, see the questions' test). Stop sends the stop and every LED off; after
+// Cancel the window works on and the next command no longer closes it; Leave Running sends
+// nothing and remembers the outputs for the port, so the next window's connect shows the LED on.
+TEST_F(MainWindowTest, ClosingWithAnLedComingOnAsksAndDoesWhatWasChosen) {
     using Choice = Prompts::CloseChoice;
     using Ids = std::vector<std::uint8_t>;
     struct Case {
@@ -595,7 +568,8 @@ TEST_F(MainWindowTest, ClosingDuringASlowLedOnTakesTheCloseOnceItIsAnswered) {
     };
     const Case cases[] = {{true, Choice::Stop, 0, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
                           {false, Choice::Stop, 1, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
-                          {false, Choice::Cancel, 1, {0x0A, 0x0A}}};
+                          {false, Choice::Cancel, 1, {0x0A, 0x0A}},
+                          {false, Choice::LeaveRunning, 1, {0x0A}}};
     driver_.Unplug();
     driver_.Config().answerDelay = std::chrono::milliseconds(120);
     ASSERT_EQ(driver_.Start(), 0);
@@ -623,8 +597,21 @@ TEST_F(MainWindowTest, ClosingDuringASlowLedOnTakesTheCloseOnceItIsAnswered) {
         EXPECT_EQ(window_->IsClosed(), test.choice != Choice::Cancel);
         EXPECT_EQ(prompts_.closeQuestions, test.questions);
         EXPECT_EQ(driver_.CommandIds(), test.sent);
-        EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0);
+        EXPECT_EQ(driver_->State().OutputMask() & 0x7, test.choice == Choice::LeaveRunning);
     }
+    OpenWindow();
+    Trigger("connect");
+    EXPECT_EQ(Button(0, "ledToggle")->text(), "Turn LED Off");
+    window_->show();
+    Settle();
+    SaveWithQuestion(*window_, *CloseQuestion(window_.get()), "close-question.png");
+    driver_.MarkHandled();
+    prompts_.closeQuestions = 0;
+    window_->CloseOnExitSignal();
+    ASSERT_TRUE(WaitFor([this] { return window_->IsClosed(); }));
+    EXPECT_EQ(prompts_.closeQuestions, 0);
+    EXPECT_EQ(driver_.CommandIds(), (Ids{0x19, 0x0A, 0x0A, 0x0A}));
+    EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0);
 }
 
 // Return takes the choice that loses nothing and leaves no light on; Escape changes nothing.
