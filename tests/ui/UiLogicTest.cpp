@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -190,7 +189,6 @@ TEST(PulseDeadlineTest, LongTrainsEndAfterTheirWholeLengthInChunks) {
     while (!deadline.HasPassed(now)) {
         const int interval = deadline.NextInterval(now);
         ASSERT_GT(interval, 0);
-        ASSERT_LE(interval, INT_MAX);
         now += interval;
         ++chunks;
     }
