@@ -30,13 +30,17 @@ TEST(StepRulesTest, EachRuleNamesItsReasonAndField) {
         {{L"-Off"}, Verdict{Reason::ArgumentCount, Field::Arguments}},
         {{L"-On", L"Red"}, Verdict{Reason::UnknownColor, Field::Color}},
         {{L"-SetIntensity", L"Red", L"300"}, Verdict{Reason::UnknownColor, Field::Color}},
+        {{L"-SetIntensity", L"blue", L"255abc"}, std::nullopt},  // the leading digits count
         {{L"-SetIntensity", L"Blue", L"-1"},
          Verdict{Reason::IntensityOutOfRange, Field::Intensity}},
         {{L"-Call", L"0"}, std::nullopt},
         {{L"-Call", L"255"}, Verdict{Reason::SequenceNumberOutOfRange, Field::Sequence}},
         {{L"-Call", L"4"}, Verdict{Reason::NoSuchSequence, Field::Sequence}},
+        {{L"-loop", L"2"}, std::nullopt},
+        {{L"-Loop", L"1"}, Verdict{Reason::LoopCountOutOfRange, Field::LoopCount}},
         {{L"-Loop", L"1000000"}, std::nullopt},
         {{L"-Loop", L"1000001"}, Verdict{Reason::LoopCountOutOfRange, Field::LoopCount}},
+        {{L"-duration", L"1800000ms"}, std::nullopt},
         {{L"-Duration", L"1800000.01"}, Verdict{Reason::DurationOutOfRange, Field::Duration}},
         {{L"-TTLHigh", L"4"}, Verdict{Reason::UnknownTTLBit, Field::TTLBit}},
     };

@@ -1,6 +1,7 @@
-// The container times sequences from the parsed form it keeps beside each command text. Random
-// operations are compared with a reference walk that tokenises the texts on every visit, and with
-// the timeline: a parsed form out of step with its text shows up as a difference.
+// The container times sequences from the parsed form it keeps beside each command text, and keeps
+// each set's Step beside its texts. Random operations are compared with a reference walk that
+// tokenises the texts on every visit, with the timeline, and with a fresh reading of every set:
+// a parsed form or a Step out of step with its texts shows up as a difference.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "foundation/MiscFunctions.h"
+#include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
 #include "sequences/ContainerFixture.h"
 #include "sequences/StimulusTimeline.h"
@@ -34,6 +36,9 @@ std::uint32_t Number(const std::wstring& text) {
 }
 
 constexpr std::uint32_t kPool = 10;  // sequence numbers in play: collisions are the point
+// Named outputs change places, or Blue goes: the steps read the names anew.
+const std::vector<std::wstring> kLabels{L"Blue", L"Red"};
+const std::vector<std::wstring> kBits{L"3", L"4"};
 
 class RandomModelTest : public ContainerFixture, public ::testing::WithParamInterface<unsigned> {
   protected:
@@ -78,7 +83,7 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
         const std::wstring n = std::to_wstring(Pick(kPool));
         const std::wstring words[2][4] = {
             {L"-Call " + n, L"-call " + n, L"-Loop 3", L"-ENDLOOP"},
-            {L"-Duration 0.1", L"-duration 2.5", L"-Off Blue", L"-TTLHigh 3"}};
+            {L"-SetIntensity blue 7", L"-duration 2.5", L"-Off Blue", L"-TTLHigh 3"}};
         return words[emptySet == (Pick(5) != 0) ? 0 : 1][Pick(4)];
     }
 
@@ -104,14 +109,38 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
             container.ClearCommandSet(n, b);
         } else if (kind < 40) {
             container.SwapCommandSets(n, b, count > 0 ? a % count : 0);
+        } else if (kind < 45) {
+            container.ReplaceCommandSet(n, b, {RandomCommand(true), RandomCommand(false)});
+        } else if (kind < 46) {
+            container.SetColorLabels(Pick(2) == 0 ? kLabels : std::vector{kLabels[1], kLabels[0]});
+        } else if (kind < 47) {
+            container.SetTTLBitNames(Pick(2) == 0 ? kBits : std::vector{kBits[1], kBits[0]});
         } else if (count > 0) {
             container.AddCommand(n, b, RandomCommand(sets[b].empty()));
+        }
+    }
+
+    // Each set's Step as a fresh reading of its texts makes it, up to the first refused command.
+    void CompareSteps(std::uint32_t n) {
+        const StepRules::Context context{container.GetColorLabels(), container.GetTTLBitNames(),
+                                         nullptr};
+        const std::vector<CommandSet>& sets = container.GetCommandSets(n);
+        for (std::uint32_t set = 0; set < sets.size(); ++set) {
+            const StepText::Reading read =
+                StepText::Read(sets[set], context, StepText::Judging::AsTheDeviceReads);
+            const std::optional<std::size_t> refused =
+                read.refusal ? std::optional(read.refusal->index) : std::nullopt;
+            // Stops at the first stale step: a set list out of line would read past its end.
+            ASSERT_TRUE(container.GetStep(n, set) == read.step &&
+                        container.GetRefusedCommand(n, set) == refused)
+                << "sequence " << n << " set " << set;
         }
     }
 
     // Totals to the last bit (same operations in the same order), failures, the timeline's end.
     void Compare() {
         for (std::uint32_t n = 0; n < kPool; ++n) {
+            CompareSteps(n);
             double actual = 0.0;
             double expected = 0.0;
             const bool timed = Time(n, expected, {});
