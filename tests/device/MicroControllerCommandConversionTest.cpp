@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "device/MicroControllerCommandConversion.h"
-#include "device/ScriptCommand.h"
 #include "support/HexBytes.h"
 #include "support/LogCapture.h"
 
@@ -153,31 +152,6 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
     Bytes script;
     ASSERT_EQ(conversion_.Convert({{L"-TTLHigh 3"}}, script), 0);
     EXPECT_EQ(ToHex(script), Script("07 08 08"));
-}
-
-// Every field set, so a field in the wrong place, in the wrong byte order or leaking into
-// another op code's layout shows.
-TEST(ScriptCommandLayout, SerializesOnlyItsOwnFieldsLittleEndian) {
-    ScriptCommand record;
-    record.ledValueMask = 0x1234;
-    record.ledChangeMask = 0x5678;
-    record.ttlValueMask = 0x9A;
-    record.ttlChangeMask = 0xBC;
-    record.waitSteps = 0x0102030405060708;
-    record.calledSequence = 0xDE;
-    record.jumpTargetIndex = 0x11223344;
-    record.loopCount = 0x55667788;
-    record.intensity = 0xEF;
-    for (const std::string expected :
-         {"00 08 07 06 05 04 03 02 01 00", "01 34 12 78 56 9A BC 00 00 00",
-          "05 DE 00 00 00 00 00 00 00 00", "06 00 44 33 22 11 88 77 66 55",
-          "07 9A BC 00 00 00 00 00 00 00", "0A EF 00 00 00 00 00 00 00 00",
-          "0B EF 00 00 00 00 00 00 00 00", "0C EF 00 00 00 00 00 00 00 00",
-          "FF 00 00 00 00 00 00 00 00 00"}) {
-        record.opCode = HexBytes(expected)[0];
-        const ScriptCommand::Bytes bytes = record.Serialize();
-        EXPECT_EQ(ToHex(Bytes(bytes.begin(), bytes.end())), ToHex(HexBytes(expected)));
-    }
 }
 
 }  // namespace

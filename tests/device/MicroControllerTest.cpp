@@ -13,11 +13,6 @@ namespace {
 
 using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
 
-std::wstring Unsaveable(const std::wstring& label) {
-    return L"Error adding LED color, the color label (" + label +
-           L") contains a double quote, # or //, which a settings file cannot hold.";
-}
-
 class MicroControllerTest : public testing::Test {
   protected:
     void AddLEDs(const std::vector<std::wstring>& labels) {
@@ -40,9 +35,13 @@ class MicroControllerTest : public testing::Test {
 
 TEST_F(MicroControllerTest, AddLEDRefusesAFullTableThenEmptyDuplicateAndUnsaveableLabels) {
     const std::vector<std::pair<std::wstring, std::wstring>> refused = {
-        {L"Bl\"ue", Unsaveable(L"Bl\"ue")},
-        {L"Blue #2", Unsaveable(L"Blue #2")},
-        {L"UV//365", Unsaveable(L"UV//365")},
+        // A settings file cannot hold the label (quotes and # as in sequence names).
+        {L"UV//365",
+         L"Error adding LED color, the color label (UV//365) contains a double quote, # or //, "
+         L"which a settings file cannot hold."},
+        {L"Blue\t",
+         L"Error adding LED color, the color label contains a control character "
+         L"(code 9), which a settings file cannot hold."},
         {L"", L"Error adding LED color, the color label string is empty."},
         {L"   ", L"Error adding LED color, the color label string is empty."},
     };

@@ -40,6 +40,7 @@ TEST(StepRulesTest, EachRuleNamesItsReasonAndField) {
         {{L"-Loop", L"1"}, Verdict{Reason::LoopCountOutOfRange, Field::LoopCount}},
         {{L"-Loop", L"1000000"}, std::nullopt},
         {{L"-Loop", L"1000001"}, Verdict{Reason::LoopCountOutOfRange, Field::LoopCount}},
+        {{L"-Duration", L"0.1"}, std::nullopt},
         {{L"-duration", L"1800000ms"}, std::nullopt},
         {{L"-Duration", L"1800000.01"}, Verdict{Reason::DurationOutOfRange, Field::Duration}},
         {{L"-TTLHigh", L"4"}, Verdict{Reason::UnknownTTLBit, Field::TTLBit}},
