@@ -28,6 +28,7 @@ TEST(StepRulesTest, EachRuleNamesItsReasonAndField) {
         {{}, Verdict{Reason::UnknownWord, Field::Word}},
         {{L"-Blink", L"Blue"}, Verdict{Reason::UnknownWord, Field::Word}},
         {{L"-Off"}, Verdict{Reason::ArgumentCount, Field::Arguments}},
+        {{L"-EndLoop", L"7"}, Verdict{Reason::ArgumentCount, Field::Arguments}},
         {{L"-On", L"Red"}, Verdict{Reason::UnknownColor, Field::Color}},
         {{L"-SetIntensity", L"Red", L"300"}, Verdict{Reason::UnknownColor, Field::Color}},
         {{L"-SetIntensity", L"blue", L"255abc"}, std::nullopt},  // the leading digits count
@@ -100,6 +101,8 @@ TEST(StepRulesTest, AStepIsRefusedAtItsFirstCommandThatCannotShareIt) {
         {{L"-Loop 2", L"-Off Blue"}, StepVerdict{Reason::CannotShareStep, 1}},
         {{L"-On Blue", L"-On Red", L"-Call 0"}, StepVerdict{Reason::UnknownColor, 1}},
         {{L"-Duration 1", L"-On \"Blue"}, StepVerdict{Reason::Unreadable, 1}},
+        // Judged fully, ranges count (the device's reading keeps the script's widths).
+        {{L"-Duration 1", L"-Call 258"}, StepVerdict{Reason::SequenceNumberOutOfRange, 1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.texts));
@@ -110,20 +113,6 @@ TEST(StepRulesTest, AStepIsRefusedAtItsFirstCommandThatCannotShareIt) {
             EXPECT_EQ(refusal->index, c.verdict->index);
         }
     }
-}
-
-// The device reading keeps numbers as a script command holds them and lets -EndLoop's
-// arguments be; judging fully refuses both.
-TEST(StepRulesTest, TheDeviceReadingLeavesRangesToTheModel) {
-    using StepText::Judging;
-    const StepText::Reading call =
-        StepText::Read({L"-Call 258"}, kContext, Judging::AsTheDeviceReads);
-    ASSERT_FALSE(call.refusal);
-    EXPECT_EQ(call.step.call, 2);
-    EXPECT_EQ(StepText::Read({L"-Call 258"}, kContext).refusal->reason,
-              Reason::SequenceNumberOutOfRange);
-    EXPECT_FALSE(StepText::Read({L"-EndLoop 7"}, kContext, Judging::AsTheDeviceReads).refusal);
-    EXPECT_EQ(StepText::Read({L"-EndLoop 7"}, kContext).refusal->reason, Reason::ArgumentCount);
 }
 
 // L: a loop start, E: a loop end, o: any other step.
