@@ -115,7 +115,6 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         {{{L"-On Blue"}, {L"-Off Amber"}, {L"-On Violet"}}, {Error(unknownAmber)}},
         // The conversion's own argument count check has no log.
         {{{L"-Off Blue Red"}}, {}},
-        {{{L"-Call 2", L"-Off Blue"}}, {Error(Conflict(L"-Off", 5))}},
         // A TTL output the device lacks is refused, not uploaded as a command touching none.
         {{{L"-TTLLow 4"}, {L"-TTLHigh 9"}},
          {Error(L"Error converting sequence commands to script commands.  The command(-TTLHigh "
@@ -127,8 +126,6 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         {{{L"-SetIntensity Red 5", L"-TTLLow 3"}}, {Error(Conflict(L"-TTLHigh", 12))}},
         {{{L"-On Blue"}, {L"-Loop 2"}, {L"-On Red", L"-Duration 5"}, {L"-Loop 3"}},
          {Error(L"Error, invalid start loop command found at index 3.")}},
-        {{{L"-On Blue"}, {L"-EndLoop"}},
-         {Error(L"Error, invalid end loop command found at index 1.")}},
         {{{L"-Loop 2"}, {L"-EndLoop"}, {L"-EndLoop"}},
          {{LogLevel::Warning, L"Warning, empty loop found at index 0."},
           Error(L"Error, invalid end loop command found at index 0.")}},

@@ -44,6 +44,10 @@ class StandardModelTest : public ContainerFixture {
     }
 };
 
+std::wstring Verify(const std::wstring& word, const std::wstring& problem) {
+    return L"Error verifying " + word + L" command, the " + problem;
+}
+
 // Each failure logs exactly its one message, returns -1, raises no event and changes nothing.
 TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
     const struct {
@@ -92,6 +96,29 @@ TEST_F(StandardModelTest, FailuresLogTheirMessageAndChangeNothing) {
         {OP(c.AddCommand(0, 1, L"-Call 2")),
          L"Error adding command(-Call 2) to sequence 0, the command set(1) already has commands in "
          L"it.  This conflicts with the command specified."},
+        // Each way the model words a refusal of the rulebook, once (which rule refuses what is
+        // the rulebook's test); quotes and # are refused after the rulebook, as in names.
+        {OP(c.AddCommand(0, 1, L"-On Purple")),
+         Verify(L"-On", L"color value(Purple) at index 0 is invalid.")},
+        {OP(c.AddCommand(0, 1, L"-OFF Blue Red")),
+         L"Error, the -Off command expects 1 arguments.  There were 2 specified."},
+        {OP(c.AddCommand(0, 1, L"-SetIntensity Blue 256")),
+         Verify(L"-SetIntensity", L"intensity(256) is out of range(0...255).")},
+        {OP(c.AddCommand(0, 1, L"-Call 09")),
+         Verify(L"-Call",
+                L"sequence number(09) at index 0 is invalid.  There is not a valid "
+                L"sequence at the sequence number specified.")},
+        {OP(c.AddCommand(0, 1, L"-Call 300")),
+         L"Error validating sequence number.  The sequence number(300) is out of range(0..254)."},
+        {OP(c.AddCommand(0, 1, L"-Loop 99999999999")),
+         Verify(L"-Loop", L"loop count(2147483647) is out of range(2...1000000).")},
+        {OP(c.AddCommand(0, 1, L"-Duration 0.09")),
+         Verify(L"-Duration", L"duration(0.1) is out of range(0.1...1800000.0).")},
+        {OP(c.AddCommand(0, 1, L"-TTLLow 7")),
+         L"Error verifying -TTLLow command, the TTL bit (7) is invalid."},
+        {OP(c.AddCommand(0, 1, L"-Duration 5#x")),
+         L"Error adding command(-Duration 5#x) to sequence 0 and command set 1.  The command " +
+             kCannotHold},
         // A replaced set is built in place; a refused command puts the old one back whole.
         {OP(c.ReplaceCommandSet(0, 1, {L"-Off Blue", L"-Flash Blue", L"-Duration 3"})),
          L"Error adding command(-Flash Blue) to sequence 0 and command set 1.  The command is "
@@ -213,46 +240,6 @@ TEST_F(ContainerFixture, AvailableNumbersLabelsAndLabelNumbers) {
         ASSERT_EQ(container.ExtractSequenceNumberFromLabel(text, number), 0);
         EXPECT_EQ(number, expected);
     }
-}
-
-std::wstring Verify(const std::wstring& word, const std::wstring& problem) {
-    return L"Error verifying " + word + L" command, the " + problem;
-}
-
-// Each way the model words a refusal of the rulebook, once (which rule refuses what is the
-// rulebook's test). Sequence 0 exists to be called; each command goes into sequence 1's empty set.
-TEST_F(ContainerFixture, CommandsAreRefusedWithTheirMessage) {
-    const std::pair<std::wstring, std::wstring> cases[] = {
-        {L"-On Purple", Verify(L"-On", L"color value(Purple) at index 0 is invalid.")},
-        {L"-OFF Blue Red",
-         L"Error, the -Off command expects 1 arguments.  There were 2 specified."},
-        {L"-SetIntensity Blue 256",
-         Verify(L"-SetIntensity", L"intensity(256) is out of range(0...255).")},
-        {L"-Call 09", Verify(L"-Call",
-                             L"sequence number(09) at index 0 is invalid.  There is not a "
-                             L"valid sequence at the sequence number specified.")},
-        {L"-Call 300",
-         L"Error validating sequence number.  The sequence number(300) is out of range(0..254)."},
-        {L"-Loop 99999999999",
-         Verify(L"-Loop", L"loop count(2147483647) is out of range(2...1000000).")},
-        {L"-Duration 0.09",
-         Verify(L"-Duration", L"duration(0.1) is out of range(0.1...1800000.0).")},
-        {L"-TTLLow 7", L"Error verifying -TTLLow command, the TTL bit (7) is invalid."},
-        // Quotes and // are refused by the same check as in names, after the rulebook's.
-        {L"-Duration 5#x",
-         L"Error adding command(-Duration 5#x) to sequence 1 and command set 0.  The command " +
-             kCannotHold},
-    };
-    Define(0, L"Callee", {{L"-Duration 2"}});
-    Define(1, L"Target", {{}});
-    ResetRecords();
-    for (const auto& [text, message] : cases) {
-        EXPECT_EQ(container.AddCommand(1, 0, text), -1) << text;
-        EXPECT_EQ(ErrorMessages(), std::vector<std::wstring>{message});
-        log.messages.clear();
-    }
-    EXPECT_EQ(container.GetCommandSets(1), std::vector<CommandSet>{{}});
-    EXPECT_EQ(changes, 0);
 }
 
 // Each row: what the subscribers return, in subscription order; which of them run; the result.
