@@ -145,10 +145,6 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         EXPECT_EQ(conversion_.Refusal(c.sets), c.messages.empty() ? L"" : c.messages.back().second);
         EXPECT_TRUE(log_.messages.empty());
     }
-    // Nothing of a failed conversion is left for the next.
-    Bytes script;
-    ASSERT_EQ(conversion_.Convert({{L"-TTLHigh 3"}}, script), 0);
-    EXPECT_EQ(ToHex(script), Script("07 08 08"));
 }
 
 }  // namespace
