@@ -52,11 +52,11 @@ TEST(StepRulesTest, EachRuleNamesItsReasonAndField) {
     for (const auto& c : cases) {
         const std::optional<StepRules::Refusal> refusal =
             StepRules::CheckCommand(c.tokens, context);
-        const std::wstring text = c.tokens.empty() ? L"" : c.tokens.front();
-        ASSERT_EQ(refusal.has_value(), c.verdict.has_value()) << text.size();
+        SCOPED_TRACE(testing::PrintToString(c.tokens));
+        ASSERT_EQ(refusal.has_value(), c.verdict.has_value());
         if (refusal) {
-            EXPECT_EQ(refusal->reason, c.verdict->reason) << text.size();
-            EXPECT_EQ(refusal->field, c.verdict->field) << text.size();
+            EXPECT_EQ(refusal->reason, c.verdict->reason);
+            EXPECT_EQ(refusal->field, c.verdict->field);
         }
     }
 }
