@@ -134,55 +134,45 @@ TEST_F(SequenceOnDevice, UploadSendsEveryScriptCommandInOrder) {
 }
 
 // The upload stops at the first failure without the success line: a conversion error after the
-// begin, a refused begin before converting, a refusal of any later command.
-TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailure) {
+// begin, a refused begin before converting, a refusal of any later command. A stop asked by the
+// progress is honoured at the next transaction, the command count's too, as a Warning.
+TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailureOrAskedStop) {
+    constexpr std::uint32_t kNever = 99;
     const struct {
         std::uint8_t refusedId;  // 0: none
         unsigned occurrence;
+        std::uint32_t stopAt;  // the progress asks to stop once this many commands are sent
         std::wstring command;
         std::size_t packetsSent;
-        std::string lastError;
+        std::string lastMessage;
     } cases[] = {
-        {0, 0, L"-Blink Blue", 1, "The command(-Blink Blue) was invalid."},
-        {0x15, 0, L"-Blink Blue", 1, "(Sequence Already Exists)"},
-        {0x16, 0, L"-Off Blue", 2, "(22) failed to execute(Invalid Parameter)"},
-        {0x17, 1, L"-Off Blue", 3, "(23) failed to execute(Invalid Parameter)"},
-        {0x18, 0, L"-Off Blue", 6, "(24) failed to execute(Invalid Parameter)"},
+        {0, 0, kNever, L"-Blink Blue", 1, "The command(-Blink Blue) was invalid."},
+        {0x15, 0, kNever, L"-Blink Blue", 1, "(Sequence Already Exists)"},
+        {0x16, 0, kNever, L"-Off Blue", 2, "(22) failed to execute(Invalid Parameter)"},
+        {0x17, 1, kNever, L"-Off Blue", 3, "(23) failed to execute(Invalid Parameter)"},
+        {0x18, 0, kNever, L"-Off Blue", 6, "(24) failed to execute(Invalid Parameter)"},
+        {0, 0, 0, L"-Off Blue", 2, "cancelled after 0 of 3 script commands;"},
+        {0, 0, 2, L"-Off Blue", 4,
+         "The upload of sequence 3 was cancelled after 2 of 3 script commands; the device's copy "
+         "is out of date."},
     };
     Connect();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.packetsSent);
+        SCOPED_TRACE(c.lastMessage);
         driver_->ClearFaults();
         if (c.refusedId != 0) {
             driver_->AddFault(
                 StatusFault(c.refusedId, c.refusedId == 0x15 ? 0xFB : 0xFD, c.occurrence));
         }
         MarkSent();
-        EXPECT_EQ(model_.UploadSequence(3, {{c.command, L"-Duration 10"}}), -1);
+        const auto progress = [&c](std::uint32_t sent, std::uint32_t) { return sent < c.stopAt; };
+        EXPECT_EQ(model_.UploadSequence(3, {{c.command, L"-Duration 10"}}, progress), -1);
         EXPECT_THAT(Received(), ElementsAreArray(Packets(c.packetsSent)));
-        EXPECT_THAT(log_.Without(LogLevel::Data), testing::Not(testing::Contains(testing::Pair(
-                                                      LogLevel::Notice, HasSubstr(L"success")))));
-        ASSERT_FALSE(log_.Errors().empty());
-        EXPECT_THAT(WideToNarrow(log_.Errors().back()), HasSubstr(c.lastError));
+        const auto messages = log_.Without(LogLevel::Data);
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back().first, c.stopAt == kNever ? LogLevel::Error : LogLevel::Warning);
+        EXPECT_THAT(WideToNarrow(messages.back().second), HasSubstr(c.lastMessage));
         EXPECT_EQ(driver_->State().Sequences().count(3), 0u);
-    }
-}
-
-// A stop asked by the progress is honoured at the next transaction, the command count's too,
-// and logged as a Warning; nothing more is sent.
-TEST_F(SequenceOnDevice, UploadEndsAtTheTransactionAfterAStopIsAsked) {
-    Connect();
-    for (const std::uint32_t stopAt : {0u, 2u}) {
-        SCOPED_TRACE(stopAt);
-        MarkSent();
-        const auto progress = [stopAt](std::uint32_t sent, std::uint32_t) { return sent < stopAt; };
-        EXPECT_EQ(model_.UploadSequence(3, {{L"-Off Blue", L"-Duration 10"}}, progress), -1);
-        EXPECT_THAT(Received(), ElementsAreArray(Packets(2 + stopAt)));
-        EXPECT_EQ(log_.messages.back(),
-                  std::make_pair(LogLevel::Warning,
-                                 L"The upload of sequence 3 was cancelled after " +
-                                     std::to_wstring(stopAt) +
-                                     L" of 3 script commands; the device's copy is out of date."));
     }
 }
 
