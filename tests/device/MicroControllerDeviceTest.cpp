@@ -52,21 +52,6 @@ TEST_F(MicroControllerOnDevice, IntensitiesGoByDeviceIdAndOnlyWhenChanged) {
     EXPECT_THAT(Received(), ElementsAre(Intensity(0, 0xE5), Intensity(2, 0x37)));
 }
 
-TEST_F(MicroControllerOnDevice, OutputMaskKeepsBitSevenAndOnlyWhatTheDeviceAccepted) {
-    Connect();
-    ASSERT_EQ(model_.TurnLEDOn(1), 0);
-    ASSERT_EQ(model_.TurnLEDOn(2), 0);
-    ASSERT_EQ(model_.TurnLEDOff(1), 0);
-    EXPECT_EQ(model_.GetOutputMask(), 0x0082);
-    EXPECT_EQ(driver_->State().OutputMask(), 0x0082);
-    driver_->AddFault(StatusFault(0x0A, 0xFF));
-    EXPECT_EQ(model_.TurnLEDOn(0), -1);
-    EXPECT_EQ(model_.TurnLEDOff(2), -1);
-    EXPECT_EQ(model_.GetOutputMask(), 0x0082);
-    EXPECT_THAT(Received(), ElementsAre(Outputs(0x0084), Outputs(0x0086), Outputs(0x0082),
-                                        Outputs(0x0083), Outputs(0x0080)));
-}
-
 TEST_F(MicroControllerOnDevice, PulseTrainCarriesWidthsInWholeTenthsOfAMillisecond) {
     ASSERT_EQ(model_.SetLEDPulse(L"Red", {1000000, 1234.567, 0.25}), 0);
     Connect();
@@ -80,18 +65,26 @@ TEST_F(MicroControllerOnDevice, PulseTrainCarriesWidthsInWholeTenthsOfAMilliseco
     EXPECT_EQ(model_.GetOutputMask(), 0x0080);
 }
 
-// Stopping sends the zero train, then clears the output; a refused train sends no mask.
-TEST_F(MicroControllerOnDevice, StopPulseSendsTheZeroTrainThenClearsTheOutput) {
+// The mask keeps bit 7 and only what the device accepted. Stopping a pulse sends the zero train,
+// then clears the output; a refused train sends no mask.
+TEST_F(MicroControllerOnDevice, OutputMaskKeepsBitSevenAndOnlyWhatTheDeviceAccepted) {
     Connect();
-    ASSERT_EQ(model_.TurnLEDOn(0), 0);
+    ASSERT_EQ(model_.TurnLEDOn(1), 0);
     ASSERT_EQ(model_.TurnLEDOn(2), 0);
+    ASSERT_EQ(model_.TurnLEDOff(1), 0);
     ASSERT_EQ(model_.StopPulse(2), 0);
-    EXPECT_EQ(model_.GetOutputMask(), 0x0081);
+    ASSERT_EQ(model_.TurnLEDOn(0), 0);
+    EXPECT_EQ(driver_->State().OutputMask(), 0x0081);
     driver_->AddFault(StatusFault(0x1E, 0xFF));
     EXPECT_EQ(model_.StopPulse(0), -1);
+    driver_->AddFault(StatusFault(0x0A, 0xFF));
+    EXPECT_EQ(model_.TurnLEDOn(2), -1);
+    EXPECT_EQ(model_.TurnLEDOff(0), -1);
     EXPECT_EQ(model_.GetOutputMask(), 0x0081);
-    EXPECT_THAT(Received(), ElementsAre(Outputs(0x0081), Outputs(0x0083), PulseTrain(1, kZeroTrain),
-                                        Outputs(0x0081), PulseTrain(0, kZeroTrain)));
+    EXPECT_THAT(Received(),
+                ElementsAre(Outputs(0x0084), Outputs(0x0086), Outputs(0x0082),
+                            PulseTrain(1, kZeroTrain), Outputs(0x0080), Outputs(0x0081),
+                            PulseTrain(0, kZeroTrain), Outputs(0x0083), Outputs(0x0080)));
 }
 
 // Every packet of the upload of "-Off Blue -Duration 10" as sequence 3, in order: begin, the
