@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -101,9 +102,8 @@ TEST_F(MicroControllerTest, IntensityAndPulseAreCheckedAndNothingIsStoredOnFailu
         ExpectFailure(model_.SetLEDPulse(L"Blue", pulse), message);
     }
     const PulseParameters stored = LedInfo(model_, 0).pulse;
-    EXPECT_EQ(stored.loopCount, limits.loopCount);
-    EXPECT_EQ(stored.widthOn, limits.widthOn);
-    EXPECT_EQ(stored.widthOff, limits.widthOff);
+    EXPECT_EQ(std::tie(stored.loopCount, stored.widthOn, stored.widthOff),
+              std::tie(limits.loopCount, limits.widthOn, limits.widthOff));
 }
 
 // Each label quoted, so the reader hands back its blanks, "%" and "/" as one argument.
