@@ -35,11 +35,6 @@ std::pair<LogLevel, std::wstring> Error(const std::wstring& text) {
     return {LogLevel::Error, text};
 }
 
-std::wstring Conflict(const std::wstring& word, int opCode) {
-    return L"Error updating Op Code for " + word +
-           L" command, it conflicts with the current op code(" + std::to_wstring(opCode) + L").";
-}
-
 // LEDs as the device model registers them: Blue, Green and Red with device IDs 0, 2 and 1.
 class ConversionTest : public testing::Test {
   protected:
@@ -122,8 +117,12 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         // An intensity change takes the script command whole: a switch or TTL bit before it
         // would be lost, one after it cannot join (and lowering is named as raising).
         {{{L"-On Blue", L"-TTLHigh 3", L"-SetIntensity Red 5"}},
-         {Error(Conflict(L"-SetIntensity", 1))}},
-        {{{L"-SetIntensity Red 5", L"-TTLLow 3"}}, {Error(Conflict(L"-TTLHigh", 12))}},
+         {Error(
+             L"Error updating Op Code for -SetIntensity command, it conflicts with the current op "
+             L"code(1).")}},
+        {{{L"-SetIntensity Red 5", L"-TTLLow 3"}},
+         {Error(L"Error updating Op Code for -TTLHigh command, it conflicts with the current op "
+                L"code(12).")}},
         {{{L"-On Blue"}, {L"-Loop 2"}, {L"-On Red", L"-Duration 5"}, {L"-Loop 3"}},
          {Error(L"Error, invalid start loop command found at index 3.")}},
         {{{L"-Loop 2"}, {L"-EndLoop"}, {L"-EndLoop"}},
