@@ -16,7 +16,7 @@ class SequenceManagerTest : public ContainerFixture {
         Define(4, L"Caller", {{L"-Call 2"}});
         manager.Initialize(&log, container);
         manager.SetConnected(true);
-        model.SubscribeToChanges(
+        container.SubscribeToChanges(
             [this](const SequenceContainer::Change&) { return manager.SequencesChanged(), 0; });
     }
     std::wstring List() const {
