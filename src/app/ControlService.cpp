@@ -371,9 +371,9 @@ void ControlService::Run(const Request& request, const ControlCause& by, const A
     {
         const std::lock_guard lock(mutex_);
         std::string refused;
-        bool defined = false;
+        const SequenceView* defined = nullptr;
         for (const SequenceView& sequence : view_.sequences) {
-            defined = defined || sequence.number == number;
+            defined = sequence.number == number ? &sequence : defined;
         }
         if (!defined) {
             refused = "Sequence " + std::to_string(number) + " is not defined.";
@@ -387,7 +387,11 @@ void ControlService::Run(const Request& request, const ControlCause& by, const A
         }
         activity_ = Activity::Running;
         runSequence_ = number;
-        runEnd_ = std::chrono::steady_clock::now();
+        // The answer may reach the script before the run's start is noticed: a status asked at
+        // once shows the time the run will take, not none.
+        runEnd_ =
+            std::chrono::steady_clock::now() +
+            std::chrono::milliseconds(static_cast<std::int64_t>(defined->durationMs.value_or(0.0)));
         stopRequested_ = false;
     }
     // The answer goes at the start, long before the job (the whole run) ends.
