@@ -434,6 +434,15 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     model.RemoveCommandSet(shown, set);
     ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
     EXPECT_TRUE(upload->toolTip().isEmpty());
+
+    // The 10 Hz train's preview says what the device's -EndLoop steps add to it.
+    auto* list = window_->ManagerPage()->findChild<QTableView*>("sequenceList");
+    list->setCurrentIndex(list->model()->index(1, 0));
+    auto* note = window_->findChild<QLabel*>("timelineDeviceNote");
+    ASSERT_TRUE(WaitFor([&] { return note->isVisible(); }));
+    EXPECT_TRUE(note->text().startsWith("The device may take 1.0 ms longer than shown"))
+        << note->text().toStdString();
+    EXPECT_TRUE(tab->grab().save(pictures + "device-note.png"));
 }
 
 // The list is read from the window's menus, so a new action shows without being added to it.
