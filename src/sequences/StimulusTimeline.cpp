@@ -52,6 +52,7 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
         : timeline_(timeline) {
         // Enough for the items of the sequences being built at once, in most protocols.
         scratch_.reserve(1024);
+        open_.reserve(CallStack::kCapacity);
         timeline.lanes_ = TimelineLanes(outputs);
         for (auto& lanes : lanes_) {
             lanes.fill(kNoLane);
