@@ -4,7 +4,10 @@
 // 1. Start-up to ready with the large settings file: the application core's RunStartupSequence
 //    alone, then the whole window (construction, start-up, shown and painted once), each the
 //    median of five fresh starts; QApplication's own creation is reported beside them.
-// 2. The longest gap between two event-loop turns while a silent device makes a manual command
+// 2. The live validation of the large protocol on the window's thread: judging every sequence
+//    once, then re-judging after one edit of the last sequence of a chain (four callers), the
+//    median and the longest of 21 edits.
+// 3. The longest gap between two event-loop turns while a silent device makes a manual command
 //    (Turn LED On) wait for its read time-out, here shortened to 2 s: a 1 ms timer records
 //    every turn of the window's event loop.
 
@@ -15,10 +18,13 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "app/ApplicationCore.h"
+#include "app/SequenceFiles.h"
+#include "common/LargeSettingsFile.h"
 #include "common/StartupEnvironment.h"
 #include "common/WindowBenchmark.h"
 #include "device/MicroController.h"
@@ -27,11 +33,59 @@
 #include "ui/LedPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualControlPage.h"
+#include "ui/SequenceValidation.h"
 #include "zavik-sim/FaultRule.h"
 
 namespace {
 
 constexpr int kRuns = 5;
+constexpr int kEdits = 21;
+
+double Milliseconds(const std::function<void()>& step) {
+    QElapsedTimer clock;
+    clock.start();
+    step();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// Each edit changes the duration of an ordinary step of the last sequence of a chain. After
+// each the unsaved-settings check runs as the window runs it, and as it ran before: writing the
+// whole settings text and comparing it with the text last saved.
+void MeasureRevalidation(ApplicationCore& core) {
+    SequenceContainer& sequences = core.GetSequenceContainer();
+    const auto settingsText = [&core] {
+        return core.GetMicroController().GetSettingsSection() +
+               SequenceFiles::SettingsSection(core.GetSequenceContainer());
+    };
+    const std::wstring saved = settingsText();
+    SequenceValidation validation(sequences);
+    const double whole = Milliseconds([&] { validation.Recompute(); });
+    std::vector<double> edits;
+    std::vector<double> checks;
+    std::vector<double> textChecks;
+    for (int edit = 0; edit < kEdits; ++edit) {
+        const auto number = static_cast<std::uint32_t>(edit * LargeSettingsFile::kChainLength + 4) %
+                            LargeSettingsFile::kSequenceCount;
+        std::vector<std::wstring> step = LargeSettingsFile::StepCommands(number, 3);
+        step.back() = L"-Duration " + std::to_wstring(edit % 7 + 1);
+        if (sequences.ReplaceCommandSet(number, 3, step) != 0) {
+            std::fprintf(stderr, "the edit was refused\n");
+            return;
+        }
+        edits.push_back(Milliseconds([&] { validation.Recompute(); }));
+        bool unsaved = false;
+        checks.push_back(Milliseconds([&] { unsaved = core.HasUnsavedSettings(); }));
+        textChecks.push_back(Milliseconds([&] { unsaved = settingsText() != saved && unsaved; }));
+        if (!unsaved) {
+            std::fprintf(stderr, "an edit left the settings saved\n");
+        }
+    }
+    std::printf("validation, every sequence:      %8.1f ms\n", whole);
+    std::printf("re-validation after one edit:    %8.1f ms  (median of %d, longest %.1f ms)\n",
+                Median(edits), kEdits, *std::max_element(edits.begin(), edits.end()));
+    std::printf("unsaved check after one edit:    %8.2f ms  (median; by the whole text %.1f ms)\n",
+                Median(checks), Median(textChecks));
+}
 
 }  // namespace
 
@@ -98,6 +152,7 @@ int main(int argc, char* argv[]) {
     }
     MainWindow window(prompts);
     window.Start();
+    MeasureRevalidation(window.Core());
     window.Core().GetMicroController().SetPortNumber(6);
     window.show();
     window.findChild<QAction*>("connect")->trigger();

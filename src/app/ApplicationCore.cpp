@@ -191,7 +191,7 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
     if (!settingsFolder_.HoldsFileOrLink(NativeName(kSettingsFileName))) {
         log_.WriteMessage(LogLevel::Notice,
                           L"Settings file (" + settingsFilePath_ + L") was not found.");
-        settingsLastSaved_ = SettingsText();
+        settingsLastSaved_.Take(device_.GetSettingsSection());
         return VLR_SUCCESS;
     }
     // What ran before a failing line stays applied; the processor has logged the line. Settings
@@ -204,7 +204,7 @@ VlrRetVal ApplicationCore::ReadPerUserSettingsFile() {
         }
     }
     settingsAsRead_ = SettingsText();
-    settingsLastSaved_ = *settingsAsRead_;
+    settingsLastSaved_.Take(device_.GetSettingsSection());
     return VLR_SUCCESS;
 }
 
@@ -404,7 +404,7 @@ VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {
     const VlrRetVal result = ::WriteSettingsFile(path, device, sequences, &log_);
     // What is in a file of the operator's choice is not lost by a crash.
     if (result == VLR_SUCCESS) {
-        settingsLastSaved_ = device + sequences;
+        settingsLastSaved_.Take(device);
     }
     return result;
 }
@@ -420,7 +420,7 @@ std::wstring ApplicationCore::SettingsText() {
 }
 
 bool ApplicationCore::HasUnsavedSettings() {
-    return SettingsText() != settingsLastSaved_;
+    return settingsLastSaved_.Differs(device_.GetSettingsSection());
 }
 
 bool ApplicationCore::MayRewritePerUserFile() {

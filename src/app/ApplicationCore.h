@@ -10,6 +10,7 @@
 #include "app/SequenceRun.h"
 #include "app/SequenceTimeline.h"
 #include "app/SequenceUpload.h"
+#include "app/SettingsBaseline.h"
 #include "app/platform/SettingsLock.h"
 #include "config/ConfigFileProcessor.h"
 #include "device/MicroController.h"
@@ -234,7 +235,7 @@ class ApplicationCore {
     SettingsLock settingsLock_;
     // What the per-user file held when it was read; absent when there was no file.
     std::optional<std::wstring> settingsAsRead_;
-    std::wstring settingsLastSaved_;
+    SettingsBaseline settingsLastSaved_{sequences_};
     PrivateFolder settingsFolder_;
     // Cleared when a settings file that failed part-way could not be copied (overwriting it
     // would then lose every line after the failing one), and when another program holds the

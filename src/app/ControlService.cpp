@@ -8,6 +8,7 @@
 #include "app/Json.h"
 #include "app/ManualControl.h"
 #include "app/SequenceFiles.h"
+#include "app/UploadState.h"
 #include "foundation/TextConversion.h"
 
 using ControlProtocol::Op;
@@ -306,20 +307,15 @@ void ControlService::Upload(const Request& request, const ControlCause& by, cons
     }
     cancelUpload_ = false;
     Queue(by, answer, [this, request, by](const Answer& answer) {
-        auto lastShown = std::chrono::steady_clock::time_point();
-        const auto progress = [&](const SequenceUpload::Progress& step) {
-            const auto now = std::chrono::steady_clock::now();
-            if (step.commandsSent != step.commandCount && now - lastShown < kProgressInterval) {
-                return;
-            }
-            lastShown = now;
+        UploadState reports(kProgressInterval);
+        const auto progress = reports.Recorder([&](const SequenceUpload::Progress& step) {
             Publish("uploadProgress", by,
                     {{"sequence", step.sequenceNumber},
                      {"sent", step.commandsSent},
                      {"total", step.commandCount},
                      {"index", step.sequenceIndex},
                      {"count", step.sequenceCount}});
-        };
+        });
         const SequenceUpload::Result result = core_.UploadSequences(progress, &cancelUpload_);
         Json sequences = Json::array();
         std::set<std::uint32_t> numbers;

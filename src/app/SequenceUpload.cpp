@@ -21,6 +21,11 @@ SequenceUpload::SequenceUpload(MicroController& device, const SequenceContainer&
                                LogFile* log)
     : device_(device), sequences_(sequences), log_(log) {}
 
+std::wstring SequenceUpload::ConversionRefusal(std::uint32_t number, const std::wstring& name) {
+    return L"Sequence " + std::to_wstring(number) + L" (" + name +
+           L") cannot be converted to script commands; nothing was uploaded.";
+}
+
 SequenceUpload::Result SequenceUpload::Prepare() const {
     Result result;
     for (const std::uint32_t number : sequences_.UsedSequenceNumbers()) {
@@ -28,9 +33,7 @@ SequenceUpload::Result SequenceUpload::Prepare() const {
         if (device_.ConvertToScript(sequences_.GetCommandSets(number), bytes) != VLR_SUCCESS) {
             // The conversion has logged why.
             result.status = OperationResult::Failure(
-                L"Sequence " + std::to_wstring(number) + L" (" +
-                sequences_.GetSequenceName(number) +
-                L") cannot be converted to script commands; nothing was uploaded.");
+                ConversionRefusal(number, sequences_.GetSequenceName(number)));
             result.sequences.clear();
             return result;
         }

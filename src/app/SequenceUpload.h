@@ -51,6 +51,8 @@ class SequenceUpload {
 
     // Converts every defined sequence; nothing is sent.
     Result Prepare() const;
+    // What Prepare says of the first sequence that does not convert.
+    static std::wstring ConversionRefusal(std::uint32_t number, const std::wstring& name);
 
     // Prepares, then sends every sequence over the connected device and, when all went, writes
     // the settings snapshot to `snapshotPath` (none when empty). A failed snapshot leaves the

@@ -147,7 +147,10 @@ void MicroController::GetColorLabels(std::vector<std::wstring>& labels) const {
 }
 
 void MicroController::GetTTLBitNames(std::vector<std::wstring>& names) const {
-    names = {L"3", L"4", L"5", L"6"};
+    names.clear();
+    for (const std::uint8_t bit : DeviceLimits::kTTLOutputBits) {
+        names.push_back(std::to_wstring(bit));
+    }
 }
 
 VlrRetVal MicroController::SetIntensity(std::uint32_t value, const std::wstring& colorLabel) {

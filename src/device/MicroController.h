@@ -9,6 +9,7 @@
 #include "device/LEDRecord.h"
 #include "device/MicroControllerCommandConversion.h"
 #include "device/MicroControllerConnection.h"
+#include "foundation/DeviceLimits.h"
 #include "foundation/VlrDataTypes.h"
 
 class LogFile;
@@ -20,7 +21,7 @@ class LogFile;
 // accepted it.
 class MicroController {
   public:
-    static constexpr std::size_t kMaxLEDCount = 3;
+    static constexpr std::size_t kMaxLEDCount = DeviceLimits::kMaxLEDCount;
     static constexpr std::uint32_t kDefaultPortNumber = 4;
     // Every SetLEDOutputs command carries this bit; its meaning is the firmware's business.
     static constexpr std::uint16_t kOutputMaskBit7 = 0x0080;

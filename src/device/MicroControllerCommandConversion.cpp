@@ -8,9 +8,10 @@
 #include <optional>
 
 #include "foundation/ArgumentReading.h"
+#include "foundation/DeviceLimits.h"
 #include "foundation/LogFile.h"
-#include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
 
 using VlrDataTypes::VLR_FAILURE;
@@ -20,32 +21,11 @@ using VlrDataTypes::VlrRetVal;
 namespace {
 
 using SequenceCommandWords::Word;
-
-// The op codes a word may meet in a record and what the record holds afterwards. A word that
-// appears here meets any other op code as a conflict.
-struct OpCodeTransition {
-    Word word;
-    std::uint8_t current;
-    std::uint8_t result;
-};
-
-constexpr OpCodeTransition kOpCodeTransitions[] = {
-    {Word::On, ScriptOpCode::WaitSteps, ScriptOpCode::SetOutputs},
-    {Word::On, ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetOutputs},
-    {Word::On, ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
-    {Word::Off, ScriptOpCode::WaitSteps, ScriptOpCode::SetOutputs},
-    {Word::Off, ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetOutputs},
-    {Word::Off, ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
-    {Word::Call, ScriptOpCode::WaitSteps, ScriptOpCode::CallSequence},
-    {Word::Loop, ScriptOpCode::WaitSteps, ScriptOpCode::LoopStart},
-    {Word::EndLoop, ScriptOpCode::WaitSteps, ScriptOpCode::EndLoop},
-    {Word::TTLHigh, ScriptOpCode::WaitSteps, ScriptOpCode::SetTTLOutputs},
-    {Word::TTLHigh, ScriptOpCode::SetOutputs, ScriptOpCode::SetOutputs},
-    {Word::TTLHigh, ScriptOpCode::SetTTLOutputs, ScriptOpCode::SetTTLOutputs},
-};
+using StepRules::Reason;
 
 constexpr std::uint8_t kIntensityOpCodes[] = {
     ScriptOpCode::SetIntensity1, ScriptOpCode::SetIntensity2, ScriptOpCode::SetIntensity3};
+static_assert(std::size(kIntensityOpCodes) == Step::kLightCount);
 
 // The script command of a command set lasts one step of 0.1 ms; the wait supplies the rest.
 constexpr double kStepMs = 0.1;
@@ -53,8 +33,7 @@ constexpr double kDurationAllowanceMs = 0.05;
 constexpr double kShortestWaitedDurationMs = 0.2;
 
 // Held within the float range first: narrowing a larger double is undefined.
-float ReadDuration(const std::wstring& text) {
-    const double value = ArgumentReading::ReadFraction(text);
+float WaitedDuration(double value) {
     const double held =
         std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
     const auto milliseconds = static_cast<float>(std::isnan(value) ? value : held);
@@ -79,7 +58,18 @@ std::uint8_t TTLBit(std::int32_t number) {
     return static_cast<std::uint8_t>(1u << number);
 }
 
+std::wstring InvalidCommandText(const std::wstring& command) {
+    return L"Error converting sequence commands to script commands.  The command(" + command +
+           L") was invalid.";
+}
+
 }  // namespace
+
+MicroControllerCommandConversion::MicroControllerCommandConversion(LogFile* log) : log_(log) {
+    for (const std::uint8_t bit : DeviceLimits::kTTLOutputBits) {
+        ttlBits_.push_back(std::to_wstring(bit));
+    }
+}
 
 void MicroControllerCommandConversion::RegisterLED(const std::wstring& label,
                                                    std::uint32_t deviceLedId) {
@@ -101,22 +91,23 @@ VlrRetVal MicroControllerCommandConversion::GetLEDID(const std::wstring& label,
 
 VlrRetVal MicroControllerCommandConversion::Convert(
     const std::vector<std::vector<std::wstring>>& commandSets,
-    std::vector<std::uint8_t>& scriptBytes) {
-    scriptList_.clear();
-    for (const std::vector<std::wstring>& commandSet : commandSets) {
-        if (ConvertCommandSet(commandSet) != VLR_SUCCESS) {
-            return VLR_FAILURE;
-        }
+    std::vector<std::uint8_t>& scriptBytes) const {
+    std::vector<std::wstring> warnings;
+    std::vector<ScriptCommand> script;
+    const std::optional<std::wstring> refusal = LayOut(commandSets, script, &warnings);
+    for (const std::wstring& warning : warnings) {
+        LogWarning(warning);
     }
-    ScriptCommand endOfSequence;
-    endOfSequence.opCode = ScriptOpCode::EndOfSequence;
-    scriptList_.push_back(endOfSequence);
-    if (PairLoops() != VLR_SUCCESS) {
+    if (refusal) {
+        // A refusal the conversion has never worded fails without a line.
+        if (!refusal->empty()) {
+            LogError(*refusal);
+        }
         return VLR_FAILURE;
     }
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(scriptList_.size() * ScriptCommand::kSize);
-    for (const ScriptCommand& record : scriptList_) {
+    bytes.reserve(script.size() * ScriptCommand::kSize);
+    for (const ScriptCommand& record : script) {
         const ScriptCommand::Bytes serialized = record.Serialize();
         bytes.insert(bytes.end(), serialized.begin(), serialized.end());
     }
@@ -124,195 +115,157 @@ VlrRetVal MicroControllerCommandConversion::Convert(
     return VLR_SUCCESS;
 }
 
-VlrRetVal MicroControllerCommandConversion::UpdateOpCode(const std::wstring& word,
-                                                         ScriptCommand& record) {
-    const std::optional<Word> found = SequenceCommandWords::Find(word);
-    const auto isWord = [&found](const OpCodeTransition& t) { return found == t.word; };
-    if (std::none_of(std::begin(kOpCodeTransitions), std::end(kOpCodeTransitions), isWord)) {
-        LogError(L"Error updating Op Code, unrecognized command: " + word + L".");
-        return VLR_FAILURE;
+std::optional<std::wstring> MicroControllerCommandConversion::Refusal(
+    const std::vector<std::vector<std::wstring>>& commandSets) const {
+    std::vector<ScriptCommand> script;
+    return LayOut(commandSets, script, nullptr);
+}
+
+std::optional<std::wstring> MicroControllerCommandConversion::LayOut(
+    const std::vector<std::vector<std::wstring>>& commandSets, std::vector<ScriptCommand>& script,
+    std::vector<std::wstring>* warnings) const {
+    std::vector<Step> steps;
+    if (std::optional<std::wstring> refusal = ReadSteps(commandSets, steps)) {
+        return refusal;
     }
-    for (const OpCodeTransition& transition : kOpCodeTransitions) {
-        if (isWord(transition) && transition.current == record.opCode) {
-            record.opCode = transition.result;
-            return VLR_SUCCESS;
+    // A refused loop is named by the index it would hold in the script.
+    const std::optional<StepRules::Refusal> loops = StepRules::CheckLoops(steps);
+    script = LayOut(steps, loops ? loops->index : steps.size(), warnings);
+    if (loops) {
+        const bool start = loops->reason != Reason::LoopEndWithoutStart;
+        return std::wstring(L"Error, invalid ") + (start ? L"start" : L"end") +
+               L" loop command found at index " + std::to_wstring(script.size()) + L"." +
+               (loops->reason == Reason::LoopNotClosed
+                    ? L"  There is not a corresponding end loop command."
+                    : L"");
+    }
+    ScriptCommand endOfSequence;
+    endOfSequence.opCode = ScriptOpCode::EndOfSequence;
+    script.push_back(endOfSequence);
+    return std::nullopt;
+}
+
+std::optional<std::wstring> MicroControllerCommandConversion::ReadSteps(
+    const std::vector<std::vector<std::wstring>>& commandSets, std::vector<Step>& steps) const {
+    const StepRules::Context context{labels_, ttlBits_, nullptr};
+    steps.reserve(commandSets.size());
+    for (const std::vector<std::wstring>& commandSet : commandSets) {
+        StepText::Reading reading =
+            StepText::Read(commandSet, context, StepText::Judging::AsTheDeviceReads);
+        if (reading.refusal) {
+            return RefusalText(*reading.refusal, commandSet[reading.refusal->index], reading.step);
         }
+        steps.push_back(reading.step);
     }
-    LogError(L"Error updating Op Code for " + word +
-             L" command, it conflicts with the current op code(" + std::to_wstring(record.opCode) +
-             L").");
-    return VLR_FAILURE;
+    return std::nullopt;
 }
 
-VlrRetVal MicroControllerCommandConversion::ConvertCommandSet(
-    const std::vector<std::wstring>& commandSet) {
-    ScriptCommand record;
-    float duration = 0.0f;
-    for (const std::wstring& command : commandSet) {
-        if (ApplyCommand(command, record, duration) != VLR_SUCCESS) {
-            return VLR_FAILURE;
+// before: what the step held when the command came, which names the op code it conflicts with.
+std::wstring MicroControllerCommandConversion::RefusalText(const StepRules::Refusal& refusal,
+                                                           const std::wstring& command,
+                                                           const Step& before) const {
+    switch (refusal.reason) {
+        case Reason::Unreadable:
+            return refusal.argument;
+        case Reason::ArgumentCount:
+            return {};  // the conversion has never worded a wrong count
+        case Reason::UnknownColor:
+            return L"Error getting LED ID, unrecognized color label: " + refusal.argument + L".";
+        case Reason::CannotShareStep: {
+            // Lowering a TTL output takes the op code of raising one, and is named so.
+            const Word word = *refusal.word == Word::TTLLow ? Word::TTLHigh : *refusal.word;
+            return L"Error updating Op Code for " + std::wstring(SequenceCommandWords::Text(word)) +
+                   L" command, it conflicts with the current op code(" +
+                   std::to_wstring(OpCodeOf(before)) + L").";
         }
+        default:
+            return InvalidCommandText(command);
     }
-    scriptList_.push_back(record);
-    if (duration > kShortestWaitedDurationMs) {
-        ScriptCommand wait;
-        wait.opCode = ScriptOpCode::WaitSteps;
-        wait.waitSteps = ToWaitSteps(duration);
-        scriptList_.push_back(wait);
-    }
-    return VLR_SUCCESS;
 }
 
-VlrRetVal MicroControllerCommandConversion::ApplyCommand(const std::wstring& command,
-                                                         ScriptCommand& record, float& duration) {
-    std::vector<std::wstring> arguments;
-    std::wstring parseError;
-    if (MiscFunctions::ParseCommandString(command, arguments, parseError) != VLR_SUCCESS) {
-        LogError(parseError);
-        return VLR_FAILURE;
-    }
-    // Classified by the first token, as the sequence model and timing take it.
-    const std::optional<Word> kind =
-        arguments.empty() ? std::nullopt : SequenceCommandWords::Find(arguments.front());
-    if (!arguments.empty()) {
-        arguments.erase(arguments.begin());
-    }
-    if (!kind) {
-        LogError(L"Error converting sequence commands to script commands.  The command(" + command +
-                 L") was invalid.");
-        return VLR_FAILURE;
-    }
-    // -EndLoop takes no count check; without a log a wrong count fails here silently.
-    const std::wstring word = SequenceCommandWords::Text(*kind);
-    if (*kind != Word::EndLoop &&
-        !ArgumentReading::CheckArgumentCount(
-            word, static_cast<unsigned>(arguments.size()),
-            static_cast<unsigned>(SequenceCommandWords::ArgumentCount(*kind)), false, nullptr)) {
-        return VLR_FAILURE;
-    }
-    switch (*kind) {
-        case Word::On:
-            return SetLEDOutput(word, arguments[0], true, record);
-        case Word::Off:
-            return SetLEDOutput(word, arguments[0], false, record);
-        case Word::Call:
-            if (UpdateOpCode(word, record) != VLR_SUCCESS) {
-                return VLR_FAILURE;
-            }
-            record.calledSequence =
-                static_cast<std::uint8_t>(ArgumentReading::ReadInteger(arguments[0]));
-            return VLR_SUCCESS;
-        case Word::Loop:
-            if (UpdateOpCode(word, record) != VLR_SUCCESS) {
-                return VLR_FAILURE;
-            }
-            record.loopCount =
-                static_cast<std::uint32_t>(ArgumentReading::ReadInteger(arguments[0]));
-            return VLR_SUCCESS;
-        case Word::EndLoop:
-            return UpdateOpCode(word, record);
-        case Word::Duration:
-            duration = ReadDuration(arguments[0]);
-            return VLR_SUCCESS;
-        case Word::SetIntensity:
-            return SetIntensity(arguments[0], arguments[1], record);
-        case Word::TTLHigh:
-            return SetTTLOutput(arguments[0], true, record);
-        case Word::TTLLow:
-            return SetTTLOutput(arguments[0], false, record);
-    }
-    return VLR_FAILURE;
-}
-
-VlrRetVal MicroControllerCommandConversion::SetLEDOutput(const std::wstring& word,
-                                                         const std::wstring& label, bool on,
-                                                         ScriptCommand& record) {
-    std::uint32_t deviceLedId = 0;
-    if (GetLEDID(label, deviceLedId) != VLR_SUCCESS || UpdateOpCode(word, record) != VLR_SUCCESS) {
-        return VLR_FAILURE;
-    }
-    const auto bit = static_cast<std::uint16_t>(1u << deviceLedId);
-    record.ledValueMask =
-        static_cast<std::uint16_t>(on ? (record.ledValueMask | bit) : (record.ledValueMask & ~bit));
-    record.ledChangeMask = static_cast<std::uint16_t>(record.ledChangeMask | bit);
-    return VLR_SUCCESS;
-}
-
-VlrRetVal MicroControllerCommandConversion::SetTTLOutput(const std::wstring& bitText, bool high,
-                                                         ScriptCommand& record) {
-    // Lowering an output needs the same op code as raising it.
-    if (UpdateOpCode(SequenceCommandWords::Text(Word::TTLHigh), record) != VLR_SUCCESS) {
-        return VLR_FAILURE;
-    }
-    const std::uint8_t bit = TTLBit(ArgumentReading::ReadInteger(bitText));
-    record.ttlValueMask = static_cast<std::uint8_t>(high ? (record.ttlValueMask | bit)
-                                                         : (record.ttlValueMask & ~bit));
-    record.ttlChangeMask = static_cast<std::uint8_t>(record.ttlChangeMask | bit);
-    return VLR_SUCCESS;
-}
-
-// The op code follows the LED's table position, not its device ID, and replaces whatever the
-// set held before.
-VlrRetVal MicroControllerCommandConversion::SetIntensity(const std::wstring& label,
-                                                         const std::wstring& value,
-                                                         ScriptCommand& record) {
-    const std::size_t count = std::min(labels_.size(), std::size(kIntensityOpCodes));
-    for (std::size_t position = 0; position < count; ++position) {
-        if (CompareNoCase(labels_[position], label) == 0) {
-            record.opCode = kIntensityOpCodes[position];
-            record.intensity = static_cast<std::uint8_t>(ArgumentReading::ReadInteger(value));
-            return VLR_SUCCESS;
-        }
-    }
-    // The sequence model lets only known labels in; should one slip through, uploading a script
-    // that silently ignores it would be worse than refusing.
-    LogError(L"Error getting LED ID, unrecognized color label: " + label + L".");
-    return VLR_FAILURE;
-}
-
-// Rebuilds the list without loop starts; an index is a position in that final list.
-VlrRetVal MicroControllerCommandConversion::PairLoops() {
-    std::vector<ScriptCommand> paired;
-    paired.reserve(scriptList_.size());
-    std::optional<std::size_t> openIndex;
+std::vector<ScriptCommand> MicroControllerCommandConversion::LayOut(
+    const std::vector<Step>& steps, std::size_t end, std::vector<std::wstring>* warnings) const {
+    std::vector<ScriptCommand> script;
+    std::size_t openIndex = 0;
     std::uint32_t pendingLoopCount = 0;
-    for (ScriptCommand& record : scriptList_) {
-        const std::size_t index = paired.size();
-        if (record.opCode == ScriptOpCode::LoopStart) {
-            if (openIndex) {
-                LogError(L"Error, invalid start loop command found at index " +
-                         std::to_wstring(index) + L".");
-                return VLR_FAILURE;
+    for (std::size_t index = 0; index < end; ++index) {
+        const Step& step = steps[index];
+        ScriptCommand record = CommandOf(step);
+        if (step.loopCount) {
+            openIndex = script.size();
+            pendingLoopCount = *step.loopCount;
+        } else if (step.loopEnd && openIndex == script.size()) {
+            if (warnings != nullptr) {
+                warnings->push_back(L"Warning, empty loop found at index " +
+                                    std::to_wstring(openIndex) + L".");
             }
-            pendingLoopCount = record.loopCount;
-            openIndex = index;
-            continue;
-        }
-        if (record.opCode == ScriptOpCode::EndLoop) {
-            if (!openIndex) {
-                LogError(L"Error, invalid end loop command found at index " +
-                         std::to_wstring(index) + L".");
-                return VLR_FAILURE;
-            }
-            const bool empty = *openIndex == index;
-            record.jumpTargetIndex = static_cast<std::uint32_t>(*openIndex);
+        } else if (step.loopEnd) {
+            record.jumpTargetIndex = static_cast<std::uint32_t>(openIndex);
             record.loopCount = pendingLoopCount;
-            openIndex.reset();
-            if (empty) {
-                LogWarning(L"Warning, empty loop found at index " + std::to_wstring(index) + L".");
-                continue;
-            }
+            script.push_back(record);
+        } else {
+            script.push_back(record);
         }
-        paired.push_back(record);
+        const float duration = step.duration ? WaitedDuration(*step.duration) : 0.0f;
+        if (duration > kShortestWaitedDurationMs) {
+            ScriptCommand wait;
+            wait.opCode = ScriptOpCode::WaitSteps;
+            wait.waitSteps = ToWaitSteps(duration);
+            script.push_back(wait);
+        }
     }
-    if (openIndex) {
-        LogError(L"Error, invalid start loop command found at index " +
-                 std::to_wstring(*openIndex) +
-                 L".  There is not a corresponding end loop command.");
-        return VLR_FAILURE;
+    return script;
+}
+
+// The intensity op codes follow the LED's table position, the masks its device ID.
+ScriptCommand MicroControllerCommandConversion::CommandOf(const Step& step) const {
+    ScriptCommand record;
+    record.opCode = OpCodeOf(step);
+    record.calledSequence = step.call.value_or(0);
+    record.loopCount = step.loopCount.value_or(0);
+    for (std::size_t position = 0; position < Step::kLightCount; ++position) {
+        const Step::Light& light = step.lights[position];
+        if (light.intensity) {
+            record.intensity = *light.intensity;
+        }
+        if (light.on) {
+            const auto bit = static_cast<std::uint16_t>(1u << deviceLedIds_[position]);
+            record.ledChangeMask = static_cast<std::uint16_t>(record.ledChangeMask | bit);
+            record.ledValueMask = static_cast<std::uint16_t>(*light.on ? (record.ledValueMask | bit)
+                                                                       : record.ledValueMask);
+        }
     }
-    scriptList_ = std::move(paired);
-    return VLR_SUCCESS;
+    for (std::size_t position = 0; position < ttlBits_.size(); ++position) {
+        const std::uint8_t bit = TTLBit(ArgumentReading::ReadInteger(ttlBits_[position]));
+        if ((step.ttlHigh >> position) & 1u) {
+            record.ttlValueMask = static_cast<std::uint8_t>(record.ttlValueMask | bit);
+        }
+        if (((step.ttlHigh | step.ttlLow) >> position) & 1u) {
+            record.ttlChangeMask = static_cast<std::uint8_t>(record.ttlChangeMask | bit);
+        }
+    }
+    return record;
+}
+
+std::uint8_t MicroControllerCommandConversion::OpCodeOf(const Step& step) const {
+    if (step.call) {
+        return ScriptOpCode::CallSequence;
+    }
+    if (step.loopCount) {
+        return ScriptOpCode::LoopStart;
+    }
+    if (step.loopEnd) {
+        return ScriptOpCode::EndLoop;
+    }
+    for (std::size_t position = 0; position < Step::kLightCount; ++position) {
+        if (step.lights[position].intensity) {
+            return kIntensityOpCodes[position];
+        }
+    }
+    if (step.SwitchesLight()) {
+        return ScriptOpCode::SetOutputs;
+    }
+    return step.SetsTTL() ? ScriptOpCode::SetTTLOutputs : ScriptOpCode::WaitSteps;
 }
 
 void MicroControllerCommandConversion::LogError(const std::wstring& message) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // What the Zavik Driver can hold and time. The sequence model, the LED table and the emulator
@@ -9,6 +10,10 @@ namespace DeviceLimits {
 // Sequence numbers 0..kSequenceCount - 1.
 inline constexpr std::uint32_t kSequenceCount = 255;
 inline constexpr std::uint32_t kMaxIntensity = 255;
+// LEDs the device drives; intensity script commands exist for this many table positions.
+inline constexpr std::size_t kMaxLEDCount = 3;
+// The TTL outputs, by their bit numbers in the script commands' TTL masks.
+inline constexpr std::uint8_t kTTLOutputBits[] = {3, 4, 5, 6};
 // Loop counts of sequence loops and of pulse trains.
 inline constexpr std::uint32_t kMaxLoopCount = 1000000;
 // Step durations and pulse widths, in milliseconds; both ends allowed.

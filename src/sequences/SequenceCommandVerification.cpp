@@ -4,9 +4,9 @@
 #include <string>
 
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/StepRules.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
-#include "sequences/StepRules.h"
 
 using StepRules::Reason;
 using StepRules::Refusal;

@@ -1,5 +1,6 @@
 #include "sequences/SequenceContainer.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -99,7 +100,7 @@ VlrRetVal SequenceContainer::AddSequence(std::uint32_t number, const std::wstrin
     SequenceSlot& slot = ChangeSlot(number);
     slot.SetName(name);
     slot.ClearCommandSets();
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Sequence(number));
     return VLR_SUCCESS;
 }
 
@@ -112,7 +113,7 @@ VlrRetVal SequenceContainer::RemoveSequence(std::uint32_t number) {
         return VLR_FAILURE;
     }
     ChangeSlot(number).Clear();
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Sequence(number));
     return VLR_SUCCESS;
 }
 
@@ -137,7 +138,7 @@ VlrRetVal SequenceContainer::ModifySequenceNumber(std::uint32_t oldNumber,
         return VLR_FAILURE;
     }
     RewriteCalls(oldNumber, newNumber);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Every());
     return VLR_SUCCESS;
 }
 
@@ -155,7 +156,8 @@ void SequenceContainer::RewriteCalls(std::uint32_t oldNumber, std::uint32_t newN
                 const ParsedCommand& command = parsedSets[set][index];
                 if (command.IsCall() && command.TokenCount() == 2 &&
                     static_cast<std::int64_t>(command.IntegerArgument()) == oldNumber) {
-                    ChangeSlot(number).ReplaceCommand(set, index, newText, newCall);
+                    ChangeSlot(number).ReplaceCommand(set, index, newText, newCall,
+                                                      CommandOutputNames());
                 }
             }
         }
@@ -168,7 +170,7 @@ VlrRetVal SequenceContainer::RenameSequence(std::uint32_t number, const std::wst
         return VLR_FAILURE;
     }
     ChangeSlot(number).SetName(name);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, 0, 0));
     return VLR_SUCCESS;
 }
 
@@ -176,7 +178,7 @@ VlrRetVal SequenceContainer::ClearAllSequences() {
     for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
         ChangeSlot(number).Clear();
     }
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Every());
     return VLR_SUCCESS;
 }
 
@@ -200,25 +202,14 @@ VlrRetVal SequenceContainer::GetAvailableSequenceNumbers(
     return VLR_SUCCESS;
 }
 
+// A -Call opens its step and was checked when it was added, so every stored call is in its step.
 VlrRetVal SequenceContainer::IsSequenceReferenced(std::uint32_t number, bool& referenced) const {
     referenced = false;
     for (const SequenceSlot& slot : slots_) {
-        if (!slot.IsUsed()) {
-            continue;
-        }
-        for (const auto& parsedSet : slot.ParsedSets()) {
-            for (const ParsedCommand& command : parsedSet) {
-                if (!command.IsCall()) {
-                    continue;
-                }
-                if (VerifyArgumentCount(SequenceCommandWords::Word::Call,
-                                        command.ArgumentCount()) != VLR_SUCCESS) {
-                    return VLR_FAILURE;
-                }
-                if (static_cast<std::int64_t>(command.IntegerArgument()) == number) {
-                    referenced = true;
-                    return VLR_SUCCESS;
-                }
+        for (std::size_t set = 0; slot.IsUsed() && set < slot.CommandSetCount(); ++set) {
+            if (slot.StepAt(set).call == number) {
+                referenced = true;
+                return VLR_SUCCESS;
             }
         }
     }
@@ -262,7 +253,7 @@ VlrRetVal SequenceContainer::AddCommandSet(std::uint32_t number, std::uint32_t s
         return VLR_FAILURE;
     }
     ChangeSlot(number).InsertCommandSet(set);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, Change::kToTheEnd));
     return VLR_SUCCESS;
 }
 
@@ -271,7 +262,7 @@ VlrRetVal SequenceContainer::RemoveCommandSet(std::uint32_t number, std::uint32_
         return VLR_FAILURE;
     }
     ChangeSlot(number).RemoveCommandSet(set);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, Change::kToTheEnd));
     return VLR_SUCCESS;
 }
 
@@ -280,7 +271,7 @@ VlrRetVal SequenceContainer::ClearCommandSet(std::uint32_t number, std::uint32_t
         return VLR_FAILURE;
     }
     ChangeSlot(number).ClearCommandSet(set);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, set + 1));
     return VLR_SUCCESS;
 }
 
@@ -291,7 +282,7 @@ VlrRetVal SequenceContainer::SwapCommandSets(std::uint32_t number, std::uint32_t
         return VLR_FAILURE;
     }
     ChangeSlot(number).SwapCommandSets(setA, setB);
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, std::min(setA, setB), std::max(setA, setB) + 1));
     return VLR_SUCCESS;
 }
 
@@ -344,7 +335,7 @@ VlrRetVal SequenceContainer::AppendCheckedCommand(std::uint32_t number, std::uin
               text, number, set) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
-    ChangeSlot(number).AppendCommand(set, text, parsed);
+    ChangeSlot(number).AppendCommand(set, text, parsed, CommandOutputNames());
     isCall = parsed.IsCall();
     return VLR_SUCCESS;
 }
@@ -356,15 +347,15 @@ VlrRetVal SequenceContainer::AddCommand(std::uint32_t number, std::uint32_t set,
         return VLR_FAILURE;
     }
     if (isCall && CheckAddedCall(number, CalledSequence(number, set)) != VLR_SUCCESS) {
-        ChangeSlot(number).RemoveLastCommand(set);
+        ChangeSlot(number).RemoveLastCommand(set, CommandOutputNames());
         return VLR_FAILURE;
     }
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, set + 1));
     return VLR_SUCCESS;
 }
 
 std::uint32_t SequenceContainer::CalledSequence(std::uint32_t number, std::uint32_t set) const {
-    return static_cast<std::uint32_t>(slots_[number].ParsedSets()[set].back().IntegerArgument());
+    return slots_[number].StepAt(set).call.value_or(kSequenceCount);
 }
 
 VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32_t set,
@@ -391,10 +382,10 @@ VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32
         accepted = TimeEveryUsedSequence() == VLR_SUCCESS;
     }
     if (!accepted) {
-        ChangeSlot(number).RestoreCommandSet(set, oldTexts, oldParsed);
+        ChangeSlot(number).RestoreCommandSet(set, oldTexts, oldParsed, CommandOutputNames());
         return VLR_FAILURE;
     }
-    RaiseChangeEvent();
+    RaiseChangeEvent(Change::Steps(number, set, set + 1));
     return VLR_SUCCESS;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,10 +11,10 @@
 
 #include "foundation/DeviceLimits.h"
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/StepRules.h"
 #include "foundation/VlrDataTypes.h"
 #include "sequences/CallStack.h"
 #include "sequences/SequenceSlot.h"
-#include "sequences/StepRules.h"
 #include "sequences/SubscribedEvent.h"
 #include "sequences/TimingMemo.h"
 
@@ -29,9 +30,33 @@ class LogFile;
 class SequenceContainer {
   public:
     using VlrRetVal = VlrDataTypes::VlrRetVal;
-    using ChangeEvent = SubscribedEvent<int()>;
 
     static constexpr std::uint32_t kSequenceCount = DeviceLimits::kSequenceCount;
+
+    // What one change event covers, so that a subscriber re-reads only that. Steps are command
+    // sets, numbered as the model numbers them.
+    struct Change {
+        // Any sequence may have changed: every slot was cleared, or calls were renumbered.
+        static constexpr std::uint32_t kEverySequence = kSequenceCount;
+        // Every step from firstStep on: an inserted or removed set moves the sets after it.
+        static constexpr std::size_t kToTheEnd = SIZE_MAX;
+
+        static Change Every() { return {}; }
+        static Change Sequence(std::uint32_t number) { return {number, 0, kToTheEnd}; }
+        static Change Steps(std::uint32_t number, std::size_t first, std::size_t end) {
+            return {number, first, end};
+        }
+
+        bool IsEverySequence() const { return sequence == kEverySequence; }
+        bool Covers(std::uint32_t number) const { return IsEverySequence() || sequence == number; }
+        bool operator==(const Change&) const = default;
+
+        std::uint32_t sequence = kEverySequence;
+        std::size_t firstStep = 0;
+        // One past the last step changed; equal to firstStep when only the name changed.
+        std::size_t endStep = kToTheEnd;
+    };
+    using ChangeEvent = SubscribedEvent<int(const Change&)>;
     // The longest chain timing accepts is the outermost sequence plus this many nested calls.
     static constexpr std::size_t kMaxNestedCalls = 4;
     // A step without -Duration lasts this long, in milliseconds (the device's script time step).
@@ -83,7 +108,7 @@ class SequenceContainer {
     VlrRetVal AddSequence(std::uint32_t number, const std::wstring& name);
     VlrRetVal RemoveSequence(std::uint32_t number);
     // Moves a sequence and makes every -Call of the old number call the new one. Raises the
-    // change event twice: once when the old slot is emptied, once at the end.
+    // change event twice: once when the old slot is emptied, once for every sequence at the end.
     VlrRetVal ModifySequenceNumber(std::uint32_t oldNumber, std::uint32_t newNumber);
     VlrRetVal RenameSequence(std::uint32_t number, const std::wstring& name);
     VlrRetVal ClearAllSequences();
@@ -123,6 +148,16 @@ class SequenceContainer {
         return slots_[number].ParsedSets();
     }
 
+    // The step a command set makes, as the device reads it (StepText); when GetRefusedCommand
+    // names a command, the step holds only the commands before it (the texts hold them all).
+    // number below 255, set below its sequence's count.
+    const Step& GetStep(std::uint32_t number, std::uint32_t set) const {
+        return slots_[number].StepAt(set);
+    }
+    std::optional<std::size_t> GetRefusedCommand(std::uint32_t number, std::uint32_t set) const {
+        return slots_[number].RefusedCommandAt(set);
+    }
+
     bool IsValidColor(const std::wstring& label) const;
 
     // Timing, in milliseconds. GetSequenceDuration adds the total to the value passed in.
@@ -137,11 +172,21 @@ class SequenceContainer {
     VlrRetVal ComputeSequenceDuration(std::uint32_t number, double& duration,
                                       CallStack stack) const;
 
+    // What timing refuses in a chain of calls: a call back into the chain, or one call too many.
+    enum class ChainFault { Cycle, TooDeep };
+    // The fault timing finds walking the sequence and its callees, without logging it.
+    std::optional<ChainFault> FindChainFault(std::uint32_t number) const;
+    static std::wstring ChainFaultText(ChainFault fault);
+
+    // A rulebook's verdict on a command of step `set`, worded as the log words it.
+    std::wstring RefusalText(const StepRules::Refusal& refusal, const std::wstring& text,
+                             std::uint32_t number, std::uint32_t set) const;
+
   private:
     using Arguments = std::vector<std::wstring>;
 
     void LogError(const std::wstring& message) const;
-    void RaiseChangeEvent() { changeEvent_.Raise(); }
+    void RaiseChangeEvent(const Change& change) { changeEvent_.Raise(change); }
     bool IsUsed(std::uint32_t number) const { return slots_[number].IsUsed(); }
     // Every change of a slot goes through here, so that timing forgets what it learnt from it.
     SequenceSlot& ChangeSlot(std::uint32_t number) {
@@ -152,25 +197,26 @@ class SequenceContainer {
     // AddCommand without its change event and without the timing check of a -Call.
     VlrRetVal AppendCheckedCommand(std::uint32_t number, std::uint32_t set,
                                    const std::wstring& text, bool& isCall);
-    // The sequence the last command of the set calls.
+    // The sequence the set's step calls (kSequenceCount when it calls none).
     std::uint32_t CalledSequence(std::uint32_t number, std::uint32_t set) const;
     void RewriteCalls(std::uint32_t oldNumber, std::uint32_t newNumber);
     VlrRetVal TimeEveryUsedSequence();
     // The check after one -Call was appended to `number`.
     VlrRetVal CheckAddedCall(std::uint32_t number, std::uint32_t called);
+    // A chain fault is logged, or kept in `fault` when one is given.
     VlrRetVal TimeSequence(std::uint32_t number, double& duration, CallStack stack,
-                           TimingMemo& memo, StepObserver* observer = nullptr) const;
+                           TimingMemo& memo, StepObserver* observer = nullptr,
+                           std::optional<ChainFault>* fault = nullptr) const;
     // A -Call is only noted: the callee is timed once the step's own duration is known.
     VlrRetVal TimeCommand(const ParsedCommand& command, double& stepDuration,
                           std::uint32_t& loopFactor, std::optional<std::uint32_t>& called) const;
     VlrRetVal TimeCall(std::uint32_t called, double& stepDuration, const CallStack& stack,
-                       TimingMemo& memo, TimingMemo::Reach& reach, StepObserver* observer) const;
+                       TimingMemo& memo, TimingMemo::Reach& reach, StepObserver* observer,
+                       std::optional<ChainFault>* fault) const;
     VlrRetVal CheckSingleArgument(SequenceCommandWords::Word word,
                                   const ParsedCommand& command) const;
 
-    // The rulebook's verdicts, worded for the log (SequenceCommandVerification.cpp).
-    std::wstring RefusalText(const StepRules::Refusal& refusal, const std::wstring& text,
-                             std::uint32_t number, std::uint32_t set) const;
+    // The rulebook's verdicts, logged (SequenceCommandVerification.cpp).
     VlrRetVal Judge(const std::optional<StepRules::Refusal>& refusal, const std::wstring& text,
                     std::uint32_t number, std::uint32_t set) const;
     VlrRetVal VerifyCommand(const std::wstring& text, const Arguments& tokens, std::uint32_t number,

@@ -66,6 +66,25 @@ bool SequenceContainer::CheckCallNesting(std::uint32_t calling, std::uint32_t ca
     return ComputeSequenceDuration(called, scratch, CallStack{calling}) != VLR_SUCCESS;
 }
 
+std::optional<SequenceContainer::ChainFault> SequenceContainer::FindChainFault(
+    std::uint32_t number) const {
+    std::optional<ChainFault> fault;
+    TimingMemo memo;
+    double duration = 0.0;
+    TimeSequence(number, duration, CallStack(), memo, nullptr, &fault);
+    return fault;
+}
+
+std::wstring SequenceContainer::ChainFaultText(ChainFault fault) {
+    if (fault == ChainFault::Cycle) {
+        return L"Error processing sequence duration, the call command will create an infinite "
+               L"loop.";
+    }
+    return L"Error processing sequence duration, the call creates a violation of the maximum "
+           L"number(" +
+           std::to_wstring(kMaxNestedCalls) + L") of nested call commands allowed.";
+}
+
 VlrRetVal SequenceContainer::ComputeSequenceDuration(std::uint32_t number, double& duration,
                                                      CallStack stack) const {
     TimingMemo memo;
@@ -125,21 +144,21 @@ VlrRetVal SequenceContainer::CheckAddedCall(std::uint32_t number, std::uint32_t 
 }
 
 VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration, CallStack stack,
-                                          TimingMemo& memo, StepObserver* observer) const {
+                                          TimingMemo& memo, StepObserver* observer,
+                                          std::optional<ChainFault>* fault) const {
     if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
-    if (stack.Contains(number)) {
-        LogError(
-            L"Error processing sequence duration, the call command will create an infinite "
-            L"loop.");
-        return VLR_FAILURE;
-    }
-    if (stack.Size() > kMaxNestedCalls) {
-        LogError(
-            L"Error processing sequence duration, the call creates a violation of the maximum "
-            L"number(" +
-            std::to_wstring(kMaxNestedCalls) + L") of nested call commands allowed.");
+    const std::optional<ChainFault> found =
+        stack.Contains(number)           ? std::optional(ChainFault::Cycle)
+        : stack.Size() > kMaxNestedCalls ? std::optional(ChainFault::TooDeep)
+                                         : std::nullopt;
+    if (found) {
+        if (fault != nullptr) {
+            *fault = found;
+        } else {
+            LogError(ChainFaultText(*found));
+        }
         return VLR_FAILURE;
     }
     if (memo.Passes(number, stack, kMaxNestedCalls) && memo.FindTotal(number, duration, duration)) {
@@ -165,7 +184,7 @@ VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration
         // The device runs the whole call and then waits out the step's own duration, so the
         // callee adds onto that duration wherever the step names it.
         if (called &&
-            TimeCall(*called, stepDuration, stack, memo, reach, observer) != VLR_SUCCESS) {
+            TimeCall(*called, stepDuration, stack, memo, reach, observer, fault) != VLR_SUCCESS) {
             return VLR_FAILURE;
         }
         duration += static_cast<double>(loopFactor) * stepDuration;
@@ -211,8 +230,9 @@ VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& s
 
 VlrRetVal SequenceContainer::TimeCall(std::uint32_t called, double& stepDuration,
                                       const CallStack& stack, TimingMemo& memo,
-                                      TimingMemo::Reach& reach, StepObserver* observer) const {
-    if (TimeSequence(called, stepDuration, stack, memo, observer) != VLR_SUCCESS) {
+                                      TimingMemo::Reach& reach, StepObserver* observer,
+                                      std::optional<ChainFault>* fault) const {
+    if (TimeSequence(called, stepDuration, stack, memo, observer, fault) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
     const TimingMemo::Reach& calledReach = memo.ReachOf(called);

@@ -100,11 +100,7 @@ MainWindow::MainWindow(Prompts& prompts, std::unique_ptr<SerialPortLister> liste
     statusTicker_.start(200);
     connect(&keeper_, &SettingsKeeper::unsavedChanged, this, &MainWindow::UpdateStates);
     connect(managerPage_, &SequenceManagerPage::UploadProgress, this,
-            [this](int index, int count, int, int) {
-                uploadSequence_ = index;
-                uploadCount_ = count;
-                UpdateStatusLine();
-            });
+            &MainWindow::UpdateStatusLine);
     connect(managerPage_, &SequenceManagerPage::uploadingChanged, this, &MainWindow::UpdateStates);
     UpdateStates();
 }
@@ -256,10 +252,23 @@ QWidget* MainWindow::BuildSequenceControlPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("sequenceControlPage"));
     editorPage_ = new SequenceEditorPage(editorPrompts_);
-    managerPage_ = new SequenceManagerPage(prompts_, *editorPage_);
-    history_ = std::make_unique<UndoStackHistory>(
-        *undoStack_, core_.GetSequenceContainer(),
-        [this](const SequenceFocus& focus) { managerPage_->ShowRestored(focus); });
+    managerPage_ = new SequenceManagerPage(prompts_);
+    // The editor shows what the operator chose in the manager, with the manager's checks.
+    connect(managerPage_, &SequenceManagerPage::sequenceChosen, editorPage_,
+            [this](std::optional<std::uint32_t> number) {
+                if (number) {
+                    editorPage_->ShowSequence(*number);
+                } else {
+                    editorPage_->Clear();
+                }
+            });
+    connect(managerPage_, &SequenceManagerPage::validated, editorPage_,
+            [this] { editorPage_->SetValidation(managerPage_->Validation()); });
+    history_ = std::make_unique<UndoStackHistory>(*undoStack_, core_.GetSequenceContainer(),
+                                                  [this](const SequenceFocus& focus) {
+                                                      managerPage_->ShowRestored(focus.sequence);
+                                                      editorPage_->SelectRow(focus.row);
+                                                  });
     editorPage_->SetHistory(history_.get());
     connect(editorPage_, &SequenceEditorPage::operatorColumnWidthsChanged, this,
             [this](const std::wstring& widths) {
@@ -285,9 +294,27 @@ QWidget* MainWindow::BuildSequenceControlPage() {
 void MainWindow::ShowSequenceModel() {
     // Steps of the sequences a settings file replaced cannot be taken back.
     undoStack_->clear();
-    managerPage_->Initialize(core_, worker_, stops_, [this](auto job, auto done) {
+    editorPage_->Initialize(&core_.GetLogFile(), core_.GetSequenceContainer());
+    managerPage_->Initialize(core_, worker_, stops_, uploads_, [this](auto job, auto done) {
         RunDeviceJob(std::move(job), std::move(done));
     });
+}
+
+// The model changes on the worker too (a settings file): the handler only queues the redraw. A
+// burst of changes (a file read, a pasted block: one per command) redraws once, not once each.
+void MainWindow::FollowSequenceChanges() {
+    core_.GetSequenceContainer().SubscribeToChanges([this](const SequenceContainer::Change&) {
+        if (!sequencesRedrawQueued_.exchange(true)) {
+            QMetaObject::invokeMethod(this, &MainWindow::ShowSequenceChanges, Qt::QueuedConnection);
+        }
+        return 0;
+    });
+}
+
+void MainWindow::ShowSequenceChanges() {
+    sequencesRedrawQueued_ = false;
+    managerPage_->ShowModelChange();
+    editorPage_->ShowModelChange();
 }
 
 ApplicationCore::StartupResult MainWindow::Start() {
@@ -308,6 +335,7 @@ ApplicationCore::StartupResult MainWindow::Start() {
             [this](const QString& path) { return prompts_.AskRecovery(this, path); });
         snapshot_ = TakeSnapshot();
         manualPage_->ShowSnapshot(snapshot_);
+        FollowSequenceChanges();
         ShowSequenceModel();
         ServeScripts();
     } else if (result != ApplicationCore::StartupResult::DataDirectoryFailed) {
@@ -361,9 +389,6 @@ void MainWindow::RunDeviceJob(std::function<void()> job, std::function<void()> d
                 deviceError_ = *lost;
                 manualPage_->PulseStopped();
             }
-            if (busy_ == 0) {
-                uploadCount_ = 0;
-            }
             keeper_.Changed();
             snapshot_ = *snapshot;
             manualPage_->ShowSnapshot(snapshot_);
@@ -391,7 +416,7 @@ void MainWindow::UpdateStates() {
     state.wired = wired_;
     state.connected = snapshot_.connected;
     state.busy = busy_ > 0;
-    state.uploading = managerPage_->Uploading();
+    state.uploading = uploads_.Current().running;
     state.pulsingPanel = manualPage_->PulsingPanel();
     for (std::size_t index = 0; index < snapshot_.leds.size(); ++index) {
         state.ledOn.push_back(snapshot_.IsOn(index));
@@ -536,8 +561,9 @@ void MainWindow::UpdateStatusLine() {
     StatusLineState status;
     status.connecting = connecting_;
     status.connected = snapshot_.connected;
-    status.uploadSequence = uploadSequence_;
-    status.uploadCount = busy_ > 0 ? uploadCount_ : 0;
+    const UploadState::Shown upload = uploads_.Current();
+    status.uploadSequence = upload.running ? static_cast<int>(upload.progress.sequenceIndex) : 0;
+    status.uploadCount = upload.running ? static_cast<int>(upload.progress.sequenceCount) : 0;
     status.runningSequence = managerPage_->RunningSequence();
     status.runLeftMs = managerPage_->RunLeftMs();
     if (!status.runningSequence && control_) {

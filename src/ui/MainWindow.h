@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -10,6 +11,7 @@
 #include "app/ManualControl.h"
 #include "app/RememberedOutputs.h"
 #include "app/StopRequests.h"
+#include "app/UploadState.h"
 #include "device/SerialPortLister.h"
 #include "foundation/platform/AbortRequest.h"
 #include "ui/DeviceSnapshot.h"
@@ -71,6 +73,9 @@ class MainWindow final : public QMainWindow {
     QWidget* BuildSequenceControlPage();
     // Shows the current models' sequences (at start-up and after a settings file was read).
     void ShowSequenceModel();
+    // Both sequence pages follow every change of the model, from any thread, once per burst.
+    void FollowSequenceChanges();
+    void ShowSequenceChanges();
     void RunDeviceJob(std::function<void()> job, std::function<void()> done);
     void ServeScripts();
     DeviceSnapshot TakeSnapshot();
@@ -109,6 +114,8 @@ class MainWindow final : public QMainWindow {
     RememberedOutputs outputs_;
     ManualControl manual_;
     StopRequests stops_;
+    // The upload the manager page runs; the page and the status line show it.
+    UploadState uploads_{std::chrono::milliseconds(40)};
     DeviceWorker worker_;
     // The control socket while the window is open (after a successful start).
     std::unique_ptr<WindowControl> control_;
@@ -128,9 +135,9 @@ class MainWindow final : public QMainWindow {
     bool connecting_ = false;
     // Why the connection failed or ended; shown until the next connect.
     std::wstring deviceError_;
-    int uploadSequence_ = 0;
-    int uploadCount_ = 0;
     QTimer statusTicker_;
+    // A redraw after a change of the sequences is already waiting in the event queue.
+    std::atomic<bool> sequencesRedrawQueued_{false};
 
     QTabWidget* pages_ = nullptr;
     ManualControlPage* manualPage_ = nullptr;

@@ -7,9 +7,10 @@
 #include "foundation/LogFile.h"
 #include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/StepRules.h"
+#include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
-#include "sequences/StepRules.h"
 
 using VlrDataTypes::VLR_FAILURE;
 using VlrDataTypes::VLR_SUCCESS;
@@ -19,31 +20,21 @@ namespace {
 
 const std::wstring kClear = L"Clear";
 const std::wstring kRemove = L"Remove";
-const std::wstring kIntensityWord = L"-SetIntensity";
-const std::wstring kEndLoop = L"-EndLoop";
-using StepRules::kMaxDuration;
 using StepRules::kMinDuration;
 
 std::wstring WordText(Word word) {
     return SequenceCommandWords::Text(word);
 }
 
-// The words of a cell, split at blanks; cells never hold quotes.
-std::vector<std::wstring> Words(const std::wstring& text) {
-    std::vector<std::wstring> words;
-    std::size_t start = 0;
-    while ((start = text.find_first_not_of(L" \t", start)) != std::wstring::npos) {
-        const std::size_t end = text.find_first_of(L" \t", start);
-        words.push_back(text.substr(start, end - start));
-        start = end;
-    }
-    return words;
+// What the duration cell of a step without -Duration shows: the default step.
+std::wstring DefaultDurationText() {
+    return FixedText(kMinDuration, 1);
 }
 
 // A cell's kind is its first word, whatever else the text holds (a sequence name may hold
 // "-Loop" or "Clear").
 std::optional<Word> FirstWord(const std::wstring& text) {
-    const std::vector<std::wstring> words = Words(text);
+    const std::vector<std::wstring> words = StepCells::Words(text);
     return words.empty() ? std::nullopt : SequenceCommandWords::Find(words.front());
 }
 
@@ -51,18 +42,9 @@ bool IsWord(const std::wstring& token, Word word) {
     return SequenceCommandWords::Find(token) == word;
 }
 
-// "-SetIntensity(200)" gives "200".
-std::optional<std::wstring> IntensityOf(const std::wstring& token) {
-    const std::wstring head = kIntensityWord + L"(";
-    if (token.size() > head.size() && token.compare(0, head.size(), head) == 0 &&
-        token.back() == L')') {
-        return token.substr(head.size(), token.size() - head.size() - 1);
-    }
-    return std::nullopt;
-}
-
 bool IsLedWord(const std::wstring& token) {
-    return IsWord(token, Word::On) || IsWord(token, Word::Off) || IntensityOf(token).has_value();
+    return IsWord(token, Word::On) || IsWord(token, Word::Off) ||
+           StepCells::IntensityOf(token).has_value();
 }
 
 }  // namespace
@@ -165,137 +147,90 @@ SequenceEditor::Row SequenceEditor::NewRow() {
     row.id = nextId_++;
     row.cells.assign(static_cast<std::size_t>(ColumnCount()), std::wstring());
     row.readOnly.assign(row.cells.size(), false);
-    row.cells[kDurationColumn] = FixedText(kMinDuration, 1);
+    row.cells[kDurationColumn] = DefaultDurationText();
     return row;
 }
 
-// Shows a stored command set. When the row would not store the same commands back, it is
-// frozen: the operator sees it but no edit can rewrite it.
+// Shows a stored command set, each command as the rulebook's text form reads it, in the order
+// stored. When the row would not store the same commands back, it is frozen: the operator sees
+// it but no edit can rewrite it. A step the rulebook refuses as a whole (a switch beside an
+// intensity) stays editable, so that the operator can mend it.
 void SequenceEditor::ShowCommandSet(int row, const CommandSet& stored) {
     const std::uint64_t id = rows_[row].id;
     rows_[row] = NewRow();
     rows_[row].id = id;
+    const StepRules::Context context = StepCells(*container_).Context();
     bool shown = true;
     bool hasDuration = false;
     for (const std::wstring& text : stored) {
-        shown = ApplyCommand(row, text) && shown;
-        hasDuration = hasDuration || FirstWord(text) == Word::Duration;
+        const StepText::Reading reading = StepText::Read({text}, context);
+        if (reading.refusal) {
+            LogUnshown(*reading.refusal);
+            shown = false;
+            continue;
+        }
+        shown = ShowCommand(row, reading.step, text) && shown;
+        hasDuration = hasDuration || reading.step.duration.has_value();
     }
-    std::vector<std::wstring> expected;
-    std::vector<std::wstring> written;
-    for (const std::wstring& text : stored) {
-        expected.push_back(CanonicalCommand(text));
-    }
-    for (const std::wstring& text : RowCommands(row)) {
+    CommandSet written = RowCommands(row);
+    if (!hasDuration) {
         // A step without -Duration lasts the default step, which the row shows as a duration.
-        if (hasDuration || text != WordText(Word::Duration) + L" " + FixedText(kMinDuration, 1)) {
-            written.push_back(CanonicalCommand(text));
-        }
+        std::erase(written, WordText(Word::Duration) + L" " + DefaultDurationText());
     }
-    std::sort(expected.begin(), expected.end());
-    std::sort(written.begin(), written.end());
-    rows_[row].frozen = !shown || expected != written;
+    rows_[row].frozen = !shown || CanonicalCommands(stored) != CanonicalCommands(written);
 }
 
-bool SequenceEditor::ApplyCommand(int row, const std::wstring& text) {
-    const std::optional<std::vector<std::wstring>> tokens = Tokens(text);
-    if (!tokens || tokens->empty()) {
-        return false;
+// Adds one stored command, read as `command`, to the row's cells; false when the grid would
+// refuse it (a call closing a cycle stays visible, on a frozen row).
+bool SequenceEditor::ShowCommand(int row, const Step& command, const std::wstring& text) {
+    const StepCells cells(*container_);
+    std::vector<std::wstring>& shown = rows_[row].cells;
+    if (const std::wstring loopCall = cells.LoopCallText(command); !loopCall.empty()) {
+        SetLoopCallCell(row, loopCall);
+        return !command.call || !container_->CheckCallNesting(sequence_, *command.call);
     }
-    const std::optional<Word> word = SequenceCommandWords::Find(tokens->front());
-    if (!word || tokens->size() - 1 != SequenceCommandWords::ArgumentCount(*word)) {
-        return false;
+    if (command.duration) {
+        // As written, so that a commit stores it unchanged ("5" stays "5", "2.0" stays "2.0").
+        std::vector<std::wstring> tokens;
+        std::wstring error;
+        MiscFunctions::ParseCommandString(text, tokens, error);
+        shown[kDurationColumn] = tokens.back();
+    } else if (command.SetsTTL()) {
+        const std::wstring canonical = StepText::Write(command, cells.Context()).front();
+        shown[kTTLColumn] = UpdateTTLCellText(shown[kTTLColumn], canonical).value_or(L"");
     }
-    std::vector<std::wstring>& cells = rows_[row].cells;
-    const auto append = [&cells](int column, const std::wstring& added) {
-        std::wstring& cell = cells[column];
-        cell = cell.empty() ? added : cell + L" " + added;
-    };
-    const std::wstring argument = tokens->size() > 1 ? (*tokens)[1] : std::wstring();
-    switch (*word) {
-        case Word::On:
-        case Word::Off:
-        case Word::SetIntensity: {
-            const std::optional<int> column = GetColumnNumber(argument);
-            if (!column) {
-                return false;
-            }
-            append(*column, *word == Word::SetIntensity
-                                ? kIntensityWord + L"(" + (*tokens)[2] + L")"
-                                : WordText(*word));
-            return true;
-        }
-        case Word::Duration:
-            cells[kDurationColumn] = argument;
-            return true;
-        case Word::Call: {
-            std::wstring label;
-            const auto called = static_cast<std::uint32_t>(ArgumentReading::ReadInteger(argument));
-            if (container_->GetSequenceLabel(called, label) != VLR_SUCCESS) {
-                return false;
-            }
-            const std::wstring callText = WordText(Word::Call) + L" " + label;
-            // A call the editor would refuse stays visible, on a frozen row.
-            const bool accepted = ApplyCall(row, callText, false) == VLR_SUCCESS;
-            if (!accepted) {
-                SetRowCellsReadOnly(true, row, kLoopCallColumn);
-            }
-            cells[kLoopCallColumn] = callText;
-            return accepted;
-        }
-        case Word::Loop:
-            SetLoopCallCell(row, WordText(Word::Loop) + L" " + argument);
-            return true;
-        case Word::EndLoop:
-            SetLoopCallCell(row, kEndLoop);
-            return true;
-        case Word::TTLHigh:
-        case Word::TTLLow: {
-            const std::optional<std::wstring> merged =
-                UpdateTTLCellText(cells[kTTLColumn], WordText(*word) + L" " + argument);
-            if (merged) {
-                cells[kTTLColumn] = *merged;
-            }
-            return merged.has_value();
-        }
+    for (int column = kFirstLedColumn; column < ColumnCount(); ++column) {
+        const std::wstring light = StepCells::LightText(
+            command.lights[static_cast<std::size_t>(column - kFirstLedColumn)]);
+        std::wstring& cell = shown[column];
+        cell += (cell.empty() || light.empty() ? L"" : L" ") + light;
     }
-    return false;
+    return true;
 }
 
-std::wstring SequenceEditor::CanonicalCommand(const std::wstring& text) const {
-    const std::vector<std::wstring> tokens = Words(text);
-    const std::optional<Word> word =
-        tokens.empty() ? std::nullopt : SequenceCommandWords::Find(tokens.front());
-    if (!word) {
-        return text;
+// The commands as the rulebook's text form writes each back (the word and label as the model
+// names them, numbers as read), in a fixed order: two sets that do the same compare equal.
+CommandSet SequenceEditor::CanonicalCommands(const CommandSet& texts) const {
+    const StepRules::Context context = StepCells(*container_).Context();
+    CommandSet canonical;
+    for (const std::wstring& text : texts) {
+        const StepText::Reading reading = StepText::Read({text}, context);
+        const CommandSet written =
+            reading.refusal ? CommandSet{text} : StepText::Write(reading.step, context);
+        canonical.insert(canonical.end(), written.begin(), written.end());
     }
-    std::wstring canonical = WordText(*word);
-    for (std::size_t index = 1; index < tokens.size(); ++index) {
-        std::wstring argument = tokens[index];
-        if (index == 1 &&
-            (*word == Word::On || *word == Word::Off || *word == Word::SetIntensity)) {
-            for (const std::wstring& label : labels_) {
-                if (CompareNoCase(label, argument) == 0) {
-                    argument = label;
-                }
-            }
-        } else if (*word == Word::Call || *word == Word::TTLHigh || *word == Word::TTLLow) {
-            argument = std::to_wstring(ArgumentReading::ReadInteger(argument));
-        }
-        canonical += L" " + argument;
-    }
+    std::sort(canonical.begin(), canonical.end());
     return canonical;
 }
 
-std::optional<int> SequenceEditor::GetColumnNumber(const std::wstring& label) const {
-    for (std::size_t index = 0; index < labels_.size(); ++index) {
-        if (CompareNoCase(labels_[index], label) == 0) {
-            return kFirstLedColumn + static_cast<int>(index);
-        }
+// What the operator is told of a stored command the grid leaves out.
+void SequenceEditor::LogUnshown(const StepRules::Refusal& refusal) const {
+    if (refusal.reason == StepRules::Reason::Unreadable) {
+        LogError(refusal.argument);
+    } else if (refusal.reason == StepRules::Reason::UnknownColor) {
+        LogError(L"SequenceSetupHybridDlg::GetColumnNumber() - Error, color(" + refusal.argument +
+                 L") was not found in our list");
     }
-    LogError(L"SequenceSetupHybridDlg::GetColumnNumber() - Error, color(" + label +
-             L") was not found in our list");
-    return std::nullopt;
 }
 
 std::optional<std::wstring> SequenceEditor::UpdateTTLCellText(const std::wstring& cellText,
@@ -324,22 +259,7 @@ std::optional<std::wstring> SequenceEditor::UpdateTTLCellText(const std::wstring
             current->push_back(ArgumentReading::ReadInteger(token));
         }
     }
-    std::sort(high.begin(), high.end());
-    std::sort(low.begin(), low.end());
-    std::wstring text;
-    if (!high.empty()) {
-        text = WordText(Word::TTLHigh);
-        for (const int bit : high) {
-            text += L" " + std::to_wstring(bit);
-        }
-    }
-    if (!low.empty()) {
-        text += L" " + WordText(Word::TTLLow);
-        for (const int bit : low) {
-            text += L" " + std::to_wstring(bit);
-        }
-    }
-    return text;
+    return StepCells::TTLText(high, low);
 }
 
 void SequenceEditor::SetRowCellsReadOnly(bool readOnly, int row, int exceptColumn) {
@@ -367,18 +287,15 @@ std::optional<std::uint32_t> SequenceEditor::CalledSequence(const std::wstring& 
     return number;
 }
 
-SequenceEditor::VlrRetVal SequenceEditor::ApplyCall(int row, const std::wstring& callText,
-                                                    bool ask) {
+SequenceEditor::VlrRetVal SequenceEditor::ApplyCall(int row, const std::wstring& callText) {
     const std::optional<std::uint32_t> called = CalledSequence(callText);
     if (!called) {
         return VLR_FAILURE;
     }
     if (container_->CheckCallNesting(sequence_, *called)) {
-        if (ask) {
-            prompts_.ShowRuleError(L"Command Usage Error",
-                                   L"Unable to add call sequence command.  This would have "
-                                   L"created a nested loop violation.");
-        }
+        prompts_.ShowRuleError(L"Command Usage Error",
+                               L"Unable to add call sequence command.  This would have "
+                               L"created a nested loop violation.");
         return VLR_FAILURE;
     }
     SetRowCellsReadOnly(true, row, kLoopCallColumn);
@@ -398,7 +315,7 @@ std::optional<std::wstring> SequenceEditor::AddLoop(int row, const std::wstring&
         if (InsertRow(row + 1, true) != VLR_SUCCESS) {
             return std::nullopt;
         }
-        SetLoopCallCell(row + 1, kEndLoop);
+        SetLoopCallCell(row + 1, WordText(Word::EndLoop));
         CommitRow(row + 1);
     }
     return text;
@@ -456,45 +373,70 @@ std::vector<std::wstring> SequenceEditor::RowCommands(int row) const {
 }
 
 std::vector<std::wstring> SequenceEditor::CommandsOf(const std::vector<std::wstring>& cells) const {
-    switch (KindOf(cells[kLoopCallColumn])) {
-        case RowKind::Call: {
-            const std::optional<std::uint32_t> called = CalledSequence(cells[kLoopCallColumn]);
-            if (!called) {
-                return {};
-            }
-            return {WordText(Word::Call) + L" " + std::to_wstring(*called)};
+    return StepCells(*container_).Read(cells).commands;
+}
+
+Step SequenceEditor::StepOf(const std::vector<std::wstring>& cells) const {
+    return StepText::Read(CommandsOf(cells), StepCells(*container_).Context()).step;
+}
+
+bool SequenceEditor::LoopMayStartAt(int row) const {
+    std::vector<Step> steps;
+    for (int above = 0; above < row; ++above) {
+        steps.push_back(StepOf(rows_[static_cast<std::size_t>(above)].cells));
+    }
+    Step start;
+    start.loopCount = StepRules::kMinLoopCount;
+    steps.push_back(start);
+    const std::optional<StepRules::Refusal> refusal = StepRules::CheckLoops(steps);
+    return !refusal || refusal->reason != StepRules::Reason::LoopAlreadyOpen;
+}
+
+std::optional<SequenceEditor::RowRefusal> SequenceEditor::ReadRows(
+    std::vector<StepCells::Cells> rows, int row, std::vector<CommandSet>& sets) const {
+    const bool loopAbove = !LoopMayStartAt(row);
+    std::vector<Step> steps;
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (std::optional<StepCells::Refusal> refusal = ReadRow(rows[index], loopAbove, steps)) {
+            return RowRefusal{index, *refusal};
         }
-        case RowKind::LoopStart:
-        case RowKind::LoopEnd:
-            return {cells[kLoopCallColumn]};
-        case RowKind::Ordinary:
-            break;
+        sets.push_back(CommandsOf(rows[index]));
     }
-    std::vector<std::wstring> commands;
-    for (int column = kFirstLedColumn; column < ColumnCount(); ++column) {
-        const std::wstring& label = labels_[column - kFirstLedColumn];
-        std::vector<std::wstring> intensities;
-        for (const std::wstring& token : Words(cells[column])) {
-            if (IsWord(token, Word::On) || IsWord(token, Word::Off)) {
-                commands.push_back(WordText(*SequenceCommandWords::Find(token)) + L" " + label);
-            } else if (const std::optional<std::wstring> value = IntensityOf(token)) {
-                intensities.push_back(kIntensityWord + L" " + label + L" " + *value);
-            }
-        }
-        commands.insert(commands.end(), intensities.begin(), intensities.end());
+    // Only a loop left open can remain: every other pairing fault was refused with its row.
+    if (const std::optional<StepRules::Refusal> unclosed = StepRules::CheckLoops(steps)) {
+        return RowRefusal{unclosed->index, {kLoopCallColumn, L"the loop it starts has no end."}};
     }
-    std::wstring ttlWord = WordText(Word::TTLHigh);
-    for (const std::wstring& token : Words(cells[kTTLColumn])) {
-        if (IsWord(token, Word::TTLHigh) || IsWord(token, Word::TTLLow)) {
-            ttlWord = WordText(*SequenceCommandWords::Find(token));
-        } else {
-            commands.push_back(ttlWord + L" " + token);
-        }
+    return std::nullopt;
+}
+
+// One row by the rulebook, the sequence's calls and the pairing of the rows read before it
+// (`steps`, to which its step is added); `loopAbove`: the rows go inside a loop.
+std::optional<StepCells::Refusal> SequenceEditor::ReadRow(StepCells::Cells& cells, bool loopAbove,
+                                                          std::vector<Step>& steps) const {
+    if (std::optional<StepCells::Refusal> refusal = StepCells(*container_).Read(cells).refusal) {
+        return refusal;
     }
-    if (!cells[kDurationColumn].empty()) {
-        commands.push_back(WordText(Word::Duration) + L" " + cells[kDurationColumn]);
+    if (KindOf(cells[kLoopCallColumn]) == RowKind::Ordinary) {
+        cells[kDurationColumn] = StepCells::DurationText(cells[kDurationColumn]);
     }
-    return commands;
+    steps.push_back(StepOf(cells));
+    const Step& step = steps.back();
+    if (step.call && container_->CheckCallNesting(sequence_, *step.call)) {
+        return StepCells::Refusal{kLoopCallColumn,
+                                  L"the call would create a nested loop violation."};
+    }
+    const std::optional<StepRules::Refusal> pairing = StepRules::CheckLoops(steps);
+    const auto refused = [&pairing](StepRules::Reason reason) {
+        return pairing && pairing->reason == reason;
+    };
+    if ((step.loopCount && loopAbove) || refused(StepRules::Reason::LoopAlreadyOpen)) {
+        return StepCells::Refusal{kLoopCallColumn, L"a loop cannot start inside another loop."};
+    }
+    if (refused(StepRules::Reason::LoopEndWithoutStart)) {
+        return StepCells::Refusal{kLoopCallColumn,
+                                  L"the loop end has no loop start among the pasted steps."};
+    }
+    return std::nullopt;
 }
 
 SequenceEditor::VlrRetVal SequenceEditor::CommitRow(int row) {
@@ -612,7 +554,7 @@ void SequenceEditor::MoveRowDown() {
 
 std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column) const {
     std::vector<std::wstring> choices;
-    const std::vector<std::wstring> tokens = Words(rows_[row].cells[column]);
+    const std::vector<std::wstring> tokens = StepCells::Words(rows_[row].cells[column]);
     if (tokens.size() > 1) {
         for (const std::wstring& token : tokens) {
             if (IsLedWord(token)) {
@@ -621,46 +563,45 @@ std::vector<std::wstring> SequenceEditor::BuildValueChoices(int row, int column)
         }
     }
     choices.push_back(kClear);
-    bool intensityElsewhere = false;
-    for (int other = kFirstLedColumn; other < ColumnCount(); ++other) {
-        intensityElsewhere =
-            intensityElsewhere ||
-            (other != column && rows_[row].cells[other].find(kIntensityWord) != std::wstring::npos);
+    if (MayJoin(row, column, Word::SetIntensity)) {
+        choices.push_back(WordText(Word::SetIntensity));
     }
-    if (!intensityElsewhere) {
-        choices.push_back(kIntensityWord);
-    }
-    // What the LED is switched to when the row starts.
-    std::optional<Word> state;
+    // What the LED is switched to when the row starts, as the steps above leave it.
+    const auto light = static_cast<std::size_t>(column - kFirstLedColumn);
+    std::optional<bool> on;
     for (int above = 0; above < row; ++above) {
-        const std::vector<std::wstring> words = Words(rows_[above].cells[column]);
-        const auto has = [&words](Word word) {
-            return std::any_of(words.begin(), words.end(),
-                               [word](const std::wstring& token) { return IsWord(token, word); });
-        };
-        if (has(Word::On)) {
-            state = Word::On;
-        } else if (has(Word::Off)) {
-            state = Word::Off;
+        if (const std::optional<bool> switched = StepOf(rows_[above].cells).lights[light].on) {
+            on = switched;
         }
     }
-    if (state != Word::On) {
-        choices.push_back(WordText(Word::On));
-    }
-    if (state != Word::Off) {
-        choices.push_back(WordText(Word::Off));
+    for (const Word word : {Word::On, Word::Off}) {
+        if (on != (word == Word::On) && MayJoin(row, column, word)) {
+            choices.push_back(WordText(word));
+        }
     }
     return choices;
 }
 
+// An edit choosing `word` keeps the cell's commands of the other kind (a switch keeps the
+// intensity, an intensity the switch) and the row's other cells; may the rulebook's step take
+// the word beside them?
+bool SequenceEditor::MayJoin(int row, int column, Word word) const {
+    std::vector<std::wstring> cells = rows_[row].cells;
+    if (column != kTTLColumn) {
+        std::wstring kept;
+        for (const std::wstring& token : StepCells::Words(cells[column])) {
+            if (StepCells::IntensityOf(token).has_value() == (word != Word::SetIntensity)) {
+                kept += token + L" ";
+            }
+        }
+        cells[column] = kept;
+    }
+    return !StepRules::CheckJoining(word, StepOf(cells));
+}
+
 std::vector<std::wstring> SequenceEditor::BuildLoopCallChoices(int row) const {
     std::vector<std::wstring> choices = {kClear};
-    bool open = false;
-    for (int above = 0; above < row; ++above) {
-        const RowKind kind = KindOf(above);
-        open = kind == RowKind::LoopStart || (open && kind != RowKind::LoopEnd);
-    }
-    if (!open) {
+    if (LoopMayStartAt(row)) {
         choices.push_back(WordText(Word::Loop));
     }
     for (const std::uint32_t number : container_->UsedSequenceNumbers()) {
@@ -677,7 +618,7 @@ std::vector<std::wstring> SequenceEditor::BuildTTLChoices(const std::wstring& ce
     if (!cellText.empty()) {
         choices = {cellText, kClear};
     }
-    const std::vector<std::wstring> used = Words(cellText);
+    const std::vector<std::wstring> used = StepCells::Words(cellText);
     for (const Word word : {Word::TTLHigh, Word::TTLLow}) {
         for (const std::wstring& bit : ttlBits_) {
             if (std::find(used.begin(), used.end(), bit) == used.end()) {
@@ -703,6 +644,12 @@ std::optional<SequenceEditor::EditorSetup> SequenceEditor::BeginEdit(int row, in
         setup.entries = BuildLoopCallChoices(row);
     } else if (column == kTTLColumn) {
         setup.entries = BuildTTLChoices(setup.text);
+        if (!MayJoin(row, column, Word::TTLHigh)) {
+            // The step holds what no TTL bit may share: only clearing is offered.
+            std::erase_if(setup.entries, [&setup](const std::wstring& entry) {
+                return entry != setup.text && entry != kClear;
+            });
+        }
     } else {
         if (!setup.text.empty()) {
             setup.entries.push_back(setup.text);
@@ -721,7 +668,11 @@ std::optional<SequenceEditor::EditorSetup> SequenceEditor::BeginEdit(int row, in
 }
 
 bool SequenceEditor::EndEdit(int row, int column, const std::wstring& chosen) {
-    if (!BeginEdit(row, column)) {
+    const std::optional<EditorSetup> setup = BeginEdit(row, column);
+    // Only what the cell offered: the offers are what the rulebook lets the step hold.
+    if (!setup ||
+        (setup->choices && !chosen.empty() &&
+         std::find(setup->entries.begin(), setup->entries.end(), chosen) == setup->entries.end())) {
         return false;
     }
     bool changed = false;
@@ -742,8 +693,7 @@ bool SequenceEditor::EndEdit(int row, int column, const std::wstring& chosen) {
 bool SequenceEditor::EndEditValue(int row, int column, const std::wstring& chosen) {
     std::wstring& cell = rows_[row].cells[column];
     if (column == kDurationColumn) {
-        const double typed = ArgumentReading::ReadFraction(chosen);
-        cell = FixedText(std::clamp(typed, kMinDuration, kMaxDuration), 1);
+        cell = StepCells::DurationText(chosen);
         CommitRow(row);
         return true;
     }
@@ -751,11 +701,11 @@ bool SequenceEditor::EndEditValue(int row, int column, const std::wstring& chose
     if (chosen == old) {
         return false;
     }
-    const std::vector<std::wstring> oldTokens = Words(old);
+    const std::vector<std::wstring> oldTokens = StepCells::Words(old);
     // The new word followed by the old cell's words of the other kind (switch or intensity).
     const auto keep = [&oldTokens](std::wstring text, bool intensities) {
         for (const std::wstring& token : oldTokens) {
-            if (IntensityOf(token).has_value() == intensities && IsLedWord(token)) {
+            if (StepCells::IntensityOf(token).has_value() == intensities && IsLedWord(token)) {
                 text += L" " + token;
             }
         }
@@ -766,14 +716,15 @@ bool SequenceEditor::EndEditValue(int row, int column, const std::wstring& chose
         text.clear();
     } else if (IsWord(chosen, Word::On) || IsWord(chosen, Word::Off)) {
         text = keep(chosen, true);
-    } else if (chosen == kIntensityWord) {
+    } else if (IsWord(chosen, Word::SetIntensity)) {
         const std::optional<std::uint32_t> intensity = prompts_.AskIntensity();
         if (!intensity) {
             return false;
         }
-        text = keep(kIntensityWord + L"(" + std::to_wstring(*intensity) + L")", false);
+        text =
+            keep(WordText(Word::SetIntensity) + L"(" + std::to_wstring(*intensity) + L")", false);
     } else if (chosen.compare(0, kRemove.size(), kRemove) == 0) {
-        const std::vector<std::wstring> words = Words(chosen);
+        const std::vector<std::wstring> words = StepCells::Words(chosen);
         if (words.size() != 2) {
             LogError(L"Error parsing selection(" + chosen +
                      L"), the incorrect number of arguments were received.");
@@ -803,7 +754,7 @@ bool SequenceEditor::EndEditLoopCall(int row, const std::wstring& chosen) {
     if (chosen == kClear) {
         if (oldWord == Word::Call || oldWord == Word::Loop) {
             SetRowCellsReadOnly(false, row, kLoopCallColumn);
-            rows_[row].cells[kDurationColumn] = FixedText(kMinDuration, 1);
+            rows_[row].cells[kDurationColumn] = DefaultDurationText();
         }
     } else if (chosen == WordText(Word::Loop)) {
         const std::optional<std::wstring> loop = AddLoop(row, old);
@@ -812,7 +763,7 @@ bool SequenceEditor::EndEditLoopCall(int row, const std::wstring& chosen) {
         }
         text = *loop;
     } else if (FirstWord(chosen) == Word::Call) {
-        if (ApplyCall(row, chosen, true) != VLR_SUCCESS) {
+        if (ApplyCall(row, chosen) != VLR_SUCCESS) {
             return false;
         }
         text = chosen;

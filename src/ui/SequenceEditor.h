@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/VlrDataTypes.h"
+#include "ui/StepCells.h"
 
 class LogFile;
 class SequenceContainer;
@@ -22,9 +23,10 @@ class SequenceEditorPrompts {
     virtual void ShowRuleError(const std::wstring& caption, const std::wstring& text) = 0;
 };
 
-// The sequence editor without its window: one row per command set of the shown sequence, the
-// cells the operator edits, which of them are read-only, the choices each cell offers, the
-// rules, the times and the button states. Every edit rewrites its row's command set as a whole.
+// The sequence editor without its window: a mapping between the shown sequence's steps and the
+// grid's rows (which cells are read-only, what each offers, the button states). What a step may
+// hold is the rulebook's (StepRules), a command's text StepText's, the times the model's. Every
+// edit rewrites its row's command set as a whole.
 //
 // A stored command set the grid cannot show as it is (an unknown word, a command twice, a
 // refused call, a loop or call sharing its set) is shown read-only and never rewritten.
@@ -103,8 +105,17 @@ class SequenceEditor {
 
     // The commands a row stands for, in the order they are stored.
     std::vector<std::wstring> RowCommands(int row) const;
-    // The commands a row showing `cells` (one text per column) would stand for.
-    std::vector<std::wstring> CommandsOf(const std::vector<std::wstring>& cells) const;
+    // Rows of cells that may hold anything (pasted ones) to go in at `row`: their command sets
+    // (durations written as the grid writes them), or the first row breaking a rule, a call
+    // closing a cycle or the loop pairing (loops do not nest, and each closes among the rows).
+    struct RowRefusal {
+        std::size_t index;
+        StepCells::Refusal refusal;
+    };
+    std::optional<RowRefusal> ReadRows(std::vector<StepCells::Cells> rows, int row,
+                                       std::vector<CommandSet>& sets) const;
+    // The partner of every loop start and loop end row, -1 when it has none.
+    std::vector<int> MatchLoops() const;
     // Rewrites the row's command set; when the model refuses it, the row shows the model's set.
     VlrRetVal CommitRow(int row);
     VlrRetVal UpdateTimes();
@@ -122,6 +133,13 @@ class SequenceEditor {
     };
 
     void LogError(const std::wstring& message) const;
+    // The commands a row showing `cells` (one text per column) would stand for.
+    std::vector<std::wstring> CommandsOf(const std::vector<std::wstring>& cells) const;
+    // The step those commands make, as far as the rulebook reads it.
+    Step StepOf(const std::vector<std::wstring>& cells) const;
+    // Whether a loop may start at `row` by the rulebook's pairing of the rows above (loops do
+    // not nest).
+    bool LoopMayStartAt(int row) const;
     std::optional<std::vector<std::wstring>> Tokens(const std::wstring& text) const;
     Row NewRow();
     VlrRetVal InsertRow(int position, bool inModel);
@@ -130,19 +148,19 @@ class SequenceEditor {
     void SetRowCellsReadOnly(bool readOnly, int row, int exceptColumn);
     void SetLoopCallCell(int row, const std::wstring& text);
     void ShowCommandSet(int row, const std::vector<std::wstring>& stored);
-    bool ApplyCommand(int row, const std::wstring& text);
+    bool ShowCommand(int row, const Step& command, const std::wstring& text);
+    bool MayJoin(int row, int column, SequenceCommandWords::Word word) const;
+    std::vector<std::wstring> CanonicalCommands(const std::vector<std::wstring>& texts) const;
+    void LogUnshown(const StepRules::Refusal& refusal) const;
+    std::optional<StepCells::Refusal> ReadRow(StepCells::Cells& cells, bool loopAbove,
+                                              std::vector<Step>& steps) const;
     std::optional<std::uint32_t> CalledSequence(const std::wstring& callText) const;
-    VlrRetVal ApplyCall(int row, const std::wstring& callText, bool ask);
+    VlrRetVal ApplyCall(int row, const std::wstring& callText);
     std::optional<std::wstring> AddLoop(int row, const std::wstring& oldText);
-    // The partner of every loop start and loop end row, -1 when it has none.
-    std::vector<int> MatchLoops() const;
-    std::optional<int> GetColumnNumber(const std::wstring& label) const;
     void UpdateButtons();
     bool EndEditValue(int row, int column, const std::wstring& chosen);
     bool EndEditLoopCall(int row, const std::wstring& chosen);
     bool EndEditTTL(int row, const std::wstring& chosen);
-    // The text a command is compared by: the word and colour as the model names them.
-    std::wstring CanonicalCommand(const std::wstring& text) const;
 
     SequenceEditorPrompts& prompts_;
     LogFile* log_ = nullptr;

@@ -20,7 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "sequences/StepRules.h"
+#include "foundation/StepRules.h"
 #include "ui/FontUnits.h"
 #include "ui/GridColumnWidths.h"
 #include "ui/SequenceValidation.h"
@@ -419,6 +419,11 @@ void SequenceEditorPage::ShowSequence(std::uint32_t number) {
 
 void SequenceEditorPage::Clear() {
     editor_.ClearGrid();
+    Refresh();
+}
+
+void SequenceEditorPage::ShowModelChange() {
+    editor_.UpdateTimes();
     Refresh();
 }
 

@@ -74,7 +74,7 @@ class QtSequenceEditorPrompts final : public SequenceEditorPrompts {
 };
 
 // The "Sequence Setup" page: the grid of the shown sequence, the four row buttons and the
-// total time. The sequence manager chooses what it shows through ShowSequence and Clear.
+// total time. The window shows here the sequence chosen in the manager (ShowSequence, Clear).
 class SequenceEditorPage final : public QWidget {
     Q_OBJECT
   public:
@@ -84,6 +84,8 @@ class SequenceEditorPage final : public QWidget {
     void Initialize(LogFile* log, SequenceContainer& container);
     void ShowSequence(std::uint32_t number);
     void Clear();
+    // After the model changed: a sequence the shown one calls may last otherwise now.
+    void ShowModelChange();
     const SequenceEditor& Logic() const { return editor_; }
     SequenceGridView* Grid() const { return grid_; }
     // Marks what the validation refuses (it may be null) and keeps the marks current.

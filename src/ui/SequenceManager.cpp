@@ -25,24 +25,9 @@ bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
 void SequenceManager::Initialize(LogFile* log, SequenceContainer& sequences) {
     log_ = log;
     sequences_ = &sequences;
-    // The model's event keeps its subscribers for its whole life: one is enough.
-    if (subscribed_ != &sequences) {
-        sequences.SubscribeToChanges([this] {
-            OnSequencesChanged();
-            return 0;
-        });
-        subscribed_ = &sequences;
-    }
     upToDate_ = false;
     const std::vector<std::uint32_t> used = sequences.UsedSequenceNumbers();
     Rebuild(used.empty() ? std::nullopt : std::optional<std::uint32_t>(used.back()));
-}
-
-void SequenceManager::OnSequencesChanged() {
-    upToDate_ = false;
-    if (onChange_) {
-        onChange_();
-    }
 }
 
 // The list always comes from the model, so a failed operation can never leave a row behind

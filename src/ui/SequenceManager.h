@@ -60,11 +60,11 @@ class SequenceManager {
 
     explicit SequenceManager(SequenceManagerPrompts& prompts) : prompts_(prompts) {}
 
-    // Links the model (subscribing once per model) and rebuilds the list, selecting the
-    // highest-numbered sequence.
+    // Links the model and rebuilds the list, selecting the highest-numbered sequence.
     void Initialize(LogFile* log, SequenceContainer& sequences);
-    // Called after each change of the model (the view then draws the new state).
-    void SetChangeHandler(std::function<void()> handler) { onChange_ = std::move(handler); }
+    // The model changed: the device's copy is out of date. Called on this object's thread
+    // (the window hands the model's change event over).
+    void SequencesChanged() { upToDate_ = false; }
     const std::vector<Row>& Rows() const { return rows_; }
     int SelectedRow() const { return selected_; }
     // The sequence the editor shows; nothing when the list is empty.
@@ -96,7 +96,6 @@ class SequenceManager {
   private:
     using Properties = SequenceManagerPrompts::Properties;
     using PropertiesCheck = SequenceManagerPrompts::PropertiesCheck;
-    void OnSequencesChanged();
     void Rebuild(std::optional<std::uint32_t> select);
     void RunFlow(Command command);
     // Every free number; with none the operator is told so, before any dialog opens.
@@ -112,7 +111,6 @@ class SequenceManager {
     SequenceHistory* history_ = nullptr;
     LogFile* log_ = nullptr;
     SequenceContainer* sequences_ = nullptr;
-    SequenceContainer* subscribed_ = nullptr;
     std::vector<Row> rows_;
     int selected_ = -1;
     bool connected_ = false;
@@ -120,5 +118,4 @@ class SequenceManager {
     bool executing_ = false;
     // An upload succeeded after the last change of the model.
     bool upToDate_ = false;
-    std::function<void()> onChange_;
 };

@@ -18,14 +18,13 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <chrono>
 
 #include "app/ApplicationCore.h"
 #include "app/StopRequests.h"
+#include "app/UploadState.h"
 #include "ui/DeviceWorker.h"
 #include "ui/FontUnits.h"
 #include "ui/Prompts.h"
-#include "ui/SequenceEditorPage.h"
 #include "ui/SequenceValidation.h"
 #include "ui/TimelinePreview.h"
 
@@ -141,9 +140,8 @@ void SequenceListModel::Refresh() {
     endResetModel();
 }
 
-SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& editor,
-                                         QWidget* parent)
-    : QWidget(parent), prompts_(prompts, this), logic_(prompts_), model_(logic_), editor_(editor) {
+SequenceManagerPage::SequenceManagerPage(Prompts& prompts, QWidget* parent)
+    : QWidget(parent), prompts_(prompts, this), logic_(prompts_), model_(logic_) {
     setObjectName(QStringLiteral("sequenceManagerPage"));
     list_ = new QTableView;
     list_->setObjectName(QStringLiteral("sequenceList"));
@@ -160,7 +158,7 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
             [this](const QModelIndex& current) {
                 logic_.Select(current.isValid() ? current.row() : -1);
                 if (const auto shown = logic_.Shown()) {
-                    editor_.ShowSequence(*shown);
+                    emit sequenceChosen(shown);
                 }
                 ShowPreview();
                 Refresh();
@@ -230,26 +228,18 @@ SequenceManagerPage::SequenceManagerPage(Prompts& prompts, SequenceEditorPage& e
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(management);
-    // An edit in the editor makes the device's copy out of date: Start follows at once. A burst
-    // of changes (a file read, a pasted block: one per command) redraws once, not once each.
-    logic_.SetChangeHandler([this] {
-        if (refreshQueued_.exchange(true)) {
-            return;
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                refreshQueued_ = false;
-                ShowPreview();
-                ValidationStale();
-                Refresh();
-            },
-            Qt::QueuedConnection);
-    });
     Refresh();
 }
 
 SequenceManagerPage::~SequenceManagerPage() = default;
+
+// An edit in the editor makes the device's copy out of date: Start follows at once.
+void SequenceManagerPage::ShowModelChange() {
+    logic_.SequencesChanged();
+    ShowPreview();
+    ValidationStale();
+    Refresh();
+}
 
 void SequenceManagerPage::ValidationStale() {
     validationStale_ = true;
@@ -264,22 +254,22 @@ void SequenceManagerPage::Validate() {
         return;
     }
     if (!validation_) {
-        validation_ = std::make_unique<SequenceValidation>(core_->GetSetupFilePath());
-        editor_.SetValidation(validation_.get());
+        validation_ = std::make_unique<SequenceValidation>(core_->GetSequenceContainer());
     }
-    validation_->Recompute(core_->GetSequenceContainer());
+    validation_->Recompute();
     validationStale_ = false;
-    editor_.ShowValidation();
+    emit validated();
     Refresh();
 }
 
 void SequenceManagerPage::Initialize(ApplicationCore& core, DeviceWorker& worker,
-                                     StopRequests& stops, DeviceJobRunner runJob) {
+                                     StopRequests& stops, UploadState& uploads,
+                                     DeviceJobRunner runJob) {
     core_ = &core;
     worker_ = &worker;
     stops_ = &stops;
+    uploads_ = &uploads;
     runJob_ = std::move(runJob);
-    editor_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
     logic_.Initialize(&core.GetLogFile(), core.GetSequenceContainer());
     ShowList();
     ValidationStale();
@@ -299,12 +289,11 @@ void SequenceManagerPage::ApplyState(bool connected, bool busy) {
 void SequenceManagerPage::ShowList() {
     const QSignalBlocker blocker(list_->selectionModel());
     model_.Refresh();
-    if (const auto shown = logic_.Shown()) {
+    const std::optional<std::uint32_t> shown = logic_.Shown();
+    if (shown) {
         list_->selectRow(logic_.SelectedRow());
-        editor_.ShowSequence(*shown);
-    } else {
-        editor_.Clear();
     }
+    emit sequenceChosen(shown);
     ShowPreview();
     Refresh();
 }
@@ -352,10 +341,9 @@ void SequenceManagerPage::Refresh() {
     startStop_->setText(Text(view.startStopText));
 }
 
-void SequenceManagerPage::ShowRestored(const SequenceFocus& focus) {
-    logic_.Reload(focus.sequence);
+void SequenceManagerPage::ShowRestored(std::optional<std::uint32_t> sequence) {
+    logic_.Reload(sequence);
     ShowList();
-    editor_.SelectRow(focus.row);
 }
 
 void SequenceManagerPage::RunCommand(SequenceManager::Command command) {
@@ -369,6 +357,7 @@ void SequenceManagerPage::Upload() {
         return;
     }
     stops_->BeginUpload();
+    uploads_->Begin();
     // Not modal: Stop All (its toolbar button and Ctrl+.) stays within reach while it shows; the
     // window keeps the pages still instead. A child of the window, not of the page it stills.
     auto* progress = new QProgressDialog(QStringLiteral("Uploading sequences..."),
@@ -380,45 +369,32 @@ void SequenceManagerPage::Upload() {
     progress->setAutoClose(false);
     progress->setAutoReset(false);
     connect(progress, &QProgressDialog::canceled, this, [this] { stops_->CancelUpload(); });
-    connect(this, &SequenceManagerPage::UploadProgress, progress,
-            [progress](int index, int count, int sent, int commands) {
-                progress->setLabelText(QStringLiteral("Sequence %1 of %2: %3 of %4 script "
-                                                      "commands sent")
-                                           .arg(index)
-                                           .arg(count)
-                                           .arg(sent)
-                                           .arg(commands));
-                progress->setMaximum(commands);
-                progress->setValue(sent);
-            });
-    uploading_ = true;
+    connect(this, &SequenceManagerPage::UploadProgress, progress, [this, progress] {
+        const SequenceUpload::Progress shown = uploads_->Current().progress;
+        progress->setLabelText(QStringLiteral("Sequence %1 of %2: %3 of %4 script commands sent")
+                                   .arg(shown.sequenceIndex)
+                                   .arg(shown.sequenceCount)
+                                   .arg(shown.commandsSent)
+                                   .arg(shown.commandCount));
+        progress->setMaximum(static_cast<int>(shown.commandCount));
+        progress->setValue(static_cast<int>(shown.commandsSent));
+    });
     emit uploadingChanged();
     progress->show();
     auto result = std::make_shared<SequenceUpload::Result>();
     runJob_(
         [this, result] {
-            std::chrono::steady_clock::time_point lastShown;
-            *result = core_->UploadSequences(
-                [this, &lastShown](const SequenceUpload::Progress& step) {
-                    // A signal per script command floods the window's event loop (and repaints
-                    // the dialog thousands of times); a few updates a second show the same.
-                    const auto now = std::chrono::steady_clock::now();
-                    if (step.commandsSent != step.commandCount &&
-                        now - lastShown < std::chrono::milliseconds(40)) {
-                        return;
-                    }
-                    lastShown = now;
-                    // Queued to the window's thread: a signal from the worker thread.
-                    emit UploadProgress(
-                        static_cast<int>(step.sequenceIndex), static_cast<int>(step.sequenceCount),
-                        static_cast<int>(step.commandsSent), static_cast<int>(step.commandCount));
-                },
-                stops_->UploadCancel());
+            // Queued to the window's thread: a signal from the worker thread.
+            *result =
+                core_->UploadSequences(uploads_->Recorder([this](const SequenceUpload::Progress&) {
+                    emit UploadProgress();
+                }),
+                                       stops_->UploadCancel());
         },
         [this, result, progress] {
             progress->deleteLater();
             progress->hide();
-            uploading_ = false;
+            uploads_->Finish();
             // The pages come back before the result's box, which may wait for the operator.
             emit uploadingChanged();
             logic_.FinishUpload(*result);

@@ -3,11 +3,10 @@
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
 #include <QWidget>
-#include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
-#include "ui/SequenceChange.h"
 #include "ui/SequenceManager.h"
 
 class ApplicationCore;
@@ -19,10 +18,10 @@ class QPushButton;
 class QTableView;
 class QTimer;
 class QToolButton;
-class SequenceEditorPage;
 class SequenceValidation;
 class StopRequests;
 class TimelinePreview;
+class UploadState;
 
 // The "Sequence Properties" dialog, files and message boxes; boxes go through the window's
 // prompts so that the window's tests answer them.
@@ -62,36 +61,47 @@ class SequenceListModel final : public QAbstractTableModel {
 };
 
 // The sequence manager page: the list, its options menu, Upload and Start/Stop. Uploads and
-// runs go through the device worker; a run keeps the worker until it ends or is stopped.
+// runs go through the device worker; a run keeps the worker until it ends or is stopped. The
+// page tells which sequence the operator chose and when the checks changed; the window passes
+// both on to the editor.
 class SequenceManagerPage final : public QWidget {
     Q_OBJECT
   public:
     // Runs a device job with the window marked busy, then `done` on the window's thread.
     using DeviceJobRunner = std::function<void(std::function<void()>, std::function<void()>)>;
 
-    SequenceManagerPage(Prompts& prompts, SequenceEditorPage& editor, QWidget* parent = nullptr);
+    explicit SequenceManagerPage(Prompts& prompts, QWidget* parent = nullptr);
 
-    // Uploads and runs end on the window's stop requests (Stop All, a close).
+    // Uploads and runs end on the window's stop requests (Stop All, a close); an upload's
+    // progress is kept in `uploads`, which the page shows.
     void Initialize(ApplicationCore& core, DeviceWorker& worker, StopRequests& stops,
-                    DeviceJobRunner runJob);
+                    UploadState& uploads, DeviceJobRunner runJob);
     void ApplyState(bool connected, bool busy);
     void SetHistory(SequenceHistory* history) { logic_.SetHistory(history); }
-    // After an undo or redo: the list from the model, the sequence and row the operator was at.
-    void ShowRestored(const SequenceFocus& focus);
+    // After an undo or redo: the list from the model, the sequence the operator was at.
+    void ShowRestored(std::optional<std::uint32_t> sequence);
+    // After the model changed (a burst of changes once): out of date, checked again, redrawn.
+    void ShowModelChange();
     bool Executing() const { return logic_.Executing(); }
-    bool Uploading() const { return uploading_; }
     // The sequence that runs and the milliseconds it has left.
     std::optional<std::uint32_t> RunningSequence() const;
     std::int64_t RunLeftMs() const;
     const SequenceManager& Logic() const { return logic_; }
     // The picture of the selected sequence; the window places it.
     TimelinePreview* Preview() const { return preview_; }
+    // What the last check of the sequences refuses; null before the first.
+    const SequenceValidation* Validation() const { return validation_.get(); }
     ~SequenceManagerPage() override;
 
   signals:
-    void UploadProgress(int sequenceIndex, int sequenceCount, int sent, int count);
+    // The upload state has news worth showing (a few times a second).
+    void UploadProgress();
     // An upload began or ended: the window keeps the pages still meanwhile.
     void uploadingChanged();
+    // The sequence the operator chose to look at; none when the list is empty.
+    void sequenceChosen(std::optional<std::uint32_t> number);
+    // The sequences were checked again (Validation).
+    void validated();
 
   private:
     void RunCommand(SequenceManager::Command command);
@@ -108,7 +118,6 @@ class SequenceManagerPage final : public QWidget {
     QtSequenceManagerPrompts prompts_;
     SequenceManager logic_;
     SequenceListModel model_;
-    SequenceEditorPage& editor_;
     ApplicationCore* core_ = nullptr;
     DeviceWorker* worker_ = nullptr;
     DeviceJobRunner runJob_;
@@ -122,11 +131,9 @@ class SequenceManagerPage final : public QWidget {
     QTimer* runTicker_ = nullptr;
     QElapsedTimer runClock_;
     std::int64_t runLengthMs_ = 0;
-    // A redraw after a model change is already waiting in the event queue.
-    std::atomic<bool> refreshQueued_{false};
     std::uint32_t runNumber_ = 0;
     StopRequests* stops_ = nullptr;
-    bool uploading_ = false;
+    UploadState* uploads_ = nullptr;
     std::unique_ptr<SequenceValidation> validation_;
     QTimer* validationTimer_ = nullptr;
     bool validationStale_ = false;

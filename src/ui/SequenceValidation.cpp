@@ -1,20 +1,24 @@
 #include "ui/SequenceValidation.h"
 
 #include <algorithm>
+#include <climits>
+#include <mutex>
 
-#include "app/ScratchModels.h"
 #include "app/SequenceUpload.h"
+#include "device/MicroControllerCommandConversion.h"
+#include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/Step.h"
+#include "foundation/StepRules.h"
+#include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
 #include "ui/SequenceEditor.h"
 
-using VlrDataTypes::VLR_SUCCESS;
 using Word = SequenceCommandWords::Word;
-using Sets = std::vector<std::vector<std::wstring>>;
 
 namespace {
 
-// What a refusal that logged nothing is shown with.
+// What a refusal that gave no reason is shown with.
 const std::wstring kNoReason = L"The conversion to script commands refuses this step.";
 
 std::optional<Word> WordOf(const std::wstring& command, std::wstring* argument = nullptr) {
@@ -32,166 +36,220 @@ std::optional<Word> WordOf(const std::wstring& command, std::wstring* argument =
     return SequenceCommandWords::Find(command.substr(start, end - start));
 }
 
-bool OpensOrClosesLoop(const std::vector<std::wstring>& set) {
-    for (const std::wstring& command : set) {
-        const std::optional<Word> word = WordOf(command);
-        if (word == Word::Loop || word == Word::EndLoop) {
-            return true;
-        }
+std::wstring LoopAdvice(StepRules::Reason reason) {
+    switch (reason) {
+        case StepRules::Reason::LoopAlreadyOpen:
+            return L"A loop cannot start inside another loop: end the loop above first, or clear "
+                   L"this -Loop.";
+        case StepRules::Reason::LoopEndWithoutStart:
+            return L"This -EndLoop ends no loop: choose -Loop in a row above it.";
+        default:
+            return L"This loop has no -EndLoop: clear the -Loop and choose it again, which adds "
+                   L"one.";
     }
-    return false;
-}
-
-// What to do about the last command of a step's commands, which the conversion refuses after
-// the ones before it: a step is one script command, and an intensity change takes it whole.
-std::wstring ShareAdvice(const std::vector<std::wstring>& commands) {
-    const std::wstring& refused = commands.back();
-    const bool intensityBefore = std::any_of(
-        commands.begin(), commands.end() - 1,
-        [](const std::wstring& command) { return WordOf(command) == Word::SetIntensity; });
-    if (intensityBefore) {
-        return L"An intensity change needs a step of its own: move " + refused +
-               L" to another row.";
-    }
-    if (commands.size() > 1) {
-        return refused +
-               L" cannot share a step with the commands before it: move it to another "
-               L"row.";
-    }
-    return L"The device cannot run " + refused +
-           L": correct or clear this cell (the message "
-           L"log says why).";
 }
 
 }  // namespace
 
-SequenceValidation::SequenceValidation(const std::wstring& setupFile)
-    : models_(std::make_unique<ScratchModels>()) {
-    models_->ReadSetupFile(setupFile);
-    models_->recorder.Take();
+// The changes the model reported since the last recompute. The model may change on the device
+// worker's thread (a settings file read there), and its event outlives this validation.
+class SequenceValidation::PendingChanges {
+  public:
+    PendingChanges() { numbers_.set(); }
+
+    void Note(const SequenceContainer::Change& change) {
+        const std::lock_guard<std::mutex> guard(lock_);
+        if (change.IsEverySequence()) {
+            numbers_.set();
+        } else if (change.sequence < kSlots) {
+            numbers_.set(change.sequence);
+        }
+    }
+
+    Numbers Take() {
+        const std::lock_guard<std::mutex> guard(lock_);
+        const Numbers taken = numbers_;
+        numbers_.reset();
+        return taken;
+    }
+
+  private:
+    std::mutex lock_;
+    Numbers numbers_;
+};
+
+// The conversion's own wording of what it refuses, for the model's LEDs; asked only about
+// sequences the rulebook refuses. Where the LEDs sit on the device changes no wording.
+struct SequenceValidation::DeviceWording {
+    MicroControllerCommandConversion conversion;
+
+    explicit DeviceWording(const std::vector<std::wstring>& labels) {
+        for (std::size_t position = 0; position < labels.size(); ++position) {
+            conversion.RegisterLED(labels[position], static_cast<std::uint32_t>(position));
+        }
+    }
+
+    // None when the sets convert.
+    std::optional<std::wstring> Refusal(const Sets& sets) const {
+        const std::optional<std::wstring> refusal = conversion.Refusal(sets);
+        return refusal && refusal->empty() ? kNoReason : refusal;
+    }
+};
+
+SequenceValidation::SequenceValidation(SequenceContainer& sequences)
+    : sequences_(sequences), pending_(std::make_shared<PendingChanges>()) {
+    sequences.SubscribeToChanges([pending = pending_](const SequenceContainer::Change& change) {
+        pending->Note(change);
+        return 0;
+    });
 }
 
 SequenceValidation::~SequenceValidation() = default;
 
-void SequenceValidation::Recompute(const SequenceContainer& sequences) {
-    cells_.clear();
-    advice_.clear();
-    sequenceReasons_.clear();
+void SequenceValidation::Recompute() {
+    const Numbers changed = pending_->Take();
+    if (changed.none()) {
+        return;
+    }
+    if (!device_ || changed.all()) {
+        // The LEDs are the model's: they change with a setup, which re-reads every sequence.
+        device_ = std::make_unique<DeviceWording>(sequences_.GetColorLabels());
+    }
+    const Numbers judged = WithCallers(changed);
+    for (std::uint32_t number = 0; number < kSlots; ++number) {
+        if (judged.test(number)) {
+            Store(number, Judge(number));
+        }
+    }
+    FindUploadRefusal();
+}
+
+// The sequences given and every sequence that calls one of them, directly or not, by the calls
+// each made when it was last judged (a changed sequence is judged anew anyway).
+SequenceValidation::Numbers SequenceValidation::WithCallers(Numbers numbers) const {
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (std::uint32_t number = 0; number < kSlots; ++number) {
+            if (!numbers.test(number) && (verdicts_[number].callees & numbers).any()) {
+                numbers.set(number);
+                grew = true;
+            }
+        }
+    }
+    return numbers;
+}
+
+SequenceValidation::Verdict SequenceValidation::Judge(std::uint32_t number) const {
+    Verdict verdict;
+    if (sequences_.GetSequenceName(number).empty()) {
+        return verdict;
+    }
+    for (const auto& parsedSet : sequences_.GetParsedCommandSets(number)) {
+        for (const ParsedCommand& command : parsedSet) {
+            if (command.IsCall() && command.IntegerArgument() >= 0 &&
+                static_cast<std::size_t>(command.IntegerArgument()) < kSlots) {
+                verdict.callees.set(static_cast<std::size_t>(command.IntegerArgument()));
+            }
+        }
+    }
+    if (const auto fault = sequences_.FindChainFault(number)) {
+        verdict.timingReason = SequenceContainer::ChainFaultText(*fault);
+    }
+    const Sets& sets = sequences_.GetCommandSets(number);
+    JudgeSteps(number, sets, verdict);
+    // Only the conversion words its own refusals, and the rulebook refuses whatever it would.
+    if (!verdict.marks.empty()) {
+        verdict.conversionReason = device_->Refusal(sets);
+        for (Mark& mark : verdict.marks) {
+            if (mark.reason.empty()) {
+                mark.reason = verdict.conversionReason.value_or(kNoReason);
+            }
+        }
+    }
+    return verdict;
+}
+
+// Each step through the rulebook as the model judges what it stores, then the loops over the
+// whole sequence; the command a step is refused at marks its cell.
+void SequenceValidation::JudgeSteps(std::uint32_t number, const Sets& sets,
+                                    Verdict& verdict) const {
+    const StepRules::Context context{
+        sequences_.GetColorLabels(), sequences_.GetTTLBitNames(),
+        [this](std::uint32_t n) { return !sequences_.GetSequenceName(n).empty(); }};
+    std::vector<Step> steps;
+    steps.reserve(sets.size());
+    for (std::size_t set = 0; set < sets.size(); ++set) {
+        StepText::Reading reading = StepText::Read(sets[set], context);
+        if (reading.refusal) {
+            const std::vector<std::wstring> commands(
+                sets[set].begin(),
+                sets[set].begin() + static_cast<long>(reading.refusal->index) + 1);
+            Refuse(verdict, RefusedCommand(number, set, commands, *reading.refusal, reading.step));
+        }
+        steps.push_back(std::move(reading.step));
+    }
+    if (const auto loops = StepRules::CheckLoops(steps)) {
+        // The conversion's reason, which names the loop by its place in the script.
+        Refuse(verdict, {static_cast<int>(loops->index), SequenceEditor::kLoopCallColumn,
+                         std::wstring(), LoopAdvice(loops->reason)});
+    }
+}
+
+// commands: the step's commands up to the refused one; before: what the ones before it hold.
+SequenceValidation::Mark SequenceValidation::RefusedCommand(
+    std::uint32_t number, std::size_t set, const std::vector<std::wstring>& commands,
+    const StepRules::Refusal& refusal, const Step& before) const {
+    const std::wstring& command = commands.back();
+    const int row = static_cast<int>(set);
+    if (refusal.reason != StepRules::Reason::CannotShareStep) {
+        return {row, ColumnOf(command),
+                sequences_.RefusalText(refusal, command, number, static_cast<std::uint32_t>(set)),
+                L"Correct or clear this cell: the sequences cannot hold \"" + command +
+                    L"\" (the message log says why)."};
+    }
+    // A step is one script command, and an intensity change takes it whole.
+    std::wstring advice =
+        before.SetsIntensity() || refusal.word == Word::SetIntensity
+            ? L"An intensity change needs a step of its own: move " + command + L" to another row."
+            : command +
+                  L" cannot share a step with the commands before it: move it to another row.";
+    return {row, ColumnOf(command), device_->Refusal({commands}).value_or(kNoReason),
+            std::move(advice)};
+}
+
+// The first reason given for a cell stands.
+void SequenceValidation::Refuse(Verdict& verdict, Mark mark) {
+    const bool marked = std::any_of(
+        verdict.marks.begin(), verdict.marks.end(),
+        [&mark](const Mark& m) { return m.row == mark.row && m.column == mark.column; });
+    if (!marked) {
+        verdict.marks.push_back(std::move(mark));
+    }
+}
+
+void SequenceValidation::Store(std::uint32_t number, Verdict verdict) {
+    const auto first = cells_.lower_bound({number, INT_MIN, INT_MIN});
+    const auto last = cells_.lower_bound({number + 1, INT_MIN, INT_MIN});
+    cells_.erase(first, last);
+    advice_.erase(advice_.lower_bound({number, INT_MIN, INT_MIN}),
+                  advice_.lower_bound({number + 1, INT_MIN, INT_MIN}));
+    for (const Mark& mark : verdict.marks) {
+        cells_.emplace(Cell{number, mark.row, mark.column}, mark.reason);
+        advice_.emplace(Cell{number, mark.row, mark.column}, mark.advice);
+    }
+    verdicts_[number] = std::move(verdict);
+}
+
+// The upload names the first sequence, in ascending order, that does not convert.
+void SequenceValidation::FindUploadRefusal() {
     uploadRefusal_.reset();
-    CopySequences(sequences);
-    std::optional<std::wstring> firstFailure;
-    for (const std::uint32_t number : sequences.UsedSequenceNumbers()) {
-        const Sets& sets = sequences.GetCommandSets(number);
-        CheckSteps(number, sets);
-        models_->recorder.Take();
-        if (!Converts(sets)) {
-            const std::vector<std::wstring> reasons = models_->recorder.Take();
-            const std::wstring reason = reasons.empty() ? kNoReason : reasons.front();
-            sequenceReasons_.emplace(number, reason);
-            CheckLoops(number, sets, reason);
-            firstFailure = firstFailure.value_or(reason);
-        }
-    }
-    // The upload's own check, over the same sets and LEDs: its message is the one an upload
-    // would give.
-    const SequenceUpload::Result prepared =
-        SequenceUpload(models_->device, sequences, nullptr).Prepare();
-    models_->recorder.Take();
-    if (!prepared.status) {
-        uploadRefusal_ = prepared.status.Message() + L" " + firstFailure.value_or(kNoReason);
-    }
-}
-
-// Each command is stored as the model stores it; what the model refuses marks its cell.
-void SequenceValidation::CopySequences(const SequenceContainer& source) {
-    SequenceContainer& copy = models_->sequences;
-    copy.ClearAllSequences();
-    const std::vector<std::uint32_t> used = source.UsedSequenceNumbers();
-    for (const std::uint32_t number : used) {
-        copy.AddSequence(number, source.GetSequenceName(number));
-    }
-    models_->recorder.Take();
-    for (const std::uint32_t number : used) {
-        const Sets& sets = source.GetCommandSets(number);
-        for (std::uint32_t set = 0; set < sets.size(); ++set) {
-            copy.AddCommandSet(number, set);
-            for (const std::wstring& command : sets[set]) {
-                if (copy.AddCommand(number, set, command) != VLR_SUCCESS) {
-                    Refuse(number, static_cast<int>(set), command, models_->recorder.Take(),
-                           L"Correct or clear this cell: the sequences cannot hold \"" + command +
-                               L"\" (the message log says why).");
-                }
-            }
-        }
-    }
-    models_->recorder.Take();
-    double duration = 0.0;
-    for (const std::uint32_t number : used) {
-        if (copy.GetSequenceDuration(number, duration) != VLR_SUCCESS) {
-            const std::vector<std::wstring> reasons = models_->recorder.Take();
-            sequenceReasons_.emplace(number, reasons.empty() ? kNoReason : reasons.front());
-        }
-    }
-}
-
-// A step is converted alone, then command by command, so that the command the conversion stops
-// at is the one marked. Loop starts and ends are paired over the whole sequence (CheckLoops).
-void SequenceValidation::CheckSteps(std::uint32_t number, const Sets& sets) {
-    for (std::size_t set = 0; set < sets.size(); ++set) {
-        if (OpensOrClosesLoop(sets[set]) || Converts({sets[set]})) {
-            continue;
-        }
-        for (std::size_t count = 1; count <= sets[set].size(); ++count) {
-            models_->recorder.Take();
-            const std::vector<std::wstring> prefix(sets[set].begin(),
-                                                   sets[set].begin() + static_cast<long>(count));
-            if (!Converts({prefix})) {
-                Refuse(number, static_cast<int>(set), prefix.back(), models_->recorder.Take(),
-                       ShareAdvice(prefix));
-                break;
-            }
-        }
-    }
-}
-
-// The loop row the pairing stops at, walked as the conversion walks it: a start inside an open
-// loop, an end without one, or a start never closed.
-void SequenceValidation::CheckLoops(std::uint32_t number, const Sets& sets,
-                                    const std::wstring& reason) {
-    const auto marked = [&](std::size_t row) {
-        return cells_.count({number, static_cast<int>(row), SequenceEditor::kLoopCallColumn}) > 0;
-    };
-    int open = -1;
-    for (std::size_t set = 0; set < sets.size(); ++set) {
-        const std::optional<Word> word = sets[set].empty() ? std::nullopt : WordOf(sets[set][0]);
-        if ((word == Word::Loop && open >= 0) || (word == Word::EndLoop && open < 0)) {
-            if (!marked(set)) {
-                Refuse(number, static_cast<int>(set), sets[set][0], {reason},
-                       word == Word::Loop
-                           ? L"A loop cannot start inside another loop: end the loop above "
-                             L"first, or clear this -Loop."
-                           : L"This -EndLoop ends no loop: choose -Loop in a row above it.");
-            }
+    for (std::uint32_t number = 0; number < kSlots; ++number) {
+        if (const auto& reason = verdicts_[number].conversionReason) {
+            uploadRefusal_ =
+                SequenceUpload::ConversionRefusal(number, sequences_.GetSequenceName(number)) +
+                L" " + *reason;
             return;
         }
-        if (word == Word::Loop) {
-            open = static_cast<int>(set);
-        } else if (word == Word::EndLoop) {
-            open = -1;
-        }
-    }
-    if (open >= 0 && !marked(static_cast<std::size_t>(open))) {
-        Refuse(number, open, sets[static_cast<std::size_t>(open)][0], {reason},
-               L"This loop has no -EndLoop: clear the -Loop and choose it again, which adds one.");
-    }
-}
-
-void SequenceValidation::Refuse(std::uint32_t number, int row, const std::wstring& command,
-                                const std::vector<std::wstring>& reasons,
-                                const std::wstring& advice) {
-    const Cell cell{number, row, ColumnOf(command)};
-    if (cells_.emplace(cell, reasons.empty() ? kNoReason : reasons.front()).second) {
-        advice_.emplace(cell, advice);
     }
 }
 
@@ -201,7 +259,7 @@ int SequenceValidation::ColumnOf(const std::wstring& command) const {
         case Word::On:
         case Word::Off:
         case Word::SetIntensity: {
-            const std::vector<std::wstring>& labels = models_->sequences.GetColorLabels();
+            const std::vector<std::wstring>& labels = sequences_.GetColorLabels();
             for (std::size_t index = 0; index < labels.size(); ++index) {
                 if (CompareNoCase(labels[index], argument) == 0) {
                     return SequenceEditor::kFirstLedColumn + static_cast<int>(index);
@@ -222,11 +280,6 @@ int SequenceValidation::ColumnOf(const std::wstring& command) const {
     return SequenceEditor::kLoopCallColumn;
 }
 
-bool SequenceValidation::Converts(const Sets& sets) const {
-    std::vector<std::uint8_t> bytes;
-    return models_->device.ConvertToScript(sets, bytes) == VLR_SUCCESS;
-}
-
 std::optional<std::wstring> SequenceValidation::CellReason(std::uint32_t sequence, int row,
                                                            int column) const {
     const auto found = cells_.find({sequence, row, column});
@@ -240,7 +293,9 @@ std::optional<std::wstring> SequenceValidation::CellAdvice(std::uint32_t sequenc
 }
 
 std::optional<std::wstring> SequenceValidation::SequenceReason(std::uint32_t sequence) const {
-    const auto found = sequenceReasons_.find(sequence);
-    return found == sequenceReasons_.end() ? std::nullopt
-                                           : std::optional<std::wstring>(found->second);
+    if (sequence >= kSlots) {
+        return std::nullopt;
+    }
+    const Verdict& verdict = verdicts_[sequence];
+    return verdict.timingReason ? verdict.timingReason : verdict.conversionReason;
 }

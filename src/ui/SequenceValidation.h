@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -8,27 +10,31 @@
 #include <tuple>
 #include <vector>
 
-class ScratchModels;
-class SequenceContainer;
+#include "foundation/Step.h"
+#include "foundation/StepRules.h"
+#include "sequences/SequenceContainer.h"
 
 // Which steps of the operator's sequences the sequence model or the conversion to script
 // commands would refuse, and why, so that the window marks them while the operator edits
-// instead of an upload failing halfway. The check runs on models of its own (the LEDs of the
-// setup file, a copy of the sequences), so the operator's log and models stay untouched.
+// instead of an upload failing halfway. It asks the rules themselves, never a log, so the
+// operator's log stays untouched.
 //
-// Recompute after a change of the sequences, not on every paint: it copies and converts them
-// all.
+// A recompute re-judges only the sequences changed since the last one and the sequences that
+// call them (a caller's chain of calls may have grown too deep or closed a cycle): one edit of
+// the largest protocol costs a few sequences, not all 255.
 class SequenceValidation {
   public:
     // Sequence number, row (command set index), column as the editor numbers them.
     using Cell = std::tuple<std::uint32_t, int, int>;
 
-    explicit SequenceValidation(const std::wstring& setupFile);
+    // Follows the model's changes from here on; the first recompute judges every sequence.
+    explicit SequenceValidation(SequenceContainer& sequences);
     ~SequenceValidation();
     SequenceValidation(const SequenceValidation&) = delete;
     SequenceValidation& operator=(const SequenceValidation&) = delete;
 
-    void Recompute(const SequenceContainer& sequences);
+    // Only while the model holds still (no device job runs).
+    void Recompute();
 
     // Each refused cell with the first reason given for it.
     const std::map<Cell, std::wstring>& Cells() const { return cells_; }
@@ -43,18 +49,43 @@ class SequenceValidation {
     const std::optional<std::wstring>& UploadRefusal() const { return uploadRefusal_; }
 
   private:
-    void CopySequences(const SequenceContainer& source);
-    void CheckSteps(std::uint32_t number, const std::vector<std::vector<std::wstring>>& sets);
-    void CheckLoops(std::uint32_t number, const std::vector<std::vector<std::wstring>>& sets,
-                    const std::wstring& reason);
-    void Refuse(std::uint32_t number, int row, const std::wstring& command,
-                const std::vector<std::wstring>& reasons, const std::wstring& advice);
-    int ColumnOf(const std::wstring& command) const;
-    bool Converts(const std::vector<std::vector<std::wstring>>& sets) const;
+    static constexpr std::size_t kSlots = SequenceContainer::kSequenceCount;
+    using Numbers = std::bitset<kSlots>;
 
-    std::unique_ptr<ScratchModels> models_;
+    struct Mark {
+        int row;
+        int column;
+        std::wstring reason;
+        std::wstring advice;
+    };
+    // Everything found about one sequence.
+    struct Verdict {
+        std::vector<Mark> marks;
+        // Why timing refuses it, and why the conversion does.
+        std::optional<std::wstring> timingReason;
+        std::optional<std::wstring> conversionReason;
+        Numbers callees;
+    };
+    using Sets = std::vector<CommandSet>;
+    class PendingChanges;
+    struct DeviceWording;
+
+    Verdict Judge(std::uint32_t number) const;
+    void JudgeSteps(std::uint32_t number, const Sets& sets, Verdict& verdict) const;
+    Mark RefusedCommand(std::uint32_t number, std::size_t set,
+                        const std::vector<std::wstring>& commands,
+                        const StepRules::Refusal& refusal, const Step& before) const;
+    static void Refuse(Verdict& verdict, Mark mark);
+    Numbers WithCallers(Numbers numbers) const;
+    void Store(std::uint32_t number, Verdict verdict);
+    void FindUploadRefusal();
+    int ColumnOf(const std::wstring& command) const;
+
+    SequenceContainer& sequences_;
+    std::shared_ptr<PendingChanges> pending_;
+    std::unique_ptr<DeviceWording> device_;
+    std::array<Verdict, kSlots> verdicts_;
     std::map<Cell, std::wstring> cells_;
     std::map<Cell, std::wstring> advice_;
-    std::map<std::uint32_t, std::wstring> sequenceReasons_;
     std::optional<std::wstring> uploadRefusal_;
 };

@@ -19,7 +19,7 @@ void SettingsKeeper::Start() {
     memory_ = RecentFiles::FromText(NarrowToWide(files_.ReadState()));
     // The model may change on the worker thread (a settings file read there), once per command:
     // a burst queues one call, not one each.
-    core_.GetSequenceContainer().SubscribeToChanges([this] {
+    core_.GetSequenceContainer().SubscribeToChanges([this](const SequenceContainer::Change&) {
         if (!changeQueued_.exchange(true)) {
             QMetaObject::invokeMethod(
                 this,

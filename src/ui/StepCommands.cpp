@@ -1,49 +1,13 @@
 #include "ui/StepCommands.h"
 
 #include <algorithm>
-#include <cmath>
-#include <iterator>
-#include <locale>
-#include <sstream>
 
-#include "foundation/SequenceCommandWords.h"
-#include "foundation/TextConversion.h"
 #include "sequences/SequenceContainer.h"
-#include "sequences/StepRules.h"
 #include "ui/SequenceHistory.h"
-
-using Word = SequenceCommandWords::Word;
-using Kind = SequenceEditor::RowKind;
 
 namespace {
 
 const wchar_t kPasteError[] = L"Unable to Paste Steps";
-const std::wstring kIntensityHead = L"-SetIntensity(";
-using StepRules::kMaxDuration;
-using StepRules::kMaxIntensity;
-using StepRules::kMaxLoopCount;
-using StepRules::kMinDuration;
-using StepRules::kMinLoopCount;
-
-std::wstring Whole(double value) {
-    return std::to_wstring(static_cast<std::int64_t>(value));
-}
-
-std::vector<std::wstring> Words(const std::wstring& text) {
-    std::wistringstream in(text);
-    return {std::istream_iterator<std::wstring, wchar_t>(in), {}};
-}
-
-// The whole text as a number, in the "C" locale; nothing when anything else follows it.
-std::optional<double> Number(const std::wstring& text) {
-    std::wistringstream in(text);
-    in.imbue(std::locale::classic());
-    double value = 0.0;
-    if (!(in >> value) || !(in >> std::ws).eof()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // Every part, an empty last one included: a spreadsheet ends a row whose last cell is empty
 // with a tab.
@@ -56,22 +20,6 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     }
     parts.push_back(text.substr(start));
     return parts;
-}
-
-bool IsOneOf(const std::wstring& token, std::initializer_list<Word> words) {
-    const std::optional<Word> found = SequenceCommandWords::Find(token);
-    return found && std::find(words.begin(), words.end(), *found) != words.end();
-}
-
-// "-SetIntensity(200)" holds an intensity the device takes.
-bool IsIntensity(const std::wstring& token) {
-    if (token.size() <= kIntensityHead.size() + 1 || token.rfind(kIntensityHead, 0) != 0 ||
-        token.back() != L')') {
-        return false;
-    }
-    const std::optional<double> value =
-        Number(token.substr(kIntensityHead.size(), token.size() - kIntensityHead.size() - 1));
-    return value && *value == std::floor(*value) && *value >= 0 && *value <= kMaxIntensity;
 }
 
 }  // namespace
@@ -131,19 +79,14 @@ std::optional<std::wstring> StepCommands::Cut(int first, int count) {
         return std::nullopt;
     }
     const auto inside = [first, end](int row) { return row >= first && row < end; };
-    int open = -1;
-    for (int row = 0; row < editor_.RowCount(); ++row) {
-        const Kind kind = editor_.KindOf(row);
-        if (kind == Kind::LoopStart) {
-            open = row;
-        } else if (kind == Kind::LoopEnd && open >= 0) {
-            if (inside(open) != inside(row)) {
-                prompts_.ShowRuleError(L"Unable to Cut Steps",
-                                       L"A loop's start and end go together: select both, or "
-                                       L"neither.");
-                return std::nullopt;
-            }
-            open = -1;
+    const std::vector<int> partner = editor_.MatchLoops();
+    for (int row = first; row < end; ++row) {
+        if (partner[static_cast<std::size_t>(row)] >= 0 &&
+            !inside(partner[static_cast<std::size_t>(row)])) {
+            prompts_.ShowRuleError(L"Unable to Cut Steps",
+                                   L"A loop's start and end go together: select both, or "
+                                   L"neither.");
+            return std::nullopt;
         }
     }
     std::wstring text = Copy(first, count);
@@ -202,135 +145,30 @@ std::optional<std::wstring> StepCommands::Read(const std::wstring& text, int pos
     if (lines.size() <= first) {
         return L"There are no steps to paste.";
     }
-    bool loopAbove = false;
-    for (int row = 0; row < position; ++row) {
-        const Kind kind = editor_.KindOf(row);
-        loopAbove = kind == Kind::LoopStart || (loopAbove && kind != Kind::LoopEnd);
-    }
     const auto columns = static_cast<std::size_t>(editor_.ColumnCount());
-    bool open = false;
-    std::size_t opened = 0;
     // Rows are counted as in the pasted text, so that the operator finds the one meant.
-    const auto where = [this](std::size_t index, int column) {
-        return L"Pasted row " + std::to_wstring(index + 1) +
+    const auto where = [this, first](std::size_t index, int column) {
+        return L"Pasted row " + std::to_wstring(first + index + 1) +
                (column >= 0 ? L", column \"" + editor_.ColumnHeader(column) + L"\"" : L"") + L": ";
     };
+    std::vector<StepCells::Cells> rows;
     for (std::size_t index = first; index < lines.size(); ++index) {
-        std::vector<std::wstring> cells = Split(lines[index], L'\t');
-        if (cells.size() == 1) {
-            return where(index, -1) +
+        rows.push_back(Split(lines[index], L'\t'));
+        const std::size_t given = rows.back().size();
+        if (given == 1) {
+            return where(rows.size() - 1, -1) +
                    L"it has no columns.  Steps are pasted one a line, with the grid's columns "
                    L"separated by tabs, as this grid or a spreadsheet copies them.";
         }
-        if (cells.size() > columns) {
-            return where(index, -1) + L"it has " + std::to_wstring(cells.size()) +
+        if (given > columns) {
+            return where(rows.size() - 1, -1) + L"it has " + std::to_wstring(given) +
                    L" columns; the grid has " + std::to_wstring(columns) + L".";
         }
-        cells.resize(columns);
-        const bool wasOpen = open;
-        if (const std::optional<Refusal> refusal = CheckStep(cells, loopAbove, open)) {
-            return where(index, refusal->column) + refusal->text;
-        }
-        opened = open && !wasOpen ? index : opened;
-        sets.push_back(editor_.CommandsOf(cells));
+        rows.back().resize(columns);
     }
-    if (open) {
-        return where(opened, SequenceEditor::kLoopCallColumn) + L"the loop it starts has no end.";
-    }
-    return std::nullopt;
-}
-
-std::optional<StepCommands::Refusal> StepCommands::CheckStep(std::vector<std::wstring>& cells,
-                                                             bool loopAbove, bool& open) const {
-    constexpr int kLoopCall = SequenceEditor::kLoopCallColumn;
-    const std::wstring& loopCall = cells[kLoopCall];
-    const std::vector<std::wstring> words = Words(loopCall);
-    if (!words.empty()) {
-        if (IsOneOf(words[0], {Word::Loop})) {
-            const std::optional<double> count = words.size() == 2 ? Number(words[1]) : std::nullopt;
-            if (!count || *count != std::floor(*count) || *count < kMinLoopCount ||
-                *count > kMaxLoopCount) {
-                return Refusal{kLoopCall, L"a loop count is a whole number from " +
-                                              Whole(kMinLoopCount) + L" to " +
-                                              Whole(kMaxLoopCount) + L"."};
-            }
-            if (open || loopAbove) {
-                return Refusal{kLoopCall, L"a loop cannot start inside another loop."};
-            }
-            open = true;
-        } else if (IsOneOf(words[0], {Word::EndLoop}) && words.size() == 1) {
-            if (!open) {
-                return Refusal{kLoopCall,
-                               L"the loop end has no loop start among the pasted steps."};
-            }
-            open = false;
-        } else if (IsOneOf(words[0], {Word::Call})) {
-            std::uint32_t called = 0;
-            if (model_->ExtractSequenceNumberFromLabel(loopCall, called) != 0 ||
-                model_->GetSequenceName(called).empty()) {
-                return Refusal{kLoopCall, L"\"" + loopCall + L"\" calls no defined sequence."};
-            }
-            if (model_->CheckCallNesting(editor_.ShownSequence(), called)) {
-                return Refusal{kLoopCall, L"the call would create a nested loop violation."};
-            }
-        } else {
-            return Refusal{kLoopCall, L"\"" + loopCall + L"\" is neither a loop nor a call."};
-        }
-        for (int column = SequenceEditor::kTTLColumn; column < editor_.ColumnCount(); ++column) {
-            if (!Words(cells[column]).empty()) {
-                return Refusal{column, L"a loop or call step holds nothing else."};
-            }
-        }
-        return std::nullopt;
-    }
-    std::wstring& durationCell = cells[SequenceEditor::kDurationColumn];
-    const std::optional<double> duration = Number(durationCell);
-    if (!duration || *duration < kMinDuration || *duration > kMaxDuration) {
-        const std::wstring what = durationCell.empty() ? L"the cell is empty"
-                                  : duration ? L"\"" + durationCell + L"\" is out of range"
-                                             : L"\"" + durationCell + L"\" is not a number";
-        return Refusal{SequenceEditor::kDurationColumn,
-                       what + L"; a step lasts " + FixedText(kMinDuration, 1) + L" to " +
-                           Whole(kMaxDuration) + L" milliseconds."};
-    }
-    durationCell = FixedText(*duration, 1);
-    const std::vector<std::wstring>& bits = model_->GetTTLBitNames();
-    std::vector<std::wstring> used;
-    bool named = false;
-    for (const std::wstring& token : Words(cells[SequenceEditor::kTTLColumn])) {
-        if (IsOneOf(token, {Word::TTLHigh, Word::TTLLow})) {
-            named = true;
-        } else if (!named || std::find(bits.begin(), bits.end(), token) == bits.end() ||
-                   std::find(used.begin(), used.end(), token) != used.end()) {
-            return Refusal{SequenceEditor::kTTLColumn,
-                           L"\"" + cells[SequenceEditor::kTTLColumn] +
-                               L"\" does not name each TTL bit at most once after -TTLHigh or "
-                               L"-TTLLow."};
-        } else {
-            used.push_back(token);
-        }
-    }
-    int intensities = 0;
-    for (int column = SequenceEditor::kFirstLedColumn; column < editor_.ColumnCount(); ++column) {
-        int switches = 0;
-        int levels = 0;
-        for (const std::wstring& token : Words(cells[column])) {
-            if (IsOneOf(token, {Word::On, Word::Off})) {
-                ++switches;
-            } else if (IsIntensity(token)) {
-                ++levels;
-            } else {
-                return Refusal{column, L"\"" + token + L"\" is not -On, -Off or -SetIntensity(0.." +
-                                           Whole(kMaxIntensity) + L")."};
-            }
-        }
-        if (switches > 1 || levels > 1) {
-            return Refusal{column, L"the cell holds more than one switch or intensity."};
-        }
-        intensities += levels;
-        if (intensities > 1) {
-            return Refusal{column, L"only one LED of a step may set an intensity."};
-        }
+    if (const std::optional<SequenceEditor::RowRefusal> refused =
+            editor_.ReadRows(std::move(rows), position, sets)) {
+        return where(refused->index, refused->refusal.column) + refused->refusal.text;
     }
     return std::nullopt;
 }

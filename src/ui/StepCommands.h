@@ -12,8 +12,8 @@ class SequenceHistory;
 
 // Every change the operator makes in the sequence editor, each handed to the history as one
 // step; and steps to and from tab-separated text, one step a line and one grid column a field
-// in the grid's own texts, as a spreadsheet copies and pastes them. Pasted steps follow the
-// rules the editor's cells follow, and a paste that breaks one pastes nothing.
+// in the grid's own texts, as a spreadsheet copies and pastes them. Pasted rows are the editor's
+// to judge, as its cells are, and a paste that breaks a rule pastes nothing.
 class StepCommands {
   public:
     using Operation = void (SequenceEditor::*)();
@@ -44,20 +44,11 @@ class StepCommands {
     template <typename Change>
     bool Recorded(const std::wstring& text, Change change,
                   std::optional<SequenceChange::Cell> cell = std::nullopt);
-    // Why a pasted step cannot be read, and in which column.
-    struct Refusal {
-        int column;
-        std::wstring text;
-    };
     // The reason the steps of `text` may not go in at `position`, or the command sets. A first
     // line that is the grid's header row is no step.
     std::optional<std::wstring> Read(const std::wstring& text, int position,
                                      std::vector<CommandSet>& sets) const;
     bool IsHeaderRow(const std::vector<std::wstring>& cells) const;
-    // One step's cells by the editor's rules (the duration is written as the editor writes
-    // it); `loopAbove`: the steps go inside a loop; `open`: a pasted loop is open.
-    std::optional<Refusal> CheckStep(std::vector<std::wstring>& cells, bool loopAbove,
-                                     bool& open) const;
     bool Insert(const std::wstring& text, int position, const std::wstring& undoText);
 
     SequenceEditor& editor_;

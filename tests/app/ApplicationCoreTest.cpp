@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <functional>
 #include <vector>
 
 #include "CoreOnEmulator.h"
@@ -107,6 +108,15 @@ TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) 
     EXPECT_TRUE(core_.HasUnsavedSettings());
     ASSERT_EQ(core_.WriteSettingsFile(Wide(dir_.Path() / "saved.cfg")), 0);
     EXPECT_FALSE(core_.HasUnsavedSettings());
+    // Compared with the save, not counted: a change undone leaves nothing unsaved.
+    for (const auto& [change, unsaved] : std::vector<std::pair<std::function<int()>, bool>>{
+             {[&] { return sequences.RemoveCommandSet(0, 1); }, true},
+             {[&] { return sequences.AddCommandSet(0, 1); }, false},
+             {[&] { return sequences.ModifySequenceNumber(0, 5); }, true},
+             {[&] { return sequences.ModifySequenceNumber(5, 0); }, false}}) {
+        ASSERT_EQ(change(), 0);
+        EXPECT_EQ(core_.HasUnsavedSettings(), unsaved);
+    }
     core_.ShutDown();
     const std::string first = ReadFileBytes(SettingsPath());
     EXPECT_EQ(ReadFileBytes(other), otherBytes);

@@ -16,6 +16,7 @@
 #include "app/ManualControl.h"
 #include "app/platform/ControlSocket.h"
 #include "support/ListedPorts.h"
+#include "support/MarkerSettings.h"
 #include "support/ScopedEnvironmentVariable.h"
 
 namespace {
@@ -24,15 +25,6 @@ using Json = nlohmann::ordered_json;
 
 constexpr std::chrono::milliseconds kPatience{30000};
 
-// A 5 ms marker and a ten-minute blue light.
-const std::string kSettings =
-    "-AddSequence 0 \"Marker\"\n"
-    "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n"
-    "-AddSequenceCommand 0 0 \"-Duration 5\"\n"
-    "-AddSequenceCommandSet 0 1\n-AddSequenceCommand 0 1 \"-TTLLow 3\"\n"
-    "-AddSequence 1 \"Long\"\n-AddSequenceCommandSet 1 0\n"
-    "-AddSequenceCommand 1 0 \"-On Blue\"\n-AddSequenceCommand 1 0 \"-Duration 600000\"\n";
-
 // The whole program without a window: a core on the emulated driver, its device queue, the
 // control service and the server on a socket in the test's folder.
 class ControlServerTest : public CoreOnEmulator, public testing::Test {
@@ -40,7 +32,7 @@ class ControlServerTest : public CoreOnEmulator, public testing::Test {
     ControlServerTest() : CoreOnEmulator(4) {}
 
     void SetUp() override {
-        WriteSettings(kSettings);
+        WriteSettings(kMarkerSettings + kLongSettings);
         ASSERT_EQ(driver_.Start(), 0);
         Start(core_);
         core_.GetLogFile().SetMessageReceiver(&service_);
@@ -93,11 +85,8 @@ const Json kNotConnected = {{"ok", false}, {"error", "Not connected to the Zavik
 
 // A line that is no request is answered with the reason, and the connection goes on.
 TEST_F(ControlServerTest, EveryBadLineIsAnsweredAndTheConnectionKept) {
-    struct Case {
-        std::string line;
-        std::string answer;
-    };
-    const std::vector<Case> cases{
+    // The line sent, the answer expected.
+    const std::pair<std::string, std::string> cases[] = {
         {"{\"id\": 1, \"op\"", R"({"id":null,"ok":false,"error":"The line is not JSON."})"},
         {"[1, 2]", R"({"id":null,"ok":false,"error":"A request is a JSON object."})"},
         {R"({"id": [1], "op": "status"})",
@@ -125,11 +114,11 @@ TEST_F(ControlServerTest, EveryBadLineIsAnsweredAndTheConnectionKept) {
          R"({"id":"\u00e9","ok":false,"error":"Error validating color value(Violet), the color does not exist."})"},
     };
     const auto client = Client();
-    for (const Case& test : cases) {
-        ASSERT_TRUE(client->SendLine(test.line));
+    for (const auto& [line, expected] : cases) {
+        ASSERT_TRUE(client->SendLine(line));
         const std::optional<Json> answer = client->ReadLine(kPatience);
-        ASSERT_TRUE(answer) << test.line;
-        EXPECT_EQ(JsonLine(*answer), test.answer) << test.line;
+        ASSERT_TRUE(answer) << line;
+        EXPECT_EQ(JsonLine(*answer), expected) << line;
     }
     EXPECT_EQ(Ask(*client, {{"op", "status"}})["state"], "Disconnected");
 }

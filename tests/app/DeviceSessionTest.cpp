@@ -15,7 +15,6 @@
 
 namespace {
 
-using testing::Contains;
 using testing::ElementsAre;
 
 const std::pair<std::wstring, std::wstring> kConnectionBox{
@@ -57,16 +56,6 @@ TEST_F(DeviceSessionTest, ADiscoveredDriverReplacesThePortNumber) {
     SerialPort next;
     EXPECT_EQ(next.Open(47), 0);  // free again for anyone
     EXPECT_TRUE(notifier_.boxes.empty());
-}
-
-TEST_F(DeviceSessionTest, WithoutADiscoveredDriverThePortNumberOfTheModelIsUsed) {
-    model_.SetPortNumber(47);
-    EXPECT_EQ(session_.Connect(), 0);
-    EXPECT_EQ(model_.GetPortNumber(), 47u);
-    EXPECT_THAT(log_.Errors(),
-                Contains(L"Error retrieving Zavik Driver device information.  Unable to determine "
-                         L"port number for device."));
-    EXPECT_EQ(driver_.CommandIds().size(), 4u);
 }
 
 // Only what this session started is stopped: a quiet device is left alone; a pulse train ends

@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/SequenceFiles.h"
 #include "app/SequenceUpload.h"
+#include "app/UploadState.h"
 #include "device/MicroController.h"
 #include "foundation/TextConversion.h"
 #include "sequences/ContainerFixture.h"
@@ -148,6 +151,32 @@ TEST_F(UploadSequencesTest, NothingIsSentDisconnectedOrForAnUnconvertibleSequenc
               std::wstring::npos);
     EXPECT_EQ(driver_.Received().size(), packetsBefore);
     EXPECT_THAT(DirectoryEntries(SnapshotDirectory()), IsEmpty());
+}
+
+// The latest step is shown from Begin to Finish; a step is reported when it ends a sequence or
+// once 40 ms passed since the last report.
+TEST(UploadStateTest, ShowsTheLatestStepAndReportsAFewTimesASecond) {
+    using std::chrono::milliseconds;
+    // At ms: sequence, commands sent of count, reported.
+    const std::tuple<int, std::size_t, std::size_t, std::size_t, bool> steps[] = {
+        {0, 1, 0, 3, true},   {10, 1, 1, 3, false}, {50, 1, 2, 3, true},  {60, 1, 3, 3, true},
+        {61, 2, 0, 2, false}, {99, 2, 1, 2, false}, {100, 2, 1, 2, true}, {101, 2, 2, 2, true}};
+    UploadState state(milliseconds(40));
+    state.Begin();
+    const UploadState::Clock::time_point start = UploadState::Clock::now();
+    for (const auto& [atMs, sequence, sent, count, reported] : steps) {
+        SCOPED_TRACE(atMs);
+        EXPECT_EQ(state.Record({sequence, 2, 0, sent, count}, start + milliseconds(atMs)),
+                  reported);
+        EXPECT_EQ(state.Current().progress.commandsSent, sent);
+    }
+    EXPECT_TRUE(state.Current().running);
+    state.Finish();
+    EXPECT_FALSE(state.Current().running);
+    // A new upload starts afresh: nothing shown, its first step reported.
+    state.Begin();
+    EXPECT_EQ(state.Current().progress.sequenceCount, 0u);
+    EXPECT_TRUE(state.Record({1, 1, 0, 0, 5}, start + milliseconds(102)));
 }
 
 }  // namespace

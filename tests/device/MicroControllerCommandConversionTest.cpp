@@ -72,13 +72,13 @@ TEST_F(ConversionTest, ConvertsByteForByte) {
         {{{L"-On Blue", L"-On Green", L"-Off Red", L"-TTLHigh 6", L"-TTLLow 3"}},
          "01 05 00 07 00 40 48"},
         {{{L"-On Blue", L"-Off Blue", L"-TTLHigh 4", L"-TTLLow 4"}}, "01 00 00 01 00 00 10"},
-        {{{L"-TTLLow 4"}, {L"-TTLHigh 9"}, {L"-TTLLow -1"}}, "07 00 10, 07, 07"},
+        {{{L"-TTLLow 4"}}, "07 00 10"},
         {{{L"-On bLUE"}, {L"-Off \"Red\"", L"-TTLHigh \"3\""}},
          "01 01 00 01, 01 00 00 02 00 08 08"},  // labels in any case, arguments quoted
         {{{L"-Call 2"}, {L"-Call 258"}, {L"-Call x"}}, "05 02, 05 02, 05"},
         {{{L"-SetIntensity Blue 7"}, {L"-SetIntensity GREEN 200"}, {L"-SetIntensity Red 255"}},
          "0A 07, 0B C8, 0C FF"},
-        {{{L"-On Blue", L"-TTLHigh 3", L"-SetIntensity Red 5", L"-Duration 5"}}, "0C 05, 00 31"},
+        {{{L"-SetIntensity Red 5", L"-Duration 5"}}, "0C 05, 00 31"},
         // EndLoop jumps to the first command inside its loop, counting waits.
         {{{L"-Loop 5"}, {L"-On Blue"}, {L"-Off Blue"}, {L"-EndLoop 7"}},
          "01 01 00 01, 01 00 00 01, 06 00 00 00 00 00 05"},
@@ -117,7 +117,15 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         // The conversion's own argument count check has no log.
         {{{L"-Off Blue Red"}}, {}},
         {{{L"-Call 2", L"-Off Blue"}}, {Error(Conflict(L"-Off", 5))}},
-        {{{L"-On Blue", L"-Loop 2"}}, {Error(Conflict(L"-Loop", 1))}},
+        // A TTL output the device lacks is refused, not uploaded as a command touching none.
+        {{{L"-TTLLow 4"}, {L"-TTLHigh 9"}},
+         {Error(L"Error converting sequence commands to script commands.  The command(-TTLHigh "
+                L"9) was invalid.")}},
+        // An intensity change takes the script command whole: a switch or TTL bit before it
+        // would be lost, one after it cannot join (and lowering is named as raising).
+        {{{L"-On Blue", L"-TTLHigh 3", L"-SetIntensity Red 5"}},
+         {Error(Conflict(L"-SetIntensity", 1))}},
+        {{{L"-SetIntensity Red 5", L"-TTLLow 3"}}, {Error(Conflict(L"-TTLHigh", 12))}},
         {{{L"-On Blue"}, {L"-Loop 2"}, {L"-On Red", L"-Duration 5"}, {L"-Loop 3"}},
          {Error(L"Error, invalid start loop command found at index 3.")}},
         {{{L"-On Blue"}, {L"-EndLoop"}},
@@ -136,6 +144,10 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         EXPECT_EQ(conversion_.Convert(c.sets, script), -1);
         EXPECT_EQ(script, (Bytes{0xAB, 0xCD}));
         EXPECT_EQ(log_.messages, c.messages);
+        // Asked quietly, it gives the same words (an unworded refusal gives none) and logs nothing.
+        log_.messages.clear();
+        EXPECT_EQ(conversion_.Refusal(c.sets), c.messages.empty() ? L"" : c.messages.back().second);
+        EXPECT_TRUE(log_.messages.empty());
     }
     // Nothing of a failed conversion is left for the next.
     Bytes script;

@@ -32,38 +32,30 @@ const std::wstring kNotFound =
 constexpr std::uint32_t kConfigured = 4;
 const std::wstring kZ = L"Zavik Driver Virtual Com Port ";
 
-struct DiscoveryCase {
-    std::vector<std::wstring> names;
-    std::optional<std::uint32_t> found;  // none: discovery fails and keeps the configured port
-};
-
-class PortDiscoveryNames : public testing::TestWithParam<DiscoveryCase> {};
-
-TEST_P(PortDiscoveryNames, TakeTheNumberOfTheLastMatchingPortOrFail) {
-    LogCapture log;
-    PortDiscovery::DriverPort port{kConfigured, ""};
-    const int result = PortDiscovery::DiscoverPort(ListedPorts(GetParam().names), port, &log);
-    EXPECT_EQ(result, GetParam().found ? 0 : -1);
-    EXPECT_EQ(port.portNumber, GetParam().found.value_or(kConfigured));
-    EXPECT_EQ(log.messages,
-              (GetParam().found ? Messages{} : Messages{{LogLevel::Error, kNotFound}}));
+// The number of the last listed name that is the driver's, or a failure that keeps the configured
+// port (none).
+TEST(PortDiscovery, TakesTheNumberOfTheLastMatchingPortOrFails) {
+    const std::pair<std::vector<std::wstring>, std::optional<std::uint32_t>> rows[] = {
+        {{kZ + L"(COM9)", L"USB Serial Device (COM6)", kZ + L"(COM3)"}, 3},
+        {{L"Bench " + kZ + L"#2 (COM021) spare"}, 21},
+        {{kZ + L"(COM2147483647)"}, 2147483647u},
+        {{kZ + L"(COM5)", kZ, kZ + L"(COM8"}, 5},  // later unusable names skipped
+        {{}, std::nullopt},
+        {{L"Communications Port (COM1)"}, std::nullopt},
+        {{kZ + L"(COM2147483648)"}, std::nullopt},  // beyond INT_MAX
+        {{L"zavik driver virtual com port (COM8)"}, std::nullopt},
+        {{kZ + L"(COM)"}, std::nullopt},
+        {{kZ + L"(ttyUSB3)"}, std::nullopt},
+        {{L"(2) " + kZ + L"COM8)"}, std::nullopt},  // ")" before the "COM"
+        {{kZ + L"COMBO (COM8)"}, std::nullopt}};
+    for (const auto& [names, found] : rows) {
+        LogCapture log;
+        PortDiscovery::DriverPort port{kConfigured, ""};
+        EXPECT_EQ(PortDiscovery::DiscoverPort(ListedPorts(names), port, &log), found ? 0 : -1);
+        EXPECT_EQ(port.portNumber, found.value_or(kConfigured));
+        EXPECT_EQ(log.messages, (found ? Messages{} : Messages{{LogLevel::Error, kNotFound}}));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Listings, PortDiscoveryNames,
-    testing::Values(DiscoveryCase{{kZ + L"(COM9)", L"USB Serial Device (COM6)", kZ + L"(COM3)"}, 3},
-                    DiscoveryCase{{L"Bench " + kZ + L"#2 (COM021) spare"}, 21},
-                    DiscoveryCase{{kZ + L"(COM2147483647)"}, 2147483647u},
-                    DiscoveryCase{{kZ + L"(COM5)", kZ, kZ + L"(COM8"},
-                                  5},  // later unusable names skipped
-                    DiscoveryCase{{}, std::nullopt},
-                    DiscoveryCase{{L"Communications Port (COM1)"}, std::nullopt},
-                    DiscoveryCase{{kZ + L"(COM2147483648)"}, std::nullopt},  // beyond INT_MAX
-                    DiscoveryCase{{L"zavik driver virtual com port (COM8)"}, std::nullopt},
-                    DiscoveryCase{{kZ + L"(COM)"}, std::nullopt},
-                    DiscoveryCase{{kZ + L"(ttyUSB3)"}, std::nullopt},
-                    DiscoveryCase{{L"(2) " + kZ + L"COM8)"}, std::nullopt},  // ")" before the "COM"
-                    DiscoveryCase{{kZ + L"COMBO (COM8)"}, std::nullopt}));
 
 TEST(PortDiscovery, ListingFailureLogsTheReasonAndWorksWithoutALog) {
     LogCapture log;
@@ -161,45 +153,43 @@ TEST(SerialPortListerLinux, UnreadableSysfsOrPortDirectoryFailsWithTheReason) {
 // user's own directory is passed over.
 enum class Planted { Link, OpenDirectory, OtherUsersDirectory, OtherUsersEntry };
 
-class UnsafePortDirectory : public testing::TestWithParam<Planted> {};
+TEST(UnsafePortDirectory, IsNotUsed) {
+    for (const Planted planted : {Planted::Link, Planted::OpenDirectory,
+                                  Planted::OtherUsersDirectory, Planted::OtherUsersEntry}) {
+        SCOPED_TRACE(static_cast<int>(planted));
+        // Only root can give a file to another user.
+        if (planted >= Planted::OtherUsersDirectory && geteuid() != 0) {
+            continue;
+        }
+        FakeSystem system;
+        const fs::path real = system.dir.Path() / "real";
+        const std::string entry = "Zavik Driver Virtual Com Port (COM4)";
+        fs::create_directories(real);
+        fs::create_symlink("/dev/null", real / entry);
+        if (planted == Planted::Link) {
+            fs::create_directory_symlink(real, system.ports);
+        } else {
+            fs::rename(real, system.ports);
+            chmod(system.ports.c_str(), planted == Planted::OpenDirectory ? 0777 : 0755);
+            const fs::path given =
+                planted == Planted::OtherUsersEntry ? system.ports / entry : system.ports;
+            ASSERT_TRUE(planted < Planted::OtherUsersDirectory ||
+                        lchown(given.c_str(), 65534, 65534) == 0);
+        }
+        const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", system.ports.string());
 
-TEST_P(UnsafePortDirectory, IsNotUsed) {
-    const Planted planted = GetParam();
-    if (planted >= Planted::OtherUsersDirectory && geteuid() != 0) {
-        GTEST_SKIP() << "only root can give a file to another user";
+        std::vector<SerialPortListing> listed;
+        std::string reason;
+        const bool ownDirectory = planted == Planted::OtherUsersEntry;
+        EXPECT_EQ(system.List(listed, reason), ownDirectory ? 0 : -1);
+        EXPECT_TRUE(ownDirectory ||
+                    reason.ends_with("  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR to a folder of your "
+                                     "own."))
+            << reason;
+        EXPECT_TRUE(listed.empty());
+        EXPECT_EQ(PortDirectory::DevicePathForPort(4), fs::path("/dev/ttyACM4"));
     }
-    FakeSystem system;
-    const fs::path real = system.dir.Path() / "real";
-    const std::string entry = "Zavik Driver Virtual Com Port (COM4)";
-    fs::create_directories(real);
-    fs::create_symlink("/dev/null", real / entry);
-    if (planted == Planted::Link) {
-        fs::create_directory_symlink(real, system.ports);
-    } else {
-        fs::rename(real, system.ports);
-        chmod(system.ports.c_str(), planted == Planted::OpenDirectory ? 0777 : 0755);
-        const fs::path given =
-            planted == Planted::OtherUsersEntry ? system.ports / entry : system.ports;
-        ASSERT_TRUE(planted < Planted::OtherUsersDirectory ||
-                    lchown(given.c_str(), 65534, 65534) == 0);
-    }
-    const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", system.ports.string());
-
-    std::vector<SerialPortListing> listed;
-    std::string reason;
-    const bool ownDirectory = planted == Planted::OtherUsersEntry;
-    EXPECT_EQ(system.List(listed, reason), ownDirectory ? 0 : -1);
-    EXPECT_TRUE(ownDirectory ||
-                reason.ends_with("  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR to a folder of your "
-                                 "own."))
-        << reason;
-    EXPECT_TRUE(listed.empty());
-    EXPECT_EQ(PortDirectory::DevicePathForPort(4), fs::path("/dev/ttyACM4"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, UnsafePortDirectory,
-                         testing::Values(Planted::Link, Planted::OpenDirectory,
-                                         Planted::OtherUsersDirectory, Planted::OtherUsersEntry));
 
 // An entry that leads to no terminal device, or one connecting refuses, is listed with the reason.
 TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {

@@ -22,10 +22,6 @@ using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
 const std::wstring kTimeout =
     L"Error reading data from device, the timeout has expired without receiving any data.";
 
-Bytes Text(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
-
 // A port on a pseudo-terminal registered as COM41, with its log recorded.
 class SerialPortTest : public testing::Test {
   protected:
@@ -136,20 +132,6 @@ TEST_F(SerialPortTest, EveryByteValuePassesBothWaysAndInSections) {
     EXPECT_EQ(received, bytes);
     EXPECT_FALSE(port.HasBufferedInput());
     EXPECT_TRUE(log.messages.empty());
-}
-
-// Bytes never read, in the tty and read ahead by the port, are dropped.
-TEST_F(SerialPortTest, DiscardInputDropsEveryByteNotYetRead) {
-    OpenPort();
-    pty.Send(Text("stale tail"));
-    ASSERT_EQ(pty.PendingForProgram(10), 10);
-    EXPECT_EQ(Read(5), Text("stale"));
-    ASSERT_TRUE(port.HasBufferedInput());
-    pty.Send(Text("older"));
-    ASSERT_EQ(pty.PendingForProgram(5), 5);
-    port.DiscardInput();
-    pty.Send(Text("fresh"));
-    EXPECT_EQ(Read(5), Text("fresh"));
 }
 
 // A device sends count bytes one by one, gap apart, into a read of six.

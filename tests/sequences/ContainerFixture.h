@@ -28,7 +28,10 @@ class ContainerFixture : public ::testing::Test {
     ContainerFixture() {
         container.SetLogFile(&log);
         container.SetColorLabels({L"Blue", L"Red", L"Green"});
-        container.SubscribeToChanges([this] { return ++changes, 0; });
+        container.SubscribeToChanges([this](const SequenceContainer::Change& change) {
+            lastChange = change;
+            return ++changes, 0;
+        });
     }
 
     // Adds a sequence with the given steps, each command expected to be accepted.
@@ -56,4 +59,5 @@ class ContainerFixture : public ::testing::Test {
     LogCapture log{dir.File("sequences.txt")};
     SequenceContainer container;
     int changes = 0;
+    SequenceContainer::Change lastChange;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/MicroController.h"
+#include "foundation/StepText.h"
 #include "sequences/ContainerFixture.h"
 #include "sequences/SequenceContainer.h"
 #include "sequences/SubscribedEvent.h"
@@ -165,6 +166,30 @@ TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
     }
 }
 
+// Each event names the sequence and the steps it changed, so that a reader re-reads just those;
+// an inserted or removed step moves every later one. Applied in order to one model.
+TEST_F(StandardModelTest, EachEventNamesWhatChanged) {
+    using Change = SequenceContainer::Change;
+    constexpr std::size_t kEnd = Change::kToTheEnd;
+    const std::pair<std::function<int(SequenceContainer&)>, Change> cases[] = {
+        {OP(c.AddSequence(8, L"New")), {8, 0, kEnd}},
+        {OP(c.RenameSequence(8, L"Newer")), {8, 0, 0}},
+        {OP(c.AddCommandSet(6, 1)), {6, 1, kEnd}},
+        {OP(c.AddCommand(6, 1, L"-Duration 2")), {6, 1, 2}},
+        {OP(c.SwapCommandSets(6, 3, 1)), {6, 1, 4}},
+        {OP(c.ClearCommandSet(6, 2)), {6, 2, 3}},
+        {OP(c.ReplaceCommandSet(6, 2, {L"-On Blue"})), {6, 2, 3}},
+        {OP(c.RemoveCommandSet(6, 2)), {6, 2, kEnd}},
+        {OP(c.RemoveSequence(8)), {8, 0, kEnd}},
+        {OP(c.ModifySequenceNumber(2, 9)), Change::Every()},
+        {OP(c.ClearAllSequences()), Change::Every()},
+    };
+    for (const auto& [operation, change] : cases) {
+        ASSERT_EQ(operation(container), 0) << log.Text();
+        EXPECT_EQ(lastChange, change) << lastChange.sequence << " " << lastChange.firstStep;
+    }
+}
+
 TEST_F(StandardModelTest, RenumberingRewritesEveryCallOfTheOldNumberOnly) {
     Define(5, L"Delta", {{L"-Call 2"}, {L"-Duration 1"}, {L"-Call 0"}, {L"-Call  02"}});
     ResetRecords();
@@ -273,6 +298,55 @@ TEST_F(ContainerFixture, CommandsAreAcceptedOrRefusedWithTheirMessage) {
             EXPECT_EQ(ErrorMessages(), std::vector<std::wstring>{message});
             EXPECT_EQ(container.GetCommandSets(1), std::vector<CommandSet>{{}});
             EXPECT_EQ(changes, 0);
+        }
+    }
+}
+
+// Each set keeps the step its texts make through every change of texts, sets, numbers and names,
+// also where a command is refused (the step then ends before it).
+TEST_F(StandardModelTest, EachSetKeepsTheStepItsTextsMake) {
+    const std::vector<CommandSet> kMixed = {{L"-On Blue", L"-SetIntensity Red 9", L"-TTLHigh 3"},
+                                            {L"-Call 2", L"-Duration 2"},
+                                            {L"-TTLHigh 4", L"-Off Green"}};
+    const struct {
+        const char* name;
+        std::function<int(SequenceContainer&)> change;
+        int result;
+    } cases[] = {
+        {"Append", OP(c.AddCommand(8, 2, L"-On Red")), 0},
+        {"AppendAfterARefusal", OP(c.AddCommand(8, 0, L"-Duration 4")), 0},
+        {"CallTakenBack", OP(c.AddCommandSet(2, 0), c.AddCommand(2, 0, L"-Call 4")), -1},
+        {"Replace", OP(c.ReplaceCommandSet(8, 2, {L"-SetIntensity Green 5"})), 0},
+        {"ReplaceRefused", OP(c.ReplaceCommandSet(8, 2, {L"-On Red", L"-Blink"})), -1},
+        {"Swap", OP(c.SwapCommandSets(8, 0, 2)), 0},
+        {"Insert", OP(c.AddCommandSet(8, 0)), 0},
+        {"Remove", OP(c.RemoveCommandSet(8, 0)), 0},
+        {"Clear", OP(c.ClearCommandSet(8, 2)), 0},
+        {"Renumber", OP(c.ModifySequenceNumber(2, 9)), 0},
+        {"NewColourLabels", OP(c.SetColorLabels({L"Green", L"Blue", L"Red"}), 0), 0},
+        {"NewTTLNames", OP(c.SetTTLBitNames({L"6", L"5", L"4", L"3"}), 0), 0},
+    };
+    for (const auto& c : cases) {
+        container.SetColorLabels({L"Blue", L"Red", L"Green"});
+        container.SetTTLBitNames({L"3", L"4", L"5", L"6"});
+        container.ClearAllSequences();
+        SetUp();  // afresh for every row
+        Define(8, L"Mixed", kMixed);
+        EXPECT_EQ(c.change(container), c.result) << c.name;
+        const StepRules::Context context{container.GetColorLabels(), container.GetTTLBitNames(),
+                                         nullptr};
+        for (const std::uint32_t number : container.UsedSequenceNumbers()) {
+            const std::vector<CommandSet>& sets = container.GetCommandSets(number);
+            for (std::uint32_t set = 0; set < sets.size(); ++set) {
+                const StepText::Reading read =
+                    StepText::Read(sets[set], context, StepText::Judging::AsTheDeviceReads);
+                const std::optional<std::size_t> refused =
+                    read.refusal ? std::optional(read.refusal->index) : std::nullopt;
+                // Stops at the first stale step: a set list out of line would read past its end.
+                ASSERT_TRUE(container.GetStep(number, set) == read.step &&
+                            container.GetRefusedCommand(number, set) == refused)
+                    << c.name << " sequence " << number << " set " << set;
+            }
         }
     }
 }

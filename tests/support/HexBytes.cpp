@@ -39,8 +39,10 @@ std::vector<std::string> CanonicalHex(const std::vector<std::string>& hex) {
     return canonical;
 }
 
-Bytes CommandPacket(const Bytes& payload) {
-    Bytes packet{0x02, 0x01, static_cast<std::uint8_t>(payload.size()),
+namespace {
+
+Bytes Packet(std::uint8_t type, const Bytes& payload) {
+    Bytes packet{0x02, type, static_cast<std::uint8_t>(payload.size()),
                  static_cast<std::uint8_t>(payload.size() >> 8)};
     // Resized and copied: GCC 12 warns falsely (-Warray-bounds) on an insert here.
     packet.resize(4 + payload.size());
@@ -51,4 +53,14 @@ Bytes CommandPacket(const Bytes& payload) {
         checksum ^= byte;
     packet.push_back(checksum);
     return packet;
+}
+
+}  // namespace
+
+Bytes CommandPacket(const Bytes& payload) {
+    return Packet(0x01, payload);
+}
+
+Bytes ResponsePacket(const Bytes& data) {
+    return Packet(0x02, data);
 }

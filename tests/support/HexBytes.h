@@ -18,3 +18,5 @@ std::vector<std::string> CanonicalHex(const std::vector<std::string>& hex);
 
 // STX 02, type 01, payload size (2 bytes, little-endian), payload, ETX 03, XOR of all before.
 Bytes CommandPacket(const Bytes& payload);
+// The same around a response's data section: type 02.
+Bytes ResponsePacket(const Bytes& data);

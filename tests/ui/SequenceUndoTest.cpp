@@ -43,6 +43,8 @@ class SequenceUndoTest : public ContainerFixture {
         steps.Initialize(container);
         steps.SetHistory(&history);
         manager.Initialize(&log, container);
+        container.SubscribeToChanges(
+            [this](const SequenceContainer::Change&) { return manager.SequencesChanged(), 0; });
         manager.SetHistory(&history);
         manager.SetConnected(true);
     }
@@ -109,7 +111,6 @@ TEST_F(SequenceUndoTest, EveryKindOfChangeUndoesAndRedoesExactly) {
         EXPECT_EQ(TakeSnapshot(container), after);
         Select(*history.steps.back().FocusAfter().sequence);
     }
-    EXPECT_EQ(container.GetCommandSets(4)[0], Set{L"-Call 9"});
     EXPECT_EQ(container.GetSequenceName(10), L"B copy");
 }
 
@@ -136,10 +137,9 @@ TEST_F(SequenceUndoTest, PastedStepsFollowTheEditorsRules) {
     const std::wstring header =
         L"Start Time(ms)\tDuration(ms)\tLoop/Call\tTTL Out Bit(s)\tBlue\tRed\tGreen";
     const std::vector<std::pair<std::wstring, std::wstring>> cases = {
-        {L"0\t5\t\t-TTLHigh 3 -TTLLow 4\t-On\t-SetIntensity(20)\t\r\n\t\t-Call 5.Leaf\n", L""},
+        {L"0\t5\t\t-TTLHigh 3 -TTLLow 4\t-On\t\t-Off\r\n\t\t-Call 5.Leaf\n", L""},
         {L"\t\t-Loop 3\n\t1\n\t\t-EndLoop\n", L""},
         {header + L"\r\n\t4\n", L""},
-        {L"\n", L"There are no steps to paste."},
         {header + L"\n", L"There are no steps to paste."},
         {L"hello world", L"Pasted row 1: it has no columns."},
         {L"\t1\t\t\t\t\t\t", L"Pasted row 1: it has 8 columns; the grid has 7."},
@@ -154,7 +154,8 @@ TEST_F(SequenceUndoTest, PastedStepsFollowTheEditorsRules) {
         {L"\t1\t\t\t-On -Off", L"column \"Blue\": the cell holds more than one switch"},
         {L"\t1\t\t\t-SetIntensity(300)",
          L"\"-SetIntensity(300)\" is not -On, -Off or -SetIntensity(0..255)."},
-        {L"\t1\t\t\t-SetIntensity(1)\t-SetIntensity(2)", L"column \"Red\": only one LED of a step"},
+        {L"\t1\t\t\t-On\t-SetIntensity(2)",
+         L"column \"Red\": an intensity change shares its step with nothing but a duration."},
         {L"\t\t-Loop 1\n\t\t-EndLoop",
          L"column \"Loop/Call\": a loop count is a whole number from 2 to 1000000."},
         {L"\t\t-Loop 2\n\t1",
@@ -181,8 +182,8 @@ TEST_F(SequenceUndoTest, PastedStepsFollowTheEditorsRules) {
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_NE(prompts.messages[0].find(reason), std::wstring::npos) << prompts.messages[0];
     }
-    EXPECT_EQ(container.GetCommandSets(2)[3], (Set{L"-On Blue", L"-SetIntensity Red 20",
-                                                   L"-TTLHigh 3", L"-TTLLow 4", L"-Duration 5.0"}));
+    EXPECT_EQ(container.GetCommandSets(2)[3],
+              (Set{L"-On Blue", L"-Off Green", L"-TTLHigh 3", L"-TTLLow 4", L"-Duration 5.0"}));
     // A cut that would part a loop's start from its end is refused too.
     EXPECT_FALSE(steps.Cut(5, 1));
 }

@@ -28,43 +28,44 @@ class SequenceValidationTest : public testing::Test {
     }
 
     ScratchModels operatorModels;
-    SequenceValidation validation{kSetup};
+    SequenceValidation validation{operatorModels.sequences};
 };
 
 // Each sequence is one case; the refused cell is the one the conversion stops at.
 TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
     Define(1, {{L"-On Blue", L"-Duration 5"}, {L"-Loop 2"}, {L"-Duration 1"}, {L"-EndLoop"}});
     Define(2, {{L"-Duration 3"}, {L"-SetIntensity Blue 200", L"-TTLHigh 3"}});
-    Define(3, {{L"-On Blue", L"-SetIntensity Blue 9", L"-Off Red", L"-Duration 2"}});
     Define(4, {{L"-Loop 3"}, {L"-Duration 5"}});
     Define(5, {{L"-Loop 2"}, {L"-Duration 1"}, {L"-Loop 3"}, {L"-EndLoop"}});
     Define(6, {{L"-Duration 1"}, {L"-EndLoop"}});
-    validation.Recompute(operatorModels.sequences);
+    Define(7, {{L"-On Blue", L"-SetIntensity Blue 9"}});
+    validation.Recompute();
 
     const std::wstring conflict = L"Error updating Op Code for ";
-    EXPECT_EQ(
-        validation.Cells(),
-        (Cells{
-            {{2, 1, SequenceEditor::kTTLColumn},
-             conflict + L"-TTLHigh command, it conflicts with the current op code(10)."},
-            {{3, 0, 6}, conflict + L"-Off command, it conflicts with the current op code(10)."},
-            {{4, 0, kLoopCall},
-             L"Error, invalid start loop command found at index 0.  There is not a "
-             L"corresponding end loop command."},
-            {{5, 2, kLoopCall}, L"Error, invalid start loop command found at index 2."},
-            {{6, 1, kLoopCall}, L"Error, invalid end loop command found at index 2."},
-        }));
+    EXPECT_EQ(validation.Cells(),
+              (Cells{
+                  {{2, 1, SequenceEditor::kTTLColumn},
+                   conflict + L"-TTLHigh command, it conflicts with the current op code(10)."},
+                  {{4, 0, kLoopCall},
+                   L"Error, invalid start loop command found at index 0.  There is not a "
+                   L"corresponding end loop command."},
+                  {{5, 2, kLoopCall}, L"Error, invalid start loop command found at index 2."},
+                  {{6, 1, kLoopCall}, L"Error, invalid end loop command found at index 2."},
+                  {{7, 0, 4},
+                   conflict + L"-SetIntensity command, it conflicts with the current op code(1)."},
+              }));
     // The grid's tooltips say what to do, in the grid's words.
     const std::pair<SequenceValidation::Cell, std::wstring> advice[] = {
         {{2, 1, SequenceEditor::kTTLColumn},
          L"An intensity change needs a step of its own: move -TTLHigh 3 to another row."},
-        {{3, 0, 6}, L"An intensity change needs a step of its own: move -Off Red to another row."},
         {{4, 0, kLoopCall},
          L"This loop has no -EndLoop: clear the -Loop and choose it again, which adds one."},
         {{5, 2, kLoopCall},
          L"A loop cannot start inside another loop: end the loop above first, or clear this "
          L"-Loop."},
         {{6, 1, kLoopCall}, L"This -EndLoop ends no loop: choose -Loop in a row above it."},
+        {{7, 0, 4},
+         L"An intensity change needs a step of its own: move -SetIntensity Blue 9 to another row."},
     };
     for (const auto& [cell, text] : advice) {
         const auto [number, row, column] = cell;
@@ -79,12 +80,38 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
                   conflict + L"-TTLHigh command, it conflicts with the current op code(10).");
 
     // Mended, the marks and the refusal go at the next recompute.
-    for (const std::uint32_t number : {2u, 3u, 4u, 5u, 6u}) {
+    for (const std::uint32_t number : {2u, 4u, 5u, 6u, 7u}) {
         operatorModels.sequences.RemoveSequence(number);
     }
-    validation.Recompute(operatorModels.sequences);
+    validation.Recompute();
     EXPECT_TRUE(validation.Cells().empty());
     EXPECT_EQ(validation.UploadRefusal(), std::nullopt);
+}
+
+// A recompute judges the changed sequences and their callers again, and logs nothing: a call the
+// model let in is refused once its callee goes, and a renumbering may close a cycle of calls.
+TEST_F(SequenceValidationTest, CallersAreJudgedAgainWhenTheirCalleeChanges) {
+    SequenceContainer& model = operatorModels.sequences;
+    Define(8, {{L"-Duration 1"}});
+    Define(7, {{L"-Call 8"}});
+    validation.Recompute();
+    EXPECT_TRUE(validation.Cells().empty());
+    ASSERT_EQ(model.RemoveSequence(8), 0);
+    validation.Recompute();
+    EXPECT_EQ(validation.Cells(),
+              (Cells{{{7, 0, kLoopCall},
+                      L"Error verifying -Call command, the sequence number(8) at index 0 is "
+                      L"invalid.  There is not a valid sequence at the sequence number "
+                      L"specified."}}));
+    Define(12, {{L"-Call 7"}});
+    ASSERT_EQ(model.ModifySequenceNumber(12, 8), 0);
+    validation.Recompute();
+    EXPECT_TRUE(validation.Cells().empty());
+    EXPECT_EQ(validation.SequenceReason(7),
+              L"Error processing sequence duration, the call command will create an infinite "
+              L"loop.");
+    // Judged without a word in the operator's log.
+    EXPECT_EQ(operatorModels.recorder.Take(), std::vector<std::wstring>{});
 }
 
 }  // namespace

@@ -52,4 +52,8 @@ class CliFixture : public testing::Test {
 std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads);
 
 std::vector<std::string> Keys(const nlohmann::ordered_json& object);
+// The members of a run's JSON report, in order, whether run alone or forwarded to serve.
+inline const std::vector<std::string> kRunReportKeys{
+    "command",  "number",         "name", "durationMs", "started", "completed",     "interrupted",
+    "stopSent", "stimulusRecord", "ok",   "exitCode",   "errors",  "dataDirectory", "logFile"};
 std::vector<std::string> Lines(const std::string& text);

@@ -7,7 +7,9 @@
 
 #include "ostra-cli/CliProgram.h"
 #include "ostra-cli/CommandLine.h"
+#include "support/FaultRules.h"
 #include "support/FileBytes.h"
+#include "support/MarkerSettings.h"
 #include "support/PrivateUserEnvironment.h"
 #include "support/TempDir.h"
 #include "tools/ostra-cli/CliFixture.h"
@@ -44,19 +46,34 @@ TEST(CommandLineTest, EverySubcommandHasHelpWithTheExitCodes) {
     }
 }
 
-// Exit code 2, explained on standard error; with --json the usual failure report (the message
-// where ostra-cli, not the parser, words it).
+// Exit code 2, explained on standard error with the refused word escaped; with --json the usual
+// failure report (the message where ostra-cli, not the parser, words it). Numbers are decimal,
+// as in the files: 0x is refused. (In a private environment: a number taken would start the core.)
 TEST(CommandLineTest, AUsageErrorIsExitCodeTwoAndWithJsonTheFailureReport) {
-    for (const auto& [arguments, message] : std::vector<std::pair<Arguments, std::string>>{
+    const TempDir dir;
+    const PrivateUserEnvironment environment(dir.Path());
+    for (const auto& [arguments, said] : std::vector<std::pair<Arguments, std::string>>{
              {{}, ""},
              {{"led", "blink", "Blue"}, "Unknown subcommand \"blink\"; see --help."},
              {{"--read-timeout-ms", "0", "show"}, ""},
-             {{"import", "1", "Name"}, ""}}) {
+             {{"import", "1", "Name"}, ""},
+             {{"run", "0x10"}, "0x10"},
+             {{"import", "00x10", "x", "f"}, "00x10"},
+             {{"show", "\x1b[31m3"}, "\\x1B[31m3"},
+             {{"led", "intensity", "Blue", "00x20"}, "00x20"},
+             {{"led", "pulse-start", "Blue", "--on", "nan"}, "nan"},
+             {{"led", "pulse-start", "Blue", "--loops", "00x3"}, "00x3"},
+             {{"timeline", "3", "--max-events", "0x5"}, "0x5"}}) {
         const std::string name = testing::PrintToString(arguments);
         const ProcessResult text = RunHere(arguments);
         EXPECT_EQ(text.exitCode, 2) << name;
         EXPECT_EQ(text.out, "") << name;
-        EXPECT_TRUE(text.err.starts_with(message) && !text.err.empty()) << text.err;
+        // A message of ostra-cli's own opens the line; a refused word is echoed in the parser's.
+        const bool own = said.starts_with("Unknown");
+        EXPECT_TRUE(!text.err.empty() &&
+                    (own ? text.err.starts_with(said) : text.err.find(said) != std::string::npos))
+            << text.err;
+        EXPECT_EQ(text.err.find('\x1b'), std::string::npos) << text.err;
 
         Arguments withJson{"--json"};
         withJson.insert(withJson.end(), arguments.begin(), arguments.end());
@@ -68,7 +85,7 @@ TEST(CommandLineTest, AUsageErrorIsExitCodeTwoAndWithJsonTheFailureReport) {
                                                         "dataDirectory", "logFile"}));
         EXPECT_EQ(json["exitCode"], 2) << name;
         ASSERT_EQ(json["errors"].size(), 1u) << name;
-        EXPECT_TRUE(json["errors"][0].get<std::string>().starts_with(message)) << json;
+        EXPECT_TRUE(!own || json["errors"][0].get<std::string>().starts_with(said)) << json;
     }
 }
 
@@ -94,30 +111,6 @@ TEST(CommandLineTest, NumbersAreDecimalAndLabelsKept) {
     EXPECT_EQ(Parse({"timeline", "3", "--max-events", "010"})->maxEvents, 10u);
 }
 
-// Anything but a decimal number is a usage error, and the refused word is echoed escaped. (In a
-// private environment: a number taken would start the core.)
-TEST(CommandLineTest, EveryOtherNumberIsAUsageErrorShownEscaped) {
-    const TempDir dir;
-    const PrivateUserEnvironment environment(dir.Path());
-    for (const auto& [arguments, echoed] : std::vector<std::pair<Arguments, std::string>>{
-             {{"run", "0x10"}, "0x10"},
-             {{"import", "00x10", "x", "f"}, "00x10"},
-             {{"show", "\x1b[31m3"}, "\\x1B[31m3"},
-             {{"led", "intensity", "Blue", "00x20"}, "00x20"},
-             {{"led", "pulse-start", "Blue", "--on", "nan"}, "nan"},
-             {{"led", "pulse-start", "Blue", "--loops", "00x3"}, "00x3"},
-             {{"timeline", "3", "--max-events", "0x5"}, "0x5"}}) {
-        const ProcessResult result = RunHere(arguments);
-        EXPECT_EQ(result.exitCode, 2) << result.err;
-        EXPECT_NE(result.err.find(echoed), std::string::npos) << result.err;
-        EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << result.err;
-    }
-}
-
-const std::string kMarker =
-    "-AddSequence 0 \"Marker\"\n-AddSequenceCommandSet 0 0\n"
-    "-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n-AddSequenceCommand 0 0 \"-Duration 5\"\n";
-
 // message: part of standard error; settings: added to the operator's before the run.
 struct FailureCase {
     Arguments arguments;
@@ -130,6 +123,7 @@ struct FailureCase {
 // Each failure its own exit code and message, and the operator's settings file stays as it was.
 TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
     WriteFileBytes(File("steps.cfg"), "-AddSequenceCommandSet 0 0\n");
+    driver_.Config().faults.push_back(StatusFault(0x0A, 0xFF));
     StartSimulator();
     for (const FailureCase& c : std::vector<FailureCase>{
              {{"--setup-dir", File("x").string(), "show"}, 1, ": Configuration Error: "},
@@ -138,8 +132,9 @@ TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
              {{"import", "0", "New", File("steps.cfg").string()},
               3,
               "ostra-cli: Sequence 0 (Marker) is already defined; choose a free number.\n"},
-             // Not on the device: the connect and the refused start.
+             // Not on the device: the connect and the refused start; a refused LED command.
              {{"run", "0"}, 4, "ostra-cli: Error: ", 5},
+             {{"led", "on", "Blue"}, 4, "ostra-cli: Error: ", 5},
              {{"upload"},
               3,
               "ostra-cli: Sequence 4 (Mixed) cannot be converted to script commands; nothing "
@@ -150,17 +145,17 @@ TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
              // A settings file that stopped at a failing line holds a cut-short protocol.
              {{"run", "0", "--upload"},
               3,
-              ":5: the settings file stopped at this line: -AddSequenceCommand 0 0 \"-On A\"",
+              ":7: the settings file stopped at this line: -AddSequenceCommand 0 0 \"-On A\"",
               0,
               "-AddSequenceCommand 0 0 \"-On A\"\n"}}) {
         const std::string name = testing::PrintToString(c.arguments);
-        WriteSettings(kMarker + c.settings);
+        WriteSettings(kMarkerSettings + c.settings);
         driver_.MarkHandled();
         const ProcessResult result = Run(c.arguments);
         EXPECT_EQ(result.exitCode, c.exitCode) << name;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << name << "\n" << result.err;
         EXPECT_EQ(ReceivedPayloads().size(), c.packets) << name;
-        EXPECT_EQ(ReadFileBytes(SettingsFile()), kMarker + c.settings) << name;
+        EXPECT_EQ(ReadFileBytes(SettingsFile()), kMarkerSettings + c.settings) << name;
     }
 }
 

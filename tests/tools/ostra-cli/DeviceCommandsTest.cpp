@@ -77,12 +77,6 @@ TEST_F(CliFixture, AnIntensityIsSentAndShown) {
               "Red off (intensity 26)\n");
 }
 
-TEST_F(CliFixture, ACommandTheDeviceRefusesIsExitCodeFour) {
-    driver_.Config().faults.push_back(StatusFault(0x0A, 0xFF));
-    StartSimulator();
-    EXPECT_EQ(Run({"led", "on", "Blue"}).exitCode, 4);
-}
-
 // SIGTERM ends a connect's wait (300 s) for a silent device at once, with exit code 5.
 TEST_F(CliFixture, ASignalEndsAWaitForTheDevice) {
     WriteSettings("-AddSequence 0 \"Short\"\n-AddSequenceCommandSet 0 0\n");

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -70,28 +69,6 @@ TEST_F(InspectTest, TimelineListsTheSettingsWithTheScriptCheck) {
     EXPECT_EQ(RunJson({"timeline", "2"})["scriptCheck"].get<std::string>(), lines[12].substr(2));
 }
 
-// A call step that also names -Duration lasts what the device does: the whole call (sequence 1,
-// 50.1 ms), then the step's own 2 ms. Its timeline ends after its last event, in time order.
-TEST_F(CliFixture, CallStepWithADurationLastsTheCallAndTheStep) {
-    WriteSettings(
-        "-AddSequence 1 \"Long\"\n-AddSequenceCommandSet 1 0\n"
-        "-AddSequenceCommand 1 0 \"-TTLHigh 3\"\n-AddSequenceCommand 1 0 \"-Duration 50\"\n"
-        "-AddSequenceCommandSet 1 1\n-AddSequenceCommand 1 1 \"-TTLLow 3\"\n"
-        "-AddSequence 3 \"Caller\"\n-AddSequenceCommandSet 3 0\n"
-        "-AddSequenceCommand 3 0 \"-Call 1\"\n-AddSequenceCommand 3 0 \"-Duration 2\"\n"
-        "-AddSequenceCommandSet 3 1\n-AddSequenceCommand 3 1 \"-TTLHigh 4\"\n");
-    EXPECT_EQ(RunJson({"show", "3"})["durationMs"], 52.2);
-    const Json timeline = RunJson({"timeline", "3"});
-    EXPECT_EQ(timeline["durationMs"], 52.2);
-    std::vector<double> times;
-    for (const Json& event : timeline["events"]) {
-        times.push_back(event["timeMs"].get<double>());
-    }
-    ASSERT_FALSE(times.empty());
-    EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << timeline.dump();
-    EXPECT_EQ(times.back(), 52.1) << timeline.dump();
-}
-
 class CheckTest : public CliFixture {
   protected:
     // Sequence files: 3 calls the operator's 7, which calls the operator's 3 (imported as new,
@@ -104,7 +81,7 @@ class CheckTest : public CliFixture {
                  {"bad.cfg",
                   "-SetIntensity Blue 100\n-SetIntensity Purple 3\n# a comment\n"
                   "-AddSequence 0 \"A\"\n-AddSequenceCommandSet 0 0\n"
-                  "-AddSequenceCommand 0 0 \"-Duration 0\"\nnot a command\n"
+                  "not a command\n"
                   "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"},
                  {"good.cfg",
                   "-AddSequence 0 \"Marker\"\n-AddSequence 1 \"Twice\"\n"
@@ -143,11 +120,9 @@ TEST_F(CheckTest, ReportsEveryFailureAndEveryGoodSequence) {
         (std::vector<std::string>{
             Path("calls7.cfg") + ": sequence file OK", "  sequence 3: 0.2 ms, 2 script commands",
             bad + ":2: Error validating color value(Purple), the color does not exist.",
-            bad + ":6: Error verifying -Duration command, the duration(0.0) is out of "
-                  "range(0.1...1800000.0).",
-            bad + ":7: FormatCmdLine::ProcessLine() - Error, Invalid Syntax, unable to "
+            bad + ":6: FormatCmdLine::ProcessLine() - Error, Invalid Syntax, unable to "
                   "determine what type of line to process.",
-            bad + ": 3 failures",
+            bad + ": 2 failures",
             Path("unconvertible.cfg") + ": sequence 4: Error updating Op Code for -On "
                                         "command, it conflicts with the current op code(10).",
             Path("unconvertible.cfg") + ": 1 failure", Path("good.cfg") + ": settings file OK",

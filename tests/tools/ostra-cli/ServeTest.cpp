@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/FileBytes.h"
+#include "support/MarkerSettings.h"
 #include "tools/ostra-cli/CliFixture.h"
 
 namespace {
@@ -13,14 +14,7 @@ namespace {
 class ServeTest : public CliFixture {
   protected:
     void SetUp() override {
-        WriteSettings(
-            "-AddSequence 0 \"Marker\"\n"
-            "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n"
-            "-AddSequenceCommand 0 0 \"-Duration 5\"\n"
-            "-AddSequenceCommandSet 0 1\n-AddSequenceCommand 0 1 \"-TTLLow 3\"\n"
-            "-AddSequence 1 \"Long\"\n-AddSequenceCommandSet 1 0\n"
-            "-AddSequenceCommand 1 0 \"-On Blue\"\n"
-            "-AddSequenceCommand 1 0 \"-Duration 600000\"\n");
+        WriteSettings(kMarkerSettings + kLongSettings);
         StartSimulator();
         server_ = Start({"serve"});
         ASSERT_TRUE(server_->ReadLine(kPatience).starts_with("Connected to the Zavik Driver"));
@@ -49,10 +43,7 @@ TEST_F(ServeTest, CommandsAreForwardedWhileServeHoldsTheSettings) {
               "Started sequence 0 (Marker) for 5.1 ms.\n"
               "Sequence 0 (Marker) completed after 5.1 ms.\n");
     const nlohmann::ordered_json json = RunJson({"run", "0"});
-    EXPECT_EQ(Keys(json),
-              (std::vector<std::string>{"command", "number", "name", "durationMs", "started",
-                                        "completed", "interrupted", "stopSent", "stimulusRecord",
-                                        "ok", "exitCode", "errors", "dataDirectory", "logFile"}));
+    EXPECT_EQ(Keys(json), kRunReportKeys);
     EXPECT_EQ(json["completed"], true);
     EXPECT_NE(ReadFileBytes(json["stimulusRecord"].get<std::string>()).find("\n# by\tostra-cli ("),
               std::string::npos);

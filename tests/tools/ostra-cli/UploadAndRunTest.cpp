@@ -5,17 +5,12 @@
 #include <vector>
 
 #include "support/FileBytes.h"
+#include "support/MarkerSettings.h"
 #include "tools/ostra-cli/CliFixture.h"
 
 namespace {
 
 using UploadAndRunTest = CliFixture;
-
-const std::string kMarkerSettings =
-    "-AddSequence 0 \"Marker\"\n"
-    "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-TTLHigh 3\"\n"
-    "-AddSequenceCommand 0 0 \"-Duration 5\"\n"
-    "-AddSequenceCommandSet 0 1\n-AddSequenceCommand 0 1 \"-TTLLow 3\"\n";
 
 TEST_F(UploadAndRunTest, RunUploadsStartsAndReportsTheEnd) {
     WriteSettings(kMarkerSettings);
@@ -41,10 +36,7 @@ TEST_F(UploadAndRunTest, RunUploadsStartsAndReportsTheEnd) {
     driver_.MarkHandled();
     json = RunJson({"run", "0"});
     EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({"14 00"}));
-    EXPECT_EQ(Keys(json),
-              (std::vector<std::string>{"command", "number", "name", "durationMs", "started",
-                                        "completed", "interrupted", "stopSent", "stimulusRecord",
-                                        "ok", "exitCode", "errors", "dataDirectory", "logFile"}));
+    EXPECT_EQ(Keys(json), kRunReportKeys);
     EXPECT_EQ(json["durationMs"], 5.1);
     EXPECT_EQ(json["completed"], true);
     EXPECT_EQ(json["ok"], true);
@@ -74,23 +66,20 @@ TEST_F(UploadAndRunTest, ProgressIsDrawnOnATerminal) {
 
 // SIGINT during a ten-minute run: the stop and every LED off go out before exit code 5.
 TEST_F(UploadAndRunTest, AnInterruptSendsTheStopBeforeExiting) {
-    WriteSettings(
-        "-AddSequence 0 \"Long\"\n-AddSequenceCommandSet 0 0\n"
-        "-AddSequenceCommand 0 0 \"-On Blue\"\n"
-        "-AddSequenceCommand 0 0 \"-Duration 600000\"\n");
+    WriteSettings(kLongSettings);
     StartSimulator();
     ASSERT_EQ(Run({"upload"}).exitCode, 0);
     driver_.MarkHandled();
     const std::size_t before = driver_->Packets().size();
-    const std::unique_ptr<ChildProcess> run = Start({"run", "0"});
+    const std::unique_ptr<ChildProcess> run = Start({"run", "1"});
     ASSERT_TRUE(driver_->WaitForPackets(before + 5, kPatience));
     run->Signal(SIGINT);
     const ProcessResult result = run->Finish(kPatience);
     EXPECT_EQ(result.exitCode, 5) << result.err;
     EXPECT_EQ(ToHex(ReceivedPayloads()),
-              AfterConnect({"14 00", "19", "0A 80 00", "0A 80 00", "0A 80 00"}));
+              AfterConnect({"14 01", "19", "0A 80 00", "0A 80 00", "0A 80 00"}));
     EXPECT_EQ(result.out,
-              "Started sequence 0 (Long) for 600000.0 ms.\nInterrupted: stopping sequence 0 "
+              "Started sequence 1 (Long) for 600000.0 ms.\nInterrupted: stopping sequence 1 "
               "(Long).\nStop sent; every LED is off.\n");
 }
 

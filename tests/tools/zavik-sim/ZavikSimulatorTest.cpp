@@ -170,24 +170,6 @@ TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     EXPECT_EQ(ReadFileBytes(victim), "the operator's");
 }
 
-TEST_F(SimulatorTest, RegistersTheSlaveUnderThePortNameUntilStop) {
-    SimulatorConfig config = Config();
-    config.portDirectory = dir_.Path() / "run" / "ostra" / "ports";
-    config.portNumber = 7;
-    StartWith(config);
-    const fs::path entry = config.portDirectory / "Zavik Driver Virtual Com Port (COM7)";
-    EXPECT_EQ(simulator_->RegisteredPath(), entry);
-    EXPECT_EQ(simulator_->PortName(), L"Zavik Driver Virtual Com Port (COM7)");
-    ASSERT_TRUE(fs::is_symlink(entry));
-    EXPECT_EQ(fs::read_symlink(entry), simulator_->SlavePath());
-    for (const fs::path& made : {dir_.Path() / "run", config.portDirectory}) {
-        EXPECT_EQ(fs::status(made).permissions() & fs::perms::all, fs::perms::owner_all);
-    }
-
-    simulator_->Stop();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(entry)));
-}
-
 // A link to a gone tty with no process ID beside it (ProgramTest covers a dead owner's).
 TEST_F(SimulatorTest, ReplacesALinkToAGoneTty) {
     fs::create_directories(PortDirectory());

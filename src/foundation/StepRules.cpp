@@ -1,6 +1,7 @@
-#include "sequences/StepRules.h"
+#include "foundation/StepRules.h"
 
 #include "foundation/ArgumentReading.h"
+#include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
 
 namespace StepRules {
@@ -147,6 +148,61 @@ std::optional<Refusal> CheckSharing(Word word, bool stepIsEmpty) {
         return std::nullopt;
     }
     return Refusal(Reason::MustOpenItsStep, Field::Word, word);
+}
+
+std::optional<Refusal> CheckJoining(Word word, const Step& step) {
+    const bool takesItWhole = step.IsCallOrLoop() || step.SetsIntensity();
+    bool joins = true;
+    switch (word) {
+        case Word::Duration:
+            break;
+        case Word::On:
+        case Word::Off:
+        case Word::TTLHigh:
+        case Word::TTLLow:
+            joins = !takesItWhole;
+            break;
+        case Word::Call:
+        case Word::Loop:
+        case Word::EndLoop:
+        case Word::SetIntensity:
+            joins = !takesItWhole && !step.SwitchesLight() && !step.SetsTTL();
+            break;
+    }
+    if (joins) {
+        return std::nullopt;
+    }
+    return Refusal(Reason::CannotShareStep, Field::Word, word);
+}
+
+std::optional<Refusal> CheckStep(const std::vector<std::wstring>& texts, const Context& context) {
+    return StepText::Read(texts, context).refusal;
+}
+
+std::optional<Refusal> CheckLoops(const std::vector<Step>& steps) {
+    std::optional<std::size_t> open;
+    for (std::size_t index = 0; index < steps.size(); ++index) {
+        std::optional<Reason> reason;
+        if (steps[index].loopCount) {
+            reason = open ? std::optional(Reason::LoopAlreadyOpen) : std::nullopt;
+            open = index;
+        } else if (steps[index].loopEnd) {
+            reason = open ? std::nullopt : std::optional(Reason::LoopEndWithoutStart);
+            open.reset();
+        }
+        if (reason) {
+            Refusal refusal(*reason, Field::Word,
+                            *reason == Reason::LoopAlreadyOpen ? Word::Loop : Word::EndLoop);
+            refusal.index = index;
+            return refusal;
+        }
+    }
+    if (!open) {
+        return std::nullopt;
+    }
+    Refusal refusal(Reason::LoopNotClosed, Field::Word, Word::Loop);
+    refusal.index = *open;
+    return refusal;
 }
 
 }  // namespace StepRules

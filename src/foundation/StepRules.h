@@ -9,6 +9,7 @@
 
 #include "foundation/DeviceLimits.h"
 #include "foundation/SequenceCommandWords.h"
+#include "foundation/Step.h"
 
 // The rulebook of sequence steps: which command words exist, what their arguments must hold,
 // which commands may share a step. Every judge of a command (the sequence model, timing, the
@@ -37,6 +38,15 @@ enum class Reason {
     DurationOutOfRange,
     UnknownTTLBit,
     MustOpenItsStep,
+    // The tokenizer could not split the text; argument holds its message.
+    Unreadable,
+    // The device gives a step one script command: the word cannot share it with what the
+    // commands before it hold.
+    CannotShareStep,
+    // Loop pairing over a sequence's steps: loops do not nest, and each closes.
+    LoopAlreadyOpen,
+    LoopEndWithoutStart,
+    LoopNotClosed,
 };
 
 // The part of the command the refusal is about.
@@ -56,6 +66,9 @@ struct Refusal {
     // The argument refused as written, and read as a number where the rule reads one.
     std::wstring argument;
     double value = 0.0;
+    // Where it stands: for a step's commands the refused command's index within the step, for
+    // loop pairing the step's index within the sequence.
+    std::size_t index = 0;
 };
 
 // What a command is judged against besides its own text.
@@ -76,5 +89,17 @@ bool MustOpenItsStep(Word word);
 
 // The count check alone, for callers that hold a parsed command.
 std::optional<Refusal> CheckArgumentCount(Word word, std::size_t given);
+
+// Whether a command with this word may join a step already holding `step` (the commands before
+// it). The device runs a step as one script command: LED switches and TTL bits share one, a
+// call, a loop start, a loop end or an intensity change takes it whole; -Duration joins any.
+std::optional<Refusal> CheckJoining(Word word, const Step& step);
+
+// A whole step, its commands in order: each by CheckCommand, then by CheckJoining against the
+// ones before it. The first refusal counts; its index is the command's within the step.
+std::optional<Refusal> CheckStep(const std::vector<std::wstring>& texts, const Context& context);
+
+// Loop pairing over a sequence's steps in order; the index is the refused step's.
+std::optional<Refusal> CheckLoops(const std::vector<Step>& steps);
 
 }  // namespace StepRules
