@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "device/MicroControllerCommandConversion.h"
-#include "device/ScriptCommand.h"
 #include "support/HexBytes.h"
 #include "support/LogCapture.h"
 
@@ -34,11 +33,6 @@ std::string Script(const std::string& commands) {
 
 std::pair<LogLevel, std::wstring> Error(const std::wstring& text) {
     return {LogLevel::Error, text};
-}
-
-std::wstring Conflict(const std::wstring& word, int opCode) {
-    return L"Error updating Op Code for " + word +
-           L" command, it conflicts with the current op code(" + std::to_wstring(opCode) + L").";
 }
 
 // LEDs as the device model registers them: Blue, Green and Red with device IDs 0, 2 and 1.
@@ -116,7 +110,6 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         {{{L"-On Blue"}, {L"-Off Amber"}, {L"-On Violet"}}, {Error(unknownAmber)}},
         // The conversion's own argument count check has no log.
         {{{L"-Off Blue Red"}}, {}},
-        {{{L"-Call 2", L"-Off Blue"}}, {Error(Conflict(L"-Off", 5))}},
         // A TTL output the device lacks is refused, not uploaded as a command touching none.
         {{{L"-TTLLow 4"}, {L"-TTLHigh 9"}},
          {Error(L"Error converting sequence commands to script commands.  The command(-TTLHigh "
@@ -124,12 +117,14 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         // An intensity change takes the script command whole: a switch or TTL bit before it
         // would be lost, one after it cannot join (and lowering is named as raising).
         {{{L"-On Blue", L"-TTLHigh 3", L"-SetIntensity Red 5"}},
-         {Error(Conflict(L"-SetIntensity", 1))}},
-        {{{L"-SetIntensity Red 5", L"-TTLLow 3"}}, {Error(Conflict(L"-TTLHigh", 12))}},
+         {Error(
+             L"Error updating Op Code for -SetIntensity command, it conflicts with the current op "
+             L"code(1).")}},
+        {{{L"-SetIntensity Red 5", L"-TTLLow 3"}},
+         {Error(L"Error updating Op Code for -TTLHigh command, it conflicts with the current op "
+                L"code(12).")}},
         {{{L"-On Blue"}, {L"-Loop 2"}, {L"-On Red", L"-Duration 5"}, {L"-Loop 3"}},
          {Error(L"Error, invalid start loop command found at index 3.")}},
-        {{{L"-On Blue"}, {L"-EndLoop"}},
-         {Error(L"Error, invalid end loop command found at index 1.")}},
         {{{L"-Loop 2"}, {L"-EndLoop"}, {L"-EndLoop"}},
          {{LogLevel::Warning, L"Warning, empty loop found at index 0."},
           Error(L"Error, invalid end loop command found at index 0.")}},
@@ -148,35 +143,6 @@ TEST_F(ConversionTest, RefusesWithItsMessageAndLeavesTheOutput) {
         log_.messages.clear();
         EXPECT_EQ(conversion_.Refusal(c.sets), c.messages.empty() ? L"" : c.messages.back().second);
         EXPECT_TRUE(log_.messages.empty());
-    }
-    // Nothing of a failed conversion is left for the next.
-    Bytes script;
-    ASSERT_EQ(conversion_.Convert({{L"-TTLHigh 3"}}, script), 0);
-    EXPECT_EQ(ToHex(script), Script("07 08 08"));
-}
-
-// Every field set, so a field in the wrong place, in the wrong byte order or leaking into
-// another op code's layout shows.
-TEST(ScriptCommandLayout, SerializesOnlyItsOwnFieldsLittleEndian) {
-    ScriptCommand record;
-    record.ledValueMask = 0x1234;
-    record.ledChangeMask = 0x5678;
-    record.ttlValueMask = 0x9A;
-    record.ttlChangeMask = 0xBC;
-    record.waitSteps = 0x0102030405060708;
-    record.calledSequence = 0xDE;
-    record.jumpTargetIndex = 0x11223344;
-    record.loopCount = 0x55667788;
-    record.intensity = 0xEF;
-    for (const std::string expected :
-         {"00 08 07 06 05 04 03 02 01 00", "01 34 12 78 56 9A BC 00 00 00",
-          "05 DE 00 00 00 00 00 00 00 00", "06 00 44 33 22 11 88 77 66 55",
-          "07 9A BC 00 00 00 00 00 00 00", "0A EF 00 00 00 00 00 00 00 00",
-          "0B EF 00 00 00 00 00 00 00 00", "0C EF 00 00 00 00 00 00 00 00",
-          "FF 00 00 00 00 00 00 00 00 00"}) {
-        record.opCode = HexBytes(expected)[0];
-        const ScriptCommand::Bytes bytes = record.Serialize();
-        EXPECT_EQ(ToHex(Bytes(bytes.begin(), bytes.end())), ToHex(HexBytes(expected)));
     }
 }
 

@@ -52,21 +52,6 @@ TEST_F(MicroControllerOnDevice, IntensitiesGoByDeviceIdAndOnlyWhenChanged) {
     EXPECT_THAT(Received(), ElementsAre(Intensity(0, 0xE5), Intensity(2, 0x37)));
 }
 
-TEST_F(MicroControllerOnDevice, OutputMaskKeepsBitSevenAndOnlyWhatTheDeviceAccepted) {
-    Connect();
-    ASSERT_EQ(model_.TurnLEDOn(1), 0);
-    ASSERT_EQ(model_.TurnLEDOn(2), 0);
-    ASSERT_EQ(model_.TurnLEDOff(1), 0);
-    EXPECT_EQ(model_.GetOutputMask(), 0x0082);
-    EXPECT_EQ(driver_->State().OutputMask(), 0x0082);
-    driver_->AddFault(StatusFault(0x0A, 0xFF));
-    EXPECT_EQ(model_.TurnLEDOn(0), -1);
-    EXPECT_EQ(model_.TurnLEDOff(2), -1);
-    EXPECT_EQ(model_.GetOutputMask(), 0x0082);
-    EXPECT_THAT(Received(), ElementsAre(Outputs(0x0084), Outputs(0x0086), Outputs(0x0082),
-                                        Outputs(0x0083), Outputs(0x0080)));
-}
-
 TEST_F(MicroControllerOnDevice, PulseTrainCarriesWidthsInWholeTenthsOfAMillisecond) {
     ASSERT_EQ(model_.SetLEDPulse(L"Red", {1000000, 1234.567, 0.25}), 0);
     Connect();
@@ -80,18 +65,26 @@ TEST_F(MicroControllerOnDevice, PulseTrainCarriesWidthsInWholeTenthsOfAMilliseco
     EXPECT_EQ(model_.GetOutputMask(), 0x0080);
 }
 
-// Stopping sends the zero train, then clears the output; a refused train sends no mask.
-TEST_F(MicroControllerOnDevice, StopPulseSendsTheZeroTrainThenClearsTheOutput) {
+// The mask keeps bit 7 and only what the device accepted. Stopping a pulse sends the zero train,
+// then clears the output; a refused train sends no mask.
+TEST_F(MicroControllerOnDevice, OutputMaskKeepsBitSevenAndOnlyWhatTheDeviceAccepted) {
     Connect();
-    ASSERT_EQ(model_.TurnLEDOn(0), 0);
+    ASSERT_EQ(model_.TurnLEDOn(1), 0);
     ASSERT_EQ(model_.TurnLEDOn(2), 0);
+    ASSERT_EQ(model_.TurnLEDOff(1), 0);
     ASSERT_EQ(model_.StopPulse(2), 0);
-    EXPECT_EQ(model_.GetOutputMask(), 0x0081);
+    ASSERT_EQ(model_.TurnLEDOn(0), 0);
+    EXPECT_EQ(driver_->State().OutputMask(), 0x0081);
     driver_->AddFault(StatusFault(0x1E, 0xFF));
     EXPECT_EQ(model_.StopPulse(0), -1);
+    driver_->AddFault(StatusFault(0x0A, 0xFF));
+    EXPECT_EQ(model_.TurnLEDOn(2), -1);
+    EXPECT_EQ(model_.TurnLEDOff(0), -1);
     EXPECT_EQ(model_.GetOutputMask(), 0x0081);
-    EXPECT_THAT(Received(), ElementsAre(Outputs(0x0081), Outputs(0x0083), PulseTrain(1, kZeroTrain),
-                                        Outputs(0x0081), PulseTrain(0, kZeroTrain)));
+    EXPECT_THAT(Received(),
+                ElementsAre(Outputs(0x0084), Outputs(0x0086), Outputs(0x0082),
+                            PulseTrain(1, kZeroTrain), Outputs(0x0080), Outputs(0x0081),
+                            PulseTrain(0, kZeroTrain), Outputs(0x0083), Outputs(0x0080)));
 }
 
 // Every packet of the upload of "-Off Blue -Duration 10" as sequence 3, in order: begin, the
@@ -134,85 +127,67 @@ TEST_F(SequenceOnDevice, UploadSendsEveryScriptCommandInOrder) {
 }
 
 // The upload stops at the first failure without the success line: a conversion error after the
-// begin, a refused begin before converting, a refusal of any later command.
-TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailure) {
+// begin, a refused begin before converting, a refusal of any later command. A stop asked by the
+// progress is honoured at the next transaction, the command count's too, as a Warning.
+TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailureOrAskedStop) {
+    constexpr std::uint32_t kNever = 99;
     const struct {
         std::uint8_t refusedId;  // 0: none
         unsigned occurrence;
+        std::uint32_t stopAt;  // the progress asks to stop once this many commands are sent
         std::wstring command;
         std::size_t packetsSent;
-        std::string lastError;
+        std::string lastMessage;
     } cases[] = {
-        {0, 0, L"-Blink Blue", 1, "The command(-Blink Blue) was invalid."},
-        {0x15, 0, L"-Blink Blue", 1, "(Sequence Already Exists)"},
-        {0x16, 0, L"-Off Blue", 2, "(22) failed to execute(Invalid Parameter)"},
-        {0x17, 1, L"-Off Blue", 3, "(23) failed to execute(Invalid Parameter)"},
-        {0x18, 0, L"-Off Blue", 6, "(24) failed to execute(Invalid Parameter)"},
+        {0, 0, kNever, L"-Blink Blue", 1, "The command(-Blink Blue) was invalid."},
+        {0x15, 0, kNever, L"-Blink Blue", 1, "(Sequence Already Exists)"},
+        {0x16, 0, kNever, L"-Off Blue", 2, "(22) failed to execute(Invalid Parameter)"},
+        {0x17, 1, kNever, L"-Off Blue", 3, "(23) failed to execute(Invalid Parameter)"},
+        {0x18, 0, kNever, L"-Off Blue", 6, "(24) failed to execute(Invalid Parameter)"},
+        {0, 0, 0, L"-Off Blue", 2, "cancelled after 0 of 3 script commands;"},
+        {0, 0, 2, L"-Off Blue", 4,
+         "The upload of sequence 3 was cancelled after 2 of 3 script commands; the device's copy "
+         "is out of date."},
     };
     Connect();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.packetsSent);
+        SCOPED_TRACE(c.lastMessage);
         driver_->ClearFaults();
         if (c.refusedId != 0) {
             driver_->AddFault(
                 StatusFault(c.refusedId, c.refusedId == 0x15 ? 0xFB : 0xFD, c.occurrence));
         }
         MarkSent();
-        EXPECT_EQ(model_.UploadSequence(3, {{c.command, L"-Duration 10"}}), -1);
+        const auto progress = [&c](std::uint32_t sent, std::uint32_t) { return sent < c.stopAt; };
+        EXPECT_EQ(model_.UploadSequence(3, {{c.command, L"-Duration 10"}}, progress), -1);
         EXPECT_THAT(Received(), ElementsAreArray(Packets(c.packetsSent)));
-        EXPECT_THAT(log_.Without(LogLevel::Data), testing::Not(testing::Contains(testing::Pair(
-                                                      LogLevel::Notice, HasSubstr(L"success")))));
-        ASSERT_FALSE(log_.Errors().empty());
-        EXPECT_THAT(WideToNarrow(log_.Errors().back()), HasSubstr(c.lastError));
+        const auto messages = log_.Without(LogLevel::Data);
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back().first, c.stopAt == kNever ? LogLevel::Error : LogLevel::Warning);
+        EXPECT_THAT(WideToNarrow(messages.back().second), HasSubstr(c.lastMessage));
         EXPECT_EQ(driver_->State().Sequences().count(3), 0u);
     }
 }
 
-// A stop asked by the progress is honoured at the next transaction, the command count's too,
-// and logged as a Warning; nothing more is sent.
-TEST_F(SequenceOnDevice, UploadEndsAtTheTransactionAfterAStopIsAsked) {
-    Connect();
-    for (const std::uint32_t stopAt : {0u, 2u}) {
-        SCOPED_TRACE(stopAt);
-        MarkSent();
-        const auto progress = [stopAt](std::uint32_t sent, std::uint32_t) { return sent < stopAt; };
-        EXPECT_EQ(model_.UploadSequence(3, {{L"-Off Blue", L"-Duration 10"}}, progress), -1);
-        EXPECT_THAT(Received(), ElementsAreArray(Packets(2 + stopAt)));
-        EXPECT_EQ(log_.messages.back(),
-                  std::make_pair(LogLevel::Warning,
-                                 L"The upload of sequence 3 was cancelled after " +
-                                     std::to_wstring(stopAt) +
-                                     L" of 3 script commands; the device's copy is out of date."));
-    }
-}
-
 // Stopping switches every LED off in table order (Blue, Green, Red: device IDs 0, 2, 1) and
-// ends at the first refusal, keeping what was accepted.
+// ends at the first refusal, keeping what was accepted; a refused stop sends nothing more.
 TEST_F(SequenceOnDevice, StopSwitchesEachLEDOffInTableOrderUntilARefusal) {
     Connect();
     for (int index = 0; index < 3; ++index) {
         ASSERT_EQ(model_.TurnLEDOn(index), 0);
     }
-    for (const unsigned refusedMask : {0u, 2u}) {
-        ASSERT_EQ(model_.GetOutputMask(), 0x0087);
-        MarkSent();
-        if (refusedMask != 0) {
-            driver_->AddFault(StatusFault(0x0A, 0xFF, refusedMask));
-        }
-        EXPECT_EQ(model_.StopSequenceExecution(), refusedMask == 0 ? 0 : -1);
-        std::vector<Bytes> expected{CommandPacket({0x19}), Outputs(0x0086), Outputs(0x0082),
-                                    Outputs(0x0080)};
-        expected.resize(refusedMask == 0 ? 4 : 3);
-        EXPECT_THAT(Received(), ElementsAreArray(expected));
-        EXPECT_EQ(model_.GetOutputMask(), refusedMask == 0 ? 0x0080 : 0x0086);
-        for (int index = 0; index < 3 && refusedMask == 0; ++index) {
-            ASSERT_EQ(model_.TurnLEDOn(index), 0);
-        }
-    }
-    driver_->AddFault(StatusFault(0x19, 0xFF));
     MarkSent();
+    driver_->AddFault(StatusFault(0x0A, 0xFF, 2));
     EXPECT_EQ(model_.StopSequenceExecution(), -1);
-    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x19})));
+    EXPECT_EQ(model_.GetOutputMask(), 0x0086);
+    driver_->ClearFaults();
+    EXPECT_EQ(model_.StopSequenceExecution(), 0);
+    EXPECT_EQ(model_.GetOutputMask(), 0x0080);
+    driver_->AddFault(StatusFault(0x19, 0xFF));
+    EXPECT_EQ(model_.StopSequenceExecution(), -1);
+    EXPECT_THAT(Received(), ElementsAre(CommandPacket({0x19}), Outputs(0x0086), Outputs(0x0082),
+                                        CommandPacket({0x19}), Outputs(0x0086), Outputs(0x0082),
+                                        Outputs(0x0080), CommandPacket({0x19})));
 }
 
 }  // namespace

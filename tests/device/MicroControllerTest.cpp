@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -12,11 +13,6 @@
 namespace {
 
 using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
-
-std::wstring Unsaveable(const std::wstring& label) {
-    return L"Error adding LED color, the color label (" + label +
-           L") contains a double quote, # or //, which a settings file cannot hold.";
-}
 
 class MicroControllerTest : public testing::Test {
   protected:
@@ -40,9 +36,13 @@ class MicroControllerTest : public testing::Test {
 
 TEST_F(MicroControllerTest, AddLEDRefusesAFullTableThenEmptyDuplicateAndUnsaveableLabels) {
     const std::vector<std::pair<std::wstring, std::wstring>> refused = {
-        {L"Bl\"ue", Unsaveable(L"Bl\"ue")},
-        {L"Blue #2", Unsaveable(L"Blue #2")},
-        {L"UV//365", Unsaveable(L"UV//365")},
+        // A settings file cannot hold the label (quotes and # as in sequence names).
+        {L"UV//365",
+         L"Error adding LED color, the color label (UV//365) contains a double quote, # or //, "
+         L"which a settings file cannot hold."},
+        {L"Blue\t",
+         L"Error adding LED color, the color label contains a control character "
+         L"(code 9), which a settings file cannot hold."},
         {L"", L"Error adding LED color, the color label string is empty."},
         {L"   ", L"Error adding LED color, the color label string is empty."},
     };
@@ -102,9 +102,8 @@ TEST_F(MicroControllerTest, IntensityAndPulseAreCheckedAndNothingIsStoredOnFailu
         ExpectFailure(model_.SetLEDPulse(L"Blue", pulse), message);
     }
     const PulseParameters stored = LedInfo(model_, 0).pulse;
-    EXPECT_EQ(stored.loopCount, limits.loopCount);
-    EXPECT_EQ(stored.widthOn, limits.widthOn);
-    EXPECT_EQ(stored.widthOff, limits.widthOff);
+    EXPECT_EQ(std::tie(stored.loopCount, stored.widthOn, stored.widthOff),
+              std::tie(limits.loopCount, limits.widthOn, limits.widthOff));
 }
 
 // Each label quoted, so the reader hands back its blanks, "%" and "/" as one argument.

@@ -1,63 +1,53 @@
-// The container times sequences from the parsed form it keeps beside each command text. Random
-// operations are compared with a reference walk that tokenises the texts on every visit, and with
-// the timeline: a parsed form out of step with its text shows up as a difference.
+// The container times sequences from the parsed form it keeps beside each command text, and keeps
+// each set's Step beside its texts. Random operations are compared with a reference walk that
+// reads the texts on every visit, one command at a time, and with a fresh reading of every set:
+// a parsed form or a Step out of step with its texts shows up as a difference. (The timeline's
+// own walk is the timeline tests' business.)
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwchar>
-#include <cwctype>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "foundation/MiscFunctions.h"
-#include "foundation/TextConversion.h"
+#include "foundation/StepText.h"
 #include "sequences/ContainerFixture.h"
-#include "sequences/StimulusTimeline.h"
 
 namespace {
 
-// The command's word in lower case (every component ignores its case) and its arguments.
-std::vector<std::wstring> Tokens(const std::wstring& text) {
-    std::vector<std::wstring> tokens;
-    std::wstring error;
-    MiscFunctions::ParseCommandString(text, tokens, error);
-    std::transform(tokens[0].begin(), tokens[0].end(), tokens[0].begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    return tokens;
-}
-
-std::uint32_t Number(const std::wstring& text) {
-    return static_cast<std::uint32_t>(std::wcstol(text.c_str(), nullptr, 10));
-}
-
 constexpr std::uint32_t kPool = 10;  // sequence numbers in play: collisions are the point
+// Named outputs change places, or Blue goes: the steps read the names anew.
+const std::vector<std::wstring> kLabels{L"Blue", L"Red"};
+const std::vector<std::wstring> kBits{L"3", L"4"};
+
+constexpr auto kAsTheDeviceReads = StepText::Judging::AsTheDeviceReads;
 
 class RandomModelTest : public ContainerFixture, public ::testing::WithParamInterface<unsigned> {
   protected:
+    StepRules::Context Names() const {
+        return {container.GetColorLabels(), container.GetTTLBitNames(), nullptr};
+    }
+
     // Every step lasts 0.1 ms or its last -Duration, plus the sequence it calls, times the loop
     // factor in force.
     bool Time(std::uint32_t n, double& total, std::vector<std::uint32_t> stack) {
         // Messages are the call-nesting tests' business; here only whether timing fails.
-        if (n >= 255 || stack.size() > 4 ||
-            std::find(stack.begin(), stack.end(), n) != stack.end()) {
+        if (stack.size() > 4 || std::find(stack.begin(), stack.end(), n) != stack.end()) {
             return false;
         }
         stack.push_back(n);
         std::uint32_t factor = 1;
         for (const CommandSet& set : container.GetCommandSets(n)) {
             double step = 0.1;
-            std::optional<std::uint32_t> called;
+            std::optional<std::uint8_t> called;
             for (const std::wstring& text : set) {
-                const std::vector<std::wstring> tokens = Tokens(text);
-                if (tokens[0] == L"-duration") {
-                    TextToDouble(tokens[1], step);
-                } else if (tokens[0] == L"-call") {
-                    called = Number(tokens[1]);
-                } else if (tokens[0] == L"-loop" || tokens[0] == L"-endloop") {
-                    factor = tokens[0] == L"-loop" ? Number(tokens[1]) : 1;
+                const Step command = StepText::Read({text}, Names(), kAsTheDeviceReads).step;
+                step = command.duration.value_or(step);
+                called = command.call ? command.call : called;
+                if (command.loopCount || command.loopEnd) {
+                    factor = command.loopCount.value_or(1);
                     step = 0.0;
                 }
             }
@@ -78,7 +68,7 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
         const std::wstring n = std::to_wstring(Pick(kPool));
         const std::wstring words[2][4] = {
             {L"-Call " + n, L"-call " + n, L"-Loop 3", L"-ENDLOOP"},
-            {L"-Duration 0.1", L"-duration 2.5", L"-Off Blue", L"-TTLHigh 3"}};
+            {L"-SetIntensity blue 7", L"-duration 2.5", L"-Off Blue", L"-TTLHigh 3"}};
         return words[emptySet == (Pick(5) != 0) ? 0 : 1][Pick(4)];
     }
 
@@ -104,25 +94,40 @@ class RandomModelTest : public ContainerFixture, public ::testing::WithParamInte
             container.ClearCommandSet(n, b);
         } else if (kind < 40) {
             container.SwapCommandSets(n, b, count > 0 ? a % count : 0);
+        } else if (kind < 45) {
+            container.ReplaceCommandSet(n, b, {RandomCommand(true), RandomCommand(false)});
+        } else if (kind < 46) {
+            container.SetColorLabels(Pick(2) == 0 ? kLabels : std::vector{kLabels[1], kLabels[0]});
+        } else if (kind < 47) {
+            container.SetTTLBitNames(Pick(2) == 0 ? kBits : std::vector{kBits[1], kBits[0]});
         } else if (count > 0) {
             container.AddCommand(n, b, RandomCommand(sets[b].empty()));
         }
     }
 
-    // Totals to the last bit (same operations in the same order), failures, the timeline's end.
+    // Each set's Step as a fresh reading of its texts makes it, up to the first refused command.
+    void CompareSteps(std::uint32_t n) {
+        const std::vector<CommandSet>& sets = container.GetCommandSets(n);
+        for (std::uint32_t set = 0; set < sets.size(); ++set) {
+            const StepText::Reading read = StepText::Read(sets[set], Names(), kAsTheDeviceReads);
+            const std::optional<std::size_t> refused =
+                read.refusal ? std::optional(read.refusal->index) : std::nullopt;
+            // Stops at the first stale step: a set list out of line would read past its end.
+            ASSERT_TRUE(container.GetStep(n, set) == read.step &&
+                        container.GetRefusedCommand(n, set) == refused)
+                << "sequence " << n << " set " << set;
+        }
+    }
+
+    // Totals to the last bit (same operations in the same order) and failures.
     void Compare() {
         for (std::uint32_t n = 0; n < kPool; ++n) {
+            CompareSteps(n);
             double actual = 0.0;
             double expected = 0.0;
             const bool timed = Time(n, expected, {});
             ASSERT_EQ(container.GetSequenceDuration(n, actual) == 0, timed) << n;
             EXPECT_EQ(actual, expected) << n;
-            if (timed && !container.GetSequenceName(n).empty()) {
-                const TimelineBuild build =
-                    StimulusTimeline::Build(container, n, {{L"Blue"}, {26}});
-                ASSERT_TRUE(build.timeline) << build.error;
-                EXPECT_EQ(build.timeline->DurationMs(), actual) << n;
-            }
         }
     }
 
