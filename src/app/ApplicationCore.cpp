@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/DeviceTimeNote.h"
 #include "app/ScratchModels.h"
 #include "app/SequenceFiles.h"
 #include "app/SettingsFileWriter.h"
@@ -391,6 +392,10 @@ SequenceTimeline::Listing ApplicationCore::ListSequenceTimeline(std::uint32_t nu
 TimelineListing ApplicationCore::PreviewSequenceTimeline(std::uint32_t number,
                                                          std::uint64_t maxEvents) const {
     return ListTimeline(sequences_, number, DeviceTimelineOutputs(device_), maxEvents);
+}
+
+std::wstring ApplicationCore::PreviewDeviceNote(std::uint32_t number) const {
+    return DeviceTimeNote(sequences_, number);
 }
 
 VlrRetVal ApplicationCore::WriteSettingsFile(const std::wstring& path) {

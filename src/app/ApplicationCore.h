@@ -174,6 +174,8 @@ class ApplicationCore {
     // The same timeline without the script check, for a preview the window draws on its own:
     // nothing is written to the operator's log.
     TimelineListing PreviewSequenceTimeline(std::uint32_t number, std::uint64_t maxEvents) const;
+    // Beside the preview, one line on what the device may add to its time (DeviceTimeNote).
+    std::wstring PreviewDeviceNote(std::uint32_t number) const;
 
     LogFile& GetLogFile() { return log_; }
     MicroController& GetMicroController() { return device_; }

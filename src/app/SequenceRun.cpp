@@ -1,6 +1,8 @@
 #include "app/SequenceRun.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <thread>
 
 #include "device/MicroController.h"
@@ -18,6 +20,18 @@ OperationResult SequenceRun::Failure(std::uint64_t errorsBefore,
         return OperationResult::Failure(log_->GetLastError());
     }
     return OperationResult::Failure(fallback);
+}
+
+SequenceRun::Milliseconds SequenceRun::TimerLength(double durationMs) {
+    // Step durations are decimal fractions added in binary, so a total of whole milliseconds
+    // may come out a hair above them; that hair is no time the device runs.
+    constexpr double kSumNoise = 1e-6;
+    constexpr double kLongest = static_cast<double>(std::numeric_limits<std::int64_t>::max());
+    const double whole = std::ceil(durationMs - kSumNoise);
+    if (!(whole < kLongest)) {
+        return Milliseconds::max();
+    }
+    return Milliseconds(static_cast<std::int64_t>(std::max(whole, 0.0)));
 }
 
 OperationResult SequenceRun::Duration(std::uint32_t number, double& durationMs) const {
@@ -62,7 +76,7 @@ SequenceRun::Result SequenceRun::Run(std::uint32_t number, const StopWait& waitF
     }
     result.started = true;
     using Clock = std::chrono::steady_clock;
-    const Milliseconds total(static_cast<std::int64_t>(result.durationMs));
+    const Milliseconds total = TimerLength(result.durationMs);
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + total;
     if (tick) {

@@ -13,7 +13,7 @@ class MicroController;
 class SequenceContainer;
 
 // Running one uploaded sequence as the operator does it: start it, wait for its duration (the
-// timing rules' total, truncated to whole milliseconds as the window's end timer is) or for a
+// timing rules' total, rounded up to whole milliseconds as the window's end timer is) or for a
 // stop request, and on a stop send the stop command and switch every LED off. Durations are
 // 64-bit milliseconds: a sequence can last far longer than an int of milliseconds.
 class SequenceRun {
@@ -45,6 +45,10 @@ class SequenceRun {
     };
 
     SequenceRun(MicroController& device, const SequenceContainer& sequences, LogFile* log);
+
+    // The end timer of a run of `durationMs`: whole milliseconds, rounded up, so that the timer
+    // never ends while the device still runs.
+    static Milliseconds TimerLength(double durationMs);
 
     // The total of sequence `number`; a failure carries the timing's reason.
     OperationResult Duration(std::uint32_t number, double& durationMs) const;

@@ -69,6 +69,22 @@ class SequenceContainer {
         std::uint32_t loopFactor = 1;
     };
 
+    // Hears the timing walk, so that whatever follows the steps (the editor's times, the
+    // stimulus timeline) takes its times from the one walk GetSequenceDuration makes.
+    class StepObserver {
+      public:
+        // False to hear nothing of this walk of the sequence, nor of the sequences it calls.
+        virtual bool EnterSequence(std::uint32_t number) = 0;
+        // Each step in turn, after the sequence it calls was walked.
+        virtual void StepTimed(const std::vector<ParsedCommand>& commands,
+                               const StepTime& time) = 0;
+        // After the last step of the sequence entered last.
+        virtual void SequenceTimed() = 0;
+
+      protected:
+        ~StepObserver() = default;
+    };
+
     SequenceContainer();
     virtual ~SequenceContainer();
 
@@ -148,6 +164,8 @@ class SequenceContainer {
     VlrRetVal GetSequenceDuration(std::uint32_t number, double& duration) const;
     // The same walk, step by step.
     VlrRetVal GetStepTimes(std::uint32_t number, std::vector<StepTime>& steps) const;
+    // The same walk, told to `observer`; a failure leaves it with a walk cut short.
+    VlrRetVal WalkSequence(std::uint32_t number, double& duration, StepObserver& observer) const;
     // True when timing `called` as if `calling` called it fails: a cycle, too deep a nesting,
     // a bad number or a malformed command.
     bool CheckCallNesting(std::uint32_t calling, std::uint32_t called) const;
@@ -187,13 +205,13 @@ class SequenceContainer {
     VlrRetVal CheckAddedCall(std::uint32_t number, std::uint32_t called);
     // A chain fault is logged, or kept in `fault` when one is given.
     VlrRetVal TimeSequence(std::uint32_t number, double& duration, CallStack stack,
-                           TimingMemo& memo, std::vector<StepTime>* steps = nullptr,
+                           TimingMemo& memo, StepObserver* observer = nullptr,
                            std::optional<ChainFault>* fault = nullptr) const;
     // A -Call is only noted: the callee is timed once the step's own duration is known.
     VlrRetVal TimeCommand(const ParsedCommand& command, double& stepDuration,
                           std::uint32_t& loopFactor, std::optional<std::uint32_t>& called) const;
     VlrRetVal TimeCall(std::uint32_t called, double& stepDuration, const CallStack& stack,
-                       TimingMemo& memo, TimingMemo::Reach& reach,
+                       TimingMemo& memo, TimingMemo::Reach& reach, StepObserver* observer,
                        std::optional<ChainFault>* fault) const;
     VlrRetVal CheckSingleArgument(SequenceCommandWords::Word word,
                                   const ParsedCommand& command) const;

@@ -23,12 +23,42 @@ VlrRetVal SequenceContainer::GetSequenceDuration(std::uint32_t number, double& d
     return ComputeSequenceDuration(number, duration, CallStack());
 }
 
+namespace {
+
+// The steps of the sequence walked first; those of the sequences it calls are not its own.
+class OwnStepTimes final : public SequenceContainer::StepObserver {
+  public:
+    explicit OwnStepTimes(std::vector<SequenceContainer::StepTime>& steps) : steps_(steps) {}
+    bool EnterSequence(std::uint32_t) override {
+        const bool first = !entered_;
+        entered_ = true;
+        return first;
+    }
+    void StepTimed(const std::vector<ParsedCommand>&,
+                   const SequenceContainer::StepTime& time) override {
+        steps_.push_back(time);
+    }
+    void SequenceTimed() override {}
+
+  private:
+    std::vector<SequenceContainer::StepTime>& steps_;
+    bool entered_ = false;
+};
+
+}  // namespace
+
 VlrRetVal SequenceContainer::GetStepTimes(std::uint32_t number,
                                           std::vector<StepTime>& steps) const {
     steps.clear();
-    TimingMemo memo;
+    OwnStepTimes own(steps);
     double duration = 0.0;
-    return TimeSequence(number, duration, CallStack(), memo, &steps);
+    return WalkSequence(number, duration, own);
+}
+
+VlrRetVal SequenceContainer::WalkSequence(std::uint32_t number, double& duration,
+                                          StepObserver& observer) const {
+    TimingMemo memo;
+    return TimeSequence(number, duration, CallStack(), memo, &observer);
 }
 
 bool SequenceContainer::CheckCallNesting(std::uint32_t calling, std::uint32_t called) const {
@@ -114,7 +144,7 @@ VlrRetVal SequenceContainer::CheckAddedCall(std::uint32_t number, std::uint32_t 
 }
 
 VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration, CallStack stack,
-                                          TimingMemo& memo, std::vector<StepTime>* steps,
+                                          TimingMemo& memo, StepObserver* observer,
                                           std::optional<ChainFault>* fault) const {
     if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
         return VLR_FAILURE;
@@ -134,6 +164,10 @@ VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration
     if (memo.Passes(number, stack, kMaxNestedCalls) && memo.FindTotal(number, duration, duration)) {
         return VLR_SUCCESS;
     }
+    // An observer that knows this sequence already hears nothing of it or of its calls.
+    if (observer != nullptr && !observer->EnterSequence(number)) {
+        observer = nullptr;
+    }
     const double start = duration;
     TimingMemo::Reach reach;
     reach.visited.set(number);
@@ -149,13 +183,17 @@ VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration
         }
         // The device runs the whole call and then waits out the step's own duration, so the
         // callee adds onto that duration wherever the step names it.
-        if (called && TimeCall(*called, stepDuration, stack, memo, reach, fault) != VLR_SUCCESS) {
+        if (called &&
+            TimeCall(*called, stepDuration, stack, memo, reach, observer, fault) != VLR_SUCCESS) {
             return VLR_FAILURE;
         }
         duration += static_cast<double>(loopFactor) * stepDuration;
-        if (steps != nullptr) {
-            steps->push_back({stepDuration, loopFactor});
+        if (observer != nullptr) {
+            observer->StepTimed(parsedSet, {stepDuration, loopFactor});
         }
+    }
+    if (observer != nullptr) {
+        observer->SequenceTimed();
     }
     memo.Store(number, reach, start, duration);
     return VLR_SUCCESS;
@@ -192,9 +230,9 @@ VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& s
 
 VlrRetVal SequenceContainer::TimeCall(std::uint32_t called, double& stepDuration,
                                       const CallStack& stack, TimingMemo& memo,
-                                      TimingMemo::Reach& reach,
+                                      TimingMemo::Reach& reach, StepObserver* observer,
                                       std::optional<ChainFault>* fault) const {
-    if (TimeSequence(called, stepDuration, stack, memo, nullptr, fault) != VLR_SUCCESS) {
+    if (TimeSequence(called, stepDuration, stack, memo, observer, fault) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
     const TimingMemo::Reach& calledReach = memo.ReachOf(called);

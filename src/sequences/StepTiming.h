@@ -5,8 +5,9 @@
 #include "sequences/ParsedCommand.h"
 
 // How one command changes the step being timed: its duration and the loop factor in force.
-// Timing and the stimulus timeline both apply it, so that they agree to the last bit. A -Call
-// adds the called sequence to the step duration; that needs the callee, so the caller does it.
+// Only the timing walk applies it; whoever needs step times hears them from that walk
+// (SequenceContainer::StepObserver). A -Call adds the called sequence to the step duration;
+// that needs the callee, so the walk does it.
 namespace StepTiming {
 
 inline void Apply(const ParsedCommand& command, double& stepDuration, std::uint32_t& loopFactor) {

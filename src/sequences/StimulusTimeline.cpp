@@ -1,12 +1,10 @@
-// Builds the stimulus timeline from the same parsed commands and the same step rules as timing
-// (StepTiming), adding the durations in the same order, so that its end equals the duration of
-// GetSequenceDuration exactly. Each sequence is built once, however often it is called.
+// Builds the stimulus timeline during the timing walk itself (SequenceContainer::WalkSequence):
+// every step's time is the one GetSequenceDuration adds, so the two cannot disagree.
 
 #include "sequences/StimulusTimeline.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <charconv>
 #include <limits>
 #include <optional>
@@ -15,7 +13,6 @@
 #include "foundation/TextConversion.h"
 #include "foundation/platform/ExitSignals.h"
 #include "sequences/SequenceContainer.h"
-#include "sequences/StepTiming.h"
 
 namespace {
 
@@ -45,107 +42,114 @@ std::wstring Decimal(std::uint64_t value) {
 
 }  // namespace
 
-// Builds the blocks of one timeline; the lanes follow TimelineOutputs: LED i has lanes 2i (on/off)
-// and 2i + 1 (intensity), TTL bit j lane 2 * LEDs + j.
-class TimelineBuilder {
+// Builds the blocks of one timeline as the timing walk tells it each step with its time, so
+// that it ends exactly where GetSequenceDuration does. The lanes follow TimelineOutputs: LED i
+// has lanes 2i (on/off) and 2i + 1 (intensity), TTL bit j lane 2 * LEDs + j.
+class TimelineBuilder final : public SequenceContainer::StepObserver {
   public:
     TimelineBuilder(const SequenceContainer& container, const TimelineOutputs& outputs,
                     StimulusTimeline& timeline)
-        : container_(container), timeline_(timeline) {
+        : timeline_(timeline) {
+        // Enough for the items of the sequences being built at once, in most protocols.
+        scratch_.reserve(1024);
+        open_.reserve(CallStack::kCapacity);
         timeline.lanes_ = TimelineLanes(outputs);
-        for (const std::wstring& label : container.GetColorLabels()) {
-            const std::optional<std::size_t> led = FindNoCase(label, outputs.ledLabels);
-            ledLanes_.push_back(led ? std::optional<std::size_t>(2 * *led) : std::nullopt);
+        for (auto& lanes : lanes_) {
+            lanes.fill(kNoLane);
         }
-        for (const std::wstring& bit : container.GetTTLBitNames()) {
-            const std::optional<std::size_t> ttl = FindNoCase(bit, outputs.ttlBits);
-            ttlLanes_.push_back(
-                ttl ? std::optional<std::size_t>(2 * outputs.ledLabels.size() + *ttl)
-                    : std::nullopt);
+        using SequenceCommandWords::Word;
+        const std::vector<std::wstring>& labels = container.GetColorLabels();
+        for (std::size_t i = 0; i < labels.size() && i < kNoOutput; ++i) {
+            if (const std::optional<std::size_t> led = FindNoCase(labels[i], outputs.ledLabels)) {
+                SetLane(Word::On, i, 2 * *led);
+                SetLane(Word::Off, i, 2 * *led);
+                SetLane(Word::SetIntensity, i, 2 * *led + 1);
+            }
+        }
+        const std::vector<std::wstring>& bits = container.GetTTLBitNames();
+        for (std::size_t i = 0; i < bits.size() && i < kNoOutput; ++i) {
+            if (const std::optional<std::size_t> ttl = FindNoCase(bits[i], outputs.ttlBits)) {
+                SetLane(Word::TTLHigh, i, 2 * outputs.ledLabels.size() + *ttl);
+                SetLane(Word::TTLLow, i, 2 * outputs.ledLabels.size() + *ttl);
+            }
         }
     }
 
-    // The items of the blocks being built sit on one scratch stack: a sequence's own, above
-    // them those of its open loop body, above those the current step's. A call builds the
-    // callee first, which pushes and pops its own, so no block's items are copied but once.
-    const TimelineBlock* SequenceBlock(std::uint32_t number) {
-        Built& built = built_[number];
-        if (built.block != nullptr) {
-            return built.block;
+    const TimelineBlock* Block(std::uint32_t number) const { return built_[number]; }
+
+    // Each sequence is built once, however often it is called. A call walks its callee within
+    // the calling step, so the sequences being built form a stack.
+    bool EnterSequence(std::uint32_t number) override {
+        if (built_[number] != nullptr) {
+            return false;
         }
-        TimelineBlock* block = NewBlock(number, false);
-        const auto& parsedSets = container_.GetParsedCommandSets(number);
-        built.contributions.reserve(parsedSets.size());
-        const std::size_t blockStart = scratch_.size();
-        std::size_t bodyStart = 0;
-        TimelineBlock* body = nullptr;
-        std::uint32_t loopFactor = 1;
-        for (std::uint32_t step = 0; step < parsedSets.size(); ++step) {
-            double stepDuration = SequenceContainer::kDefaultStepDuration;
-            bool loopWord = false;
-            std::optional<std::uint32_t> called;
-            std::size_t stepStart = scratch_.size();
-            for (std::size_t i = 0; i < parsedSets[step].size(); ++i) {
-                const ParsedCommand& command = parsedSets[step][i];
-                switch (command.Role()) {
-                    case ParsedCommand::TimingRole::Call:
-                        called = static_cast<std::uint32_t>(command.IntegerArgument());
-                        AddCall(*called, step, stepDuration);
-                        break;
-                    case ParsedCommand::TimingRole::Loop:
-                    case ParsedCommand::TimingRole::EndLoop:
-                        loopWord = true;
-                        break;
-                    case ParsedCommand::TimingRole::None:
-                        AddSetting(command, step);
-                        break;
-                    case ParsedCommand::TimingRole::Duration:
-                        break;
-                }
-                StepTiming::Apply(command, stepDuration, loopFactor);
+        open_.push_back({NewBlock(number, false), nullptr, 0, scratch_.size(), 0});
+        return true;
+    }
+
+    void StepTimed(const std::vector<ParsedCommand>& commands,
+                   const SequenceContainer::StepTime& time) override {
+        Open& open = open_.back();
+        // -Call, -Loop and -EndLoop open their step. A step naming -Loop or -EndLoop ends the
+        // repeated block before it; the steps from one with a factor other than 1 on form the
+        // next block, this step's items included.
+        const ParsedCommand::TimingRole role =
+            commands.empty() ? ParsedCommand::TimingRole::None : commands.front().Role();
+        if (role == ParsedCommand::TimingRole::Loop || role == ParsedCommand::TimingRole::EndLoop) {
+            CloseBody(open);
+            if (time.loopFactor != 1) {
+                open.body = NewBlock(open.block->sequence, true);
+                scratch_.push_back(
+                    {open.block->duration, open.step, 0, 0, open.body, time.loopFactor});
+                open.bodyStart = scratch_.size();
             }
-            if (called) {
-                AddCallDuration(*called, stepDuration);
-            }
-            // A step naming -Loop or -EndLoop ends the repeated block before it; the steps from
-            // one with a factor other than 1 on form the next block.
-            if (loopWord) {
-                CloseBody(body, bodyStart, stepStart);
-                if (loopFactor != 1) {
-                    body = NewBlock(number, true);
-                    scratch_.insert(scratch_.begin() + static_cast<std::ptrdiff_t>(stepStart),
-                                    {block->duration, step, 0, 0, body, loopFactor});
-                    bodyStart = ++stepStart;
-                }
-            }
-            const double base = body != nullptr ? body->duration : block->duration;
-            for (std::size_t k = stepStart; k < scratch_.size(); ++k) {
-                scratch_[k].offset += base;
-            }
-            if (body != nullptr) {
-                body->duration += stepDuration;
-            }
-            // Added exactly as timing adds it, one step at a time.
-            const double contribution = static_cast<double>(loopFactor) * stepDuration;
-            built.contributions.push_back(contribution);
-            block->duration += contribution;
         }
-        std::size_t end = scratch_.size();
-        CloseBody(body, bodyStart, end);
-        TakeItems(*block, blockStart, end);
-        built.block = block;
-        return block;
+        TimelineBlock& target = open.body != nullptr ? *open.body : *open.block;
+        const double start = target.duration;
+        if (role == ParsedCommand::TimingRole::Call) {
+            // The call's own script command takes the step's first 0.1 ms, then the called
+            // sequence runs, then the wait that fills the step's own duration.
+            const TimelineBlock* callee =
+                built_[static_cast<std::uint32_t>(commands.front().IntegerArgument())];
+            scratch_.push_back(
+                {start + SequenceContainer::kDefaultStepDuration, open.step, 0, 0, callee, 1});
+            target.eventCount = SaturatingAdd(target.eventCount, callee->eventCount);
+        }
+        const std::size_t before = scratch_.size();
+        for (const ParsedCommand& command : commands) {
+            const std::uint16_t lane = LaneOf(command);
+            if (lane != kNoLane) {
+                scratch_.push_back({start, open.step, lane,
+                                    static_cast<std::int16_t>(command.OutputValue()), nullptr, 0});
+            }
+        }
+        target.eventCount = SaturatingAdd(target.eventCount, scratch_.size() - before);
+        if (open.body != nullptr) {
+            open.body->duration += time.duration;
+        }
+        // Added exactly as timing adds it, one step at a time.
+        open.block->duration += static_cast<double>(time.loopFactor) * time.duration;
+        ++open.step;
+    }
+
+    void SequenceTimed() override {
+        Open& open = open_.back();
+        CloseBody(open);
+        TakeItems(*open.block, open.blockStart);
+        built_[open.block->sequence] = open.block;
+        open_.pop_back();
     }
 
   private:
-    struct Built {
-        const TimelineBlock* block = nullptr;
-        // Each step's factor times its duration, as timing adds them; a call adds them up again,
-        // onto the step's duration so far, unless it did so from the same value before.
-        std::vector<double> contributions;
-        bool summed = false;
-        double sumStart = 0.0;
-        double sumTotal = 0.0;
+    // A sequence being built, with its open loop body, if any, and the step it is at. The
+    // items of the blocks being built sit on one scratch stack: a sequence's own, above them
+    // those of its open loop body, above those a callee's. Each block takes its own at its end.
+    struct Open {
+        TimelineBlock* block = nullptr;
+        TimelineBlock* body = nullptr;
+        std::uint32_t step = 0;
+        std::size_t blockStart = 0;
+        std::size_t bodyStart = 0;
     };
 
     TimelineBlock* NewBlock(std::uint32_t number, bool loopBody) {
@@ -155,108 +159,55 @@ class TimelineBuilder {
         return &block;
     }
 
-    // The scratch items from `start` to `end` become the block's.
-    void TakeItems(TimelineBlock& block, std::size_t start, std::size_t end) {
+    // The scratch items from `start` on become the block's.
+    void TakeItems(TimelineBlock& block, std::size_t start) {
         const auto first = scratch_.begin() + static_cast<std::ptrdiff_t>(start);
-        const auto last = scratch_.begin() + static_cast<std::ptrdiff_t>(end);
-        block.items.assign(first, last);
-        block.eventCount = CountEvents(block);
-        scratch_.erase(first, last);
+        block.items.assign(first, scratch_.end());
+        scratch_.erase(first, scratch_.end());
     }
 
-    // Ends the open body, if any, with the items below the current step's (which move down).
-    void CloseBody(TimelineBlock*& body, std::size_t bodyStart, std::size_t& stepStart) {
-        if (body == nullptr) {
+    // Ends the open body, if any; its repeat item is the last of the sequence's so far.
+    void CloseBody(Open& open) {
+        if (open.body == nullptr) {
             return;
         }
-        TakeItems(*body, bodyStart, stepStart);
-        stepStart = bodyStart;
-        if (body->items.empty()) {
+        TakeItems(*open.body, open.bodyStart);
+        if (open.body->items.empty()) {
             // A loop around steps that set nothing and call nothing has nothing to show.
-            scratch_.erase(scratch_.begin() + static_cast<std::ptrdiff_t>(--stepStart));
+            scratch_.pop_back();
+        } else {
+            open.block->eventCount =
+                SaturatingAdd(open.block->eventCount,
+                              SaturatingMultiply(scratch_.back().count, open.body->eventCount));
         }
-        body = nullptr;
-    }
-
-    static std::uint64_t CountEvents(const TimelineBlock& block) {
-        std::uint64_t count = 0;
-        for (const TimelineItem& item : block.items) {
-            count = SaturatingAdd(count,
-                                  item.repeated == nullptr
-                                      ? 1
-                                      : SaturatingMultiply(item.count, item.repeated->eventCount));
-        }
-        return count;
-    }
-
-    // The call's own script command comes first, then the called sequence, then the wait that
-    // fills the step's own duration.
-    void AddCall(std::uint32_t called, std::uint32_t step, double stepDuration) {
-        const TimelineBlock* callee = SequenceBlock(called);
-        scratch_.push_back({stepDuration, step, 0, 0, callee, 1});
-    }
-
-    // Timing adds the callee's steps one by one onto the step's own duration, and so does this.
-    void AddCallDuration(std::uint32_t called, double& stepDuration) {
-        Built& built = built_[called];
-        if (!built.summed || std::bit_cast<std::uint64_t>(built.sumStart) !=
-                                 std::bit_cast<std::uint64_t>(stepDuration)) {
-            built.summed = true;
-            built.sumStart = stepDuration;
-            for (const double contribution : built.contributions) {
-                stepDuration += contribution;
-            }
-            built.sumTotal = stepDuration;
-        }
-        stepDuration = built.sumTotal;
+        open.body = nullptr;
     }
 
     // The word, the output and the value were read when the text was stored; the output counts
-    // among the model's names, which the outputs given may order differently.
-    void AddSetting(const ParsedCommand& command, std::uint32_t step) {
-        using SequenceCommandWords::Word;
-        const std::optional<Word> word = command.CommandWord();
-        const std::optional<std::size_t> output = command.Output();
-        if (!word || !output) {
-            return;
-        }
-        switch (*word) {
-            case Word::On:
-            case Word::Off:
-                return Push(step, Lane(ledLanes_, *output), command.OutputValue());
-            case Word::SetIntensity:
-                return Push(step, Lane(ledLanes_, *output, 1), command.OutputValue());
-            case Word::TTLHigh:
-            case Word::TTLLow:
-                return Push(step, Lane(ttlLanes_, *output), command.OutputValue());
-            default:
-                return;
-        }
+    // among the model's names, which the outputs given may order differently. Only the words
+    // that set an output have lanes, and a name that is not one of the outputs has none.
+    std::uint16_t LaneOf(const ParsedCommand& command) const {
+        const auto word = static_cast<std::size_t>(
+            command.CommandWord().value_or(SequenceCommandWords::Word::Call));
+        return lanes_[word][command.Output().value_or(kNoOutput)];
     }
 
-    static std::optional<std::size_t> Lane(const std::vector<std::optional<std::size_t>>& lanes,
-                                           std::size_t output, std::size_t offset = 0) {
-        if (output >= lanes.size() || !lanes[output]) {
-            return std::nullopt;
-        }
-        return *lanes[output] + offset;
+    void SetLane(SequenceCommandWords::Word word, std::size_t output, std::size_t lane) {
+        lanes_[static_cast<std::size_t>(word)][output] = static_cast<std::uint16_t>(lane);
     }
 
-    // A name that is not one of the outputs sets nothing.
-    void Push(std::uint32_t step, std::optional<std::size_t> lane, int value) {
-        if (lane) {
-            scratch_.push_back({0.0, step, static_cast<std::uint16_t>(*lane),
-                                static_cast<std::int16_t>(value), nullptr, 0});
-        }
-    }
-    const SequenceContainer& container_;
+    static constexpr std::uint16_t kNoLane = 0xFFFF;
+    // ParsedCommand keeps an output's position in 8 bits, all ones for none.
+    static constexpr std::size_t kNoOutput = 0xFF;
+    static constexpr std::size_t kWordCount =
+        static_cast<std::size_t>(SequenceCommandWords::Word::TTLLow) + 1;
+
     StimulusTimeline& timeline_;
-    std::array<Built, SequenceContainer::kSequenceCount> built_;
-    // The lane of each of the model's colour labels (its on/off lane) and TTL bits; none for a
-    // name the outputs do not have.
-    std::vector<std::optional<std::size_t>> ledLanes_;
-    std::vector<std::optional<std::size_t>> ttlLanes_;
+    std::array<const TimelineBlock*, SequenceContainer::kSequenceCount> built_{};
+    std::vector<Open> open_;
     std::vector<TimelineItem> scratch_;
+    // By command word and output position, the lane it sets.
+    std::array<std::array<std::uint16_t, kNoOutput + 1>, kWordCount> lanes_;
 };
 
 TimelineBuild StimulusTimeline::Build(const SequenceContainer& container, std::uint32_t number,
@@ -272,16 +223,16 @@ TimelineBuild StimulusTimeline::Build(const SequenceContainer& container, std::u
         return result;
     }
     // Timing finds call cycles, too deep nesting and malformed commands, and logs the reason.
+    StimulusTimeline timeline;
+    TimelineBuilder builder(container, outputs, timeline);
     double duration = 0.0;
-    if (container.GetSequenceDuration(number, duration) != VlrDataTypes::VLR_SUCCESS) {
+    if (container.WalkSequence(number, duration, builder) != VlrDataTypes::VLR_SUCCESS) {
         result.error = L"Sequence " + Decimal(number) +
                        L" cannot be timed (a call cycle, too deep a nesting of calls or a "
                        L"malformed command; the log names it).";
         return result;
     }
-    StimulusTimeline timeline;
-    TimelineBuilder builder(container, outputs, timeline);
-    timeline.root_ = builder.SequenceBlock(number);
+    timeline.root_ = builder.Block(number);
     result.timeline = std::move(timeline);
     return result;
 }

@@ -339,7 +339,7 @@ std::optional<SequenceManager::StartRequest> SequenceManager::BeginStart() {
     if (sequences_->GetSequenceDuration(request.number, duration) != 0) {
         return std::nullopt;
     }
-    request.timerMs = static_cast<std::int64_t>(duration);
+    request.timerMs = SequenceRun::TimerLength(duration).count();
     executing_ = true;
     return request;
 }

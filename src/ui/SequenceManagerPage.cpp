@@ -305,7 +305,8 @@ void SequenceManagerPage::ShowPreview() {
         preview_->Clear(L"");
         return;
     }
-    preview_->ShowListing(core_->PreviewSequenceTimeline(*shown, TimelinePlot::kMaxEvents));
+    preview_->ShowListing(core_->PreviewSequenceTimeline(*shown, TimelinePlot::kMaxEvents),
+                          core_->PreviewDeviceNote(*shown));
 }
 
 // "Running: 0.8 s of 1.9 s", with the cursor at the same time; 64-bit throughout, as a run can

@@ -1,6 +1,7 @@
 #include "ui/TimelinePreview.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -93,20 +94,31 @@ TimelinePreview::TimelinePreview(QWidget* parent) : QWidget(parent) {
     buttons->addWidget(button("zoomIn", "+", 2));
     buttons->addWidget(button("zoomOut", "-", -2));
     buttons->addStretch();
-    auto* layout = new QHBoxLayout(this);
+    auto* plot = new QHBoxLayout;
+    plot->addWidget(scroll_, 1);
+    plot->addLayout(buttons);
+    deviceNote_ = new QLabel;
+    deviceNote_->setObjectName(QStringLiteral("timelineDeviceNote"));
+    // One line that never widens the window; the whole of it is also the tooltip.
+    deviceNote_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll_, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(plot, 1);
+    layout->addWidget(deviceNote_);
     Clear(L"");
 }
 
-void TimelinePreview::ShowListing(const TimelineListing& listing) {
+void TimelinePreview::ShowListing(const TimelineListing& listing, const std::wstring& deviceNote) {
     plot_.SetListing(listing);
+    deviceNote_->setText(QString::fromStdWString(deviceNote));
+    deviceNote_->setToolTip(deviceNote_->text());
+    deviceNote_->setVisible(!deviceNote.empty());
     Relayout();
 }
 
 void TimelinePreview::Clear(const std::wstring& message) {
     plot_.Clear(message);
+    deviceNote_->hide();
     Relayout();
 }
 

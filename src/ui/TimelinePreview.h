@@ -5,6 +5,7 @@
 
 #include "ui/TimelinePlot.h"
 
+class QLabel;
 class QScrollArea;
 
 // The picture of the selected sequence over time (TimelinePlot says where everything goes),
@@ -13,7 +14,8 @@ class TimelinePreview final : public QWidget {
   public:
     explicit TimelinePreview(QWidget* parent = nullptr);
 
-    void ShowListing(const TimelineListing& listing);
+    // `deviceNote`: one line under the plot on what the device may add; none when empty.
+    void ShowListing(const TimelineListing& listing, const std::wstring& deviceNote = L"");
     void Clear(const std::wstring& message);
     // Nothing hides the cursor.
     void SetCursorTime(std::optional<double> ms);
@@ -34,5 +36,6 @@ class TimelinePreview final : public QWidget {
     int fullHeight_ = 0;
     QScrollArea* scroll_ = nullptr;
     QWidget* canvas_ = nullptr;
+    QLabel* deviceNote_ = nullptr;
     friend class TimelineCanvas;
 };

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/ApplicationCore.h"
+#include "app/SequenceRun.h"
 
 WindowControl::WindowControl(ApplicationCore& core, DeviceSession& session, ManualControl& manual,
                              RunJob runJob, QObject* parent)
@@ -61,7 +62,7 @@ void WindowControl::Post(std::function<void()> job) {
 void WindowControl::Follow(const std::string& name, std::uint32_t sequence, double durationMs) {
     if (name == "sequenceStarted") {
         runningSequence_ = sequence;
-        runLengthMs_ = static_cast<std::int64_t>(durationMs);
+        runLengthMs_ = SequenceRun::TimerLength(durationMs).count();
         runClock_.start();
     } else {
         runningSequence_.reset();

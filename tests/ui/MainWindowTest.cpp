@@ -446,6 +446,15 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     model.RemoveCommandSet(shown, set);
     ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
     EXPECT_TRUE(upload->toolTip().isEmpty());
+
+    // The 10 Hz train's preview says what the device's -EndLoop steps add to it.
+    auto* list = window_->ManagerPage()->findChild<QTableView*>("sequenceList");
+    list->setCurrentIndex(list->model()->index(1, 0));
+    auto* note = window_->findChild<QLabel*>("timelineDeviceNote");
+    ASSERT_TRUE(WaitFor([&] { return note->isVisible(); }));
+    EXPECT_TRUE(note->text().startsWith("The device may take 1.0 ms longer than shown"))
+        << note->text().toStdString();
+    EXPECT_TRUE(tab->grab().save(pictures + "device-note.png"));
 }
 
 // Ctrl+Z takes a cell edit back, in the grid and the model; a two-step TSV on the clipboard
