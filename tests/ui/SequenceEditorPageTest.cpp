@@ -1,13 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTableView>
 #include <QtTest/QTest>
-#include <algorithm>
+#include <QtWidgets>
 
 #include "FakePrompts.h"
 #include "app/ScratchModels.h"

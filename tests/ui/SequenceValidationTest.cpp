@@ -68,8 +68,7 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
          L"An intensity change needs a step of its own: move -SetIntensity Blue 9 to another row."},
     };
     for (const auto& [cell, text] : advice) {
-        const auto [number, row, column] = cell;
-        EXPECT_EQ(validation.CellAdvice(number, row, column), text);
+        EXPECT_EQ(std::apply([&](auto... at) { return validation.CellAdvice(at...); }, cell), text);
     }
     for (const std::uint32_t number : {2u, 4u, 6u}) {
         EXPECT_TRUE(validation.SequenceReason(number)) << number;
@@ -113,10 +112,6 @@ TEST_F(SequenceValidationTest, CallersAreJudgedAgainWhenTheirCalleeChanges) {
     // Judged without a word in the operator's log.
     EXPECT_EQ(operatorModels.recorder.Take(), std::vector<std::wstring>{});
 }
-
-}  // namespace
-
-namespace {
 
 TEST(KeyboardShortcutsTest, ShortcutFirstThenTheMenuKeys) {
     using KeyboardShortcuts::Row;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -46,9 +45,10 @@ TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
         {true, false, false, 0, "00", "c-fp", "----- ----- "},
     };
     for (const auto& c : cases) {
-        std::vector<bool> ledOn(c.ledOn.size());
-        std::transform(c.ledOn.begin(), c.ledOn.end(), ledOn.begin(),
-                       [](char d) { return d == '1'; });
+        std::vector<bool> ledOn;
+        for (const char digit : c.ledOn) {
+            ledOn.push_back(digit == '1');
+        }
         const WindowView view = ComputeWindowView({c.wired, c.connected, c.busy, c.pulsing, ledOn});
         const std::string menus = {view.connect ? 'c' : '-', view.disconnect ? 'd' : '-',
                                    view.fileCommands ? 'f' : '-', view.pages ? 'p' : '-'};
@@ -124,22 +124,21 @@ TEST(LedPanelTextsTest, PulseEntriesNameTheFirstInvalidField) {
         EXPECT_EQ(entry.invalidField, c.field);
         EXPECT_EQ(entry.error, c.error);
     }
-    const LedPanelTexts::PulseEntry accepted =
-        LedPanelTexts::ReadPulse({}, L"0.1", L"1800000", L"0");
-    ASSERT_TRUE(accepted.value);
-    EXPECT_EQ(
-        std::tuple(accepted.value->widthOn, accepted.value->widthOff, accepted.value->loopCount),
-        std::tuple(0.1, 1800000.0, 0u));
+    const auto read = [](const LedPanelTexts::PulseEntry& entry) {
+        const PulseParameters pulse = entry.value.value_or(PulseParameters{99, 99, 99});
+        return std::tuple(pulse.widthOn, pulse.widthOff, pulse.loopCount);
+    };
+    EXPECT_EQ(read(LedPanelTexts::ReadPulse({}, L"0.1", L"1800000", L"0")),
+              std::tuple(0.1, 1800000.0, 0u));
     // A field the operator left alone keeps the stored value, however its text rounds it.
     const PulseParameters stored{3, 7.123456789, 7.25};
-    const LedPanelTexts::PulseEntry kept =
-        LedPanelTexts::ReadPulse(stored, std::nullopt, L"5", std::nullopt);
-    ASSERT_TRUE(kept.value);
-    EXPECT_EQ(std::tuple(kept.value->widthOn, kept.value->widthOff, kept.value->loopCount),
+    EXPECT_EQ(read(LedPanelTexts::ReadPulse(stored, std::nullopt, L"5", std::nullopt)),
               std::tuple(7.123456789, 5.0, 3u));
 }
 
-TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
+// The newest 201 rows stay. The log file keeps every level; the window shows what its filter
+// asks for, and a wider filter shows again what a narrower one hid.
+TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarkedAndFiltersLevels) {
     MessageLogRows rows;
     for (int n = 0; n < 250; ++n) {
         rows.Append(n % 2 ? LogLevel::Error : LogLevel::Notice, std::to_wstring(n),
@@ -149,12 +148,8 @@ TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
     EXPECT_EQ(rows.At(0).message, L"49");
     EXPECT_EQ(rows.At(200).message + rows.At(200).type + rows.At(199).type, L"249ErrorNotice");
     EXPECT_TRUE(rows.At(200).error && !rows.At(199).error);
-}
 
-// The log file keeps every level; the window shows what its filter asks for, and a wider
-// filter shows again what a narrower one hid.
-TEST(MessageLogRowsTest, TheFilterShowsItsLevelsAndKeepsTheRest) {
-    MessageLogRows rows;
+    rows = MessageLogRows();
     rows.SetFilter(LogFilter::ErrorsAndWarnings);
     const std::wstring levels = L"FEWND";  // Fatal, Error, Warning, Notice, Data
     for (std::size_t level = 0; level < levels.size(); ++level) {
