@@ -27,6 +27,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using Boxes = std::vector<std::pair<QString, QString>>;
 using Ids = std::vector<std::uint8_t>;
 // The stop command, then every LED off.
@@ -256,11 +257,11 @@ TEST_F(MainWindowTest, ClosingDuringAnOperationOnASilentDeviceEndsWithinSeconds)
     driver_->AddFault(SilentFault(0x01));
     Find<QAction>("connect")->trigger();
     ASSERT_TRUE(window_->IsBusy());
-    ASSERT_TRUE(driver_->WaitForPackets(1, std::chrono::seconds(5)));
+    ASSERT_TRUE(driver_->WaitForPackets(1, 5s));
     const auto start = std::chrono::steady_clock::now();
     window_->close();
     ASSERT_TRUE(WaitFor([this] { return window_->IsClosed(); }, 5000));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 
 // A running train makes a close ask first (Cancel keeps the window and sends nothing). Reading
@@ -450,10 +451,9 @@ TEST(OstraProgramTest, SigtermSavesTheSettingsAndExitsWithZero) {
     TempDir dir;
     QProcess ostra;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"TEMP", "APPDATA", "HOME"}) {
+    for (const char* name : {"TEMP", "APPDATA", "HOME", "OSTRA_PORT_DIR"}) {
         environment.insert(name, QString::fromStdString((dir.Path() / name).string()));
     }
-    environment.insert("OSTRA_PORT_DIR", QString::fromStdString((dir.Path() / "ports").string()));
     ostra.setProcessEnvironment(environment);
     ostra.start(OSTRA_PROGRAM, {});
     ASSERT_TRUE(ostra.waitForStarted());
@@ -472,7 +472,7 @@ TEST(OstraProgramTest, SigtermSavesTheSettingsAndExitsWithZero) {
 // every LED off. Start stays disabled: the device's copy is incomplete.
 TEST_F(MainWindowTest, CancelOrStopAllDuringASlowUploadEndsIt) {
     driver_.Unplug();
-    driver_.Config().answerDelay = std::chrono::milliseconds(120);
+    driver_.Config().answerDelay = 120ms;
     ASSERT_EQ(driver_.Start(), 0);
     OpenDemo(true);
     ASSERT_NO_FATAL_FAILURE(ShowActive());
@@ -534,7 +534,7 @@ TEST_F(MainWindowTest, ClosingWithAnLedComingOnAsksAndDoesWhatWasChosen) {
                  {false, Choice::Cancel, 1, {0x0A, 0x0A}},
                  {false, Choice::LeaveRunning, 1, {0x0A}}};
     driver_.Unplug();
-    driver_.Config().answerDelay = std::chrono::milliseconds(120);
+    driver_.Config().answerDelay = 120ms;
     ASSERT_EQ(driver_.Start(), 0);
     for (const auto& test : cases) {
         SCOPED_TRACE(static_cast<int>(test.choice) + (test.exitSignal ? 10 : 0));
@@ -545,7 +545,7 @@ TEST_F(MainWindowTest, ClosingWithAnLedComingOnAsksAndDoesWhatWasChosen) {
         prompts_.closeChoice = test.choice;
         const std::size_t sent = driver_->PacketCount();
         QTest::mouseClick(Button(0, "ledToggle"), Qt::LeftButton);
-        ASSERT_TRUE(driver_->WaitForPackets(sent + 1, std::chrono::seconds(5)));
+        ASSERT_TRUE(driver_->WaitForPackets(sent + 1, 5s));
         ASSERT_TRUE(window_->IsBusy());
         test.exitSignal ? window_->CloseOnExitSignal() : void(window_->close());
         if (test.choice == Choice::Cancel) {
@@ -713,8 +713,7 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
     Settle();
     const bool child = qEnvironmentVariableIsSet("QT_FONT_DPI");
     const QString pictures = Picture("window-");
-    const QRect screen = window_->screen()->availableGeometry();
-    EXPECT_TRUE(screen.contains(window_->frameGeometry()));
+    EXPECT_TRUE(window_->screen()->availableGeometry().contains(window_->frameGeometry()));
     EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130.png" : "default.png")));
     QTemporaryFile screen1400x1000;
     if (!child && screen1400x1000.open()) {
@@ -734,11 +733,10 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
     ShowPage(1);
     EXPECT_EQ(window_->size(), QSize(900, 600));
     QTableView* grid = window_->EditorPage()->Grid();
-    auto* list = Find<QTableView>("sequenceList");
     if (!child) {
         EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
     }
-    for (QTableView* table : {grid, list}) {
+    for (QTableView* table : {grid, Find<QTableView>("sequenceList")}) {
         EXPECT_GE(table->viewport()->height(), 3 * table->verticalHeader()->defaultSectionSize())
             << table->objectName().toStdString();
     }
@@ -749,13 +747,12 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
     const QRect box = bar->parentWidget()->geometry();
     const QRect upload = Find<QPushButton>("uploadButton")->geometry();
     bar->show();
-    auto* runTime = Find<QLabel>("runTime");
-    runTime->setText("Running: 0.9 s of 1.9 s");
+    Find<QLabel>("runTime")->setText("Running: 0.9 s of 1.9 s");
     Settle();
     EXPECT_EQ(bar->parentWidget()->geometry(), box);
     EXPECT_EQ(Find<QPushButton>("uploadButton")->geometry(), upload);
     bar->hide();
-    runTime->clear();
+    Find<QLabel>("runTime")->clear();
     EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130-900x600.png" : "900x600.png")));
 }
 
@@ -779,16 +776,14 @@ class ScriptClient {
   private:
     Json Await(const std::function<bool(const Json&)>& wanted) {
         auto line = std::async(std::launch::async, [&] {
-            for (std::optional<Json> next; (next = client_.ReadLine(std::chrono::seconds(30)));) {
+            for (std::optional<Json> next; (next = client_.ReadLine(30s));) {
                 if (wanted(*next)) {
                     return *next;
                 }
             }
             return Json();
         });
-        EXPECT_TRUE(WaitFor(
-            [&] { return line.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-            40000));
+        EXPECT_TRUE(WaitFor([&] { return line.wait_for(0s) == std::future_status::ready; }, 40000));
         return line.get();
     }
 
