@@ -148,7 +148,8 @@ class MainWindowTest : public testing::Test {
         return set;
     }
     // This test again in a child process, with what holds for a whole process changed.
-    static void RunAgainInAChild(const char* test, const std::map<QString, QString>& variables) {
+    static void RunAgainInAChild(const std::map<QString, QString>& variables) {
+        const char* test = testing::UnitTest::GetInstance()->current_test_info()->name();
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] : variables) {
@@ -402,7 +403,7 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     QApplication::setPalette(light);
 
     // Scale factor 2 holds for a whole process: this test again, in a child.
-    RunAgainInAChild("AnUnconvertibleStepDisablesUploadWithTheReason", {{"QT_SCALE_FACTOR", "2"}});
+    RunAgainInAChild({{"QT_SCALE_FACTOR", "2"}});
     const QImage normal(pictures + "default.png");
     const QImage doubled(pictures + "scale2.png");
     EXPECT_NEAR(doubled.width(), 2 * normal.width(), normal.width() / 10);
@@ -721,7 +722,6 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
                               R"( "height": 1000, "logicalDpi": 96, "dpr": 1}]})");
         screen1400x1000.close();
         RunAgainInAChild(
-            "TheWindowFitsTheScreenAndASmallOne",
             {{"QT_FONT_DPI", "130"},
              {"QT_QPA_PLATFORM", "offscreen:configfile=" + screen1400x1000.fileName()}});
     }

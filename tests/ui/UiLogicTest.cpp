@@ -120,9 +120,8 @@ TEST(LedPanelTextsTest, PulseEntriesNameTheFirstInvalidField) {
         {L"10", L"90", L"abc", PulseField::LoopCount, L"The value entered(abc" + loopRange}};
     for (const auto& c : refused) {
         const LedPanelTexts::PulseEntry entry = LedPanelTexts::ReadPulse({}, c.on, c.off, c.loops);
-        EXPECT_FALSE(entry.value);
-        EXPECT_EQ(entry.invalidField, c.field);
-        EXPECT_EQ(entry.error, c.error);
+        EXPECT_EQ(std::tuple(entry.value.has_value(), entry.invalidField, entry.error),
+                  std::tuple(false, c.field, c.error));
     }
     const auto read = [](const LedPanelTexts::PulseEntry& entry) {
         const PulseParameters pulse = entry.value.value_or(PulseParameters{99, 99, 99});
