@@ -525,39 +525,34 @@ TEST_F(MainWindowTest, CancelOrStopAllDuringASlowUploadEndsIt) {
 // nothing and remembers the outputs for the port, so the next window's connect shows the LED on.
 TEST_F(MainWindowTest, ClosingWithAnLedComingOnAsksAndDoesWhatWasChosen) {
     using Choice = Prompts::CloseChoice;
-    const struct {
-        bool exitSignal;
-        Choice choice;
-        int questions;
-        Ids sent;
-    } cases[] = {{true, Choice::Stop, 0, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
-                 {false, Choice::Stop, 1, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
-                 {false, Choice::Cancel, 1, {0x0A, 0x0A}},
-                 {false, Choice::LeaveRunning, 1, {0x0A}}};
+    const std::tuple<bool, Choice, int, Ids> cases[] = {
+        {true, Choice::Stop, 0, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
+        {false, Choice::Stop, 1, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
+        {false, Choice::Cancel, 1, {0x0A, 0x0A}},
+        {false, Choice::LeaveRunning, 1, {0x0A}}};
     driver_.Unplug();
     driver_.Config().answerDelay = 120ms;
     ASSERT_EQ(driver_.Start(), 0);
-    for (const auto& test : cases) {
-        SCOPED_TRACE(static_cast<int>(test.choice) + (test.exitSignal ? 10 : 0));
+    for (const auto& [exitSignal, choice, questions, sent] : cases) {
+        SCOPED_TRACE(static_cast<int>(choice) + (exitSignal ? 10 : 0));
         OpenWindow();
         Trigger("connect");
         driver_.MarkHandled();
-        prompts_.closeQuestions = 0;
-        prompts_.closeChoice = test.choice;
-        const std::size_t sent = driver_->PacketCount();
+        prompts_.closeQuestions = 0, prompts_.closeChoice = choice;
+        const std::size_t packets = driver_->PacketCount();
         QTest::mouseClick(Button(0, "ledToggle"), Qt::LeftButton);
-        ASSERT_TRUE(driver_->WaitForPackets(sent + 1, 5s));
+        ASSERT_TRUE(driver_->WaitForPackets(packets + 1, 5s));
         ASSERT_TRUE(window_->IsBusy());
-        test.exitSignal ? window_->CloseOnExitSignal() : void(window_->close());
-        if (test.choice == Choice::Cancel) {
+        exitSignal ? window_->CloseOnExitSignal() : void(window_->close());
+        if (choice == Choice::Cancel) {
             Settle();
             Click(0, "ledToggle");
         }
         ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
-        EXPECT_EQ(window_->IsClosed(), test.choice != Choice::Cancel);
-        EXPECT_EQ(prompts_.closeQuestions, test.questions);
-        EXPECT_EQ(driver_.CommandIds(), test.sent);
-        EXPECT_EQ(driver_->State().OutputMask() & 0x7, test.choice == Choice::LeaveRunning);
+        EXPECT_EQ(window_->IsClosed(), choice != Choice::Cancel);
+        EXPECT_EQ(prompts_.closeQuestions, questions);
+        EXPECT_EQ(driver_.CommandIds(), sent);
+        EXPECT_EQ(driver_->State().OutputMask() & 0x7, choice == Choice::LeaveRunning);
     }
     OpenWindow();
     Trigger("connect");
@@ -608,24 +603,21 @@ TEST_F(MainWindowTest, TheKeyboardStaysInThePanelAndUntypedWidthsKeepTheirValue)
     ASSERT_NO_FATAL_FAILURE(ShowActive());
     LedPanel* panel = window_->ManualPage()->Panel(0);
     EXPECT_EQ(panel->PulseField(LedPanelTexts::PulseField::WidthOff)->text(), "7.25");
-    const struct {
-        const char *field, *typed;
-        Qt::Key key;
-        const char* focus;
-    } steps[] = {{"widthOn", "5", Qt::Key_Tab, "widthOff"},
-                 {"widthOff", "", Qt::Key_Tab, "loopCount"},
-                 {"loopCount", "4", Qt::Key_Backtab, "widthOff"},
-                 {"intensity", "100", Qt::Key_Return, "intensity"}};
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.field);
-        auto* field = panel->findChild<QLineEdit*>(step.field);
+    const std::tuple<const char*, const char*, Qt::Key, const char*> steps[] = {
+        {"widthOn", "5", Qt::Key_Tab, "widthOff"},
+        {"widthOff", "", Qt::Key_Tab, "loopCount"},
+        {"loopCount", "4", Qt::Key_Backtab, "widthOff"},
+        {"intensity", "100", Qt::Key_Return, "intensity"}};
+    for (const auto& [name, typed, key, focus] : steps) {
+        SCOPED_TRACE(name);
+        auto* field = panel->findChild<QLineEdit*>(name);
         field->setFocus(Qt::TabFocusReason);
-        QTest::keyClicks(field, step.typed);
-        QTest::keyClick(QApplication::focusWidget(), step.key,
-                        step.key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(QApplication::focusWidget(), key,
+                        key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
         Settle();
         ASSERT_NE(QApplication::focusWidget(), nullptr);
-        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), step.focus);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), focus);
     }
     LEDRecord led;
     window_->Core().GetMicroController().GetLEDInfo(0, led);

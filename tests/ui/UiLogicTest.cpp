@@ -169,12 +169,9 @@ TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarkedAndFiltersLevels) {
 // The longest train, (1,800,000 + 1,800,000) ms x 1,000,000 loops, overflows any int timer: the
 // deadline holds it and the timer runs in chunks up to it.
 TEST(PulseDeadlineTest, LongTrainsEndAfterTheirWholeLengthInChunks) {
-    PulseParameters pulse;
-    EXPECT_FALSE(PulseDeadline::TrainLength(pulse));
-    pulse = {5, 10.0, 90.0};
-    EXPECT_EQ(PulseDeadline::TrainLength(pulse), 500);
-    pulse = {1000000, 1800000.0, 1800000.0};
-    const std::int64_t length = *PulseDeadline::TrainLength(pulse);
+    EXPECT_FALSE(PulseDeadline::TrainLength({}));
+    EXPECT_EQ(PulseDeadline::TrainLength({5, 10.0, 90.0}), 500);
+    const std::int64_t length = *PulseDeadline::TrainLength({1000000, 1800000.0, 1800000.0});
     EXPECT_EQ(length, 3600000000000LL);
     PulseDeadline deadline;
     deadline.Arm(1000, length);
