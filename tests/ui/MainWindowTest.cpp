@@ -196,10 +196,7 @@ void SaveWithQuestion(QWidget& window, QMessageBox& question, const char* name) 
     QCoreApplication::processEvents();
     QImage picture = window.grab().toImage();
     const QPixmap box = question.grab();
-    QPainter painter(&picture);
-    painter.drawPixmap((picture.width() - box.width()) / 2, (picture.height() - box.height()) / 2,
-                       box);
-    painter.end();
+    QPainter(&picture).drawPixmap(picture.rect().center() - box.rect().center(), box);
     EXPECT_TRUE(picture.save(Picture(name)));
 }
 
@@ -404,9 +401,8 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
 
     // Scale factor 2 holds for a whole process: this test again, in a child.
     RunAgainInAChild({{"QT_SCALE_FACTOR", "2"}});
-    const QImage normal(pictures + "default.png");
-    const QImage doubled(pictures + "scale2.png");
-    EXPECT_NEAR(doubled.width(), 2 * normal.width(), normal.width() / 10);
+    const int normal = QImage(pictures + "default.png").width();
+    EXPECT_NEAR(QImage(pictures + "scale2.png").width(), 2 * normal, normal / 10);
 
     Model().RemoveCommandSet(shown, set);
     ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
