@@ -17,39 +17,32 @@ namespace {
 // Enabled controls of one panel as a word: slider, intensity, LED toggle, pulse edits, pulse
 // toggle, "-" for a disabled one.
 std::string Enabled(const PanelView& p) {
-    std::string word = "silep";
-    const bool enabled[] = {p.slider, p.intensity, p.ledToggle, p.pulseEdits, p.pulseToggle};
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        word[i] = enabled[i] ? word[i] : '-';
-    }
-    return word;
+    return {p.slider ? 's' : '-', p.intensity ? 'i' : '-', p.ledToggle ? 'l' : '-',
+            p.pulseEdits ? 'e' : '-', p.pulseToggle ? 'p' : '-'};
 }
 
 TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
-    // ledOn: one digit per panel; menus: connect, disconnect, file commands, pages; panels as
-    // Enabled.
+    // ledOn: one per panel; menus: connect, disconnect, file commands, pages; panels as Enabled.
     const struct {
         bool wired, connected, busy;
         int pulsing;
-        std::string ledOn, menus, panels;
+        std::vector<bool> ledOn;
+        std::string menus, panels;
     } cases[] = {
         // An early start-up failure leaves only Exit and About.
-        {false, false, false, -1, "", "----", ""},
-        {true, false, false, -1, "00", "c-fp", "----- ----- "},
-        {true, true, false, -1, "01", "-dfp", "silep sile- "},
+        {false, false, false, -1, {}, "----", ""},
+        {true, false, false, -1, {0, 0}, "c-fp", "----- ----- "},
+        {true, true, false, -1, {0, 1}, "-dfp", "silep sile- "},
         // One panel pulses: every other panel is locked, also right after a reconnect.
-        {true, true, false, 1, "000", "-dfp", "----- si--p ----- "},
+        {true, true, false, 1, {0, 0, 0}, "-dfp", "----- si--p ----- "},
         // A device operation runs: nothing starts another.
-        {true, true, true, 1, "00", "---p", "----- ----- "},
+        {true, true, true, 1, {0, 0}, "---p", "----- ----- "},
         // Disconnected while a train was running: the panels stay locked until reconnected.
-        {true, false, false, 0, "00", "c-fp", "----- ----- "},
+        {true, false, false, 0, {0, 0}, "c-fp", "----- ----- "},
     };
     for (const auto& c : cases) {
-        std::vector<bool> ledOn;
-        for (const char digit : c.ledOn) {
-            ledOn.push_back(digit == '1');
-        }
-        const WindowView view = ComputeWindowView({c.wired, c.connected, c.busy, c.pulsing, ledOn});
+        const WindowView view =
+            ComputeWindowView({c.wired, c.connected, c.busy, c.pulsing, c.ledOn});
         const std::string menus = {view.connect ? 'c' : '-', view.disconnect ? 'd' : '-',
                                    view.fileCommands ? 'f' : '-', view.pages ? 'p' : '-'};
         std::string panels;
@@ -82,18 +75,17 @@ TEST(LedPanelTextsTest, DisplayTexts) {
 
 TEST(LedPanelTextsTest, IntensityEntries) {
     const std::wstring rangeText =
-        L") is an invalid intensity. \r\nPlease enter a new value within the following range: "
-        L"0..255";
+        L") is an invalid intensity. \r\nPlease enter a new value "
+        L"within the following range: 0..255";
     const struct {
-        std::wstring text;
+        std::wstring text, shown;
         std::optional<std::uint32_t> value;
-        std::wstring shown;
-    } cases[] = {{L"200", 200u, L""},
-                 {L" 255 ", 255u, L""},
-                 {L"256", std::nullopt, L"256"},
+    } cases[] = {{L"200", L"", 200u},
+                 {L" 255 ", L"", 255u},
+                 {L"256", L"256", std::nullopt},
                  // Text that is no number was once read as 0 and sent.
-                 {L"abc", std::nullopt, L"abc"},
-                 {L"12x", std::nullopt, L"12x"}};
+                 {L"abc", L"abc", std::nullopt},
+                 {L"12x", L"12x", std::nullopt}};
     for (const auto& c : cases) {
         const auto entry = LedPanelTexts::ReadIntensity(c.text);
         EXPECT_EQ(entry.value, c.value) << std::string(c.text.begin(), c.text.end());
