@@ -20,9 +20,8 @@ class SequenceEditorPageTest : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_EQ(models_.ReadSetupFile(OSTRA_SOURCE_DIR L"/data/OstraSetup.cfg"), 0);
-        ASSERT_EQ(models_.processor.ProcessConfigFile(
-                      OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg"),
-                  0);
+        const std::wstring demo = OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg";
+        ASSERT_EQ(models_.processor.ProcessConfigFile(demo), 0);
         page_.resize(1000, 420);
         page_.show();
         page_.Initialize(&models_.log, models_.sequences);
