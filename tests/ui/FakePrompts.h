@@ -54,11 +54,10 @@ class FakePrompts final : public SequenceEditorPrompts, public SequenceManagerPr
   private:
     template <typename T>
     static std::optional<T> Next(std::deque<std::optional<T>>& queue) {
-        if (queue.empty()) {
-            return std::nullopt;
+        const std::optional<T> answer = queue.empty() ? std::nullopt : queue.front();
+        if (!queue.empty()) {
+            queue.pop_front();
         }
-        const std::optional<T> answer = queue.front();
-        queue.pop_front();
         return answer;
     }
 };

@@ -1,33 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QApplication>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDialog>
-#include <QDir>
-#include <QHeaderView>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPainter>
-#include <QPointer>
-#include <QProcess>
-#include <QProgressBar>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QScreen>
-#include <QScrollBar>
-#include <QTabWidget>
-#include <QTableView>
-#include <QTableWidget>
-#include <QTemporaryFile>
-#include <QThread>
-#include <QTimer>
-#include <QToolBar>
 #include <QtTest/QTest>
+#include <QtWidgets>
 #include <algorithm>
 #include <chrono>
 #include <clocale>
@@ -53,32 +27,35 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using Boxes = std::vector<std::pair<QString, QString>>;
+using Ids = std::vector<std::uint8_t>;
+// The stop command, then every LED off.
+const Ids kStopIds{0x19, 0x0A, 0x0A, 0x0A};
 
 // Answers every prompt as the test set it up and records the boxes.
 class RecordingPrompts final : public Prompts {
   public:
-    void ShowError(QWidget*, const QString& caption, const QString& text) override {
-        boxes.emplace_back(caption, text);
+    void ShowError(QWidget*, const QString& c, const QString& t) override {
+        boxes.emplace_back(c, t);
     }
-    void ShowInformation(QWidget*, const QString&, const QString& text) override {
-        informations << text;
-    }
+    void ShowInformation(QWidget*, const QString&, const QString& t) override { informations << t; }
     bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
     QString OpenSettingsFile(QWidget*) override { return openPath; }
     QString SaveSettingsFile(QWidget*) override { return savePath; }
-    CloseChoice AskStopBeforeClose(QWidget*) override {
-        ++closeQuestions;
-        return closeChoice;
-    }
+    CloseChoice AskStopBeforeClose(QWidget*) override { return ++closeQuestions, closeChoice; }
 
     Boxes boxes;
     QStringList informations;
-    QString openPath;
-    QString savePath;
+    QString openPath, savePath;
     CloseChoice closeChoice = CloseChoice::Stop;
     int closeQuestions = 0;
 };
+
+// Where a picture of the window is saved, for anyone without a display.
+QString Picture(const QString& name) {
+    return QStringLiteral(OSTRA_SCREENSHOT_DIR "/") + name;
+}
 
 bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -118,8 +95,19 @@ class MainWindowTest : public testing::Test {
     void Settle() {
         ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
     }
+    template <typename Widget>
+    Widget* Find(const char* name) {
+        return window_->findChild<Widget*>(name);
+    }
     void Trigger(const char* action) {
-        window_->findChild<QAction*>(action)->trigger();
+        Find<QAction>(action)->trigger();
+        Settle();
+    }
+    SequenceContainer& Model() { return window_->Core().GetSequenceContainer(); }
+    std::uint32_t Shown() { return *window_->ManagerPage()->Logic().Shown(); }
+    std::vector<CommandSet> ShownSteps() { return Model().GetCommandSets(Shown()); }
+    void ShowPage(int index) {
+        Find<QTabWidget>("pages")->setCurrentIndex(index);
         Settle();
     }
     QPushButton* Button(int panel, const char* name) {
@@ -129,12 +117,15 @@ class MainWindowTest : public testing::Test {
         QTest::mouseClick(Button(panel, button), Qt::LeftButton);
         Settle();
     }
-    void Enter(int panel, const char* field, const QString& text) {
-        auto* edit = window_->ManualPage()->Panel(panel)->findChild<QLineEdit*>(field);
-        edit->setText(text);
-        edit->setModified(true);
-        emit edit->editingFinished();
-        Settle();
+    // Each field typed into and left, in turn.
+    void Enter(int panel, std::initializer_list<std::pair<const char*, QString>> fields) {
+        for (const auto& [field, text] : fields) {
+            auto* edit = window_->ManualPage()->Panel(panel)->findChild<QLineEdit*>(field);
+            edit->setText(text);
+            edit->setModified(true);
+            emit edit->editingFinished();
+            Settle();
+        }
     }
     // The demo protocol read (and connected) with the sequence control tab showing.
     void OpenDemo(bool connect) {
@@ -144,23 +135,21 @@ class MainWindowTest : public testing::Test {
         if (connect) {
             Trigger("connect");
         }
-        window_->findChild<QTabWidget*>("pages")->setCurrentIndex(1);
-        Settle();
+        ShowPage(1);
     }
     // A step of the given commands after the last of the sequence shown; its index.
     std::uint32_t AddStep(std::initializer_list<const wchar_t*> commands) {
-        SequenceContainer& model = window_->Core().GetSequenceContainer();
-        const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
-        const auto set = static_cast<std::uint32_t>(model.GetCommandSets(shown).size());
-        model.AddCommandSet(shown, set);
+        const auto set = static_cast<std::uint32_t>(Model().GetCommandSets(Shown()).size());
+        Model().AddCommandSet(Shown(), set);
         for (const wchar_t* command : commands) {
-            model.AddCommand(shown, set, command);
+            Model().AddCommand(Shown(), set, command);
         }
-        window_->EditorPage()->ShowSequence(shown);
+        window_->EditorPage()->ShowSequence(Shown());
         return set;
     }
     // This test again in a child process, with what holds for a whole process changed.
-    static void RunAgainInAChild(const char* test, const std::map<QString, QString>& variables) {
+    static void RunAgainInAChild(const std::map<QString, QString>& variables) {
+        const char* test = testing::UnitTest::GetInstance()->current_test_info()->name();
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] : variables) {
@@ -172,30 +161,23 @@ class MainWindowTest : public testing::Test {
         ASSERT_TRUE(child.waitForFinished(60000));
         EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
     }
-    QPushButton* PageButton(const char* name) {
-        return window_->ManagerPage()->findChild<QPushButton*>(name);
-    }
     // Uploads the demo protocol and starts the sequence shown.
     void UploadAndStart() {
-        QTest::mouseClick(PageButton("uploadButton"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>("uploadButton"), Qt::LeftButton);
         Settle();
-        const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
-        QTest::mouseClick(PageButton("startStopButton"), Qt::LeftButton);
-        ASSERT_TRUE(WaitFor([&] { return driver_->State().RunningSequence() == shown; }));
+        QTest::mouseClick(Find<QPushButton>("startStopButton"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return driver_->State().RunningSequence() == Shown(); }));
         driver_.MarkHandled();
     }
     // The stop command first, then every LED off (the manual page may switch them off again).
     void ExpectStopped() {
         ASSERT_TRUE(WaitFor([this] { return !window_->ManagerPage()->Executing(); }));
         Settle();
-        std::vector<std::uint8_t> expected(
-            1 + static_cast<std::size_t>(window_->Core().GetMicroController().GetLEDCount()), 0x0A);
-        expected.front() = 0x19;
-        std::vector<std::uint8_t> ids = driver_.CommandIds();
-        ids.resize(std::min(ids.size(), expected.size()));
-        EXPECT_EQ(ids, expected);
+        Ids ids = driver_.CommandIds();
+        ids.resize(std::min(ids.size(), kStopIds.size()));
+        EXPECT_EQ(ids, kStopIds);
         EXPECT_FALSE(driver_->State().RunningSequence());
-        EXPECT_EQ(PageButton("startStopButton")->text(), "Start Execution");
+        EXPECT_EQ(Find<QPushButton>("startStopButton")->text(), "Start Execution");
     }
 
     TempDir dir_;
@@ -214,11 +196,8 @@ void SaveWithQuestion(QWidget& window, QMessageBox& question, const char* name) 
     QCoreApplication::processEvents();
     QImage picture = window.grab().toImage();
     const QPixmap box = question.grab();
-    QPainter painter(&picture);
-    painter.drawPixmap((picture.width() - box.width()) / 2, (picture.height() - box.height()) / 2,
-                       box);
-    painter.end();
-    EXPECT_TRUE(picture.save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/") + name));
+    QPainter(&picture).drawPixmap(picture.rect().center() - box.rect().center(), box);
+    EXPECT_TRUE(picture.save(Picture(name)));
 }
 
 // Which controls are enabled in which state is the window states' table; here only the wiring.
@@ -235,15 +214,12 @@ TEST_F(MainWindowTest, ConnectDisconnectAndAnUnpluggedDevice) {
     Click(0, "ledToggle");
     EXPECT_EQ(window_->windowTitle(), "Ostra - Disconnected From Zavik Driver");
     EXPECT_FALSE(window_->Core().GetMicroController().GetConnection().IsConnected());
-    EXPECT_TRUE(window_->findChild<QAction*>("connect")->isEnabled());
-    EXPECT_FALSE(window_->findChild<QAction*>("stopAll")->isEnabled());
-    EXPECT_TRUE(
-        window_->findChild<QLabel*>("deviceStatus")->text().startsWith("Error: The Zavik Driver"));
+    EXPECT_TRUE(Find<QAction>("connect")->isEnabled() && !Find<QAction>("stopAll")->isEnabled());
+    EXPECT_TRUE(Find<QLabel>("deviceStatus")->text().startsWith("Error: The Zavik Driver"));
     // Without a device: the connection box (its text is the session's), and nothing changes.
     const std::size_t boxes = prompts_.boxes.size();
     Trigger("connect");
-    ASSERT_TRUE(WaitFor([&] { return prompts_.boxes.size() > boxes; }));
-    EXPECT_EQ(prompts_.boxes.size(), boxes + 1);
+    EXPECT_TRUE(WaitFor([&] { return prompts_.boxes.size() == boxes + 1; }));
     EXPECT_EQ(window_->windowTitle(), "Ostra - Disconnected From Zavik Driver");
 }
 
@@ -253,13 +229,11 @@ TEST_F(MainWindowTest, ManualCommandsReachTheDevice) {
     EXPECT_EQ(driver_->State().OutputMask(), 0x0081);
     EXPECT_EQ(Button(0, "ledToggle")->text(), "Turn LED Off");
     EXPECT_TRUE(Button(0, "ledToggle")->isChecked());
-    Enter(1, "intensity", "200");
+    Enter(1, {{"intensity", "200"}});
     EXPECT_EQ(driver_->State().CarriedIntensity(2), 55);
     EXPECT_EQ(window_->ManualPage()->Panel(1)->findChild<QLabel*>("percent")->text(), "(78)%");
     // A finite train: the timer ends it and unlocks the other panels.
-    Enter(2, "loopCount", "3");
-    Enter(2, "widthOn", "10");
-    Enter(2, "widthOff", "40");
+    Enter(2, {{"loopCount", "3"}, {"widthOn", "10"}, {"widthOff", "40"}});
     Click(2, "pulseToggle");
     EXPECT_EQ(driver_->State().PulseTrainOf(1), (PulseTrain{100, 400, 3}));
     EXPECT_FALSE(Button(1, "ledToggle")->isEnabled());
@@ -269,7 +243,7 @@ TEST_F(MainWindowTest, ManualCommandsReachTheDevice) {
     EXPECT_TRUE(Button(1, "ledToggle")->isEnabled());
     // Text that is no number was once read as intensity 0 and sent.
     driver_.MarkHandled();
-    Enter(0, "intensity", "abc");
+    Enter(0, {{"intensity", "abc"}});
     EXPECT_EQ(prompts_.boxes.size(), 1u);
     EXPECT_EQ(window_->ManualPage()->Panel(0)->IntensityField()->text(), "26");
     EXPECT_TRUE(driver_.CommandIds().empty());
@@ -278,13 +252,13 @@ TEST_F(MainWindowTest, ManualCommandsReachTheDevice) {
 // A silent device once kept a closing window open for the read time-out (300 s).
 TEST_F(MainWindowTest, ClosingDuringAnOperationOnASilentDeviceEndsWithinSeconds) {
     driver_->AddFault(SilentFault(0x01));
-    window_->findChild<QAction*>("connect")->trigger();
+    Find<QAction>("connect")->trigger();
     ASSERT_TRUE(window_->IsBusy());
-    ASSERT_TRUE(driver_->WaitForPackets(1, std::chrono::seconds(5)));
+    ASSERT_TRUE(driver_->WaitForPackets(1, 5s));
     const auto start = std::chrono::steady_clock::now();
     window_->close();
     ASSERT_TRUE(WaitFor([this] { return window_->IsClosed(); }, 5000));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 
 // A running train makes a close ask first (Cancel keeps the window and sends nothing). Reading
@@ -292,9 +266,7 @@ TEST_F(MainWindowTest, ClosingDuringAnOperationOnASilentDeviceEndsWithinSeconds)
 // train: the train is stopped first.
 TEST_F(MainWindowTest, ARunningTrainAsksBeforeACloseAndEndsBeforeASettingsFileIsRead) {
     Trigger("connect");
-    Enter(0, "loopCount", "2");
-    Enter(0, "widthOn", "1000");
-    Enter(0, "widthOff", "1000");
+    Enter(0, {{"loopCount", "2"}, {"widthOn", "1000"}, {"widthOff", "1000"}});
     Click(0, "pulseToggle");
     ASSERT_EQ(window_->ManualPage()->PulsingPanel(), 0);
     driver_.MarkHandled();
@@ -318,16 +290,16 @@ TEST_F(MainWindowTest, ARunningTrainAsksBeforeACloseAndEndsBeforeASettingsFileIs
 // saves the settings, in the data directory and for the user alike.
 TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRedAndKeepsItsFilterOverAnExit) {
     Trigger("connect");
-    window_->findChild<QAction*>("clearMessageLog")->trigger();
+    Find<QAction>("clearMessageLog")->trigger();
     window_->Core().GetLogFile().WriteMessage(LogLevel::Notice, L"fine");
     window_->Core().GetLogFile().WriteMessage(LogLevel::Error, L"failed");
-    QAbstractItemModel* model = window_->findChild<QTableView*>("messageLog")->model();
+    QAbstractItemModel* model = Find<QTableView>("messageLog")->model();
     ASSERT_TRUE(WaitFor([model] { return model->data(model->index(1, 2)) == "failed"; }));
     EXPECT_EQ(model->rowCount(), 2);
     EXPECT_EQ(model->data(model->index(1, 0), Qt::ForegroundRole).value<QBrush>().color(),
               QColor(255, 0, 0));
     EXPECT_EQ(model->data(model->index(0, 0), Qt::ForegroundRole), QVariant());  // the palette's
-    auto* filter = window_->findChild<QComboBox*>("logFilter");
+    auto* filter = Find<QComboBox>("logFilter");
     filter->setCurrentIndex(filter->findText("Errors and Warnings"));
     EXPECT_EQ(model->rowCount(), 1);
     Trigger("exit");
@@ -339,7 +311,7 @@ TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRedAndKeepsItsFilterOverAnExit)
     ASSERT_TRUE(fs::exists(dated) && fs::exists(perUser));
     EXPECT_EQ(fs::file_size(dated), fs::file_size(perUser));
     OpenWindow();
-    EXPECT_EQ(window_->findChild<QComboBox*>("logFilter")->currentText(), "Errors and Warnings");
+    EXPECT_EQ(Find<QComboBox>("logFilter")->currentText(), "Errors and Warnings");
 }
 
 // The demo protocol uploaded to the emulator and a sequence run, stopped by its button, by Stop
@@ -348,55 +320,46 @@ TEST_F(MainWindowTest, TheMessageLogShowsErrorsInRedAndKeepsItsFilterOverAnExit)
 // "Stop Execution" on a run that no longer happens. An edit disables Start until an upload.
 TEST_F(MainWindowTest, UploadRunStopThreeWaysAndAnEditDisablesStart) {
     OpenDemo(true);
-    SequenceManagerPage* page = window_->ManagerPage();
-    auto* startStop = PageButton("startStopButton");
+    auto* startStop = Find<QPushButton>("startStopButton");
     EXPECT_FALSE(startStop->isEnabled());
     UploadAndStart();
     ASSERT_EQ(prompts_.boxes, Boxes{});
     ASSERT_EQ(prompts_.informations, QStringList{"Upload Complete!"});
-    EXPECT_EQ(driver_->State().Sequences().size(),
-              window_->Core().GetSequenceContainer().UsedSequenceNumbers().size());
+    EXPECT_EQ(driver_->State().Sequences().size(), Model().UsedSequenceNumbers().size());
     EXPECT_EQ(startStop->text(), "Stop Execution");
-    EXPECT_FALSE(PageButton("uploadButton")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>("uploadButton")->isEnabled());
     QTest::mouseClick(startStop, Qt::LeftButton);
     ExpectStopped();
     EXPECT_TRUE(startStop->isEnabled());
-    const std::uint32_t shown = *page->Logic().Shown();
-    SequenceContainer& model = window_->Core().GetSequenceContainer();
-    model.RenameSequence(shown, L"Edited");
+    Model().RenameSequence(Shown(), L"Edited");
     ASSERT_TRUE(WaitFor([&] { return !startStop->isEnabled(); }));
     // A change made elsewhere (as a script's would) shows in the editor too: 3 calls 0 twice.
-    auto* total = window_->EditorPage()->findChild<QLabel*>("totalTime");
-    model.AddCommandSet(0, 2);
-    model.AddCommand(0, 2, L"-Duration 10");
+    auto* total = Find<QLabel>("totalTime");
+    Model().AddCommandSet(0, 2);
+    Model().AddCommand(0, 2, L"-Duration 10");
     EXPECT_TRUE(WaitFor([&] { return total->text() == "1930.8 ms"; }))
         << total->text().toStdString();
 
     UploadAndStart();
-    auto* status = window_->findChild<QLabel*>("deviceStatus");
+    auto* status = Find<QLabel>("deviceStatus");
     ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Running sequence "); }));
     EXPECT_TRUE(status->text().endsWith(" | SIMULATED"));
-    QAction* stopAll = window_->findChild<QAction*>("stopAll");
-    ASSERT_TRUE(stopAll->isEnabled());
-    stopAll->trigger();
+    ASSERT_TRUE(Find<QAction>("stopAll")->isEnabled());
+    Find<QAction>("stopAll")->trigger();
     ExpectStopped();
     EXPECT_TRUE(status->text().startsWith("Connected | COM4 "));
 
     UploadAndStart();
-    auto* pages = window_->findChild<QTabWidget*>("pages");
-    ASSERT_EQ(pages->tabText(0), "  Manual Control  ");
-    pages->setCurrentIndex(0);
+    ASSERT_EQ(Find<QTabWidget>("pages")->tabText(0), "  Manual Control  ");
+    ShowPage(0);
     ExpectStopped();
 
-    // Pictures of both pages and of the manager, for anyone without a display.
     window_->show();
-    const QString directory = QStringLiteral(OSTRA_SCREENSHOT_DIR "/");
     for (const auto& [index, name] : {std::pair{0, "manual-control"}, {1, "sequence-control"}}) {
-        pages->setCurrentIndex(index);
-        Settle();
-        EXPECT_TRUE(window_->grab().save(directory + name + ".png"));
+        ShowPage(index);
+        EXPECT_TRUE(window_->grab().save(Picture(name) + ".png"));
     }
-    EXPECT_TRUE(page->grab().save(directory + "sequence-manager.png"));
+    EXPECT_TRUE(window_->ManagerPage()->grab().save(Picture("sequence-manager.png")));
 }
 
 // A step the conversion refuses: its cell is marked, the total says so, and Upload is disabled
@@ -404,10 +367,9 @@ TEST_F(MainWindowTest, UploadRunStopThreeWaysAndAnEditDisablesStart) {
 // dark palette; a second run of this test in a child process takes it at scale factor 2.
 TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     OpenDemo(true);
-    auto* upload = PageButton("uploadButton");
+    auto* upload = Find<QPushButton>("uploadButton");
     ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
-    SequenceContainer& model = window_->Core().GetSequenceContainer();
-    const std::uint32_t shown = *window_->ManagerPage()->Logic().Shown();
+    const std::uint32_t shown = Shown();
     const std::uint32_t set = AddStep({L"-SetIntensity Blue 200", L"-TTLHigh 3"});
     ASSERT_TRUE(WaitFor([&] { return !upload->isEnabled(); }));
     EXPECT_TRUE(upload->toolTip().startsWith(QStringLiteral("Sequence %1 (").arg(shown)))
@@ -416,15 +378,14 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
         static_cast<int>(set), SequenceEditor::kTTLColumn);
     EXPECT_EQ(ttl.data(Qt::ToolTipRole).toString(),
               "An intensity change needs a step of its own: move -TTLHigh 3 to another row.");
-    EXPECT_EQ(window_->EditorPage()->findChild<QLabel*>("totalTimeProblem")->text(),
-              "(cannot run)");
+    EXPECT_EQ(Find<QLabel>("totalTimeProblem")->text(), "(cannot run)");
 
     window_->show();
     // One size in both runs: the window opens within the screen, which scaling makes smaller.
     window_->resize(1000, 700);
     Settle();
-    QWidget* tab = window_->findChild<QWidget*>("sequenceControlPage");
-    const QString pictures = QStringLiteral(OSTRA_SCREENSHOT_DIR "/sequence-control-");
+    QWidget* tab = Find<QWidget>("sequenceControlPage");
+    const QString pictures = Picture("sequence-control-");
     if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
         EXPECT_TRUE(tab->grab().save(pictures + "scale2.png"));
         return;
@@ -438,12 +399,11 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
     QApplication::setPalette(light);
 
     // Scale factor 2 holds for a whole process: this test again, in a child.
-    RunAgainInAChild("AnUnconvertibleStepDisablesUploadWithTheReason", {{"QT_SCALE_FACTOR", "2"}});
-    const QImage normal(pictures + "default.png");
-    const QImage doubled(pictures + "scale2.png");
-    EXPECT_NEAR(doubled.width(), 2 * normal.width(), normal.width() / 10);
+    RunAgainInAChild({{"QT_SCALE_FACTOR", "2"}});
+    const int normal = QImage(pictures + "default.png").width();
+    EXPECT_NEAR(QImage(pictures + "scale2.png").width(), 2 * normal, normal / 10);
 
-    model.RemoveCommandSet(shown, set);
+    Model().RemoveCommandSet(shown, set);
     ASSERT_TRUE(WaitFor([&] { return upload->isEnabled(); }));
     EXPECT_TRUE(upload->toolTip().isEmpty());
 
@@ -462,17 +422,14 @@ TEST_F(MainWindowTest, AnUnconvertibleStepDisablesUploadWithTheReason) {
 TEST_F(MainWindowTest, CtrlZUndoesACellEditAndPasteTakesStepsFromTheClipboard) {
     OpenDemo(false);
     ASSERT_NO_FATAL_FAILURE(ShowActive());
-    SequenceEditorPage* page = window_->EditorPage();
-    const SequenceEditor& editor = page->Logic();
-    const SequenceContainer& model = window_->Core().GetSequenceContainer();
-    const std::uint32_t shown = editor.ShownSequence();
+    const SequenceEditor& editor = window_->EditorPage()->Logic();
     int row = 0;
     while (editor.IsReadOnly(row, SequenceEditor::kDurationColumn)) {
         ++row;
     }
-    const auto before = model.GetCommandSets(shown);
+    const auto before = ShownSteps();
     const std::wstring cell = editor.CellText(row, SequenceEditor::kDurationColumn);
-    QTableView* grid = page->Grid();
+    QTableView* grid = window_->EditorPage()->Grid();
     const QModelIndex index = grid->model()->index(row, SequenceEditor::kDurationColumn);
     grid->setFocus();
     grid->setCurrentIndex(index);
@@ -481,15 +438,15 @@ TEST_F(MainWindowTest, CtrlZUndoesACellEditAndPasteTakesStepsFromTheClipboard) {
     ASSERT_NE(edit, nullptr);
     edit->setText(QStringLiteral("321"));
     QTest::keyClick(edit, Qt::Key_Return);
-    ASSERT_TRUE(WaitFor([&] { return model.GetCommandSets(shown) != before; }));
+    ASSERT_TRUE(WaitFor([&] { return ShownSteps() != before; }));
     QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(model.GetCommandSets(shown), before);
+    EXPECT_EQ(ShownSteps(), before);
     EXPECT_EQ(editor.CellText(row, SequenceEditor::kDurationColumn), cell);
     EXPECT_EQ(grid->model()->data(index).toString().toStdWString(), cell);
 
     QGuiApplication::clipboard()->setText(QStringLiteral("0\t5\t\t\t-On\n0\t6\t\t\t\t-Off\n"));
     QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(model.GetCommandSets(shown).size(), before.size() + 2);
+    EXPECT_EQ(ShownSteps().size(), before.size() + 2);
     EXPECT_EQ(grid->model()->rowCount(), editor.RowCount());
     EXPECT_TRUE(prompts_.boxes.empty());
 }
@@ -499,10 +456,9 @@ TEST(OstraProgramTest, SigtermSavesTheSettingsAndExitsWithZero) {
     TempDir dir;
     QProcess ostra;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"TEMP", "APPDATA", "HOME"}) {
+    for (const char* name : {"TEMP", "APPDATA", "HOME", "OSTRA_PORT_DIR"}) {
         environment.insert(name, QString::fromStdString((dir.Path() / name).string()));
     }
-    environment.insert("OSTRA_PORT_DIR", QString::fromStdString((dir.Path() / "ports").string()));
     ostra.setProcessEnvironment(environment);
     ostra.start(OSTRA_PROGRAM, {});
     ASSERT_TRUE(ostra.waitForStarted());
@@ -521,23 +477,21 @@ TEST(OstraProgramTest, SigtermSavesTheSettingsAndExitsWithZero) {
 // every LED off. Start stays disabled: the device's copy is incomplete.
 TEST_F(MainWindowTest, CancelOrStopAllDuringASlowUploadEndsIt) {
     driver_.Unplug();
-    driver_.Config().answerDelay = std::chrono::milliseconds(120);
+    driver_.Config().answerDelay = 120ms;
     ASSERT_EQ(driver_.Start(), 0);
     OpenDemo(true);
     ASSERT_NO_FATAL_FAILURE(ShowActive());
-    QAction* stopAll = window_->findChild<QAction*>("stopAll");
-    QWidget* button = window_->findChild<QToolBar*>("deviceToolBar")->widgetForAction(stopAll);
-    const std::size_t used = window_->Core().GetSequenceContainer().UsedSequenceNumbers().size();
-    using Ids = std::vector<std::uint8_t>;
-    const Ids stop{0x19, 0x0A, 0x0A, 0x0A};
+    QAction* stopAll = Find<QAction>("stopAll");
+    QWidget* button = Find<QToolBar>("deviceToolBar")->widgetForAction(stopAll);
+    const std::size_t used = Model().UsedSequenceNumbers().size();
     for (const auto& [way, sentLast] :
-         {std::pair{"Cancel", Ids{}}, {"Ctrl+.", stop}, {"toolbar button", stop}}) {
+         {std::pair{"Cancel", Ids{}}, {"Ctrl+.", kStopIds}, {"toolbar button", kStopIds}}) {
         SCOPED_TRACE(way);
         int turnsWhileBusy = 0;
         QTimer ticker;
         QObject::connect(&ticker, &QTimer::timeout, [&] { turnsWhileBusy += window_->IsBusy(); });
         ticker.start(1);
-        QTest::mouseClick(PageButton("uploadButton"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>("uploadButton"), Qt::LeftButton);
         QProgressDialog* progress = nullptr;
         ASSERT_TRUE(WaitFor([&] {
             for (auto* dialog : window_->findChildren<QProgressDialog*>("uploadProgress")) {
@@ -562,8 +516,8 @@ TEST_F(MainWindowTest, CancelOrStopAllDuringASlowUploadEndsIt) {
         EXPECT_EQ(Ids(ids.end() - static_cast<long>(sentLast.size()), ids.end()), sentLast);
         EXPECT_GT(turnsWhileBusy, 1);
         EXPECT_LT(driver_->State().Sequences().size(), used);
-        EXPECT_FALSE(PageButton("startStopButton")->isEnabled());
-        EXPECT_TRUE(PageButton("uploadButton")->isEnabled());
+        EXPECT_FALSE(Find<QPushButton>("startStopButton")->isEnabled());
+        EXPECT_TRUE(Find<QPushButton>("uploadButton")->isEnabled());
     }
     EXPECT_TRUE(prompts_.informations.isEmpty());
 }
@@ -575,45 +529,34 @@ TEST_F(MainWindowTest, CancelOrStopAllDuringASlowUploadEndsIt) {
 // nothing and remembers the outputs for the port, so the next window's connect shows the LED on.
 TEST_F(MainWindowTest, ClosingWithAnLedComingOnAsksAndDoesWhatWasChosen) {
     using Choice = Prompts::CloseChoice;
-    using Ids = std::vector<std::uint8_t>;
-    struct Case {
-        bool exitSignal;
-        Choice choice;
-        int questions;
-        Ids sent;
-    };
-    const Case cases[] = {{true, Choice::Stop, 0, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
-                          {false, Choice::Stop, 1, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
-                          {false, Choice::Cancel, 1, {0x0A, 0x0A}},
-                          {false, Choice::LeaveRunning, 1, {0x0A}}};
+    const std::tuple<bool, Choice, int, Ids> cases[] = {
+        {true, Choice::Stop, 0, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
+        {false, Choice::Stop, 1, {0x0A, 0x19, 0x0A, 0x0A, 0x0A}},
+        {false, Choice::Cancel, 1, {0x0A, 0x0A}},
+        {false, Choice::LeaveRunning, 1, {0x0A}}};
     driver_.Unplug();
-    driver_.Config().answerDelay = std::chrono::milliseconds(120);
+    driver_.Config().answerDelay = 120ms;
     ASSERT_EQ(driver_.Start(), 0);
-    for (const Case& test : cases) {
-        SCOPED_TRACE(static_cast<int>(test.choice) + (test.exitSignal ? 10 : 0));
+    for (const auto& [exitSignal, choice, questions, sent] : cases) {
+        SCOPED_TRACE(static_cast<int>(choice) + (exitSignal ? 10 : 0));
         OpenWindow();
         Trigger("connect");
         driver_.MarkHandled();
-        prompts_.closeQuestions = 0;
-        prompts_.closeChoice = test.choice;
-        const std::size_t sent = driver_->PacketCount();
+        prompts_.closeQuestions = 0, prompts_.closeChoice = choice;
+        const std::size_t packets = driver_->PacketCount();
         QTest::mouseClick(Button(0, "ledToggle"), Qt::LeftButton);
-        ASSERT_TRUE(driver_->WaitForPackets(sent + 1, std::chrono::seconds(5)));
+        ASSERT_TRUE(driver_->WaitForPackets(packets + 1, 5s));
         ASSERT_TRUE(window_->IsBusy());
-        if (test.exitSignal) {
-            window_->CloseOnExitSignal();
-        } else {
-            window_->close();
-        }
-        if (test.choice == Choice::Cancel) {
+        exitSignal ? window_->CloseOnExitSignal() : void(window_->close());
+        if (choice == Choice::Cancel) {
             Settle();
             Click(0, "ledToggle");
         }
         ASSERT_TRUE(WaitFor([this] { return !window_->IsBusy(); }));
-        EXPECT_EQ(window_->IsClosed(), test.choice != Choice::Cancel);
-        EXPECT_EQ(prompts_.closeQuestions, test.questions);
-        EXPECT_EQ(driver_.CommandIds(), test.sent);
-        EXPECT_EQ(driver_->State().OutputMask() & 0x7, test.choice == Choice::LeaveRunning);
+        EXPECT_EQ(window_->IsClosed(), choice != Choice::Cancel);
+        EXPECT_EQ(prompts_.closeQuestions, questions);
+        EXPECT_EQ(driver_.CommandIds(), sent);
+        EXPECT_EQ(driver_->State().OutputMask() & 0x7, choice == Choice::LeaveRunning);
     }
     OpenWindow();
     Trigger("connect");
@@ -626,7 +569,7 @@ TEST_F(MainWindowTest, ClosingWithAnLedComingOnAsksAndDoesWhatWasChosen) {
     window_->CloseOnExitSignal();
     ASSERT_TRUE(WaitFor([this] { return window_->IsClosed(); }));
     EXPECT_EQ(prompts_.closeQuestions, 0);
-    EXPECT_EQ(driver_.CommandIds(), (Ids{0x19, 0x0A, 0x0A, 0x0A}));
+    EXPECT_EQ(driver_.CommandIds(), kStopIds);
     EXPECT_EQ(driver_->State().OutputMask() & 0x7, 0);
 }
 
@@ -641,19 +584,16 @@ TEST_F(MainWindowTest, TheQuestionsDefaultToTheSafeChoice) {
     };
     const auto close = [this] { return CloseQuestion(window_.get()); };
     SaveWithQuestion(*window_, *recovery(), "recovery-question.png");
-    const struct {
-        std::function<std::unique_ptr<QMessageBox>()> make;
-        Qt::Key key;
-        int answer;
-    } rows[] = {{recovery, Qt::Key_Return, static_cast<int>(Recovery::Open)},
-                {recovery, Qt::Key_Escape, static_cast<int>(Recovery::Keep)},
-                {close, Qt::Key_Return, static_cast<int>(Close::Stop)},
-                {close, Qt::Key_Escape, static_cast<int>(Close::Cancel)}};
-    for (const auto& row : rows) {
-        const std::unique_ptr<QMessageBox> box = row.make();
+    const std::tuple<std::function<std::unique_ptr<QMessageBox>()>, Qt::Key, int> rows[] = {
+        {recovery, Qt::Key_Return, static_cast<int>(Recovery::Open)},
+        {recovery, Qt::Key_Escape, static_cast<int>(Recovery::Keep)},
+        {close, Qt::Key_Return, static_cast<int>(Close::Stop)},
+        {close, Qt::Key_Escape, static_cast<int>(Close::Cancel)}};
+    for (const auto& [make, key, answer] : rows) {
+        const std::unique_ptr<QMessageBox> box = make();
         box->show();
-        QTest::keyClick(box.get(), row.key);
-        EXPECT_EQ(ChosenAnswer(*box), row.answer) << box->objectName().toStdString();
+        QTest::keyClick(box.get(), key);
+        EXPECT_EQ(ChosenAnswer(*box), answer) << box->objectName().toStdString();
     }
     EXPECT_EQ(InformationBox(nullptr, "", "Upload Complete!")->icon(), QMessageBox::Information);
 }
@@ -663,29 +603,25 @@ TEST_F(MainWindowTest, TheQuestionsDefaultToTheSafeChoice) {
 // keeps its stored value (7.25 once became 7.2 when another field was changed).
 TEST_F(MainWindowTest, TheKeyboardStaysInThePanelAndUntypedWidthsKeepTheirValue) {
     Trigger("connect");
-    Enter(0, "widthOff", "7.25");
+    Enter(0, {{"widthOff", "7.25"}});
     ASSERT_NO_FATAL_FAILURE(ShowActive());
     LedPanel* panel = window_->ManualPage()->Panel(0);
     EXPECT_EQ(panel->PulseField(LedPanelTexts::PulseField::WidthOff)->text(), "7.25");
-    const struct {
-        const char* field;
-        const char* typed;
-        Qt::Key key;
-        const char* focus;
-    } steps[] = {{"widthOn", "5", Qt::Key_Tab, "widthOff"},
-                 {"widthOff", "", Qt::Key_Tab, "loopCount"},
-                 {"loopCount", "4", Qt::Key_Backtab, "widthOff"},
-                 {"intensity", "100", Qt::Key_Return, "intensity"}};
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.field);
-        auto* field = panel->findChild<QLineEdit*>(step.field);
+    const std::tuple<const char*, const char*, Qt::Key, const char*> steps[] = {
+        {"widthOn", "5", Qt::Key_Tab, "widthOff"},
+        {"widthOff", "", Qt::Key_Tab, "loopCount"},
+        {"loopCount", "4", Qt::Key_Backtab, "widthOff"},
+        {"intensity", "100", Qt::Key_Return, "intensity"}};
+    for (const auto& [name, typed, key, focus] : steps) {
+        SCOPED_TRACE(name);
+        auto* field = panel->findChild<QLineEdit*>(name);
         field->setFocus(Qt::TabFocusReason);
-        QTest::keyClicks(field, step.typed);
-        QTest::keyClick(QApplication::focusWidget(), step.key,
-                        step.key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(QApplication::focusWidget(), key,
+                        key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
         Settle();
         ASSERT_NE(QApplication::focusWidget(), nullptr);
-        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), step.focus);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), focus);
     }
     LEDRecord led;
     window_->Core().GetMicroController().GetLEDInfo(0, led);
@@ -696,13 +632,12 @@ TEST_F(MainWindowTest, TheKeyboardStaysInThePanelAndUntypedWidthsKeepTheirValue)
 // What a new operator meets: how to connect, the program's icon, every shortcut of the menus in
 // sight; and a save to a file of their choice clears the unsaved mark and joins the recent files.
 TEST_F(MainWindowTest, HelpForANewOperatorAndSaveAs) {
-    EXPECT_TRUE(window_->findChild<QLabel*>("deviceStatus")
-                    ->text()
-                    .endsWith(" | To connect: Connection > Connect To Zavik Driver (Ctrl+K)"));
+    const QString how = " | To connect: Connection > Connect To Zavik Driver (Ctrl+K)";
+    EXPECT_TRUE(Find<QLabel>("deviceStatus")->text().endsWith(how));
     Trigger("about");
-    EXPECT_FALSE(window_->findChild<QLabel*>("icon")->pixmap().isNull());
+    EXPECT_FALSE(Find<QLabel>("icon")->pixmap().isNull());
     Trigger("keyboardShortcuts");
-    auto* list = window_->findChild<QTableWidget*>("shortcutList");
+    auto* list = Find<QTableWidget>("shortcutList");
     ASSERT_TRUE(WaitFor([list] { return list->isVisible(); }));
     EXPECT_EQ(list->verticalScrollBar()->maximum(), 0);
     // Read from the menus, so a new action shows without being added to the list.
@@ -710,12 +645,12 @@ TEST_F(MainWindowTest, HelpForANewOperatorAndSaveAs) {
         EXPECT_EQ(list->findItems(keys, Qt::MatchExactly).size(), 1) << keys;
     }
 
-    Enter(0, "intensity", "200");
+    Enter(0, {{"intensity", "200"}});
     ASSERT_TRUE(WaitFor([this] { return window_->windowTitle().startsWith("*"); }));
     prompts_.savePath = QString::fromStdWString(dir_.File("saved as.cfg"));
     Trigger("saveSettingsFile");
     EXPECT_TRUE(WaitFor([this] { return !window_->windowTitle().startsWith("*"); }));
-    auto* recent = window_->findChild<QMenu*>("recentSettingsFiles");
+    auto* recent = Find<QMenu>("recentSettingsFiles");
     ASSERT_TRUE(recent->isEnabled());
     EXPECT_EQ(recent->actions().front()->text(), prompts_.savePath);
     // A file is no command: the shortcut list leaves the recent files out.
@@ -738,13 +673,11 @@ TEST_F(MainWindowTest, TheGridIsReadableQuickAndRemembersItsWidths) {
     EXPECT_GE(grid->columnWidth(red),
               static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(red));
     EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
-    EXPECT_TRUE(window_->EditorPage()->grab().save(OSTRA_SCREENSHOT_DIR "/sequence-grid.png"));
+    EXPECT_TRUE(window_->EditorPage()->grab().save(Picture("sequence-grid.png")));
 
     // An entry picked from a cell's open list is applied at once, without Enter.
     ASSERT_NO_FATAL_FAILURE(ShowActive());
-    const SequenceEditor& editor = window_->EditorPage()->Logic();
-    const SequenceContainer& model = window_->Core().GetSequenceContainer();
-    const auto before = model.GetCommandSets(editor.ShownSequence());
+    const auto before = ShownSteps();
     const QModelIndex cell = grid->model()->index(2, red);  // a step of its own in the demo
     grid->setCurrentIndex(cell);
     grid->edit(cell);
@@ -757,7 +690,7 @@ TEST_F(MainWindowTest, TheGridIsReadableQuickAndRemembersItsWidths) {
     ASSERT_TRUE(WaitFor([list] { return list->isVisible(); }));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualRect(list->model()->index(entry, 0)).center());
-    EXPECT_TRUE(WaitFor([&] { return model.GetCommandSets(editor.ShownSequence()) != before; }));
+    EXPECT_TRUE(WaitFor([&] { return ShownSteps() != before; }));
     EXPECT_TRUE(WaitFor([editing = QPointer<QComboBox>(box)] {
         return editing == nullptr || !editing->isVisible();
     }));
@@ -776,9 +709,8 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
     window_->show();
     Settle();
     const bool child = qEnvironmentVariableIsSet("QT_FONT_DPI");
-    const QString pictures = QStringLiteral(OSTRA_SCREENSHOT_DIR "/window-");
-    const QRect screen = window_->screen()->availableGeometry();
-    EXPECT_TRUE(screen.contains(window_->frameGeometry()));
+    const QString pictures = Picture("window-");
+    EXPECT_TRUE(window_->screen()->availableGeometry().contains(window_->frameGeometry()));
     EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130.png" : "default.png")));
     QTemporaryFile screen1400x1000;
     if (!child && screen1400x1000.open()) {
@@ -786,43 +718,37 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
                               R"( "height": 1000, "logicalDpi": 96, "dpr": 1}]})");
         screen1400x1000.close();
         RunAgainInAChild(
-            "TheWindowFitsTheScreenAndASmallOne",
             {{"QT_FONT_DPI", "130"},
              {"QT_QPA_PLATFORM", "offscreen:configfile=" + screen1400x1000.fileName()}});
     }
 
     // Made small while the sequence page is hidden, as an operator may.
-    auto* pages = window_->findChild<QTabWidget*>("pages");
-    pages->setCurrentIndex(0);
-    Settle();
+    ShowPage(0);
     window_->resize(900, 600);
     Settle();
-    pages->setCurrentIndex(1);
-    Settle();
+    ShowPage(1);
     EXPECT_EQ(window_->size(), QSize(900, 600));
     QTableView* grid = window_->EditorPage()->Grid();
-    auto* list = window_->ManagerPage()->findChild<QTableView*>("sequenceList");
     if (!child) {
         EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
     }
-    for (QTableView* table : {grid, list}) {
+    for (QTableView* table : {grid, Find<QTableView>("sequenceList")}) {
         EXPECT_GE(table->viewport()->height(), 3 * table->verticalHeader()->defaultSectionSize())
             << table->objectName().toStdString();
     }
     for (QPushButton* button : window_->findChildren<QPushButton*>()) {
         EXPECT_GE(button->width(), button->minimumSizeHint().width() * button->isVisible());
     }
-    auto* bar = window_->ManagerPage()->findChild<QProgressBar*>("runProgress");
+    auto* bar = Find<QProgressBar>("runProgress");
     const QRect box = bar->parentWidget()->geometry();
-    const QRect upload = PageButton("uploadButton")->geometry();
+    const QRect upload = Find<QPushButton>("uploadButton")->geometry();
     bar->show();
-    auto* runTime = window_->ManagerPage()->findChild<QLabel*>("runTime");
-    runTime->setText("Running: 0.9 s of 1.9 s");
+    Find<QLabel>("runTime")->setText("Running: 0.9 s of 1.9 s");
     Settle();
     EXPECT_EQ(bar->parentWidget()->geometry(), box);
-    EXPECT_EQ(PageButton("uploadButton")->geometry(), upload);
+    EXPECT_EQ(Find<QPushButton>("uploadButton")->geometry(), upload);
     bar->hide();
-    runTime->clear();
+    Find<QLabel>("runTime")->clear();
     EXPECT_TRUE(window_->grab().save(pictures + (child ? "dpi130-900x600.png" : "900x600.png")));
 }
 
@@ -846,16 +772,14 @@ class ScriptClient {
   private:
     Json Await(const std::function<bool(const Json&)>& wanted) {
         auto line = std::async(std::launch::async, [&] {
-            for (std::optional<Json> next; (next = client_.ReadLine(std::chrono::seconds(30)));) {
+            for (std::optional<Json> next; (next = client_.ReadLine(30s));) {
                 if (wanted(*next)) {
                     return *next;
                 }
             }
             return Json();
         });
-        EXPECT_TRUE(WaitFor(
-            [&] { return line.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-            40000));
+        EXPECT_TRUE(WaitFor([&] { return line.wait_for(0s) == std::future_status::ready; }, 40000));
         return line.get();
     }
 
@@ -866,10 +790,9 @@ class ScriptClient {
 // What a script does shows as the operator's own: the status line, the panels, the countdown.
 TEST_F(MainWindowTest, AScriptsChangesShowInTheWindow) {
     OpenDemo(false);
-    window_->findChild<QTabWidget*>("pages")->setCurrentIndex(0);
-    Settle();
+    ShowPage(0);
     ScriptClient script(dir_.Path() / "runtime/ostra/control.sock");
-    auto* status = window_->findChild<QLabel*>("deviceStatus");
+    auto* status = Find<QLabel>("deviceStatus");
     ASSERT_EQ(script.Ask({{"op", "subscribe"}})["ok"], true);
     ASSERT_EQ(script.Ask({{"op", "connect"}})["ok"], true);
     // The window redraws after the job, a moment after the answer left.
@@ -889,9 +812,9 @@ TEST_F(MainWindowTest, AScriptsChangesShowInTheWindow) {
     ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Running sequence 3, "); }))
         << status->text().toStdString();
     window_->show();
-    EXPECT_TRUE(window_->grab().save(OSTRA_SCREENSHOT_DIR "/script-run.png"));
+    EXPECT_TRUE(window_->grab().save(Picture("script-run.png")));
     // The operator's Stop All ends a script's run too, and says so.
-    window_->findChild<QAction*>("stopAll")->trigger();
+    Find<QAction>("stopAll")->trigger();
     EXPECT_EQ(script.CauseOf("sequenceEnded"), "window");
     ASSERT_TRUE(WaitFor([status] { return status->text().startsWith("Connected | "); }))
         << status->text().toStdString();

@@ -1,17 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTableView>
 #include <QtTest/QTest>
-#include <algorithm>
+#include <QtWidgets>
 
 #include "FakePrompts.h"
 #include "app/ScratchModels.h"
-#include "foundation/TextConversion.h"
 #include "ui/SequenceEditorPage.h"
 
 namespace {
@@ -27,9 +20,8 @@ class SequenceEditorPageTest : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_EQ(models_.ReadSetupFile(OSTRA_SOURCE_DIR L"/data/OstraSetup.cfg"), 0);
-        ASSERT_EQ(models_.processor.ProcessConfigFile(
-                      OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg"),
-                  0);
+        const std::wstring demo = OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg";
+        ASSERT_EQ(models_.processor.ProcessConfigFile(demo), 0);
         page_.resize(1000, 420);
         page_.show();
         page_.Initialize(&models_.log, models_.sequences);
@@ -77,7 +69,6 @@ class SequenceEditorPageTest : public testing::Test {
 };
 
 TEST_F(SequenceEditorPageTest, ReadOnlyCellsOpenNoEditorChoicesAreTheLogicsAndTabSkips) {
-    QDir().mkpath(QStringLiteral(OSTRA_SCREENSHOT_DIR));
     ASSERT_TRUE(page_.grab().save(QStringLiteral(OSTRA_SCREENSHOT_DIR "/sequence-editor.png")));
     DoubleClick(0, SequenceEditor::kDurationColumn);
     EXPECT_EQ(OpenEditorOf<QWidget>(), nullptr);
@@ -127,11 +118,8 @@ TEST_F(SequenceEditorPageTest, EditingADurationUpdatesTimesAndTheModel) {
     QCoreApplication::processEvents();  // the commit, which queues the finish
     page_.findChild<QPushButton*>("removeRow")->click();
     Settle();
-    for (const CommandSet& set : models_.sequences.GetCommandSets(3)) {
-        for (const std::wstring& command : set) {
-            EXPECT_EQ(command.find(L"777"), std::wstring::npos) << WideToNarrow(command);
-        }
-    }
+    const std::string stored = testing::PrintToString(models_.sequences.GetCommandSets(3));
+    EXPECT_EQ(stored.find("777"), std::string::npos) << stored;
     ExpectModelHoldsTheGrid();
 }
 

@@ -25,6 +25,7 @@ class SequenceEditorTest : public ContainerFixture {
     }
     void Edit(int row, int column, const std::wstring& text) { editor.EndEdit(row, column, text); }
     Set Stored(int row) { return container.GetCommandSets(0)[static_cast<std::size_t>(row)]; }
+    std::vector<Set> StoredSets() { return container.GetCommandSets(0); }
     std::wstring Cell(int row, int column) { return editor.CellText(row, column); }
 
     FakePrompts prompts;
@@ -36,8 +37,7 @@ TEST_F(SequenceEditorTest, LoopsComeAndGoInPairsAndCountTheBodyEveryTime) {
     prompts.numbers = {5};
     Edit(0, Editor::kLoopCallColumn, L"-Loop");
     ASSERT_EQ(editor.RowCount(), 2);
-    EXPECT_EQ(Stored(0), Set{L"-Loop 5"});
-    EXPECT_EQ(Stored(1), Set{L"-EndLoop"});
+    EXPECT_EQ(StoredSets(), (std::vector<Set>{{L"-Loop 5"}, {L"-EndLoop"}}));
     EXPECT_TRUE(editor.IsReadOnly(1, Editor::kLoopCallColumn));
     EXPECT_EQ(Cell(1, Editor::kDurationColumn), L"0.0");
     for (const wchar_t* duration : {L"2.5", L"10"}) {
@@ -50,8 +50,7 @@ TEST_F(SequenceEditorTest, LoopsComeAndGoInPairsAndCountTheBodyEveryTime) {
     // Inside the loop no second loop is offered; the end row moves only across body rows.
     EXPECT_EQ(editor.BuildLoopCallChoices(2)[1], L"-Call 1.Clear -Loop");
     editor.SelectRow(3);
-    EXPECT_FALSE(editor.GetButtons().removeRow);
-    EXPECT_TRUE(editor.GetButtons().moveUp);
+    EXPECT_TRUE(!editor.GetButtons().removeRow && editor.GetButtons().moveUp);
     editor.SelectRow(0);
     EXPECT_FALSE(editor.GetButtons().moveUp);
     // A new count keeps the end row; clearing the start removes it and keeps the body.
@@ -62,7 +61,7 @@ TEST_F(SequenceEditorTest, LoopsComeAndGoInPairsAndCountTheBodyEveryTime) {
     EXPECT_EQ(editor.RowCount(), 3);
     EXPECT_EQ(Cell(0, Editor::kDurationColumn), L"0.1");
     EXPECT_FALSE(editor.IsReadOnly(0, Editor::kDurationColumn));
-    EXPECT_EQ(container.GetCommandSets(0).size(), 3u);
+    EXPECT_EQ(StoredSets().size(), 3u);
 }
 
 // Loading classifies by the first word without regard to case; a set the grid cannot show as
@@ -74,8 +73,7 @@ TEST_F(SequenceEditorTest, RowsShowWhatTheModelHolds) {
           {L"-Call 1"},
           {L"-EndLoop"}});
     EXPECT_EQ(Cell(0, 4), L"-On");
-    EXPECT_FALSE(editor.IsRowFrozen(0));
-    EXPECT_TRUE(editor.IsRowFrozen(1));
+    EXPECT_TRUE(!editor.IsRowFrozen(0) && editor.IsRowFrozen(1));
     EXPECT_FALSE(editor.BeginEdit(1, Editor::kDurationColumn).has_value());
     EXPECT_EQ(Cell(2, Editor::kTTLColumn), L" -TTLLow 4");
     EXPECT_EQ(Cell(3, Editor::kDurationColumn), L"100.1");
@@ -97,7 +95,7 @@ TEST_F(SequenceEditorTest, RowsShowWhatTheModelHolds) {
     editor.RemoveRow();
     editor.SelectRow(3);
     editor.RemoveRow();
-    EXPECT_EQ(container.GetCommandSets(0).size(), 3u);
+    EXPECT_EQ(StoredSets().size(), 3u);
     EXPECT_EQ(editor.TotalText(), L"11.1 ms");
 }
 
@@ -117,8 +115,7 @@ TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
     Load({{L"-On Green"}, {}, {}, {}, {L"-On Green", L"-SetIntensity Green 128"}});
     EXPECT_EQ(editor.BuildValueChoices(3, 6), (Set{L"Clear", L"-SetIntensity", L"-Off"}));
     prompts.numbers = {128};
-    Edit(3, 6, L"-SetIntensity");
-    Edit(3, 6, L"-Off");
+    Edit(3, 6, L"-SetIntensity"), Edit(3, 6, L"-Off");
     EXPECT_EQ(Cell(3, 6), L"-SetIntensity(128)");
     EXPECT_EQ(editor.BuildValueChoices(3, 4), Set{L"Clear"});
     EXPECT_EQ(editor.BeginEdit(3, Editor::kTTLColumn)->entries, Set{});
@@ -128,9 +125,9 @@ TEST_F(SequenceEditorTest, CellEditsFollowTheRules) {
     EXPECT_EQ(Cell(4, 6), L"-SetIntensity(128) ");
     EXPECT_EQ(Stored(4), (Set{L"-SetIntensity Green 128", L"-Duration 0.1"}));
 
-    Edit(1, Editor::kTTLColumn, L"-TTLHigh 5");
-    Edit(1, Editor::kTTLColumn, L"-TTLLow 4");
-    Edit(1, Editor::kTTLColumn, L"-TTLHigh 3");
+    for (const wchar_t* bits : {L"-TTLHigh 5", L"-TTLLow 4", L"-TTLHigh 3"}) {
+        Edit(1, Editor::kTTLColumn, bits);
+    }
     EXPECT_EQ(Cell(1, Editor::kTTLColumn), L"-TTLHigh 3 5 -TTLLow 4");
     EXPECT_EQ(Stored(1), (Set{L"-TTLHigh 3", L"-TTLHigh 5", L"-TTLLow 4", L"-Duration 0.1"}));
     EXPECT_EQ(editor.BuildTTLChoices(L"-TTLHigh 3 5 -TTLLow 4"),

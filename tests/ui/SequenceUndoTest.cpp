@@ -21,13 +21,11 @@ class Recorder final : public SequenceHistory {
 
   protected:
     void Keep(SequenceChange change) override {
-        if (!steps.empty() && steps.back().MergeWith(change)) {
-            if (steps.back().IsEmpty()) {
-                steps.pop_back();
-            }
-            return;
+        if (steps.empty() || !steps.back().MergeWith(change)) {
+            steps.push_back(std::move(change));
+        } else if (steps.back().IsEmpty()) {
+            steps.pop_back();
         }
-        steps.push_back(std::move(change));
     }
 };
 
@@ -55,6 +53,11 @@ class SequenceUndoTest : public ContainerFixture {
     void EditDuration(int row, const wchar_t* text) {
         steps.EndEdit(row, SequenceEditor::kDurationColumn, text);
     }
+    // The manager's command, its dialog answered with the number and name.
+    void RunAnswered(Command command, std::uint32_t number, const wchar_t* name) {
+        prompts.properties = {Properties{number, name}};
+        manager.Run(command);
+    }
 
     FakePrompts prompts;
     Recorder history;
@@ -73,25 +76,12 @@ TEST_F(SequenceUndoTest, EveryKindOfChangeUndoesAndRedoesExactly) {
         {"paste", [&] { steps.Paste(L"\t3\t\t-TTLLow 4\t-On\n\t4\t\t\t\t\t-Off\n"); }},
         {"cut", [&] { steps.Cut(1, 2); }},
         {"duplicate steps", [&] { steps.Duplicate(0, 2); }},
-        {"add",
-         [&] {
-             prompts.properties = {Properties{7, L"New"}}, manager.Run(Command::Add);
-         }},
-        {"rename",
-         [&] {
-             Select(2), prompts.properties = {Properties{2, L"R"}}, manager.Run(Command::Modify);
-         }},
-        {"renumber",
-         [&] {
-             Select(2), prompts.properties = {Properties{9, L"B"}}, manager.Run(Command::Modify);
-         }},
+        {"add", [&] { RunAnswered(Command::Add, 7, L"New"); }},
+        {"rename", [&] { Select(2), RunAnswered(Command::Modify, 2, L"R"); }},
+        {"renumber", [&] { Select(2), RunAnswered(Command::Modify, 9, L"B"); }},
         {"remove", [&] { Select(7), manager.Run(Command::Remove); }},
         {"load",
-         [&] {
-             Select(9), manager.Run(Command::Save),
-                 prompts.properties = {Properties{12, L"Loaded"}};
-             manager.Run(Command::Load);
-         }},
+         [&] { Select(9), manager.Run(Command::Save), RunAnswered(Command::Load, 12, L"Loaded"); }},
         {"duplicate", [&] { Select(9), manager.Run(Command::Duplicate); }},
     };
     for (const auto& [name, change] : changes) {
@@ -119,10 +109,9 @@ TEST_F(SequenceUndoTest, ConsecutiveEditsOfOneCellAreOneStep) {
     EditDuration(1, L"7");
     EditDuration(1, L"2");  // back to what it held: no step left
     EXPECT_TRUE(history.steps.empty());
-    EditDuration(1, L"7");
-    EditDuration(1, L"8");
-    EditDuration(0, L"3");
-    EditDuration(1, L"9");
+    for (const auto& [row, text] : {std::pair{1, L"7"}, {1, L"8"}, {0, L"3"}, {1, L"9"}}) {
+        EditDuration(row, text);
+    }
     ASSERT_EQ(history.steps.size(), 3u);
     history.steps[2].Undo(container);
     history.steps[1].Undo(container);
@@ -172,15 +161,12 @@ TEST_F(SequenceUndoTest, PastedStepsFollowTheEditorsRules) {
         prompts.messages.clear();
         const std::size_t rows = container.GetCommandSets(2).size();
         editor.SelectRow(-1);  // pasted at the end
-        const bool pasted = steps.Paste(text);
-        EXPECT_EQ(pasted, reason.empty());
-        if (pasted) {
-            EXPECT_GT(container.GetCommandSets(2).size(), rows);
-            continue;
+        EXPECT_EQ(steps.Paste(text), reason.empty());
+        EXPECT_EQ(container.GetCommandSets(2).size() > rows, reason.empty());
+        if (!reason.empty()) {
+            ASSERT_EQ(prompts.messages.size(), 1u);
+            EXPECT_NE(prompts.messages[0].find(reason), std::wstring::npos) << prompts.messages[0];
         }
-        EXPECT_EQ(container.GetCommandSets(2).size(), rows);
-        ASSERT_EQ(prompts.messages.size(), 1u);
-        EXPECT_NE(prompts.messages[0].find(reason), std::wstring::npos) << prompts.messages[0];
     }
     EXPECT_EQ(container.GetCommandSets(2)[3],
               (Set{L"-On Blue", L"-Off Green", L"-TTLHigh 3", L"-TTLLow 4", L"-Duration 5.0"}));

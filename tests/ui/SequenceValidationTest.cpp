@@ -1,34 +1,23 @@
 #include <gtest/gtest.h>
 
-#include "app/ScratchModels.h"
+#include "sequences/ContainerFixture.h"
 #include "ui/KeyboardShortcuts.h"
 #include "ui/SequenceEditor.h"
 #include "ui/SequenceValidation.h"
 
 namespace {
 
-using Sets = std::vector<std::vector<std::wstring>>;
 using Cells = std::map<SequenceValidation::Cell, std::wstring>;
 constexpr int kLoopCall = SequenceEditor::kLoopCallColumn;
-const std::wstring kSetup = OSTRA_SOURCE_DIR L"/data/OstraSetup.cfg";
 
-// The operator's models on the default setup file: Blue, Green, Red in columns 4, 5, 6.
-class SequenceValidationTest : public testing::Test {
+// Sequences "S<number>" of Blue, Red and Green (columns 4, 5, 6), judged as the window judges.
+class SequenceValidationTest : public ContainerFixture {
   protected:
-    void SetUp() override { ASSERT_EQ(operatorModels.ReadSetupFile(kSetup), 0); }
-    void Define(std::uint32_t number, const Sets& sets) {
-        SequenceContainer& model = operatorModels.sequences;
-        model.AddSequence(number, L"S" + std::to_wstring(number));
-        for (std::uint32_t set = 0; set < sets.size(); ++set) {
-            model.AddCommandSet(number, set);
-            for (const std::wstring& text : sets[set]) {
-                ASSERT_EQ(model.AddCommand(number, set, text), 0) << text;
-            }
-        }
+    void Define(std::uint32_t number, const std::vector<CommandSet>& sets) {
+        ContainerFixture::Define(number, L"S" + std::to_wstring(number), sets);
     }
 
-    ScratchModels operatorModels;
-    SequenceValidation validation{operatorModels.sequences};
+    SequenceValidation validation{container};
 };
 
 // Each sequence is one case; the refused cell is the one the conversion stops at.
@@ -68,8 +57,7 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
          L"An intensity change needs a step of its own: move -SetIntensity Blue 9 to another row."},
     };
     for (const auto& [cell, text] : advice) {
-        const auto [number, row, column] = cell;
-        EXPECT_EQ(validation.CellAdvice(number, row, column), text);
+        EXPECT_EQ(std::apply([&](auto... at) { return validation.CellAdvice(at...); }, cell), text);
     }
     for (const std::uint32_t number : {2u, 4u, 6u}) {
         EXPECT_TRUE(validation.SequenceReason(number)) << number;
@@ -81,7 +69,7 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
 
     // Mended, the marks and the refusal go at the next recompute.
     for (const std::uint32_t number : {2u, 4u, 5u, 6u, 7u}) {
-        operatorModels.sequences.RemoveSequence(number);
+        container.RemoveSequence(number);
     }
     validation.Recompute();
     EXPECT_TRUE(validation.Cells().empty());
@@ -91,12 +79,11 @@ TEST_F(SequenceValidationTest, RefusedCellsCarryTheConversionsReason) {
 // A recompute judges the changed sequences and their callers again, and logs nothing: a call the
 // model let in is refused once its callee goes, and a renumbering may close a cycle of calls.
 TEST_F(SequenceValidationTest, CallersAreJudgedAgainWhenTheirCalleeChanges) {
-    SequenceContainer& model = operatorModels.sequences;
     Define(8, {{L"-Duration 1"}});
     Define(7, {{L"-Call 8"}});
     validation.Recompute();
     EXPECT_TRUE(validation.Cells().empty());
-    ASSERT_EQ(model.RemoveSequence(8), 0);
+    ASSERT_EQ(container.RemoveSequence(8), 0);
     validation.Recompute();
     EXPECT_EQ(validation.Cells(),
               (Cells{{{7, 0, kLoopCall},
@@ -104,19 +91,15 @@ TEST_F(SequenceValidationTest, CallersAreJudgedAgainWhenTheirCalleeChanges) {
                       L"invalid.  There is not a valid sequence at the sequence number "
                       L"specified."}}));
     Define(12, {{L"-Call 7"}});
-    ASSERT_EQ(model.ModifySequenceNumber(12, 8), 0);
+    ASSERT_EQ(container.ModifySequenceNumber(12, 8), 0);
     validation.Recompute();
     EXPECT_TRUE(validation.Cells().empty());
     EXPECT_EQ(validation.SequenceReason(7),
               L"Error processing sequence duration, the call command will create an infinite "
               L"loop.");
     // Judged without a word in the operator's log.
-    EXPECT_EQ(operatorModels.recorder.Take(), std::vector<std::wstring>{});
+    EXPECT_TRUE(log.messages.empty()) << log.Text();
 }
-
-}  // namespace
-
-namespace {
 
 TEST(KeyboardShortcutsTest, ShortcutFirstThenTheMenuKeys) {
     using KeyboardShortcuts::Row;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,38 +17,32 @@ namespace {
 // Enabled controls of one panel as a word: slider, intensity, LED toggle, pulse edits, pulse
 // toggle, "-" for a disabled one.
 std::string Enabled(const PanelView& p) {
-    std::string word = "silep";
-    const bool enabled[] = {p.slider, p.intensity, p.ledToggle, p.pulseEdits, p.pulseToggle};
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        word[i] = enabled[i] ? word[i] : '-';
-    }
-    return word;
+    return {p.slider ? 's' : '-', p.intensity ? 'i' : '-', p.ledToggle ? 'l' : '-',
+            p.pulseEdits ? 'e' : '-', p.pulseToggle ? 'p' : '-'};
 }
 
 TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
-    // ledOn: one digit per panel; menus: connect, disconnect, file commands, pages; panels as
-    // Enabled.
+    // ledOn: one per panel; menus: connect, disconnect, file commands, pages; panels as Enabled.
     const struct {
         bool wired, connected, busy;
         int pulsing;
-        std::string ledOn, menus, panels;
+        std::vector<bool> ledOn;
+        std::string menus, panels;
     } cases[] = {
         // An early start-up failure leaves only Exit and About.
-        {false, false, false, -1, "", "----", ""},
-        {true, false, false, -1, "00", "c-fp", "----- ----- "},
-        {true, true, false, -1, "01", "-dfp", "silep sile- "},
+        {false, false, false, -1, {}, "----", ""},
+        {true, false, false, -1, {0, 0}, "c-fp", "----- ----- "},
+        {true, true, false, -1, {0, 1}, "-dfp", "silep sile- "},
         // One panel pulses: every other panel is locked, also right after a reconnect.
-        {true, true, false, 1, "000", "-dfp", "----- si--p ----- "},
+        {true, true, false, 1, {0, 0, 0}, "-dfp", "----- si--p ----- "},
         // A device operation runs: nothing starts another.
-        {true, true, true, 1, "00", "---p", "----- ----- "},
+        {true, true, true, 1, {0, 0}, "---p", "----- ----- "},
         // Disconnected while a train was running: the panels stay locked until reconnected.
-        {true, false, false, 0, "00", "c-fp", "----- ----- "},
+        {true, false, false, 0, {0, 0}, "c-fp", "----- ----- "},
     };
     for (const auto& c : cases) {
-        std::vector<bool> ledOn(c.ledOn.size());
-        std::transform(c.ledOn.begin(), c.ledOn.end(), ledOn.begin(),
-                       [](char d) { return d == '1'; });
-        const WindowView view = ComputeWindowView({c.wired, c.connected, c.busy, c.pulsing, ledOn});
+        const WindowView view =
+            ComputeWindowView({c.wired, c.connected, c.busy, c.pulsing, c.ledOn});
         const std::string menus = {view.connect ? 'c' : '-', view.disconnect ? 'd' : '-',
                                    view.fileCommands ? 'f' : '-', view.pages ? 'p' : '-'};
         std::string panels;
@@ -82,18 +75,17 @@ TEST(LedPanelTextsTest, DisplayTexts) {
 
 TEST(LedPanelTextsTest, IntensityEntries) {
     const std::wstring rangeText =
-        L") is an invalid intensity. \r\nPlease enter a new value within the following range: "
-        L"0..255";
+        L") is an invalid intensity. \r\nPlease enter a new value "
+        L"within the following range: 0..255";
     const struct {
-        std::wstring text;
+        std::wstring text, shown;
         std::optional<std::uint32_t> value;
-        std::wstring shown;
-    } cases[] = {{L"200", 200u, L""},
-                 {L" 255 ", 255u, L""},
-                 {L"256", std::nullopt, L"256"},
+    } cases[] = {{L"200", L"", 200u},
+                 {L" 255 ", L"", 255u},
+                 {L"256", L"256", std::nullopt},
                  // Text that is no number was once read as 0 and sent.
-                 {L"abc", std::nullopt, L"abc"},
-                 {L"12x", std::nullopt, L"12x"}};
+                 {L"abc", L"abc", std::nullopt},
+                 {L"12x", L"12x", std::nullopt}};
     for (const auto& c : cases) {
         const auto entry = LedPanelTexts::ReadIntensity(c.text);
         EXPECT_EQ(entry.value, c.value) << std::string(c.text.begin(), c.text.end());
@@ -120,26 +112,24 @@ TEST(LedPanelTextsTest, PulseEntriesNameTheFirstInvalidField) {
         {L"10", L"90", L"abc", PulseField::LoopCount, L"The value entered(abc" + loopRange}};
     for (const auto& c : refused) {
         const LedPanelTexts::PulseEntry entry = LedPanelTexts::ReadPulse({}, c.on, c.off, c.loops);
-        EXPECT_FALSE(entry.value);
-        EXPECT_EQ(entry.invalidField, c.field);
-        EXPECT_EQ(entry.error, c.error);
+        EXPECT_EQ(std::tuple(entry.value.has_value(), entry.invalidField, entry.error),
+                  std::tuple(false, c.field, c.error));
     }
-    const LedPanelTexts::PulseEntry accepted =
-        LedPanelTexts::ReadPulse({}, L"0.1", L"1800000", L"0");
-    ASSERT_TRUE(accepted.value);
-    EXPECT_EQ(
-        std::tuple(accepted.value->widthOn, accepted.value->widthOff, accepted.value->loopCount),
-        std::tuple(0.1, 1800000.0, 0u));
+    const auto read = [](const LedPanelTexts::PulseEntry& entry) {
+        const PulseParameters pulse = entry.value.value_or(PulseParameters{99, 99, 99});
+        return std::tuple(pulse.widthOn, pulse.widthOff, pulse.loopCount);
+    };
+    EXPECT_EQ(read(LedPanelTexts::ReadPulse({}, L"0.1", L"1800000", L"0")),
+              std::tuple(0.1, 1800000.0, 0u));
     // A field the operator left alone keeps the stored value, however its text rounds it.
     const PulseParameters stored{3, 7.123456789, 7.25};
-    const LedPanelTexts::PulseEntry kept =
-        LedPanelTexts::ReadPulse(stored, std::nullopt, L"5", std::nullopt);
-    ASSERT_TRUE(kept.value);
-    EXPECT_EQ(std::tuple(kept.value->widthOn, kept.value->widthOff, kept.value->loopCount),
+    EXPECT_EQ(read(LedPanelTexts::ReadPulse(stored, std::nullopt, L"5", std::nullopt)),
               std::tuple(7.123456789, 5.0, 3u));
 }
 
-TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
+// The newest 201 rows stay. The log file keeps every level; the window shows what its filter
+// asks for, and a wider filter shows again what a narrower one hid.
+TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarkedAndFiltersLevels) {
     MessageLogRows rows;
     for (int n = 0; n < 250; ++n) {
         rows.Append(n % 2 ? LogLevel::Error : LogLevel::Notice, std::to_wstring(n),
@@ -149,12 +139,8 @@ TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarked) {
     EXPECT_EQ(rows.At(0).message, L"49");
     EXPECT_EQ(rows.At(200).message + rows.At(200).type + rows.At(199).type, L"249ErrorNotice");
     EXPECT_TRUE(rows.At(200).error && !rows.At(199).error);
-}
 
-// The log file keeps every level; the window shows what its filter asks for, and a wider
-// filter shows again what a narrower one hid.
-TEST(MessageLogRowsTest, TheFilterShowsItsLevelsAndKeepsTheRest) {
-    MessageLogRows rows;
+    rows = MessageLogRows();
     rows.SetFilter(LogFilter::ErrorsAndWarnings);
     const std::wstring levels = L"FEWND";  // Fatal, Error, Warning, Notice, Data
     for (std::size_t level = 0; level < levels.size(); ++level) {
@@ -175,12 +161,9 @@ TEST(MessageLogRowsTest, TheFilterShowsItsLevelsAndKeepsTheRest) {
 // The longest train, (1,800,000 + 1,800,000) ms x 1,000,000 loops, overflows any int timer: the
 // deadline holds it and the timer runs in chunks up to it.
 TEST(PulseDeadlineTest, LongTrainsEndAfterTheirWholeLengthInChunks) {
-    PulseParameters pulse;
-    EXPECT_FALSE(PulseDeadline::TrainLength(pulse));
-    pulse = {5, 10.0, 90.0};
-    EXPECT_EQ(PulseDeadline::TrainLength(pulse), 500);
-    pulse = {1000000, 1800000.0, 1800000.0};
-    const std::int64_t length = *PulseDeadline::TrainLength(pulse);
+    EXPECT_FALSE(PulseDeadline::TrainLength({}));
+    EXPECT_EQ(PulseDeadline::TrainLength({5, 10.0, 90.0}), 500);
+    const std::int64_t length = *PulseDeadline::TrainLength({1000000, 1800000.0, 1800000.0});
     EXPECT_EQ(length, 3600000000000LL);
     PulseDeadline deadline;
     deadline.Arm(1000, length);
