@@ -119,9 +119,8 @@ TEST(TimelineScriptCheckTest, ConversionExamplesWalkToTheTimelineOrReportTheDiff
          L"Sequence 1 cannot be converted into script commands (the log names the reason)."},
     };
     MicroController device;
-    for (const wchar_t* label : {L"Blue", L"Green", L"Red"}) {
+    for (const wchar_t* label : {L"Blue", L"Green", L"Red"})
         ASSERT_EQ(device.AddLED(label, 0.0), 0);
-    }
     for (const auto& c : cases) {
         SequenceContainer container;
         container.SetColorLabels({L"Blue", L"Green", L"Red"});
@@ -131,9 +130,8 @@ TEST(TimelineScriptCheckTest, ConversionExamplesWalkToTheTimelineOrReportTheDiff
             ASSERT_EQ(container.AddSequence(number, L"S" + std::to_wstring(number)), 0);
             for (std::uint32_t set = 0; set < steps.size(); ++set) {
                 ASSERT_EQ(container.AddCommandSet(number, set), 0);
-                for (const std::wstring& text : steps[set]) {
+                for (const std::wstring& text : steps[set])
                     ASSERT_EQ(container.AddCommand(number, set, text), 0) << text;
-                }
             }
         }
         const TimelineBuild build =

@@ -64,9 +64,8 @@ class UploadSequencesTest : public ContainerFixture {
     std::vector<int> BegunUploads() const {
         std::vector<int> numbers;
         for (const Bytes& bytes : driver_.Received()) {
-            if (bytes.size() > 5 && bytes[4] == kBeginSequenceUpload) {
+            if (bytes.size() > 5 && bytes[4] == kBeginSequenceUpload)
                 numbers.push_back(bytes[5]);
-            }
         }
         return numbers;
     }
@@ -74,9 +73,8 @@ class UploadSequencesTest : public ContainerFixture {
     std::vector<int> SequencesOnDevice() const {
         std::vector<int> numbers;
         const DeviceState state = driver_->State();
-        for (const auto& [number, records] : state.Sequences()) {
+        for (const auto& [number, records] : state.Sequences())
             numbers.push_back(number);
-        }
         return numbers;
     }
 
@@ -115,9 +113,8 @@ TEST_F(UploadSequencesTest, FailureOrCancelStopsTheUploadWithoutSnapshot) {
     Define(7, L"Seven", {{L"-On Blue"}});
     for (const bool cancelled : {false, true}) {
         driver_->ClearFaults();
-        if (!cancelled) {
+        if (!cancelled)
             driver_->AddFault(StatusFault(kBeginSequenceUpload, 0xFB, 2));
-        }
         Connect();
         driver_.MarkHandled();
         std::atomic<bool> cancel{false};

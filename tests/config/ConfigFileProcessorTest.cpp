@@ -122,9 +122,8 @@ TEST(SettingsArguments, ReadAsWcstolAndWcstodInTheCLocale) {
     const wchar_t* texts[] = {L"007", L" +5x",       L"abc",        L"0x10",
                               L"-1",  L"2147483647", L"4294967301", L"-4294967295"};
     const std::uint32_t values[] = {7, 5, 0, 0, 4294967295u, 2147483647u, 2147483647u, 2147483648u};
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8; ++i)
         EXPECT_EQ(SettingsArguments::Integer(texts[i]), values[i]) << WideToNarrow(texts[i]);
-    }
     EXPECT_EQ(SettingsArguments::Number(L"0x10"), 16.0);
     EXPECT_EQ(SettingsArguments::Number(L"1,5"), 1.0);
     const ScopedCommaLocale comma;

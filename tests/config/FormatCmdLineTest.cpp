@@ -87,9 +87,8 @@ class FormatCmdLineTest : public testing::Test {
     // Every line handed out up to the end of the file; a failure ends the list.
     std::vector<NumberedLine> ReadAll() {
         std::vector<NumberedLine> lines;
-        for (Got r = Next(); std::get<0>(r) == 0 && !std::get<3>(r); r = Next()) {
+        for (Got r = Next(); std::get<0>(r) == 0 && !std::get<3>(r); r = Next())
             lines.emplace_back(std::get<2>(r), std::get<1>(r));
-        }
         EXPECT_THAT(log_.Errors(), IsEmpty());
         return lines;
     }
@@ -156,9 +155,8 @@ TEST_F(FormatCmdLineTest, CommandLinesAreCutAtCommentsAndSubstituted) {
     };
     check();
     const ScopedCommaLocale comma;
-    if (comma.IsSet()) {
+    if (comma.IsSet())
         check();
-    }
 }
 
 TEST_F(FormatCmdLineTest, FailingLineIsHandedOutWithItsNumberAndReadingGoesOn) {
@@ -247,9 +245,8 @@ TEST_F(FormatCmdLineTest, OpenFailuresAreLoggedAndNothingIsRead) {
 TEST_F(FormatCmdLineTest, AFileGrowingPastTheLimitStopsThere) {
     Open("-A\n-B");
     std::filesystem::resize_file(dir_.Path() / "test.cfg", FormatCmdLine::kMaxFileBytes + 1);
-    for (const Got& expected : {Returned(L"-A", 1), Failed(L"", 1), kAtEnd}) {
+    for (const Got& expected : {Returned(L"-A", 1), Failed(L"", 1), kAtEnd})
         EXPECT_EQ(Next(), expected);
-    }
     EXPECT_THAT(log_.Errors(), ElementsAre(kReader +
                                            L"GetLineFromFile() - Error, the file is larger "
                                            L"than 64 MB, too large for a command file.  "
@@ -261,9 +258,8 @@ TEST_F(FormatCmdLineTest, AFileGrowingPastTheLimitStopsThere) {
 TEST_F(FormatCmdLineTest, NotesNoMoreThanTheCapOfLines) {
     constexpr int kCap = FormatCmdLine::kMaxLineNotices;
     std::string bytes;
-    for (int i = 0; i < kCap + 2; ++i) {
+    for (int i = 0; i < kCap + 2; ++i)
         bytes += "#\n";
-    }
     Open(bytes + "-Last\n");
     EXPECT_EQ(Next(), Returned(L"-Last", kCap + 3));
     ASSERT_EQ(log_.messages.size(), static_cast<std::size_t>(kCap + 1));

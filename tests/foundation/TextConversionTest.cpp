@@ -60,9 +60,8 @@ TEST(TextConversion, StandardNumbersIgnoreTheProcessLocale) {
     };
     check();
     const ScopedCommaLocale comma;
-    if (!comma.IsSet()) {
+    if (!comma.IsSet())
         GTEST_SKIP() << "the locale " << ScopedCommaLocale::kName << " is not installed";
-    }
     check();
 }
 

@@ -98,10 +98,9 @@ TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
     std::filesystem::create_symlink(File("plain"), PortDirectory() / "Another device (COM4)");
     std::filesystem::create_symlink(File("gone"),
                                     PortDirectory() / "Zavik Driver Virtual Com Port (COM5)");
-    EXPECT_TRUE(
-        Run({"ports"}).out.ends_with("  (skipped: points at nothing)\nNo Zavik Driver "
-                                     "found: connecting uses the port number of the "
-                                     "setup and settings files.\n"));
+    EXPECT_THAT(Run({"ports"}).out,
+                EndsWith("  (skipped: points at nothing)\nNo Zavik Driver found: "
+                         "connecting uses the port number of the setup and settings files.\n"));
     StartSimulator();
     const ProcessResult result = Run({"connect"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -109,9 +108,8 @@ TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
         return name + "  " + (PortDirectory() / name).string();
     };
     const std::string driver = "Zavik Driver Virtual Com Port (COM4)";
-    EXPECT_NE(result.out.find("Connected to the Zavik Driver on COM4 (" +
-                              (PortDirectory() / driver).string() + ").\n"),
-              std::string::npos);
+    EXPECT_THAT(result.out, HasSubstr("Connected to the Zavik Driver on COM4 (" +
+                                      (PortDirectory() / driver).string() + ").\n"));
     EXPECT_EQ(Run({"ports"}).out, entry("Another device (COM4)") + "\n" + entry(driver) +
                                       "  <- Zavik Driver, port 4\n" +
                                       entry("Zavik Driver Virtual Com Port (COM5)") +
@@ -128,7 +126,6 @@ TEST_F(CliFixture, TheDemonstrationRunsToItsEnd) {
         {});
     const ProcessResult result = demo.Finish(kPatience);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    const std::vector<std::string> lines = Lines(result.out);
     for (const std::string& expected :
          {"No Zavik Driver found: starting the emulator zavik-sim (port directory " +
               (work / "ports").string() + ").",
@@ -137,12 +134,12 @@ TEST_F(CliFixture, TheDemonstrationRunsToItsEnd) {
           std::string("Every LED is off (output mask 0x0080: only the always-set bit 7)."),
           "Settings file: " + (work / "appdata/Velorin/Ostra/OstraSettings.cfg").string(),
           std::string("Demonstration complete.")}) {
-        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+        EXPECT_THAT(Lines(result.out), testing::Contains(expected));
     }
     const std::string state = ReadFileBytes(work / "zavik-sim-state.txt");
-    EXPECT_TRUE(state.starts_with("outputs 0x0080 (Blue off, Green off, Red off)\n")) << state;
-    EXPECT_NE(state.find("sequence 10 records 6\n"), std::string::npos) << state;
-    EXPECT_NE(state.find("running none\n"), std::string::npos) << state;
+    EXPECT_THAT(state, StartsWith("outputs 0x0080 (Blue off, Green off, Red off)\n"));
+    EXPECT_THAT(state, HasSubstr("sequence 10 records 6\n"));
+    EXPECT_THAT(state, HasSubstr("running none\n"));
     // Nothing of the demonstration lands in the test's own TEMP and APPDATA.
     EXPECT_TRUE(DataDirectories().empty());
 }

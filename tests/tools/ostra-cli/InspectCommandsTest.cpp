@@ -49,8 +49,7 @@ TEST_F(InspectTest, ShowListsTheSequencesAndTheScriptOfOne) {
               "  2  Flash       1  10.0 ms\n");
     EXPECT_EQ(Run({"show", "2", "--script"}).out,
               "Sequence 2 (Flash): 1 step, 10.0 ms\n  step 0: -Off Blue; -Duration 10\n"
-              "Script commands (3):\n"
-              "    0  01 00 00 01 00 00 00 00 00 00  SetOutputs Blue off\n"
+              "Script commands (3):\n    0  01 00 00 01 00 00 00 00 00 00  SetOutputs Blue off\n"
               "    1  00 63 00 00 00 00 00 00 00 00  WaitSteps 99\n"
               "    2  FF 00 00 00 00 00 00 00 00 00  EndOfSequence\n");
     EXPECT_EQ(RunJson({"show", "2", "--script"})["script"][1],
@@ -80,8 +79,7 @@ class CheckTest : public CliFixture {
         for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
                  {"bad.cfg",
                   "-SetIntensity Blue 100\n-SetIntensity Purple 3\n# a comment\n"
-                  "-AddSequence 0 \"A\"\n-AddSequenceCommandSet 0 0\n"
-                  "not a command\n"
+                  "-AddSequence 0 \"A\"\n-AddSequenceCommandSet 0 0\nnot a command\n"
                   "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"},
                  {"good.cfg",
                   "-AddSequence 0 \"Marker\"\n-AddSequence 1 \"Twice\"\n"

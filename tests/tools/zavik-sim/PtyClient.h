@@ -26,9 +26,8 @@ class PtyClient {
         }
     }
     ~PtyClient() {
-        if (handle_ >= 0) {
+        if (handle_ >= 0)
             close(handle_);
-        }
     }
     PtyClient(const PtyClient&) = delete;
     PtyClient& operator=(const PtyClient&) = delete;
@@ -45,9 +44,8 @@ class PtyClient {
             const ssize_t n = poll(&watched, 1, kPatience.count()) > 0 && (watched.revents & POLLIN)
                                   ? read(handle_, bytes.data() + got, count - got)
                                   : 0;
-            if (n <= 0) {
+            if (n <= 0)
                 break;
-            }
             got += static_cast<std::size_t>(n);
         }
         bytes.resize(got);

@@ -4,13 +4,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "foundation/TextConversion.h"
+#include "support/FaultRules.h"
 #include "support/FileBytes.h"
 #include "tools/zavik-sim/SimulatorFixture.h"
 #include "zavik-sim/ZavikSimulator.h"
@@ -20,27 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string HexByte(std::size_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%02zX", value);
-    return text;
+    return ToHex(Bytes{static_cast<std::uint8_t>(value)});
 }
 
 std::string Zeros(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        text += " 00";
-    }
-    return text;
+    return " " + ToHex(Bytes(count));
 }
 
 using SimulatorTest = SimulatorFixture;
-
-FaultRule Parsed(const std::wstring& text) {
-    FaultRule rule;
-    std::wstring problem;
-    EXPECT_EQ(FaultRule::Parse(text, rule, problem), 0) << problem;
-    return rule;
-}
 
 // The faulty answer is exactly the promised bytes, paced too: the next command's answer follows
 // them directly, so nothing more was sent.
@@ -53,7 +40,7 @@ TEST_F(SimulatorTest, SendsExactlyThePromisedBytes) {
     for (const auto& [rule, sent] : rows) {
         SimulatorConfig config = Config();
         config.pace = true;
-        config.faults.push_back(Parsed(rule));
+        config.faults.push_back(ParsedFault(rule));
         StartWith(config);
         ASSERT_TRUE(client_->Write(kIntensityCommand));
         EXPECT_EQ(ToHex(client_->Read(HexBytes(sent).size())), sent);
@@ -64,8 +51,8 @@ TEST_F(SimulatorTest, SendsExactlyThePromisedBytes) {
 
 TEST_F(SimulatorTest, RefusedCommandIsNotCarriedOutButALostAnswerIs) {
     Start();
-    simulator_->AddFault(Parsed(L"status=0xFF:0x0B@1"));
-    simulator_->AddFault(Parsed(L"silent:0x0A"));
+    simulator_->AddFault(ParsedFault(L"status=0xFF:0x0B@1"));
+    simulator_->AddFault(ParsedFault(L"silent:0x0A"));
     client_->Exchange(kIntensityCommand);
     ASSERT_TRUE(client_->Write(HexBytes("02 01 03 00 0A 85 00 03 8C")));
     ASSERT_TRUE(simulator_->WaitForPackets(2, kPatience));
@@ -76,7 +63,7 @@ TEST_F(SimulatorTest, RefusedCommandIsNotCarriedOutButALostAnswerIs) {
 
 TEST_F(SimulatorTest, HangupUnplugsTheDevice) {
     Start();
-    simulator_->AddFault(Parsed(L"hangup:0x0B"));
+    simulator_->AddFault(ParsedFault(L"hangup:0x0B"));
     EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
     ASSERT_TRUE(client_->Write(kIntensityCommand));
 
@@ -143,10 +130,9 @@ TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     config.stateFilePath = dir_.Path() / "state.txt";
     const std::filesystem::path victim = dir_.Path() / "victim.txt";
     WriteFileBytes(victim, "the operator's");
-    for (const std::string suffix : {"", "_0"}) {
+    for (const std::string suffix : {"", "_0"})
         std::filesystem::create_symlink(
             victim, dir_.Path() / ("state.txt.tmp" + std::to_string(getpid()) + suffix));
-    }
     StartWith(config);
     const std::pair<const char*, const char*> steps[] = {
         {"0A 85 00", "outputs 0x0085"},
@@ -193,23 +179,21 @@ TEST_F(SimulatorTest, RefusesAnEntryOfALiveDeviceOrNoLink) {
     EXPECT_EQ(ZavikSimulator(Config(), &log_).Start(), -1);
     EXPECT_EQ(ReadFileBytes(entry), "mine");
     const std::wstring error = L"PortRegistration::Register() - Error, ";
-    EXPECT_EQ(
-        log_.messages,
-        (std::vector<std::pair<LogLevel, std::wstring>>{
-            {LogLevel::Error,
-             error + L"Zavik Driver Virtual Com Port (COM4) is already registered in " +
-                 PortDirectory().wstring() + L" for the live device " +
-                 first.SlavePath().wstring() +
-                 L".  Stop the emulator that uses it or choose another port number."},
-            {LogLevel::Error, error + entry.wstring() +
-                                  L" exists and is not a symbolic link.  It was left alone."}}));
+    EXPECT_EQ(log_.messages,
+              (Messages{{LogLevel::Error,
+                         error + L"Zavik Driver Virtual Com Port (COM4) is already registered in " +
+                             PortDirectory().wstring() + L" for the live device " +
+                             first.SlavePath().wstring() +
+                             L".  Stop the emulator that uses it or choose another port number."},
+                        {LogLevel::Error,
+                         error + entry.wstring() +
+                             L" exists and is not a symbolic link.  It was left alone."}}));
 }
 
 // A port directory another user made could hand the user's clients to that user's device.
 TEST_F(SimulatorTest, RefusesAPortDirectoryOfAnotherUser) {
-    if (geteuid() != 0) {
+    if (geteuid() != 0)
         GTEST_SKIP() << "only root can give a folder to another user";
-    }
     fs::create_directories(PortDirectory());
     chmod(PortDirectory().c_str(), 0777);
     ASSERT_EQ(chown(PortDirectory().c_str(), 65534, 65534), 0);
@@ -223,10 +207,9 @@ TEST_F(SimulatorTest, FirmwareTextFillsAtMostTheLargestResponse) {
     config.firmwareVersion = std::wstring(1026, L'x');
     ZavikSimulator tooLong(config, &log_);
     EXPECT_EQ(tooLong.Start(), -1);
-    ASSERT_EQ(log_.messages.size(), 1u);
-    EXPECT_EQ(log_.messages[0].second,
-              L"ZavikSimulator::Start() - Error, the firmware version text is longer than 1025 "
-              L"characters.");
+    EXPECT_EQ(log_.messages, (Messages{{LogLevel::Error,
+                                        L"ZavikSimulator::Start() - Error, the firmware version "
+                                        L"text is longer than 1025 characters."}}));
     config.firmwareVersion.pop_back();
     StartWith(config);
     const Bytes answer = client_->Exchange(kFirmwareQuery);
@@ -246,10 +229,9 @@ TEST_F(SimulatorTest, ScriptsAndPulseTrainsRunInDeviceTime) {
         client_->Exchange(CommandPacket(HexBytes("15 " + n)));
         client_->Exchange(
             CommandPacket(HexBytes("16 " + n + " " + HexByte(records.size()) + " 00 00 00")));
-        for (std::size_t i = 0; i < records.size(); ++i) {
+        for (std::size_t i = 0; i < records.size(); ++i)
             client_->Exchange(
                 CommandPacket(HexBytes("17 " + n + " " + HexByte(i) + " 00 00 00 " + records[i])));
-        }
         EXPECT_EQ(client_->Exchange(CommandPacket(HexBytes("18 " + n))),
                   HexBytes("02 02 02 00 18 00 03 19"));
     };
@@ -333,11 +315,11 @@ TEST_F(SimulatorTest, ChecksAScriptAtTheEndOfItsUpload) {
         }
         EXPECT_EQ(ToHex(client_->Exchange(CommandPacket(HexBytes("18 03")))),
                   strict ? "02 02 02 00 18 FD 03 E4" : "02 02 02 00 18 00 03 19");
-        ASSERT_EQ(log_.messages.size(), 1u);
-        EXPECT_EQ(log_.messages[0].first, LogLevel::Warning);
-        EXPECT_EQ(log_.messages[0].second,
-                  std::wstring(L"Sequence 3: the last command is not EndOfSequence") +
-                      (strict ? L"; the upload is refused." : L"."));
+        EXPECT_EQ(
+            log_.messages,
+            (Messages{{LogLevel::Warning, std::wstring(L"Sequence 3: the last command is not "
+                                                       L"EndOfSequence") +
+                                              (strict ? L"; the upload is refused." : L".")}}));
     }
 }
 
