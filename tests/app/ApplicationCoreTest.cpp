@@ -24,14 +24,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing::AllOf;
-using testing::Contains;
-using testing::ElementsAre;
-using testing::EndsWith;
-using testing::HasSubstr;
-using testing::IsEmpty;
-using testing::Pair;
-using testing::StartsWith;
+using testing::AllOf, testing::Contains, testing::ElementsAre, testing::EndsWith,
+    testing::HasSubstr, testing::IsEmpty, testing::Pair, testing::StartsWith;
 using Result = ApplicationCore::StartupResult;
 
 const LocalTime kNextSecond{2017, 5, 16, 9, 5, 4, 0};

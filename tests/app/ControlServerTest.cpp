@@ -124,9 +124,8 @@ TEST_F(ControlServerTest, EveryBadLineIsAnsweredAndTheConnectionKept) {
 // and changes nothing.
 TEST_F(ControlServerTest, RefusalsSayWhy) {
     const auto client = Client();
-    for (const char* op : {"upload", "stop", "stopAll"}) {
+    for (const char* op : {"upload", "stop", "stopAll"})
         EXPECT_EQ(Ask(*client, {{"op", op}}), kNotConnected) << op;
-    }
     EXPECT_EQ(Ask(*client, {{"op", "run"}, {"sequence", 0}}), kNotConnected);
     EXPECT_EQ(Ask(*client, {{"op", "led"}, {"label", "Blue"}, {"on", true}}), kNotConnected);
     ASSERT_EQ(Ask(*client, {{"op", "connect"}})["ok"], true);
@@ -226,9 +225,8 @@ TEST_F(ControlServerTest, BadClientsAreDroppedWithoutHoldingAnythingUp) {
     ASSERT_EQ(Ask(*sleeper, {{"op", "subscribe"}})["ok"], true);
     // Far more than the socket's own buffers and the queue hold.
     const std::string text(16 * 1024, 'x');
-    for (int i = 0; i < 200 && server_.DroppedClients() == 0; ++i) {
+    for (int i = 0; i < 200 && server_.DroppedClients() == 0; ++i)
         service_.Events().Publish({"message", {}, {{"text", text}}});
-    }
     EXPECT_EQ(server_.DroppedClients(), 1u);
     while (sleeper->ReadLine(kPatience)) {
     }

@@ -13,8 +13,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::IsEmpty;
 
 const std::vector<CommandSet> kSequence3Steps = {{L"-SetIntensity Blue 200", L"-Duration 50"},
                                                  {L"-Off Blue"}};

@@ -23,8 +23,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::IsEmpty;
 
 constexpr int kPortNumber = 52;
 constexpr std::uint8_t kBeginSequenceUpload = 0x15;

@@ -20,8 +20,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::IsEmpty;
 using Message = std::pair<LogLevel, std::wstring>;
 // A failed line as file name, line number and text.
 using Where = std::tuple<std::wstring, int, std::wstring>;

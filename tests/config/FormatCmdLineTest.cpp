@@ -18,8 +18,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::IsEmpty;
 using Message = std::pair<LogLevel, std::wstring>;
 using NumberedLine = std::pair<int, std::wstring>;
 

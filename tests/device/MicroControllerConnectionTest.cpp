@@ -18,8 +18,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using testing::HasSubstr;
-using testing::IsEmpty;
+using testing::HasSubstr, testing::IsEmpty;
 
 const Bytes kFirmwareRequest = HexBytes("02 01 01 00 01 03 00");
 const Bytes kSetOutputs80 = HexBytes("02 01 03 00 0A 80 00 03 89");

@@ -12,10 +12,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::ElementsAreArray;
-using testing::HasSubstr;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::ElementsAreArray, testing::HasSubstr, testing::IsEmpty;
 using MicroControllerOnDevice = ModelOnDriverFixture;
 
 // The intensity travels inverted (255 - value), addressed by device ID.

@@ -20,6 +20,11 @@ std::map<std::string, std::string> CliFixture::Environment() const {
 ProcessResult CliFixture::Run(const std::vector<std::string>& arguments) const {
     return Start(arguments)->Finish(kPatience);
 }
+ProcessResult CliFixture::RunOk(const std::vector<std::string>& arguments) const {
+    ProcessResult result = Run(arguments);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return result;
+}
 std::unique_ptr<ChildProcess> CliFixture::Start(const std::vector<std::string>& arguments) const {
     auto process = std::make_unique<ChildProcess>(OSTRA_CLI_PROGRAM, arguments, Environment());
     EXPECT_TRUE(process->IsStarted());

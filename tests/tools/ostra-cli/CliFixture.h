@@ -17,9 +17,7 @@
 #include "support/TempDir.h"
 
 // The CLI tests match what the program printed with these.
-using testing::EndsWith;
-using testing::HasSubstr;
-using testing::StartsWith;
+using testing::EndsWith, testing::HasSubstr, testing::StartsWith;
 
 // Runs ostra-cli with private TEMP, APPDATA and OSTRA_PORT_DIR, beside an emulated Zavik Driver.
 class CliFixture : public testing::Test {
@@ -36,6 +34,8 @@ class CliFixture : public testing::Test {
 
     std::map<std::string, std::string> Environment() const;
     ProcessResult Run(const std::vector<std::string>& arguments) const;
+    // Run, expecting exit code 0 (standard error shown otherwise).
+    ProcessResult RunOk(const std::vector<std::string>& arguments) const;
     std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments) const;
     // Runs with --json first and parses standard output; the test fails when it is no JSON.
     nlohmann::ordered_json RunJson(const std::vector<std::string>& arguments,

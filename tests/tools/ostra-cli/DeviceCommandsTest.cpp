@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -20,8 +19,7 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
     driver_.Config().portNumber = 7;
     driver_.Config().firmwareVersion = L"ZVK 2.4";
     StartSimulator();
-    const ProcessResult result = Run({"connect"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"connect"});
     const std::string port =
         "COM7 (" + (PortDirectory() / "Zavik Driver Virtual Com Port (COM7)").string() + ")";
     EXPECT_EQ(result.out, "Connected to the Zavik Driver on " + port +
@@ -69,8 +67,7 @@ TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
 
 TEST_F(CliFixture, AnIntensityIsSentAndShown) {
     StartSimulator();
-    const ProcessResult result = Run({"led", "intensity", "Green", "200"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"led", "intensity", "Green", "200"});
     EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex({"01", "0B 00 E5", "0B 02 37", "0B 01 E5"}));
     EXPECT_EQ(result.out,
               "Outputs 0x0080: Blue off (intensity 26), Green off (intensity 200), "
@@ -95,15 +92,14 @@ TEST_F(CliFixture, ASignalEndsAWaitForTheDevice) {
 // Connecting opens the entry discovery found, not another of the same number nor a dangling one.
 TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
     WriteFileBytes(File("plain"), "");
-    std::filesystem::create_symlink(File("plain"), PortDirectory() / "Another device (COM4)");
-    std::filesystem::create_symlink(File("gone"),
-                                    PortDirectory() / "Zavik Driver Virtual Com Port (COM5)");
+    namespace fs = std::filesystem;
+    fs::create_symlink(File("plain"), PortDirectory() / "Another device (COM4)");
+    fs::create_symlink(File("gone"), PortDirectory() / "Zavik Driver Virtual Com Port (COM5)");
     EXPECT_THAT(Run({"ports"}).out,
                 EndsWith("  (skipped: points at nothing)\nNo Zavik Driver found: "
                          "connecting uses the port number of the setup and settings files.\n"));
     StartSimulator();
-    const ProcessResult result = Run({"connect"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"connect"});
     const auto entry = [this](const std::string& name) {
         return name + "  " + (PortDirectory() / name).string();
     };

@@ -59,8 +59,7 @@ TEST_F(InspectTest, ShowListsTheSequencesAndTheScriptOfOne) {
 
 // The core's TSV with the script walk's summary as a comment line, in JSON too; the picture.
 TEST_F(InspectTest, TimelineListsTheSettingsWithTheScriptCheck) {
-    const ProcessResult result = Run({"timeline", "2", "--svg", File("flash.svg").string()});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"timeline", "2", "--svg", File("flash.svg").string()});
     const std::vector<std::string> lines = Lines(result.out);
     ASSERT_EQ(lines.size(), 13u) << result.out;
     EXPECT_TRUE(lines[12].starts_with("# Script and timeline agree on 1 settings")) << lines[12];

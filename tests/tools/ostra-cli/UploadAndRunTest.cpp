@@ -15,8 +15,7 @@ using UploadAndRunTest = CliFixture;
 TEST_F(UploadAndRunTest, RunUploadsStartsAndReportsTheEnd) {
     WriteSettings(kMarkerSettings);
     StartSimulator();
-    const ProcessResult result = Run({"run", "0", "--upload"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"run", "0", "--upload"});
     // The upload's bytes are the device tests'; here: begin, size, 4 records, end, start.
     EXPECT_EQ(driver_.CommandIds(), (std::vector<std::uint8_t>{1, 11, 11, 11, 0x15, 0x16, 0x17,
                                                                0x17, 0x17, 0x17, 0x18, 0x14}));

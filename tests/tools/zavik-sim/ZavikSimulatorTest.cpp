@@ -128,11 +128,11 @@ TEST_F(SimulatorTest, PacketLogAndConsoleGetOneLinePerPacket) {
 TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     SimulatorConfig config = Config();
     config.stateFilePath = dir_.Path() / "state.txt";
-    const std::filesystem::path victim = dir_.Path() / "victim.txt";
+    const fs::path victim = dir_.Path() / "victim.txt";
     WriteFileBytes(victim, "the operator's");
     for (const std::string suffix : {"", "_0"})
-        std::filesystem::create_symlink(
-            victim, dir_.Path() / ("state.txt.tmp" + std::to_string(getpid()) + suffix));
+        fs::create_symlink(victim,
+                           dir_.Path() / ("state.txt.tmp" + std::to_string(getpid()) + suffix));
     StartWith(config);
     const std::pair<const char*, const char*> steps[] = {
         {"0A 85 00", "outputs 0x0085"},
