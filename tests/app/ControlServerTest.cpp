@@ -141,9 +141,8 @@ TEST_F(ControlServerTest, RefusalsSayWhy) {
     const Json busy{{"ok", false}, {"error", "Busy: sequence 1 is running."}};
     for (const Json& request :
          {Json{{"op", "run"}, {"sequence", 0}}, Json{{"op", "upload"}}, Json{{"op", "connect"}},
-          Json{{"op", "disconnect"}}, Json{{"op", "led"}, {"label", "Red"}, {"on", true}}}) {
+          Json{{"op", "disconnect"}}, Json{{"op", "led"}, {"label", "Red"}, {"on", true}}})
         EXPECT_EQ(Ask(*client, request), busy) << request;
-    }
     const Json status = Ask(*client, {{"op", "status"}});
     EXPECT_EQ(status["state"], "Running");
     EXPECT_EQ(status["sequence"], 1);
@@ -180,9 +179,8 @@ TEST_F(ControlServerTest, EveryOpAndItsEventsInOrder) {
              {{"op", "led"}, {"label", "Green"}, {"pulse", "start"}, {"onMs", 2}, {"loops", 3}},
              {{"op", "led"}, {"label", "Green"}, {"pulse", "stop"}},
              {{"op", "stopAll"}},
-             {{"op", "disconnect"}}}) {
+             {{"op", "disconnect"}}})
         EXPECT_EQ(Ask(*script, request)["ok"], true) << request;
-    }
     const std::vector<Json> later = EventsUntil(*watcher, "disconnected");
     events.insert(events.end(), later.begin(), later.end());
     std::vector<std::string> seen;

@@ -62,9 +62,8 @@ TEST(ProtocolCheckTest, SamplesPassOneAfterAnotherAndABreakIsRefused) {
                         operatorSequences);
     std::vector<std::filesystem::path> samples;
     for (const auto& entry :
-         std::filesystem::recursive_directory_iterator(OSTRA_SOURCE_DIR "/samples")) {
+         std::filesystem::recursive_directory_iterator(OSTRA_SOURCE_DIR "/samples"))
         samples.push_back(entry.path());
-    }
     samples.push_back(OSTRA_SOURCE_DIR "/samples/sequences/RedFlashes.cfg");
     std::map<Kind, int> kinds;
     for (const std::filesystem::path& sample : samples) {

@@ -231,9 +231,8 @@ TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmaskAndStaleTemporariesGo) {
     const std::string gone = std::to_string(ended);
     const std::string alive = std::to_string(getppid());
     for (const std::string& name : {"s.cfg.tmp" + gone + "_0", "s.cfg.tmp" + alive + "_0",
-                                    "s.cfg.tmp" + alive + "_1", "t.cfg.tmp" + gone + "_0"}) {
+                                    "s.cfg.tmp" + alive + "_1", "t.cfg.tmp" + gone + "_0"})
         WriteFileBytes(target / name, "partial");
-    }
     const std::filesystem::path old = target / ("s.cfg.tmp" + alive + "_1");
     std::filesystem::last_write_time(old,
                                      std::filesystem::last_write_time(old) - std::chrono::hours(1));

@@ -74,12 +74,10 @@ class ConfigFileProcessorTest : public testing::Test {
     // The processor's own messages and every error, in order; the reader's notices left out.
     std::vector<Message> Reported() const {
         std::vector<Message> reported;
-        for (const Message& message : log_.messages) {
+        for (const Message& message : log_.messages)
             if (message.first == LogLevel::Error ||
-                message.second.starts_with(L"ConfigFileProcessor::")) {
+                message.second.starts_with(L"ConfigFileProcessor::"))
                 reported.push_back(message);
-            }
-        }
         return reported;
     }
 

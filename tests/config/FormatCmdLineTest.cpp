@@ -213,9 +213,8 @@ TEST_F(FormatCmdLineTest, EndsLinesAsTextModeDoesAndFailsOnlyFromOneThousandByte
     for (const Got& expected :
          {Returned(L"-A 5", 2), Returned(L"", 3), Returned(L"-B x\ry", 4), Returned(L"-C\r", 5),
           Returned(NarrowToWide(CommandOfLength(999)), 6), Failed(L"", 7), Failed(L"", 8),
-          Returned(L"-D", 9), Failed(L"", 10), kAtEnd}) {
+          Returned(L"-D", 9), Failed(L"", 10), kAtEnd})
         EXPECT_EQ(Next(), expected);
-    }
     EXPECT_EQ(log_.Errors(), std::vector<std::wstring>(3, kLineTooLong));
 }
 

@@ -236,9 +236,8 @@ TEST(DevicePathForPort, TakesTheFirstEntryEndingInThePortSuffixElseTheAcmDevice)
     TempDir dir;
     const ScopedEnvironmentVariable portDir("OSTRA_PORT_DIR", dir.Path().string());
     for (const char* name : {"Emulator (COM1)", "Adapter (COM11)", "b Second (COM5)",
-                             "a First (COM5)", "Spare (COM3) old", "Plain COM7"}) {
+                             "a First (COM5)", "Spare (COM3) old", "Plain COM7"})
         fs::create_symlink("/dev/null", dir.Path() / name);
-    }
     const struct {
         int port;
         fs::path expected;

@@ -71,10 +71,9 @@ std::vector<Bytes> CliFixture::ReceivedPayloads() const {
 }
 
 std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads) {
-    std::vector<std::string> all = CanonicalHex({"01", "0B 00 E5", "0B 02 E5", "0B 01 E5"});
-    const std::vector<std::string> more = CanonicalHex(payloads);
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
+    std::vector<std::string> all{"01", "0B 00 E5", "0B 02 E5", "0B 01 E5"};
+    all.insert(all.end(), payloads.begin(), payloads.end());
+    return CanonicalHex(all);
 }
 
 std::vector<std::string> Keys(const nlohmann::ordered_json& object) {

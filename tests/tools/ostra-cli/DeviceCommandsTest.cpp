@@ -129,9 +129,8 @@ TEST_F(CliFixture, TheDemonstrationRunsToItsEnd) {
           std::string("Sequence 3 (Demo trial) completed after 1910.8 ms."),
           std::string("Every LED is off (output mask 0x0080: only the always-set bit 7)."),
           "Settings file: " + (work / "appdata/Velorin/Ostra/OstraSettings.cfg").string(),
-          std::string("Demonstration complete.")}) {
+          std::string("Demonstration complete.")})
         EXPECT_THAT(Lines(result.out), testing::Contains(expected));
-    }
     const std::string state = ReadFileBytes(work / "zavik-sim-state.txt");
     EXPECT_THAT(state, StartsWith("outputs 0x0080 (Blue off, Green off, Red off)\n"));
     EXPECT_THAT(state, HasSubstr("sequence 10 records 6\n"));

@@ -74,9 +74,8 @@ TEST_F(HostileInputsTest, ASignalEndsALongLoad) {
         const std::unique_ptr<ChildProcess> process = Start(arguments);
         for (const auto give_up = std::chrono::steady_clock::now() + kPatience;
              RunLog().find(started) == std::string::npos &&
-             std::chrono::steady_clock::now() < give_up;) {
+             std::chrono::steady_clock::now() < give_up;)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
         process->Signal(SIGINT);
         const ProcessResult result = process->Finish(kPatience);
         EXPECT_EQ(result.exitCode, 5) << result.err;

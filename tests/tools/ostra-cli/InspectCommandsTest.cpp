@@ -33,9 +33,8 @@ TEST_F(InspectTest, InspectingCommandsWriteNothing) {
     for (const Arguments& arguments :
          {Arguments{"ports"}, Arguments{"check", File("other.cfg").string()}, Arguments{"show"},
           Arguments{"show", "2", "--script"}, Arguments{"--json", "show", "0"},
-          Arguments{"timeline", "2"}}) {
+          Arguments{"timeline", "2"}})
         EXPECT_EQ(Run(arguments).exitCode, 0) << arguments[0];
-    }
     EXPECT_EQ(ReadFileBytes(SettingsFile()), settings);
     for (const auto& directory : DataDirectories())
         EXPECT_FALSE(std::filesystem::exists(directory / "OstraSettings.cfg")) << directory;
@@ -94,9 +93,8 @@ class CheckTest : public CliFixture {
                  {"calls7.cfg",
                   "-AddSequenceCommandSet 3 0\n-AddSequenceCommand 3 0 \"-Call 7\"\n"},
                  {"calls1.cfg",
-                  "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Call 1\"\n"}}) {
+                  "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Call 1\"\n"}})
             WriteFileBytes(File(name), text);
-        }
     }
 
     std::string Path(const std::string& name) const { return File(name).string(); }

@@ -148,7 +148,7 @@ TEST_F(SimulatorTest, StateFileFollowsEachChange) {
         {"18 03", "sequence 3 records 1\nupload none"},
         {"14 03", "led 0 carried none intensity 200 pulse none\n"}};
     for (const auto& [payload, shown] : steps) {
-        client_->Exchange(CommandPacket(HexBytes(payload)));
+        Command(payload);
         EXPECT_NE(ReadFileBytes(config.stateFilePath).find(shown), std::string::npos) << payload;
     }
     // The state's text is pinned with the command interpreter.
@@ -226,21 +226,17 @@ TEST_F(SimulatorTest, ScriptsAndPulseTrainsRunInDeviceTime) {
     StartWith(config);
     const auto upload = [&](int number, const std::vector<std::string>& records) {
         const std::string n = HexByte(number);
-        client_->Exchange(CommandPacket(HexBytes("15 " + n)));
-        client_->Exchange(
-            CommandPacket(HexBytes("16 " + n + " " + HexByte(records.size()) + " 00 00 00")));
+        Command("15 " + n);
+        Command("16 " + n + " " + HexByte(records.size()) + " 00 00 00");
         for (std::size_t i = 0; i < records.size(); ++i)
-            client_->Exchange(
-                CommandPacket(HexBytes("17 " + n + " " + HexByte(i) + " 00 00 00 " + records[i])));
-        EXPECT_EQ(client_->Exchange(CommandPacket(HexBytes("18 " + n))),
-                  HexBytes("02 02 02 00 18 00 03 19"));
+            Command("17 " + n + " " + HexByte(i) + " 00 00 00 " + records[i]);
+        EXPECT_EQ(Command("18 " + n), HexBytes("02 02 02 00 18 00 03 19"));
     };
     upload(4, {"0C 07" + Zeros(8), "FF" + Zeros(9)});
     upload(3, {"01 01 00 01 00 08 08 00 00 00", "00 09" + Zeros(8), "01 00 00 01 00 00 08 00 00 00",
                "06 00 00 00 00 00 02 00 00 00", "05 04" + Zeros(8), "FF" + Zeros(9)});
-    client_->Exchange(
-        CommandPacket(HexBytes("1E 02 02" + Zeros(7) + " 01" + Zeros(7) + " 02 00 00 00")));
-    client_->Exchange(CommandPacket(HexBytes("14 03")));
+    Command("1E 02 02" + Zeros(7) + " 01" + Zeros(7) + " 02 00 00 00");
+    Command("14 03");
     simulator_->AdvanceClock(std::chrono::milliseconds(10));
     EXPECT_EQ(simulator_->State().RunningSequence(), std::nullopt);
     // The header and every lane's state open each record; Green's pulse train is on in the second.
@@ -276,9 +272,8 @@ TEST_F(SimulatorTest, AClientThatGoesAwayLeavesNothingBehind) {
     PtyClient next(simulator_->RegisteredPath());
     int exclusive = 1;
     for (auto end = std::chrono::steady_clock::now() + kPatience;
-         exclusive != 0 && std::chrono::steady_clock::now() < end;) {
+         exclusive != 0 && std::chrono::steady_clock::now() < end;)
         ASSERT_EQ(ioctl(next.Handle(), TIOCGEXCL, &exclusive), 0);
-    }
     EXPECT_EQ(exclusive, 0);
     EXPECT_EQ(ToHex(next.Exchange(kIntensityCommand)), ToHex(kIntensityAnswer));
 }
@@ -288,9 +283,8 @@ TEST_F(SimulatorTest, KeepsTheMostRecentPacketsRawAndDecoded) {
     config.packetHistory = 2;
     StartWith(config);
     for (const Bytes& command :
-         {kFirmwareQuery, kIntensityCommand, HexBytes("02 01 01 00 01 03 01")}) {
+         {kFirmwareQuery, kIntensityCommand, HexBytes("02 01 01 00 01 03 01")})
         client_->Exchange(command);
-    }
     const std::vector<PacketRecord> packets = simulator_->Packets();
     ASSERT_EQ(packets.size(), 2u);
     EXPECT_EQ(simulator_->PacketCount(), 3u);
@@ -310,10 +304,9 @@ TEST_F(SimulatorTest, ChecksAScriptAtTheEndOfItsUpload) {
         log_.messages.clear();
         StartWith(config);
         for (const char* payload :
-             {"15 03", "16 03 01 00 00 00", "17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00"}) {
-            client_->Exchange(CommandPacket(HexBytes(payload)));
-        }
-        EXPECT_EQ(ToHex(client_->Exchange(CommandPacket(HexBytes("18 03")))),
+             {"15 03", "16 03 01 00 00 00", "17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00"})
+            Command(payload);
+        EXPECT_EQ(ToHex(Command("18 03")),
                   strict ? "02 02 02 00 18 FD 03 E4" : "02 02 02 00 18 00 03 19");
         EXPECT_EQ(
             log_.messages,
