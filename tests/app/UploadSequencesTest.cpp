@@ -62,10 +62,9 @@ class UploadSequencesTest : public ContainerFixture {
     // The sequence numbers of the BeginSequenceUpload packets, in the order received.
     std::vector<int> BegunUploads() const {
         std::vector<int> numbers;
-        for (const Bytes& bytes : driver_.Received()) {
+        for (const Bytes& bytes : driver_.Received())
             if (bytes.size() > 5 && bytes[4] == kBeginSequenceUpload)
                 numbers.push_back(bytes[5]);
-        }
         return numbers;
     }
 

@@ -50,10 +50,9 @@ TEST(CommandPacketParser, SplitsTheStreamIntoPackets) {
     for (const auto& row : rows) {
         CommandPacketParser parser;
         std::vector<std::string> packets;
-        for (const std::string& chunk : row.chunks) {
+        for (const std::string& chunk : row.chunks)
             for (const std::string& packet : Parse(parser, HexBytes(chunk)))
                 packets.push_back(packet);
-        }
         EXPECT_EQ(packets, row.packets) << row.name;
         EXPECT_EQ(parser.PendingBytes(), row.pending) << row.name;
         EXPECT_EQ(parser.DroppedBytes(), row.dropped) << row.name;
