@@ -439,13 +439,10 @@ TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
     } rows[] = {{Choice::Keep, true, L"is kept for the next start."},
                 {Choice::Discard, false, L"is discarded."},
                 {Choice::Open, true, L"is opened."}};
+    fs::copy_file(copy, dir_.Path() / "copy.cfg");
     int minute = 6;
     for (const auto& row : rows) {
-        if (!fs::exists(copy)) {
-            fs::copy_file(dir_.Path() / "copy.cfg", copy);
-        } else if (!fs::exists(dir_.Path() / "copy.cfg")) {
-            fs::copy_file(copy, dir_.Path() / "copy.cfg");
-        }
+        fs::copy_file(dir_.Path() / "copy.cfg", copy, fs::copy_options::skip_existing);
         receiver_.messages.clear();
         ApplicationCore next(notifier_);
         Start(next, LocalTime{2017, 5, 16, 9, minute++, 3, 0});
