@@ -20,10 +20,9 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
     driver_.Config().firmwareVersion = L"ZVK 2.4";
     StartSimulator();
     const ProcessResult result = RunOk({"connect"});
-    const std::string port =
-        "COM7 (" + (PortDirectory() / "Zavik Driver Virtual Com Port (COM7)").string() + ")";
-    EXPECT_EQ(result.out, "Connected to the Zavik Driver on " + port +
-                              ".\nFirmware version: ZVK 2.4\n"
+    EXPECT_EQ(result.out, "Connected to the Zavik Driver on COM7 (" +
+                              (PortDirectory() / "Zavik Driver Virtual Com Port (COM7)").string() +
+                              ").\nFirmware version: ZVK 2.4\n"
                               "Intensities sent: Blue 26, Green 26, Red 26\n");
     // Discovery found port 7 (the setup file says 4).
     EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({}));

@@ -66,9 +66,8 @@ TEST(FaultPlan, OccurrenceCountsOnlyPacketsOfItsCommand) {
     std::vector<std::vector<FaultKind>> hits;
     for (const std::uint8_t command : {0x0B, 0x01, 0x01, 0x0B, 0x0B})
         hits.push_back(plan.Decide(command).applied);
-    const std::vector<std::vector<FaultKind>> expected{
-        {}, {}, {FaultKind::Half}, {FaultKind::Silent}, {}};
-    EXPECT_EQ(hits, expected);
+    EXPECT_EQ(hits, (std::vector<std::vector<FaultKind>>{
+                        {}, {}, {FaultKind::Half}, {FaultKind::Silent}, {}}));
 }
 
 TEST(FaultPlan, DecisionCollectsStatusDelayAndHangup) {
