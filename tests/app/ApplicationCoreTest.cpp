@@ -4,13 +4,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <optional>
-#include <ostream>
 #include <sstream>
 #include <string>
 #include <utility>
-#include <functional>
 #include <vector>
 
 #include "CoreOnEmulator.h"
@@ -25,10 +24,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Contains;
-using testing::ElementsAre;
-using testing::IsEmpty;
-using testing::Pair;
+using testing::AllOf, testing::Contains, testing::ElementsAre, testing::EndsWith,
+    testing::HasSubstr, testing::IsEmpty, testing::Pair, testing::StartsWith;
 using Result = ApplicationCore::StartupResult;
 
 const LocalTime kNextSecond{2017, 5, 16, 9, 5, 4, 0};
@@ -66,9 +63,9 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModelsAndTheCloseSav
     EXPECT_EQ(core_.GetDataDirectory(), Wide(DataPath()));
     EXPECT_EQ(core_.GetSettingsFilePath(), Wide(SettingsPath()));
     const fs::path logPath = DataPath() / "OstraLogFile.txt";
-    EXPECT_TRUE(ReadFileBytes(logPath).starts_with(
-        "Velorin Base Log File Opened - File Name: " + logPath.string() +
-        "\r\nTime Opened: (m/d/y)  5/16/2017 at time 9:5:3.0\r\n"));
+    EXPECT_THAT(ReadFileBytes(logPath),
+                StartsWith("Velorin Base Log File Opened - File Name: " + logPath.string() +
+                           "\r\nTime Opened: (m/d/y)  5/16/2017 at time 9:5:3.0\r\n"));
     EXPECT_EQ(core_.GetLogFile().GetFullPath(), Wide(logPath));
     // The sequence model knows the LEDs and snapshots into the run's directory.
     EXPECT_THAT(core_.GetSequenceContainer().GetColorLabels(),
@@ -120,8 +117,8 @@ TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) 
     core_.ShutDown();
     const std::string first = ReadFileBytes(SettingsPath());
     EXPECT_EQ(ReadFileBytes(other), otherBytes);
-    EXPECT_NE(first.find(LEDLines("Green", "100", "10 90 0")), std::string::npos) << first;
-    EXPECT_TRUE(first.ends_with(WideToNarrow(SequenceFiles::SettingsSection(sequences)))) << first;
+    EXPECT_THAT(first, AllOf(HasSubstr(LEDLines("Green", "100", "10 90 0")),
+                             EndsWith(WideToNarrow(SequenceFiles::SettingsSection(sequences)))));
 
     ApplicationCore second(notifier_);
     Start(second, kNextSecond);
@@ -134,9 +131,8 @@ TEST_F(ApplicationCoreTest, SettingsReadOnDemandSurviveTheCloseAndTheNextStart) 
 // Numbering goes on past a hundred runs within one second.
 TEST_F(ApplicationCoreTest, NumberedDataDirectoriesAllowSeveralStartsInOneSecond) {
     Start(core_);
-    for (int n = 2; n <= 150; ++n) {
+    for (int n = 2; n <= 150; ++n)
         fs::create_directory(DataPath().string() + "_" + std::to_string(n));
-    }
     ApplicationCore reader(notifier_);
     reader.SetAllowNumberedDataDirectory(true);
     reader.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
@@ -156,10 +152,6 @@ struct LocationCase {
     const char *dataRoot, *perUser;
 };
 
-void PrintTo(const LocationCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class LocationTest : public ApplicationCoreTest,
                      public testing::WithParamInterface<LocationCase> {};
 
@@ -170,9 +162,8 @@ TEST_P(LocationTest, DirectoriesFollowTheEnvironment) {
     for (const char* name : {"TEMP", "XDG_DATA_HOME", "APPDATA", "XDG_CONFIG_HOME"}) {
         std::string value;
         values >> value;
-        if (value.starts_with("@")) {
+        if (value.starts_with("@"))
             value = dir_.Path().string() + value.substr(1);
-        }
         variables.emplace_back(
             name, value == "-" ? std::nullopt : std::optional(value == "." ? "" : value));
     }
@@ -197,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
                     LocationCase{"HomeDefaults", "- - - -", "home/.local/share/VelorinData",
                                  "home/.config/Velorin/Ostra"},
                     LocationCase{"RelativeXdgIgnored", "- relative/data - relative/config",
-                                 "home/.local/share/VelorinData", "home/.config/Velorin/Ostra"}));
+                                 "home/.local/share/VelorinData", "home/.config/Velorin/Ostra"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // What is found where a folder must go, put there by someone else (or by an earlier start in
 // the same second, where numbering is not allowed).
@@ -211,10 +203,6 @@ struct RefusedCase {
     std::wstring message;  // "@" standing for the test's directory
 };
 
-void PrintTo(const RefusedCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class RefusedLocationTest : public ApplicationCoreTest,
                             public testing::WithParamInterface<RefusedCase> {};
 
@@ -223,9 +211,8 @@ class RefusedLocationTest : public ApplicationCoreTest,
 // numbered data directories do not hide it. A run that never started writes nothing on close.
 TEST_P(RefusedLocationTest, StartStopsAndSaysWhy) {
     const RefusedCase& c = GetParam();
-    if (c.planted == Planted::OtherUsersFolder && geteuid() != 0) {
+    if (c.planted == Planted::OtherUsersFolder && geteuid() != 0)
         GTEST_SKIP() << "only root can give a folder to another user";
-    }
     const fs::path planted = dir_.Path() / c.at;
     fs::create_directories(planted.parent_path());
     if (c.planted == Planted::File) {
@@ -248,9 +235,8 @@ TEST_P(RefusedLocationTest, StartStopsAndSaysWhy) {
     ASSERT_EQ(Configure(core_), c.result) << WideToNarrow(receiver_.Text());
 
     std::wstring message = c.message;
-    for (std::size_t at = message.find(L'@'); at != std::wstring::npos; at = message.find(L'@')) {
+    for (std::size_t at = message.find(L'@'); at != std::wstring::npos; at = message.find(L'@'))
         message.replace(at, 1, Wide(dir_.Path()));
-    }
     EXPECT_THAT(notifier_.boxes, ElementsAre(Pair(L"Data Directory Error", message)));
     const bool dataFailed = c.result == Result::DataDirectoryFailed;
     EXPECT_EQ(core_.GetLogFile().IsOpen(), !dataFailed);
@@ -290,7 +276,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Result::SettingsFolderUnsafe,
                     L"The settings folder (@/appdata/Velorin/Ostra/) is not safe to use.  Unable "
                     L"to proceed.  @/appdata/Velorin belongs to another user.  Set APPDATA to a "
-                    L"folder of your own."}));
+                    L"folder of your own."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Links in the settings folder, at the settings file and at its lock, are never followed: the
 // file they name is neither read nor emptied nor written, and the links stay.
@@ -359,9 +346,8 @@ TEST_F(ApplicationCoreTest, OneWriterAtATimeAndReadersNeverWrite) {
     for (const bool reads : {false, true}) {
         ApplicationCore other(notifier_);
         other.SetAllowNumberedDataDirectory(true);
-        if (reads) {
+        if (reads)
             other.SetSettingsAccess(ApplicationCore::SettingsAccess::ReadOnly);
-        }
         EXPECT_EQ(Configure(other), reads ? Result::Started : Result::SettingsInUse);
         EXPECT_EQ(other.GetExitCode(), reads ? 0 : 1);
         ASSERT_EQ(other.GetMicroController().SetIntensity(1, L"Blue"), 0);
@@ -401,18 +387,16 @@ TEST_F(ApplicationCoreTest, RunLeavesTheDeliveredStimulusInTheDataDirectory) {
             stop ? L"script (process 4711)" : L"");
         ASSERT_EQ(run.completed, !stop);
         EXPECT_EQ(run.stimulusRecord, Wide(record));
-        const std::string text = ReadFileBytes(record);
-        EXPECT_TRUE(
-            text.starts_with("# Stimulus delivered by sequence 2 (Flash)\n"
-                             "# start\t2017-05-16 09:05:03.000\n" +
+        EXPECT_THAT(
+            ReadFileBytes(record),
+            AllOf(StartsWith("# Stimulus delivered by sequence 2 (Flash)\n# start\t2017-05-16 "
+                             "09:05:03.000\n" +
                              std::string(stop ? "# by\tscript (process 4711)\n" : "") +
-                             "time_ms\tlane\tvalue\tsource\n"))
-            << text;
-        EXPECT_NE(text.find("\n0.0\tGreen\ton\tseq 2 step 0\n"), std::string::npos) << text;
-        EXPECT_TRUE(text.ends_with(stop ? "\n# stop\t2017-05-16 09:05:03.000\n"
-                                          "# completed\tno (stopped early)\n"
-                                        : "seq 2 step 0\n# completed\tyes\n"))
-            << text;
+                             "time_ms\tlane\tvalue\tsource\n"),
+                  HasSubstr("\n0.0\tGreen\ton\tseq 2 step 0\n"),
+                  EndsWith(stop ? "\n# stop\t2017-05-16 09:05:03.000\n# completed\tno (stopped "
+                                  "early)\n"
+                                : "seq 2 step 0\n# completed\tyes\n")));
         EXPECT_EQ(receiver_.MessagesAt(LogLevel::Notice).back(),
                   stop ? L"Sequence 2 (Flash) was stopped." : L"Sequence 2 (Flash) completed.");
     }
@@ -455,13 +439,10 @@ TEST_F(ApplicationCoreTest, RecoveryCopyOfACrashedRunIsOfferedNotApplied) {
     } rows[] = {{Choice::Keep, true, L"is kept for the next start."},
                 {Choice::Discard, false, L"is discarded."},
                 {Choice::Open, true, L"is opened."}};
+    fs::copy_file(copy, dir_.Path() / "copy.cfg");
     int minute = 6;
     for (const auto& row : rows) {
-        if (!fs::exists(copy)) {
-            fs::copy_file(dir_.Path() / "copy.cfg", copy);
-        } else if (!fs::exists(dir_.Path() / "copy.cfg")) {
-            fs::copy_file(copy, dir_.Path() / "copy.cfg");
-        }
+        fs::copy_file(dir_.Path() / "copy.cfg", copy, fs::copy_options::skip_existing);
         receiver_.messages.clear();
         ApplicationCore next(notifier_);
         Start(next, LocalTime{2017, 5, 16, 9, minute++, 3, 0});

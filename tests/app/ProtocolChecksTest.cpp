@@ -62,9 +62,8 @@ TEST(ProtocolCheckTest, SamplesPassOneAfterAnotherAndABreakIsRefused) {
                         operatorSequences);
     std::vector<std::filesystem::path> samples;
     for (const auto& entry :
-         std::filesystem::recursive_directory_iterator(OSTRA_SOURCE_DIR "/samples")) {
+         std::filesystem::recursive_directory_iterator(OSTRA_SOURCE_DIR "/samples"))
         samples.push_back(entry.path());
-    }
     samples.push_back(OSTRA_SOURCE_DIR "/samples/sequences/RedFlashes.cfg");
     std::map<Kind, int> kinds;
     for (const std::filesystem::path& sample : samples) {
@@ -119,9 +118,8 @@ TEST(TimelineScriptCheckTest, ConversionExamplesWalkToTheTimelineOrReportTheDiff
          L"Sequence 1 cannot be converted into script commands (the log names the reason)."},
     };
     MicroController device;
-    for (const wchar_t* label : {L"Blue", L"Green", L"Red"}) {
+    for (const wchar_t* label : {L"Blue", L"Green", L"Red"})
         ASSERT_EQ(device.AddLED(label, 0.0), 0);
-    }
     for (const auto& c : cases) {
         SequenceContainer container;
         container.SetColorLabels({L"Blue", L"Green", L"Red"});
@@ -131,9 +129,8 @@ TEST(TimelineScriptCheckTest, ConversionExamplesWalkToTheTimelineOrReportTheDiff
             ASSERT_EQ(container.AddSequence(number, L"S" + std::to_wstring(number)), 0);
             for (std::uint32_t set = 0; set < steps.size(); ++set) {
                 ASSERT_EQ(container.AddCommandSet(number, set), 0);
-                for (const std::wstring& text : steps[set]) {
+                for (const std::wstring& text : steps[set])
                     ASSERT_EQ(container.AddCommand(number, set, text), 0) << text;
-                }
             }
         }
         const TimelineBuild build =

@@ -13,18 +13,14 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::IsEmpty;
 
 const std::vector<CommandSet> kSequence3Steps = {{L"-SetIntensity Blue 200", L"-Duration 50"},
                                                  {L"-Off Blue"}};
 const std::string kSequence3File =
-    "-AddSequenceCommandSet 3 0\r\n"
-    "-AddSequenceCommand 3 0 \"-SetIntensity Blue 200\"\r\n"
-    "-AddSequenceCommand 3 0 \"-Duration 50\"\r\n"
-    "-AddSequenceCommandSet 3 1\r\n"
-    "-AddSequenceCommand 3 1 \"-Off Blue\"\r\n"
-    "\r\n";
+    "-AddSequenceCommandSet 3 0\r\n-AddSequenceCommand 3 0 \"-SetIntensity Blue 200\"\r\n"
+    "-AddSequenceCommand 3 0 \"-Duration 50\"\r\n-AddSequenceCommandSet 3 1\r\n"
+    "-AddSequenceCommand 3 1 \"-Off Blue\"\r\n\r\n";
 
 class SequenceFilesTest : public ContainerFixture {
   protected:
@@ -54,23 +50,13 @@ TEST_F(SequenceFilesTest, SectionListsNamesThenEachBlockInAscendingOrder) {
     Define(0, L"Gap", {{L"-On Red"}, {}, {L"-Off Red"}});
     Define(254, L"Empty", {});
     EXPECT_EQ(SequenceFiles::SettingsSection(container),
-              L"#Sequence Container Settings\r\n"
-              L"-AddSequence 0 \"Gap\"\r\n"
-              L"-AddSequence 3 \"Second Block\"\r\n"
-              L"-AddSequence 254 \"Empty\"\r\n"
-              L"\r\n"
-              L"#Sequence 0 commands.\r\n"
-              L"-AddSequenceCommandSet 0 0\r\n"
-              L"-AddSequenceCommand 0 0 \"-On Red\"\r\n"
-              L"-AddSequenceCommandSet 0 1\r\n"
-              L"-AddSequenceCommandSet 0 2\r\n"
-              L"-AddSequenceCommand 0 2 \"-Off Red\"\r\n"
-              L"\r\n"
+              L"#Sequence Container Settings\r\n-AddSequence 0 \"Gap\"\r\n"
+              L"-AddSequence 3 \"Second Block\"\r\n-AddSequence 254 \"Empty\"\r\n\r\n"
+              L"#Sequence 0 commands.\r\n-AddSequenceCommandSet 0 0\r\n"
+              L"-AddSequenceCommand 0 0 \"-On Red\"\r\n-AddSequenceCommandSet 0 1\r\n"
+              L"-AddSequenceCommandSet 0 2\r\n-AddSequenceCommand 0 2 \"-Off Red\"\r\n\r\n"
               L"#Sequence 3 commands.\r\n" +
-                  NarrowToWide(kSequence3File) +
-                  L"#Sequence 254 commands.\r\n"
-                  L"\r\n"
-                  L"\r\n");
+                  NarrowToWide(kSequence3File) + L"#Sequence 254 commands.\r\n\r\n\r\n");
 }
 
 // A save writes the steps only, replacing the file wholly, and an import reads them back

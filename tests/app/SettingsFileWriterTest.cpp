@@ -61,7 +61,7 @@ class SettingsFileWriterTest : public testing::Test {
         return WriteSettingsFile(path, deviceSection, kSequenceSection, &log);
     }
     // The one message of a failed write.
-    static std::vector<std::pair<LogLevel, std::wstring>> Failure(const std::wstring& path) {
+    static Messages Failure(const std::wstring& path) {
         return {{LogLevel::Error,
                  L"Error creating settings file(" + path + L").  File could not be created."}};
     }
@@ -112,9 +112,8 @@ TEST_F(SettingsFileWriterTest, UnwritableTargetsAreLoggedAndLeaveNothingBehind) 
 // reserved, and the old one stays whole under both names.
 TEST_F(SettingsFileWriterTest, FullDiskKeepsTheContentOfAFileWithTwoNames) {
     const std::filesystem::path disk = target;
-    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "a small file system cannot be mounted here: " << strerror(errno);
-    }
     const std::string old = std::string(8000, '#') + "\r\n";
     WriteFileBytes(disk / "s.cfg", old);
     std::filesystem::create_hard_link(disk / "s.cfg", disk / "link.cfg");
@@ -129,9 +128,8 @@ TEST_F(SettingsFileWriterTest, FullDiskKeepsTheContentOfAFileWithTwoNames) {
 // A folder on the way that is a link in a shared sticky folder (as /tmp) is followed only when
 // the user or root made it: another user's would send the save into the operator's folders.
 TEST_F(SettingsFileWriterTest, InASharedFolderOnlyTrustedFolderLinksAreFollowed) {
-    if (geteuid() != 0) {
+    if (geteuid() != 0)
         GTEST_SKIP() << "only root can give a link to another user";
-    }
     const std::filesystem::path shared = dir.Path() / "shared", link = shared / "evdir";
     std::filesystem::create_directory(shared);
     chmod(shared.c_str(), 01777);
@@ -175,9 +173,8 @@ struct stat Stat(const std::filesystem::path& path) {
 TEST_P(ExistingFileTest, RespectsTheFile) {
     const ExistingFileCase& c = GetParam();
     const bool root = geteuid() == 0;
-    if (c.otherOwner && !root) {
+    if (c.otherOwner && !root)
         GTEST_SKIP() << "only root can give a file to another user";
-    }
     const bool symbolic = c.link == Link::Own || c.link == Link::Others;
     const std::string name = symbolic ? "link.cfg" : "s.cfg";
     const std::filesystem::path file = symbolic ? dir.Path() / "real.cfg" : target / name;
@@ -234,9 +231,8 @@ TEST_F(SettingsFileWriterTest, NewFileFollowsTheUmaskAndStaleTemporariesGo) {
     const std::string gone = std::to_string(ended);
     const std::string alive = std::to_string(getppid());
     for (const std::string& name : {"s.cfg.tmp" + gone + "_0", "s.cfg.tmp" + alive + "_0",
-                                    "s.cfg.tmp" + alive + "_1", "t.cfg.tmp" + gone + "_0"}) {
+                                    "s.cfg.tmp" + alive + "_1", "t.cfg.tmp" + gone + "_0"})
         WriteFileBytes(target / name, "partial");
-    }
     const std::filesystem::path old = target / ("s.cfg.tmp" + alive + "_1");
     std::filesystem::last_write_time(old,
                                      std::filesystem::last_write_time(old) - std::chrono::hours(1));

@@ -23,8 +23,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::IsEmpty;
 
 constexpr int kPortNumber = 52;
 constexpr std::uint8_t kBeginSequenceUpload = 0x15;
@@ -63,20 +62,17 @@ class UploadSequencesTest : public ContainerFixture {
     // The sequence numbers of the BeginSequenceUpload packets, in the order received.
     std::vector<int> BegunUploads() const {
         std::vector<int> numbers;
-        for (const Bytes& bytes : driver_.Received()) {
-            if (bytes.size() > 5 && bytes[4] == kBeginSequenceUpload) {
+        for (const Bytes& bytes : driver_.Received())
+            if (bytes.size() > 5 && bytes[4] == kBeginSequenceUpload)
                 numbers.push_back(bytes[5]);
-            }
-        }
         return numbers;
     }
 
     std::vector<int> SequencesOnDevice() const {
         std::vector<int> numbers;
         const DeviceState state = driver_->State();
-        for (const auto& [number, records] : state.Sequences()) {
+        for (const auto& [number, records] : state.Sequences())
             numbers.push_back(number);
-        }
         return numbers;
     }
 
@@ -115,9 +111,8 @@ TEST_F(UploadSequencesTest, FailureOrCancelStopsTheUploadWithoutSnapshot) {
     Define(7, L"Seven", {{L"-On Blue"}});
     for (const bool cancelled : {false, true}) {
         driver_->ClearFaults();
-        if (!cancelled) {
+        if (!cancelled)
             driver_->AddFault(StatusFault(kBeginSequenceUpload, 0xFB, 2));
-        }
         Connect();
         driver_.MarkHandled();
         std::atomic<bool> cancel{false};

@@ -20,8 +20,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::IsEmpty;
 using Message = std::pair<LogLevel, std::wstring>;
 // A failed line as file name, line number and text.
 using Where = std::tuple<std::wstring, int, std::wstring>;
@@ -75,12 +74,10 @@ class ConfigFileProcessorTest : public testing::Test {
     // The processor's own messages and every error, in order; the reader's notices left out.
     std::vector<Message> Reported() const {
         std::vector<Message> reported;
-        for (const Message& message : log_.messages) {
+        for (const Message& message : log_.messages)
             if (message.first == LogLevel::Error ||
-                message.second.starts_with(L"ConfigFileProcessor::")) {
+                message.second.starts_with(L"ConfigFileProcessor::"))
                 reported.push_back(message);
-            }
-        }
         return reported;
     }
 
@@ -122,9 +119,8 @@ TEST(SettingsArguments, ReadAsWcstolAndWcstodInTheCLocale) {
     const wchar_t* texts[] = {L"007", L" +5x",       L"abc",        L"0x10",
                               L"-1",  L"2147483647", L"4294967301", L"-4294967295"};
     const std::uint32_t values[] = {7, 5, 0, 0, 4294967295u, 2147483647u, 2147483647u, 2147483648u};
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8; ++i)
         EXPECT_EQ(SettingsArguments::Integer(texts[i]), values[i]) << WideToNarrow(texts[i]);
-    }
     EXPECT_EQ(SettingsArguments::Number(L"0x10"), 16.0);
     EXPECT_EQ(SettingsArguments::Number(L"1,5"), 1.0);
     const ScopedCommaLocale comma;

@@ -18,8 +18,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::IsEmpty;
 using Message = std::pair<LogLevel, std::wstring>;
 using NumberedLine = std::pair<int, std::wstring>;
 
@@ -87,9 +86,8 @@ class FormatCmdLineTest : public testing::Test {
     // Every line handed out up to the end of the file; a failure ends the list.
     std::vector<NumberedLine> ReadAll() {
         std::vector<NumberedLine> lines;
-        for (Got r = Next(); std::get<0>(r) == 0 && !std::get<3>(r); r = Next()) {
+        for (Got r = Next(); std::get<0>(r) == 0 && !std::get<3>(r); r = Next())
             lines.emplace_back(std::get<2>(r), std::get<1>(r));
-        }
         EXPECT_THAT(log_.Errors(), IsEmpty());
         return lines;
     }
@@ -156,9 +154,8 @@ TEST_F(FormatCmdLineTest, CommandLinesAreCutAtCommentsAndSubstituted) {
     };
     check();
     const ScopedCommaLocale comma;
-    if (comma.IsSet()) {
+    if (comma.IsSet())
         check();
-    }
 }
 
 TEST_F(FormatCmdLineTest, FailingLineIsHandedOutWithItsNumberAndReadingGoesOn) {
@@ -216,9 +213,8 @@ TEST_F(FormatCmdLineTest, EndsLinesAsTextModeDoesAndFailsOnlyFromOneThousandByte
     for (const Got& expected :
          {Returned(L"-A 5", 2), Returned(L"", 3), Returned(L"-B x\ry", 4), Returned(L"-C\r", 5),
           Returned(NarrowToWide(CommandOfLength(999)), 6), Failed(L"", 7), Failed(L"", 8),
-          Returned(L"-D", 9), Failed(L"", 10), kAtEnd}) {
+          Returned(L"-D", 9), Failed(L"", 10), kAtEnd})
         EXPECT_EQ(Next(), expected);
-    }
     EXPECT_EQ(log_.Errors(), std::vector<std::wstring>(3, kLineTooLong));
 }
 
@@ -247,9 +243,8 @@ TEST_F(FormatCmdLineTest, OpenFailuresAreLoggedAndNothingIsRead) {
 TEST_F(FormatCmdLineTest, AFileGrowingPastTheLimitStopsThere) {
     Open("-A\n-B");
     std::filesystem::resize_file(dir_.Path() / "test.cfg", FormatCmdLine::kMaxFileBytes + 1);
-    for (const Got& expected : {Returned(L"-A", 1), Failed(L"", 1), kAtEnd}) {
+    for (const Got& expected : {Returned(L"-A", 1), Failed(L"", 1), kAtEnd})
         EXPECT_EQ(Next(), expected);
-    }
     EXPECT_THAT(log_.Errors(), ElementsAre(kReader +
                                            L"GetLineFromFile() - Error, the file is larger "
                                            L"than 64 MB, too large for a command file.  "
@@ -261,9 +256,8 @@ TEST_F(FormatCmdLineTest, AFileGrowingPastTheLimitStopsThere) {
 TEST_F(FormatCmdLineTest, NotesNoMoreThanTheCapOfLines) {
     constexpr int kCap = FormatCmdLine::kMaxLineNotices;
     std::string bytes;
-    for (int i = 0; i < kCap + 2; ++i) {
+    for (int i = 0; i < kCap + 2; ++i)
         bytes += "#\n";
-    }
     Open(bytes + "-Last\n");
     EXPECT_EQ(Next(), Returned(L"-Last", kCap + 3));
     ASSERT_EQ(log_.messages.size(), static_cast<std::size_t>(kCap + 1));

@@ -18,9 +18,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using testing::HasSubstr;
-using testing::IsEmpty;
-using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
+using testing::HasSubstr, testing::IsEmpty;
 
 const Bytes kFirmwareRequest = HexBytes("02 01 01 00 01 03 00");
 const Bytes kSetOutputs80 = HexBytes("02 01 03 00 0A 80 00 03 89");
@@ -39,9 +37,8 @@ class MicroControllerConnectionTest : public testing::Test {
         device_ = std::thread([this, responses = std::move(responses)] {
             for (const Bytes& response : responses) {
                 Bytes command = pty_.Receive(4);
-                if (command.size() < 4) {
+                if (command.size() < 4)
                     return;
-                }
                 const Bytes rest = pty_.Receive((command[2] | (command[3] << 8)) + 2u);
                 command.insert(command.end(), rest.begin(), rest.end());
                 received_.push_back(command);
@@ -51,9 +48,8 @@ class MicroControllerConnectionTest : public testing::Test {
     }
     // The command packets the device received, once its script has ended.
     std::vector<Bytes> Finish() {
-        if (device_.joinable()) {
+        if (device_.joinable())
             device_.join();
-        }
         return received_;
     }
     void ConnectQuietly() {
@@ -118,9 +114,8 @@ struct ExchangeCase {
 };
 
 TEST_F(MicroControllerConnectionTest, AnswersAreCheckedAndTheNextCommandIsBackInStep) {
-    Bytes largest(1028, 0x5A);
-    largest[0] = 0x19;
-    largest[1] = 0x00;
+    Bytes largest = HexBytes("19 00");
+    largest.resize(1028, 0x5A);
     const ExchangeCase cases[] = {
         {"FirmwareTooShort",
          {},
@@ -161,9 +156,8 @@ TEST_F(MicroControllerConnectionTest, AnswersAreCheckedAndTheNextCommandIsBackIn
         }
         const std::vector<std::wstring> errors = log_.Errors();
         ASSERT_EQ(errors.size(), c.errors.size());
-        for (std::size_t i = 0; i < errors.size(); ++i) {
+        for (std::size_t i = 0; i < errors.size(); ++i)
             EXPECT_THAT(WideToNarrow(errors[i]), HasSubstr(c.errors[i]));
-        }
         log_.messages.clear();
         c.answer.empty() ? (void)Finish() : ExpectInStep();
         connection_.Disconnect();

@@ -12,10 +12,7 @@
 
 namespace {
 
-using testing::ElementsAre;
-using testing::ElementsAreArray;
-using testing::HasSubstr;
-using testing::IsEmpty;
+using testing::ElementsAre, testing::ElementsAreArray, testing::HasSubstr, testing::IsEmpty;
 using MicroControllerOnDevice = ModelOnDriverFixture;
 
 // The intensity travels inverted (255 - value), addressed by device ID.
@@ -25,10 +22,7 @@ Bytes Intensity(std::uint8_t deviceLedId, std::uint8_t carried) {
 
 // Widths in little-endian tenths of a millisecond, eight bytes each, then four of loop count.
 Bytes PulseTrain(std::uint8_t id, const std::string& onOffLoops) {
-    Bytes payload{0x1E, id};
-    const Bytes rest = HexBytes(onOffLoops);
-    payload.insert(payload.end(), rest.begin(), rest.end());
-    return CommandPacket(payload);
+    return CommandPacket(HexBytes("1E " + ToHex(Bytes{id}) + " " + onOffLoops));
 }
 
 const std::string kDefaultTrain = "64 00 00 00 00 00 00 00 84 03 00 00 00 00 00 00 00 00 00 00";
@@ -100,9 +94,8 @@ const std::vector<std::string> kOffBlueUpload = {
 
 std::vector<Bytes> Packets(std::size_t count) {
     std::vector<Bytes> packets;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i)
         packets.push_back(CommandPacket(HexBytes(kOffBlueUpload[i])));
-    }
     return packets;
 }
 
@@ -112,12 +105,10 @@ TEST_F(SequenceOnDevice, UploadSendsEveryScriptCommandInOrder) {
     Connect();
     EXPECT_EQ(model_.UploadSequence(3, {{L"-Off Blue", L"-Duration 10"}}), 0);
     EXPECT_THAT(Received(), ElementsAreArray(Packets(6)));
-    EXPECT_THAT(log_.Without(LogLevel::Data),
-                ElementsAre(std::make_pair(LogLevel::Notice,
-                                           L"Converting sequence(3) commands to script commands."),
-                            std::make_pair(LogLevel::Notice, L"Uploading sequence(3) commands."),
-                            std::make_pair(LogLevel::Notice,
-                                           L"Sequence 3 commands uploaded successfully.")));
+    EXPECT_EQ(log_.Without(LogLevel::Data),
+              (Messages{{LogLevel::Notice, L"Converting sequence(3) commands to script commands."},
+                        {LogLevel::Notice, L"Uploading sequence(3) commands."},
+                        {LogLevel::Notice, L"Sequence 3 commands uploaded successfully."}}));
     EXPECT_EQ(driver_->State().Sequences().at(3).size(), 3u);
     MarkSent();
     EXPECT_EQ(model_.StartSequence(3), 0);
@@ -153,10 +144,9 @@ TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailureOrAskedStop) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lastMessage);
         driver_->ClearFaults();
-        if (c.refusedId != 0) {
+        if (c.refusedId != 0)
             driver_->AddFault(
                 StatusFault(c.refusedId, c.refusedId == 0x15 ? 0xFB : 0xFD, c.occurrence));
-        }
         MarkSent();
         const auto progress = [&c](std::uint32_t sent, std::uint32_t) { return sent < c.stopAt; };
         EXPECT_EQ(model_.UploadSequence(3, {{c.command, L"-Duration 10"}}, progress), -1);
@@ -173,9 +163,8 @@ TEST_F(SequenceOnDevice, UploadStopsAtTheFirstFailureOrAskedStop) {
 // ends at the first refusal, keeping what was accepted; a refused stop sends nothing more.
 TEST_F(SequenceOnDevice, StopSwitchesEachLEDOffInTableOrderUntilARefusal) {
     Connect();
-    for (int index = 0; index < 3; ++index) {
+    for (int index = 0; index < 3; ++index)
         ASSERT_EQ(model_.TurnLEDOn(index), 0);
-    }
     MarkSent();
     driver_->AddFault(StatusFault(0x0A, 0xFF, 2));
     EXPECT_EQ(model_.StopSequenceExecution(), -1);

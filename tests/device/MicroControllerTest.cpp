@@ -12,14 +12,11 @@
 
 namespace {
 
-using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
-
 class MicroControllerTest : public testing::Test {
   protected:
     void AddLEDs(const std::vector<std::wstring>& labels) {
-        for (const std::wstring& label : labels) {
+        for (const std::wstring& label : labels)
             ASSERT_EQ(model_.AddLED(label, 0.0), 0);
-        }
         log_.messages.clear();
     }
     // The call failed with exactly this error logged and kept as the message text.
@@ -98,9 +95,8 @@ TEST_F(MicroControllerTest, IntensityAndPulseAreCheckedAndNothingIsStoredOnFailu
         {{1000001, 10.0, 90.0},
          start + L"loop count value(1000001) is out of range (0...1000000)."},
     };
-    for (const auto& [pulse, message] : refused) {
+    for (const auto& [pulse, message] : refused)
         ExpectFailure(model_.SetLEDPulse(L"Blue", pulse), message);
-    }
     const PulseParameters stored = LedInfo(model_, 0).pulse;
     EXPECT_EQ(std::tie(stored.loopCount, stored.widthOn, stored.widthOff),
               std::tie(limits.loopCount, limits.widthOn, limits.widthOff));
@@ -120,19 +116,12 @@ TEST(MicroControllerSection, WritesEveryLEDInTableOrder) {
     ASSERT_EQ(model.SetLEDPulse(labels[1], {3, 1234.567, 0.123456789}), 0);
     ASSERT_EQ(model.SetLEDPulse(labels[2], {1000000, 999999.5, 1800000.0}), 0);
     EXPECT_EQ(model.GetSettingsSection(),
-              L"#Micro Controller Settings\r\n"
-              L"-SetMicroControllerPortNumber 4294967295\r\n"
-              L"\r\n"
-              L"-SetIntensity \"50% Blue\" 255\r\n"
-              L"-SetLEDPulse \"50% Blue\" 10 90 0\r\n"
-              L"\r\n"
+              L"#Micro Controller Settings\r\n-SetMicroControllerPortNumber 4294967295\r\n\r\n"
+              L"-SetIntensity \"50% Blue\" 255\r\n-SetLEDPulse \"50% Blue\" 10 90 0\r\n\r\n"
               L"-SetIntensity \"  Gr\u00fcn  \" 26\r\n"
-              L"-SetLEDPulse \"  Gr\u00fcn  \" 1234.57 0.123457 3\r\n"
-              L"\r\n"
+              L"-SetLEDPulse \"  Gr\u00fcn  \" 1234.57 0.123457 3\r\n\r\n"
               L"-SetIntensity \"UV/365\" 26\r\n"
-              L"-SetLEDPulse \"UV/365\" 1e+06 1.8e+06 1000000\r\n"
-              L"\r\n"
-              L"\r\n");
+              L"-SetLEDPulse \"UV/365\" 1e+06 1.8e+06 1000000\r\n\r\n\r\n");
 }
 
 }  // namespace

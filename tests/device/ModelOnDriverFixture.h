@@ -20,9 +20,8 @@ class ModelOnDriverFixture : public testing::Test {
         ASSERT_EQ(driver_.Start(), 0);
         model_.SetOutputMaskBit7();
         model_.SetPortNumber(kPortNumber);
-        for (const wchar_t* label : {L"Blue", L"Green", L"Red"}) {
+        for (const wchar_t* label : {L"Blue", L"Green", L"Red"})
             ASSERT_EQ(model_.AddLED(label, 0.0), 0);
-        }
     }
 
     void Connect() {

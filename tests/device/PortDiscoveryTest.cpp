@@ -22,7 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
 using NamePaths = std::vector<std::pair<std::wstring, std::string>>;
 
 const std::wstring kNotFound =
@@ -81,9 +80,8 @@ class FakeSystem {
         const fs::path tty =
             sys / "devices" / (devicesPath.empty() ? "virtual" : devicesPath) / "tty" / name;
         fs::create_directories(tty);
-        if (!devicesPath.empty()) {
+        if (!devicesPath.empty())
             fs::create_directory_symlink("../..", tty / "device");
-        }
         fs::create_directory_symlink(fs::relative(tty, sys / "class" / "tty"),
                                      sys / "class" / "tty" / name);
     }
@@ -95,10 +93,11 @@ class FakeSystem {
         fs::create_directories(ports);
         fs::create_symlink(target, ports / name);
     }
-    int List(std::vector<SerialPortListing>& listed, std::string& reason) const {
-        return SerialPortListerLinux(sys, ports).ListPorts(listed, reason);
-    }
+    // Lists into `listed` and `reason`.
+    int List() { return SerialPortListerLinux(sys, ports).ListPorts(listed, reason); }
 
+    std::vector<SerialPortListing> listed;
+    std::string reason;
     TempDir dir;
     fs::path sys = dir.Path() / "sys";
     fs::path ports = dir.Path() / "ports";
@@ -120,13 +119,11 @@ TEST(SerialPortListerLinux, NamesUsbTtysByProductThenListsThePortDirectory) {
     system.Register("Zavik Driver Virtual Com Port (COM20)");
     system.Register("Emulator (COM3)");
 
-    std::vector<SerialPortListing> listed{{L"stale", "/dev/stale", L""}};
-    std::string reason;
-    ASSERT_EQ(system.List(listed, reason), 0);
+    system.listed = {{L"stale", "/dev/stale", L""}};
+    ASSERT_EQ(system.List(), 0);
     NamePaths got;
-    for (const SerialPortListing& port : listed) {
+    for (const SerialPortListing& port : system.listed)
         got.emplace_back(port.name, port.devicePath.string());
-    }
     const std::string dir = system.ports.string() + "/";
     EXPECT_EQ(got, (NamePaths{{L"Caf\u00e9 Bridge (COM10)", "/dev/ttyACM10"},
                               {L"Zavik Driver Virtual Com Port (COM7)", "/dev/ttyACM7"},
@@ -139,13 +136,11 @@ TEST(SerialPortListerLinux, NamesUsbTtysByProductThenListsThePortDirectory) {
 TEST(SerialPortListerLinux, UnreadableSysfsOrPortDirectoryFailsWithTheReason) {
     FakeSystem system;
     WriteFileBytes(system.ports, "not a directory");
-    std::vector<SerialPortListing> listed;
-    std::string reason;
-    EXPECT_EQ(system.List(listed, reason), -1);
-    EXPECT_EQ(reason, system.ports.string() + " is not a folder.");
+    EXPECT_EQ(system.List(), -1);
+    EXPECT_EQ(system.reason, system.ports.string() + " is not a folder.");
     fs::remove_all(system.sys);
-    EXPECT_EQ(system.List(listed, reason), -1);
-    EXPECT_EQ(reason, system.sys.string() + "/class/tty: No such file or directory");
+    EXPECT_EQ(system.List(), -1);
+    EXPECT_EQ(system.reason, system.sys.string() + "/class/tty: No such file or directory");
 }
 
 // Anyone who can add an entry could pose as the device: a port directory that another user
@@ -158,9 +153,8 @@ TEST(UnsafePortDirectory, IsNotUsed) {
                                   Planted::OtherUsersDirectory, Planted::OtherUsersEntry}) {
         SCOPED_TRACE(static_cast<int>(planted));
         // Only root can give a file to another user.
-        if (planted >= Planted::OtherUsersDirectory && geteuid() != 0) {
+        if (planted >= Planted::OtherUsersDirectory && geteuid() != 0)
             continue;
-        }
         FakeSystem system;
         const fs::path real = system.dir.Path() / "real";
         const std::string entry = "Zavik Driver Virtual Com Port (COM4)";
@@ -178,15 +172,13 @@ TEST(UnsafePortDirectory, IsNotUsed) {
         }
         const ScopedEnvironmentVariable portDirectory("OSTRA_PORT_DIR", system.ports.string());
 
-        std::vector<SerialPortListing> listed;
-        std::string reason;
         const bool ownDirectory = planted == Planted::OtherUsersEntry;
-        EXPECT_EQ(system.List(listed, reason), ownDirectory ? 0 : -1);
+        EXPECT_EQ(system.List(), ownDirectory ? 0 : -1);
         EXPECT_TRUE(ownDirectory ||
-                    reason.ends_with("  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR to a folder of your "
-                                     "own."))
-            << reason;
-        EXPECT_TRUE(listed.empty());
+                    system.reason.ends_with("  Set XDG_RUNTIME_DIR or OSTRA_PORT_DIR "
+                                            "to a folder of your own."))
+            << system.reason;
+        EXPECT_TRUE(system.listed.empty());
         EXPECT_EQ(PortDirectory::DevicePathForPort(4), fs::path("/dev/ttyACM4"));
     }
 }
@@ -207,19 +199,16 @@ TEST(SerialPortListerLinux, SaysWhyAnEntryCannotBeAPort) {
     const bool givenAway =
         grantpt(master) == 0 && unlockpt(master) == 0 && chown(ptsname(master), 65534, 65534) == 0;
     system.Register(kName + "5)", givenAway ? fs::path(ptsname(master)) : system.dir.Path() / "x");
-    std::vector<SerialPortListing> listed;
-    std::string reason;
-    ASSERT_EQ(system.List(listed, reason), 0);
+    ASSERT_EQ(system.List(), 0);
     close(master);
     std::vector<std::wstring> reasons;
-    for (const SerialPortListing& port : listed) {
+    for (const SerialPortListing& port : system.listed)
         reasons.push_back(port.unusable);
-    }
     EXPECT_EQ(reasons, (std::vector<std::wstring>{
                            L"", L"points at nothing", L"is not a terminal device",
                            L"is not a terminal device",
                            givenAway ? L"belongs to another user" : L"points at nothing"}));
-    const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(listed);
+    const std::optional<PortDiscovery::DriverPort> found = PortDiscovery::FindDriver(system.listed);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->devicePath, system.ports / (kName + "1)"));
 }
@@ -247,9 +236,8 @@ TEST(DevicePathForPort, TakesTheFirstEntryEndingInThePortSuffixElseTheAcmDevice)
     TempDir dir;
     const ScopedEnvironmentVariable portDir("OSTRA_PORT_DIR", dir.Path().string());
     for (const char* name : {"Emulator (COM1)", "Adapter (COM11)", "b Second (COM5)",
-                             "a First (COM5)", "Spare (COM3) old", "Plain COM7"}) {
+                             "a First (COM5)", "Spare (COM3) old", "Plain COM7"})
         fs::create_symlink("/dev/null", dir.Path() / name);
-    }
     const struct {
         int port;
         fs::path expected;
@@ -259,9 +247,8 @@ TEST(DevicePathForPort, TakesTheFirstEntryEndingInThePortSuffixElseTheAcmDevice)
                  {3, "/dev/ttyACM3"},
                  {7, "/dev/ttyACM7"},
                  {123, "/dev/ttyACM123"}};
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(PortDirectory::DevicePathForPort(c.port), c.expected) << c.port;
-    }
     const ScopedEnvironmentVariable absent("OSTRA_PORT_DIR", (dir.Path() / "absent").string());
     EXPECT_EQ(PortDirectory::DevicePathForPort(1), fs::path("/dev/ttyACM1"));
 }

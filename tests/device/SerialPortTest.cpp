@@ -17,7 +17,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Messages = std::vector<std::pair<LogLevel, std::wstring>>;
 
 const std::wstring kTimeout =
     L"Error reading data from device, the timeout has expired without receiving any data.";
@@ -86,9 +85,8 @@ TEST_F(SerialPortTest, OpenHoldsTheTtyAloneUntilClosedOrDestroyed) {
 
 // The pty of another user's emulator under the user's port number is a device they answer for.
 TEST_F(SerialPortTest, AnotherUsersTerminalIsRefused) {
-    if (geteuid() != 0) {
+    if (geteuid() != 0)
         GTEST_SKIP() << "only root can give a terminal to another user";
-    }
     ASSERT_EQ(fchown(pty.ProgramSide(), 65534, 65534), 0);
     EXPECT_EQ(port.Open(41), -1);
     EXPECT_EQ(log.messages, OpenRefused(13, pty.PortName()));
@@ -117,9 +115,8 @@ TEST_F(SerialPortTest, OpenSetsRaw9600EightNoneOneAndKeepsFlowControl) {
 TEST_F(SerialPortTest, EveryByteValuePassesBothWaysAndInSections) {
     OpenPort();
     Bytes bytes;
-    for (int i = 0; i < 4000; ++i) {
+    for (int i = 0; i < 4000; ++i)
         bytes.push_back(static_cast<std::uint8_t>(i * 7 % 256));
-    }
     ASSERT_EQ(port.Write(bytes.data(), 256), 0);
     EXPECT_EQ(pty.Receive(256), Bytes(bytes.begin(), bytes.begin() + 256));
     pty.Send(bytes);
@@ -165,8 +162,7 @@ TEST_F(SerialPortTest, ReadEndsAtTheIntervalAfterTheLastByteOrTheTotalTimeout) {
         EXPECT_EQ(port.Read(received, 6), c.completes ? 0 : -1);
         EXPECT_LT(std::chrono::steady_clock::now() - start, c.timeouts.totalConstant + 150ms);
         device.join();
-        const Messages expected{{LogLevel::Error, kTimeout}};
-        EXPECT_EQ(log.messages, c.completes ? Messages() : expected);
+        EXPECT_EQ(log.messages, c.completes ? Messages() : Messages({{LogLevel::Error, kTimeout}}));
         log.messages.clear();
         port.DiscardInput();
     }

@@ -79,9 +79,8 @@ TEST_F(LogFileTest, HeaderDescribesTheRunAndTheMachine) {
 
 // Every tag has one width, so the messages line up; the texts are pinned in the file lines.
 TEST(LogLevelTag, EveryTagIsFourteenCharactersWide) {
-    for (int value = -1; value <= 6; ++value) {
+    for (int value = -1; value <= 6; ++value)
         EXPECT_EQ(LogLevelTag(static_cast<LogLevel>(value)).size(), 14u) << value;
-    }
 }
 
 // Before a file is open the receiver still gets the message; debug lines only when switched on;
@@ -117,9 +116,8 @@ TEST_F(LogFileTest, NamesOpenAsTxtFilesOrAreRefused) {
     fs::create_directories(dir.Path() / "logs");
     fs::create_directories(dir.Path() / WideToPath(deep));
     std::wstring longPath;
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < 17; ++i)
         longPath += std::wstring(250, L'd') + L"/";
-    }
     const fs::path saved = fs::current_path();
     fs::current_path(dir.Path());
     const struct {
@@ -211,15 +209,13 @@ TEST_F(LogFileTest, ConcurrentMessagesNeverInterleave) {
     std::vector<std::thread> threads;
     for (char t = 'a'; t < 'e'; ++t) {
         threads.emplace_back([this, t] {
-            for (int m = 0; m < 250; ++m) {
+            for (int m = 0; m < 250; ++m)
                 log.WriteMessage(LogLevel::Notice,
                                  NarrowToWide(std::string(40, t)) + std::to_wstring(m));
-            }
         });
     }
-    for (std::thread& thread : threads) {
+    for (std::thread& thread : threads)
         thread.join();
-    }
     std::istringstream lines(Bytes(path).substr(ExpectedHeader(path).size()));
     const std::size_t prefix = Notice("").size() - 2;
     std::vector<int> next(4, 0);

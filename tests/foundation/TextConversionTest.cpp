@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <numeric>
 #include <string>
 #include <tuple>
 
@@ -11,12 +12,9 @@
 namespace {
 
 TEST(TextConversion, EveryByteMapsToItsCodePointAndBackAndAboveLatin1IsAQuestionMark) {
-    std::string all;
-    std::wstring codePoints;
-    for (int b = 0; b < 256; ++b) {
-        all.push_back(static_cast<char>(b));
-        codePoints.push_back(static_cast<wchar_t>(b));
-    }
+    std::wstring codePoints(256, L'\0');
+    std::iota(codePoints.begin(), codePoints.end(), L'\0');
+    const std::string all(codePoints.begin(), codePoints.end());
     EXPECT_EQ(NarrowToWide(all), codePoints);
     EXPECT_EQ(WideToNarrow(codePoints), all);
     EXPECT_EQ(WideToNarrow(L"A\u20acB\U0001F600"), "A?B?");
@@ -60,9 +58,8 @@ TEST(TextConversion, StandardNumbersIgnoreTheProcessLocale) {
     };
     check();
     const ScopedCommaLocale comma;
-    if (!comma.IsSet()) {
+    if (!comma.IsSet())
         GTEST_SKIP() << "the locale " << ScopedCommaLocale::kName << " is not installed";
-    }
     check();
 }
 

@@ -22,9 +22,8 @@ TEST(CurrentLocalTime, AgreesWithTheSystemClock) {
     for (int attempt = 0; attempt < 5; ++attempt) {
         const std::time_t before = std::time(nullptr);
         const LocalTime now = CurrentLocalTime();
-        if (std::time(nullptr) != before) {
+        if (std::time(nullptr) != before)
             continue;
-        }
         std::tm parts{};
         localtime_r(&before, &parts);
         EXPECT_EQ(std::tuple(now.year, now.month, now.day, now.hour, now.minute, now.second),

@@ -13,9 +13,8 @@ class ListedPorts final : public SerialPortLister {
     // Ports of these names, all on /dev/null.
     explicit ListedPorts(const std::vector<std::wstring>& names, std::string failure = "")
         : failure(std::move(failure)) {
-        for (const std::wstring& name : names) {
+        for (const std::wstring& name : names)
             ports.push_back({name, "/dev/null", L""});
-        }
     }
 
     VlrDataTypes::VlrRetVal ListPorts(std::vector<SerialPortListing>& listed,

@@ -29,3 +29,5 @@ class RecordingReceiver : public LogMessageReceiver {
 
     std::vector<Message> messages;
 };
+
+using Messages = std::vector<RecordingReceiver::Message>;

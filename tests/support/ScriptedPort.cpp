@@ -51,13 +51,17 @@ void ScriptedPort::Send(const Bytes& bytes) const {
 }
 
 Bytes ScriptedPort::Receive(std::size_t count) const {
+    return ReadBytes(master_, count, std::chrono::milliseconds(kPatienceMs));
+}
+
+Bytes ReadBytes(int descriptor, std::size_t count, std::chrono::milliseconds patience) {
     Bytes bytes(count);
     std::size_t received = 0;
     while (received < count) {
-        pollfd request{master_, POLLIN, 0};
-        if (poll(&request, 1, kPatienceMs) <= 0)
+        pollfd request{descriptor, POLLIN, 0};
+        if (poll(&request, 1, static_cast<int>(patience.count())) <= 0)
             break;
-        const ssize_t result = read(master_, bytes.data() + received, count - received);
+        const ssize_t result = read(descriptor, bytes.data() + received, count - received);
         if (result <= 0)
             break;
         received += static_cast<std::size_t>(result);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -36,3 +37,6 @@ class ScriptedPort {
     std::wstring portName_;
     ScopedEnvironmentVariable portDirectory_;
 };
+
+// Exactly count bytes read from the descriptor, or fewer when none came in time or it hung up.
+Bytes ReadBytes(int descriptor, std::size_t count, std::chrono::milliseconds patience);

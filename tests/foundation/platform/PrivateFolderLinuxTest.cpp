@@ -14,9 +14,8 @@ using Outcome = PrivateFolder::Outcome;
 // A level in a shared sticky base is judged by its owner and mode, whether or not the operator
 // may list or even enter it.
 TEST(PrivateFolderTest, EveryLevelIsJudgedWhateverTheOperatorMayRead) {
-    if (geteuid() != 0) {
+    if (geteuid() != 0)
         GTEST_SKIP() << "only root can act as two users";
-    }
     const struct {
         uid_t owner;
         mode_t mode;

@@ -17,18 +17,16 @@ TEST(SystemInfoLinux, ModelNameIsTheValueOfTheFirstModelNameLine) {
         {"model name\t:   Padded Brand  \n", "  Padded Brand  "},
         {"model name\nmodel name\t: After\n", "After"},
         {"", ""}};
-    for (const auto& [cpuInfo, modelName] : rows) {
+    for (const auto& [cpuInfo, modelName] : rows)
         EXPECT_EQ(SystemInfoLinux::ModelNameFromCpuInfo(cpuInfo), modelName) << cpuInfo;
-    }
 }
 
 TEST(SystemInfoLinux, WordSizeFollowsTheMachineName) {
     const std::pair<std::string, std::string> rows[] = {{"x86_64", " 64bit"}, {"ppc64le", " 64bit"},
                                                         {"i686", " 32bit"},   {"armv7l", " 32bit"},
                                                         {"i786", ""},         {"", ""}};
-    for (const auto& [machine, suffix] : rows) {
+    for (const auto& [machine, suffix] : rows)
         EXPECT_EQ(SystemInfoLinux::ArchitectureSuffix(machine), suffix) << machine;
-    }
 }
 
 // The kernel's own count of usable memory, in kB, on the first line of /proc/meminfo.

@@ -20,6 +20,11 @@ std::map<std::string, std::string> CliFixture::Environment() const {
 ProcessResult CliFixture::Run(const std::vector<std::string>& arguments) const {
     return Start(arguments)->Finish(kPatience);
 }
+ProcessResult CliFixture::RunOk(const std::vector<std::string>& arguments) const {
+    ProcessResult result = Run(arguments);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return result;
+}
 std::unique_ptr<ChildProcess> CliFixture::Start(const std::vector<std::string>& arguments) const {
     auto process = std::make_unique<ChildProcess>(OSTRA_CLI_PROGRAM, arguments, Environment());
     EXPECT_TRUE(process->IsStarted());
@@ -66,10 +71,9 @@ std::vector<Bytes> CliFixture::ReceivedPayloads() const {
 }
 
 std::vector<std::string> AfterConnect(const std::vector<std::string>& payloads) {
-    std::vector<std::string> all = CanonicalHex({"01", "0B 00 E5", "0B 02 E5", "0B 01 E5"});
-    const std::vector<std::string> more = CanonicalHex(payloads);
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
+    std::vector<std::string> all{"01", "0B 00 E5", "0B 02 E5", "0B 01 E5"};
+    all.insert(all.end(), payloads.begin(), payloads.end());
+    return CanonicalHex(all);
 }
 
 std::vector<std::string> Keys(const nlohmann::ordered_json& object) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,6 +15,9 @@
 #include "support/EmulatedDriver.h"
 #include "support/HexBytes.h"
 #include "support/TempDir.h"
+
+// The CLI tests match what the program printed with these.
+using testing::EndsWith, testing::HasSubstr, testing::StartsWith;
 
 // Runs ostra-cli with private TEMP, APPDATA and OSTRA_PORT_DIR, beside an emulated Zavik Driver.
 class CliFixture : public testing::Test {
@@ -30,6 +34,8 @@ class CliFixture : public testing::Test {
 
     std::map<std::string, std::string> Environment() const;
     ProcessResult Run(const std::vector<std::string>& arguments) const;
+    // Run, expecting exit code 0 (standard error shown otherwise).
+    ProcessResult RunOk(const std::vector<std::string>& arguments) const;
     std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments) const;
     // Runs with --json first and parses standard output; the test fails when it is no JSON.
     nlohmann::ordered_json RunJson(const std::vector<std::string>& arguments,
@@ -57,3 +63,7 @@ inline const std::vector<std::string> kRunReportKeys{
     "command",  "number",         "name", "durationMs", "started", "completed",     "interrupted",
     "stopSent", "stimulusRecord", "ok",   "exitCode",   "errors",  "dataDirectory", "logFile"};
 std::vector<std::string> Lines(const std::string& text);
+// What a run of sequence 1 of kLongSettings prints when SIGINT stops it.
+inline const std::string kLongRunInterrupted =
+    "Started sequence 1 (Long) for 600000.0 ms.\nInterrupted: stopping sequence 1 (Long).\nStop "
+    "sent; every LED is off.\n";

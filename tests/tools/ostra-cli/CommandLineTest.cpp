@@ -28,8 +28,7 @@ std::vector<const char*> Argv(const Arguments& arguments) {
 // The program in this process: help and refused command lines touch only the two streams.
 ProcessResult RunHere(const Arguments& arguments) {
     const std::vector<const char*> argv = Argv(arguments);
-    std::ostringstream out;
-    std::ostringstream err;
+    std::ostringstream out, err;
     const int exitCode =
         CliProgram::Run(static_cast<int>(argv.size()), argv.data(), out, err, false);
     return {exitCode, out.str(), err.str()};
@@ -40,9 +39,8 @@ TEST(CommandLineTest, EverySubcommandHasHelpWithTheExitCodes) {
         std::istringstream words(path + " --help");
         const ProcessResult result = RunHere({std::istream_iterator<std::string>(words), {}});
         EXPECT_EQ(result.exitCode, 0) << path;
-        EXPECT_NE(result.out.find("Usage: ostra-cli" + path), std::string::npos) << result.out;
-        EXPECT_NE(result.out.find("\n  2  usage error (wrong command line)\n"), std::string::npos)
-            << result.out;
+        EXPECT_THAT(result.out, HasSubstr("Usage: ostra-cli" + path));
+        EXPECT_THAT(result.out, HasSubstr("\n  2  usage error (wrong command line)\n"));
     }
 }
 
@@ -153,7 +151,7 @@ TEST_F(CliFixture, EachFailureHasItsExitCodeAndMessage) {
         driver_.MarkHandled();
         const ProcessResult result = Run(c.arguments);
         EXPECT_EQ(result.exitCode, c.exitCode) << name;
-        EXPECT_NE(result.err.find(c.message), std::string::npos) << name << "\n" << result.err;
+        EXPECT_THAT(result.err, HasSubstr(c.message)) << name;
         EXPECT_EQ(ReceivedPayloads().size(), c.packets) << name;
         EXPECT_EQ(ReadFileBytes(SettingsFile()), kMarkerSettings + c.settings) << name;
     }
@@ -169,7 +167,7 @@ TEST_F(CliFixture, AnErrorOnTheWayMakesTheReportNotOk) {
     EXPECT_EQ(json["errors"],
               nlohmann::ordered_json::array(
                   {"Error validating color value(Purple), the color does not exist."}));
-    EXPECT_NE(result.err.find("\nostra-cli: the log of this run: "), std::string::npos);
+    EXPECT_THAT(result.err, HasSubstr("\nostra-cli: the log of this run: "));
 }
 
 }  // namespace

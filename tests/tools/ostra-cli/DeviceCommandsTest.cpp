@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -20,12 +19,10 @@ TEST_F(CliFixture, ConnectReportsPortAndFirmwareAndSendsEveryIntensity) {
     driver_.Config().portNumber = 7;
     driver_.Config().firmwareVersion = L"ZVK 2.4";
     StartSimulator();
-    const ProcessResult result = Run({"connect"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    const std::string port =
-        "COM7 (" + (PortDirectory() / "Zavik Driver Virtual Com Port (COM7)").string() + ")";
-    EXPECT_EQ(result.out, "Connected to the Zavik Driver on " + port +
-                              ".\nFirmware version: ZVK 2.4\n"
+    const ProcessResult result = RunOk({"connect"});
+    EXPECT_EQ(result.out, "Connected to the Zavik Driver on COM7 (" +
+                              (PortDirectory() / "Zavik Driver Virtual Com Port (COM7)").string() +
+                              ").\nFirmware version: ZVK 2.4\n"
                               "Intensities sent: Blue 26, Green 26, Red 26\n");
     // Discovery found port 7 (the setup file says 4).
     EXPECT_EQ(ToHex(ReceivedPayloads()), AfterConnect({}));
@@ -69,8 +66,7 @@ TEST_F(CliFixture, LedCommandsSendExactlyTheDeviceModelsCommands) {
 
 TEST_F(CliFixture, AnIntensityIsSentAndShown) {
     StartSimulator();
-    const ProcessResult result = Run({"led", "intensity", "Green", "200"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"led", "intensity", "Green", "200"});
     EXPECT_EQ(ToHex(ReceivedPayloads()), CanonicalHex({"01", "0B 00 E5", "0B 02 37", "0B 01 E5"}));
     EXPECT_EQ(result.out,
               "Outputs 0x0080: Blue off (intensity 26), Green off (intensity 200), "
@@ -95,23 +91,20 @@ TEST_F(CliFixture, ASignalEndsAWaitForTheDevice) {
 // Connecting opens the entry discovery found, not another of the same number nor a dangling one.
 TEST_F(CliFixture, ConnectOpensTheEntryDiscoveryFound) {
     WriteFileBytes(File("plain"), "");
-    std::filesystem::create_symlink(File("plain"), PortDirectory() / "Another device (COM4)");
-    std::filesystem::create_symlink(File("gone"),
-                                    PortDirectory() / "Zavik Driver Virtual Com Port (COM5)");
-    EXPECT_TRUE(
-        Run({"ports"}).out.ends_with("  (skipped: points at nothing)\nNo Zavik Driver "
-                                     "found: connecting uses the port number of the "
-                                     "setup and settings files.\n"));
+    namespace fs = std::filesystem;
+    fs::create_symlink(File("plain"), PortDirectory() / "Another device (COM4)");
+    fs::create_symlink(File("gone"), PortDirectory() / "Zavik Driver Virtual Com Port (COM5)");
+    EXPECT_THAT(Run({"ports"}).out,
+                EndsWith("  (skipped: points at nothing)\nNo Zavik Driver found: "
+                         "connecting uses the port number of the setup and settings files.\n"));
     StartSimulator();
-    const ProcessResult result = Run({"connect"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"connect"});
     const auto entry = [this](const std::string& name) {
         return name + "  " + (PortDirectory() / name).string();
     };
     const std::string driver = "Zavik Driver Virtual Com Port (COM4)";
-    EXPECT_NE(result.out.find("Connected to the Zavik Driver on COM4 (" +
-                              (PortDirectory() / driver).string() + ").\n"),
-              std::string::npos);
+    EXPECT_THAT(result.out, HasSubstr("Connected to the Zavik Driver on COM4 (" +
+                                      (PortDirectory() / driver).string() + ").\n"));
     EXPECT_EQ(Run({"ports"}).out, entry("Another device (COM4)") + "\n" + entry(driver) +
                                       "  <- Zavik Driver, port 4\n" +
                                       entry("Zavik Driver Virtual Com Port (COM5)") +
@@ -128,7 +121,6 @@ TEST_F(CliFixture, TheDemonstrationRunsToItsEnd) {
         {});
     const ProcessResult result = demo.Finish(kPatience);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    const std::vector<std::string> lines = Lines(result.out);
     for (const std::string& expected :
          {"No Zavik Driver found: starting the emulator zavik-sim (port directory " +
               (work / "ports").string() + ").",
@@ -136,13 +128,12 @@ TEST_F(CliFixture, TheDemonstrationRunsToItsEnd) {
           std::string("Sequence 3 (Demo trial) completed after 1910.8 ms."),
           std::string("Every LED is off (output mask 0x0080: only the always-set bit 7)."),
           "Settings file: " + (work / "appdata/Velorin/Ostra/OstraSettings.cfg").string(),
-          std::string("Demonstration complete.")}) {
-        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
-    }
+          std::string("Demonstration complete.")})
+        EXPECT_THAT(Lines(result.out), testing::Contains(expected));
     const std::string state = ReadFileBytes(work / "zavik-sim-state.txt");
-    EXPECT_TRUE(state.starts_with("outputs 0x0080 (Blue off, Green off, Red off)\n")) << state;
-    EXPECT_NE(state.find("sequence 10 records 6\n"), std::string::npos) << state;
-    EXPECT_NE(state.find("running none\n"), std::string::npos) << state;
+    EXPECT_THAT(state, StartsWith("outputs 0x0080 (Blue off, Green off, Red off)\n"));
+    EXPECT_THAT(state, HasSubstr("sequence 10 records 6\n"));
+    EXPECT_THAT(state, HasSubstr("running none\n"));
     // Nothing of the demonstration lands in the test's own TEMP and APPDATA.
     EXPECT_TRUE(DataDirectories().empty());
 }

@@ -25,19 +25,19 @@ TEST_F(FileCommandsTest, ExportImportAndSaveACopy) {
     EXPECT_EQ(Run({"export", "1", file}).out, "Exported sequence 1 (Flash) to " + file + ".\n");
     EXPECT_EQ(ReadFileBytes(SettingsFile()), kSettings);
     ASSERT_EQ(DataDirectories().size(), 1u);
-    EXPECT_NE(ReadFileBytes(DataDirectories()[0] / "OstraSettings.cfg").find("\"Red\" 90\r\n"),
-              std::string::npos);
+    EXPECT_THAT(ReadFileBytes(DataDirectories()[0] / "OstraSettings.cfg"),
+                HasSubstr("\"Red\" 90\r\n"));
 
     const ProcessResult imported = Run({"import", "5", "Second flash", file});
     EXPECT_EQ(imported.out,
               "Imported sequence 5 (Second flash) from " + file + ": 2 steps, 20.1 ms.\n");
-    EXPECT_NE(ReadFileBytes(SettingsFile()).find("-AddSequenceCommand 5 1 \"-Off Red\"\r\n"),
-              std::string::npos);
+    EXPECT_THAT(ReadFileBytes(SettingsFile()),
+                HasSubstr("-AddSequenceCommand 5 1 \"-Off Red\"\r\n"));
     // A copy of both sections.
     const std::string copy = File("copy.cfg").string();
     EXPECT_EQ(Run({"save-settings", copy}).out,
               "Saved the settings to " + copy + ".\n2 sequences.\n");
-    EXPECT_TRUE(ReadFileBytes(copy).starts_with("#Micro Controller Settings\r\n"));
+    EXPECT_THAT(ReadFileBytes(copy), StartsWith("#Micro Controller Settings\r\n"));
 }
 
 // A file that fails part-way is not saved over the operator's.
@@ -47,19 +47,17 @@ TEST_F(FileCommandsTest, OpenSettingsReplacesTheSequencesOrSavesNothing) {
     WriteFileBytes(bad, "-AddSequence 2 \"New\"\n-SetIntensity Purple 3\n");
     const ProcessResult failed = Run({"open-settings", bad});
     EXPECT_EQ(failed.exitCode, 3);
-    EXPECT_NE(failed.err.find("ostra-cli: " + bad +
-                              ":2: the file stopped at this line: -SetIntensity Purple 3\n"
-                              "ostra-cli: The settings were not saved.\n"),
-              std::string::npos)
-        << failed.err;
+    EXPECT_THAT(failed.err, HasSubstr("ostra-cli: " + bad +
+                                      ":2: the file stopped at this line: -SetIntensity Purple 3\n"
+                                      "ostra-cli: The settings were not saved.\n"));
     EXPECT_EQ(ReadFileBytes(SettingsFile()), "-AddSequence 9 \"Old\"\n");
 
     WriteFileBytes(File("new.cfg"), kSettings);
     EXPECT_EQ(Run({"open-settings", File("new.cfg").string()}).out,
               "Opened settings file " + File("new.cfg").string() + ".\n1 sequence.\n");
-    const std::string saved = ReadFileBytes(SettingsFile());
-    EXPECT_NE(saved.find("-AddSequence 1 \"Flash\"\r\n"), std::string::npos) << saved;
-    EXPECT_EQ(saved.find("Old"), std::string::npos) << saved;
+    EXPECT_THAT(
+        ReadFileBytes(SettingsFile()),
+        testing::AllOf(HasSubstr("-AddSequence 1 \"Flash\"\r\n"), testing::Not(HasSubstr("Old"))));
 }
 
 // The import worked, but its result never reached the disk: that is a failure.

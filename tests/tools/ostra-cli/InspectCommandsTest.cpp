@@ -33,9 +33,8 @@ TEST_F(InspectTest, InspectingCommandsWriteNothing) {
     for (const Arguments& arguments :
          {Arguments{"ports"}, Arguments{"check", File("other.cfg").string()}, Arguments{"show"},
           Arguments{"show", "2", "--script"}, Arguments{"--json", "show", "0"},
-          Arguments{"timeline", "2"}}) {
+          Arguments{"timeline", "2"}})
         EXPECT_EQ(Run(arguments).exitCode, 0) << arguments[0];
-    }
     EXPECT_EQ(ReadFileBytes(SettingsFile()), settings);
     for (const auto& directory : DataDirectories())
         EXPECT_FALSE(std::filesystem::exists(directory / "OstraSettings.cfg")) << directory;
@@ -49,8 +48,7 @@ TEST_F(InspectTest, ShowListsTheSequencesAndTheScriptOfOne) {
               "  2  Flash       1  10.0 ms\n");
     EXPECT_EQ(Run({"show", "2", "--script"}).out,
               "Sequence 2 (Flash): 1 step, 10.0 ms\n  step 0: -Off Blue; -Duration 10\n"
-              "Script commands (3):\n"
-              "    0  01 00 00 01 00 00 00 00 00 00  SetOutputs Blue off\n"
+              "Script commands (3):\n    0  01 00 00 01 00 00 00 00 00 00  SetOutputs Blue off\n"
               "    1  00 63 00 00 00 00 00 00 00 00  WaitSteps 99\n"
               "    2  FF 00 00 00 00 00 00 00 00 00  EndOfSequence\n");
     EXPECT_EQ(RunJson({"show", "2", "--script"})["script"][1],
@@ -60,8 +58,7 @@ TEST_F(InspectTest, ShowListsTheSequencesAndTheScriptOfOne) {
 
 // The core's TSV with the script walk's summary as a comment line, in JSON too; the picture.
 TEST_F(InspectTest, TimelineListsTheSettingsWithTheScriptCheck) {
-    const ProcessResult result = Run({"timeline", "2", "--svg", File("flash.svg").string()});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"timeline", "2", "--svg", File("flash.svg").string()});
     const std::vector<std::string> lines = Lines(result.out);
     ASSERT_EQ(lines.size(), 13u) << result.out;
     EXPECT_TRUE(lines[12].starts_with("# Script and timeline agree on 1 settings")) << lines[12];
@@ -80,8 +77,7 @@ class CheckTest : public CliFixture {
         for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
                  {"bad.cfg",
                   "-SetIntensity Blue 100\n-SetIntensity Purple 3\n# a comment\n"
-                  "-AddSequence 0 \"A\"\n-AddSequenceCommandSet 0 0\n"
-                  "not a command\n"
+                  "-AddSequence 0 \"A\"\n-AddSequenceCommandSet 0 0\nnot a command\n"
                   "-AddSequenceCommand 0 0 \"-On Blue\"\r\n"},
                  {"good.cfg",
                   "-AddSequence 0 \"Marker\"\n-AddSequence 1 \"Twice\"\n"
@@ -97,9 +93,8 @@ class CheckTest : public CliFixture {
                  {"calls7.cfg",
                   "-AddSequenceCommandSet 3 0\n-AddSequenceCommand 3 0 \"-Call 7\"\n"},
                  {"calls1.cfg",
-                  "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Call 1\"\n"}}) {
+                  "-AddSequenceCommandSet 0 0\n-AddSequenceCommand 0 0 \"-Call 1\"\n"}})
             WriteFileBytes(File(name), text);
-        }
     }
 
     std::string Path(const std::string& name) const { return File(name).string(); }

@@ -41,8 +41,7 @@ TEST(TerminalOutput, ShowsControlCharactersEscaped) {
         L"Seq\x1b]0;owned\x07 \x9b"
         L"2J\u00e9\t\x7f";
     const std::string shown = "Seq\\x1B]0;owned\\x07 \\x9B2J\xe9\t\\x7F";
-    std::ostringstream out;
-    std::ostringstream err;
+    std::ostringstream out, err;
     Console console(out, false, true);
     StderrDiagnostics diagnostics(err);
 

@@ -37,50 +37,43 @@ class ServeTest : public CliFixture {
 TEST_F(ServeTest, CommandsAreForwardedWhileServeHoldsTheSettings) {
     const std::unique_ptr<ChildProcess> watch = Start({"watch"});
     ASSERT_EQ(Run({"upload"}).exitCode, 0);
-    ProcessResult result = Run({"run", "0"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ProcessResult result = RunOk({"run", "0"});
     EXPECT_EQ(result.out,
               "Started sequence 0 (Marker) for 5.1 ms.\n"
               "Sequence 0 (Marker) completed after 5.1 ms.\n");
     const nlohmann::ordered_json json = RunJson({"run", "0"});
     EXPECT_EQ(Keys(json), kRunReportKeys);
     EXPECT_EQ(json["completed"], true);
-    EXPECT_NE(ReadFileBytes(json["stimulusRecord"].get<std::string>()).find("\n# by\tostra-cli ("),
-              std::string::npos);
+    EXPECT_THAT(ReadFileBytes(json["stimulusRecord"].get<std::string>()),
+                HasSubstr("\n# by\tostra-cli ("));
     EXPECT_EQ(Run({"led", "on", "Blue"}).out,
               "Outputs 0x0081: Blue on (intensity 26), Green off (intensity 26), Red off "
               "(intensity 26)\n");
     EXPECT_EQ(Run({"show"}).out,
               "  N  Name    Steps     Duration\n  0  Marker      2  5.1 ms\n"
               "  1  Long        1  600000.0 ms\n");
-    const ProcessResult unknown = Run({"run", "7"});
-    EXPECT_EQ(unknown.exitCode, 3);
-    EXPECT_EQ(unknown.err, "ostra-cli: Sequence 7 is not defined.\n");
+    result = Run({"run", "7"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.err, "ostra-cli: Sequence 7 is not defined.\n");
 
     const std::unique_ptr<ChildProcess> run = Start({"run", "1"});
     WaitFor(*run, "Started sequence 1 (Long)");
     run->Signal(SIGINT);
     result = run->Finish(kPatience);
     EXPECT_EQ(result.exitCode, 5) << result.err;
-    EXPECT_EQ(result.out,
-              "Started sequence 1 (Long) for 600000.0 ms.\nInterrupted: stopping sequence 1 "
-              "(Long).\nStop sent; every LED is off.\n");
+    EXPECT_EQ(result.out, kLongRunInterrupted);
     EXPECT_EQ(driver_->State().OutputMask(), 0x80);
 
     // What only the holder may change stays refused.
     result = Run({"import", "5", "Flashes", OSTRA_SOURCE_DIR "/samples/sequences/RedFlashes.cfg"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("is in use by ostra-cli (process"), std::string::npos) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("is in use by ostra-cli (process"));
 
     watch->Signal(SIGINT);
     result = watch->Finish(kPatience);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find(" sequenceEnded sequence=1 result=stopped stimulusRecord="),
-              std::string::npos)
-        << result.out;
-    EXPECT_NE(result.out.find(" led label=Blue on=true intensity=26 by=ostra-cli pid="),
-              std::string::npos)
-        << result.out;
+    EXPECT_THAT(result.out, HasSubstr(" sequenceEnded sequence=1 result=stopped stimulusRecord="));
+    EXPECT_THAT(result.out, HasSubstr(" led label=Blue on=true intensity=26 by=ostra-cli pid="));
 }
 
 // SIGTERM ends serve: a run a client started is stopped and every LED is off before it exits.
@@ -91,8 +84,7 @@ TEST_F(ServeTest, SigtermStopsWhatWasStartedAndEnds) {
     server_->Signal(SIGTERM);
     const ProcessResult served = server_->Finish(kPatience);
     EXPECT_EQ(served.exitCode, 0) << served.err;
-    EXPECT_TRUE(served.out.ends_with(" until SIGINT or SIGTERM.\nStopped; every LED is off.\n"))
-        << served.out;
+    EXPECT_THAT(served.out, EndsWith(" until SIGINT or SIGTERM.\nStopped; every LED is off.\n"));
     EXPECT_EQ(driver_->State().OutputMask(), 0x80);
     EXPECT_FALSE(std::filesystem::exists(Socket()));
     const ProcessResult client = run->Finish(kPatience);

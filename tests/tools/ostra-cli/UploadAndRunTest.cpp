@@ -15,18 +15,16 @@ using UploadAndRunTest = CliFixture;
 TEST_F(UploadAndRunTest, RunUploadsStartsAndReportsTheEnd) {
     WriteSettings(kMarkerSettings);
     StartSimulator();
-    const ProcessResult result = Run({"run", "0", "--upload"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const ProcessResult result = RunOk({"run", "0", "--upload"});
     // The upload's bytes are the device tests'; here: begin, size, 4 records, end, start.
     EXPECT_EQ(driver_.CommandIds(), (std::vector<std::uint8_t>{1, 11, 11, 11, 0x15, 0x16, 0x17,
                                                                0x17, 0x17, 0x17, 0x18, 0x14}));
     const std::string snapshot = "Settings snapshot: " + DataDirectories().back().string();
-    EXPECT_TRUE(result.out.starts_with(
-        "Uploaded sequence 0 (Marker): 4 script commands.\nUpload Complete!\n" + snapshot));
-    EXPECT_TRUE(
-        result.out.ends_with("\nStarted sequence 0 (Marker) for 5.1 ms.\n"
-                             "Sequence 0 (Marker) completed after 5.1 ms.\n"))
-        << result.out;
+    EXPECT_THAT(result.out, StartsWith("Uploaded sequence 0 (Marker): 4 script commands.\nUpload "
+                                       "Complete!\n" +
+                                       snapshot));
+    EXPECT_THAT(result.out, EndsWith("\nStarted sequence 0 (Marker) for 5.1 ms.\n"
+                                     "Sequence 0 (Marker) completed after 5.1 ms.\n"));
 
     nlohmann::ordered_json json = RunJson({"upload"});
     EXPECT_EQ(json["uploaded"], nlohmann::ordered_json::parse(
@@ -50,18 +48,14 @@ TEST_F(UploadAndRunTest, ProgressIsDrawnOnATerminal) {
                      ChildProcess::Output::Terminal);
     const ProcessResult result = run.Finish(kPatience);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(
-        result.out.find("\rUploading sequence 0 (Marker), 1 of 1: 4 of 4 script commands\x1b[K\r\n"
-                        "Uploaded sequence 0 (Marker): 4 script commands.\r\n"),
-        std::string::npos)
-        << result.out;
-    EXPECT_NE(result.out.find("Started sequence 0 (Marker) for 5.1 ms.\r\n\rRunning sequence 0 "
-                              "(Marker) ["),
-              std::string::npos)
-        << result.out;
-    EXPECT_TRUE(
-        result.out.ends_with(" of 5.1 ms\x1b[K\r\nSequence 0 (Marker) completed after 5.1 ms.\r\n"))
-        << result.out;
+    EXPECT_THAT(
+        result.out,
+        HasSubstr("\rUploading sequence 0 (Marker), 1 of 1: 4 of 4 script commands\x1b[K\r\n"
+                  "Uploaded sequence 0 (Marker): 4 script commands.\r\n"));
+    EXPECT_THAT(result.out, HasSubstr("Started sequence 0 (Marker) for 5.1 ms.\r\n\rRunning "
+                                      "sequence 0 (Marker) ["));
+    EXPECT_THAT(result.out,
+                EndsWith(" of 5.1 ms\x1b[K\r\nSequence 0 (Marker) completed after 5.1 ms.\r\n"));
 }
 
 // SIGINT during a ten-minute run: the stop and every LED off go out before exit code 5.
@@ -78,9 +72,7 @@ TEST_F(UploadAndRunTest, AnInterruptSendsTheStopBeforeExiting) {
     EXPECT_EQ(result.exitCode, 5) << result.err;
     EXPECT_EQ(ToHex(ReceivedPayloads()),
               AfterConnect({"14 01", "19", "0A 80 00", "0A 80 00", "0A 80 00"}));
-    EXPECT_EQ(result.out,
-              "Started sequence 1 (Long) for 600000.0 ms.\nInterrupted: stopping sequence 1 "
-              "(Long).\nStop sent; every LED is off.\n");
+    EXPECT_EQ(result.out, kLongRunInterrupted);
 }
 
 }  // namespace

@@ -126,9 +126,8 @@ TEST(PacketDecoder, DescribesAValidPacket) {
         {"0B 02", L"SetLEDIntensity with 2 data bytes (expects 3)"},
         {"17", L"SetSequenceScriptCommand with 1 data bytes (expects 16)"},
     };
-    for (const auto& [data, description] : rows) {
+    for (const auto& [data, description] : rows)
         EXPECT_EQ(PacketDecoder::Describe(CommandPacket(HexBytes(data)), true), description);
-    }
 }
 
 // Each record as sequence 0's record 1: its bytes, then what they mean.
@@ -143,12 +142,11 @@ TEST(PacketDecoder, DescribesEachScriptRecord) {
         {"FF 00 00 00 00 00 00 00 00 00", L"EndOfSequence"},
         {"08 05 00 00 00 00 00 00 00 00", L"unknown op code 0x08"},
     };
-    for (const auto& [record, meaning] : rows) {
+    for (const auto& [record, meaning] : rows)
         EXPECT_EQ(
             PacketDecoder::Describe(CommandPacket(HexBytes("17 00 01 00 00 00 " + record)), true),
             L"SetSequenceScriptCommand sequence 0 index 1 record " +
                 std::wstring(record.begin(), record.end()) + L" = " + meaning);
-    }
 }
 
 TEST(PacketDecoder, NamesTheFramingFaultOfAnInvalidPacket) {
@@ -159,9 +157,8 @@ TEST(PacketDecoder, NamesTheFramingFaultOfAnInvalidPacket) {
          L"invalid packet (bad checksum 0x01, expected 0x00) for GetFirmwareVersion"},
         {"02 01 01 00 77 03 77", L"invalid packet (bad checksum 0x77, expected 0x76) for 0x77"},
     };
-    for (const auto& [packet, description] : rows) {
+    for (const auto& [packet, description] : rows)
         EXPECT_EQ(PacketDecoder::Describe(HexBytes(packet), false), description);
-    }
 }
 
 }  // namespace

@@ -18,9 +18,8 @@ std::vector<std::string> Parse(CommandPacketParser& parser, const Bytes& bytes) 
     parser.Append(bytes.data(), bytes.size());
     std::vector<std::string> packets;
     Bytes packet;
-    for (Result result; (result = parser.Next(packet)) != Result::NeedMoreBytes;) {
+    for (Result result; (result = parser.Next(packet)) != Result::NeedMoreBytes;)
         packets.push_back((result == Result::ValidPacket ? "" : "bad ") + ToHex(packet));
-    }
     return packets;
 }
 
@@ -51,11 +50,9 @@ TEST(CommandPacketParser, SplitsTheStreamIntoPackets) {
     for (const auto& row : rows) {
         CommandPacketParser parser;
         std::vector<std::string> packets;
-        for (const std::string& chunk : row.chunks) {
-            for (const std::string& packet : Parse(parser, HexBytes(chunk))) {
+        for (const std::string& chunk : row.chunks)
+            for (const std::string& packet : Parse(parser, HexBytes(chunk)))
                 packets.push_back(packet);
-            }
-        }
         EXPECT_EQ(packets, row.packets) << row.name;
         EXPECT_EQ(parser.PendingBytes(), row.pending) << row.name;
         EXPECT_EQ(parser.DroppedBytes(), row.dropped) << row.name;

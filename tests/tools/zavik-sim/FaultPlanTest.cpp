@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "foundation/TextConversion.h"
+#include "support/FaultRules.h"
 #include "support/HexBytes.h"
 #include "zavik-sim/FaultPlan.h"
 #include "zavik-sim/FaultRule.h"
@@ -14,12 +15,8 @@ using namespace std::chrono_literals;
 
 FaultPlan PlanOf(const std::vector<std::wstring>& rules) {
     FaultPlan plan;
-    for (const std::wstring& text : rules) {
-        FaultRule rule;
-        std::wstring problem;
-        EXPECT_EQ(FaultRule::Parse(text, rule, problem), 0) << problem;
-        plan.Add(rule);
-    }
+    for (const std::wstring& text : rules)
+        plan.Add(ParsedFault(text));
     return plan;
 }
 
@@ -67,12 +64,10 @@ TEST(FaultPlan, GarbageKeepsTheLengthNeverStartsWithStxAndRepeatsWithTheSeed) {
 TEST(FaultPlan, OccurrenceCountsOnlyPacketsOfItsCommand) {
     FaultPlan plan = PlanOf({L"silent:0x0B@2", L"half@3"});
     std::vector<std::vector<FaultKind>> hits;
-    for (const std::uint8_t command : {0x0B, 0x01, 0x01, 0x0B, 0x0B}) {
+    for (const std::uint8_t command : {0x0B, 0x01, 0x01, 0x0B, 0x0B})
         hits.push_back(plan.Decide(command).applied);
-    }
-    const std::vector<std::vector<FaultKind>> expected{
-        {}, {}, {FaultKind::Half}, {FaultKind::Silent}, {}};
-    EXPECT_EQ(hits, expected);
+    EXPECT_EQ(hits, (std::vector<std::vector<FaultKind>>{
+                        {}, {}, {FaultKind::Half}, {FaultKind::Silent}, {}}));
 }
 
 TEST(FaultPlan, DecisionCollectsStatusDelayAndHangup) {
@@ -108,9 +103,7 @@ TEST(FaultRule, ReadsTheWrittenFormAndWritesItCanonically) {
         {L"delay=0x10", {K::Delay, 0, 16ms, {}, 0}, L"delay=16"},
     };
     for (const auto& row : rows) {
-        FaultRule rule;
-        std::wstring problem;
-        ASSERT_EQ(FaultRule::Parse(row.text, rule, problem), 0) << problem;
+        const FaultRule rule = ParsedFault(row.text);
         EXPECT_EQ(rule, row.rule) << WideToNarrow(row.text);
         EXPECT_EQ(rule.ToText(), row.canonical);
     }

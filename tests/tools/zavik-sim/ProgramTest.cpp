@@ -64,9 +64,8 @@ TEST_F(ZavikSimProgram, StopsOnASignalCleaningUp) {
 // to a tty (a later emulator may have been given the same one).
 TEST_F(ZavikSimProgram, ReplacesTheRegistrationOfADeadEmulator) {
     const pid_t dead = fork();
-    if (dead == 0) {
+    if (dead == 0)
         _exit(0);
-    }
     waitpid(dead, nullptr, 0);
     fs::create_directories(Ports());
     fs::create_symlink("/dev/null", Entry());
@@ -119,9 +118,8 @@ Parsed ParseLine(const std::string& line) {
     std::istringstream words("zavik-sim " + line);
     const std::vector<std::string> kept{std::istream_iterator<std::string>(words), {}};
     std::vector<const char*> arguments;
-    for (const std::string& word : kept) {
+    for (const std::string& word : kept)
         arguments.push_back(word.c_str());
-    }
     Parsed parsed;
     std::ostringstream out, err;
     parsed.result =

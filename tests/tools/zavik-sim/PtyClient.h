@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "support/HexBytes.h"
+#include "support/ScriptedPort.h"
 
 // The PC's end of the emulated line: the tty opened raw, as a serial port would be (makeRaw
 // false leaves the settings the device side made). Reads give up after a generous limit so that
@@ -26,9 +27,8 @@ class PtyClient {
         }
     }
     ~PtyClient() {
-        if (handle_ >= 0) {
+        if (handle_ >= 0)
             close(handle_);
-        }
     }
     PtyClient(const PtyClient&) = delete;
     PtyClient& operator=(const PtyClient&) = delete;
@@ -37,22 +37,7 @@ class PtyClient {
     bool Write(const Bytes& bytes) {
         return write(handle_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
-    // Exactly count bytes, or fewer when none came in time or the line hung up.
-    Bytes Read(std::size_t count) {
-        Bytes bytes(count);
-        std::size_t got = 0;
-        for (pollfd watched{handle_, POLLIN, 0}; got < count;) {
-            const ssize_t n = poll(&watched, 1, kPatience.count()) > 0 && (watched.revents & POLLIN)
-                                  ? read(handle_, bytes.data() + got, count - got)
-                                  : 0;
-            if (n <= 0) {
-                break;
-            }
-            got += static_cast<std::size_t>(n);
-        }
-        bytes.resize(got);
-        return bytes;
-    }
+    Bytes Read(std::size_t count) { return ReadBytes(handle_, count, kPatience); }
     // One response packet, sized by its header: 4 + size + 2 bytes.
     Bytes Exchange(const Bytes& command) {
         Bytes packet = Write(command) ? Read(4) : Bytes();

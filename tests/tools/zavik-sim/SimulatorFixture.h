@@ -41,6 +41,10 @@ class SimulatorFixture : public testing::Test {
     }
 
     void Start() { StartWith(Config()); }
+    // The answer to the command packet of this payload.
+    Bytes Command(const std::string& payload) {
+        return client_->Exchange(CommandPacket(HexBytes(payload)));
+    }
 
     TempDir dir_;
     LogCapture log_;

@@ -4,13 +4,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "foundation/TextConversion.h"
+#include "support/FaultRules.h"
 #include "support/FileBytes.h"
 #include "tools/zavik-sim/SimulatorFixture.h"
 #include "zavik-sim/ZavikSimulator.h"
@@ -20,27 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string HexByte(std::size_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%02zX", value);
-    return text;
+    return ToHex(Bytes{static_cast<std::uint8_t>(value)});
 }
 
 std::string Zeros(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        text += " 00";
-    }
-    return text;
+    return " " + ToHex(Bytes(count));
 }
 
 using SimulatorTest = SimulatorFixture;
-
-FaultRule Parsed(const std::wstring& text) {
-    FaultRule rule;
-    std::wstring problem;
-    EXPECT_EQ(FaultRule::Parse(text, rule, problem), 0) << problem;
-    return rule;
-}
 
 // The faulty answer is exactly the promised bytes, paced too: the next command's answer follows
 // them directly, so nothing more was sent.
@@ -53,7 +40,7 @@ TEST_F(SimulatorTest, SendsExactlyThePromisedBytes) {
     for (const auto& [rule, sent] : rows) {
         SimulatorConfig config = Config();
         config.pace = true;
-        config.faults.push_back(Parsed(rule));
+        config.faults.push_back(ParsedFault(rule));
         StartWith(config);
         ASSERT_TRUE(client_->Write(kIntensityCommand));
         EXPECT_EQ(ToHex(client_->Read(HexBytes(sent).size())), sent);
@@ -64,8 +51,8 @@ TEST_F(SimulatorTest, SendsExactlyThePromisedBytes) {
 
 TEST_F(SimulatorTest, RefusedCommandIsNotCarriedOutButALostAnswerIs) {
     Start();
-    simulator_->AddFault(Parsed(L"status=0xFF:0x0B@1"));
-    simulator_->AddFault(Parsed(L"silent:0x0A"));
+    simulator_->AddFault(ParsedFault(L"status=0xFF:0x0B@1"));
+    simulator_->AddFault(ParsedFault(L"silent:0x0A"));
     client_->Exchange(kIntensityCommand);
     ASSERT_TRUE(client_->Write(HexBytes("02 01 03 00 0A 85 00 03 8C")));
     ASSERT_TRUE(simulator_->WaitForPackets(2, kPatience));
@@ -76,7 +63,7 @@ TEST_F(SimulatorTest, RefusedCommandIsNotCarriedOutButALostAnswerIs) {
 
 TEST_F(SimulatorTest, HangupUnplugsTheDevice) {
     Start();
-    simulator_->AddFault(Parsed(L"hangup:0x0B"));
+    simulator_->AddFault(ParsedFault(L"hangup:0x0B"));
     EXPECT_EQ(ToHex(client_->Exchange(kFirmwareQuery)), ToHex(kFirmwareAnswer));
     ASSERT_TRUE(client_->Write(kIntensityCommand));
 
@@ -141,12 +128,11 @@ TEST_F(SimulatorTest, PacketLogAndConsoleGetOneLinePerPacket) {
 TEST_F(SimulatorTest, StateFileFollowsEachChange) {
     SimulatorConfig config = Config();
     config.stateFilePath = dir_.Path() / "state.txt";
-    const std::filesystem::path victim = dir_.Path() / "victim.txt";
+    const fs::path victim = dir_.Path() / "victim.txt";
     WriteFileBytes(victim, "the operator's");
-    for (const std::string suffix : {"", "_0"}) {
-        std::filesystem::create_symlink(
-            victim, dir_.Path() / ("state.txt.tmp" + std::to_string(getpid()) + suffix));
-    }
+    for (const std::string suffix : {"", "_0"})
+        fs::create_symlink(victim,
+                           dir_.Path() / ("state.txt.tmp" + std::to_string(getpid()) + suffix));
     StartWith(config);
     const std::pair<const char*, const char*> steps[] = {
         {"0A 85 00", "outputs 0x0085"},
@@ -162,7 +148,7 @@ TEST_F(SimulatorTest, StateFileFollowsEachChange) {
         {"18 03", "sequence 3 records 1\nupload none"},
         {"14 03", "led 0 carried none intensity 200 pulse none\n"}};
     for (const auto& [payload, shown] : steps) {
-        client_->Exchange(CommandPacket(HexBytes(payload)));
+        Command(payload);
         EXPECT_NE(ReadFileBytes(config.stateFilePath).find(shown), std::string::npos) << payload;
     }
     // The state's text is pinned with the command interpreter.
@@ -193,23 +179,21 @@ TEST_F(SimulatorTest, RefusesAnEntryOfALiveDeviceOrNoLink) {
     EXPECT_EQ(ZavikSimulator(Config(), &log_).Start(), -1);
     EXPECT_EQ(ReadFileBytes(entry), "mine");
     const std::wstring error = L"PortRegistration::Register() - Error, ";
-    EXPECT_EQ(
-        log_.messages,
-        (std::vector<std::pair<LogLevel, std::wstring>>{
-            {LogLevel::Error,
-             error + L"Zavik Driver Virtual Com Port (COM4) is already registered in " +
-                 PortDirectory().wstring() + L" for the live device " +
-                 first.SlavePath().wstring() +
-                 L".  Stop the emulator that uses it or choose another port number."},
-            {LogLevel::Error, error + entry.wstring() +
-                                  L" exists and is not a symbolic link.  It was left alone."}}));
+    EXPECT_EQ(log_.messages,
+              (Messages{{LogLevel::Error,
+                         error + L"Zavik Driver Virtual Com Port (COM4) is already registered in " +
+                             PortDirectory().wstring() + L" for the live device " +
+                             first.SlavePath().wstring() +
+                             L".  Stop the emulator that uses it or choose another port number."},
+                        {LogLevel::Error,
+                         error + entry.wstring() +
+                             L" exists and is not a symbolic link.  It was left alone."}}));
 }
 
 // A port directory another user made could hand the user's clients to that user's device.
 TEST_F(SimulatorTest, RefusesAPortDirectoryOfAnotherUser) {
-    if (geteuid() != 0) {
+    if (geteuid() != 0)
         GTEST_SKIP() << "only root can give a folder to another user";
-    }
     fs::create_directories(PortDirectory());
     chmod(PortDirectory().c_str(), 0777);
     ASSERT_EQ(chown(PortDirectory().c_str(), 65534, 65534), 0);
@@ -223,10 +207,9 @@ TEST_F(SimulatorTest, FirmwareTextFillsAtMostTheLargestResponse) {
     config.firmwareVersion = std::wstring(1026, L'x');
     ZavikSimulator tooLong(config, &log_);
     EXPECT_EQ(tooLong.Start(), -1);
-    ASSERT_EQ(log_.messages.size(), 1u);
-    EXPECT_EQ(log_.messages[0].second,
-              L"ZavikSimulator::Start() - Error, the firmware version text is longer than 1025 "
-              L"characters.");
+    EXPECT_EQ(log_.messages, (Messages{{LogLevel::Error,
+                                        L"ZavikSimulator::Start() - Error, the firmware version "
+                                        L"text is longer than 1025 characters."}}));
     config.firmwareVersion.pop_back();
     StartWith(config);
     const Bytes answer = client_->Exchange(kFirmwareQuery);
@@ -243,22 +226,17 @@ TEST_F(SimulatorTest, ScriptsAndPulseTrainsRunInDeviceTime) {
     StartWith(config);
     const auto upload = [&](int number, const std::vector<std::string>& records) {
         const std::string n = HexByte(number);
-        client_->Exchange(CommandPacket(HexBytes("15 " + n)));
-        client_->Exchange(
-            CommandPacket(HexBytes("16 " + n + " " + HexByte(records.size()) + " 00 00 00")));
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            client_->Exchange(
-                CommandPacket(HexBytes("17 " + n + " " + HexByte(i) + " 00 00 00 " + records[i])));
-        }
-        EXPECT_EQ(client_->Exchange(CommandPacket(HexBytes("18 " + n))),
-                  HexBytes("02 02 02 00 18 00 03 19"));
+        Command("15 " + n);
+        Command("16 " + n + " " + HexByte(records.size()) + " 00 00 00");
+        for (std::size_t i = 0; i < records.size(); ++i)
+            Command("17 " + n + " " + HexByte(i) + " 00 00 00 " + records[i]);
+        EXPECT_EQ(Command("18 " + n), HexBytes("02 02 02 00 18 00 03 19"));
     };
     upload(4, {"0C 07" + Zeros(8), "FF" + Zeros(9)});
     upload(3, {"01 01 00 01 00 08 08 00 00 00", "00 09" + Zeros(8), "01 00 00 01 00 00 08 00 00 00",
                "06 00 00 00 00 00 02 00 00 00", "05 04" + Zeros(8), "FF" + Zeros(9)});
-    client_->Exchange(
-        CommandPacket(HexBytes("1E 02 02" + Zeros(7) + " 01" + Zeros(7) + " 02 00 00 00")));
-    client_->Exchange(CommandPacket(HexBytes("14 03")));
+    Command("1E 02 02" + Zeros(7) + " 01" + Zeros(7) + " 02 00 00 00");
+    Command("14 03");
     simulator_->AdvanceClock(std::chrono::milliseconds(10));
     EXPECT_EQ(simulator_->State().RunningSequence(), std::nullopt);
     // The header and every lane's state open each record; Green's pulse train is on in the second.
@@ -294,9 +272,8 @@ TEST_F(SimulatorTest, AClientThatGoesAwayLeavesNothingBehind) {
     PtyClient next(simulator_->RegisteredPath());
     int exclusive = 1;
     for (auto end = std::chrono::steady_clock::now() + kPatience;
-         exclusive != 0 && std::chrono::steady_clock::now() < end;) {
+         exclusive != 0 && std::chrono::steady_clock::now() < end;)
         ASSERT_EQ(ioctl(next.Handle(), TIOCGEXCL, &exclusive), 0);
-    }
     EXPECT_EQ(exclusive, 0);
     EXPECT_EQ(ToHex(next.Exchange(kIntensityCommand)), ToHex(kIntensityAnswer));
 }
@@ -306,9 +283,8 @@ TEST_F(SimulatorTest, KeepsTheMostRecentPacketsRawAndDecoded) {
     config.packetHistory = 2;
     StartWith(config);
     for (const Bytes& command :
-         {kFirmwareQuery, kIntensityCommand, HexBytes("02 01 01 00 01 03 01")}) {
+         {kFirmwareQuery, kIntensityCommand, HexBytes("02 01 01 00 01 03 01")})
         client_->Exchange(command);
-    }
     const std::vector<PacketRecord> packets = simulator_->Packets();
     ASSERT_EQ(packets.size(), 2u);
     EXPECT_EQ(simulator_->PacketCount(), 3u);
@@ -328,16 +304,15 @@ TEST_F(SimulatorTest, ChecksAScriptAtTheEndOfItsUpload) {
         log_.messages.clear();
         StartWith(config);
         for (const char* payload :
-             {"15 03", "16 03 01 00 00 00", "17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00"}) {
-            client_->Exchange(CommandPacket(HexBytes(payload)));
-        }
-        EXPECT_EQ(ToHex(client_->Exchange(CommandPacket(HexBytes("18 03")))),
+             {"15 03", "16 03 01 00 00 00", "17 03 00 00 00 00 01 05 00 05 00 00 00 00 00 00"})
+            Command(payload);
+        EXPECT_EQ(ToHex(Command("18 03")),
                   strict ? "02 02 02 00 18 FD 03 E4" : "02 02 02 00 18 00 03 19");
-        ASSERT_EQ(log_.messages.size(), 1u);
-        EXPECT_EQ(log_.messages[0].first, LogLevel::Warning);
-        EXPECT_EQ(log_.messages[0].second,
-                  std::wstring(L"Sequence 3: the last command is not EndOfSequence") +
-                      (strict ? L"; the upload is refused." : L"."));
+        EXPECT_EQ(
+            log_.messages,
+            (Messages{{LogLevel::Warning, std::wstring(L"Sequence 3: the last command is not "
+                                                       L"EndOfSequence") +
+                                              (strict ? L"; the upload is refused." : L".")}}));
     }
 }
 
