@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sequences/SequenceContainer.h"
+#include "sequences/SequenceWalk.h"
 #include "sequences/StimulusTimeline.h"
 
 namespace {

@@ -70,7 +70,9 @@ class SequenceContainer {
     };
 
     // Hears the timing walk, so that whatever follows the steps (the editor's times, the
-    // stimulus timeline) takes its times from the one walk GetSequenceDuration makes.
+    // stimulus timeline) takes its times from the one walk GetSequenceDuration makes. The walk
+    // is a template on the observer's own type, so a `final` observer costs no virtual call per
+    // step and plain timing none at all.
     class StepObserver {
       public:
         // False to hear nothing of this walk of the sequence, nor of the sequences it calls.
@@ -164,8 +166,10 @@ class SequenceContainer {
     VlrRetVal GetSequenceDuration(std::uint32_t number, double& duration) const;
     // The same walk, step by step.
     VlrRetVal GetStepTimes(std::uint32_t number, std::vector<StepTime>& steps) const;
-    // The same walk, told to `observer`; a failure leaves it with a walk cut short.
-    VlrRetVal WalkSequence(std::uint32_t number, double& duration, StepObserver& observer) const;
+    // The same walk, told to `observer`, a StepObserver; a failure leaves it with a walk cut
+    // short. Defined in sequences/SequenceWalk.h, which its callers include.
+    template <class Observer>
+    VlrRetVal WalkSequence(std::uint32_t number, double& duration, Observer& observer) const;
     // True when timing `called` as if `calling` called it fails: a cycle, too deep a nesting,
     // a bad number or a malformed command.
     bool CheckCallNesting(std::uint32_t calling, std::uint32_t called) const;
@@ -203,15 +207,26 @@ class SequenceContainer {
     VlrRetVal TimeEveryUsedSequence();
     // The check after one -Call was appended to `number`.
     VlrRetVal CheckAddedCall(std::uint32_t number, std::uint32_t called);
+    // The walk with no one listening (SequenceWalk.h defines the walk itself).
+    class NoObserver;
     // A chain fault is logged, or kept in `fault` when one is given.
     VlrRetVal TimeSequence(std::uint32_t number, double& duration, CallStack stack,
-                           TimingMemo& memo, StepObserver* observer = nullptr,
-                           std::optional<ChainFault>* fault = nullptr) const;
+                           TimingMemo& memo, std::optional<ChainFault>* fault = nullptr) const;
+    template <class Observer>
+    VlrRetVal TimeSequence(std::uint32_t number, double& duration, CallStack stack,
+                           TimingMemo& memo, Observer& observer,
+                           std::optional<ChainFault>* fault) const;
+    // The result of timing the sequence when it need not be walked: a bad number, a chain
+    // fault, or a total the memo knows.
+    std::optional<VlrRetVal> TimeWithoutWalking(std::uint32_t number, double& duration,
+                                                const CallStack& stack, const TimingMemo& memo,
+                                                std::optional<ChainFault>* fault) const;
     // A -Call is only noted: the callee is timed once the step's own duration is known.
     VlrRetVal TimeCommand(const ParsedCommand& command, double& stepDuration,
                           std::uint32_t& loopFactor, std::optional<std::uint32_t>& called) const;
+    template <class Observer>
     VlrRetVal TimeCall(std::uint32_t called, double& stepDuration, const CallStack& stack,
-                       TimingMemo& memo, TimingMemo::Reach& reach, StepObserver* observer,
+                       TimingMemo& memo, TimingMemo::Reach& reach, Observer& observer,
                        std::optional<ChainFault>* fault) const;
     VlrRetVal CheckSingleArgument(SequenceCommandWords::Word word,
                                   const ParsedCommand& command) const;

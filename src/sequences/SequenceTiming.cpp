@@ -9,6 +9,7 @@
 #include <string>
 
 #include "sequences/SequenceContainer.h"
+#include "sequences/SequenceWalk.h"
 #include "sequences/StepTiming.h"
 
 using SequenceCommandWords::Word;
@@ -55,12 +56,6 @@ VlrRetVal SequenceContainer::GetStepTimes(std::uint32_t number,
     return WalkSequence(number, duration, own);
 }
 
-VlrRetVal SequenceContainer::WalkSequence(std::uint32_t number, double& duration,
-                                          StepObserver& observer) const {
-    TimingMemo memo;
-    return TimeSequence(number, duration, CallStack(), memo, &observer);
-}
-
 bool SequenceContainer::CheckCallNesting(std::uint32_t calling, std::uint32_t called) const {
     double scratch = 0.0;
     return ComputeSequenceDuration(called, scratch, CallStack{calling}) != VLR_SUCCESS;
@@ -71,7 +66,7 @@ std::optional<SequenceContainer::ChainFault> SequenceContainer::FindChainFault(
     std::optional<ChainFault> fault;
     TimingMemo memo;
     double duration = 0.0;
-    TimeSequence(number, duration, CallStack(), memo, nullptr, &fault);
+    TimeSequence(number, duration, CallStack(), memo, &fault);
     return fault;
 }
 
@@ -144,8 +139,15 @@ VlrRetVal SequenceContainer::CheckAddedCall(std::uint32_t number, std::uint32_t 
 }
 
 VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration, CallStack stack,
-                                          TimingMemo& memo, StepObserver* observer,
+                                          TimingMemo& memo,
                                           std::optional<ChainFault>* fault) const {
+    NoObserver none;
+    return TimeSequence(number, duration, stack, memo, none, fault);
+}
+
+std::optional<VlrRetVal> SequenceContainer::TimeWithoutWalking(
+    std::uint32_t number, double& duration, const CallStack& stack, const TimingMemo& memo,
+    std::optional<ChainFault>* fault) const {
     if (ValidateSequenceNumber(number) != VLR_SUCCESS) {
         return VLR_FAILURE;
     }
@@ -164,88 +166,5 @@ VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, double& duration
     if (memo.Passes(number, stack, kMaxNestedCalls) && memo.FindTotal(number, duration, duration)) {
         return VLR_SUCCESS;
     }
-    // An observer that knows this sequence already hears nothing of it or of its calls.
-    if (observer != nullptr && !observer->EnterSequence(number)) {
-        observer = nullptr;
-    }
-    const double start = duration;
-    TimingMemo::Reach reach;
-    reach.visited.set(number);
-    stack.Push(number);
-    std::uint32_t loopFactor = 1;
-    for (const auto& parsedSet : slots_[number].ParsedSets()) {
-        double stepDuration = kDefaultStepDuration;
-        std::optional<std::uint32_t> called;
-        for (const ParsedCommand& command : parsedSet) {
-            if (TimeCommand(command, stepDuration, loopFactor, called) != VLR_SUCCESS) {
-                return VLR_FAILURE;
-            }
-        }
-        // The device runs the whole call and then waits out the step's own duration, so the
-        // callee adds onto that duration wherever the step names it.
-        if (called &&
-            TimeCall(*called, stepDuration, stack, memo, reach, observer, fault) != VLR_SUCCESS) {
-            return VLR_FAILURE;
-        }
-        duration += static_cast<double>(loopFactor) * stepDuration;
-        if (observer != nullptr) {
-            observer->StepTimed(parsedSet, {stepDuration, loopFactor});
-        }
-    }
-    if (observer != nullptr) {
-        observer->SequenceTimed();
-    }
-    memo.Store(number, reach, start, duration);
-    return VLR_SUCCESS;
-}
-
-VlrRetVal SequenceContainer::TimeCommand(const ParsedCommand& command, double& stepDuration,
-                                         std::uint32_t& loopFactor,
-                                         std::optional<std::uint32_t>& called) const {
-    switch (command.Role()) {
-        case ParsedCommand::TimingRole::Duration:
-            if (CheckSingleArgument(Word::Duration, command) != VLR_SUCCESS) {
-                return VLR_FAILURE;
-            }
-            break;
-        case ParsedCommand::TimingRole::Call:
-            if (CheckSingleArgument(Word::Call, command) != VLR_SUCCESS) {
-                return VLR_FAILURE;
-            }
-            called = static_cast<std::uint32_t>(command.IntegerArgument());
-            return VLR_SUCCESS;
-        case ParsedCommand::TimingRole::Loop:
-            stepDuration = 0.0;
-            if (CheckSingleArgument(Word::Loop, command) != VLR_SUCCESS) {
-                return VLR_FAILURE;
-            }
-            break;
-        case ParsedCommand::TimingRole::EndLoop:
-        case ParsedCommand::TimingRole::None:
-            break;
-    }
-    StepTiming::Apply(command, stepDuration, loopFactor);
-    return VLR_SUCCESS;
-}
-
-VlrRetVal SequenceContainer::TimeCall(std::uint32_t called, double& stepDuration,
-                                      const CallStack& stack, TimingMemo& memo,
-                                      TimingMemo::Reach& reach, StepObserver* observer,
-                                      std::optional<ChainFault>* fault) const {
-    if (TimeSequence(called, stepDuration, stack, memo, observer, fault) != VLR_SUCCESS) {
-        return VLR_FAILURE;
-    }
-    const TimingMemo::Reach& calledReach = memo.ReachOf(called);
-    reach.visited |= calledReach.visited;
-    reach.height = std::max(reach.height, calledReach.height + 1);
-    return VLR_SUCCESS;
-}
-
-// The walk runs this for every command it visits; the message text is built only on failure.
-VlrRetVal SequenceContainer::CheckSingleArgument(SequenceCommandWords::Word word,
-                                                 const ParsedCommand& command) const {
-    if (command.ArgumentCount() == 1) {
-        return VLR_SUCCESS;
-    }
-    return VerifyArgumentCount(word, command.ArgumentCount());
+    return std::nullopt;
 }
