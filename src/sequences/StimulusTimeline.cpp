@@ -55,6 +55,10 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
         : timeline_(timeline) {
         // Enough for the items of the sequences being built at once, in most protocols.
         scratch_.reserve(1024);
+        // Enough for every item and block of most timelines, the largest file's deepest
+        // sequence included, so the list is allocated once.
+        timeline.items_.reserve(2048);
+        taken_.reserve(64);
         open_.reserve(CallStack::kCapacity);
         timeline.lanes_ = TimelineLanes(outputs);
         for (auto& lanes : lanes_) {
@@ -79,6 +83,14 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
     }
 
     const TimelineBlock* Block(std::uint32_t number) const { return built_[number]; }
+
+    // Once the walk is done the timeline's item storage no longer grows, so the blocks can
+    // point into it.
+    void Finish() {
+        for (const Taken& taken : taken_) {
+            taken.block->items = {timeline_.items_.data() + taken.first, taken.count};
+        }
+    }
 
     // Each sequence is built once, however often it is called. A call walks its callee within
     // the calling step, so the sequences being built form a stack.
@@ -147,13 +159,21 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
   private:
     // A sequence being built, with its open loop body, if any, and the step it is at. The
     // items of the blocks being built sit on one scratch stack: a sequence's own, above them
-    // those of its open loop body, above those a callee's. Each block takes its own at its end.
+    // those of its open loop body, above those a callee's. Each block takes its own at its end
+    // into the timeline's one item list, so a block costs no allocation of its own.
     struct Open {
         TimelineBlock* block = nullptr;
         TimelineBlock* body = nullptr;
         std::uint32_t step = 0;
         std::size_t blockStart = 0;
         std::size_t bodyStart = 0;
+    };
+
+    // Where a block's items stand in the timeline's item list.
+    struct Taken {
+        TimelineBlock* block = nullptr;
+        std::size_t first = 0;
+        std::size_t count = 0;
     };
 
     TimelineBlock* NewBlock(std::uint32_t number, bool loopBody) {
@@ -166,7 +186,9 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
     // The scratch items from `start` on become the block's.
     void TakeItems(TimelineBlock& block, std::size_t start) {
         const auto first = scratch_.begin() + static_cast<std::ptrdiff_t>(start);
-        block.items.assign(first, scratch_.end());
+        std::vector<TimelineItem>& items = timeline_.items_;
+        taken_.push_back({&block, items.size(), scratch_.size() - start});
+        items.insert(items.end(), first, scratch_.end());
         scratch_.erase(first, scratch_.end());
     }
 
@@ -175,8 +197,9 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
         if (open.body == nullptr) {
             return;
         }
+        const bool empty = scratch_.size() == open.bodyStart;
         TakeItems(*open.body, open.bodyStart);
-        if (open.body->items.empty()) {
+        if (empty) {
             // A loop around steps that set nothing and call nothing has nothing to show.
             scratch_.pop_back();
         } else {
@@ -210,6 +233,7 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
     std::array<const TimelineBlock*, SequenceContainer::kSequenceCount> built_{};
     std::vector<Open> open_;
     std::vector<TimelineItem> scratch_;
+    std::vector<Taken> taken_;
     // By command word and output position, the lane it sets.
     std::array<std::array<std::uint16_t, kNoOutput + 1>, kWordCount> lanes_;
 };
@@ -236,6 +260,7 @@ TimelineBuild StimulusTimeline::Build(const SequenceContainer& container, std::u
                        L"malformed command; the log names it).";
         return result;
     }
+    builder.Finish();
     timeline.root_ = builder.Block(number);
     result.timeline = std::move(timeline);
     return result;

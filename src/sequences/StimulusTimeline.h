@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,9 @@ struct TimelineItem {
 struct TimelineBlock {
     std::uint32_t sequence = 0;
     bool loopBody = false;
-    std::vector<TimelineItem> items;  // in the order the steps run
-    double duration = 0.0;            // one pass, in ms
-    std::uint64_t eventCount = 0;     // settings in one pass, repeats included; held at the max
+    std::span<const TimelineItem> items;  // in the order the steps run; held by the timeline
+    double duration = 0.0;                // one pass, in ms
+    std::uint64_t eventCount = 0;         // settings in one pass, repeats included; held at the max
 };
 
 // Where a setting came from, outermost first: the step of each sequence on the way, with the
@@ -86,12 +87,19 @@ class StimulusTimeline {
     // The settings in the order they run, at most maxEvents of them.
     TimelineExpansion Expand(std::uint64_t maxEvents) const;
 
+    // Blocks point into the timeline's own storage, which a move keeps and a copy would not.
+    StimulusTimeline(StimulusTimeline&&) = default;
+    StimulusTimeline& operator=(StimulusTimeline&&) = default;
+    StimulusTimeline(const StimulusTimeline&) = delete;
+    StimulusTimeline& operator=(const StimulusTimeline&) = delete;
+
   private:
     friend class TimelineBuilder;
     StimulusTimeline() = default;
 
     std::vector<TimelineLane> lanes_;
     std::deque<TimelineBlock> blocks_;  // every block, the root included; they never move
+    std::vector<TimelineItem> items_;   // the items of every block, each block's in one run
     const TimelineBlock* root_ = nullptr;
 };
 
