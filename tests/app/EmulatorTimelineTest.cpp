@@ -10,6 +10,7 @@
 
 #include "CoreOnEmulator.h"
 #include "app/TimelineScriptCheck.h"
+#include "sequences/ContainerFixture.h"
 
 namespace {
 
@@ -71,9 +72,8 @@ class EmulatorTimelineTest : public CoreOnEmulator, public testing::Test {
         SequenceContainer& sequences = core_.GetSequenceContainer();
         MicroController& device = core_.GetMicroController();
         for (std::uint32_t n = 0; n < SequenceContainer::kSequenceCount; ++n) {
-            if (sequences.GetCommandSets(n).empty()) {
+            if (sequences.GetCommandSets(n).empty())
                 continue;
-            }
             const TimelineListing listing =
                 ListTimeline(sequences, n, DeviceTimelineOutputs(device), 100000);
             ASSERT_TRUE(listing.timeline) << WideToNarrow(listing.error);
@@ -125,8 +125,7 @@ TEST_F(EmulatorTimelineTest, RandomSequencesWithLoopsAndCallsRunAsTheirTimelines
     const std::wstring labels[] = {L"Blue", L"Green", L"Red"};
     SequenceContainer& sequences = core_.GetSequenceContainer();
     for (std::uint32_t n = 10; n-- > 0;) {
-        ASSERT_EQ(sequences.AddSequence(n, L"R" + w(static_cast<int>(n))), 0);
-        std::vector<std::vector<std::wstring>> steps;
+        std::vector<CommandSet> steps;
         for (int s = 0, count = 2 + pick(4); s < count; ++s) {
             const int kind = pick(4);
             if (n < 5 && kind == 0) {
@@ -140,15 +139,10 @@ TEST_F(EmulatorTimelineTest, RandomSequencesWithLoopsAndCallsRunAsTheirTimelines
             }
         }
         if (n % 2 == 1) {
-            steps.insert(steps.begin(), std::vector<std::wstring>{L"-Loop " + w(2 + pick(3))});
+            steps.insert(steps.begin(), CommandSet{L"-Loop " + w(2 + pick(3))});
             steps.push_back({L"-EndLoop"});
         }
-        for (std::uint32_t set = 0; set < steps.size(); ++set) {
-            ASSERT_EQ(sequences.AddCommandSet(n, set), 0);
-            for (const std::wstring& text : steps[set]) {
-                ASSERT_EQ(sequences.AddCommand(n, set, text), 0) << WideToNarrow(text);
-            }
-        }
+        ASSERT_NO_FATAL_FAILURE(DefineSequence(sequences, n, L"R" + w(static_cast<int>(n)), steps));
     }
     ExpectRunsAsTimeline();
 }

@@ -11,7 +11,7 @@
 #include "app/TimelineScriptCheck.h"
 #include "device/MicroController.h"
 #include "foundation/TextConversion.h"
-#include "sequences/SequenceContainer.h"
+#include "sequences/ContainerFixture.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 
@@ -89,7 +89,7 @@ TEST(ProtocolCheckTest, SamplesPassOneAfterAnotherAndABreakIsRefused) {
 // IDs: Blue 0, Green 2, Red 1.
 TEST(TimelineScriptCheckTest, ConversionExamplesWalkToTheTimelineOrReportTheDifference) {
     const struct {
-        std::vector<std::vector<std::wstring>> steps;
+        std::vector<CommandSet> steps;
         std::wstring summary;
     } cases[] = {
         {{{L"-Duration 100"}},
@@ -123,15 +123,11 @@ TEST(TimelineScriptCheckTest, ConversionExamplesWalkToTheTimelineOrReportTheDiff
     for (const auto& c : cases) {
         SequenceContainer container;
         container.SetColorLabels({L"Blue", L"Green", L"Red"});
-        const std::vector<std::vector<std::wstring>> called = {
+        const std::vector<CommandSet> called = {
             {L"-SetIntensity Blue 100", L"-Duration 10"}, {L"-Off Blue"}, {L"-Duration 2.5"}};
         for (const auto& [number, steps] : {std::pair{2u, called}, std::pair{1u, c.steps}}) {
-            ASSERT_EQ(container.AddSequence(number, L"S" + std::to_wstring(number)), 0);
-            for (std::uint32_t set = 0; set < steps.size(); ++set) {
-                ASSERT_EQ(container.AddCommandSet(number, set), 0);
-                for (const std::wstring& text : steps[set])
-                    ASSERT_EQ(container.AddCommand(number, set, text), 0) << text;
-            }
+            ASSERT_NO_FATAL_FAILURE(
+                DefineSequence(container, number, L"S" + std::to_wstring(number), steps));
         }
         const TimelineBuild build =
             StimulusTimeline::Build(container, 1, DeviceTimelineOutputs(device));

@@ -16,10 +16,20 @@ using ModelSnapshot = std::vector<std::pair<std::wstring, std::vector<CommandSet
 
 inline ModelSnapshot TakeSnapshot(const SequenceContainer& container) {
     ModelSnapshot snapshot;
-    for (std::uint32_t n = 0; n < SequenceContainer::kSequenceCount; ++n) {
+    for (std::uint32_t n = 0; n < SequenceContainer::kSequenceCount; ++n)
         snapshot.emplace_back(container.GetSequenceName(n), container.GetCommandSets(n));
-    }
     return snapshot;
+}
+
+// Adds a sequence with the given steps, each command expected to be accepted.
+inline void DefineSequence(SequenceContainer& container, std::uint32_t number,
+                           const std::wstring& name, const std::vector<CommandSet>& steps) {
+    ASSERT_EQ(container.AddSequence(number, name), 0);
+    for (std::uint32_t set = 0; set < steps.size(); ++set) {
+        ASSERT_EQ(container.AddCommandSet(number, set), 0);
+        for (const std::wstring& text : steps[set])
+            ASSERT_EQ(container.AddCommand(number, set, text), 0) << testing::PrintToString(text);
+    }
 }
 
 // A container of three LEDs logging into a real log, its messages recorded and events counted.
@@ -34,16 +44,9 @@ class ContainerFixture : public ::testing::Test {
         });
     }
 
-    // Adds a sequence with the given steps, each command expected to be accepted.
     void Define(std::uint32_t number, const std::wstring& name,
                 const std::vector<CommandSet>& steps) {
-        ASSERT_EQ(container.AddSequence(number, name), 0);
-        for (std::uint32_t set = 0; set < steps.size(); ++set) {
-            ASSERT_EQ(container.AddCommandSet(number, set), 0);
-            for (const std::wstring& text : steps[set]) {
-                ASSERT_EQ(container.AddCommand(number, set, text), 0) << log.Text();
-            }
-        }
+        ASSERT_NO_FATAL_FAILURE(DefineSequence(container, number, name, steps)) << log.Text();
     }
 
     // Starts counting and recording afresh, after a test's set-up.

@@ -189,9 +189,8 @@ TEST_F(StandardModelTest, SuccessesRaiseTheEventAndChangeTheModel) {
         container.ClearAllSequences();
         SetUp();  // afresh for every row
         double duration = 0.0;
-        for (const std::uint32_t number : {0u, 2u, 4u, 6u, 9u, 254u}) {
+        for (const std::uint32_t number : {0u, 2u, 4u, 6u, 9u, 254u})
             container.GetSequenceDuration(number, duration);
-        }
         EXPECT_EQ(c.operation(container), 0) << c.name << log.Text();
         EXPECT_EQ(changes, c.events) << c.name;
         EXPECT_EQ(lastChange, c.change) << c.name;

@@ -24,9 +24,8 @@ class FakePrompts final : public SequenceEditorPrompts, public SequenceManagerPr
         offered = offeredNumbers, offeredAt = preselect, ++dialogs;
         for (std::optional<Properties> answer; (answer = Next(properties));) {
             const std::optional<std::wstring> refusal = check ? check(*answer) : std::nullopt;
-            if (!refusal) {
+            if (!refusal)
                 return answer;
-            }
             ShowRuleError(L"Sequence Properties", *refusal);
         }
         return std::nullopt;
@@ -55,9 +54,8 @@ class FakePrompts final : public SequenceEditorPrompts, public SequenceManagerPr
     template <typename T>
     static std::optional<T> Next(std::deque<std::optional<T>>& queue) {
         const std::optional<T> answer = queue.empty() ? std::nullopt : queue.front();
-        if (!queue.empty()) {
+        if (!queue.empty())
             queue.pop_front();
-        }
         return answer;
     }
 };

@@ -60,9 +60,8 @@ QString Picture(const QString& name) {
 bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (; !condition(); QThread::msleep(2)) {
-        if (std::chrono::steady_clock::now() > end) {
+        if (std::chrono::steady_clock::now() > end)
             return false;
-        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     QCoreApplication::processEvents();
@@ -132,18 +131,16 @@ class MainWindowTest : public testing::Test {
         prompts_.openPath =
             QString::fromStdWString(OSTRA_SOURCE_DIR L"/samples/settings/DemoProtocol.cfg");
         Trigger("openSettingsFile");
-        if (connect) {
+        if (connect)
             Trigger("connect");
-        }
         ShowPage(1);
     }
     // A step of the given commands after the last of the sequence shown; its index.
     std::uint32_t AddStep(std::initializer_list<const wchar_t*> commands) {
         const auto set = static_cast<std::uint32_t>(Model().GetCommandSets(Shown()).size());
         Model().AddCommandSet(Shown(), set);
-        for (const wchar_t* command : commands) {
+        for (const wchar_t* command : commands)
             Model().AddCommand(Shown(), set, command);
-        }
         window_->EditorPage()->ShowSequence(Shown());
         return set;
     }
@@ -152,9 +149,8 @@ class MainWindowTest : public testing::Test {
         const char* test = testing::UnitTest::GetInstance()->current_test_info()->name();
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const auto& [name, value] : variables) {
+        for (const auto& [name, value] : variables)
             environment.insert(name, value);
-        }
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--gtest_filter=MainWindowTest.") + test});
@@ -424,9 +420,8 @@ TEST_F(MainWindowTest, CtrlZUndoesACellEditAndPasteTakesStepsFromTheClipboard) {
     ASSERT_NO_FATAL_FAILURE(ShowActive());
     const SequenceEditor& editor = window_->EditorPage()->Logic();
     int row = 0;
-    while (editor.IsReadOnly(row, SequenceEditor::kDurationColumn)) {
+    while (editor.IsReadOnly(row, SequenceEditor::kDurationColumn))
         ++row;
-    }
     const auto before = ShownSteps();
     const std::wstring cell = editor.CellText(row, SequenceEditor::kDurationColumn);
     QTableView* grid = window_->EditorPage()->Grid();
@@ -456,9 +451,8 @@ TEST(OstraProgramTest, SigtermSavesTheSettingsAndExitsWithZero) {
     TempDir dir;
     QProcess ostra;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"TEMP", "APPDATA", "HOME", "OSTRA_PORT_DIR"}) {
+    for (const char* name : {"TEMP", "APPDATA", "HOME", "OSTRA_PORT_DIR"})
         environment.insert(name, QString::fromStdString((dir.Path() / name).string()));
-    }
     ostra.setProcessEnvironment(environment);
     ostra.start(OSTRA_PROGRAM, {});
     ASSERT_TRUE(ostra.waitForStarted());
@@ -494,9 +488,8 @@ TEST_F(MainWindowTest, CancelOrStopAllDuringASlowUploadEndsIt) {
         QTest::mouseClick(Find<QPushButton>("uploadButton"), Qt::LeftButton);
         QProgressDialog* progress = nullptr;
         ASSERT_TRUE(WaitFor([&] {
-            for (auto* dialog : window_->findChildren<QProgressDialog*>("uploadProgress")) {
+            for (auto* dialog : window_->findChildren<QProgressDialog*>("uploadProgress"))
                 progress = dialog->isVisible() ? dialog : progress;
-            }
             const DeviceState state = driver_->State();
             return progress != nullptr && state.Upload() && state.Upload()->ReceivedCount() > 0;
         }));
@@ -641,9 +634,8 @@ TEST_F(MainWindowTest, HelpForANewOperatorAndSaveAs) {
     ASSERT_TRUE(WaitFor([list] { return list->isVisible(); }));
     EXPECT_EQ(list->verticalScrollBar()->maximum(), 0);
     // Read from the menus, so a new action shows without being added to the list.
-    for (const char* keys : {"Ctrl+K  (Alt+C, C)", "Alt+C, D", "Alt+H, K"}) {
+    for (const char* keys : {"Ctrl+K  (Alt+C, C)", "Alt+C, D", "Alt+H, K"})
         EXPECT_EQ(list->findItems(keys, Qt::MatchExactly).size(), 1) << keys;
-    }
 
     Enter(0, {{"intensity", "200"}});
     ASSERT_TRUE(WaitFor([this] { return window_->windowTitle().startsWith("*"); }));
@@ -736,9 +728,8 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndASmallOne) {
         EXPECT_GE(table->viewport()->height(), 3 * table->verticalHeader()->defaultSectionSize())
             << table->objectName().toStdString();
     }
-    for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+    for (QPushButton* button : window_->findChildren<QPushButton*>())
         EXPECT_GE(button->width(), button->minimumSizeHint().width() * button->isVisible());
-    }
     auto* bar = Find<QProgressBar>("runProgress");
     const QRect box = bar->parentWidget()->geometry();
     const QRect upload = Find<QPushButton>("uploadButton")->geometry();
@@ -773,9 +764,8 @@ class ScriptClient {
     Json Await(const std::function<bool(const Json&)>& wanted) {
         auto line = std::async(std::launch::async, [&] {
             for (std::optional<Json> next; (next = client_.ReadLine(30s));) {
-                if (wanted(*next)) {
+                if (wanted(*next))
                     return *next;
-                }
             }
             return Json();
         });
@@ -827,9 +817,8 @@ TEST_F(MainWindowTest, AScriptsChangesShowInTheWindow) {
 
 int main(int argc, char** argv) {
     // ctest sets it too; this covers the test discovery and a run by hand.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     QDir().mkpath(OSTRA_SCREENSHOT_DIR);

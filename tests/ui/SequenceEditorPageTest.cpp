@@ -41,9 +41,8 @@ class SequenceEditorPageTest : public testing::Test {
     template <typename Widget>
     Widget* OpenEditorOf() {
         for (Widget* widget : page_.Grid()->viewport()->findChildren<Widget*>()) {
-            if (widget->isVisible()) {
+            if (widget->isVisible())
                 return widget;
-            }
         }
         return nullptr;
     }
@@ -135,9 +134,8 @@ TEST_F(SequenceEditorPageTest, AClickOnEmptySpaceClearsTheRowAndAddRowAppends) {
     ASSERT_TRUE(grid->viewport()->rect().contains(below));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, below);
     EXPECT_EQ(page_.Logic().CurrentRow(), -1);
-    for (const char* button : {"removeRow", "moveRowUp", "moveRowDown"}) {
+    for (const char* button : {"removeRow", "moveRowUp", "moveRowDown"})
         EXPECT_FALSE(page_.findChild<QPushButton*>(button)->isEnabled()) << button;
-    }
     const std::vector<std::wstring> lastRow = page_.Logic().RowCommands(rows - 1);
     page_.findChild<QPushButton*>("addRow")->click();
     ASSERT_EQ(page_.Logic().RowCount(), rows + 1);

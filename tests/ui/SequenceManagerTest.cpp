@@ -59,19 +59,16 @@ TEST_F(SequenceManagerTest, AddInsertsInOrderAndModifyRenumbers) {
 // Refusals come before any dialog: nothing selected, no free number, a sequence still called.
 TEST_F(SequenceManagerTest, RefusalsComeBeforeAnyDialog) {
     manager.Select(-1);
-    for (const Command command : {Command::Modify, Command::Remove, Command::Save}) {
+    for (const Command command : {Command::Modify, Command::Remove, Command::Save})
         manager.Run(command);
-    }
     manager.Select(0);
     manager.Run(Command::Remove);
     EXPECT_NE(prompts.messages.back().find(L"being used by other sequences"), std::wstring::npos);
     EXPECT_EQ(List(), L"2.A 4.Caller ");
-    for (std::uint32_t number = 0; number < 255; ++number) {
+    for (std::uint32_t number = 0; number < 255; ++number)
         container.AddSequence(number, L"S" + std::to_wstring(number));
-    }
-    for (const Command command : {Command::Add, Command::Load, Command::Duplicate}) {
+    for (const Command command : {Command::Add, Command::Load, Command::Duplicate})
         manager.Run(command);
-    }
     EXPECT_EQ(prompts.messages.size(), 7u);
     EXPECT_EQ(prompts.messages.back(),
               L"Error|Every sequence number is in use.  Please remove a "

@@ -109,9 +109,8 @@ TEST_F(SequenceUndoTest, ConsecutiveEditsOfOneCellAreOneStep) {
     EditDuration(1, L"7");
     EditDuration(1, L"2");  // back to what it held: no step left
     EXPECT_TRUE(history.steps.empty());
-    for (const auto& [row, text] : {std::pair{1, L"7"}, {1, L"8"}, {0, L"3"}, {1, L"9"}}) {
+    for (const auto& [row, text] : {std::pair{1, L"7"}, {1, L"8"}, {0, L"3"}, {1, L"9"}})
         EditDuration(row, text);
-    }
     ASSERT_EQ(history.steps.size(), 3u);
     history.steps[2].Undo(container);
     history.steps[1].Undo(container);

@@ -46,9 +46,8 @@ TEST(WindowStatesTest, EveryEnabledStateFollowsFromTheCurrentState) {
         const std::string menus = {view.connect ? 'c' : '-', view.disconnect ? 'd' : '-',
                                    view.fileCommands ? 'f' : '-', view.pages ? 'p' : '-'};
         std::string panels;
-        for (const PanelView& panel : view.panels) {
+        for (const PanelView& panel : view.panels)
             panels += Enabled(panel) + " ";
-        }
         EXPECT_EQ(menus + " " + panels, c.menus + " " + c.panels)
             << "connected " << c.connected << " pulsing " << c.pulsing;
     }
@@ -68,9 +67,8 @@ TEST(LedPanelTextsTest, DisplayTexts) {
         // As the settings file keeps a width (six significant digits), never with an exponent.
         {Width(10) + L"|" + Width(7.25) + L"|" + Width(1800000) + L"|" + Width(2.1234567),
          L"10|7.25|1800000|2.12346"}};
-    for (const auto& [shown, expected] : cases) {
+    for (const auto& [shown, expected] : cases)
         EXPECT_EQ(shown, expected);
-    }
 }
 
 TEST(LedPanelTextsTest, IntensityEntries) {
@@ -143,17 +141,15 @@ TEST(MessageLogRowsTest, KeepsTheNewest201WithErrorsMarkedAndFiltersLevels) {
     rows = MessageLogRows();
     rows.SetFilter(LogFilter::ErrorsAndWarnings);
     const std::wstring levels = L"FEWND";  // Fatal, Error, Warning, Notice, Data
-    for (std::size_t level = 0; level < levels.size(); ++level) {
+    for (std::size_t level = 0; level < levels.size(); ++level)
         rows.Append(static_cast<LogLevel>(level), levels.substr(level, 1), L" 09:05:03.007");
-    }
     for (const auto& [filter, shown] : {std::pair{LogFilter::ErrorsAndWarnings, L"FEW"},
                                         {LogFilter::Data, L"FEWND"},
                                         {LogFilter::Notices, L"FEWN"}}) {
         rows.SetFilter(filter);
         std::wstring text;
-        for (std::size_t row = 0; row < rows.Size(); ++row) {
+        for (std::size_t row = 0; row < rows.Size(); ++row)
             text += rows.At(row).message;
-        }
         EXPECT_EQ(text, shown);
     }
 }
@@ -205,9 +201,8 @@ TEST(DeviceStatusLineTest, StateThenPortFirmwareAndEmulator) {
         state.uploadSequence = c.upload, state.uploadCount = c.upload ? 5 : 0;
         state.runningSequence = c.running, state.runLeftMs = 12401;
         state.connectKeys = L"Ctrl+K";
-        if (c.connecting || c.connected) {
+        if (c.connecting || c.connected)
             state.port = L"COM6 (/dev/ttyACM6)", state.firmware = L"1.00";
-        }
         EXPECT_EQ(DeviceStatusLine(state), c.text);
     }
 }
@@ -224,23 +219,20 @@ TEST(GridColumnWidthsTest, WhatTheyNeedWithinTheRoomAndTheOperatorsWidthsAsText)
         {80, {10, 30, 40}},   // 30 to share by the 30 and 60 needed above the least
         {30, {10, 20, 20}},
     };
-    for (const auto& [room, widths] : cases) {
+    for (const auto& [room, widths] : cases)
         EXPECT_EQ(GridColumnWidths::Fit(least, needed, comfortable, room), widths) << room;
-    }
     // Too narrow even for the least, with nothing needed beyond it: once a division by zero.
     EXPECT_EQ(GridColumnWidths::Fit(least, {}, comfortable, 30), least);
     EXPECT_EQ(GridColumnWidths::ToText({85, 115, 9}), L"85 115 9");
     EXPECT_EQ(GridColumnWidths::FromText(L"85 115 9", 3), (std::vector<int>{85, 115, 9}));
-    for (const wchar_t* text : {L"85 115", L"85 115 9 9", L"85 0 9", L"85 x 9", L""}) {
+    for (const wchar_t* text : {L"85 115", L"85 115 9 9", L"85 0 9", L"85 x 9", L""})
         EXPECT_TRUE(GridColumnWidths::FromText(text, 3).empty()) << text;
-    }
 }
 
 TEST(RecentFilesTest, NewestFirstOnceAtMostEightAndKeptAsText) {
     RecentFiles recent;
-    for (int file = 0; file < 10; ++file) {
+    for (int file = 0; file < 10; ++file)
         recent.Add(L"/f" + std::to_wstring(file));
-    }
     recent.Add(L"/f5");
     recent.Remove(L"/f9");
     recent.SetLastFolder(L"settings", L"/dir with blanks");
