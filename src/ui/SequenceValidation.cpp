@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <mutex>
 
 #include "app/SequenceUpload.h"
 #include "device/MicroControllerCommandConversion.h"
@@ -36,33 +35,6 @@ std::wstring LoopAdvice(StepRules::Reason reason) {
 
 }  // namespace
 
-// The changes the model reported since the last recompute. The model may change on the device
-// worker's thread (a settings file read there), and its event outlives this validation.
-class SequenceValidation::PendingChanges {
-  public:
-    PendingChanges() { numbers_.set(); }
-
-    void Note(const SequenceContainer::Change& change) {
-        const std::lock_guard<std::mutex> guard(lock_);
-        if (change.IsEverySequence()) {
-            numbers_.set();
-        } else if (change.sequence < kSlots) {
-            numbers_.set(change.sequence);
-        }
-    }
-
-    Numbers Take() {
-        const std::lock_guard<std::mutex> guard(lock_);
-        const Numbers taken = numbers_;
-        numbers_.reset();
-        return taken;
-    }
-
-  private:
-    std::mutex lock_;
-    Numbers numbers_;
-};
-
 // The conversion's own wording of what it refuses, for the model's LEDs; asked only about
 // sequences the rulebook refuses. Where the LEDs sit on the device changes no wording.
 struct SequenceValidation::DeviceWording {
@@ -82,17 +54,12 @@ struct SequenceValidation::DeviceWording {
 };
 
 SequenceValidation::SequenceValidation(SequenceContainer& sequences)
-    : sequences_(sequences), pending_(std::make_shared<PendingChanges>()) {
-    sequences.SubscribeToChanges([pending = pending_](const SequenceContainer::Change& change) {
-        pending->Note(change);
-        return 0;
-    });
-}
+    : sequences_(sequences), pending_(sequences, true) {}
 
 SequenceValidation::~SequenceValidation() = default;
 
 void SequenceValidation::Recompute() {
-    const Numbers changed = pending_->Take();
+    const Numbers changed = pending_.Take();
     if (changed.none()) {
         return;
     }
