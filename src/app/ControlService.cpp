@@ -8,6 +8,7 @@
 #include "app/Json.h"
 #include "app/ManualControl.h"
 #include "app/SequenceFiles.h"
+#include "app/SequenceRun.h"
 #include "app/UploadState.h"
 #include "foundation/TextConversion.h"
 
@@ -390,8 +391,7 @@ void ControlService::Run(const Request& request, const ControlCause& by, const A
         // The answer may reach the script before the run's start is noticed: a status asked at
         // once shows the time the run will take, not none.
         runEnd_ =
-            std::chrono::steady_clock::now() +
-            std::chrono::milliseconds(static_cast<std::int64_t>(defined->durationMs.value_or(0.0)));
+            SequenceRun::EndOf(std::chrono::steady_clock::now(), defined->durationMs.value_or(0.0));
         stopRequested_ = false;
     }
     // The answer goes at the start, long before the job (the whole run) ends.
@@ -432,8 +432,7 @@ void ControlService::RunNoticed(const ApplicationCore::RunNotice& notice) {
         if (!notice.ended) {
             activity_ = Activity::Running;
             runSequence_ = notice.number;
-            runEnd_ = std::chrono::steady_clock::now() +
-                      std::chrono::milliseconds(static_cast<std::int64_t>(notice.durationMs));
+            runEnd_ = SequenceRun::EndOf(std::chrono::steady_clock::now(), notice.durationMs);
             stopAsked_ = false;
         } else {
             activity_ = Activity::Idle;

@@ -34,6 +34,14 @@ SequenceRun::Milliseconds SequenceRun::TimerLength(double durationMs) {
     return Milliseconds(static_cast<std::int64_t>(std::max(whole, 0.0)));
 }
 
+std::chrono::steady_clock::time_point SequenceRun::EndOf(
+    std::chrono::steady_clock::time_point start, double durationMs) {
+    using TimePoint = std::chrono::steady_clock::time_point;
+    const Milliseconds total = TimerLength(durationMs);
+    const auto room = std::chrono::floor<Milliseconds>(TimePoint::max() - start);
+    return total < room ? start + total : TimePoint::max();
+}
+
 OperationResult SequenceRun::Duration(std::uint32_t number, double& durationMs) const {
     const std::uint64_t errorsBefore = log_ != nullptr ? log_->GetErrorCount() : 0;
     if (sequences_.GetSequenceName(number).empty()) {
@@ -78,7 +86,7 @@ SequenceRun::Result SequenceRun::Run(std::uint32_t number, const StopWait& waitF
     using Clock = std::chrono::steady_clock;
     const Milliseconds total = TimerLength(result.durationMs);
     const Clock::time_point start = Clock::now();
-    const Clock::time_point end = start + total;
+    const Clock::time_point end = EndOf(start, result.durationMs);
     if (tick) {
         tick(Milliseconds(0), total);
     }

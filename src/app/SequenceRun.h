@@ -49,6 +49,10 @@ class SequenceRun {
     // The end timer of a run of `durationMs`: whole milliseconds, rounded up, so that the timer
     // never ends while the device still runs.
     static Milliseconds TimerLength(double durationMs);
+    // When that timer ends for a run started at `start`; a run longer than the clock can count
+    // (nested loops reach it) ends at the clock's last moment instead of overflowing it.
+    static std::chrono::steady_clock::time_point EndOf(std::chrono::steady_clock::time_point start,
+                                                       double durationMs);
 
     // The total of sequence `number`; a failure carries the timing's reason.
     OperationResult Duration(std::uint32_t number, double& durationMs) const;

@@ -1,38 +1,19 @@
 #include "app/SettingsBaseline.h"
 
-SettingsBaseline::SettingsBaseline(SequenceContainer& sequences) : sequences_(sequences) {
-    sequences.SubscribeToChanges([this](const SequenceContainer::Change& change) {
-        Note(change);
-        return 0;
-    });
-}
-
-void SettingsBaseline::Note(const SequenceContainer::Change& change) {
-    const std::lock_guard<std::mutex> guard(lock_);
-    if (change.IsEverySequence()) {
-        changed_.set();
-    } else if (change.sequence < kSlots) {
-        changed_.set(change.sequence);
-    }
-}
+SettingsBaseline::SettingsBaseline(SequenceContainer& sequences)
+    : sequences_(sequences), changed_(sequences, false) {}
 
 void SettingsBaseline::Take(const std::wstring& deviceSection) {
     device_ = deviceSection;
     for (std::uint32_t number = 0; number < kSlots; ++number) {
         saved_[number] = {sequences_.GetSequenceName(number), sequences_.GetCommandSets(number)};
     }
-    const std::lock_guard<std::mutex> guard(lock_);
-    changed_.reset();
+    changed_.Take();
     differing_.reset();
 }
 
 bool SettingsBaseline::Differs(const std::wstring& deviceSection) {
-    std::bitset<kSlots> changed;
-    {
-        const std::lock_guard<std::mutex> guard(lock_);
-        changed = changed_;
-        changed_.reset();
-    }
+    const ChangedSequences::Numbers changed = changed_.Take();
     for (std::uint32_t number = 0; number < kSlots; ++number) {
         if (changed.test(number)) {
             differing_.set(number, SlotDiffers(number));

@@ -2,10 +2,10 @@
 
 #include <array>
 #include <bitset>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "sequences/ChangedSequences.h"
 #include "sequences/SequenceContainer.h"
 
 // The settings as they were last read or saved, so that "are they unsaved?" re-reads only the
@@ -15,7 +15,6 @@
 // so comparing those is comparing the text.
 class SettingsBaseline {
   public:
-    // Follows the model's changes for the life of the model.
     explicit SettingsBaseline(SequenceContainer& sequences);
     SettingsBaseline(const SettingsBaseline&) = delete;
     SettingsBaseline& operator=(const SettingsBaseline&) = delete;
@@ -32,15 +31,13 @@ class SettingsBaseline {
         std::vector<CommandSet> steps;
     };
 
-    void Note(const SequenceContainer::Change& change);
     bool SlotDiffers(std::uint32_t number) const;
 
     const SequenceContainer& sequences_;
     std::wstring device_;
     std::array<Slot, kSlots> saved_;
-    // Slots whose saved state may no longer hold; the model may change on another thread.
-    std::mutex lock_;
-    std::bitset<kSlots> changed_;
+    // Slots whose saved state may no longer hold.
+    ChangedSequences changed_;
     // Slots found to differ at the last question.
     std::bitset<kSlots> differing_;
 };

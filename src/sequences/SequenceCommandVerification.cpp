@@ -89,11 +89,14 @@ VlrRetVal SequenceContainer::Judge(const std::optional<Refusal>& refusal, const 
     return VLR_FAILURE;
 }
 
+StepRules::Context SequenceContainer::RuleContext() const {
+    // The rulebook asks only of numbers below kSequenceCount.
+    return {colorLabels_, ttlBitNames_, [this](std::uint32_t n) { return IsUsed(n); }};
+}
+
 VlrRetVal SequenceContainer::VerifyCommand(const std::wstring& text, const Arguments& tokens,
                                            std::uint32_t number, std::uint32_t set) const {
-    const StepRules::Context context{colorLabels_, ttlBitNames_,
-                                     [this](std::uint32_t n) { return IsUsed(n); }};
-    return Judge(StepRules::CheckCommand(tokens, context), text, number, set);
+    return Judge(StepRules::CheckCommand(tokens, RuleContext()), text, number, set);
 }
 
 VlrRetVal SequenceContainer::VerifyArgumentCount(SequenceCommandWords::Word word,

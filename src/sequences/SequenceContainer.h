@@ -182,6 +182,8 @@ class SequenceContainer {
     std::optional<ChainFault> FindChainFault(std::uint32_t number) const;
     static std::wstring ChainFaultText(ChainFault fault);
 
+    // What the rulebook judges this model's commands against: its names and its sequences.
+    StepRules::Context RuleContext() const;
     // A rulebook's verdict on a command of step `set`, worded as the log words it.
     std::wstring RefusalText(const StepRules::Refusal& refusal, const std::wstring& text,
                              std::uint32_t number, std::uint32_t set) const;

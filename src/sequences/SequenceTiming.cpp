@@ -10,7 +10,6 @@
 
 #include "sequences/SequenceContainer.h"
 #include "sequences/SequenceWalk.h"
-#include "sequences/StepTiming.h"
 
 using SequenceCommandWords::Word;
 using VlrDataTypes::VLR_FAILURE;

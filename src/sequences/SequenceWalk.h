@@ -8,7 +8,6 @@
 #include <optional>
 
 #include "sequences/SequenceContainer.h"
-#include "sequences/StepTiming.h"
 
 class SequenceContainer::NoObserver final : public StepObserver {
   public:
@@ -86,32 +85,35 @@ VlrDataTypes::VlrRetVal SequenceContainer::TimeCall(std::uint32_t called, double
 inline VlrDataTypes::VlrRetVal SequenceContainer::TimeCommand(
     const ParsedCommand& command, double& stepDuration, std::uint32_t& loopFactor,
     std::optional<std::uint32_t>& called) const {
+    using SequenceCommandWords::Word;
     switch (command.Role()) {
         case ParsedCommand::TimingRole::Duration:
-            if (CheckSingleArgument(SequenceCommandWords::Word::Duration, command) !=
-                VlrDataTypes::VLR_SUCCESS) {
+            if (CheckSingleArgument(Word::Duration, command) != VlrDataTypes::VLR_SUCCESS) {
                 return VlrDataTypes::VLR_FAILURE;
             }
+            stepDuration = command.FractionArgument();  // the last -Duration of a step counts
             break;
         case ParsedCommand::TimingRole::Call:
-            if (CheckSingleArgument(SequenceCommandWords::Word::Call, command) !=
-                VlrDataTypes::VLR_SUCCESS) {
+            if (CheckSingleArgument(Word::Call, command) != VlrDataTypes::VLR_SUCCESS) {
                 return VlrDataTypes::VLR_FAILURE;
             }
             called = static_cast<std::uint32_t>(command.IntegerArgument());
-            return VlrDataTypes::VLR_SUCCESS;
+            break;
         case ParsedCommand::TimingRole::Loop:
-            stepDuration = 0.0;
-            if (CheckSingleArgument(SequenceCommandWords::Word::Loop, command) !=
-                VlrDataTypes::VLR_SUCCESS) {
+            if (CheckSingleArgument(Word::Loop, command) != VlrDataTypes::VLR_SUCCESS) {
                 return VlrDataTypes::VLR_FAILURE;
             }
+            // The factor holds until an -EndLoop, also across steps; loops do not nest.
+            stepDuration = 0.0;
+            loopFactor = static_cast<std::uint32_t>(command.IntegerArgument());
             break;
         case ParsedCommand::TimingRole::EndLoop:
+            stepDuration = 0.0;
+            loopFactor = 1;
+            break;
         case ParsedCommand::TimingRole::None:
             break;
     }
-    StepTiming::Apply(command, stepDuration, loopFactor);
     return VlrDataTypes::VLR_SUCCESS;
 }
 

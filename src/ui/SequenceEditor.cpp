@@ -159,7 +159,7 @@ void SequenceEditor::ShowCommandSet(int row, const CommandSet& stored) {
     const std::uint64_t id = rows_[row].id;
     rows_[row] = NewRow();
     rows_[row].id = id;
-    const StepRules::Context context = StepCells(*container_).Context();
+    const StepRules::Context context = container_->RuleContext();
     bool shown = true;
     bool hasDuration = false;
     for (const std::wstring& text : stored) {
@@ -196,7 +196,7 @@ bool SequenceEditor::ShowCommand(int row, const Step& command, const std::wstrin
         MiscFunctions::ParseCommandString(text, tokens, error);
         shown[kDurationColumn] = tokens.back();
     } else if (command.SetsTTL()) {
-        const std::wstring canonical = StepText::Write(command, cells.Context()).front();
+        const std::wstring canonical = StepText::Write(command, container_->RuleContext()).front();
         shown[kTTLColumn] = UpdateTTLCellText(shown[kTTLColumn], canonical).value_or(L"");
     }
     for (int column = kFirstLedColumn; column < ColumnCount(); ++column) {
@@ -211,7 +211,7 @@ bool SequenceEditor::ShowCommand(int row, const Step& command, const std::wstrin
 // The commands as the rulebook's text form writes each back (the word and label as the model
 // names them, numbers as read), in a fixed order: two sets that do the same compare equal.
 CommandSet SequenceEditor::CanonicalCommands(const CommandSet& texts) const {
-    const StepRules::Context context = StepCells(*container_).Context();
+    const StepRules::Context context = container_->RuleContext();
     CommandSet canonical;
     for (const std::wstring& text : texts) {
         const StepText::Reading reading = StepText::Read({text}, context);
@@ -377,7 +377,7 @@ std::vector<std::wstring> SequenceEditor::CommandsOf(const std::vector<std::wstr
 }
 
 Step SequenceEditor::StepOf(const std::vector<std::wstring>& cells) const {
-    return StepText::Read(CommandsOf(cells), StepCells(*container_).Context()).step;
+    return StepText::Read(CommandsOf(cells), container_->RuleContext()).step;
 }
 
 bool SequenceEditor::LoopMayStartAt(int row) const {

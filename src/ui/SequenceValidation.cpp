@@ -2,17 +2,16 @@
 
 #include <algorithm>
 #include <climits>
-#include <mutex>
 
 #include "app/SequenceUpload.h"
 #include "device/MicroControllerCommandConversion.h"
-#include "foundation/MiscFunctions.h"
 #include "foundation/SequenceCommandWords.h"
 #include "foundation/Step.h"
 #include "foundation/StepRules.h"
 #include "foundation/StepText.h"
 #include "foundation/TextConversion.h"
 #include "ui/SequenceEditor.h"
+#include "ui/StepCells.h"
 
 using Word = SequenceCommandWords::Word;
 
@@ -20,21 +19,6 @@ namespace {
 
 // What a refusal that gave no reason is shown with.
 const std::wstring kNoReason = L"The conversion to script commands refuses this step.";
-
-std::optional<Word> WordOf(const std::wstring& command, std::wstring* argument = nullptr) {
-    const std::size_t start = command.find_first_not_of(L" \t");
-    if (start == std::wstring::npos) {
-        return std::nullopt;
-    }
-    const std::size_t end = command.find_first_of(L" \t", start);
-    if (argument != nullptr && end != std::wstring::npos) {
-        const std::size_t next = command.find_first_not_of(L" \t", end);
-        *argument = next == std::wstring::npos
-                        ? std::wstring()
-                        : command.substr(next, command.find_first_of(L" \t", next) - next);
-    }
-    return SequenceCommandWords::Find(command.substr(start, end - start));
-}
 
 std::wstring LoopAdvice(StepRules::Reason reason) {
     switch (reason) {
@@ -50,33 +34,6 @@ std::wstring LoopAdvice(StepRules::Reason reason) {
 }
 
 }  // namespace
-
-// The changes the model reported since the last recompute. The model may change on the device
-// worker's thread (a settings file read there), and its event outlives this validation.
-class SequenceValidation::PendingChanges {
-  public:
-    PendingChanges() { numbers_.set(); }
-
-    void Note(const SequenceContainer::Change& change) {
-        const std::lock_guard<std::mutex> guard(lock_);
-        if (change.IsEverySequence()) {
-            numbers_.set();
-        } else if (change.sequence < kSlots) {
-            numbers_.set(change.sequence);
-        }
-    }
-
-    Numbers Take() {
-        const std::lock_guard<std::mutex> guard(lock_);
-        const Numbers taken = numbers_;
-        numbers_.reset();
-        return taken;
-    }
-
-  private:
-    std::mutex lock_;
-    Numbers numbers_;
-};
 
 // The conversion's own wording of what it refuses, for the model's LEDs; asked only about
 // sequences the rulebook refuses. Where the LEDs sit on the device changes no wording.
@@ -97,17 +54,12 @@ struct SequenceValidation::DeviceWording {
 };
 
 SequenceValidation::SequenceValidation(SequenceContainer& sequences)
-    : sequences_(sequences), pending_(std::make_shared<PendingChanges>()) {
-    sequences.SubscribeToChanges([pending = pending_](const SequenceContainer::Change& change) {
-        pending->Note(change);
-        return 0;
-    });
-}
+    : sequences_(sequences), pending_(sequences, true) {}
 
 SequenceValidation::~SequenceValidation() = default;
 
 void SequenceValidation::Recompute() {
-    const Numbers changed = pending_->Take();
+    const Numbers changed = pending_.Take();
     if (changed.none()) {
         return;
     }
@@ -173,9 +125,7 @@ SequenceValidation::Verdict SequenceValidation::Judge(std::uint32_t number) cons
 // whole sequence; the command a step is refused at marks its cell.
 void SequenceValidation::JudgeSteps(std::uint32_t number, const Sets& sets,
                                     Verdict& verdict) const {
-    const StepRules::Context context{
-        sequences_.GetColorLabels(), sequences_.GetTTLBitNames(),
-        [this](std::uint32_t n) { return !sequences_.GetSequenceName(n).empty(); }};
+    const StepRules::Context context = sequences_.RuleContext();
     std::vector<Step> steps;
     steps.reserve(sets.size());
     for (std::size_t set = 0; set < sets.size(); ++set) {
@@ -254,14 +204,16 @@ void SequenceValidation::FindUploadRefusal() {
 }
 
 int SequenceValidation::ColumnOf(const std::wstring& command) const {
-    std::wstring argument;
-    switch (WordOf(command, &argument).value_or(Word::Call)) {
+    const std::vector<std::wstring> words = StepCells::Words(command);
+    const std::optional<Word> word =
+        words.empty() ? std::nullopt : SequenceCommandWords::Find(words.front());
+    switch (word.value_or(Word::Call)) {
         case Word::On:
         case Word::Off:
         case Word::SetIntensity: {
             const std::vector<std::wstring>& labels = sequences_.GetColorLabels();
-            for (std::size_t index = 0; index < labels.size(); ++index) {
-                if (CompareNoCase(labels[index], argument) == 0) {
+            for (std::size_t index = 0; index < labels.size() && words.size() > 1; ++index) {
+                if (CompareNoCase(labels[index], words[1]) == 0) {
                     return SequenceEditor::kFirstLedColumn + static_cast<int>(index);
                 }
             }

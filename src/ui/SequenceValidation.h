@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -12,6 +11,7 @@
 
 #include "foundation/Step.h"
 #include "foundation/StepRules.h"
+#include "sequences/ChangedSequences.h"
 #include "sequences/SequenceContainer.h"
 
 // Which steps of the operator's sequences the sequence model or the conversion to script
@@ -50,7 +50,7 @@ class SequenceValidation {
 
   private:
     static constexpr std::size_t kSlots = SequenceContainer::kSequenceCount;
-    using Numbers = std::bitset<kSlots>;
+    using Numbers = ChangedSequences::Numbers;
 
     struct Mark {
         int row;
@@ -67,7 +67,6 @@ class SequenceValidation {
         Numbers callees;
     };
     using Sets = std::vector<CommandSet>;
-    class PendingChanges;
     struct DeviceWording;
 
     Verdict Judge(std::uint32_t number) const;
@@ -82,7 +81,7 @@ class SequenceValidation {
     int ColumnOf(const std::wstring& command) const;
 
     SequenceContainer& sequences_;
-    std::shared_ptr<PendingChanges> pending_;
+    ChangedSequences pending_;
     std::unique_ptr<DeviceWording> device_;
     std::array<Verdict, kSlots> verdicts_;
     std::map<Cell, std::wstring> cells_;

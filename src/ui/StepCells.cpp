@@ -88,15 +88,8 @@ std::wstring StepCells::DurationText(const std::wstring& typed) {
                      1);
 }
 
-// The context outlives this reader (callers keep it from a temporary), so it holds the model.
-StepRules::Context StepCells::Context() const {
-    return {
-        model_.GetColorLabels(), model_.GetTTLBitNames(),
-        [&model = model_](std::uint32_t number) { return !model.GetSequenceName(number).empty(); }};
-}
-
 std::optional<StepRules::Refusal> StepCells::Judge(const std::vector<std::wstring>& tokens) const {
-    return StepRules::CheckCommand(tokens, Context());
+    return StepRules::CheckCommand(tokens, model_.RuleContext());
 }
 
 std::wstring StepCells::LoopCallText(const Step& step) const {
@@ -169,7 +162,7 @@ StepCells::Reading StepCells::Read(const Cells& cells) const {
 
 // Whether the commands of the cells, each allowed, may share one step.
 std::optional<StepCells::Refusal> StepCells::JudgeSharing(const CommandSet& commands) const {
-    const StepRules::Context context = Context();
+    const StepRules::Context context = model_.RuleContext();
     const StepText::Reading whole = StepText::Read(commands, context);
     if (!whole.refusal) {
         return std::nullopt;

@@ -34,9 +34,6 @@ class StepCells {
     // its switch before its intensity, then the TTL bits as written, then the duration.
     Reading Read(const Cells& cells) const;
 
-    // The names and sequences a step's texts are read against.
-    StepRules::Context Context() const;
-
     // The texts the grid shows for a step: its call or loop (empty for neither) and each LED.
     std::wstring LoopCallText(const Step& step) const;
     static std::wstring LightText(const Step::Light& light);
