@@ -67,9 +67,7 @@ TEST_F(ApplicationCoreTest, StartupPreparesDirectoriesLogAndModelsAndTheCloseSav
                 StartsWith("Velorin Base Log File Opened - File Name: " + logPath.string() +
                            "\r\nTime Opened: (m/d/y)  5/16/2017 at time 9:5:3.0\r\n"));
     EXPECT_EQ(core_.GetLogFile().GetFullPath(), Wide(logPath));
-    // The sequence model knows the LEDs and snapshots into the run's directory.
-    EXPECT_THAT(core_.GetSequenceContainer().GetColorLabels(),
-                ElementsAre(L"Blue", L"Green", L"Red"));
+    // Snapshots go into the run's directory.
     EXPECT_EQ(core_.GetSnapshotFileName(),
               Wide(DataPath()) + L"/TrivaneSettings_2017-05-16_09-05-03.cfg");
 
