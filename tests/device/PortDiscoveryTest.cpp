@@ -253,7 +253,6 @@ TEST(DevicePathForPort, TakesTheFirstEntryEndingInThePortSuffixElseTheAcmDevice)
     EXPECT_EQ(PortDirectory::DevicePathForPort(1), fs::path("/dev/ttyACM1"));
 }
 
-// UTF-8 is decoded as the listed product names show.
 TEST(PathText, TakesBytesThatAreNoUtf8OneByOne) {
     EXPECT_EQ(PortDirectory::PathText("Caf\xe9 (COM2)"), L"Caf\u00e9 (COM2)");
 }
