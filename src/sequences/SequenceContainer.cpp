@@ -150,10 +150,10 @@ void SequenceContainer::RewriteCalls(std::uint32_t oldNumber, std::uint32_t newN
     const ParsedCommand newCall =
         ParsedCommand::FromText(newText, {word, Decimal(newNumber)}, CommandOutputNames());
     for (std::uint32_t number = 0; number < kSequenceCount; ++number) {
-        const std::deque<SequenceSlot::StoredSet>& sets = slots_[number].Sets();
-        for (std::size_t set = 0; set < sets.size(); ++set) {
-            for (std::size_t index = 0; index < sets[set].parsed.size(); ++index) {
-                const ParsedCommand& command = sets[set].parsed[index];
+        const auto& parsedSets = slots_[number].ParsedSets();
+        for (std::size_t set = 0; set < parsedSets.size(); ++set) {
+            for (std::size_t index = 0; index < parsedSets[set].size(); ++index) {
+                const ParsedCommand& command = parsedSets[set][index];
                 if (command.IsCall() && command.TokenCount() == 2 &&
                     static_cast<std::int64_t>(command.IntegerArgument()) == oldNumber) {
                     ChangeSlot(number).ReplaceCommand(set, index, newText, newCall,
@@ -365,7 +365,8 @@ VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32
     }
     // Each command is checked against the ones before it (a -Loop or -Call must open its set),
     // so the new set is built in place and the old one put back when any is refused.
-    SequenceSlot::StoredSet old = slots_[number].SetAt(set);
+    const CommandSet oldTexts = slots_[number].CommandSetAt(set);
+    const std::vector<ParsedCommand> oldParsed = slots_[number].ParsedSets()[set];
     ChangeSlot(number).ClearCommandSet(set);
     bool hasCall = false;
     bool accepted = true;
@@ -381,7 +382,7 @@ VlrRetVal SequenceContainer::ReplaceCommandSet(std::uint32_t number, std::uint32
         accepted = TimeEveryUsedSequence() == VLR_SUCCESS;
     }
     if (!accepted) {
-        ChangeSlot(number).RestoreCommandSet(set, std::move(old));
+        ChangeSlot(number).RestoreCommandSet(set, oldTexts, oldParsed, CommandOutputNames());
         return VLR_FAILURE;
     }
     RaiseChangeEvent(Change::Steps(number, set, set + 1));

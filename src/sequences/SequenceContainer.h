@@ -145,6 +145,11 @@ class SequenceContainer {
     // Empty for a free slot (and for a number out of range).
     const std::wstring& GetSequenceName(std::uint32_t number) const;
     const std::vector<CommandSet>& GetCommandSets(std::uint32_t number) const;
+    // The parsed form timing walks, one entry beside each command text; number below 255.
+    const ParsedSetList& GetParsedCommandSets(std::uint32_t number) const {
+        return slots_[number].ParsedSets();
+    }
+
     // The step a command set makes, as the device reads it (StepText); when GetRefusedCommand
     // names a command, the step holds only the commands before it (the texts hold them all).
     // number below 255, set below its sequence's count.

@@ -44,8 +44,7 @@ VlrDataTypes::VlrRetVal SequenceContainer::TimeSequence(std::uint32_t number, do
     reach.visited.set(number);
     stack.Push(number);
     std::uint32_t loopFactor = 1;
-    for (const SequenceSlot::StoredSet& stored : slots_[number].Sets()) {
-        const std::vector<ParsedCommand>& parsedSet = stored.parsed;
+    for (const auto& parsedSet : slots_[number].ParsedSets()) {
         double stepDuration = kDefaultStepDuration;
         std::optional<std::uint32_t> called;
         for (const ParsedCommand& command : parsedSet) {

@@ -96,16 +96,18 @@ SequenceValidation::Verdict SequenceValidation::Judge(std::uint32_t number) cons
     if (sequences_.GetSequenceName(number).empty()) {
         return verdict;
     }
-    const Sets& sets = sequences_.GetCommandSets(number);
-    for (std::uint32_t set = 0; set < sets.size(); ++set) {
-        if (const std::optional<std::uint8_t> callee = sequences_.GetStep(number, set).call;
-            callee && *callee < kSlots) {
-            verdict.callees.set(*callee);
+    for (const auto& parsedSet : sequences_.GetParsedCommandSets(number)) {
+        for (const ParsedCommand& command : parsedSet) {
+            if (command.IsCall() && command.IntegerArgument() >= 0 &&
+                static_cast<std::size_t>(command.IntegerArgument()) < kSlots) {
+                verdict.callees.set(static_cast<std::size_t>(command.IntegerArgument()));
+            }
         }
     }
     if (const auto fault = sequences_.FindChainFault(number)) {
         verdict.timingReason = SequenceContainer::ChainFaultText(*fault);
     }
+    const Sets& sets = sequences_.GetCommandSets(number);
     JudgeSteps(number, sets, verdict);
     // Only the conversion words its own refusals, and the rulebook refuses whatever it would.
     if (!verdict.marks.empty()) {
