@@ -79,11 +79,9 @@ void MicroControllerCommandConversion::RegisterLED(const std::wstring& label,
 
 VlrRetVal MicroControllerCommandConversion::GetLEDID(const std::wstring& label,
                                                      std::uint32_t& deviceLedId) const {
-    for (std::size_t i = 0; i < labels_.size(); ++i) {
-        if (CompareNoCase(labels_[i], label) == 0) {
-            deviceLedId = deviceLedIds_[i];
-            return VLR_SUCCESS;
-        }
+    if (const std::optional<std::size_t> position = FindNoCase(labels_, label)) {
+        deviceLedId = deviceLedIds_[*position];
+        return VLR_SUCCESS;
     }
     LogError(L"Error getting LED ID, unrecognized color label: " + label + L".");
     return VLR_FAILURE;

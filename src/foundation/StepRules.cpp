@@ -8,15 +8,6 @@ namespace StepRules {
 
 namespace {
 
-bool HoldsName(const std::vector<std::wstring>& names, const std::wstring& name) {
-    for (const std::wstring& candidate : names) {
-        if (CompareNoCase(candidate, name) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 Refusal Refuse(Reason reason, Field field, Word word, const std::wstring& argument,
                double value = 0.0) {
     Refusal refusal(reason, field, word);
@@ -27,7 +18,7 @@ Refusal Refuse(Reason reason, Field field, Word word, const std::wstring& argume
 
 std::optional<Refusal> CheckColor(Word word, const std::vector<std::wstring>& tokens,
                                   const Context& context) {
-    if (HoldsName(context.colorLabels, tokens[1])) {
+    if (FindNoCase(context.colorLabels, tokens[1])) {
         return std::nullopt;
     }
     return Refuse(Reason::UnknownColor, Field::Color, word, tokens[1]);
@@ -80,7 +71,7 @@ std::optional<Refusal> CheckDuration(Word word, const std::vector<std::wstring>&
 
 std::optional<Refusal> CheckTTLBit(Word word, const std::vector<std::wstring>& tokens,
                                    const Context& context) {
-    if (HoldsName(context.ttlBits, tokens[1])) {
+    if (FindNoCase(context.ttlBits, tokens[1])) {
         return std::nullopt;
     }
     return Refuse(Reason::UnknownTTLBit, Field::TTLBit, word, tokens[1]);

@@ -16,15 +16,11 @@ using StepRules::Field;
 using StepRules::Reason;
 using StepRules::Refusal;
 
+// Among the first `limit` names only: a step has room for no more.
 std::optional<std::size_t> PositionOf(const std::vector<std::wstring>& names,
                                       const std::wstring& name, std::size_t limit) {
-    const std::size_t count = std::min(names.size(), limit);
-    for (std::size_t position = 0; position < count; ++position) {
-        if (CompareNoCase(names[position], name) == 0) {
-            return position;
-        }
-    }
-    return std::nullopt;
+    const std::optional<std::size_t> position = FindNoCase(names, name);
+    return position && *position < limit ? position : std::nullopt;
 }
 
 bool NamesLight(Word word) {

@@ -114,6 +114,17 @@ int CompareNoCase(const std::wstring& a, const std::wstring& b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::optional<std::size_t> FindNoCase(const std::vector<std::wstring>& names,
+                                      const std::wstring& name) {
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        // Folding keeps the length, so only names as long can match.
+        if (names[position].size() == name.size() && CompareNoCase(names[position], name) == 0) {
+            return position;
+        }
+    }
+    return std::nullopt;
+}
+
 std::filesystem::path WideToPath(const std::wstring& wide) {
     return std::filesystem::path(WideToNarrow(wide));
 }

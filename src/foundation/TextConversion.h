@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 // Files and the device carry single-byte text; memory holds wide text. Byte n is code point n
 // (Latin-1). A character above U+00FF has no byte and is written as '?'.
@@ -28,6 +31,9 @@ std::wstring FixedText(double value, int decimals);
 // Compares two whole strings ignoring case (simple Unicode case folding): negative, 0 or
 // positive. Callers only test for 0.
 int CompareNoCase(const std::wstring& a, const std::wstring& b);
+// The position of the first of `names` equal to `name` ignoring case.
+std::optional<std::size_t> FindNoCase(const std::vector<std::wstring>& names,
+                                      const std::wstring& name);
 
 // File names: the wide text holds the name's bytes one per character, so a name read from the
 // environment, the command line or a file comes back to exactly the same bytes whatever their

@@ -93,11 +93,6 @@ void ParsedCommand::ResolveOutput(const std::wstring& text, const OutputNames& n
     const bool ttl = *word == Word::TTLHigh || *word == Word::TTLLow;
     const std::vector<std::wstring>& candidates = ttl ? names.ttlBits : names.colorLabels;
     const std::wstring name = text.substr(nameStart_, nameLength_);
-    output_ = kNoOutput;
-    for (std::size_t i = 0; i < candidates.size() && i < kNoOutput; ++i) {
-        if (CompareNoCase(candidates[i], name) == 0) {
-            output_ = static_cast<std::uint8_t>(i);
-            return;
-        }
-    }
+    const std::optional<std::size_t> position = FindNoCase(candidates, name);
+    output_ = position && *position < kNoOutput ? static_cast<std::uint8_t>(*position) : kNoOutput;
 }

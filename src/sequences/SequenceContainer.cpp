@@ -442,10 +442,5 @@ void SequenceContainer::SetTTLBitNames(const std::vector<std::wstring>& names) {
 }
 
 bool SequenceContainer::IsValidColor(const std::wstring& label) const {
-    for (const std::wstring& color : colorLabels_) {
-        if (CompareNoCase(color, label) == 0) {
-            return true;
-        }
-    }
-    return false;
+    return FindNoCase(colorLabels_, label).has_value();
 }

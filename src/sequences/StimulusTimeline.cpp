@@ -28,17 +28,6 @@ std::uint64_t SaturatingMultiply(std::uint64_t a, std::uint64_t b) {
     return a != 0 && b > kMaxCount / a ? kMaxCount : a * b;
 }
 
-std::optional<std::size_t> FindNoCase(const std::wstring& name,
-                                      const std::vector<std::wstring>& names) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        // Folding keeps the length, so only names as long can match.
-        if (names[i].size() == name.size() && CompareNoCase(names[i], name) == 0) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
 std::wstring Decimal(std::uint64_t value) {
     return std::to_wstring(value);
 }
@@ -67,7 +56,7 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
         using SequenceCommandWords::Word;
         const std::vector<std::wstring>& labels = container.GetColorLabels();
         for (std::size_t i = 0; i < labels.size() && i < kNoOutput; ++i) {
-            if (const std::optional<std::size_t> led = FindNoCase(labels[i], outputs.ledLabels)) {
+            if (const std::optional<std::size_t> led = FindNoCase(outputs.ledLabels, labels[i])) {
                 SetLane(Word::On, i, 2 * *led);
                 SetLane(Word::Off, i, 2 * *led);
                 SetLane(Word::SetIntensity, i, 2 * *led + 1);
@@ -75,7 +64,7 @@ class TimelineBuilder final : public SequenceContainer::StepObserver {
         }
         const std::vector<std::wstring>& bits = container.GetTTLBitNames();
         for (std::size_t i = 0; i < bits.size() && i < kNoOutput; ++i) {
-            if (const std::optional<std::size_t> ttl = FindNoCase(bits[i], outputs.ttlBits)) {
+            if (const std::optional<std::size_t> ttl = FindNoCase(outputs.ttlBits, bits[i])) {
                 SetLane(Word::TTLHigh, i, 2 * outputs.ledLabels.size() + *ttl);
                 SetLane(Word::TTLLow, i, 2 * outputs.ledLabels.size() + *ttl);
             }

@@ -211,13 +211,10 @@ int SequenceValidation::ColumnOf(const std::wstring& command) const {
         case Word::On:
         case Word::Off:
         case Word::SetIntensity: {
-            const std::vector<std::wstring>& labels = sequences_.GetColorLabels();
-            for (std::size_t index = 0; index < labels.size() && words.size() > 1; ++index) {
-                if (CompareNoCase(labels[index], words[1]) == 0) {
-                    return SequenceEditor::kFirstLedColumn + static_cast<int>(index);
-                }
-            }
-            return SequenceEditor::kLoopCallColumn;
+            const std::optional<std::size_t> light =
+                words.size() > 1 ? FindNoCase(sequences_.GetColorLabels(), words[1]) : std::nullopt;
+            return light ? SequenceEditor::kFirstLedColumn + static_cast<int>(*light)
+                         : SequenceEditor::kLoopCallColumn;
         }
         case Word::Duration:
             return SequenceEditor::kDurationColumn;
