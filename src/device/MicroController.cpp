@@ -147,10 +147,7 @@ void MicroController::GetColorLabels(std::vector<std::wstring>& labels) const {
 }
 
 void MicroController::GetTTLBitNames(std::vector<std::wstring>& names) const {
-    names.clear();
-    for (const std::uint8_t bit : DeviceLimits::kTTLOutputBits) {
-        names.push_back(std::to_wstring(bit));
-    }
+    names = DeviceLimits::TTLOutputNames();
 }
 
 VlrRetVal MicroController::SetIntensity(std::uint32_t value, const std::wstring& colorLabel) {

@@ -65,11 +65,8 @@ std::wstring InvalidCommandText(const std::wstring& command) {
 
 }  // namespace
 
-MicroControllerCommandConversion::MicroControllerCommandConversion(LogFile* log) : log_(log) {
-    for (const std::uint8_t bit : DeviceLimits::kTTLOutputBits) {
-        ttlBits_.push_back(std::to_wstring(bit));
-    }
-}
+MicroControllerCommandConversion::MicroControllerCommandConversion(LogFile* log)
+    : log_(log), ttlBits_(DeviceLimits::TTLOutputNames()) {}
 
 void MicroControllerCommandConversion::RegisterLED(const std::wstring& label,
                                                    std::uint32_t deviceLedId) {

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // What the Zavik Driver can hold and time. The sequence model, the LED table and the emulator
 // all check against these, so one number changes everywhere at once.
@@ -14,6 +16,14 @@ inline constexpr std::uint32_t kMaxIntensity = 255;
 inline constexpr std::size_t kMaxLEDCount = 3;
 // The TTL outputs, by their bit numbers in the script commands' TTL masks.
 inline constexpr std::uint8_t kTTLOutputBits[] = {3, 4, 5, 6};
+// Their names in sequence commands: "3" to "6".
+inline std::vector<std::wstring> TTLOutputNames() {
+    std::vector<std::wstring> names;
+    for (const std::uint8_t bit : kTTLOutputBits) {
+        names.push_back(std::to_wstring(bit));
+    }
+    return names;
+}
 // Loop counts of sequence loops and of pulse trains.
 inline constexpr std::uint32_t kMaxLoopCount = 1000000;
 // Step durations and pulse widths, in milliseconds; both ends allowed.

@@ -33,7 +33,7 @@ std::wstring Decimal(std::uint32_t value) {
 
 }  // namespace
 
-SequenceContainer::SequenceContainer() : ttlBitNames_{L"3", L"4", L"5", L"6"} {}
+SequenceContainer::SequenceContainer() : ttlBitNames_(DeviceLimits::TTLOutputNames()) {}
 
 SequenceContainer::~SequenceContainer() = default;
 

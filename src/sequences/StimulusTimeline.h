@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/DeviceLimits.h"
+
 class SequenceContainer;
 
 // What the outputs are before a sequence runs, and what they are called. The sequence model does
@@ -14,7 +16,7 @@ class SequenceContainer;
 struct TimelineOutputs {
     std::vector<std::wstring> ledLabels;    // in LED table order
     std::vector<std::uint8_t> intensities;  // the stored intensity of each LED, same order
-    std::vector<std::wstring> ttlBits = {L"3", L"4", L"5", L"6"};
+    std::vector<std::wstring> ttlBits = DeviceLimits::TTLOutputNames();
 };
 
 // One output over time. Every LED has an on/off lane and an intensity lane, every TTL bit one.
